@@ -1,0 +1,35 @@
+#include "CliApp.h"
+
+#include "platform/Clock.h"
+
+namespace quillcast::cli {
+
+CliApp::CliApp(QTextStream &out, QTextStream &err, const Clock &clock) : m_out(out), m_err(err), m_clock(clock)
+{
+}
+
+int CliApp::run(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return usage(2);
+    const QString command = arguments.first();
+    if (command == u"--version" || command == u"version") {
+        m_out << "Quillcast " << QUILLCAST_RELEASE << Qt::endl;
+        return 0;
+    }
+    if (command == u"--help" || command == u"help")
+        return usage(0);
+    m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
+    return usage(2);
+}
+
+int CliApp::usage(int status)
+{
+    QTextStream &s = status == 0 ? m_out : m_err;
+    s << "Usage: quillcast-cli COMMAND [ARGUMENTS]\n"
+         "  --version                 print the release\n";
+    s.flush();
+    return status;
+}
+
+} // namespace quillcast::cli

@@ -1,0 +1,24 @@
+#include "CliApp.h"
+
+#include "platform/SystemClock.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillcast"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillcast"));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    quillcast::cli::CliApp cli(out, err, quillcast::SystemClock::instance());
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const int status = cli.run(arguments);
+    out.flush();
+    err.flush();
+    return status;
+}

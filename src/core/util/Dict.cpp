@@ -1,0 +1,200 @@
+#include "util/Dict.h"
+
+#include <algorithm>
+
+namespace quillcast {
+
+namespace {
+
+const Value &nullValue()
+{
+    static const Value none;
+    return none;
+}
+
+auto findKey(const Dict::Entries &e, const QString &key)
+{
+    auto it = std::lower_bound(e.begin(), e.end(), key,
+                               [](const Dict::Entry &entry, const QString &k) { return entry.first < k; });
+    return (it != e.end() && it->first == key) ? it : e.end();
+}
+
+std::shared_ptr<const Dict::Entries> emptyEntries()
+{
+    static const auto empty = std::make_shared<const Dict::Entries>();
+    return empty;
+}
+
+Dict::Entries normalised(Dict::Entries entries)
+{
+    // Sort stably so that, among duplicate keys, the last one given wins.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Dict::Entry &a, const Dict::Entry &b) { return a.first < b.first; });
+    Dict::Entries out;
+    out.reserve(entries.size());
+    for (auto &entry : entries) {
+        if (!out.empty() && out.back().first == entry.first)
+            out.back().second = std::move(entry.second);
+        else
+            out.push_back(std::move(entry));
+    }
+    std::erase_if(out, [](const Dict::Entry &e) { return e.second.isNull(); });
+    return out;
+}
+
+} // namespace
+
+const Value &Dict::Snapshot::value(const QString &key) const
+{
+    auto it = findKey(*m_entries, key);
+    return it == m_entries->end() ? nullValue() : it->second;
+}
+
+const Dict::Entries &Dict::Snapshot::entries() const
+{
+    return *m_entries;
+}
+
+bool Dict::Snapshot::contains(const QString &key) const
+{
+    return findKey(*m_entries, key) != m_entries->end();
+}
+
+qsizetype Dict::Snapshot::size() const
+{
+    return qsizetype(m_entries->size());
+}
+
+bool Dict::Snapshot::boolValue(const QString &key) const
+{
+    return value(key).toBool();
+}
+
+qint64 Dict::Snapshot::intValue(const QString &key) const
+{
+    return value(key).toInt64();
+}
+
+QString Dict::Snapshot::stringValue(const QString &key) const
+{
+    return value(key).toString();
+}
+
+Dict::Dict() : m_d(std::make_shared<Data>())
+{
+    m_d->entries.store(emptyEntries());
+}
+
+Dict::Dict(Entries entries) : m_d(std::make_shared<Data>())
+{
+    m_d->entries.store(std::make_shared<const Entries>(normalised(std::move(entries))));
+}
+
+Dict::Dict(std::initializer_list<Entry> entries) : Dict(Entries(entries))
+{
+}
+
+Dict::Snapshot Dict::snapshot() const
+{
+    return Snapshot(m_d->entries.load());
+}
+
+Value Dict::value(const QString &key) const
+{
+    return snapshot().value(key);
+}
+
+bool Dict::contains(const QString &key) const
+{
+    return snapshot().contains(key);
+}
+
+qsizetype Dict::size() const
+{
+    return snapshot().size();
+}
+
+QStringList Dict::keys() const
+{
+    const Snapshot s = snapshot();
+    QStringList out;
+    out.reserve(s.size());
+    for (const auto &e : s.entries())
+        out.append(e.first);
+    return out;
+}
+
+bool Dict::boolValue(const QString &key) const
+{
+    return value(key).toBool();
+}
+
+qint64 Dict::intValue(const QString &key) const
+{
+    return value(key).toInt64();
+}
+
+QString Dict::stringValue(const QString &key) const
+{
+    return value(key).toString();
+}
+
+template<typename Edit>
+void Dict::edit(Edit &&change)
+{
+    std::shared_ptr<const Entries> current = m_d->entries.load();
+    for (;;) {
+        auto next = std::make_shared<Entries>(*current);
+        change(*next);
+        std::shared_ptr<const Entries> replacement = std::move(next);
+        if (m_d->entries.compare_exchange_weak(current, replacement))
+            return;
+    }
+}
+
+void Dict::set(const QString &key, const Value &value)
+{
+    if (value.isNull()) {
+        remove(key);
+        return;
+    }
+    edit([&](Entries &e) {
+        auto it = std::lower_bound(e.begin(), e.end(), key,
+                                   [](const Entry &entry, const QString &k) { return entry.first < k; });
+        if (it != e.end() && it->first == key)
+            it->second = value;
+        else
+            e.insert(it, Entry(key, value));
+    });
+}
+
+void Dict::remove(const QString &key)
+{
+    if (!contains(key))
+        return;
+    edit([&](Entries &e) { std::erase_if(e, [&](const Entry &entry) { return entry.first == key; }); });
+}
+
+void Dict::clear()
+{
+    m_d->entries.store(emptyEntries());
+}
+
+void Dict::replaceEntries(Entries entries)
+{
+    m_d->entries.store(std::make_shared<const Entries>(normalised(std::move(entries))));
+}
+
+Dict Dict::deepCopy() const
+{
+    Entries copy = snapshot().entries();
+    for (auto &e : copy) {
+        if (e.second.isDict())
+            e.second = e.second.toDict().deepCopy();
+        else if (e.second.isList())
+            e.second = e.second.toList().deepCopy();
+    }
+    return Dict(std::move(copy));
+}
+
+} // namespace quillcast
