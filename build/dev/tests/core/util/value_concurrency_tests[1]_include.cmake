@@ -1,5 +1,0 @@
-if(EXISTS "/work/main/build/dev/tests/core/util/value_concurrency_tests[1]_tests.cmake")
-  include("/work/main/build/dev/tests/core/util/value_concurrency_tests[1]_tests.cmake")
-else()
-  add_test(value_concurrency_tests_NOT_BUILT value_concurrency_tests_NOT_BUILT)
-endif()

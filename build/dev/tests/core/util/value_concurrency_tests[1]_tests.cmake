@@ -1,5 +1,0 @@
-add_test([=[ValueConcurrency.ReaderSeesWholeVersionsWhileWriterEdits]=]  /work/main/build/dev/tests/core/util/value_concurrency_tests [==[--gtest_filter=ValueConcurrency.ReaderSeesWholeVersionsWhileWriterEdits]==] --gtest_also_run_disabled_tests)
-set_tests_properties([=[ValueConcurrency.ReaderSeesWholeVersionsWhileWriterEdits]=]  PROPERTIES WORKING_DIRECTORY /work/main/build/dev/tests/core/util SKIP_REGULAR_EXPRESSION [==[\[  SKIPPED \]]==] LABELS concurrency ENVIRONMENT [==[QT_QPA_PLATFORM=offscreen]==] [==[TZ=UTC]==])
-add_test([=[ValueConcurrency.ConcurrentSettersDoNotLoseKeys]=]  /work/main/build/dev/tests/core/util/value_concurrency_tests [==[--gtest_filter=ValueConcurrency.ConcurrentSettersDoNotLoseKeys]==] --gtest_also_run_disabled_tests)
-set_tests_properties([=[ValueConcurrency.ConcurrentSettersDoNotLoseKeys]=]  PROPERTIES WORKING_DIRECTORY /work/main/build/dev/tests/core/util SKIP_REGULAR_EXPRESSION [==[\[  SKIPPED \]]==] LABELS concurrency ENVIRONMENT [==[QT_QPA_PLATFORM=offscreen]==] [==[TZ=UTC]==])
-set(  value_concurrency_tests_TESTS ValueConcurrency.ReaderSeesWholeVersionsWhileWriterEdits ValueConcurrency.ConcurrentSettersDoNotLoseKeys)
