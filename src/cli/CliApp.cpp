@@ -1,5 +1,6 @@
 #include "CliApp.h"
 
+#include "MergeCommand.h"
 #include "platform/Clock.h"
 
 namespace quillcast::cli {
@@ -19,6 +20,10 @@ int CliApp::run(const QStringList &arguments)
     }
     if (command == u"--help" || command == u"help")
         return usage(0);
+    const QStringList rest = arguments.mid(1);
+    const CliContext context{m_out, m_err, m_clock};
+    if (command == u"merge")
+        return MergeCommand(context).run(rest);
     m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
     return usage(2);
 }
@@ -27,7 +32,8 @@ int CliApp::usage(int status)
 {
     QTextStream &s = status == 0 ? m_out : m_err;
     s << "Usage: quillcast-cli COMMAND [ARGUMENTS]\n"
-         "  --version                 print the release\n";
+         "  --version                 print the release\n"
+      << MergeCommand::summary();
     s.flush();
     return status;
 }
