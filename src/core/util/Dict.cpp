@@ -1,6 +1,7 @@
 #include "util/Dict.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace quillcast {
 
@@ -42,7 +43,39 @@ Dict::Entries normalised(Dict::Entries entries)
     return out;
 }
 
+// Holds a record's spin lock for the few instructions of a pointer exchange.
+class SpinGuard
+{
+public:
+    explicit SpinGuard(std::atomic_flag &flag) : m_flag(flag)
+    {
+        while (m_flag.test_and_set(std::memory_order_acquire))
+            std::this_thread::yield();
+    }
+    ~SpinGuard() { m_flag.clear(std::memory_order_release); }
+    SpinGuard(const SpinGuard &) = delete;
+    SpinGuard &operator=(const SpinGuard &) = delete;
+
+private:
+    std::atomic_flag &m_flag;
+};
+
 } // namespace
+
+std::shared_ptr<const Dict::Entries> Dict::Data::load() const
+{
+    SpinGuard guard(busy);
+    return entries;
+}
+
+void Dict::Data::store(std::shared_ptr<const Entries> next)
+{
+    {
+        SpinGuard guard(busy);
+        entries.swap(next);
+    }
+    // The old snapshot (now in `next`) is released outside the lock.
+}
 
 const Value &Dict::Snapshot::value(const QString &key) const
 {
@@ -82,12 +115,12 @@ QString Dict::Snapshot::stringValue(const QString &key) const
 
 Dict::Dict() : m_d(std::make_shared<Data>())
 {
-    m_d->entries.store(emptyEntries());
+    m_d->store(emptyEntries());
 }
 
 Dict::Dict(Entries entries) : m_d(std::make_shared<Data>())
 {
-    m_d->entries.store(std::make_shared<const Entries>(normalised(std::move(entries))));
+    m_d->store(std::make_shared<const Entries>(normalised(std::move(entries))));
 }
 
 Dict::Dict(std::initializer_list<Entry> entries) : Dict(Entries(entries))
@@ -96,7 +129,7 @@ Dict::Dict(std::initializer_list<Entry> entries) : Dict(Entries(entries))
 
 Dict::Snapshot Dict::snapshot() const
 {
-    return Snapshot(m_d->entries.load());
+    return Snapshot(m_d->load());
 }
 
 Value Dict::value(const QString &key) const
@@ -142,13 +175,22 @@ QString Dict::stringValue(const QString &key) const
 template<typename Edit>
 void Dict::edit(Edit &&change)
 {
-    std::shared_ptr<const Entries> current = m_d->entries.load();
+    // Build the next version outside the lock; install it only if nobody
+    // installed another one meanwhile, else start again from theirs.
+    std::shared_ptr<const Entries> current = m_d->load();
     for (;;) {
         auto next = std::make_shared<Entries>(*current);
         change(*next);
-        std::shared_ptr<const Entries> replacement = std::move(next);
-        if (m_d->entries.compare_exchange_weak(current, replacement))
-            return;
+        std::shared_ptr<const Entries> old;
+        {
+            SpinGuard guard(m_d->busy);
+            if (m_d->entries == current) {
+                old.swap(m_d->entries);
+                m_d->entries = std::move(next);
+                break;
+            }
+            current = m_d->entries;
+        }
     }
 }
 
@@ -177,12 +219,12 @@ void Dict::remove(const QString &key)
 
 void Dict::clear()
 {
-    m_d->entries.store(emptyEntries());
+    m_d->store(emptyEntries());
 }
 
 void Dict::replaceEntries(Entries entries)
 {
-    m_d->entries.store(std::make_shared<const Entries>(normalised(std::move(entries))));
+    m_d->store(std::make_shared<const Entries>(normalised(std::move(entries))));
 }
 
 Dict Dict::deepCopy() const

@@ -16,11 +16,13 @@ class Value;
 // of a Dict are handles on one object, and identity (sameObject) is what makes
 // a record shared between the database and the send list.
 //
-// Thread safety: the entries are an immutable snapshot swapped atomically on
-// every write. A reader (the send run's worker, say) always sees one complete
-// version of the record, never a half-written one, and never blocks the main
-// thread that edits it. Writers on several threads do not lose each other's
-// updates (compare-and-swap), but callers keep edits on the main thread anyway.
+// Thread safety: the entries are an immutable snapshot, replaced as a whole on
+// every write. A reader (the send run's worker, say) takes the current
+// snapshot and then reads it without any lock, so it always sees one complete
+// version of the record, never a half-written one. Only the exchange of the
+// snapshot pointer is guarded, by a tiny per-record spin lock held for a
+// couple of instructions: a record costs one byte more rather than a mutex.
+// Writers on several threads do not lose each other's updates.
 class Dict
 {
 public:
@@ -78,7 +80,11 @@ public:
 private:
     struct Data
     {
-        std::atomic<std::shared_ptr<const Entries>> entries;
+        mutable std::atomic_flag busy = ATOMIC_FLAG_INIT;
+        std::shared_ptr<const Entries> entries;
+
+        std::shared_ptr<const Entries> load() const;
+        void store(std::shared_ptr<const Entries> next);
     };
     template<typename Edit>
     void edit(Edit &&change);

@@ -1,0 +1,79 @@
+#include "document/ArrangedView.h"
+
+#include <utility>
+
+namespace quillcast {
+
+namespace {
+
+ArrangedView::Records emptyRecords()
+{
+    static const ArrangedView::Records empty = std::make_shared<const std::vector<Dict>>();
+    return empty;
+}
+
+} // namespace
+
+ArrangedView::ArrangedView() : m_records(emptyRecords())
+{
+}
+
+void ArrangedView::rearrange(const List &source, const Predicate &predicate)
+{
+    auto arranged = std::make_shared<std::vector<Dict>>();
+    source.read([&](const List::Items &items) {
+        for (const Value &item : items) {
+            if (!item.isDict())
+                continue;
+            Dict record = item.toDict();
+            if (predicate(record.snapshot()))
+                arranged->push_back(std::move(record));
+        }
+    });
+    arranged->shrink_to_fit();
+
+    Records replaced = std::move(arranged);
+    {
+        std::lock_guard lock(m_lock);
+        m_records.swap(replaced);
+    }
+    // The old arrangement is released here, outside the lock.
+}
+
+void ArrangedView::clear()
+{
+    Records replaced = emptyRecords();
+    std::lock_guard lock(m_lock);
+    m_records.swap(replaced);
+}
+
+ArrangedView::Records ArrangedView::records() const
+{
+    std::lock_guard lock(m_lock);
+    return m_records;
+}
+
+qsizetype ArrangedView::size() const
+{
+    return qsizetype(records()->size());
+}
+
+std::optional<Dict> ArrangedView::at(qsizetype i) const
+{
+    const Records r = records();
+    if (i < 0 || i >= qsizetype(r->size()))
+        return std::nullopt;
+    return (*r)[size_t(i)];
+}
+
+qsizetype ArrangedView::indexOf(const Dict &record) const
+{
+    const Records r = records();
+    for (size_t i = 0; i < r->size(); ++i) {
+        if (Dict::sameObject((*r)[i], record))
+            return qsizetype(i);
+    }
+    return -1;
+}
+
+} // namespace quillcast

@@ -1,0 +1,849 @@
+#include "document/MyDocument.h"
+
+#include "document/DocumentKeys.h"
+#include "document/SearchPredicate.h"
+#include "merge/TagSubstitution.h"
+#include "platform/Clock.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+// A name the key list would show as empty. Line breaks count as white space
+// too, so that no key ever ends up with a name nobody can see or type as a tag.
+bool isBlankName(const QString &name)
+{
+    return std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.isSpace(); });
+}
+
+} // namespace
+
+MyDocument::MyDocument(const Clock &clock, QObject *parent)
+    : QObject(parent),
+      m_clock(clock),
+      m_mailFormFrom(u""_s),
+      m_mailFormTo(u"_email_"_s),
+      m_mailFormSubject(u""_s),
+      m_mailFormBody(u""_s),
+      m_mailFormBodyHtml(u""_s),
+      m_mailFormBodyHtmlAltText(u""_s),
+      m_mailFormAttachment(u""_s),
+      m_myLog(u""_s),
+      m_myActionString(u""_s),
+      m_myEstimationString(u""_s)
+{
+}
+
+MyDocument::~MyDocument() = default;
+
+// --- Set-up and DB keys --------------------------------------------------------
+
+void MyDocument::windowControllerDidLoadNib()
+{
+    InitialSetupKeyArrayController();
+    // From here on, key names, records and the database's list are watched.
+    m_watchingChanges.store(true);
+    updateIsCheckedRecords();
+    // Duplicate inner keys among the user keys get repaired here, before the columns are built.
+    buildColumnHeaders();
+    // The user keys' columns are built here, from keyArray and the headers above.
+    setLogViewText(myLog());
+    if (sendPrepTimeInterval() < 1)
+        setSendPrepTimeInterval(1);
+}
+
+void MyDocument::InitialSetupKeyArrayController()
+{
+    List keys = keyArray();
+    if (!keys.isEmpty())
+        return;
+    keys.append({Value(DocumentKeys::makeDbKey(DocumentKeys::numberInnerKey(), DocumentKeys::numberPublicKey())),
+                 Value(DocumentKeys::makeDbKey(DocumentKeys::checkedInnerKey(), DocumentKeys::checkedPublicKey())),
+                 Value(DocumentKeys::makeDbKey(DocumentKeys::emailInnerKey(), DocumentKeys::emailPublicKey()))});
+    Q_EMIT keyArrayChanged(keys);
+}
+
+QString MyDocument::getUniqueNewInnerColName() const
+{
+    QSet<QString> used;
+    keyArray().read([&](const List::Items &keys) {
+        for (const Value &key : keys) {
+            if (key.isDict())
+                used.insert(key.toDict().stringValue(DocumentKeys::innerKey()));
+        }
+    });
+    // "1" is never handed out: it is the record number's column.
+    for (int candidate = 2;; ++candidate) {
+        QString name = QString::number(candidate);
+        if (!used.contains(name))
+            return name;
+    }
+}
+
+void MyDocument::buildColumnHeaders()
+{
+    QStringList headers;
+    keyArray().read([&](const List::Items &keys) {
+        headers.reserve(qsizetype(keys.size()));
+        for (const Value &key : keys)
+            headers.append(key.toDict().stringValue(DocumentKeys::publicKey()));
+    });
+    {
+        std::lock_guard lock(m_lock);
+        m_columnHeaders = headers;
+    }
+    Q_EMIT columnHeadersChanged(headers);
+}
+
+QStringList MyDocument::columnHeaders() const
+{
+    return readGuarded(m_columnHeaders);
+}
+
+bool MyDocument::setPublicKey(qsizetype index, const QString &newName)
+{
+    if (index < DocumentKeys::fixedKeyCount)
+        return false;
+    const Value keyValue = keyArray().at(index);
+    if (!keyValue.isDict())
+        return false;
+    Dict key = keyValue.toDict();
+
+    if (isBlankName(newName)) {
+        // The key keeps the name its column shows, which is its previous name.
+        QString previous;
+        {
+            std::lock_guard lock(m_lock);
+            if (index < m_columnHeaders.size())
+                previous = m_columnHeaders.at(index);
+        }
+        if (previous.isNull())
+            previous = key.stringValue(DocumentKeys::publicKey());
+        key.set(DocumentKeys::publicKey(), previous);
+        Q_EMIT keyNameChanged(index, previous);
+        return false;
+    }
+
+    // Taken as typed: leading spaces are part of the name the user wants.
+    key.set(DocumentKeys::publicKey(), newName);
+    QStringList headers;
+    bool hasColumn = false;
+    {
+        std::lock_guard lock(m_lock);
+        if (index < m_columnHeaders.size()) {
+            m_columnHeaders[index] = newName;
+            headers = m_columnHeaders;
+            hasColumn = true;
+        }
+    }
+    Q_EMIT keyNameChanged(index, newName);
+    if (hasColumn)
+        Q_EMIT columnHeadersChanged(headers);
+    noteWatchedChange();
+    return true;
+}
+
+// --- Records and the edited rule -----------------------------------------------
+
+void MyDocument::setRecordValue(const Dict &record, const QString &innerKey, const Value &value)
+{
+    if (record.value(innerKey) == value)
+        return;
+    Dict target = record;
+    target.set(innerKey, value);
+    Q_EMIT recordValueChanged(record, innerKey);
+
+    // Renumbering ("1") happens in bulk and is not a change the user makes.
+    bool watched = innerKey == DocumentKeys::checkedInnerKey() || innerKey == DocumentKeys::emailInnerKey();
+    if (!watched) {
+        keyArray().read([&](const List::Items &keys) {
+            for (size_t i = size_t(DocumentKeys::fixedKeyCount); i < keys.size() && !watched; ++i)
+                watched = keys[i].toDict().stringValue(DocumentKeys::innerKey()) == innerKey;
+        });
+    }
+    if (watched)
+        noteWatchedChange();
+}
+
+void MyDocument::appendRecord(const Dict &record)
+{
+    addressArray().append(Value(record));
+    addressArrayDidChange();
+}
+
+void MyDocument::insertRecord(qsizetype index, const Dict &record)
+{
+    addressArray().insert(index, Value(record));
+    addressArrayDidChange();
+}
+
+bool MyDocument::removeRecord(const Dict &record)
+{
+    if (addressArray().removeAll(Value(record)) == 0)
+        return false;
+    addressArrayDidChange();
+    return true;
+}
+
+void MyDocument::addressArrayDidChange()
+{
+    Q_EMIT addressArrayChanged(addressArray());
+    noteWatchedChange();
+}
+
+void MyDocument::noteWatchedChange()
+{
+    if (m_watchingChanges.load())
+        updateChangeCount(ChangeKind::Done);
+}
+
+// --- Change count ----------------------------------------------------------------
+
+void MyDocument::updateChangeCount(ChangeKind kind)
+{
+    const bool edited = kind == ChangeKind::Done;
+    if (m_edited.exchange(edited) != edited)
+        Q_EMIT documentEditedChanged(edited);
+}
+
+void MyDocument::changedMailType()
+{
+    if (emailKind() >= 1)
+        setUseMailServerToSend(1);
+    // The kind is saved with the document: choosing another one is an edit
+    // like any other, or closing the window would silently drop it.
+    updateChangeCount(ChangeKind::Done);
+}
+
+void MyDocument::changedTimeInterval()
+{
+    updateChangeCount(ChangeKind::Done);
+    recalculateTimeEstimation();
+}
+
+void MyDocument::recalculateTimeEstimation()
+{
+    if (sendPrepTimeInterval() < 1)
+        setSendPrepTimeInterval(1);
+    // The send run's remaining-time line is recomputed here while a run is active.
+}
+
+// --- Predicates ------------------------------------------------------------------
+
+SearchPredicate MyDocument::addressSearch() const
+{
+    const QString text = searchFieldStr();
+    if (text.isEmpty())
+        return SearchPredicate::all();
+    QStringList searched;
+    qsizetype keyCount = 0;
+    keyArray().read([&](const List::Items &keys) {
+        keyCount = qsizetype(keys.size());
+        // From the address column on: the number and the checked flag are never searched.
+        for (size_t i = 2; i < keys.size(); ++i)
+            searched.append(keys[i].toDict().stringValue(DocumentKeys::innerKey()));
+    });
+    if (keyCount < 3)
+        return SearchPredicate::none();
+    return SearchPredicate::containsInEntries(text, searched);
+}
+
+SearchPredicate MyDocument::exceptSearch() const
+{
+    return SearchPredicate::containsInEntries(searchFieldExceptStr(),
+                                              {DocumentKeys::exceptEmail(), DocumentKeys::exceptNote()});
+}
+
+SearchPredicate MyDocument::previewSearch() const
+{
+    return SearchPredicate::containsInEntries(searchFieldPreviewStr(), {DocumentKeys::emailInnerKey()});
+}
+
+SearchPredicate MyDocument::sendSearch() const
+{
+    return SearchPredicate::containsInEntries(searchFieldSendStr(), {DocumentKeys::emailInnerKey()});
+}
+
+bool MyDocument::addressArrayControllerPredicate(const Dict &record) const
+{
+    return addressSearch().matches(record);
+}
+
+bool MyDocument::exceptArrayControllerPredicate(const Dict &record) const
+{
+    return exceptSearch().matches(record);
+}
+
+bool MyDocument::previewArrayControllerPredicate(const Dict &record) const
+{
+    return previewSearch().matches(record);
+}
+
+bool MyDocument::sendArrayControllerPredicate(const Dict &record) const
+{
+    return sendSearch().matches(record);
+}
+
+bool MyDocument::checkedRecordPredicate(const Dict &record)
+{
+    return record.boolValue(DocumentKeys::checkedInnerKey());
+}
+
+bool MyDocument::checkedRecordPredicate4Except(const Dict &record)
+{
+    return record.boolValue(DocumentKeys::exceptChecked());
+}
+
+bool MyDocument::checkedRecordPredicate4Send(const Dict &record)
+{
+    return record.boolValue(DocumentKeys::checkedInnerKey());
+}
+
+// --- Views -----------------------------------------------------------------------
+
+namespace {
+
+ArrangedView::Predicate searchedBy(const SearchPredicate &search)
+{
+    return [search](const Dict::Snapshot &record) { return search.matches(record); };
+}
+
+ArrangedView::Predicate checkedBy(const QString &entry)
+{
+    return [entry](const Dict::Snapshot &record) { return record.boolValue(entry); };
+}
+
+} // namespace
+
+void MyDocument::filterAddresses()
+{
+    m_addressShown.rearrange(addressArray(), searchedBy(addressSearch()));
+    Q_EMIT viewRearranged(View::AddressShown);
+}
+
+void MyDocument::filterExcepts()
+{
+    m_exceptShown.rearrange(exceptArray(), searchedBy(exceptSearch()));
+    Q_EMIT viewRearranged(View::ExceptShown);
+}
+
+void MyDocument::filterPreview()
+{
+    m_previewShown.rearrange(previewArray(), searchedBy(previewSearch()));
+    Q_EMIT viewRearranged(View::PreviewShown);
+}
+
+void MyDocument::filterSend()
+{
+    m_sendShown.rearrange(sendArray(), searchedBy(sendSearch()));
+    Q_EMIT viewRearranged(View::SendShown);
+}
+
+void MyDocument::rearrangeCheckedAddresses()
+{
+    m_addressChecked.rearrange(addressArray(), checkedBy(DocumentKeys::checkedInnerKey()));
+    Q_EMIT viewRearranged(View::AddressChecked);
+}
+
+void MyDocument::rearrangeCheckedExcepts()
+{
+    m_exceptChecked.rearrange(exceptArray(), checkedBy(DocumentKeys::exceptChecked()));
+    Q_EMIT viewRearranged(View::ExceptChecked);
+}
+
+void MyDocument::rearrangeCheckedSend()
+{
+    m_sendChecked.rearrange(sendArray(), checkedBy(DocumentKeys::checkedInnerKey()));
+    Q_EMIT viewRearranged(View::SendChecked);
+}
+
+void MyDocument::updateIsCheckedRecords()
+{
+    rearrangeCheckedAddresses();
+    setIsCheckedRecords(!m_addressChecked.isEmpty());
+}
+
+// --- Merge tags ------------------------------------------------------------------
+
+QString MyDocument::tagFromKey(const QString &name) const
+{
+    return TagSubstitution::tagFromKey(name);
+}
+
+QString MyDocument::performTextSubstitutionNoDB(const QString &text) const
+{
+    return TagSubstitution::performTextSubstitutionNoDB(text, m_clock);
+}
+
+QString MyDocument::performTextSubstitution(const QString &text, const Dict &record) const
+{
+    return TagSubstitution::performTextSubstitution(text, keyArray(), record);
+}
+
+QString MyDocument::performTextSubstitution(const QString &text, qsizetype position) const
+{
+    const Value record = sendArray().at(position);
+    if (!record.isDict())
+        return text;
+    return performTextSubstitution(text, record.toDict());
+}
+
+// --- Properties --------------------------------------------------------------------
+
+template<typename T>
+T MyDocument::readGuarded(const T &field) const
+{
+    std::lock_guard lock(m_lock);
+    return field;
+}
+
+void MyDocument::assignString(QString &field, const QString &value, void (MyDocument::*notify)(const QString &))
+{
+    // Swapped in rather than assigned: the old text is then released after
+    // the lock, by whoever holds the last reference.
+    QString replaced = value;
+    {
+        std::lock_guard lock(m_lock);
+        // "No value" and "" are different states (a search field never used, say).
+        if (field == value && field.isNull() == value.isNull())
+            return;
+        field.swap(replaced);
+    }
+    Q_EMIT(this->*notify)(value);
+}
+
+bool MyDocument::assignList(List &field, const List &value, void (MyDocument::*notify)(const List &))
+{
+    List replaced = value;
+    {
+        std::lock_guard lock(m_lock);
+        if (List::sameObject(field, value))
+            return false;
+        std::swap(field, replaced);
+    }
+    Q_EMIT(this->*notify)(value);
+    return true;
+}
+
+template<typename T>
+void MyDocument::assignAtomic(std::atomic<T> &field, T value, void (MyDocument::*notify)(T))
+{
+    if (field.exchange(value) != value)
+        Q_EMIT(this->*notify)(value);
+}
+
+List MyDocument::addressArray() const
+{
+    return readGuarded(m_addressArray);
+}
+
+void MyDocument::setAddressArray(const List &value)
+{
+    if (assignList(m_addressArray, value, &MyDocument::addressArrayChanged))
+        noteWatchedChange();
+}
+
+List MyDocument::keyArray() const
+{
+    return readGuarded(m_keyArray);
+}
+
+void MyDocument::setKeyArray(const List &value)
+{
+    assignList(m_keyArray, value, &MyDocument::keyArrayChanged);
+}
+
+List MyDocument::exceptArray() const
+{
+    return readGuarded(m_exceptArray);
+}
+
+void MyDocument::setExceptArray(const List &value)
+{
+    assignList(m_exceptArray, value, &MyDocument::exceptArrayChanged);
+}
+
+List MyDocument::sendArray() const
+{
+    return readGuarded(m_sendArray);
+}
+
+void MyDocument::setSendArray(const List &value)
+{
+    assignList(m_sendArray, value, &MyDocument::sendArrayChanged);
+}
+
+List MyDocument::attachmentBookmarks() const
+{
+    return readGuarded(m_attachmentBookmarks);
+}
+
+void MyDocument::setAttachmentBookmarks(const List &value)
+{
+    assignList(m_attachmentBookmarks, value, &MyDocument::attachmentBookmarksChanged);
+}
+
+std::optional<qint64> MyDocument::selectedIndexConnection() const
+{
+    return readGuarded(m_selectedIndexConnection);
+}
+
+void MyDocument::setSelectedIndexConnection(std::optional<qint64> value)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (m_selectedIndexConnection == value)
+            return;
+        m_selectedIndexConnection = value;
+    }
+    Q_EMIT selectedIndexConnectionChanged(value);
+}
+
+QString MyDocument::mailFormFrom() const
+{
+    return readGuarded(m_mailFormFrom);
+}
+
+void MyDocument::setMailFormFrom(const QString &value)
+{
+    assignString(m_mailFormFrom, value, &MyDocument::mailFormFromChanged);
+}
+
+QString MyDocument::mailFormTo() const
+{
+    return readGuarded(m_mailFormTo);
+}
+
+void MyDocument::setMailFormTo(const QString &value)
+{
+    assignString(m_mailFormTo, value, &MyDocument::mailFormToChanged);
+}
+
+QString MyDocument::mailFormReplyTo() const
+{
+    return readGuarded(m_mailFormReplyTo);
+}
+
+void MyDocument::setMailFormReplyTo(const QString &value)
+{
+    assignString(m_mailFormReplyTo, value, &MyDocument::mailFormReplyToChanged);
+}
+
+QString MyDocument::mailFormSubject() const
+{
+    return readGuarded(m_mailFormSubject);
+}
+
+void MyDocument::setMailFormSubject(const QString &value)
+{
+    assignString(m_mailFormSubject, value, &MyDocument::mailFormSubjectChanged);
+}
+
+QString MyDocument::mailFormBody() const
+{
+    return readGuarded(m_mailFormBody);
+}
+
+void MyDocument::setMailFormBody(const QString &value)
+{
+    assignString(m_mailFormBody, value, &MyDocument::mailFormBodyChanged);
+}
+
+QString MyDocument::mailFormBodyHtml() const
+{
+    return readGuarded(m_mailFormBodyHtml);
+}
+
+void MyDocument::setMailFormBodyHtml(const QString &value)
+{
+    assignString(m_mailFormBodyHtml, value, &MyDocument::mailFormBodyHtmlChanged);
+}
+
+QString MyDocument::mailFormBodyHtmlAltText() const
+{
+    return readGuarded(m_mailFormBodyHtmlAltText);
+}
+
+void MyDocument::setMailFormBodyHtmlAltText(const QString &value)
+{
+    assignString(m_mailFormBodyHtmlAltText, value, &MyDocument::mailFormBodyHtmlAltTextChanged);
+}
+
+QString MyDocument::mailFormAttachment() const
+{
+    return readGuarded(m_mailFormAttachment);
+}
+
+void MyDocument::setMailFormAttachment(const QString &value)
+{
+    assignString(m_mailFormAttachment, value, &MyDocument::mailFormAttachmentChanged);
+}
+
+QString MyDocument::myLog() const
+{
+    return readGuarded(m_myLog);
+}
+
+void MyDocument::setMyLog(const QString &value)
+{
+    assignString(m_myLog, value, &MyDocument::myLogChanged);
+}
+
+QString MyDocument::previewFormFrom() const
+{
+    return readGuarded(m_previewFormFrom);
+}
+
+void MyDocument::setPreviewFormFrom(const QString &value)
+{
+    assignString(m_previewFormFrom, value, &MyDocument::previewFormFromChanged);
+}
+
+QString MyDocument::previewFormTo() const
+{
+    return readGuarded(m_previewFormTo);
+}
+
+void MyDocument::setPreviewFormTo(const QString &value)
+{
+    assignString(m_previewFormTo, value, &MyDocument::previewFormToChanged);
+}
+
+QString MyDocument::previewFormReplyTo() const
+{
+    return readGuarded(m_previewFormReplyTo);
+}
+
+void MyDocument::setPreviewFormReplyTo(const QString &value)
+{
+    assignString(m_previewFormReplyTo, value, &MyDocument::previewFormReplyToChanged);
+}
+
+QString MyDocument::previewFormSubject() const
+{
+    return readGuarded(m_previewFormSubject);
+}
+
+void MyDocument::setPreviewFormSubject(const QString &value)
+{
+    assignString(m_previewFormSubject, value, &MyDocument::previewFormSubjectChanged);
+}
+
+QString MyDocument::previewFormBody() const
+{
+    return readGuarded(m_previewFormBody);
+}
+
+void MyDocument::setPreviewFormBody(const QString &value)
+{
+    assignString(m_previewFormBody, value, &MyDocument::previewFormBodyChanged);
+}
+
+QString MyDocument::previewFormBodyHtml() const
+{
+    return readGuarded(m_previewFormBodyHtml);
+}
+
+void MyDocument::setPreviewFormBodyHtml(const QString &value)
+{
+    assignString(m_previewFormBodyHtml, value, &MyDocument::previewFormBodyHtmlChanged);
+}
+
+QString MyDocument::previewFormBodyHtmlAltText() const
+{
+    return readGuarded(m_previewFormBodyHtmlAltText);
+}
+
+void MyDocument::setPreviewFormBodyHtmlAltText(const QString &value)
+{
+    assignString(m_previewFormBodyHtmlAltText, value, &MyDocument::previewFormBodyHtmlAltTextChanged);
+}
+
+QString MyDocument::previewFormAttach() const
+{
+    return readGuarded(m_previewFormAttach);
+}
+
+void MyDocument::setPreviewFormAttach(const QString &value)
+{
+    assignString(m_previewFormAttach, value, &MyDocument::previewFormAttachChanged);
+}
+
+QString MyDocument::myActionString() const
+{
+    return readGuarded(m_myActionString);
+}
+
+void MyDocument::setMyActionString(const QString &value)
+{
+    assignString(m_myActionString, value, &MyDocument::myActionStringChanged);
+}
+
+QString MyDocument::myEstimationString() const
+{
+    return readGuarded(m_myEstimationString);
+}
+
+void MyDocument::setMyEstimationString(const QString &value)
+{
+    assignString(m_myEstimationString, value, &MyDocument::myEstimationStringChanged);
+}
+
+QString MyDocument::serverName() const
+{
+    return readGuarded(m_serverName);
+}
+
+void MyDocument::setServerName(const QString &value)
+{
+    assignString(m_serverName, value, &MyDocument::serverNameChanged);
+}
+
+QString MyDocument::serverUsername() const
+{
+    return readGuarded(m_serverUsername);
+}
+
+void MyDocument::setServerUsername(const QString &value)
+{
+    assignString(m_serverUsername, value, &MyDocument::serverUsernameChanged);
+}
+
+QString MyDocument::serverPassword() const
+{
+    return readGuarded(m_serverPassword);
+}
+
+void MyDocument::setServerPassword(const QString &value)
+{
+    assignString(m_serverPassword, value, &MyDocument::serverPasswordChanged);
+}
+
+QString MyDocument::searchFieldStr() const
+{
+    return readGuarded(m_searchFieldStr);
+}
+
+void MyDocument::setSearchFieldStr(const QString &value)
+{
+    assignString(m_searchFieldStr, value, &MyDocument::searchFieldStrChanged);
+}
+
+QString MyDocument::searchFieldExceptStr() const
+{
+    return readGuarded(m_searchFieldExceptStr);
+}
+
+void MyDocument::setSearchFieldExceptStr(const QString &value)
+{
+    assignString(m_searchFieldExceptStr, value, &MyDocument::searchFieldExceptStrChanged);
+}
+
+QString MyDocument::searchFieldPreviewStr() const
+{
+    return readGuarded(m_searchFieldPreviewStr);
+}
+
+void MyDocument::setSearchFieldPreviewStr(const QString &value)
+{
+    assignString(m_searchFieldPreviewStr, value, &MyDocument::searchFieldPreviewStrChanged);
+}
+
+QString MyDocument::searchFieldSendStr() const
+{
+    return readGuarded(m_searchFieldSendStr);
+}
+
+void MyDocument::setSearchFieldSendStr(const QString &value)
+{
+    assignString(m_searchFieldSendStr, value, &MyDocument::searchFieldSendStrChanged);
+}
+
+QString MyDocument::logViewText() const
+{
+    return readGuarded(m_logViewText);
+}
+
+void MyDocument::setLogViewText(const QString &value)
+{
+    assignString(m_logViewText, value, &MyDocument::logViewTextChanged);
+}
+
+void MyDocument::setSendPrepTimeInterval(qint64 value)
+{
+    assignAtomic(m_sendPrepTimeInterval, value, &MyDocument::sendPrepTimeIntervalChanged);
+}
+
+void MyDocument::setEmailKind(qint64 value)
+{
+    assignAtomic(m_emailKind, value, &MyDocument::emailKindChanged);
+}
+
+void MyDocument::setUseMailServerToSend(qint64 value)
+{
+    assignAtomic(m_useMailServerToSend, value, &MyDocument::useMailServerToSendChanged);
+}
+
+void MyDocument::setSendingArrayLen(qint64 value)
+{
+    assignAtomic(m_sendingArrayLen, value, &MyDocument::sendingArrayLenChanged);
+}
+
+void MyDocument::setSendingArrayPos(qint64 value)
+{
+    assignAtomic(m_sendingArrayPos, value, &MyDocument::sendingArrayPosChanged);
+}
+
+void MyDocument::setServerPort(qint32 value)
+{
+    assignAtomic(m_serverPort, value, &MyDocument::serverPortChanged);
+}
+
+void MyDocument::setConnectionType(qint32 value)
+{
+    assignAtomic(m_connectionType, value, &MyDocument::connectionTypeChanged);
+}
+
+void MyDocument::setPreparingSending(bool value)
+{
+    assignAtomic(m_preparingSending, value, &MyDocument::preparingSendingChanged);
+}
+
+void MyDocument::setServerRequirePassword(bool value)
+{
+    assignAtomic(m_serverRequirePassword, value, &MyDocument::serverRequirePasswordChanged);
+}
+
+void MyDocument::setNoServerAvailable(bool value)
+{
+    assignAtomic(m_noServerAvailable, value, &MyDocument::noServerAvailableChanged);
+}
+
+void MyDocument::setIsCheckedRecords(bool value)
+{
+    assignAtomic(m_isCheckedRecords, value, &MyDocument::isCheckedRecordsChanged);
+}
+
+void MyDocument::setIsCheckedRecords4Exception(bool value)
+{
+    assignAtomic(m_isCheckedRecords4Exception, value, &MyDocument::isCheckedRecords4ExceptionChanged);
+}
+
+void MyDocument::setIsCheckedRecords4Send(bool value)
+{
+    assignAtomic(m_isCheckedRecords4Send, value, &MyDocument::isCheckedRecords4SendChanged);
+}
+
+void MyDocument::setCanRemoveKeyListElement(bool value)
+{
+    assignAtomic(m_canRemoveKeyListElement, value, &MyDocument::canRemoveKeyListElementChanged);
+}
+
+} // namespace quillcast

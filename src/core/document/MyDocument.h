@@ -1,0 +1,462 @@
+#pragma once
+
+#include "document/ArrangedView.h"
+#include "platform/SystemClock.h"
+#include "util/Value.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+namespace quillcast {
+
+class Clock;
+class SearchPredicate;
+
+// One mailing: the recipient database (its DB keys and address records), the
+// exception list, the send list, the mail form, the pause between messages,
+// the log, and the transient state the window and the send run show.
+//
+// Every property notifies its observers through its NOTIFY signal, so the
+// window can bind to it.
+//
+// Threads: the document belongs to the main thread, but a send run on a
+// worker reads records, the mail form and the server settings and writes the
+// progress properties. Every property is therefore read and written whole
+// from any thread (strings, lists and the optional connection index under an
+// internal lock, numbers and flags as atomics). A signal emitted on the
+// worker reaches observers living on the main thread through a queued
+// connection. The views, the key-name rule and the record operations stay on
+// the main thread.
+class MyDocument : public QObject
+{
+    Q_OBJECT
+
+    // Saved in the document file.
+    Q_PROPERTY(quillcast::List addressArray READ addressArray WRITE setAddressArray NOTIFY addressArrayChanged)
+    Q_PROPERTY(quillcast::List keyArray READ keyArray WRITE setKeyArray NOTIFY keyArrayChanged)
+    Q_PROPERTY(quillcast::List exceptArray READ exceptArray WRITE setExceptArray NOTIFY exceptArrayChanged)
+    Q_PROPERTY(quillcast::List sendArray READ sendArray WRITE setSendArray NOTIFY sendArrayChanged)
+    Q_PROPERTY(quillcast::List attachmentBookmarks READ attachmentBookmarks WRITE setAttachmentBookmarks NOTIFY attachmentBookmarksChanged)
+    Q_PROPERTY(QString mailFormFrom READ mailFormFrom WRITE setMailFormFrom NOTIFY mailFormFromChanged)
+    Q_PROPERTY(QString mailFormTo READ mailFormTo WRITE setMailFormTo NOTIFY mailFormToChanged)
+    Q_PROPERTY(QString mailFormReplyTo READ mailFormReplyTo WRITE setMailFormReplyTo NOTIFY mailFormReplyToChanged)
+    Q_PROPERTY(QString mailFormSubject READ mailFormSubject WRITE setMailFormSubject NOTIFY mailFormSubjectChanged)
+    Q_PROPERTY(QString mailFormBody READ mailFormBody WRITE setMailFormBody NOTIFY mailFormBodyChanged)
+    Q_PROPERTY(QString mailFormBodyHtml READ mailFormBodyHtml WRITE setMailFormBodyHtml NOTIFY mailFormBodyHtmlChanged)
+    Q_PROPERTY(QString mailFormBodyHtmlAltText READ mailFormBodyHtmlAltText WRITE setMailFormBodyHtmlAltText NOTIFY mailFormBodyHtmlAltTextChanged)
+    Q_PROPERTY(QString mailFormAttachment READ mailFormAttachment WRITE setMailFormAttachment NOTIFY mailFormAttachmentChanged)
+    Q_PROPERTY(qint64 sendPrepTimeInterval READ sendPrepTimeInterval WRITE setSendPrepTimeInterval NOTIFY sendPrepTimeIntervalChanged)
+    Q_PROPERTY(qint64 emailKind READ emailKind WRITE setEmailKind NOTIFY emailKindChanged)
+    Q_PROPERTY(qint64 useMailServerToSend READ useMailServerToSend WRITE setUseMailServerToSend NOTIFY useMailServerToSendChanged)
+    Q_PROPERTY(std::optional<qint64> selectedIndexConnection READ selectedIndexConnection WRITE setSelectedIndexConnection NOTIFY selectedIndexConnectionChanged)
+    Q_PROPERTY(QString myLog READ myLog WRITE setMyLog NOTIFY myLogChanged)
+
+    // Never saved.
+    Q_PROPERTY(QString previewFormFrom READ previewFormFrom WRITE setPreviewFormFrom NOTIFY previewFormFromChanged)
+    Q_PROPERTY(QString previewFormTo READ previewFormTo WRITE setPreviewFormTo NOTIFY previewFormToChanged)
+    Q_PROPERTY(QString previewFormReplyTo READ previewFormReplyTo WRITE setPreviewFormReplyTo NOTIFY previewFormReplyToChanged)
+    Q_PROPERTY(QString previewFormSubject READ previewFormSubject WRITE setPreviewFormSubject NOTIFY previewFormSubjectChanged)
+    Q_PROPERTY(QString previewFormBody READ previewFormBody WRITE setPreviewFormBody NOTIFY previewFormBodyChanged)
+    Q_PROPERTY(QString previewFormBodyHtml READ previewFormBodyHtml WRITE setPreviewFormBodyHtml NOTIFY previewFormBodyHtmlChanged)
+    Q_PROPERTY(QString previewFormBodyHtmlAltText READ previewFormBodyHtmlAltText WRITE setPreviewFormBodyHtmlAltText NOTIFY previewFormBodyHtmlAltTextChanged)
+    Q_PROPERTY(QString previewFormAttach READ previewFormAttach WRITE setPreviewFormAttach NOTIFY previewFormAttachChanged)
+    Q_PROPERTY(bool preparingSending READ preparingSending WRITE setPreparingSending NOTIFY preparingSendingChanged)
+    Q_PROPERTY(QString myActionString READ myActionString WRITE setMyActionString NOTIFY myActionStringChanged)
+    Q_PROPERTY(QString myEstimationString READ myEstimationString WRITE setMyEstimationString NOTIFY myEstimationStringChanged)
+    Q_PROPERTY(qint64 sendingArrayLen READ sendingArrayLen WRITE setSendingArrayLen NOTIFY sendingArrayLenChanged)
+    Q_PROPERTY(qint64 sendingArrayPos READ sendingArrayPos WRITE setSendingArrayPos NOTIFY sendingArrayPosChanged)
+    Q_PROPERTY(QString serverName READ serverName WRITE setServerName NOTIFY serverNameChanged)
+    Q_PROPERTY(QString serverUsername READ serverUsername WRITE setServerUsername NOTIFY serverUsernameChanged)
+    Q_PROPERTY(QString serverPassword READ serverPassword WRITE setServerPassword NOTIFY serverPasswordChanged)
+    Q_PROPERTY(qint32 serverPort READ serverPort WRITE setServerPort NOTIFY serverPortChanged)
+    Q_PROPERTY(qint32 connectionType READ connectionType WRITE setConnectionType NOTIFY connectionTypeChanged)
+    Q_PROPERTY(bool serverRequirePassword READ serverRequirePassword WRITE setServerRequirePassword NOTIFY serverRequirePasswordChanged)
+    Q_PROPERTY(bool noServerAvailable READ noServerAvailable WRITE setNoServerAvailable NOTIFY noServerAvailableChanged)
+    Q_PROPERTY(bool isCheckedRecords READ isCheckedRecords WRITE setIsCheckedRecords NOTIFY isCheckedRecordsChanged)
+    Q_PROPERTY(bool isCheckedRecords4Exception READ isCheckedRecords4Exception WRITE setIsCheckedRecords4Exception NOTIFY isCheckedRecords4ExceptionChanged)
+    Q_PROPERTY(bool isCheckedRecords4Send READ isCheckedRecords4Send WRITE setIsCheckedRecords4Send NOTIFY isCheckedRecords4SendChanged)
+    Q_PROPERTY(bool canRemoveKeyListElement READ canRemoveKeyListElement WRITE setCanRemoveKeyListElement NOTIFY canRemoveKeyListElementChanged)
+    Q_PROPERTY(QString searchFieldStr READ searchFieldStr WRITE setSearchFieldStr NOTIFY searchFieldStrChanged)
+    Q_PROPERTY(QString searchFieldExceptStr READ searchFieldExceptStr WRITE setSearchFieldExceptStr NOTIFY searchFieldExceptStrChanged)
+    Q_PROPERTY(QString searchFieldPreviewStr READ searchFieldPreviewStr WRITE setSearchFieldPreviewStr NOTIFY searchFieldPreviewStrChanged)
+    Q_PROPERTY(QString searchFieldSendStr READ searchFieldSendStr WRITE setSearchFieldSendStr NOTIFY searchFieldSendStrChanged)
+
+    // What the window shows that the logic keeps: the log text and one header per column.
+    Q_PROPERTY(QString logViewText READ logViewText WRITE setLogViewText NOTIFY logViewTextChanged)
+    Q_PROPERTY(QStringList columnHeaders READ columnHeaders NOTIFY columnHeadersChanged)
+    Q_PROPERTY(bool documentEdited READ isDocumentEdited NOTIFY documentEditedChanged)
+
+public:
+    // The platform's change kinds: Done marks the document edited, Cleared marks it saved.
+    enum class ChangeKind { Done, Cleared };
+    Q_ENUM(ChangeKind)
+
+    // The views a re-evaluation can concern (see viewRearranged).
+    enum class View { AddressShown, AddressChecked, ExceptShown, ExceptChecked, SendShown, SendChecked, PreviewShown };
+    Q_ENUM(View)
+
+    // A new document with every default, empty lists and no keys yet.
+    explicit MyDocument(const Clock &clock = SystemClock::instance(), QObject *parent = nullptr);
+    ~MyDocument() override;
+
+    static bool autosavesInPlace() { return true; }
+    const Clock &clock() const { return m_clock; }
+
+    // --- Set-up and DB keys ---------------------------------------------------
+
+    // The part of the window set-up that belongs to the model: fixed keys, the
+    // any-checked flag, the column headers, the log text, a pause of at least
+    // one second. Changes after it follow the edited rule.
+    void windowControllerDidLoadNib();
+    // Adds the fixed keys "1"/"#", "2"/"sel", "3"/"email" when keyArray is empty.
+    void InitialSetupKeyArrayController();
+    // The first of "2", "3", "4", ... that is the innerKey of no key.
+    QString getUniqueNewInnerColName() const;
+    // One header per key, from the keys' public names.
+    void buildColumnHeaders();
+    QStringList columnHeaders() const;
+
+    // The key-name rule, for an edit of the public name of the key at index in
+    // the key list: a name that is blank once leading white space is stripped
+    // is refused and the key keeps its column's header (its previous name);
+    // any other name is taken as typed, becomes the column's header and marks
+    // the document edited. The fixed keys cannot be renamed. Returns whether
+    // the new name was taken.
+    bool setPublicKey(qsizetype index, const QString &newName);
+
+    // --- Records and the edited rule -------------------------------------------
+
+    // Stores value under innerKey in an address record (the null Value removes
+    // the entry). Once the window is set up, a change under "2", "3" or a user
+    // key's innerKey marks the document edited; the number "1" alone does not.
+    void setRecordValue(const Dict &record, const QString &innerKey, const Value &value);
+    // Changes of the database's list of records; each marks the document edited
+    // once the window is set up.
+    void appendRecord(const Dict &record);
+    void insertRecord(qsizetype index, const Dict &record);
+    bool removeRecord(const Dict &record);
+    // For code that edits addressArray() in place (an import, say): reports the
+    // change so that it counts as an edit and observers hear of it.
+    void addressArrayDidChange();
+
+    // --- Change count ------------------------------------------------------------
+
+    void updateChangeCount(ChangeKind kind);
+    bool isDocumentEdited() const { return m_edited.load(); }
+    // After the user chose the message kind: an HTML message (kind 1 or more)
+    // is sent through the SMTP server.
+    void changedMailType();
+    // After the user edited the pause.
+    void changedTimeInterval();
+    // Keeps the pause at one second or more. The send run's remaining-time
+    // estimate is recomputed here as well once the send run exists.
+    void recalculateTimeEstimation();
+
+    // --- Predicates --------------------------------------------------------------
+
+    // The search predicates, each reading its list's current search text (and,
+    // for the database, the current keys).
+    bool addressArrayControllerPredicate(const Dict &record) const;
+    bool exceptArrayControllerPredicate(const Dict &record) const;
+    bool previewArrayControllerPredicate(const Dict &record) const;
+    bool sendArrayControllerPredicate(const Dict &record) const;
+    // The checked predicates: "2" (for an exception record "sel") reads true.
+    static bool checkedRecordPredicate(const Dict &record);
+    static bool checkedRecordPredicate4Except(const Dict &record);
+    static bool checkedRecordPredicate4Send(const Dict &record);
+
+    // --- Views -------------------------------------------------------------------
+
+    // Full views are the lists themselves: addressArray(), exceptArray(),
+    // sendArray(), and previewArray(), which is the send list.
+    List previewArray() const { return sendArray(); }
+
+    const ArrangedView &addressArrayShown() const { return m_addressShown; }
+    const ArrangedView &addressArrayChecked() const { return m_addressChecked; }
+    const ArrangedView &exceptArrayShown() const { return m_exceptShown; }
+    const ArrangedView &exceptArrayChecked() const { return m_exceptChecked; }
+    const ArrangedView &sendArrayShown() const { return m_sendShown; }
+    const ArrangedView &sendArrayChecked() const { return m_sendChecked; }
+    const ArrangedView &previewArrayShown() const { return m_previewShown; }
+
+    // Re-evaluate the shown view of the database, the exception list, the
+    // preview list, the send list with its current search text.
+    void filterAddresses();
+    void filterExcepts();
+    void filterPreview();
+    void filterSend();
+    // Re-evaluate the checked views (over the full lists).
+    void rearrangeCheckedAddresses();
+    void rearrangeCheckedExcepts();
+    void rearrangeCheckedSend();
+    // isCheckedRecords: whether any record of the database's full view is
+    // checked; re-evaluates the database's checked view on the way.
+    void updateIsCheckedRecords();
+
+    // --- Merge tags --------------------------------------------------------------
+
+    QString tagFromKey(const QString &name) const;
+    // The time pass, read from the document's clock; null for null.
+    QString performTextSubstitutionNoDB(const QString &text) const;
+    // The record pass with the document's keys; null for null.
+    QString performTextSubstitution(const QString &text, const Dict &record) const;
+    // The record pass with the record at position of sendArray; the text
+    // unchanged when there is no record there.
+    QString performTextSubstitution(const QString &text, qsizetype position) const;
+
+    // --- Properties --------------------------------------------------------------
+
+    List addressArray() const;
+    void setAddressArray(const List &value);
+    List keyArray() const;
+    void setKeyArray(const List &value);
+    List exceptArray() const;
+    void setExceptArray(const List &value);
+    List sendArray() const;
+    void setSendArray(const List &value);
+    List attachmentBookmarks() const;
+    void setAttachmentBookmarks(const List &value);
+
+    QString mailFormFrom() const;
+    void setMailFormFrom(const QString &value);
+    QString mailFormTo() const;
+    void setMailFormTo(const QString &value);
+    QString mailFormReplyTo() const;
+    void setMailFormReplyTo(const QString &value);
+    QString mailFormSubject() const;
+    void setMailFormSubject(const QString &value);
+    QString mailFormBody() const;
+    void setMailFormBody(const QString &value);
+    QString mailFormBodyHtml() const;
+    void setMailFormBodyHtml(const QString &value);
+    QString mailFormBodyHtmlAltText() const;
+    void setMailFormBodyHtmlAltText(const QString &value);
+    QString mailFormAttachment() const;
+    void setMailFormAttachment(const QString &value);
+
+    qint64 sendPrepTimeInterval() const { return m_sendPrepTimeInterval.load(); }
+    void setSendPrepTimeInterval(qint64 value);
+    qint64 emailKind() const { return m_emailKind.load(); }
+    void setEmailKind(qint64 value);
+    qint64 useMailServerToSend() const { return m_useMailServerToSend.load(); }
+    void setUseMailServerToSend(qint64 value);
+    std::optional<qint64> selectedIndexConnection() const;
+    void setSelectedIndexConnection(std::optional<qint64> value);
+    QString myLog() const;
+    void setMyLog(const QString &value);
+
+    QString previewFormFrom() const;
+    void setPreviewFormFrom(const QString &value);
+    QString previewFormTo() const;
+    void setPreviewFormTo(const QString &value);
+    QString previewFormReplyTo() const;
+    void setPreviewFormReplyTo(const QString &value);
+    QString previewFormSubject() const;
+    void setPreviewFormSubject(const QString &value);
+    QString previewFormBody() const;
+    void setPreviewFormBody(const QString &value);
+    QString previewFormBodyHtml() const;
+    void setPreviewFormBodyHtml(const QString &value);
+    QString previewFormBodyHtmlAltText() const;
+    void setPreviewFormBodyHtmlAltText(const QString &value);
+    QString previewFormAttach() const;
+    void setPreviewFormAttach(const QString &value);
+
+    bool preparingSending() const { return m_preparingSending.load(); }
+    void setPreparingSending(bool value);
+    QString myActionString() const;
+    void setMyActionString(const QString &value);
+    QString myEstimationString() const;
+    void setMyEstimationString(const QString &value);
+    qint64 sendingArrayLen() const { return m_sendingArrayLen.load(); }
+    void setSendingArrayLen(qint64 value);
+    qint64 sendingArrayPos() const { return m_sendingArrayPos.load(); }
+    void setSendingArrayPos(qint64 value);
+
+    QString serverName() const;
+    void setServerName(const QString &value);
+    QString serverUsername() const;
+    void setServerUsername(const QString &value);
+    QString serverPassword() const;
+    void setServerPassword(const QString &value);
+    qint32 serverPort() const { return m_serverPort.load(); }
+    void setServerPort(qint32 value);
+    qint32 connectionType() const { return m_connectionType.load(); }
+    void setConnectionType(qint32 value);
+    bool serverRequirePassword() const { return m_serverRequirePassword.load(); }
+    void setServerRequirePassword(bool value);
+    bool noServerAvailable() const { return m_noServerAvailable.load(); }
+    void setNoServerAvailable(bool value);
+
+    bool isCheckedRecords() const { return m_isCheckedRecords.load(); }
+    void setIsCheckedRecords(bool value);
+    bool isCheckedRecords4Exception() const { return m_isCheckedRecords4Exception.load(); }
+    void setIsCheckedRecords4Exception(bool value);
+    bool isCheckedRecords4Send() const { return m_isCheckedRecords4Send.load(); }
+    void setIsCheckedRecords4Send(bool value);
+    bool canRemoveKeyListElement() const { return m_canRemoveKeyListElement.load(); }
+    void setCanRemoveKeyListElement(bool value);
+
+    QString searchFieldStr() const;
+    void setSearchFieldStr(const QString &value);
+    QString searchFieldExceptStr() const;
+    void setSearchFieldExceptStr(const QString &value);
+    QString searchFieldPreviewStr() const;
+    void setSearchFieldPreviewStr(const QString &value);
+    QString searchFieldSendStr() const;
+    void setSearchFieldSendStr(const QString &value);
+
+    QString logViewText() const;
+    void setLogViewText(const QString &value);
+
+Q_SIGNALS:
+    void addressArrayChanged(const quillcast::List &value);
+    void keyArrayChanged(const quillcast::List &value);
+    void exceptArrayChanged(const quillcast::List &value);
+    void sendArrayChanged(const quillcast::List &value);
+    void attachmentBookmarksChanged(const quillcast::List &value);
+    void mailFormFromChanged(const QString &value);
+    void mailFormToChanged(const QString &value);
+    void mailFormReplyToChanged(const QString &value);
+    void mailFormSubjectChanged(const QString &value);
+    void mailFormBodyChanged(const QString &value);
+    void mailFormBodyHtmlChanged(const QString &value);
+    void mailFormBodyHtmlAltTextChanged(const QString &value);
+    void mailFormAttachmentChanged(const QString &value);
+    void sendPrepTimeIntervalChanged(qint64 value);
+    void emailKindChanged(qint64 value);
+    void useMailServerToSendChanged(qint64 value);
+    void selectedIndexConnectionChanged(std::optional<qint64> value);
+    void myLogChanged(const QString &value);
+
+    void previewFormFromChanged(const QString &value);
+    void previewFormToChanged(const QString &value);
+    void previewFormReplyToChanged(const QString &value);
+    void previewFormSubjectChanged(const QString &value);
+    void previewFormBodyChanged(const QString &value);
+    void previewFormBodyHtmlChanged(const QString &value);
+    void previewFormBodyHtmlAltTextChanged(const QString &value);
+    void previewFormAttachChanged(const QString &value);
+    void preparingSendingChanged(bool value);
+    void myActionStringChanged(const QString &value);
+    void myEstimationStringChanged(const QString &value);
+    void sendingArrayLenChanged(qint64 value);
+    void sendingArrayPosChanged(qint64 value);
+    void serverNameChanged(const QString &value);
+    void serverUsernameChanged(const QString &value);
+    void serverPasswordChanged(const QString &value);
+    void serverPortChanged(qint32 value);
+    void connectionTypeChanged(qint32 value);
+    void serverRequirePasswordChanged(bool value);
+    void noServerAvailableChanged(bool value);
+    void isCheckedRecordsChanged(bool value);
+    void isCheckedRecords4ExceptionChanged(bool value);
+    void isCheckedRecords4SendChanged(bool value);
+    void canRemoveKeyListElementChanged(bool value);
+    void searchFieldStrChanged(const QString &value);
+    void searchFieldExceptStrChanged(const QString &value);
+    void searchFieldPreviewStrChanged(const QString &value);
+    void searchFieldSendStrChanged(const QString &value);
+
+    void logViewTextChanged(const QString &value);
+    void columnHeadersChanged(const QStringList &headers);
+    void documentEditedChanged(bool edited);
+
+    // The public name of the key at index changed (the key list rows).
+    void keyNameChanged(qsizetype index, const QString &name);
+    // A value of an address record changed through setRecordValue.
+    void recordValueChanged(const quillcast::Dict &record, const QString &innerKey);
+    // A view was re-evaluated; its records may differ now.
+    void viewRearranged(quillcast::MyDocument::View view);
+
+private:
+    SearchPredicate addressSearch() const;
+    SearchPredicate exceptSearch() const;
+    SearchPredicate previewSearch() const;
+    SearchPredicate sendSearch() const;
+    // A change that the edited rule counts, once the window is set up.
+    void noteWatchedChange();
+
+    template<typename T>
+    T readGuarded(const T &field) const;
+    void assignString(QString &field, const QString &value, void (MyDocument::*notify)(const QString &));
+    bool assignList(List &field, const List &value, void (MyDocument::*notify)(const List &));
+    template<typename T>
+    void assignAtomic(std::atomic<T> &field, T value, void (MyDocument::*notify)(T));
+
+    const Clock &m_clock;
+
+    // Guards every string, list and optional member below; numbers and flags are atomics.
+    mutable std::mutex m_lock;
+
+    List m_addressArray;
+    List m_keyArray;
+    List m_exceptArray;
+    List m_sendArray;
+    List m_attachmentBookmarks;
+    QString m_mailFormFrom;
+    QString m_mailFormTo;
+    QString m_mailFormReplyTo;
+    QString m_mailFormSubject;
+    QString m_mailFormBody;
+    QString m_mailFormBodyHtml;
+    QString m_mailFormBodyHtmlAltText;
+    QString m_mailFormAttachment;
+    std::atomic<qint64> m_sendPrepTimeInterval{5};
+    std::atomic<qint64> m_emailKind{0};
+    std::atomic<qint64> m_useMailServerToSend{0};
+    std::optional<qint64> m_selectedIndexConnection;
+    QString m_myLog;
+
+    QString m_previewFormFrom;
+    QString m_previewFormTo;
+    QString m_previewFormReplyTo;
+    QString m_previewFormSubject;
+    QString m_previewFormBody;
+    QString m_previewFormBodyHtml;
+    QString m_previewFormBodyHtmlAltText;
+    QString m_previewFormAttach;
+    std::atomic<bool> m_preparingSending{false};
+    QString m_myActionString;
+    QString m_myEstimationString;
+    std::atomic<qint64> m_sendingArrayLen{0};
+    std::atomic<qint64> m_sendingArrayPos{0};
+    QString m_serverName;
+    QString m_serverUsername;
+    QString m_serverPassword;
+    std::atomic<qint32> m_serverPort{0};
+    std::atomic<qint32> m_connectionType{0};
+    std::atomic<bool> m_serverRequirePassword{false};
+    std::atomic<bool> m_noServerAvailable{false};
+    std::atomic<bool> m_isCheckedRecords{false};
+    std::atomic<bool> m_isCheckedRecords4Exception{false};
+    std::atomic<bool> m_isCheckedRecords4Send{false};
+    std::atomic<bool> m_canRemoveKeyListElement{false};
+    QString m_searchFieldStr;
+    QString m_searchFieldExceptStr;
+    QString m_searchFieldPreviewStr;
+    QString m_searchFieldSendStr;
+
+    QString m_logViewText;
+    QStringList m_columnHeaders;
+
+    std::atomic<bool> m_edited{false};
+    // Set once the window is set up: from then on the edited rule applies.
+    std::atomic<bool> m_watchingChanges{false};
+
+    // Re-evaluated on the main thread; readable from any thread.
+    ArrangedView m_addressShown;
+    ArrangedView m_addressChecked;
+    ArrangedView m_exceptShown;
+    ArrangedView m_exceptChecked;
+    ArrangedView m_sendShown;
+    ArrangedView m_sendChecked;
+    ArrangedView m_previewShown;
+};
+
+} // namespace quillcast

@@ -1,0 +1,332 @@
+#include "DocumentTestData.h"
+#include "TestPrinters.h"
+#include "document/MyDocument.h"
+#include "platform/FixedClock.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace quillcast;
+using namespace quillcast::testdata;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList publicNames(const List &keys)
+{
+    QStringList names;
+    for (const Value &k : keys.items())
+        names.append(k.toDict().stringValue(u"publicKey"_s));
+    return names;
+}
+
+QStringList innerNames(const List &keys)
+{
+    QStringList names;
+    for (const Value &k : keys.items())
+        names.append(k.toDict().stringValue(u"innerKey"_s));
+    return names;
+}
+
+} // namespace
+
+// --- Window set-up -------------------------------------------------------------------
+
+TEST(MyDocumentSetUp, NewDocumentGetsExactlyTheFixedKeysAndDefaults)
+{
+    MyDocument doc;
+    doc.windowControllerDidLoadNib();
+
+    EXPECT_EQ(innerNames(doc.keyArray()), QStringList({u"1"_s, u"2"_s, u"3"_s}));
+    EXPECT_EQ(publicNames(doc.keyArray()), QStringList({u"#"_s, u"sel"_s, u"email"_s}));
+    EXPECT_EQ(doc.columnHeaders(), QStringList({u"#"_s, u"sel"_s, u"email"_s}));
+    EXPECT_EQ(doc.mailFormTo(), u"_email_"_s);
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 5);
+    EXPECT_TRUE(doc.mailFormReplyTo().isNull());
+    EXPECT_FALSE(doc.mailFormSubject().isNull()); // "" merges to "", not to "no text"
+    EXPECT_TRUE(doc.searchFieldStr().isNull());
+    EXPECT_EQ(doc.selectedIndexConnection(), std::nullopt);
+    EXPECT_FALSE(doc.isDocumentEdited());
+}
+
+TEST(MyDocumentSetUp, KeepsTheKeysOfAnOpenedDocument)
+{
+    MyDocument doc;
+    doc.setKeyArray(List({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)),
+                          Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s)),
+                          Value(DocumentKeys::makeDbKey(u"3"_s, u"email"_s)),
+                          Value(DocumentKeys::makeDbKey(u"7"_s, u"Town"_s))}));
+    doc.windowControllerDidLoadNib();
+
+    EXPECT_EQ(innerNames(doc.keyArray()), QStringList({u"1"_s, u"2"_s, u"3"_s, u"7"_s}));
+    EXPECT_EQ(doc.columnHeaders(), QStringList({u"#"_s, u"sel"_s, u"email"_s, u"Town"_s}));
+}
+
+TEST(MyDocumentSetUp, RaisesAPauseBelowOneSecondToOne)
+{
+    const struct
+    {
+        const char *name;
+        qint64 saved;
+        qint64 shown;
+    } rows[] = {
+        {"zero", 0, 1},
+        {"negative", -3, 1},
+        {"one", 1, 1},
+        {"seven", 7, 7},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc;
+        doc.setSendPrepTimeInterval(row.saved);
+        doc.windowControllerDidLoadNib();
+        EXPECT_EQ(doc.sendPrepTimeInterval(), row.shown);
+        EXPECT_FALSE(doc.isDocumentEdited());
+    }
+}
+
+TEST(MyDocumentSetUp, PutsTheSavedLogIntoTheLogView)
+{
+    MyDocument doc;
+    doc.setMyLog(u"01/02/26 10:00 Done.\n"_s);
+    doc.windowControllerDidLoadNib();
+    EXPECT_EQ(doc.logViewText(), u"01/02/26 10:00 Done.\n"_s);
+}
+
+TEST(MyDocumentSetUp, AnyCheckedCountsRecordsHiddenByTheSearch)
+{
+    MyDocument doc;
+    doc.setAddressArray(List({Value(record(1, false, u"ann@example.org"_s)),
+                              Value(record(2, true, u"bob@example.org"_s))}));
+    doc.setSearchFieldStr(u"ann"_s);
+    doc.filterAddresses();
+    doc.windowControllerDidLoadNib();
+
+    EXPECT_TRUE(doc.isCheckedRecords());
+}
+
+// --- Unique inner-name rule ---------------------------------------------------------------
+
+TEST(MyDocumentInnerNames, FirstNewNameAfterTheFixedKeysIsFour)
+{
+    MyDocument doc;
+    doc.windowControllerDidLoadNib();
+    EXPECT_EQ(doc.getUniqueNewInnerColName(), u"4"_s);
+}
+
+TEST(MyDocumentInnerNames, ReusesTheGapLeftByADeletedKey)
+{
+    MyDocument doc;
+    setUpWithUserKeys(doc); // user keys "4" and "5"
+    doc.keyArray().removeAt(3);
+    EXPECT_EQ(doc.getUniqueNewInnerColName(), u"4"_s);
+}
+
+TEST(MyDocumentInnerNames, SkipsEveryNameInUseAndReadsNumericInnerKeys)
+{
+    MyDocument doc;
+    setUpWithUserKeys(doc);
+    // A key whose inner name was stored as a number still occupies that name.
+    doc.keyArray().append(Value(Dict{{u"innerKey"_s, 6}, {u"publicKey"_s, u"Zip"_s}}));
+    EXPECT_EQ(doc.getUniqueNewInnerColName(), u"7"_s);
+}
+
+// --- Key-name rule --------------------------------------------------------------------
+
+TEST(MyDocumentKeyNames, EditsOfAUserKeyName)
+{
+    const struct
+    {
+        const char *name;
+        QString typed;
+        bool taken;
+        QString resultingName;
+    } rows[] = {
+        {"plain name", u"Surname"_s, true, u"Surname"_s},
+        {"leading space kept", u" Ann"_s, true, u" Ann"_s},
+        {"three spaces keep the old name", u"   "_s, false, u"Name"_s},
+        {"empty keeps the old name", u""_s, false, u"Name"_s},
+        {"tabs keep the old name", u"\t\t"_s, false, u"Name"_s},
+        {"line break keeps the old name", u" \n"_s, false, u"Name"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc;
+        setUpWithUserKeys(doc);
+
+        EXPECT_EQ(doc.setPublicKey(3, row.typed), row.taken);
+        EXPECT_EQ(doc.keyArray().at(3).toDict().stringValue(u"publicKey"_s), row.resultingName);
+        EXPECT_EQ(doc.columnHeaders().at(3), row.resultingName);
+        EXPECT_EQ(doc.isDocumentEdited(), row.taken);
+    }
+}
+
+TEST(MyDocumentKeyNames, FixedKeysAndMissingKeysCannotBeRenamed)
+{
+    MyDocument doc;
+    setUpWithUserKeys(doc);
+
+    EXPECT_FALSE(doc.setPublicKey(2, u"mail"_s));
+    EXPECT_FALSE(doc.setPublicKey(5, u"Zip"_s));
+    EXPECT_FALSE(doc.setPublicKey(-1, u"Zip"_s));
+    EXPECT_EQ(publicNames(doc.keyArray()),
+              QStringList({u"#"_s, u"sel"_s, u"email"_s, u"Name"_s, u"City"_s}));
+    EXPECT_FALSE(doc.isDocumentEdited());
+}
+
+// --- Edited rule ------------------------------------------------------------------------
+
+TEST(MyDocumentEditedRule, WhichRecordValuesMarkTheDocumentEdited)
+{
+    const struct
+    {
+        const char *name;
+        QString innerKey;
+        Value value;
+        bool edited;
+    } rows[] = {
+        {"number alone", u"1"_s, Value(9), false},
+        {"checked flag", u"2"_s, Value(true), true},
+        {"address", u"3"_s, Value(u"zoe@example.org"_s), true},
+        {"user key", u"5"_s, Value(u"Ulm"_s), true},
+        {"entry of no key", u"42"_s, Value(u"x"_s), false},
+        {"same value again", u"3"_s, Value(u"ann@example.org"_s), false},
+        {"user entry removed", u"4"_s, Value(), true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc;
+        setUpWithUserKeys(doc);
+        const Dict r = record(1, false, u"ann@example.org"_s, u"Ann"_s, u"Bonn"_s);
+        doc.appendRecord(r);
+        doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+
+        doc.setRecordValue(r, row.innerKey, row.value);
+        EXPECT_EQ(r.value(row.innerKey), row.value);
+        EXPECT_EQ(doc.isDocumentEdited(), row.edited);
+    }
+}
+
+TEST(MyDocumentEditedRule, ChangesOfTheListOfRecordsMarkEdited)
+{
+    MyDocument doc;
+    setUpWithUserKeys(doc);
+    const Dict r = record(1, false, u"ann@example.org"_s);
+
+    doc.appendRecord(r);
+    EXPECT_TRUE(doc.isDocumentEdited());
+
+    doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+    EXPECT_FALSE(doc.removeRecord(record(1, false, u"ann@example.org"_s))); // equal, but another record
+    EXPECT_FALSE(doc.isDocumentEdited());
+
+    EXPECT_TRUE(doc.removeRecord(r));
+    EXPECT_TRUE(doc.isDocumentEdited());
+    EXPECT_EQ(doc.addressArray().size(), 0);
+}
+
+TEST(MyDocumentEditedRule, ReadingADocumentBeforeSetUpIsNoEdit)
+{
+    MyDocument doc;
+    const Dict r = record(1, false, u"ann@example.org"_s);
+    doc.setAddressArray(List({Value(r)}));
+    doc.setRecordValue(r, u"2"_s, true);
+    doc.windowControllerDidLoadNib();
+    EXPECT_FALSE(doc.isDocumentEdited());
+}
+
+TEST(MyDocumentEditedRule, CheckingInTheSendListChecksTheDatabaseRecord)
+{
+    MyDocument doc;
+    setUpWithUserKeys(doc);
+    const Dict ann = record(1, false, u"ann@example.org"_s);
+    const Dict bob = record(2, false, u"bob@example.org"_s);
+    doc.setAddressArray(List({Value(ann), Value(bob)}));
+    doc.setSendArray(List({Value(ann), Value(bob)})); // the same records, shared
+    doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+
+    doc.setRecordValue(doc.sendArray().at(1).toDict(), u"2"_s, true);
+    doc.updateIsCheckedRecords();
+
+    EXPECT_TRUE(MyDocument::checkedRecordPredicate(doc.addressArray().at(1).toDict()));
+    ASSERT_EQ(doc.addressArrayChecked().size(), 1);
+    EXPECT_TRUE(Dict::sameObject(*doc.addressArrayChecked().at(0), bob));
+    EXPECT_TRUE(doc.isCheckedRecords());
+    EXPECT_TRUE(doc.isDocumentEdited());
+}
+
+// --- Mail kind, pause, change count -----------------------------------------------------
+
+TEST(MyDocumentCommands, HtmlMailIsSentThroughTheServer)
+{
+    MyDocument doc;
+    doc.windowControllerDidLoadNib();
+
+    doc.setEmailKind(0);
+    doc.changedMailType();
+    EXPECT_EQ(doc.useMailServerToSend(), 0);
+
+    doc.setEmailKind(1);
+    doc.changedMailType();
+    EXPECT_EQ(doc.useMailServerToSend(), 1);
+    EXPECT_TRUE(doc.isDocumentEdited());
+}
+
+TEST(MyDocumentCommands, EditedPauseMarksEditedAndStaysAtLeastOneSecond)
+{
+    MyDocument doc;
+    doc.windowControllerDidLoadNib();
+    doc.setSendPrepTimeInterval(0);
+    doc.changedTimeInterval();
+    EXPECT_TRUE(doc.isDocumentEdited());
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 1);
+}
+
+TEST(MyDocumentCommands, ChangeCountNotifiesOnlyWhenTheStateFlips)
+{
+    MyDocument doc;
+    QList<bool> seen;
+    QObject::connect(&doc, &MyDocument::documentEditedChanged, [&](bool edited) { seen.append(edited); });
+
+    doc.updateChangeCount(MyDocument::ChangeKind::Done);
+    doc.updateChangeCount(MyDocument::ChangeKind::Done);
+    doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+    EXPECT_EQ(seen, QList<bool>({true, false}));
+}
+
+TEST(MyDocumentProperties, NoValueAndEmptyTextAreDistinctChanges)
+{
+    MyDocument doc;
+    int notified = 0;
+    QObject::connect(&doc, &MyDocument::searchFieldStrChanged, [&](const QString &) { ++notified; });
+
+    doc.setSearchFieldStr(QString());    // still no value
+    doc.setSearchFieldStr(u""_s);       // now ""
+    doc.setSearchFieldStr(u""_s);       // unchanged
+    doc.setSearchFieldStr(u"ann"_s);
+    EXPECT_EQ(notified, 2);
+}
+
+// --- Merge tags -----------------------------------------------------------------------
+
+TEST(MyDocumentMerge, PositionalFormUsesTheSendListAndToleratesABadPosition)
+{
+    MyDocument doc;
+    setUpWithUserKeys(doc);
+    doc.setSendArray(List({Value(record(7, true, u"ann@example.org"_s, u"Ann"_s, u"Bonn"_s))}));
+    const QString text = u"_Name_ <_email_> #_#_ in _City_"_s;
+
+    EXPECT_EQ(doc.performTextSubstitution(text, qsizetype(0)), u"Ann <ann@example.org> #7 in Bonn"_s);
+    EXPECT_EQ(doc.performTextSubstitution(text, qsizetype(1)), text);
+    EXPECT_EQ(doc.performTextSubstitution(text, qsizetype(-1)), text);
+    EXPECT_TRUE(doc.performTextSubstitution(QString(), qsizetype(0)).isNull());
+    EXPECT_TRUE(doc.performTextSubstitution(QString(), qsizetype(5)).isNull());
+}
+
+TEST(MyDocumentMerge, TimePassReadsTheDocumentsClock)
+{
+    const FixedClock clock(QDateTime(QDate(2007, 3, 9), QTime(15, 5, 3), QTimeZone::utc()));
+    MyDocument doc(clock);
+    EXPECT_EQ(doc.performTextSubstitutionNoDB(u"_dd_._mm_._yy_ _hh_:_ii_:_ss_"_s), u"09.03.07 15:05:03"_s);
+}
