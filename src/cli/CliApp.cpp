@@ -1,6 +1,7 @@
 #include "CliApp.h"
 
 #include "MergeCommand.h"
+#include "SampleCommand.h"
 #include "platform/Clock.h"
 
 namespace quillcast::cli {
@@ -24,6 +25,8 @@ int CliApp::run(const QStringList &arguments)
     const CliContext context{m_out, m_err, m_clock};
     if (command == u"merge")
         return MergeCommand(context).run(rest);
+    if (command == u"sample")
+        return SampleCommand(context).run(rest);
     m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
     return usage(2);
 }
@@ -33,7 +36,7 @@ int CliApp::usage(int status)
     QTextStream &s = status == 0 ? m_out : m_err;
     s << "Usage: quillcast-cli COMMAND [ARGUMENTS]\n"
          "  --version                 print the release\n"
-      << MergeCommand::summary();
+      << MergeCommand::summary() << SampleCommand::summary();
     s.flush();
     return status;
 }

@@ -115,3 +115,30 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &row) { return std::string(row.param.name); });
 
 } // namespace
+
+namespace {
+
+TEST(CliSample, MergesTheBuiltInMailingAndSkipsExceptions)
+{
+    const CliRun run = runCli({u"sample"_s});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Subject: José, our winter programme for Sevilla (06.12.2026)\n"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("(not prepared: the address is on the exception list)"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Done. 3 prepared, 1 on the exception list"));
+}
+
+TEST(CliSample, RefusesAMailingThatIsNotJson)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath(u"m.json"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{ not json");
+    file.close();
+    const CliRun run = runCli({u"sample"_s, u"--file"_s, file.fileName()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err.toStdString(), HasSubstr("not a mailing description"));
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+} // namespace
