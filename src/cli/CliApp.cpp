@@ -1,5 +1,6 @@
 #include "CliApp.h"
 
+#include "DocumentCommands.h"
 #include "MergeCommand.h"
 #include "SampleCommand.h"
 #include "platform/Clock.h"
@@ -27,6 +28,12 @@ int CliApp::run(const QStringList &arguments)
         return MergeCommand(context).run(rest);
     if (command == u"sample")
         return SampleCommand(context).run(rest);
+    if (command == u"new")
+        return DocumentCommands(context).runNew(rest);
+    if (command == u"show")
+        return DocumentCommands(context).runShow(rest);
+    if (command == u"set")
+        return DocumentCommands(context).runSet(rest);
     m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
     return usage(2);
 }
@@ -36,7 +43,7 @@ int CliApp::usage(int status)
     QTextStream &s = status == 0 ? m_out : m_err;
     s << "Usage: quillcast-cli COMMAND [ARGUMENTS]\n"
          "  --version                 print the release\n"
-      << MergeCommand::summary() << SampleCommand::summary();
+      << MergeCommand::summary() << SampleCommand::summary() << DocumentCommands::summary();
     s.flush();
     return status;
 }

@@ -1,5 +1,7 @@
 #include "document/MyDocument.h"
 
+#include "database/KeyCommands.h"
+#include "database/SendListRebuilder.h"
 #include "document/DocumentKeys.h"
 #include "document/SearchPredicate.h"
 #include "merge/TagSubstitution.h"
@@ -37,7 +39,9 @@ MyDocument::MyDocument(const Clock &clock, QObject *parent)
       m_mailFormAttachment(u""_s),
       m_myLog(u""_s),
       m_myActionString(u""_s),
-      m_myEstimationString(u""_s)
+      m_myEstimationString(u""_s),
+      m_undoManager(std::make_unique<UndoManager>()),
+      m_sendListRebuilder(std::make_unique<SendListRebuilder>(*this))
 {
 }
 
@@ -52,6 +56,7 @@ void MyDocument::windowControllerDidLoadNib()
     m_watchingChanges.store(true);
     updateIsCheckedRecords();
     // Duplicate inner keys among the user keys get repaired here, before the columns are built.
+    KeyCommands(*this).makeInnerKeyUnique();
     buildColumnHeaders();
     // The user keys' columns are built here, from keyArray and the headers above.
     setLogViewText(myLog());
@@ -196,6 +201,64 @@ void MyDocument::addressArrayDidChange()
 {
     Q_EMIT addressArrayChanged(addressArray());
     noteWatchedChange();
+}
+
+bool MyDocument::isWatchedInnerKey(const QString &innerKey) const
+{
+    if (innerKey == DocumentKeys::checkedInnerKey() || innerKey == DocumentKeys::emailInnerKey())
+        return true;
+    bool watched = false;
+    keyArray().read([&](const List::Items &keys) {
+        for (size_t i = size_t(DocumentKeys::fixedKeyCount); i < keys.size() && !watched; ++i)
+            watched = keys[i].toDict().stringValue(DocumentKeys::innerKey()) == innerKey;
+    });
+    return watched;
+}
+
+void MyDocument::recordValuesDidChange(const QString &innerKey)
+{
+    Q_EMIT recordValuesChanged(innerKey);
+    if (isWatchedInnerKey(innerKey))
+        noteWatchedChange();
+}
+
+void MyDocument::exceptValuesDidChange()
+{
+    Q_EMIT exceptValuesChanged();
+    // The checks and notes of the exception list are saved with the document
+    // like everything else: closing without asking would lose them.
+    updateChangeCount(ChangeKind::Done);
+}
+
+void MyDocument::exceptArrayDidChange()
+{
+    Q_EMIT exceptArrayChanged(exceptArray());
+}
+
+void MyDocument::keyArrayDidChange()
+{
+    Q_EMIT keyArrayChanged(keyArray());
+}
+
+void MyDocument::attachmentBookmarksDidChange()
+{
+    Q_EMIT attachmentBookmarksChanged(attachmentBookmarks());
+}
+
+void MyDocument::setSelectedTab(int tab)
+{
+    if (m_selectedTab.exchange(tab) != tab)
+        Q_EMIT selectedTabChanged(tab);
+}
+
+bool MyDocument::selectTab(int tab)
+{
+    if (preparingSending() && tab != selectedTab())
+        return false;
+    setSelectedTab(tab);
+    if (tab == SendTab || tab == PreviewTab)
+        m_sendListRebuilder->request();
+    return true;
 }
 
 void MyDocument::noteWatchedChange()

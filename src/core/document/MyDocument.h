@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/ArrangedView.h"
+#include "document/UndoManager.h"
 #include "platform/SystemClock.h"
 #include "util/Value.h"
 
@@ -9,6 +10,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -16,6 +18,8 @@ namespace quillcast {
 
 class Clock;
 class SearchPredicate;
+class AlertPresenter;
+class SendListRebuilder;
 
 // One mailing: the recipient database (its DB keys and address records), the
 // exception list, the send list, the mail form, the pause between messages,
@@ -90,6 +94,7 @@ class MyDocument : public QObject
     Q_PROPERTY(QString logViewText READ logViewText WRITE setLogViewText NOTIFY logViewTextChanged)
     Q_PROPERTY(QStringList columnHeaders READ columnHeaders NOTIFY columnHeadersChanged)
     Q_PROPERTY(bool documentEdited READ isDocumentEdited NOTIFY documentEditedChanged)
+    Q_PROPERTY(int selectedTab READ selectedTab WRITE setSelectedTab NOTIFY selectedTabChanged)
 
 public:
     // The platform's change kinds: Done marks the document edited, Cleared marks it saved.
@@ -148,6 +153,8 @@ public:
 
     void updateChangeCount(ChangeKind kind);
     bool isDocumentEdited() const { return m_edited.load(); }
+    // Whether windowControllerDidLoadNib() has run (the log view exists).
+    bool isWindowSetUp() const { return m_watchingChanges.load(); }
     // After the user chose the message kind: an HTML message (kind 1 or more)
     // is sent through the SMTP server.
     void changedMailType();
@@ -208,6 +215,48 @@ public:
     // The record pass with the record at position of sendArray; the text
     // unchanged when there is no record there.
     QString performTextSubstitution(const QString &text, qsizetype position) const;
+
+    // --- What the commands work with ---------------------------------------------
+
+    // The window's tabs, in order; the commands of the database and the
+    // exception list consult the selected one.
+    enum Tab : int { DatabaseTab = 0, ExceptionTab = 1, MailTab = 2, PreviewTab = 3, SendTab = 4 };
+
+    UndoManager &undoManager() { return *m_undoManager; }
+    const UndoManager &undoManager() const { return *m_undoManager; }
+
+    // Where the commands show their alerts (sheets on the document window, or
+    // the CLI's answers). Without one, a command that must ask does nothing.
+    void setAlertPresenter(AlertPresenter *presenter) { m_alertPresenter = presenter; }
+    AlertPresenter *alertPresenter() const { return m_alertPresenter; }
+
+    int selectedTab() const { return m_selectedTab.load(); }
+    void setSelectedTab(int tab);
+    // The user selects a tab: refused (false) while a send run is active, as
+    // the run's list must not change under it; selecting the send or the
+    // preview tab rebuilds the send list.
+    bool selectTab(int tab);
+
+    // Rebuilds the send list aside and puts it in place on this document's thread.
+    SendListRebuilder &sendListRebuilder() { return *m_sendListRebuilder; }
+
+    // Whether a change of the address records' values under innerKey counts
+    // as an edit: "2", "3" and the inner keys of the user keys.
+    bool isWatchedInnerKey(const QString &innerKey) const;
+    // For commands that changed many address records at once (checks,
+    // numbering): one notification instead of one per record, and an edit
+    // under the edited rule.
+    void recordValuesDidChange(const QString &innerKey);
+    // The same for exception records; such a change is always an edit.
+    void exceptValuesDidChange();
+    // Changes of the lists made in place by the commands, reported once.
+    void exceptArrayDidChange();
+    void keyArrayDidChange();
+    void attachmentBookmarksDidChange();
+    // Asks the window to scroll a table to its last row, or the database
+    // table to its last column.
+    void requestScrollToEnd(View view) { Q_EMIT scrollToEndRequested(view); }
+    void requestScrollToLastColumn() { Q_EMIT scrollToLastColumnRequested(); }
 
     // --- Properties --------------------------------------------------------------
 
@@ -374,6 +423,14 @@ Q_SIGNALS:
     // A view was re-evaluated; its records may differ now.
     void viewRearranged(quillcast::MyDocument::View view);
 
+    void selectedTabChanged(int tab);
+    // Many address records changed their value under innerKey at once.
+    void recordValuesChanged(const QString &innerKey);
+    // Many exception records changed at once.
+    void exceptValuesChanged();
+    void scrollToEndRequested(quillcast::MyDocument::View view);
+    void scrollToLastColumnRequested();
+
 private:
     SearchPredicate addressSearch() const;
     SearchPredicate exceptSearch() const;
@@ -457,6 +514,13 @@ private:
     ArrangedView m_sendShown;
     ArrangedView m_sendChecked;
     ArrangedView m_previewShown;
+
+    std::unique_ptr<UndoManager> m_undoManager;
+    AlertPresenter *m_alertPresenter = nullptr;
+    std::atomic<int> m_selectedTab{DatabaseTab};
+    // Its destructor stops the worker before the QObject goes, so no result
+    // is ever posted to a document being destroyed.
+    std::unique_ptr<SendListRebuilder> m_sendListRebuilder;
 };
 
 } // namespace quillcast

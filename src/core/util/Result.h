@@ -24,10 +24,11 @@ public:
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
-    const T &value() const & { return *m_value; }
-    T &value() & { return *m_value; }
-    T &&value() && { return std::move(*m_value); }
-    const T *operator->() const { return &*m_value; }
+    // Only for a result that is ok().
+    const T &value() const & { return m_value.value(); }
+    T &value() & { return m_value.value(); }
+    T &&value() && { return std::move(m_value.value()); }
+    const T *operator->() const { return &m_value.value(); }
     const QString &error() const { return m_error; }
 
 private:

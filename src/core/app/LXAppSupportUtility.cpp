@@ -1,0 +1,43 @@
+#include "app/LXAppSupportUtility.h"
+
+#include "platform/AlertPresenter.h"
+#include "platform/UrlOpener.h"
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+QUrl LXAppSupportUtility::downloadPageUrl()
+{
+    return QUrl(u"https://quillcast.example/download"_s);
+}
+
+Alert LXAppSupportUtility::newerVersionAlert()
+{
+    Alert alert;
+    alert.messageText = u"The document you requested to open was created with a more recent version of this application"_s;
+    alert.informativeText =
+        u"To open this file you need a release of this application equal or successive to the one used to create this file.\n\nProbably you are using an outdated release.\nYou can download for free the last version of this application from our site"_s;
+    alert.buttons = {u"Go to Download Last Version"_s, u"Cancel"_s};
+    alert.style = Alert::Style::Warning;
+    alert.kind = Alert::Kind::Modal;
+    return alert;
+}
+
+bool LXAppSupportUtility::sayFilecreatedWithANewerVersion(AlertPresenter &alerts, UrlOpener &opener)
+{
+    // A modal alert answers before present() returns; the flag outlives this
+    // call all the same in case a presenter answers later.
+    auto chosen = std::make_shared<bool>(false);
+    UrlOpener *openerPtr = &opener;
+    alerts.present(newerVersionAlert(), [chosen, openerPtr](int button) {
+        *chosen = button == 0;
+        if (*chosen)
+            openerPtr->openUrl(downloadPageUrl());
+    });
+    return *chosen;
+}
+
+} // namespace quillcast

@@ -1,0 +1,151 @@
+#include "database/RecordChecks.h"
+
+#include "database/LXNetValidator.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace quillcast {
+
+bool RecordChecks::assign(const Dict &record, const QString &checked, bool value)
+{
+    const Dict::Snapshot current = record.snapshot();
+    const Value &flag = current.value(checked);
+    // A flag stored as another kind of value (a text from an old file) is
+    // rewritten as a proper boolean even when it reads the same.
+    if (flag.type() == Value::Type::Bool && flag.toBool() == value)
+        return false;
+    Dict target = record;
+    target.set(checked, Value(value));
+    return true;
+}
+
+qsizetype RecordChecks::setAll(const Records &records, const QString &checked, bool value)
+{
+    qsizetype changed = 0;
+    for (const Dict &record : records)
+        changed += assign(record, checked, value) ? 1 : 0;
+    return changed;
+}
+
+qsizetype RecordChecks::invert(const Records &records, const QString &checked)
+{
+    qsizetype changed = 0;
+    for (const Dict &record : records) {
+        const bool now = record.snapshot().boolValue(checked);
+        changed += assign(record, checked, !now) ? 1 : 0;
+    }
+    return changed;
+}
+
+qsizetype RecordChecks::checkValid(const Records &records, const QString &checked, const QString &address,
+                                   bool wantValid)
+{
+    qsizetype changed = 0;
+    for (const Dict &record : records) {
+        const bool valid = LXNetValidator::isValidEmailAlsoMultiple(record.snapshot().stringValue(address));
+        changed += assign(record, checked, valid == wantValid) ? 1 : 0;
+    }
+    return changed;
+}
+
+qsizetype RecordChecks::checkRepeated(const Records &records, const QString &checked, const QString &address,
+                                      bool duplicates)
+{
+    // One hash set of the texts seen so far: the same answers as comparing
+    // with every earlier record, in one pass over the view.
+    QSet<QString> seen;
+    seen.reserve(qsizetype(records.size()));
+    qsizetype changed = 0;
+    for (const Dict &record : records) {
+        const Dict::Snapshot current = record.snapshot();
+        bool check = false;
+        if (current.contains(address)) {
+            const qsizetype before = seen.size();
+            seen.insert(current.value(address).toString().toLower());
+            const bool firstOfItsText = seen.size() != before;
+            check = duplicates ? !firstOfItsText : firstOfItsText;
+        }
+        changed += assign(record, checked, check) ? 1 : 0;
+    }
+    return changed;
+}
+
+qsizetype RecordChecks::countChecked(const Records &records, const QString &checked)
+{
+    return qsizetype(std::count_if(records.begin(), records.end(),
+                                   [&](const Dict &r) { return r.snapshot().boolValue(checked); }));
+}
+
+qsizetype RecordChecks::countChecked(const List &list, const QString &checked)
+{
+    qsizetype n = 0;
+    list.read([&](const List::Items &items) {
+        for (const Value &item : items) {
+            if (item.isDict() && item.toDict().snapshot().boolValue(checked))
+                ++n;
+        }
+    });
+    return n;
+}
+
+bool RecordChecks::anyChecked(const Records &records, const QString &checked)
+{
+    return std::any_of(records.begin(), records.end(), [&](const Dict &r) { return r.snapshot().boolValue(checked); });
+}
+
+bool RecordChecks::anyChecked(const List &list, const QString &checked)
+{
+    bool any = false;
+    list.read([&](const List::Items &items) {
+        any = std::any_of(items.begin(), items.end(),
+                          [&](const Value &v) { return v.isDict() && v.toDict().snapshot().boolValue(checked); });
+    });
+    return any;
+}
+
+RecordChecks::Records RecordChecks::checkedAmong(const Records &records, const QString &checked)
+{
+    Records out;
+    std::copy_if(records.begin(), records.end(), std::back_inserter(out),
+                 [&](const Dict &r) { return r.snapshot().boolValue(checked); });
+    return out;
+}
+
+qsizetype RecordChecks::removeRecords(List &list, const Records &records)
+{
+    if (records.empty())
+        return 0;
+    // Removing one by one would shift the rest of the list every time; a set
+    // of identities and one compaction pass cost the same for any number.
+    std::unordered_set<const void *> doomed;
+    doomed.reserve(records.size());
+    for (const Dict &r : records)
+        doomed.insert(r.identity());
+    qsizetype removed = 0;
+    list.write([&](List::Items &items) {
+        const auto before = items.size();
+        std::erase_if(items, [&](const Value &v) { return v.isDict() && doomed.contains(v.toDict().identity()); });
+        removed = qsizetype(before - items.size());
+    });
+    return removed;
+}
+
+qint64 RecordChecks::maxNumber(const Records &records, const QString &number)
+{
+    qint64 max = 0;
+    bool any = false;
+    for (const Dict &record : records) {
+        const Dict::Snapshot current = record.snapshot();
+        if (!current.contains(number))
+            continue;
+        const qint64 n = current.intValue(number);
+        max = any ? std::max(max, n) : n;
+        any = true;
+    }
+    return any ? max : 0;
+}
+
+} // namespace quillcast

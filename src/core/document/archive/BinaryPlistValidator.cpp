@@ -1,0 +1,265 @@
+#include "document/archive/BinaryPlistValidator.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+constexpr qsizetype headerSize = 8; // "bplist00"
+constexpr qsizetype trailerSize = 32;
+
+quint64 readBigEndian(const uchar *p, int bytes)
+{
+    quint64 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+quint64 saturated(quint64 v, quint64 limit)
+{
+    return std::min(v, limit + 1);
+}
+
+QString damaged(const QString &detail)
+{
+    return u"damaged binary property list ("_s + detail + u')';
+}
+
+} // namespace
+
+BinaryPlistValidator::BinaryPlistValidator(QByteArrayView bytes)
+    : m_bytes(bytes), m_data(reinterpret_cast<const uchar *>(bytes.data()))
+{
+}
+
+Status BinaryPlistValidator::run()
+{
+    if (auto error = readTrailer())
+        return Status::failure(*error);
+    if (auto error = walk())
+        return Status::failure(*error);
+    return success();
+}
+
+std::optional<QString> BinaryPlistValidator::readTrailer()
+{
+    const qsizetype size = m_bytes.size();
+    const uchar *trailer = m_data + size - trailerSize;
+    m_offsetWidth = trailer[6];
+    m_refWidth = trailer[7];
+    m_objectCount = readBigEndian(trailer + 8, 8);
+    m_top = readBigEndian(trailer + 16, 8);
+    m_tableOffset = readBigEndian(trailer + 24, 8);
+
+    const quint64 room = quint64(size - trailerSize);
+    if (m_offsetWidth < 1 || m_offsetWidth > 8 || m_refWidth < 1 || m_refWidth > 8 || m_objectCount == 0
+        || m_tableOffset < quint64(headerSize) || m_tableOffset > room
+        || m_objectCount > (room - m_tableOffset) / quint64(m_offsetWidth)
+        || m_tableOffset + m_objectCount * quint64(m_offsetWidth) != room)
+        return u"truncated or damaged binary property list"_s;
+    if (m_top >= m_objectCount)
+        return damaged(u"the root is object %1 of %2"_s.arg(m_top).arg(m_objectCount));
+    // The offsets themselves: each object starts after the header and before the table.
+    const uchar *table = m_data + m_tableOffset;
+    for (quint64 i = 0; i < m_objectCount; ++i) {
+        const quint64 offset = readBigEndian(table + i * quint64(m_offsetWidth), m_offsetWidth);
+        if (offset < quint64(headerSize) || offset >= m_tableOffset)
+            return damaged(u"object %1 lies outside the file"_s.arg(i));
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> BinaryPlistValidator::parseObject(quint32 index, Object &out) const
+{
+    const quint64 offset = readBigEndian(m_data + m_tableOffset + index * quint64(m_offsetWidth), m_offsetWidth);
+    const quint64 end = m_tableOffset;
+    quint64 p = offset;
+    const quint8 marker = m_data[p++];
+    const int low = marker & 0x0F;
+    const auto outOfRoom = [&] { return damaged(u"object %1 runs past the end of the objects"_s.arg(index)); };
+
+    out = Object{Kind(marker >> 4)};
+    switch (marker >> 4) {
+    case Bool:
+        if (low != 0x8 && low != 0x9)
+            break;
+        return std::nullopt;
+    case Int:
+    case Real:
+    case Date: {
+        const bool known = (out.kind == Int && low <= 4) || (out.kind == Real && (low == 2 || low == 3))
+                           || (out.kind == Date && low == 3);
+        if (!known)
+            break;
+        if (p + (1ULL << low) > end)
+            return outOfRoom();
+        return std::nullopt;
+    }
+    case Uid:
+        if (low > 7)
+            break;
+        if (p + quint64(low) + 1 > end)
+            return outOfRoom();
+        return std::nullopt;
+    case Data:
+    case Ascii:
+    case Utf16:
+    case Array:
+    case Dict: {
+        quint64 count = quint64(low);
+        if (low == 0x0F) {
+            // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+            if (p >= end || (m_data[p] >> 4) != Int || (m_data[p] & 0x0F) > 3)
+                return damaged(u"object %1 has a malformed length"_s.arg(index));
+            const int width = 1 << (m_data[p] & 0x0F);
+            if (p + 1 + quint64(width) > end)
+                return outOfRoom();
+            count = readBigEndian(m_data + p + 1, width);
+            p += 1 + quint64(width);
+        }
+        const quint64 room = end - p;
+        quint64 unit = 1;
+        if (out.kind == Utf16)
+            unit = 2;
+        else if (out.kind == Array)
+            unit = quint64(m_refWidth);
+        else if (out.kind == Dict)
+            unit = 2 * quint64(m_refWidth);
+        if (count > room / unit)
+            return outOfRoom();
+        out.count = count;
+        out.contentAt = p;
+        return std::nullopt;
+    }
+    default:
+        break;
+    }
+    return damaged(u"object %1 has the unknown type 0x%2"_s.arg(index).arg(marker, 2, 16, QLatin1Char('0')));
+}
+
+quint64 BinaryPlistValidator::refsOf(const Object &o)
+{
+    return o.kind == Dict ? 2 * o.count : o.kind == Array ? o.count : 0;
+}
+
+quint64 BinaryPlistValidator::payloadOf(const Object &o)
+{
+    switch (o.kind) {
+    case Ascii:
+        return o.count + 1;
+    case Utf16:
+        return 3 * o.count + 1; // as UTF-8
+    case Data:
+        return o.count;
+    default:
+        return 0;
+    }
+}
+
+std::optional<QString> BinaryPlistValidator::walk()
+{
+    // One node per byte of the file is far more than any writer produces:
+    // without sharing, the tree has one node per reference.
+    const quint64 nodeLimit = quint64(m_bytes.size());
+    const quint64 payloadLimit = 4 * quint64(m_bytes.size()) + 4096;
+    const QString tooShared = damaged(u"shared objects would expand beyond the size of the file"_s);
+
+    m_state.assign(m_objectCount, Unvisited);
+    m_height.assign(m_objectCount, 0);
+    m_nodes.assign(m_objectCount, 0);
+    m_payload.assign(m_objectCount, 0);
+
+    std::vector<Frame> stack;
+    stack.reserve(size_t(maxNesting) + 1);
+    const auto enter = [&](quint32 index) -> std::optional<QString> {
+        if (stack.size() >= size_t(maxNesting))
+            return u"nesting deeper than %1 levels"_s.arg(maxNesting);
+        Frame frame;
+        frame.index = index;
+        if (auto error = parseObject(index, frame.object))
+            return error;
+        frame.payload = payloadOf(frame.object);
+        m_state[index] = InProgress;
+        stack.push_back(frame);
+        return std::nullopt;
+    };
+    const auto absorb = [&](Frame &parent, quint64 nodes, quint64 payload, int height) -> bool {
+        parent.nodes = saturated(parent.nodes + nodes, nodeLimit);
+        parent.payload = saturated(parent.payload + payload, payloadLimit);
+        parent.height = std::max(parent.height, height + 1);
+        return parent.nodes <= nodeLimit && parent.payload <= payloadLimit;
+    };
+
+    if (auto error = enter(quint32(m_top)))
+        return error;
+    while (!stack.empty()) {
+        Frame &frame = stack.back();
+        if (frame.nextRef < refsOf(frame.object)) {
+            const quint64 slot = frame.nextRef++;
+            const quint64 child = readBigEndian(m_data + frame.object.contentAt + slot * quint64(m_refWidth), m_refWidth);
+            if (child >= m_objectCount)
+                return damaged(u"object %1 refers to object %2 of %3"_s.arg(frame.index).arg(child).arg(m_objectCount));
+            const quint32 c = quint32(child);
+            if (frame.object.kind == Dict && slot < frame.object.count) {
+                Object key;
+                if (auto error = parseObject(c, key))
+                    return error;
+                if (key.kind != Ascii && key.kind != Utf16)
+                    return damaged(u"dictionary %1 has a key that is not a string"_s.arg(frame.index));
+            }
+            if (m_state[c] == InProgress)
+                return damaged(u"object %1 contains itself"_s.arg(c));
+            if (m_state[c] == Done) {
+                if (!absorb(frame, m_nodes[c], m_payload[c], m_height[c]))
+                    return tooShared;
+                continue;
+            }
+            Object child_;
+            if (auto error = parseObject(c, child_))
+                return error;
+            if (child_.kind == Array || child_.kind == Dict) {
+                if (auto error = enter(c))
+                    return error;
+                continue;
+            }
+            // Scalars cannot refer to anything; count them on the spot.
+            if (!absorb(frame, 1, payloadOf(child_), 1))
+                return tooShared;
+            continue;
+        }
+        // Every reference of this container is checked: record what it expands to.
+        const Frame done = frame;
+        stack.pop_back();
+        m_state[done.index] = Done;
+        m_nodes[done.index] = quint32(std::min<quint64>(done.nodes, 0xFFFFFFFFu));
+        m_payload[done.index] = quint32(std::min<quint64>(done.payload, 0xFFFFFFFFu));
+        m_height[done.index] = quint8(done.height);
+        if (!stack.empty() && !absorb(stack.back(), done.nodes, done.payload, done.height))
+            return tooShared;
+    }
+    return std::nullopt;
+}
+
+Status BinaryPlistValidator::validate(QByteArrayView bytes)
+{
+    const QByteArrayView magic("bplist");
+    if (!bytes.startsWith(magic)) {
+        const QByteArrayView start = bytes.first(std::min<qsizetype>(bytes.size(), 64)).trimmed();
+        if (start.startsWith("<?xml") || start.startsWith("<plist") || start.startsWith("<!DOCTYPE plist"))
+            return Status::failure(u"an XML property list, not a binary one"_s);
+        return Status::failure(u"not a binary property list"_s);
+    }
+    if (bytes.size() < headerSize + trailerSize + 1)
+        return Status::failure(u"truncated or damaged binary property list"_s);
+    if (!bytes.startsWith("bplist00"))
+        return Status::failure(u"unsupported binary property list version"_s);
+    return BinaryPlistValidator(bytes).run();
+}
+
+} // namespace quillcast

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "util/Result.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quillcast {
+
+// Checks the structure of a binary property list before libplist parses it.
+//
+// libplist 2.2 trusts several things a damaged or hostile file can get wrong:
+// it follows references without a depth limit (a deep enough file overflows
+// the stack), it parses a shared object again for every reference to it (a
+// few hundred objects that each refer twice to the next expand to billions of
+// nodes), and later releases added bounds checks it lacks. So every property
+// this parser relies on is checked here first, for every object reachable
+// from the root:
+//   - the trailer, and that the offset table exactly fills the file up to it
+//     (as Apple's reader requires; a truncated file fails here);
+//   - every offset lies between the header and the offset table;
+//   - every object has a known type, its length and contents end before the
+//     offset table, lengths are well-formed integers;
+//   - every reference names an existing object, dictionary keys are strings;
+//   - no container contains itself, nesting is at most maxNesting deep;
+//   - the tree libplist will build, with shared objects repeated, has at most
+//     one node per byte of the file and at most four times the file's size in
+//     text and data.
+class BinaryPlistValidator
+{
+public:
+    // Containers within containers. A keyed archive needs four levels;
+    // references between its objects are not nesting.
+    static constexpr int maxNesting = 32;
+
+    static Status validate(QByteArrayView bytes);
+
+private:
+    // Type markers (high nibble) of the objects the checks know.
+    enum Kind : quint8 {
+        Bool = 0x0,
+        Int = 0x1,
+        Real = 0x2,
+        Date = 0x3,
+        Data = 0x4,
+        Ascii = 0x5,
+        Utf16 = 0x6,
+        Uid = 0x8,
+        Array = 0xA,
+        Dict = 0xD,
+    };
+    // What the walk needs to know about one object.
+    struct Object
+    {
+        Kind kind = Bool;
+        quint64 count = 0; // characters, bytes or entries
+        quint64 contentAt = 0; // where the references start
+    };
+    // A container on the walk's path, with what its children expand to so far.
+    struct Frame
+    {
+        quint32 index = 0;
+        Object object;
+        quint64 nextRef = 0;
+        quint64 nodes = 1;
+        quint64 payload = 0;
+        int height = 1;
+    };
+    enum State : quint8 { Unvisited, InProgress, Done };
+
+    explicit BinaryPlistValidator(QByteArrayView bytes);
+    Status run();
+    std::optional<QString> readTrailer();
+    std::optional<QString> parseObject(quint32 index, Object &out) const;
+    std::optional<QString> walk();
+    static quint64 payloadOf(const Object &o);
+    static quint64 refsOf(const Object &o);
+
+    QByteArrayView m_bytes;
+    const uchar *m_data;
+    int m_offsetWidth = 0;
+    int m_refWidth = 0;
+    quint64 m_objectCount = 0;
+    quint64 m_top = 0;
+    quint64 m_tableOffset = 0;
+
+    // Per object, filled for containers as the walk finishes them.
+    std::vector<quint8> m_state;
+    std::vector<quint8> m_height;
+    std::vector<quint32> m_nodes;
+    std::vector<quint32> m_payload;
+};
+
+} // namespace quillcast

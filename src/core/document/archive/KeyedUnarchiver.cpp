@@ -1,0 +1,381 @@
+#include "document/archive/KeyedUnarchiver.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+using Kind = BinaryPlist::Kind;
+
+constexpr qint64 referenceDateMSecs = 978307200000LL; // 2001-01-01 UTC in Unix time
+
+bool knownClass(const QString &name, quint8 &kind)
+{
+    static const QHash<QString, quint8> known{
+        {u"NSDictionary"_s, 0}, {u"NSMutableDictionary"_s, 0},
+        {u"NSArray"_s, 1},      {u"NSMutableArray"_s, 1},
+        {u"NSString"_s, 2},     {u"NSMutableString"_s, 2},
+        {u"NSDate"_s, 3},
+        {u"NSData"_s, 4},       {u"NSMutableData"_s, 4},
+    };
+    auto it = known.constFind(name);
+    if (it == known.constEnd())
+        return false;
+    kind = *it;
+    return true;
+}
+
+} // namespace
+
+KeyedUnarchiver::KeyedUnarchiver(std::vector<Node> objects)
+    : m_objects(std::move(objects)), m_decoded(m_objects.size()), m_state(m_objects.size(), State::Unread)
+{
+}
+
+Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes)
+{
+    if (bytes.size() > maxFileSize)
+        return Result<Value>::failure(u"the file is larger than %1 MB"_s.arg(maxFileSize / (1024 * 1024)));
+    const Result<BinaryPlist> plist = BinaryPlist::parse(bytes);
+    if (!plist)
+        return Result<Value>::failure(plist.error());
+
+    const Node top = plist->root();
+    if (top.kind() != Kind::Dict)
+        return Result<Value>::failure(u"not a keyed archive (no dictionary at the top)"_s);
+    const Node archiver = top.value("$archiver");
+    if (archiver.isNull())
+        return Result<Value>::failure(u"not a keyed archive ($archiver missing)"_s);
+    if (archiver.kind() != Kind::String || archiver.toString() != u"NSKeyedArchiver")
+        return Result<Value>::failure(
+            u"not a keyed archive ($archiver is \"%1\")"_s.arg(archiver.toString().left(40)));
+    const Node root = top.value("$top").value("root");
+    if (root.kind() != Kind::Uid)
+        return Result<Value>::failure(u"not a keyed archive ($top has no root)"_s);
+    const Node objects = top.value("$objects");
+    if (objects.kind() != Kind::Array)
+        return Result<Value>::failure(u"not a keyed archive ($objects missing)"_s);
+
+    KeyedUnarchiver reader(objects.items());
+    Value value = reader.decodeUid(root.toUid(), 1);
+    if (!reader.m_error.isEmpty())
+        return Result<Value>::failure(reader.m_error);
+    if (value.isNull())
+        return Result<Value>::failure(u"the archive has no root object"_s);
+    if (!value.isDict())
+        return Result<Value>::failure(u"the root object is not a dictionary"_s);
+    return value;
+}
+
+Value KeyedUnarchiver::fail(const QString &message)
+{
+    if (m_error.isEmpty())
+        m_error = message;
+    return Value();
+}
+
+Value KeyedUnarchiver::decodeUid(quint64 uid, int depth)
+{
+    if (uid >= m_objects.size())
+        return fail(u"reference %1 out of range (%2 objects)"_s.arg(uid).arg(m_objects.size()));
+    // UID 0 is "$null", no value, whatever the file put there.
+    if (uid == 0)
+        return Value();
+    switch (m_state[uid]) {
+    case State::Read:
+        return m_decoded[uid];
+    case State::Reading:
+        return fail(u"reference cycle at object %1"_s.arg(uid));
+    case State::Unread:
+        break;
+    }
+    m_state[uid] = State::Reading;
+    Value value = decodeObject(uid, m_objects[uid], depth);
+    if (!m_error.isEmpty())
+        return Value();
+    m_decoded[uid] = value;
+    m_state[uid] = State::Read;
+    return value;
+}
+
+Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner)
+{
+    if (node.kind() != Kind::Uid)
+        return fail(u"object %1 holds a value where a reference belongs"_s.arg(owner));
+    return decodeUid(node.toUid(), depth);
+}
+
+Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth)
+{
+    switch (node.kind()) {
+    case Kind::String: {
+        QString s = node.toString();
+        if (s == u"$null")
+            return Value();
+        return Value(std::move(s));
+    }
+    case Kind::Integer:
+        return Value(node.toInteger());
+    case Kind::Real:
+        return Value(node.toReal());
+    case Kind::Bool:
+        return Value(node.toBool());
+    case Kind::Data:
+        return Value(node.toData());
+    case Kind::Date:
+        return decodeDate(uid, node, depth);
+    case Kind::Dict: {
+        // Collections stop at maxDepth themselves; this also bounds chains
+        // of other objects that refer to each other (a string object whose
+        // text is another string object...), allowing one level for the
+        // date or string object inside the deepest collection.
+        if (depth > maxDepth + 1)
+            return fail(u"nesting deeper than %1 levels"_s.arg(maxDepth));
+        ClassKind kind;
+        if (!classOf(uid, node, kind))
+            return Value();
+        switch (kind) {
+        case ClassKind::Dictionary:
+            return decodeDictionary(uid, node, depth);
+        case ClassKind::Array:
+            return decodeArray(uid, node, depth);
+        case ClassKind::String:
+            return decodeString(uid, node, depth);
+        case ClassKind::Date:
+            return decodeDate(uid, node, depth);
+        case ClassKind::Data:
+            return decodeData(uid, node, depth);
+        }
+        return Value();
+    }
+    case Kind::Uid:
+        return fail(u"object %1 is a reference, not a value"_s.arg(uid));
+    case Kind::Array:
+        return fail(u"object %1 is a bare array, not an archived object"_s.arg(uid));
+    case Kind::Other:
+        break;
+    }
+    return fail(u"object %1 is of an unknown kind"_s.arg(uid));
+}
+
+bool KeyedUnarchiver::classOf(quint64 uid, Node node, ClassKind &kind)
+{
+    const Node classRef = node.value("$class");
+    if (classRef.kind() != Kind::Uid) {
+        fail(u"object %1 has no class"_s.arg(uid));
+        return false;
+    }
+    const quint64 classUid = classRef.toUid();
+    auto cached = m_classes.constFind(classUid);
+    if (cached != m_classes.constEnd()) {
+        kind = *cached;
+        return true;
+    }
+    if (classUid >= m_objects.size()) {
+        fail(u"reference %1 out of range (%2 objects)"_s.arg(classUid).arg(m_objects.size()));
+        return false;
+    }
+    const Node description = m_objects[classUid];
+    const Node name = description.value("$classname");
+    if (name.kind() != Kind::String) {
+        fail(u"object %1 is not a class description"_s.arg(classUid));
+        return false;
+    }
+    // Foundation writes private subclasses under their own name; "$classes"
+    // lists the superclasses, one of which we know.
+    quint8 found = 0;
+    bool known = knownClass(name.toString(), found);
+    if (!known) {
+        for (const Node &super : description.value("$classes").items()) {
+            if (super.kind() == Kind::String && knownClass(super.toString(), found)) {
+                known = true;
+                break;
+            }
+        }
+    }
+    if (!known) {
+        fail(u"object %1 is of the unsupported class \"%2\""_s.arg(uid).arg(name.toString().left(60)));
+        return false;
+    }
+    kind = ClassKind(found);
+    m_classes.insert(classUid, kind);
+    return true;
+}
+
+bool KeyedUnarchiver::numberedItems(quint64 uid, Node node, const QString &prefix, std::vector<Node> &out)
+{
+    // Older archives spell a collection as "NS.object.0", "NS.object.1"...
+    const auto entries = node.entries();
+    std::vector<Node> slots(entries.size());
+    size_t count = 0;
+    for (const auto &[name, value] : entries) {
+        if (!name.startsWith(prefix))
+            continue;
+        bool ok = false;
+        const qulonglong index = QStringView(name).mid(prefix.size()).toULongLong(&ok);
+        if (!ok || index >= slots.size() || !slots[index].isNull()) {
+            fail(u"object %1 has a malformed entry \"%2\""_s.arg(uid).arg(name.left(60)));
+            return false;
+        }
+        slots[index] = value;
+        ++count;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (slots[i].isNull()) {
+            fail(u"object %1 lacks the entry \"%2%3\""_s.arg(uid).arg(prefix).arg(i));
+            return false;
+        }
+    }
+    slots.resize(count);
+    out = std::move(slots);
+    return true;
+}
+
+Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
+{
+    if (depth > maxDepth)
+        return fail(u"nesting deeper than %1 levels"_s.arg(maxDepth));
+    std::vector<Node> keys;
+    std::vector<Node> values;
+    const Node keyArray = node.value("NS.keys");
+    const Node valueArray = node.value("NS.objects");
+    if (!keyArray.isNull() || !valueArray.isNull()) {
+        if (keyArray.kind() != Kind::Array || valueArray.kind() != Kind::Array)
+            return fail(u"dictionary %1 lacks its keys or values"_s.arg(uid));
+        keys = keyArray.items();
+        values = valueArray.items();
+    } else if (!numberedItems(uid, node, u"NS.key."_s, keys) || !numberedItems(uid, node, u"NS.object."_s, values)) {
+        return Value();
+    }
+    if (keys.size() != values.size())
+        return fail(u"dictionary %1 has %2 keys but %3 values"_s.arg(uid).arg(keys.size()).arg(values.size()));
+
+    Dict::Entries entries;
+    entries.reserve(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const Value key = decodeReference(keys[i], depth + 1, uid);
+        if (!m_error.isEmpty())
+            return Value();
+        if (!key.isString())
+            return fail(u"dictionary %1 has a key that is not a string"_s.arg(uid));
+        Value value = decodeReference(values[i], depth + 1, uid);
+        if (!m_error.isEmpty())
+            return Value();
+        // A key without a value is no entry at all.
+        if (!value.isNull())
+            entries.emplace_back(key.toString(), std::move(value));
+    }
+    return Value(Dict(std::move(entries)));
+}
+
+Value KeyedUnarchiver::decodeArray(quint64 uid, Node node, int depth)
+{
+    if (depth > maxDepth)
+        return fail(u"nesting deeper than %1 levels"_s.arg(maxDepth));
+    std::vector<Node> refs;
+    const Node itemArray = node.value("NS.objects");
+    if (!itemArray.isNull()) {
+        if (itemArray.kind() != Kind::Array)
+            return fail(u"array %1 lacks its items"_s.arg(uid));
+        refs = itemArray.items();
+    } else if (!numberedItems(uid, node, u"NS.object."_s, refs)) {
+        return Value();
+    }
+    List::Items items;
+    items.reserve(refs.size());
+    for (const Node &ref : refs) {
+        items.push_back(decodeReference(ref, depth + 1, uid));
+        if (!m_error.isEmpty())
+            return Value();
+    }
+    return Value(List(std::move(items)));
+}
+
+Value KeyedUnarchiver::decodeString(quint64 uid, Node node, int depth)
+{
+    const Node text = node.value("NS.string");
+    switch (text.kind()) {
+    case Kind::String:
+        // Inline text is text, "$null" included.
+        return Value(text.toString());
+    case Kind::Uid: {
+        const Value v = decodeUid(text.toUid(), depth + 1);
+        if (!m_error.isEmpty())
+            return Value();
+        if (v.isNull() || v.isString())
+            return Value(v.toString());
+        break;
+    }
+    case Kind::Other:
+        if (text.isNull())
+            return Value(QString());
+        break;
+    default:
+        break;
+    }
+    return fail(u"string object %1 holds no text"_s.arg(uid));
+}
+
+Value KeyedUnarchiver::decodeDate(quint64 uid, Node node, int depth)
+{
+    double seconds = 0;
+    if (node.kind() == Kind::Date) {
+        seconds = node.toDateSince2001();
+    } else {
+        const Node time = node.value("NS.time");
+        switch (time.kind()) {
+        case Kind::Real:
+            seconds = time.toReal();
+            break;
+        case Kind::Integer:
+            seconds = double(time.toInteger());
+            break;
+        case Kind::Uid: {
+            const Value v = decodeUid(time.toUid(), depth + 1);
+            if (!m_error.isEmpty())
+                return Value();
+            if (!v.isNumber())
+                return fail(u"date object %1 has no time"_s.arg(uid));
+            seconds = v.toDouble();
+            break;
+        }
+        default:
+            return fail(u"date object %1 has no time"_s.arg(uid));
+        }
+    }
+    if (!std::isfinite(seconds) || std::abs(seconds) > maxDateSeconds)
+        return fail(u"date object %1 is out of range"_s.arg(uid));
+    const qint64 msecs = std::llround(seconds * 1000.0) + referenceDateMSecs;
+    return Value(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+}
+
+Value KeyedUnarchiver::decodeData(quint64 uid, Node node, int depth)
+{
+    const Node bytes = node.value("NS.data");
+    switch (bytes.kind()) {
+    case Kind::Data:
+        return Value(bytes.toData());
+    case Kind::Uid: {
+        const Value v = decodeUid(bytes.toUid(), depth + 1);
+        if (!m_error.isEmpty())
+            return Value();
+        if (v.isNull() || v.type() == Value::Type::Bytes)
+            return Value(v.toBytes());
+        break;
+    }
+    case Kind::Other:
+        if (bytes.isNull())
+            return Value(QByteArray());
+        break;
+    default:
+        break;
+    }
+    return fail(u"data object %1 holds no bytes"_s.arg(uid));
+}
+
+} // namespace quillcast

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "document/archive/BinaryPlist.h"
+#include "util/Result.h"
+#include "util/Value.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <vector>
+
+namespace quillcast {
+
+// Reads a keyed archive (a binary property list holding an NSKeyedArchiver
+// object graph) into Values: whatever KeyedArchiver writes, and every form
+// Foundation writes for the same kinds of values.
+//
+//   NSDictionary, NSMutableDictionary   NS.keys / NS.objects, or NS.key.N / NS.object.N -> Dict
+//   NSArray, NSMutableArray             NS.objects, or NS.object.N -> List ($null items stay null)
+//   inline string, NSString / NSMutableString with NS.string -> QString
+//   inline integer, real, boolean       -> qint64, double, bool
+//   NSDate with NS.time (any number, inline or referenced), inline date -> QDateTime (UTC)
+//   inline data, NSData / NSMutableData with NS.data -> QByteArray
+//   UID 0 and the referenced string "$null" -> no value (a dictionary entry is left out)
+// A class name it does not know is resolved through "$classes" (a private
+// subclass of NSDictionary reads as a dictionary).
+//
+// Each object is decoded once and cached by its UID, so an object reachable
+// twice comes back as one Dict or List.
+//
+// Nothing in the file is trusted: besides the checks of BinaryPlist, the
+// reader refuses files over maxFileSize, references outside "$objects",
+// reference cycles, containers nested deeper than maxDepth, and anything that
+// is not a keyed archive of these kinds, with a message saying what was wrong.
+// The work done is linear in the size of the file.
+class KeyedUnarchiver
+{
+public:
+    // 512 MiB: a mailing of a million records with a dozen columns is about a third of that.
+    static constexpr qsizetype maxFileSize = qsizetype(512) * 1024 * 1024;
+    // Lists and dictionaries within each other, the root dictionary being 1.
+    static constexpr int maxDepth = 128;
+    // Dates are read up to this many seconds either side of 2001 (about
+    // 317,000 years): beyond any date a mailing holds, well inside what
+    // QDateTime and a 64-bit count of milliseconds can carry.
+    static constexpr double maxDateSeconds = 1e13;
+
+    static Result<Value> unarchive(const QByteArray &bytes);
+
+private:
+    using Node = BinaryPlist::Node;
+    enum class ClassKind : quint8 { Dictionary, Array, String, Date, Data };
+    enum class State : quint8 { Unread, Reading, Read };
+
+    explicit KeyedUnarchiver(std::vector<Node> objects);
+
+    Value decodeUid(quint64 uid, int depth);
+    Value decodeReference(Node node, int depth, quint64 owner);
+    Value decodeObject(quint64 uid, Node node, int depth);
+    Value decodeDictionary(quint64 uid, Node node, int depth);
+    Value decodeArray(quint64 uid, Node node, int depth);
+    Value decodeString(quint64 uid, Node node, int depth);
+    Value decodeDate(quint64 uid, Node node, int depth);
+    Value decodeData(quint64 uid, Node node, int depth);
+    // Dictionaries and arrays in the NS.key.N / NS.object.N form.
+    bool numberedItems(quint64 uid, Node node, const QString &prefix, std::vector<Node> &out);
+    bool classOf(quint64 uid, Node node, ClassKind &kind);
+    Value fail(const QString &message);
+
+    std::vector<Node> m_objects;
+    std::vector<Value> m_decoded;
+    std::vector<State> m_state;
+    QHash<quint64, ClassKind> m_classes;
+    QString m_error;
+};
+
+} // namespace quillcast

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "export/ExportDelimiters.h"
+#include "util/Result.h"
+#include "util/Value.h"
+
+#include <QLocale>
+#include <QString>
+
+class QIODevice;
+
+namespace quillcast {
+
+// Writes records as text in one of the export layouts: the start of the file,
+// an optional row of column names, one row per record with its values for the
+// chosen keys, the end of the file. Values are folded so that they cannot
+// break the layout (no line break in the line-based layouts, no TAB in TSV,
+// no comma in plain CSV).
+class ExportWriter
+{
+public:
+    struct Job
+    {
+        List records; // dictionaries, in export order
+        List keys; // DB keys: innerKey to look values up, publicKey for the names row
+        qint32 format = ExportDelimiters::FormatTsv; // chooses the folding
+        ExportDelimiters delimiters = ExportDelimiters::forFormat(ExportDelimiters::FormatTsv);
+        bool namesRow = false;
+        QLocale locale = QLocale::system(); // dates: short date style, no time
+    };
+
+    // The whole text, built in memory.
+    static QString render(const Job &job);
+    // Streams the text to the device as UTF-8, a slice at a time.
+    static Status write(QIODevice &device, const Job &job);
+    // Writes the file as UTF-8, replacing any existing one in one step (the
+    // text goes to a file beside it, then takes its name), so a failed write
+    // leaves the old file whole.
+    static Status writeFile(const QString &path, const Job &job);
+
+    // A value as text: numbers in decimal, dates in the locale's short date
+    // style, strings unchanged, no value as "".
+    static QString valueText(const Value &value, const QLocale &locale);
+    // The folding of one value for a format code.
+    static QString fold(QString text, qint32 format);
+};
+
+} // namespace quillcast

@@ -1,0 +1,549 @@
+#include "import/LXDataImportManager.h"
+
+#include "document/DocumentKeys.h"
+#include "import/LXSmartStringFileReader.h"
+#include "import/RowSplitter.h"
+#include "platform/AlertPresenter.h"
+#include "platform/FilePanel.h"
+#include "platform/MainLoop.h"
+
+#include <QDebug>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+QString destinationKey()
+{
+    return u"destination"_s;
+}
+
+QString importFlagKey()
+{
+    return u"importFlag"_s;
+}
+
+qint32 destinationOf(const Value &row)
+{
+    return row.toDict().value(destinationKey()).toInt32();
+}
+
+} // namespace
+
+LXDataImportManager::LXDataImportManager(const List &dataArray, const List &keyArray, QObject *requester,
+                                         Services services, QObject *parent)
+    : QObject(parent), m_services(services), m_outsideDataArray(dataArray), m_outsideKeyArray(keyArray),
+      m_requester(requester)
+{
+}
+
+LXDataImportManager::~LXDataImportManager() = default;
+
+QString LXDataImportManager::noImportEntry()
+{
+    return u"NO_IMPORT"_s;
+}
+
+QString LXDataImportManager::newFieldEntry()
+{
+    return u"NEW_FIELD"_s;
+}
+
+QString LXDataImportManager::importFlagOn()
+{
+    return u"»"_s;
+}
+
+QStringList LXDataImportManager::allowedExtensions()
+{
+    return {u"txt"_s, u"TXT"_s, u"text"_s, u"TEXT"_s, u"csv"_s, u"CSV"_s, u"tsv"_s, u"TSV"_s};
+}
+
+template<typename T, typename Signal>
+void LXDataImportManager::assign(T &field, const T &value, Signal signal)
+{
+    if (field == value)
+        return;
+    field = value;
+    Q_EMIT(this->*signal)(value);
+}
+
+// --- Starting and loading ------------------------------------------------------
+
+void LXDataImportManager::setDataArray(const List &dataArray, const List &keyArray)
+{
+    m_outsideDataArray = dataArray;
+    m_outsideKeyArray = keyArray;
+    Q_EMIT outsideDataArrayChanged();
+    Q_EMIT outsideKeyArrayChanged();
+    setDoNotImportFirstRecord(false);
+    setUseFirstRecordAsFieldsName(false);
+    setEnableFirstRecAsNameOption(true);
+}
+
+void LXDataImportManager::loadDataForWin(QObject *window)
+{
+    setFileEncodeToImport(0);
+    setFileFormatToImport(0);
+    if (m_attachToWin != window) {
+        m_attachToWin = window;
+        Q_EMIT attachToWinChanged();
+    }
+    setPhase(Phase::ChoosingFile);
+
+    FilePanel::OpenRequest request;
+    request.window = window;
+    request.allowedExtensions = allowedExtensions();
+    request.accessory = FilePanel::Accessory::ImportOptions;
+    request.accessoryOwner = this;
+    QPointer<LXDataImportManager> self(this);
+    m_services.filePanel.runOpenPanel(request, [self](std::optional<QStringList> paths) {
+        if (!self)
+            return;
+        if (!paths || paths->isEmpty()) {
+            self->setPhase(Phase::Idle);
+            return;
+        }
+        const QString path = paths->first();
+        self->mainLoop().post([self, path] {
+            if (self)
+                self->loadDataFromFile(path, self->fileFormatToImport(), self->fileEncodeToImport());
+        });
+    });
+}
+
+void LXDataImportManager::loadDataFromFile(const QString &path, qint32 format, qint32 encoding)
+{
+    replaceRows(ImportRows());
+    showLoadingFileSheet();
+    Result<QString> text = LXSmartStringFileReader::autoReadFromFile(path, encoding);
+    if (!text) {
+        // An empty mapping over an unreadable file would look like a file
+        // without columns; the user is told why instead.
+        setNumOfMaxFieldInImportedData(0);
+        resetMapping(0);
+        closeLoadingFileSheet();
+        reportUnreadableFile(text.error());
+        return;
+    }
+    loadDataFromText(std::move(text).value(), format);
+}
+
+void LXDataImportManager::loadDataFromText(QString text, qint32 format)
+{
+    replaceRows(ImportRows());
+    showLoadingFileSheet();
+    LXSmartStringFileReader::replaceStringWithNewline(text);
+    adjustContentStringBeforeProcessing(text);
+    ImportLines lines(std::move(text));
+    adjustContentArrayBeforeProcessing(lines);
+
+    setNumOfMaxFieldInImportedData(0);
+    Result<ImportRows> rows = RowSplitter::splitRows(lines, format);
+    lines = ImportLines(); // the rows share the text; the line table goes
+    if (!rows) {
+        resetMapping(0);
+        closeLoadingFileSheet();
+        reportUnreadableFile(rows.error());
+        return;
+    }
+    setNumOfMaxFieldInImportedData(rows->maxFieldCount());
+    replaceRows(std::move(rows).value());
+    setSelectedRowIndex(m_rows.isEmpty() ? -1 : 0);
+    resetMapping(m_numOfMaxFieldInImportedData);
+    closeLoadingFileSheet();
+    continueAfterLoading();
+}
+
+void LXDataImportManager::continueAfterLoading()
+{
+    if (!m_useSettingsPanel) {
+        DoImport();
+        return;
+    }
+    QPointer<LXDataImportManager> self(this);
+    mainLoop().post([self] {
+        if (self)
+            self->ImportSettings();
+    });
+}
+
+void LXDataImportManager::reportUnreadableFile(const QString &reason)
+{
+    Alert alert;
+    if (reason == LXSmartStringFileReader::decodingFailedMessage()) {
+        alert.messageText = reason;
+    } else {
+        alert.messageText = u"The file could not be read"_s;
+        alert.informativeText = reason;
+    }
+    alert.buttons = {u"OK"_s};
+    m_services.alerts.present(alert, [](int) {});
+}
+
+void LXDataImportManager::replaceRows(ImportRows rows)
+{
+    m_rows = std::move(rows);
+    Q_EMIT rowsChanged();
+    setSelectedRowIndex(-1);
+}
+
+void LXDataImportManager::resetMapping(qint64 columns)
+{
+    List::Items items;
+    items.reserve(size_t(std::max<qint64>(columns, 0)));
+    for (qint64 i = 0; i < columns; ++i)
+        items.emplace_back(Dict{{destinationKey(), Value(qint32(0))}});
+    m_destFieldArray = List(std::move(items));
+    setSelectedMappingRow(-1);
+    Q_EMIT destFieldArrayChanged();
+    calcNumberOfImportedFields();
+}
+
+QStringList LXDataImportManager::selectedRowFields() const
+{
+    if (m_selectedRowIndex < 0 || m_selectedRowIndex >= m_rows.rowCount())
+        return {};
+    return m_rows.fields(m_selectedRowIndex);
+}
+
+// --- Settings sheet --------------------------------------------------------------
+
+void LXDataImportManager::ImportSettings()
+{
+    setCurrentRecordIndex(1);
+    preImportSettings();
+    setPhase(Phase::Settings);
+}
+
+void LXDataImportManager::CancelImportSetting()
+{
+    setPhase(Phase::Idle);
+}
+
+void LXDataImportManager::setMapping(Dict row, qint32 destination, bool imported)
+{
+    row.set(destinationKey(), Value(destination));
+    row.set(importFlagKey(), Value(imported ? importFlagOn() : QString()));
+}
+
+void LXDataImportManager::dataLoadingPopUpSelected(qsizetype row)
+{
+    setSelectedMappingRow(row);
+    QPointer<LXDataImportManager> self(this);
+    mainLoop().post([self] {
+        if (self)
+            self->manageDataLoadingPopUpSelected();
+    });
+}
+
+void LXDataImportManager::chooseDestination(qsizetype row, qint32 destination)
+{
+    const Value mapping = m_destFieldArray.at(row);
+    if (!mapping.isDict())
+        return;
+    mapping.toDict().set(destinationKey(), Value(destination));
+    Q_EMIT destFieldArrayChanged();
+    dataLoadingPopUpSelected(row);
+}
+
+void LXDataImportManager::manageDataLoadingPopUpSelected()
+{
+    const qsizetype s = m_selectedMappingRow;
+    const Value selected = m_destFieldArray.at(s);
+    if (!selected.isDict())
+        return;
+    const qint32 d = destinationOf(selected);
+    if (isExclusiveDestination(d)) {
+        const List::Items rows = m_destFieldArray.items();
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (qsizetype(i) != s && destinationOf(rows[i]) == d)
+                setMapping(rows[i].toDict(), 0, false);
+        }
+    }
+    selected.toDict().set(importFlagKey(), Value(d != 0 ? importFlagOn() : QString()));
+    Q_EMIT destFieldArrayChanged();
+    calcNumberOfImportedFields();
+}
+
+void LXDataImportManager::ResetImportFields()
+{
+    for (const Value &row : m_destFieldArray.items())
+        setMapping(row.toDict(), 0, false);
+    Q_EMIT destFieldArrayChanged();
+    calcNumberOfImportedFields();
+}
+
+void LXDataImportManager::AssignCascadeImportFields()
+{
+    const List::Items rows = m_destFieldArray.items();
+    const qsizetype listed = m_importFieldKeyArray.size();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const qint64 d = qint64(m_rowToStartCascadeAssignment) + qint64(i);
+        if (d < listed)
+            setMapping(rows[i].toDict(), qint32(d), true);
+        else
+            setMapping(rows[i].toDict(), 0, false);
+    }
+    Q_EMIT destFieldArrayChanged();
+    calcNumberOfImportedFields();
+}
+
+void LXDataImportManager::AllImportFieldsToCreateNewColumn()
+{
+    for (const Value &row : m_destFieldArray.items())
+        setMapping(row.toDict(), 2, true);
+    Q_EMIT destFieldArrayChanged();
+    calcNumberOfImportedFields();
+}
+
+void LXDataImportManager::tryAssignFromFirstRow()
+{
+    ResetImportFields();
+    if (!m_rows.isEmpty()) {
+        // The public name of each listed key, looked up once.
+        QList<std::pair<qint32, QString>> listed;
+        const List::Items keys = m_outsideKeyArray.items();
+        for (qsizetype d = std::max<qsizetype>(m_rowToStartCascadeAssignment, 0); d < m_importFieldKeyArray.size(); ++d) {
+            for (const Value &key : keys) {
+                const Dict dbKey = key.toDict();
+                if (dbKey.stringValue(DocumentKeys::innerKey()) == m_importFieldKeyArray.at(d)) {
+                    listed.append({qint32(d), dbKey.stringValue(DocumentKeys::publicKey()).toLower()});
+                    break;
+                }
+            }
+        }
+        const List::Items mapping = m_destFieldArray.items();
+        const qsizetype fields = std::min<qsizetype>(m_rows.fieldCount(0), qsizetype(mapping.size()));
+        for (qsizetype j = 0; j < fields; ++j) {
+            const QString name = m_rows.fieldView(0, j).toString().toLower();
+            // The last listed key that matches wins.
+            for (const auto &[d, publicName] : listed) {
+                if (name == publicName)
+                    setMapping(mapping[size_t(j)].toDict(), d, true);
+            }
+        }
+        Q_EMIT destFieldArrayChanged();
+        calcNumberOfImportedFields();
+    }
+    setDoNotImportFirstRecord(true);
+}
+
+void LXDataImportManager::firstRowSetFieldsNameSelected()
+{
+    setDoNotImportFirstRecord(m_useFirstRecordAsFieldsName);
+}
+
+void LXDataImportManager::showNextRecord()
+{
+    if (m_currentRecordIndex < m_rows.rowCount()) {
+        setSelectedRowIndex(std::min(m_selectedRowIndex + 1, m_rows.rowCount() - 1));
+        setCurrentRecordIndex(m_currentRecordIndex + 1);
+    }
+}
+
+void LXDataImportManager::showPrevRecord()
+{
+    if (m_currentRecordIndex > 1) {
+        setSelectedRowIndex(std::max<qsizetype>(m_selectedRowIndex - 1, 0));
+        setCurrentRecordIndex(m_currentRecordIndex - 1);
+    }
+}
+
+void LXDataImportManager::calcNumberOfImportedFields()
+{
+    qint32 count = 0;
+    for (const Value &row : m_destFieldArray.items()) {
+        if (destinationOf(row) != 0)
+            ++count;
+    }
+    assign(m_numberOfImportedFields, count, &LXDataImportManager::numberOfImportedFieldsChanged);
+}
+
+std::optional<QString> LXDataImportManager::fromElementInRowToFieldKey(qint32 column) const
+{
+    const Value row = m_destFieldArray.at(column);
+    if (!row.isDict())
+        return std::nullopt;
+    const qint32 d = destinationOf(row);
+    if (d < 0 || d >= m_importFieldKeyArray.size())
+        return std::nullopt;
+    return m_importFieldKeyArray.at(d);
+}
+
+// --- The run -----------------------------------------------------------------------
+
+std::optional<Dict> LXDataImportManager::createNewObjectToImport()
+{
+    qWarning().noquote() << "[LXDataImportManager createNewObjectToImport] must be subclassed";
+    return std::nullopt;
+}
+
+void LXDataImportManager::addRecordToDestination(const Dict &record)
+{
+    m_outsideDataArray.append(Value(record));
+}
+
+void LXDataImportManager::DoImport()
+{
+    showImportingFileSheet();
+    m_innerKeyFinalDestinationArray.clear();
+    willImport();
+
+    // The key of every column from both sources, decided once per run rather
+    // than per field; a column that is not imported has none.
+    const auto usable = [](const std::optional<QString> &key) -> std::optional<QString> {
+        if (!key || key->isEmpty() || *key == noImportEntry())
+            return std::nullopt;
+        return key;
+    };
+    std::vector<std::optional<QString>> finalKeys;
+    for (const QString &key : std::as_const(m_innerKeyFinalDestinationArray))
+        finalKeys.push_back(usable(key));
+    qsizetype widest = 0;
+    for (qsizetype r = 0; r < m_rows.rowCount(); ++r)
+        widest = std::max(widest, m_rows.fieldCount(r));
+    std::vector<std::optional<QString>> listedKeys;
+    for (qsizetype j = 0; j < widest; ++j)
+        listedKeys.push_back(usable(fromElementInRowToFieldKey(qint32(j))));
+
+    Dict::Entries entries;
+    const qsizetype rowCount = m_rows.rowCount();
+    for (qsizetype r = 0; r < rowCount; ++r) {
+        std::optional<Dict> record = createNewObjectToImport();
+        const qsizetype n = m_rows.fieldCount(r);
+        if (!record)
+            continue;
+        const std::vector<std::optional<QString>> &keys = qsizetype(finalKeys.size()) >= n ? finalKeys : listedKeys;
+        // The template's entries, then the row's values, stored in one write
+        // (a later duplicate key wins, as the later column must).
+        entries = record->snapshot().entries();
+        bool changed = false;
+        for (qsizetype j = 0; j < n; ++j) {
+            const std::optional<QString> &key = keys[size_t(j)];
+            if (!key)
+                continue;
+            entries.emplace_back(*key, Value(m_rows.field(r, j)));
+            changed = true;
+        }
+        if (changed)
+            record->replaceEntries(std::move(entries));
+        entries.clear();
+
+        if (r == 0 && m_doNotImportFirstRecord) {
+            if (m_useFirstRecordAsFieldsName)
+                m_firstRowToImportUsedForColumnNames = *record;
+            continue;
+        }
+        if (n >= 1) {
+            recordIsGoingToBeInserted(*record);
+            addRecordToDestination(*record);
+        }
+    }
+
+    closeImportingFileSheet();
+    didImport();
+}
+
+// --- Sheets ----------------------------------------------------------------------------
+
+void LXDataImportManager::showLoadingFileSheet()
+{
+    setPhase(Phase::Loading);
+}
+
+void LXDataImportManager::closeLoadingFileSheet()
+{
+    setPhase(Phase::Idle);
+}
+
+void LXDataImportManager::showImportingFileSheet()
+{
+    setPhase(Phase::Importing);
+}
+
+void LXDataImportManager::closeImportingFileSheet()
+{
+    setPhase(Phase::Idle);
+}
+
+// --- Properties ----------------------------------------------------------------------
+
+void LXDataImportManager::setPhase(Phase phase)
+{
+    assign(m_phase, phase, &LXDataImportManager::phaseChanged);
+}
+
+void LXDataImportManager::setFileFormatToImport(qint32 value)
+{
+    assign(m_fileFormatToImport, value, &LXDataImportManager::fileFormatToImportChanged);
+}
+
+void LXDataImportManager::setFileEncodeToImport(qint32 value)
+{
+    assign(m_fileEncodeToImport, value, &LXDataImportManager::fileEncodeToImportChanged);
+}
+
+void LXDataImportManager::setDoNotImportFirstRecord(bool value)
+{
+    assign(m_doNotImportFirstRecord, value, &LXDataImportManager::doNotImportFirstRecordChanged);
+}
+
+void LXDataImportManager::setUseFirstRecordAsFieldsName(bool value)
+{
+    assign(m_useFirstRecordAsFieldsName, value, &LXDataImportManager::useFirstRecordAsFieldsNameChanged);
+}
+
+void LXDataImportManager::setEnableFirstRecAsNameOption(bool value)
+{
+    assign(m_enableFirstRecAsNameOption, value, &LXDataImportManager::enableFirstRecAsNameOptionChanged);
+}
+
+void LXDataImportManager::setNotVisibleFirstRecAsNameOption(bool value)
+{
+    assign(m_notVisibleFirstRecAsNameOption, value, &LXDataImportManager::notVisibleFirstRecAsNameOptionChanged);
+}
+
+void LXDataImportManager::setCurrentRecordIndex(qint64 value)
+{
+    assign(m_currentRecordIndex, value, &LXDataImportManager::currentRecordIndexChanged);
+}
+
+void LXDataImportManager::setUseSettingsPanel(bool value)
+{
+    assign(m_useSettingsPanel, value, &LXDataImportManager::useSettingsPanelChanged);
+}
+
+void LXDataImportManager::setRowToStartCascadeAssignment(qint32 value)
+{
+    assign(m_rowToStartCascadeAssignment, value, &LXDataImportManager::rowToStartCascadeAssignmentChanged);
+}
+
+void LXDataImportManager::setNumOfMaxFieldInImportedData(qint64 value)
+{
+    assign(m_numOfMaxFieldInImportedData, value, &LXDataImportManager::numOfMaxFieldInImportedDataChanged);
+}
+
+void LXDataImportManager::setImportFieldKeyArray(const QStringList &value)
+{
+    assign(m_importFieldKeyArray, value, &LXDataImportManager::ImportFieldKeyArrayChanged);
+}
+
+void LXDataImportManager::setImportFieldMenuTitles(const QStringList &value)
+{
+    assign(m_importFieldMenuTitles, value, &LXDataImportManager::importFieldMenuTitlesChanged);
+}
+
+void LXDataImportManager::setSelectedRowIndex(qsizetype value)
+{
+    assign(m_selectedRowIndex, value, &LXDataImportManager::selectedRowIndexChanged);
+}
+
+void LXDataImportManager::setSelectedMappingRow(qsizetype value)
+{
+    assign(m_selectedMappingRow, value, &LXDataImportManager::selectedMappingRowChanged);
+}
+
+} // namespace quillcast

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "import/ImportLines.h"
+#include "import/ImportRows.h"
+#include "util/Result.h"
+
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+namespace quillcast {
+
+// Cuts the lines of an import file into fields: by TAB, or by comma or
+// semicolon with double-quote handling, and chooses among the three by
+// counting fields over the whole file.
+//
+// Quote handling is deliberately simple: a double quote anywhere flips an
+// inside-quotes flag, separators inside quotes do not split, and a field that
+// begins and ends with a quote loses those two characters. Doubled quotes are
+// not undoubled and nothing is trimmed.
+class RowSplitter
+{
+public:
+    // Import format codes.
+    static constexpr qint32 FormatAutomatic = 0;
+    static constexpr qint32 FormatTab = 1;
+    static constexpr qint32 FormatComma = 2;
+    static constexpr qint32 FormatSemicolon = 3;
+
+    struct FieldStatistic
+    {
+        qint64 comma = 0;
+        qint64 semicolon = 0;
+        qint64 tab = 0;
+        friend bool operator==(const FieldStatistic &, const FieldStatistic &) = default;
+    };
+
+    // The fields of one line split at commas (semicolons) outside quotes;
+    // nothing for an empty line or one made only of spaces (U+0020).
+    static std::optional<QStringList> componentsOfCsvRow(QStringView line);
+    static std::optional<QStringList> componentsOfCsvUsingSemicolonRow(QStringView line);
+    // The line cut at every TAB: n TABs give n + 1 fields, empty ones included.
+    static QStringList componentsOfTabRow(QStringView line);
+
+    // The field-count sums over every line: comma and semicolon count the
+    // fields of the quoted split (0 for a blank line), tab counts TABs + 1.
+    static FieldStatistic fieldStatistic(const ImportLines &lines);
+    // Comma or semicolon when its sum beats both others; tab otherwise, ties included.
+    static qint32 chooseFormat(const FieldStatistic &statistic);
+
+    // The rows the lines give under a format code (0 is resolved first by the
+    // statistic); an unknown code gives no rows. Fails only for a line longer
+    // than 4 Gi characters.
+    static Result<ImportRows> splitRows(const ImportLines &lines, qint32 format);
+    // The format splitRows uses for a code: the statistic's choice for 0.
+    static qint32 resolveFormat(const ImportLines &lines, qint32 format);
+};
+
+} // namespace quillcast

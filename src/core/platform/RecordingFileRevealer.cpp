@@ -1,0 +1,11 @@
+#include "platform/RecordingFileRevealer.h"
+
+namespace quillcast {
+
+bool RecordingFileRevealer::revealFile(const QString &path)
+{
+    revealed.append(path);
+    return true;
+}
+
+} // namespace quillcast

@@ -1,0 +1,126 @@
+#include "DocumentTestData.h"
+#include "TestPrinters.h"
+#include "database/GeneralCommands.h"
+#include "document/CommandEnabling.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Control = CommandEnabling::Control;
+
+CommandEnablingState onTab(int tab, qsizetype addresses = 0, qsizetype exceptions = 0, qsizetype send = 0)
+{
+    CommandEnablingState s;
+    s.selectedTab = tab;
+    s.addressCount = addresses;
+    s.exceptCount = exceptions;
+    s.sendCount = send;
+    return s;
+}
+
+std::optional<bool> menu(Command c, const CommandEnablingState &s)
+{
+    return CommandEnabling::isEnabled(c, Control::MenuItem, s);
+}
+
+std::optional<bool> toolbar(Command c, const CommandEnablingState &s)
+{
+    return CommandEnabling::isEnabled(c, Control::ToolbarItem, s);
+}
+
+} // namespace
+
+TEST(CommandEnabling, PreviewTabOffersTheDatabaseChecksButNotTheGeneralOnes)
+{
+    const CommandEnablingState preview = onTab(3, 10, 4);
+    for (Command c : {Command::checkAllRecords, Command::uncheckAllRecords, Command::checkDuplicateEmails,
+                      Command::checkUniqueEmails, Command::checkValidEmails, Command::checkUnvalidEmails})
+        EXPECT_EQ(menu(c, preview), true) << int(c);
+    EXPECT_EQ(menu(Command::checkAllGeneral, preview), false);
+    EXPECT_EQ(toolbar(Command::checkAllGeneral, preview), false);
+    EXPECT_EQ(toolbar(Command::checkUniqueEmailGeneral, preview), false);
+    EXPECT_EQ(menu(Command::checkAllRecords, onTab(3)), false); // no records
+}
+
+TEST(CommandEnabling, MenuAndToolbarDifferWhereTheRulesSaySo)
+{
+    const struct
+    {
+        const char *name;
+        Command command;
+        CommandEnablingState state;
+        std::optional<bool> menu;
+        std::optional<bool> toolbar;
+    } rows[] = {
+        {"check all on an empty send list", Command::checkAllGeneral, onTab(4), true, false},
+        {"check all on a send list with records", Command::checkAllGeneral, onTab(4, 0, 0, 2), true, true},
+        {"export from the exception tab", Command::exportToTextFile, onTab(1, 0, 3), true, false},
+        {"export from the database tab", Command::exportToTextFile, onTab(0, 3), true, true},
+        {"export general", Command::exportToTextFileGeneral, onTab(1, 0, 3), std::nullopt, true},
+        {"import general", Command::importFromTextFileGeneral, onTab(1), std::nullopt, true},
+        {"uncheck all general", Command::uncheckAllGeneral, onTab(0, 1), std::nullopt, true},
+        {"remove row, empty database", Command::removeRow, onTab(0), false, false},
+        {"remove row, exceptions", Command::removeRow, onTab(1, 0, 1), true, true},
+        {"add record on the exception tab", Command::addAddress, onTab(1), false, false},
+        {"add row on the mail tab", Command::addRow, onTab(2), false, false},
+        {"send all", Command::sendAllRecords, onTab(4, 0, 0, 1), true, std::nullopt},
+        {"remove attachment, none", Command::removeAttachmentPath, onTab(2), false, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(menu(row.command, row.state), row.menu);
+        EXPECT_EQ(toolbar(row.command, row.state), row.toolbar);
+    }
+}
+
+TEST(CommandEnabling, DeletingAKeyNeedsTheDatabaseTabAndASelectedUserKey)
+{
+    CommandEnablingState s = onTab(0, 5);
+    s.keyListHasSelection = true;
+    s.canRemoveKeyListElement = true;
+    EXPECT_EQ(toolbar(Command::deleteSelectedKey, s), true);
+    EXPECT_EQ(menu(Command::deleteSelectedKey, s), std::nullopt);
+    s.canRemoveKeyListElement = false; // the "email" row
+    EXPECT_EQ(toolbar(Command::deleteSelectedKey, s), false);
+    s.canRemoveKeyListElement = true;
+    s.selectedTab = 1;
+    EXPECT_EQ(toolbar(Command::deleteSelectedKey, s), false);
+}
+
+TEST(CommandEnabling, CancelOnlyOnTheSendTabDuringARun)
+{
+    CommandEnablingState s = onTab(4, 1, 0, 1);
+    EXPECT_EQ(menu(Command::cancelOperation2, s), false);
+    s.preparingSending = true;
+    EXPECT_EQ(menu(Command::cancelOperation2, s), true);
+    s.selectedTab = 0;
+    EXPECT_EQ(menu(Command::cancelOperation2, s), false);
+}
+
+TEST(CommandEnabling, DeleteCheckedFollowsTheDocumentsChecks)
+{
+    MyDocument doc;
+    testdata::setUpWithUserKeys(doc);
+    doc.setExceptArray(List({Value(testdata::exceptRecord(1, u"a@x.org"_s, u""_s))}));
+    doc.appendRecord(testdata::record(1, false, u"a@x.org"_s));
+    doc.filterExcepts();
+    GeneralCommands general(doc);
+
+    EXPECT_EQ(menu(Command::deleteCheckRecords, general.enablingState(false, false)), false);
+    doc.addressArray().at(0).toDict().set(u"2"_s, true);
+    EXPECT_EQ(menu(Command::deleteCheckRecords, general.enablingState(false, false)), true);
+    EXPECT_EQ(toolbar(Command::deleteCheckRecordsGeneral, general.enablingState(false, false)), true);
+
+    doc.setSelectedTab(MyDocument::ExceptionTab);
+    EXPECT_EQ(toolbar(Command::deleteCheckRecordsGeneral, general.enablingState(false, false)), false);
+    doc.exceptArray().at(0).toDict().set(u"sel"_s, true);
+    EXPECT_EQ(toolbar(Command::deleteCheckRecordsGeneral, general.enablingState(false, false)), true);
+    // A checked exception hidden by the search does not count.
+    doc.setSearchFieldExceptStr(u"zzz"_s);
+    doc.filterExcepts();
+    EXPECT_EQ(toolbar(Command::deleteCheckRecordsGeneral, general.enablingState(false, false)), false);
+}

@@ -1,0 +1,364 @@
+#include "DocumentTestData.h"
+#include "TestPrinters.h"
+#include "app/LXAppSupportUtility.h"
+#include "document/DocumentFile.h"
+#include "document/MyDocument.h"
+#include "document/TagUpgrade.h"
+#include "document/archive/KeyedArchiver.h"
+#include "platform/FixedClock.h"
+#include "platform/RecordingUrlOpener.h"
+#include "platform/ScriptedAlertPresenter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+struct Reader
+{
+    ScriptedAlertPresenter alerts{1};
+    RecordingUrlOpener opener;
+
+    Status read(MyDocument &doc, const QByteArray &bytes) { return DocumentFile::readFromData(doc, bytes, alerts, opener); }
+};
+
+QByteArray archived(const Dict &root)
+{
+    const Result<QByteArray> bytes = KeyedArchiver::archive(root);
+    EXPECT_TRUE(bytes.ok()) << bytes.error().toStdString();
+    return bytes.ok() ? bytes.value() : QByteArray();
+}
+
+// A mailing that uses every saved property, shared records included.
+void fillMailing(MyDocument &doc)
+{
+    testdata::setUpWithUserKeys(doc);
+    const Dict ada = testdata::record(1, true, u"ada@example.org"_s, u"Ada"_s, u"London"_s);
+    const Dict zoe = testdata::record(2, false, u"zoe@example.de"_s, u"Zoë"_s, u"Köln"_s);
+    doc.addressArray().append({Value(ada), Value(zoe)});
+    doc.sendArray().append(Value(zoe));
+    Dict exception = testdata::exceptRecord(1, u"spam@example.com"_s, u"asked to leave"_s);
+    exception.set(u"date"_s, QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 250), QTimeZone::utc()));
+    doc.exceptArray().append(exception);
+    doc.attachmentBookmarks().append(Dict{{u"path"_s, u"/home/ada/flyer.pdf"_s}, {u"bookmark"_s, QByteArray("\x00\x01tok", 5)}});
+    doc.setMailFormFrom(u"news@example.org"_s);
+    doc.setMailFormSubject(u"Hello _Name_"_s);
+    doc.setMailFormBody(u"Dear _Name_ of _City_"_s);
+    doc.setMailFormBodyHtml(u"<p>_Name_</p>"_s);
+    doc.setMailFormBodyHtmlAltText(u"_Name_"_s);
+    doc.setMailFormAttachment(u"/old/path.txt"_s);
+    doc.setMailFormReplyTo(u"not-saved@example.org"_s);
+    doc.setSendPrepTimeInterval(9);
+    doc.setEmailKind(1);
+    doc.setUseMailServerToSend(1);
+    doc.setSelectedIndexConnection(2);
+    doc.setLogViewText(u"06/12/2026 09:00 Done. 2 sent.\n"_s);
+}
+
+TEST(DocumentFile, RoundTripKeepsEveryPersistedProperty)
+{
+    MyDocument saved;
+    fillMailing(saved);
+    const Result<QByteArray> bytes = DocumentFile::dataOfType(saved);
+    ASSERT_TRUE(bytes.ok()) << bytes.error().toStdString();
+    ASSERT_TRUE(bytes.value().startsWith("bplist00"));
+
+    MyDocument opened;
+    Reader reader;
+    ASSERT_TRUE(reader.read(opened, bytes.value()).ok());
+
+    EXPECT_EQ(Value(opened.keyArray()), Value(saved.keyArray()));
+    EXPECT_EQ(Value(opened.addressArray()), Value(saved.addressArray()));
+    EXPECT_EQ(Value(opened.exceptArray()), Value(saved.exceptArray()));
+    EXPECT_EQ(Value(opened.sendArray()), Value(saved.sendArray()));
+    EXPECT_EQ(Value(opened.attachmentBookmarks()), Value(saved.attachmentBookmarks()));
+    EXPECT_EQ(opened.mailFormFrom(), saved.mailFormFrom());
+    EXPECT_EQ(opened.mailFormTo(), u"_email_"_s);
+    EXPECT_EQ(opened.mailFormSubject(), saved.mailFormSubject());
+    EXPECT_EQ(opened.mailFormBody(), saved.mailFormBody());
+    EXPECT_EQ(opened.mailFormBodyHtml(), saved.mailFormBodyHtml());
+    EXPECT_EQ(opened.mailFormBodyHtmlAltText(), saved.mailFormBodyHtmlAltText());
+    EXPECT_EQ(opened.mailFormAttachment(), saved.mailFormAttachment());
+    EXPECT_TRUE(opened.mailFormReplyTo().isNull());
+    EXPECT_EQ(opened.sendPrepTimeInterval(), 9);
+    EXPECT_EQ(opened.emailKind(), 1);
+    EXPECT_EQ(opened.useMailServerToSend(), 1);
+    EXPECT_EQ(opened.selectedIndexConnection(), std::optional<qint64>(2));
+    EXPECT_EQ(opened.myLog(), u"06/12/2026 09:00 Done. 2 sent.\n"_s);
+}
+
+TEST(DocumentFile, SharedRecordsComeBackAsOneObject)
+{
+    MyDocument saved;
+    fillMailing(saved);
+    MyDocument opened;
+    Reader reader;
+    ASSERT_TRUE(reader.read(opened, DocumentFile::dataOfType(saved).value()).ok());
+
+    Dict inSendList = opened.sendArray().at(0).toDict();
+    const Dict inDatabase = opened.addressArray().at(1).toDict();
+    EXPECT_TRUE(Dict::sameObject(inSendList, inDatabase));
+    inSendList.set(u"2"_s, true);
+    EXPECT_TRUE(inDatabase.boolValue(u"2"_s));
+}
+
+TEST(DocumentFile, SecondSaveIsByteIdentical)
+{
+    MyDocument saved;
+    fillMailing(saved);
+    const QByteArray first = DocumentFile::dataOfType(saved).value();
+    MyDocument opened;
+    Reader reader;
+    ASSERT_TRUE(reader.read(opened, first).ok());
+    opened.windowControllerDidLoadNib();
+    EXPECT_EQ(DocumentFile::dataOfType(opened).value(), first);
+}
+
+TEST(DocumentFile, PauseOfZeroIsRaisedToOneAtSetUp)
+{
+    Reader reader;
+    MyDocument doc;
+    ASSERT_TRUE(reader.read(doc, archived(Dict{{u"appversion"_s, quint64(20800)}, {u"sendPrepTimeInterval"_s, 0}})).ok());
+    doc.windowControllerDidLoadNib();
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 1);
+    EXPECT_EQ(doc.keyArray().size(), 3);
+}
+
+// Every key a file can hold, with values unlike the defaults, to see which a row reads.
+Dict everyKey(const Value &format)
+{
+    const List keys({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)), Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s)),
+                     Value(DocumentKeys::makeDbKey(u"3"_s, u"email"_s))});
+    Dict root{{u"keyArray"_s, keys},
+              {u"mailFormFrom"_s, u"from <email>"_s},
+              {u"mailFormSubject"_s, u"subject"_s},
+              {u"mailFormTo"_s, u"<email>"_s},
+              {u"mailFormBody"_s, u"body <yy>"_s},
+              {u"sendPrepTimeInterval"_s, 7},
+              {u"mailFormAttachment"_s, u"/a.txt"_s},
+              {u"log"_s, u"old log\n"_s},
+              {u"attachmentBookmarks"_s, List({Value(Dict{{u"path"_s, u"/b"_s}})})},
+              {u"exceptArray"_s, List({Value(testdata::exceptRecord(1, u"x@example.org"_s, u""_s))})},
+              {u"sendArray"_s, List({Value(testdata::record(1, false, u"s@example.org"_s))})},
+              {u"mailFormBodyHtml"_s, u"<p><email></p>"_s},
+              {u"useMailServerToSend"_s, 1},
+              {u"mailFormBodyHtmlAltText"_s, u"alt"_s},
+              {u"emailKind"_s, 1},
+              {u"selectedIndexConnection"_s, 3}};
+    if (!format.isNull())
+        root.set(u"appversion"_s, format);
+    return root;
+}
+
+struct FormatRow
+{
+    const char *name;
+    Value format;
+    bool readsAttachment;
+    bool readsLogAndBookmarks;
+    bool readsRelease2;
+    bool readsAltTextAndKind;
+    qint64 connectionIndex;
+    bool rewritesTags;
+};
+
+void PrintTo(const FormatRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class FormatTable : public ::testing::TestWithParam<FormatRow>
+{
+};
+
+TEST_P(FormatTable, ReadsExactlyTheKeysOfItsRow)
+{
+    const FormatRow &row = GetParam();
+    Reader reader;
+    MyDocument doc;
+    ASSERT_TRUE(reader.read(doc, archived(everyKey(row.format))).ok());
+
+    EXPECT_EQ(doc.mailFormSubject(), u"subject"_s);
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 7);
+    EXPECT_EQ(doc.mailFormAttachment(), row.readsAttachment ? u"/a.txt"_s : u""_s);
+    EXPECT_EQ(doc.myLog(), row.readsLogAndBookmarks ? u"old log\n"_s : u""_s);
+    EXPECT_EQ(doc.attachmentBookmarks().size(), row.readsLogAndBookmarks ? 1 : 0);
+    EXPECT_EQ(doc.exceptArray().size(), row.readsRelease2 ? 1 : 0);
+    EXPECT_EQ(doc.sendArray().size(), row.readsRelease2 ? 1 : 0);
+    EXPECT_EQ(doc.useMailServerToSend(), row.readsRelease2 ? 1 : 0);
+    EXPECT_EQ(doc.mailFormBodyHtml(), row.readsRelease2 ? u"<p><email></p>"_s : u""_s);
+    EXPECT_EQ(doc.mailFormBodyHtmlAltText(), row.readsAltTextAndKind ? u"alt"_s : u""_s);
+    EXPECT_EQ(doc.emailKind(), row.readsAltTextAndKind ? 1 : 0);
+    EXPECT_EQ(doc.selectedIndexConnection(), std::optional<qint64>(row.connectionIndex));
+    EXPECT_EQ(doc.mailFormTo(), row.rewritesTags ? u"_email_"_s : u"<email>"_s);
+    EXPECT_EQ(doc.mailFormBody(), row.rewritesTags ? u"body _yy_"_s : u"body <yy>"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FormatTable,
+    ::testing::Values(FormatRow{"release1_1000", quint64(1000), false, false, false, false, 0, true},
+                      FormatRow{"release1_10100", quint64(10100), false, false, false, false, 0, true},
+                      FormatRow{"release1_10200", quint64(10200), true, false, false, false, 0, true},
+                      FormatRow{"release1_10400", quint64(10400), true, true, false, false, 0, true},
+                      FormatRow{"release2_20000", quint64(20000), true, true, true, false, 0, false},
+                      FormatRow{"release2_20100", quint64(20100), true, true, true, false, 0, false},
+                      FormatRow{"release2_20200", quint64(20200), true, true, true, true, 0, false},
+                      FormatRow{"release2_20300", quint64(20300), true, true, true, true, 0, false},
+                      FormatRow{"current_20800", quint64(20800), true, true, true, true, 3, false},
+                      FormatRow{"unlisted_15000", quint64(15000), true, true, true, true, 3, false},
+                      FormatRow{"signedInteger_20800", 20800, true, true, true, true, 3, false},
+                      FormatRow{"noAppversion", Value(), true, true, true, true, 3, false}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST(DocumentFile, MissingKeysOfTheRowLeaveNoValue)
+{
+    Reader reader;
+    MyDocument doc;
+    ASSERT_TRUE(reader.read(doc, archived(Dict{{u"appversion"_s, quint64(20800)}})).ok());
+    EXPECT_TRUE(doc.mailFormTo().isNull());
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 0);
+    EXPECT_EQ(doc.selectedIndexConnection(), std::nullopt);
+    EXPECT_EQ(doc.addressArray().size(), 0);
+}
+
+TEST(DocumentFile, NewerReleaseIsRefusedWithItsAlertAndLeavesTheDocumentAlone)
+{
+    Reader reader;
+    reader.alerts.queueAnswer(0);
+    MyDocument doc;
+    const Status status = reader.read(doc, archived(everyKey(quint64(20801))));
+
+    EXPECT_FALSE(status.ok());
+    ASSERT_EQ(reader.alerts.shown().size(), 1);
+    EXPECT_EQ(reader.alerts.shown().front(), LXAppSupportUtility::newerVersionAlert());
+    EXPECT_EQ(reader.alerts.shown().front().buttons,
+              QStringList({u"Go to Download Last Version"_s, u"Cancel"_s}));
+    EXPECT_EQ(reader.opener.openedUrls, QStringList{LXAppSupportUtility::downloadPageUrl().toString()});
+    EXPECT_EQ(doc.mailFormTo(), u"_email_"_s);
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 5);
+}
+
+TEST(DocumentFile, CancelOnTheNewerReleaseAlertOpensNothing)
+{
+    Reader reader;
+    MyDocument doc;
+    EXPECT_FALSE(reader.read(doc, archived(everyKey(quint64(99999)))).ok());
+    EXPECT_TRUE(reader.opener.openedUrls.isEmpty());
+}
+
+struct DamagedRow
+{
+    const char *name;
+    QByteArray bytes;
+    const char *detail;
+};
+
+void PrintTo(const DamagedRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class DamagedFile : public ::testing::TestWithParam<DamagedRow>
+{
+};
+
+TEST_P(DamagedFile, IsRefusedAndLeavesTheDocumentAlone)
+{
+    Reader reader;
+    MyDocument doc;
+    const Status status = reader.read(doc, GetParam().bytes);
+    ASSERT_FALSE(status.ok());
+    EXPECT_THAT(status.error().toStdString(), StartsWith("The file is not a Quillcast document or is damaged: "));
+    EXPECT_THAT(status.error().toStdString(), HasSubstr(GetParam().detail)) << status.error().toStdString();
+    EXPECT_EQ(doc.mailFormTo(), u"_email_"_s);
+    EXPECT_TRUE(reader.alerts.shown().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DamagedFile,
+    ::testing::Values(
+        DamagedRow{"textFile", QByteArray("email,name\nada@example.org,Ada\n"), ""},
+        DamagedRow{"empty", QByteArray(), ""},
+        DamagedRow{"recordsAsText", archived(Dict{{u"addressArray"_s, u"ada@example.org"_s}}), "addressArray"},
+        DamagedRow{"recordNotADictionary", archived(Dict{{u"addressArray"_s, List({Value(u"x"_s)})}}),
+                   "addressArray"},
+        DamagedRow{"pauseAsText", archived(Dict{{u"sendPrepTimeInterval"_s, u"five"_s}}), "sendPrepTimeInterval"},
+        DamagedRow{"subjectAsNumber", archived(Dict{{u"mailFormSubject"_s, 3}}), "mailFormSubject"},
+        DamagedRow{"negativeFormat", archived(Dict{{u"appversion"_s, -1}}), "appversion"},
+        DamagedRow{"formatAsText", archived(Dict{{u"appversion"_s, u"20800"_s}}), "appversion"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST(TagUpgrade, RewritesKeyAndDateTagsOnlyInTheirOldForm)
+{
+    List keys({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)), Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s)),
+               Value(DocumentKeys::makeDbKey(u"3"_s, u"email"_s)), Value(DocumentKeys::makeDbKey(u"4"_s, u"b"_s))});
+    const QStringList tags = TagUpgrade::obtainFullKeyArrayForTagUpgrade(keys);
+    EXPECT_EQ(tags, QStringList({u"#"_s, u"sel"_s, u"email"_s, u"b"_s, u"yy"_s, u"yyyy"_s, u"mm"_s, u"dd"_s,
+                                 u"hh"_s, u"ii"_s, u"ss"_s}));
+    EXPECT_EQ(TagUpgrade::upgradeStringToTagRel2(u"<email> <Email> <yy>/<mm>/<dd> <i>x</i> <b>bold</b>"_s, tags),
+              u"_email_ <Email> _yy_/_mm_/_dd_ <i>x</i> _b_bold</b>"_s);
+    EXPECT_TRUE(TagUpgrade::upgradeStringToTagRel2(QString(), tags).isNull());
+}
+
+TEST(TagUpgrade, EmptyKeyListRewritesOnlyDateTags)
+{
+    const QStringList tags = TagUpgrade::obtainFullKeyArrayForTagUpgrade(List());
+    EXPECT_EQ(TagUpgrade::upgradeStringToTagRel2(u"<email> <yyyy>"_s, tags), u"<email> _yyyy_"_s);
+}
+
+// A device that accepts nothing, like a full disk.
+class FullDevice : public QIODevice
+{
+public:
+    FullDevice() { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64) override
+    {
+        setErrorString(u"No space left on device"_s);
+        return -1;
+    }
+};
+
+TEST(DocumentFile, FailedWriteIsReported)
+{
+    MyDocument doc;
+    fillMailing(doc);
+    FullDevice device;
+    const Status status = DocumentFile::writeToDevice(doc, device);
+    ASSERT_FALSE(status.ok());
+    EXPECT_THAT(status.error().toStdString(), HasSubstr("No space left on device"));
+}
+
+TEST(DocumentFile, FailedSaveLeavesTheOldFileWhole)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(u"mailing.quill"_s);
+    MyDocument doc;
+    fillMailing(doc);
+    ASSERT_TRUE(DocumentFile::writeToFile(doc, path).ok());
+    QFile before(path);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray original = before.readAll();
+    before.close();
+
+    EXPECT_FALSE(DocumentFile::writeToFile(doc, dir.filePath(u"missing-folder/mailing.quill"_s)).ok());
+    MyDocument reopened;
+    Reader reader;
+    EXPECT_TRUE(DocumentFile::readFromFile(reopened, path, reader.alerts, reader.opener).ok());
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), original);
+}
+
+} // namespace

@@ -1,0 +1,302 @@
+#include "TestPrinters.h"
+#include "document/archive/BinaryPlist.h"
+#include "document/archive/KeyedArchiver.h"
+#include "document/archive/KeyedUnarchiver.h"
+#include "util/Value.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+#include <limits>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+Value roundTrip(const Value &root)
+{
+    const Result<QByteArray> bytes = KeyedArchiver::archive(root);
+    EXPECT_TRUE(bytes.ok()) << bytes.error().toStdString();
+    if (!bytes)
+        return Value();
+    const Result<Value> back = KeyedUnarchiver::unarchive(bytes.value());
+    EXPECT_TRUE(back.ok()) << back.error().toStdString();
+    return back ? back.value() : Value();
+}
+
+struct ScalarRow
+{
+    const char *name;
+    Value value;
+};
+
+void PrintTo(const ScalarRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ScalarRoundTrip : public ::testing::TestWithParam<ScalarRow>
+{
+};
+
+TEST_P(ScalarRoundTrip, ComesBackEqualAndOfTheSameKind)
+{
+    const Value original = GetParam().value;
+    const Value back = roundTrip(Dict{{u"v"_s, original}}).toDict().value(u"v"_s);
+    EXPECT_EQ(back, original);
+    // Unsigned numbers come back as integers of equal value.
+    const Value::Type expected = original.type() == Value::Type::UInt ? Value::Type::Int : original.type();
+    EXPECT_EQ(back.type(), expected);
+}
+
+QDateTime utc(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+}
+
+QByteArray everyByte()
+{
+    QByteArray b;
+    for (int i = 0; i < 256; ++i)
+        b += char(i);
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ScalarRoundTrip,
+    ::testing::Values(
+        ScalarRow{"true", Value(true)}, ScalarRow{"false", Value(false)}, ScalarRow{"zero", Value(0)},
+        ScalarRow{"byte", Value(255)}, ScalarRow{"twoBytes", Value(65535)}, ScalarRow{"fourBytes", Value(70000)},
+        ScalarRow{"eightBytes", Value(qint64(1) << 40)}, ScalarRow{"minusOne", Value(-1)},
+        ScalarRow{"int64Min", Value(std::numeric_limits<qint64>::min())},
+        ScalarRow{"int64Max", Value(std::numeric_limits<qint64>::max())},
+        ScalarRow{"appversion", Value(quint64(20800))},
+        ScalarRow{"unsignedAtLimit", Value(quint64(std::numeric_limits<qint64>::max()))},
+        ScalarRow{"real", Value(0.1)}, ScalarRow{"realFloatExact", Value(1.5)}, ScalarRow{"realNegative", Value(-2.5e-300)},
+        ScalarRow{"emptyString", Value(QString(u""_s))}, ScalarRow{"ascii", Value(u"hello"_s)},
+        ScalarRow{"longAscii", Value(u"a text of more than fifteen characters"_s)},
+        ScalarRow{"latin1", Value(u"Grüße aus Köln"_s)}, ScalarRow{"cjk", Value(u"郵便"_s)},
+        ScalarRow{"surrogatePair", Value(u"mail 📧 now"_s)},
+        ScalarRow{"embeddedNul", Value(QString(u"a\0b"_s))},
+        ScalarRow{"nullText", Value(u"$null"_s)},
+        ScalarRow{"dateWithMilliseconds", Value(utc(1700000000123))},
+        ScalarRow{"dateBefore2001", Value(utc(-86400001))},
+        ScalarRow{"emptyData", Value(QByteArray(""))}, ScalarRow{"everyByte", Value(everyByte())}));
+
+Dict record(int number, const QString &email)
+{
+    return Dict{{u"1"_s, Value(number)}, {u"2"_s, Value(true)}, {u"3"_s, Value(email)}, {u"4"_s, Value(u"Ann"_s)}};
+}
+
+TEST(KeyedArchiveRoundTrip, NestedListsKeepOrderAndNullItems)
+{
+    const List inner(List::Items{Value(1), Value(), Value(u"x"_s)});
+    const List outer(List::Items{Value(inner), Value(List()), Value(2.5)});
+    const Value back = roundTrip(Dict{{u"lists"_s, Value(outer)}}).toDict().value(u"lists"_s);
+    EXPECT_EQ(back, Value(outer));
+    EXPECT_TRUE(back.toList().at(0).toList().at(1).isNull());
+}
+
+TEST(KeyedArchiveRoundTrip, ValuesThatCannotBeStoredLeaveNoEntry)
+{
+    const QDateTime farAway(QDate(400000, 1, 1), QTime(0, 0), Qt::UTC);
+    const Dict root{{u"bad"_s, Value(QDateTime())}, {u"farAway"_s, Value(farAway)}, {u"good"_s, Value(1)},
+                    {u"list"_s, Value(List(List::Items{Value(QDateTime()), Value(2)}))}};
+    const Dict back = roundTrip(root).toDict();
+    EXPECT_FALSE(back.contains(u"bad"_s));
+    EXPECT_FALSE(back.contains(u"farAway"_s));
+    EXPECT_TRUE(back.value(u"list"_s).toList().at(0).isNull());
+    EXPECT_EQ(back.value(u"list"_s).toList().at(1), Value(2));
+}
+
+TEST(KeyedArchiveRoundTrip, SharedRecordsComeBackAsOneObject)
+{
+    const Dict a = record(1, u"a@example.com"_s);
+    const Dict b = record(2, u"b@example.com"_s);
+    const Dict root{{u"addressArray"_s, Value(List(List::Items{Value(a), Value(b)}))},
+                    {u"sendArray"_s, Value(List(List::Items{Value(b), Value(a)}))}};
+    const Dict back = roundTrip(root).toDict();
+    const List addresses = back.value(u"addressArray"_s).toList();
+    const List sends = back.value(u"sendArray"_s).toList();
+    ASSERT_EQ(addresses.size(), 2);
+    ASSERT_EQ(sends.size(), 2);
+    EXPECT_TRUE(Dict::sameObject(addresses.at(0).toDict(), sends.at(1).toDict()));
+    EXPECT_TRUE(Dict::sameObject(addresses.at(1).toDict(), sends.at(0).toDict()));
+    sends.at(0).toDict().set(u"2"_s, Value(false));
+    EXPECT_FALSE(addresses.at(1).toDict().boolValue(u"2"_s));
+}
+
+TEST(KeyedArchiveRoundTrip, AListReachableTwiceIsOneList)
+{
+    const List shared(List::Items{Value(1)});
+    const Dict back = roundTrip(Dict{{u"a"_s, Value(shared)}, {u"b"_s, Value(shared)}}).toDict();
+    EXPECT_TRUE(List::sameObject(back.value(u"a"_s).toList(), back.value(u"b"_s).toList()));
+}
+
+TEST(KeyedArchiveRoundTrip, SavingAReadGraphGivesIdenticalBytes)
+{
+    const Dict a = record(1, u"a@example.com"_s);
+    List records(List::Items{Value(a), Value(record(2, u"b@example.com"_s))});
+    const Dict root{{u"appversion"_s, Value(quint64(20800))}, {u"addressArray"_s, Value(records)},
+                    {u"sendArray"_s, Value(List(List::Items{Value(a)}))},
+                    {u"exceptArray"_s, Value(List(List::Items{Value(Dict{{u"date"_s, Value(utc(1234567))}})}))}};
+    const QByteArray first = KeyedArchiver::archive(root).value();
+    EXPECT_EQ(KeyedArchiver::archive(root).value(), first);
+    const QByteArray second = KeyedArchiver::archive(KeyedUnarchiver::unarchive(first).value()).value();
+    EXPECT_EQ(second, first);
+}
+
+TEST(KeyedArchiveRoundTrip, ManyObjectsNeedWiderReferences)
+{
+    // More than 65,536 objects: four-byte references and offsets.
+    List::Items items;
+    for (int i = 0; i < 70000; ++i)
+        items.push_back(Value(u"entry %1"_s.arg(i)));
+    const Value back = roundTrip(Dict{{u"many"_s, Value(List(items))}}).toDict().value(u"many"_s);
+    ASSERT_EQ(back.toList().size(), 70000);
+    EXPECT_EQ(back.toList().at(69999), Value(u"entry 69999"_s));
+}
+
+// The file Foundation's reader expects: checked on the property list itself.
+TEST(KeyedArchiveLayout, FollowsTheKeyedArchiverFormat)
+{
+    const QByteArray bytes =
+        KeyedArchiver::archive(Dict{{u"list"_s, Value(List())}, {u"when"_s, Value(utc(978307200500))}}).value();
+    EXPECT_TRUE(bytes.startsWith("bplist00"));
+    const Result<BinaryPlist> plist = BinaryPlist::parse(bytes);
+    ASSERT_TRUE(plist.ok());
+    const BinaryPlist::Node top = plist->root();
+    EXPECT_EQ(top.value("$archiver").toString(), u"NSKeyedArchiver"_s);
+    EXPECT_EQ(top.value("$version").toInteger(), 100000);
+    EXPECT_EQ(top.value("$top").value("root").kind(), BinaryPlist::Kind::Uid);
+    EXPECT_EQ(top.value("$top").value("root").toUid(), 1u);
+    const auto objects = top.value("$objects").items();
+    ASSERT_GT(objects.size(), 2u);
+    EXPECT_EQ(objects[0].toString(), u"$null"_s);
+
+    const auto classOf = [&](const BinaryPlist::Node &object) -> QString {
+        const BinaryPlist::Node description = objects[object.value("$class").toUid()];
+        QStringList chain;
+        for (const auto &c : description.value("$classes").items())
+            chain << c.toString();
+        return description.value("$classname").toString() + u" : "_s + chain.join(u", "_s);
+    };
+    const BinaryPlist::Node root = objects[1];
+    EXPECT_EQ(classOf(root), u"NSMutableDictionary : NSMutableDictionary, NSDictionary, NSObject"_s);
+    const auto keys = root.value("NS.keys").items();
+    const auto values = root.value("NS.objects").items();
+    ASSERT_EQ(keys.size(), 2u);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(objects[keys[0].toUid()].toString(), u"list"_s);
+    EXPECT_EQ(classOf(objects[values[0].toUid()]), u"NSMutableArray : NSMutableArray, NSArray, NSObject"_s);
+    const BinaryPlist::Node date = objects[values[1].toUid()];
+    EXPECT_EQ(classOf(date), u"NSDate : NSDate, NSObject"_s);
+    EXPECT_EQ(date.value("NS.time").kind(), BinaryPlist::Kind::Real);
+    EXPECT_DOUBLE_EQ(date.value("NS.time").toReal(), 0.5);
+}
+
+TEST(KeyedArchiveLayout, TheTextNullIsNeverAReferencedString)
+{
+    const QByteArray bytes = KeyedArchiver::archive(Dict{{u"$null"_s, Value(u"$null"_s)}}).value();
+    const Result<BinaryPlist> plist = BinaryPlist::parse(bytes);
+    const auto objects = plist->root().value("$objects").items();
+    for (size_t i = 1; i < objects.size(); ++i)
+        EXPECT_NE(objects[i].toString(), u"$null"_s) << "object " << i;
+    const Dict back = KeyedUnarchiver::unarchive(bytes).value().toDict();
+    EXPECT_EQ(back.value(u"$null"_s), Value(u"$null"_s));
+}
+
+// Clears every list and dictionary reachable from v, so that test graphs with
+// cycles do not outlive the test as leaks.
+void dismantle(const Value &v, QSet<const void *> &seen)
+{
+    if (v.isDict()) {
+        Dict d = v.toDict();
+        if (seen.contains(d.identity()))
+            return;
+        seen.insert(d.identity());
+        const Dict::Snapshot s = d.snapshot();
+        d.clear();
+        for (const auto &entry : s.entries())
+            dismantle(entry.second, seen);
+    } else if (v.isList()) {
+        List l = v.toList();
+        if (seen.contains(l.identity()))
+            return;
+        seen.insert(l.identity());
+        const List::Items items = l.items();
+        l.clear();
+        for (const Value &item : items)
+            dismantle(item, seen);
+    }
+}
+
+Value selfContainingList()
+{
+    List l;
+    l.append(Value(l));
+    return Value(Dict{{u"l"_s, Value(l)}});
+}
+
+Value cycleThroughTwoDicts()
+{
+    Dict a;
+    Dict b{{u"a"_s, Value(a)}};
+    a.set(u"b"_s, Value(b));
+    return Value(a);
+}
+
+Value nested(int depth)
+{
+    Value v(1);
+    for (int i = 1; i < depth; ++i)
+        v = Value(List(List::Items{v}));
+    return Value(Dict{{u"deep"_s, v}});
+}
+
+struct RefusalRow
+{
+    const char *name;
+    Value (*make)();
+    const char *error;
+};
+
+void PrintTo(const RefusalRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ArchiveRefusal : public ::testing::TestWithParam<RefusalRow>
+{
+};
+
+TEST_P(ArchiveRefusal, SaysWhatCannotBeStored)
+{
+    const Value root = GetParam().make();
+    const Result<QByteArray> r = KeyedArchiver::archive(root);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains(QLatin1StringView(GetParam().error))) << r.error().toStdString();
+    QSet<const void *> seen;
+    dismantle(root, seen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Graphs, ArchiveRefusal,
+    ::testing::Values(
+        RefusalRow{"rootNotADictionary", [] { return Value(List()); }, "root must be a dictionary"},
+        RefusalRow{"selfContainingList", selfContainingList, "contains itself"},
+        RefusalRow{"cycleThroughTwoDicts", cycleThroughTwoDicts, "contains itself"},
+        RefusalRow{"tooDeep", [] { return nested(KeyedUnarchiver::maxDepth + 1); }, "nesting deeper than 128"},
+        RefusalRow{"unsignedAboveInt64",
+                   [] { return Value(Dict{{u"n"_s, Value(quint64(std::numeric_limits<qint64>::max()) + 1)}}); },
+                   "9223372036854775808 is too large"}));
+
+TEST(KeyedArchiveRoundTrip, NestingUpToTheLimitIsKept)
+{
+    const Value deepest = nested(KeyedUnarchiver::maxDepth);
+    EXPECT_EQ(roundTrip(deepest), deepest);
+}
+
+} // namespace

@@ -1,0 +1,346 @@
+#include "PlistCraft.h"
+#include "TestPrinters.h"
+#include "document/archive/KeyedArchiver.h"
+#include "document/archive/KeyedUnarchiver.h"
+#include "util/Value.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace quillcast;
+using namespace plistcraft;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// UIDs of the archives built by rootWith(): the root NSDictionary, its one
+// key "v", its class, then the value, which the adder must add first.
+constexpr quint64 rootUid = 1;
+constexpr quint64 keyUid = 2;
+constexpr quint64 dictClassUid = 3;
+constexpr quint64 valueUid = 4;
+
+// An archive laid out as Foundation writes it: an NSDictionary root with the
+// single entry "v", whose value `addValue` adds.
+QByteArray rootWith(const std::function<void(HandArchive &)> &addValue,
+                    const std::function<void(plist_t)> &editTop = [](plist_t) {})
+{
+    HandArchive a;
+    a.add(HandArchive::object(dictClassUid, {{"NS.keys", HandArchive::uids({keyUid})},
+                                             {"NS.objects", HandArchive::uids({valueUid})}}));
+    a.add(plist_new_string("v"));
+    a.addClass({"NSDictionary", "NSObject"});
+    addValue(a);
+    return a.bytes(rootUid, editTop);
+}
+
+QDateTime utc(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+}
+
+struct FormRow
+{
+    const char *name;
+    std::function<void(HandArchive &)> addValue;
+    Value expected;
+};
+
+void PrintTo(const FormRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class FoundationForm : public ::testing::TestWithParam<FormRow>
+{
+};
+
+TEST_P(FoundationForm, ReadsAsTheValue)
+{
+    const Result<Value> r = KeyedUnarchiver::unarchive(rootWith(GetParam().addValue));
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    EXPECT_EQ(r.value().toDict().value(u"v"_s), GetParam().expected);
+}
+
+const Value listOfAB(List(List::Items{Value(u"a"_s), Value(u"b"_s)}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, FoundationForm,
+    ::testing::Values(
+        FormRow{"inlineNegativeInteger", [](HandArchive &a) { a.add(plist_new_uint(quint64(-5))); }, Value(-5)},
+        FormRow{"inlineBoolean", [](HandArchive &a) { a.add(plist_new_bool(1)); }, Value(true)},
+        FormRow{"inlineData", [](HandArchive &a) { a.add(plist_new_data("\x01\x02", 2)); }, Value(QByteArray("\x01\x02"))},
+        FormRow{"numberedDictionary",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(6, {{"NS.key.0", plist_new_uid(5)}, {"NS.object.0", plist_new_uid(7)}}));
+                    a.add(plist_new_string("k"));
+                    a.addClass({"NSDictionary", "NSObject"});
+                    a.add(plist_new_string("x"));
+                },
+                Value(Dict{{u"k"_s, Value(u"x"_s)}})},
+        FormRow{"numberedArray",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.object.1", plist_new_uid(7)}, {"NS.object.0", plist_new_uid(6)}}));
+                    a.addClass({"NSArray", "NSObject"});
+                    a.add(plist_new_string("a"));
+                    a.add(plist_new_string("b"));
+                },
+                listOfAB},
+        FormRow{"privateSubclassOfArray",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.objects", HandArchive::uids({6, 7})}}));
+                    a.addClass({"__NSArrayM", "NSMutableArray", "NSArray", "NSObject"});
+                    a.add(plist_new_string("a"));
+                    a.add(plist_new_string("b"));
+                },
+                listOfAB},
+        FormRow{"mutableStringInline",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.string", plist_new_string("K\xc3\xb6ln")}}));
+                    a.addClass({"NSMutableString", "NSString", "NSObject"});
+                },
+                Value(u"Köln"_s)},
+        FormRow{"stringThroughReference",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.string", plist_new_uid(6)}}));
+                    a.addClass({"NSString", "NSObject"});
+                    a.add(plist_new_string("x"));
+                },
+                Value(u"x"_s)},
+        // libplist stores 0.5 as a 32-bit real.
+        FormRow{"dateAsFloat32",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.time", plist_new_real(0.5)}}));
+                    a.addClass({"NSDate", "NSObject"});
+                },
+                Value(utc(978307200500))},
+        FormRow{"dateAsInteger",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.time", plist_new_uint(60)}}));
+                    a.addClass({"NSDate", "NSObject"});
+                },
+                Value(utc(978307260000))},
+        FormRow{"dateThroughReference",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.time", plist_new_uid(6)}}));
+                    a.addClass({"NSDate", "NSObject"});
+                    a.add(plist_new_real(1.25));
+                },
+                Value(utc(978307201250))},
+        FormRow{"inlinePlistDate", [](HandArchive &a) { a.add(plist_new_date(86400, 500000)); },
+                Value(utc(978307200000 + 86400500))},
+        FormRow{"mutableData",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.data", plist_new_data("abc", 3)}}));
+                    a.addClass({"NSMutableData", "NSData", "NSObject"});
+                },
+                Value(QByteArray("abc"))},
+        FormRow{"nullItemsInArray",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(5, {{"NS.objects", HandArchive::uids({0, 6})}}));
+                    a.addClass({"NSArray", "NSObject"});
+                    a.add(plist_new_string("$null"));
+                },
+                Value(List(List::Items{Value(), Value()}))},
+        FormRow{"nullValueInDictionary",
+                [](HandArchive &a) {
+                    a.add(HandArchive::object(6, {{"NS.keys", HandArchive::uids({5})}, {"NS.objects", HandArchive::uids({0})}}));
+                    a.add(plist_new_string("gone"));
+                    a.addClass({"NSMutableDictionary", "NSDictionary", "NSObject"});
+                },
+                Value(Dict())}));
+
+TEST(KeyedUnarchiver, RecordsSharedByTwoArraysAreOneObject)
+{
+    HandArchive a;
+    // 1 root {a: [5], b: [5]}, 2 "a", 3 "b", 4 class, 5 record, 6/7 arrays, 8 array class, 9 "k", 10 value
+    a.add(HandArchive::object(4, {{"NS.keys", HandArchive::uids({2, 3})}, {"NS.objects", HandArchive::uids({6, 7})}}));
+    a.add(plist_new_string("a"));
+    a.add(plist_new_string("b"));
+    a.addClass({"NSMutableDictionary", "NSDictionary", "NSObject"});
+    a.add(HandArchive::object(4, {{"NS.keys", HandArchive::uids({9})}, {"NS.objects", HandArchive::uids({10})}}));
+    a.add(HandArchive::object(8, {{"NS.objects", HandArchive::uids({5})}}));
+    a.add(HandArchive::object(8, {{"NS.objects", HandArchive::uids({5})}}));
+    a.addClass({"NSMutableArray", "NSArray", "NSObject"});
+    a.add(plist_new_string("k"));
+    a.add(plist_new_uint(1));
+    const Dict root = KeyedUnarchiver::unarchive(a.bytes()).value().toDict();
+    EXPECT_TRUE(Dict::sameObject(root.value(u"a"_s).toList().at(0).toDict(), root.value(u"b"_s).toList().at(0).toDict()));
+}
+
+// Broken inputs beside good ones; every one gives an answer, none a crash.
+struct InputRow
+{
+    const char *name;
+    QByteArray (*make)();
+    const char *error; // nullptr: reads
+};
+
+void PrintTo(const InputRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class Input : public ::testing::TestWithParam<InputRow>
+{
+};
+
+TEST_P(Input, ReadsOrSaysWhatIsWrong)
+{
+    const Result<Value> r = KeyedUnarchiver::unarchive(GetParam().make());
+    if (!GetParam().error) {
+        EXPECT_TRUE(r.ok()) << r.error().toStdString();
+        return;
+    }
+    ASSERT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains(QLatin1StringView(GetParam().error))) << r.error().toStdString();
+}
+
+QByteArray ours()
+{
+    const Dict rec{{u"3"_s, Value(u"a@example.com"_s)}};
+    return KeyedArchiver::archive(Dict{{u"addressArray"_s, Value(List(List::Items{Value(rec)}))},
+                                       {u"sendArray"_s, Value(List(List::Items{Value(rec)}))}})
+        .value();
+}
+
+QByteArray stringValue()
+{
+    return rootWith([](HandArchive &a) { a.add(plist_new_string("x")); });
+}
+
+QByteArray withTop(void (*edit)(plist_t))
+{
+    return rootWith([](HandArchive &a) { a.add(plist_new_string("x")); }, edit);
+}
+
+// The root dictionary's value is an array within an array... `depth` levels
+// of nesting counting the root.
+QByteArray nestedArrays(int depth)
+{
+    return rootWith([depth](HandArchive &a) {
+        const quint64 arrays = quint64(depth) - 1;
+        const quint64 cls = valueUid + arrays;
+        for (quint64 i = 0; i < arrays; ++i) {
+            const quint64 uid = valueUid + i;
+            a.add(HandArchive::object(cls, {{"NS.objects", i + 1 < arrays ? HandArchive::uids({uid + 1}) : HandArchive::uids({})}}));
+        }
+        a.addClass({"NSArray", "NSObject"});
+    });
+}
+
+plist_t inlineItems()
+{
+    plist_t items = plist_new_array();
+    plist_array_append_item(items, plist_new_string("inline"));
+    return items;
+}
+
+QByteArray dictObject(std::initializer_list<std::pair<const char *, plist_t>> entries)
+{
+    return rootWith([&](HandArchive &a) {
+        a.add(HandArchive::object(5, entries));
+        a.addClass({"NSDictionary", "NSObject"});
+        a.add(plist_new_string("k"));
+        a.add(plist_new_uint(7));
+    });
+}
+
+QByteArray patchedTrailer(int at, quint8 value)
+{
+    QByteArray b = ours();
+    b[b.size() - 32 + at] = char(value);
+    return b;
+}
+
+QByteArray exponentialSharing()
+{
+    std::vector<QByteArray> objects;
+    // 2^25 nodes from 26 objects, within the nesting limit.
+    for (int i = 0; i < 25; ++i)
+        objects.push_back(bytes({0xA2, i + 1, i + 1}));
+    objects.push_back(bytes({0x10, 0x01}));
+    return rawPlist(objects);
+}
+
+QByteArray deepPlist()
+{
+    std::vector<QByteArray> objects;
+    for (int i = 0; i < 100; ++i)
+        objects.push_back(bytes({0xA1, i + 1}));
+    objects.push_back(bytes({0x10, 0x01}));
+    return rawPlist(objects);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Input,
+    ::testing::Values(
+        InputRow{"ourOwnFile", ours, nullptr},
+        InputRow{"foundationLayout", stringValue, nullptr},
+        InputRow{"empty", [] { return QByteArray(); }, "not a binary property list"},
+        InputRow{"text", [] { return QByteArray("Dear customer,\n"); }, "not a binary property list"},
+        InputRow{"xmlPlist", [] { return QByteArray("<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict/></plist>"); },
+                 "an XML property list"},
+        InputRow{"otherVersion", [] { return QByteArray("bplist15").append(ours().mid(8)); }, "unsupported binary property list version"},
+        InputRow{"truncatedHalf", [] { return ours().left(ours().size() / 2); }, "truncated or damaged"},
+        InputRow{"truncatedByOneByte", [] { return ours().chopped(1); }, "truncated or damaged"},
+        InputRow{"hugeObjectCount", [] { return patchedTrailer(8, 0x40); }, "truncated or damaged"},
+        InputRow{"zeroReferenceWidth", [] { return patchedTrailer(7, 0); }, "truncated or damaged"},
+        InputRow{"unknownType", [] { return rawPlist({bytes({0x70})}); }, "unknown type 0x70"},
+        InputRow{"hugeArrayCount", [] { return rawPlist({bytes({0xAF, 0x13, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})}); },
+                 "runs past the end"},
+        InputRow{"hugeStringLength", [] { return rawPlist({bytes({0x5F, 0x12, 0xFF, 0xFF, 0xFF, 0xFF})}); }, "runs past the end"},
+        InputRow{"plistArrayContainsItself", [] { return rawPlist({bytes({0xA1, 0x00})}); }, "contains itself"},
+        InputRow{"plistKeyNotAString", [] { return rawPlist({bytes({0xD1, 0x01, 0x01}), bytes({0x10, 0x05})}); },
+                 "key that is not a string"},
+        InputRow{"plistReferenceOutOfRange", [] { return rawPlist({bytes({0xA1, 0x09})}); }, "refers to object 9 of 1"},
+        InputRow{"exponentialSharing", exponentialSharing, "expand beyond the size of the file"},
+        InputRow{"deepPlistNesting", deepPlist, "nesting deeper than 32 levels"},
+        InputRow{"plistTopIsArray", [] { return rawPlist({bytes({0xA0})}); }, "no dictionary at the top"},
+        InputRow{"wrongArchiver", [] { return withTop([](plist_t topDict) { plist_dict_set_item(topDict, "$archiver", plist_new_string("NSArchiver")); }); },
+                 "$archiver is \"NSArchiver\""},
+        InputRow{"missingArchiver", [] { return withTop([](plist_t topDict) { plist_dict_remove_item(topDict, "$archiver"); }); },
+                 "$archiver missing"},
+        InputRow{"missingTop", [] { return withTop([](plist_t topDict) { plist_dict_remove_item(topDict, "$top"); }); }, "$top has no root"},
+        InputRow{"missingObjects", [] { return withTop([](plist_t topDict) { plist_dict_remove_item(topDict, "$objects"); }); },
+                 "$objects missing"},
+        InputRow{"rootIsAString", [] { return rootWith([](HandArchive &) {}, [](plist_t topDict) {
+                                           plist_dict_set_item(plist_dict_get_item(topDict, "$top"), "root", plist_new_uid(2)); }); },
+                 "root object is not a dictionary"},
+        InputRow{"rootIsNull", [] { return rootWith([](HandArchive &) {}, [](plist_t topDict) {
+                                         plist_dict_set_item(plist_dict_get_item(topDict, "$top"), "root", plist_new_uid(0)); }); },
+                 "no root object"},
+        InputRow{"bareReferenceAsObject", [] { return rootWith([](HandArchive &a) { a.add(plist_new_uid(2)); }); },
+                 "object 4 is a reference"},
+        InputRow{"referenceInRange", [] { return dictObject({{"NS.keys", HandArchive::uids({6})}, {"NS.objects", HandArchive::uids({7})}}); },
+                 nullptr},
+        InputRow{"referenceOutOfRange", [] { return dictObject({{"NS.keys", HandArchive::uids({6})}, {"NS.objects", HandArchive::uids({812})}}); },
+                 "reference 812 out of range (8 objects)"},
+        InputRow{"selfContainingArray", [] { return rootWith([](HandArchive &a) {
+                                                 a.add(HandArchive::object(5, {{"NS.objects", HandArchive::uids({4})}}));
+                                                 a.addClass({"NSMutableArray", "NSArray", "NSObject"}); }); },
+                 "reference cycle at object 4"},
+        InputRow{"cycleThroughTwoDicts", [] { return dictObject({{"NS.keys", HandArchive::uids({6})}, {"NS.objects", HandArchive::uids({1})}}); },
+                 "reference cycle at object 1"},
+        InputRow{"keysAndValuesDiffer", [] { return dictObject({{"NS.keys", HandArchive::uids({6, 6})}, {"NS.objects", HandArchive::uids({7})}}); },
+                 "has 2 keys but 1 values"},
+        InputRow{"numberKey", [] { return dictObject({{"NS.keys", HandArchive::uids({7})}, {"NS.objects", HandArchive::uids({6})}}); },
+                 "key that is not a string"},
+        InputRow{"valueInsteadOfReference", [] { return dictObject({{"NS.keys", HandArchive::uids({6})}, {"NS.objects", inlineItems()}}); },
+                 "object 4 holds a value where a reference belongs"},
+        InputRow{"unsupportedClass", [] { return rootWith([](HandArchive &a) {
+                                              a.add(HandArchive::object(5, {}));
+                                              a.addClass({"NSURL", "NSObject"}); }); },
+                 "unsupported class \"NSURL\""},
+        InputRow{"objectWithoutClass", [] { return rootWith([](HandArchive &a) { a.add(plist_new_dict()); }); }, "has no class"},
+        InputRow{"classOutOfRange", [] { return rootWith([](HandArchive &a) { a.add(HandArchive::object(999, {})); }); },
+                 "reference 999 out of range"},
+        InputRow{"dateOutOfRange", [] { return rootWith([](HandArchive &a) {
+                                            a.add(HandArchive::object(5, {{"NS.time", plist_new_real(1e300)}}));
+                                            a.addClass({"NSDate", "NSObject"}); }); },
+                 "date object 4 is out of range"},
+        InputRow{"nestingAtTheLimit", [] { return nestedArrays(KeyedUnarchiver::maxDepth); }, nullptr},
+        InputRow{"nestingTooDeep", [] { return nestedArrays(KeyedUnarchiver::maxDepth + 1); }, "nesting deeper than 128 levels"}));
+
+} // namespace
