@@ -1,6 +1,8 @@
 #include "CliApp.h"
 
+#include "DatabaseCommands.h"
 #include "DocumentCommands.h"
+#include "ImportExportCommands.h"
 #include "MergeCommand.h"
 #include "SampleCommand.h"
 #include "platform/Clock.h"
@@ -34,6 +36,10 @@ int CliApp::run(const QStringList &arguments)
         return DocumentCommands(context).runShow(rest);
     if (command == u"set")
         return DocumentCommands(context).runSet(rest);
+    if (DatabaseCommands::handles(command))
+        return DatabaseCommands(context).run(command, rest);
+    if (ImportExportCommands::handles(command))
+        return ImportExportCommands(context).run(command, rest);
     m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
     return usage(2);
 }
@@ -43,7 +49,8 @@ int CliApp::usage(int status)
     QTextStream &s = status == 0 ? m_out : m_err;
     s << "Usage: quillcast-cli COMMAND [ARGUMENTS]\n"
          "  --version                 print the release\n"
-      << MergeCommand::summary() << SampleCommand::summary() << DocumentCommands::summary();
+      << MergeCommand::summary() << SampleCommand::summary() << DocumentCommands::summary()
+      << DatabaseCommands::summary() << ImportExportCommands::summary();
     s.flush();
     return status;
 }

@@ -1,4 +1,4 @@
-#include "CliApp.h"
+#include "CliRunner.h"
 #include "TestPrinters.h"
 #include "platform/FixedClock.h"
 
@@ -10,28 +10,11 @@
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 using ::testing::HasSubstr;
+using quillcast::clitest::CliRun;
+using quillcast::clitest::runCli;
 
 namespace {
 
-// Runs the CLI in-process with its streams captured.
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList &arguments)
-{
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    const FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc()));
-    run.status = cli::CliApp(out, err, clock).run(arguments);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 TEST(Cli, VersionPrintsTheRelease)
 {

@@ -1,4 +1,4 @@
-#include "CliApp.h"
+#include "CliRunner.h"
 #include "TestPrinters.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
@@ -18,32 +18,15 @@
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 using ::testing::HasSubstr;
+using quillcast::clitest::CliRun;
+using quillcast::clitest::runCli;
 
 namespace {
 
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList &arguments)
-{
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    const FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc()));
-    run.status = cli::CliApp(out, err, clock).run(arguments);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 QByteArray contents(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return quillcast::clitest::fileContents(path);
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
