@@ -5,9 +5,45 @@
 #include <QSet>
 
 #include <algorithm>
+#include <thread>
 #include <unordered_set>
 
 namespace quillcast {
+
+namespace {
+
+// Runs `change` over every record, on several threads for big lists (record
+// writes are thread-safe and the records are distinct objects), and returns
+// how many records it changed.
+template<typename Change>
+qsizetype changeAll(const RecordChecks::Records &records, Change change)
+{
+    const auto run = [&](size_t from, size_t to) {
+        qsizetype changed = 0;
+        for (size_t i = from; i < to; ++i)
+            changed += change(records[i]) ? 1 : 0;
+        return changed;
+    };
+    constexpr size_t minimumPerThread = 100000;
+    const size_t threads =
+        std::clamp<size_t>(records.size() / minimumPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
+    if (threads == 1)
+        return run(0, records.size());
+    std::vector<qsizetype> counts(threads, 0);
+    std::vector<std::thread> workers;
+    const size_t chunk = (records.size() + threads - 1) / threads;
+    for (size_t t = 1; t < threads; ++t)
+        workers.emplace_back([&, t] { counts[t] = run(t * chunk, std::min(records.size(), (t + 1) * chunk)); });
+    counts[0] = run(0, std::min(records.size(), chunk));
+    for (std::thread &w : workers)
+        w.join();
+    qsizetype total = 0;
+    for (qsizetype c : counts)
+        total += c;
+    return total;
+}
+
+} // namespace
 
 bool RecordChecks::assign(const Dict &record, const QString &checked, bool value)
 {
@@ -24,20 +60,14 @@ bool RecordChecks::assign(const Dict &record, const QString &checked, bool value
 
 qsizetype RecordChecks::setAll(const Records &records, const QString &checked, bool value)
 {
-    qsizetype changed = 0;
-    for (const Dict &record : records)
-        changed += assign(record, checked, value) ? 1 : 0;
-    return changed;
+    return changeAll(records, [&](const Dict &record) { return assign(record, checked, value); });
 }
 
 qsizetype RecordChecks::invert(const Records &records, const QString &checked)
 {
-    qsizetype changed = 0;
-    for (const Dict &record : records) {
-        const bool now = record.snapshot().boolValue(checked);
-        changed += assign(record, checked, !now) ? 1 : 0;
-    }
-    return changed;
+    return changeAll(records, [&](const Dict &record) {
+        return assign(record, checked, !record.snapshot().boolValue(checked));
+    });
 }
 
 qsizetype RecordChecks::checkValid(const Records &records, const QString &checked, const QString &address,

@@ -22,11 +22,13 @@ void ArrangedView::rearrange(const List &source, const Predicate &predicate)
 {
     auto arranged = std::make_shared<std::vector<Dict>>();
     source.read([&](const List::Items &items) {
+        arranged->reserve(items.size());
         for (const Value &item : items) {
             if (!item.isDict())
                 continue;
             Dict record = item.toDict();
-            if (predicate(record.snapshot()))
+            // No predicate: every record, without reading any of them.
+            if (!predicate || predicate(record.snapshot()))
                 arranged->push_back(std::move(record));
         }
     });

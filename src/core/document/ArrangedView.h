@@ -37,6 +37,7 @@ public:
     // Re-evaluates the view: every dictionary of source for which predicate
     // holds, in list order. Elements that are not dictionaries are skipped.
     // The predicate sees one snapshot per record and must not change source.
+    // An empty predicate takes every record of the list.
     void rearrange(const List &source, const Predicate &predicate);
     void clear();
 

@@ -24,6 +24,8 @@ public:
 
     bool matches(const Dict::Snapshot &record) const;
     bool matches(const Dict &record) const { return matches(record.snapshot()); }
+    // True for all(): a view can then take every record without reading any.
+    bool matchesEverything() const { return m_mode == Mode::All; }
 
 private:
     enum class Mode { All, None, Search };

@@ -200,14 +200,30 @@ void Dict::set(const QString &key, const Value &value)
         remove(key);
         return;
     }
-    edit([&](Entries &e) {
+    std::shared_ptr<const Entries> current = m_d->load();
+    for (;;) {
+        const Entries &e = *current;
         auto it = std::lower_bound(e.begin(), e.end(), key,
                                    [](const Entry &entry, const QString &k) { return entry.first < k; });
-        if (it != e.end() && it->first == key)
-            it->second = value;
-        else
-            e.insert(it, Entry(key, value));
-    });
+        const bool present = it != e.end() && it->first == key;
+        // Writing what is already there changes nothing: no new version.
+        if (present && it->second.type() == value.type() && it->second == value)
+            return;
+        auto next = std::make_shared<Entries>();
+        next->reserve(e.size() + (present ? 0 : 1));
+        next->insert(next->end(), e.begin(), it);
+        next->emplace_back(key, value);
+        next->insert(next->end(), present ? it + 1 : it, e.end());
+
+        std::shared_ptr<const Entries> old;
+        SpinGuard guard(m_d->busy);
+        if (m_d->entries == current) {
+            old.swap(m_d->entries);
+            m_d->entries = std::move(next);
+            return;
+        }
+        current = m_d->entries;
+    }
 }
 
 void Dict::remove(const QString &key)
