@@ -1,6 +1,7 @@
 #include "import/LXDataImportManager.h"
 
 #include "document/DocumentKeys.h"
+#include "import/ColumnValuePool.h"
 #include "import/LXSmartStringFileReader.h"
 #include "import/RowSplitter.h"
 #include "platform/AlertPresenter.h"
@@ -8,6 +9,9 @@
 #include "platform/MainLoop.h"
 
 #include <QDebug>
+
+#include <algorithm>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -373,6 +377,24 @@ std::optional<QString> LXDataImportManager::fromElementInRowToFieldKey(qint32 co
     return m_importFieldKeyArray.at(d);
 }
 
+qint64 LXDataImportManager::nextSerialNumber(const List &records, const QString &key)
+{
+    bool any = false;
+    qint64 largest = std::numeric_limits<qint64>::min();
+    records.read([&](const List::Items &items) {
+        for (const Value &item : items) {
+            if (!item.isDict())
+                continue;
+            largest = std::max(largest, item.toDict().snapshot().intValue(key));
+            any = true;
+        }
+    });
+    if (!any)
+        return 1;
+    // A number read from a damaged file may already be the largest there is.
+    return largest == std::numeric_limits<qint64>::max() ? largest : largest + 1;
+}
+
 // --- The run -----------------------------------------------------------------------
 
 std::optional<Dict> LXDataImportManager::createNewObjectToImport()
@@ -409,6 +431,7 @@ void LXDataImportManager::DoImport()
     for (qsizetype j = 0; j < widest; ++j)
         listedKeys.push_back(usable(fromElementInRowToFieldKey(qint32(j))));
 
+    std::vector<ColumnValuePool> pools(size_t(std::max(widest, qsizetype(0))));
     Dict::Entries entries;
     const qsizetype rowCount = m_rows.rowCount();
     for (qsizetype r = 0; r < rowCount; ++r) {
@@ -417,15 +440,24 @@ void LXDataImportManager::DoImport()
         if (!record)
             continue;
         const std::vector<std::optional<QString>> &keys = qsizetype(finalKeys.size()) >= n ? finalKeys : listedKeys;
-        // The template's entries, then the row's values, stored in one write
-        // (a later duplicate key wins, as the later column must).
+        // The row's values merged into the template's sorted entries and
+        // stored in one write. A value replaces the template's in place (a
+        // later column with the same key replaces an earlier one), so the
+        // record keeps no room for duplicates: at a million records every
+        // spare entry counts.
         entries = record->snapshot().entries();
         bool changed = false;
         for (qsizetype j = 0; j < n; ++j) {
             const std::optional<QString> &key = keys[size_t(j)];
             if (!key)
                 continue;
-            entries.emplace_back(*key, Value(m_rows.field(r, j)));
+            auto at = std::lower_bound(entries.begin(), entries.end(), *key,
+                                       [](const Dict::Entry &e, const QString &k) { return e.first < k; });
+            Value value(pools[size_t(j)].take(m_rows.fieldView(r, j)));
+            if (at != entries.end() && at->first == *key)
+                at->second = std::move(value);
+            else
+                entries.emplace(at, *key, std::move(value));
             changed = true;
         }
         if (changed)

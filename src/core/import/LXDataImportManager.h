@@ -222,6 +222,9 @@ protected:
 
     void setInnerKeyFinalDestinationArray(const QStringList &keys) { m_innerKeyFinalDestinationArray = keys; }
     MainLoop &mainLoop() const { return m_services.mainLoop; }
+    // One more than the largest value under key (read as an integer) over the
+    // records, 1 when there are none; never past the largest 64-bit number.
+    static qint64 nextSerialNumber(const List &records, const QString &key);
     // Sets one mapping row (destination and flag) without notifying.
     static void setMapping(Dict row, qint32 destination, bool imported);
 

@@ -68,7 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
     Values, ScalarRoundTrip,
     ::testing::Values(
         ScalarRow{"true", Value(true)}, ScalarRow{"false", Value(false)}, ScalarRow{"zero", Value(0)},
-        ScalarRow{"byte", Value(255)}, ScalarRow{"twoBytes", Value(65535)}, ScalarRow{"fourBytes", Value(70000)},
         ScalarRow{"eightBytes", Value(qint64(1) << 40)}, ScalarRow{"minusOne", Value(-1)},
         ScalarRow{"int64Min", Value(std::numeric_limits<qint64>::min())},
         ScalarRow{"int64Max", Value(std::numeric_limits<qint64>::max())},
@@ -126,13 +125,6 @@ TEST(KeyedArchiveRoundTrip, SharedRecordsComeBackAsOneObject)
     EXPECT_TRUE(Dict::sameObject(addresses.at(1).toDict(), sends.at(0).toDict()));
     sends.at(0).toDict().set(u"2"_s, Value(false));
     EXPECT_FALSE(addresses.at(1).toDict().boolValue(u"2"_s));
-}
-
-TEST(KeyedArchiveRoundTrip, AListReachableTwiceIsOneList)
-{
-    const List shared(List::Items{Value(1)});
-    const Dict back = roundTrip(Dict{{u"a"_s, Value(shared)}, {u"b"_s, Value(shared)}}).toDict();
-    EXPECT_TRUE(List::sameObject(back.value(u"a"_s).toList(), back.value(u"b"_s).toList()));
 }
 
 TEST(KeyedArchiveRoundTrip, SavingAReadGraphGivesIdenticalBytes)

@@ -1,0 +1,34 @@
+#include "import/ColumnValuePool.h"
+
+namespace quillcast {
+
+namespace {
+
+// Pooling is judged after this many distinct values, and given up when more
+// than half of the values seen so far were new.
+constexpr qsizetype kTrialSize = 64;
+// A bound on the pool of one column, whatever the proportion.
+constexpr qsizetype kMaxPooled = qsizetype(1) << 16;
+
+} // namespace
+
+QString ColumnValuePool::take(QStringView field)
+{
+    if (!m_active || field.isEmpty())
+        return field.toString();
+    ++m_lookups;
+    const auto found = m_seen.constFind(field);
+    if (found != m_seen.constEnd())
+        return *found;
+    QString value = field.toString();
+    const qsizetype distinct = m_seen.size() + 1;
+    if ((distinct > kTrialSize && distinct * 2 > m_lookups) || distinct > kMaxPooled) {
+        m_active = false;
+        m_seen = {};
+        return value;
+    }
+    m_seen.insert(QStringView(value), value);
+    return value;
+}
+
+} // namespace quillcast

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+namespace quillcast {
+
+// Hands out the values of one file column during an import so that a value
+// that repeats down the column (a town, a title, "yes") is one shared string
+// rather than a copy in every record. A million-row file of members holds a
+// few dozen towns; pooled, they cost a few dozen strings instead of a
+// million.
+//
+// A column whose values turn out to be mostly distinct (addresses, member
+// numbers) stops being pooled at once and forgets what it saw, so the pool
+// never costs noticeably more than it saves. Strings are immutable once
+// stored in a record, so sharing them is safe across threads.
+class ColumnValuePool
+{
+public:
+    QString take(QStringView field);
+
+private:
+    // Keys are views of the pooled strings' own characters, which stay put
+    // while the string is held here.
+    QHash<QStringView, QString> m_seen;
+    qint64 m_lookups = 0;
+    bool m_active = true;
+};
+
+} // namespace quillcast

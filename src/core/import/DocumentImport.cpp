@@ -1,0 +1,55 @@
+#include "import/DocumentImport.h"
+
+#include "document/MyDocument.h"
+#include "import/MyDataImportManager.h"
+#include "import/MyExceptImportManager.h"
+
+namespace quillcast {
+
+DocumentImport::DocumentImport(MyDocument &document, LXDataImportManager::Services services, QObject *window)
+    : m_doc(document), m_services(services), m_window(window)
+{
+}
+
+DocumentImport::~DocumentImport() = default;
+
+MyDataImportManager &DocumentImport::importFromTextFile()
+{
+    if (!m_addressImporter) {
+        m_addressImporter = std::make_unique<MyDataImportManager>(m_doc.addressArray(), m_doc.keyArray(), &m_doc,
+                                                                  m_services);
+        // Column names from the first row would not name the new columns
+        // (they are called KEY<n>), so the option is not offered.
+        m_addressImporter->setNotVisibleFirstRecAsNameOption(true);
+    }
+    m_addressImporter->setDataArray(m_doc.addressArray(), m_doc.keyArray());
+    m_addressImporter->loadDataForWin(m_window.data());
+    return *m_addressImporter;
+}
+
+MyExceptImportManager &DocumentImport::importExceptFromTextFile()
+{
+    if (!m_exceptImporter) {
+        m_exceptImporter = std::make_unique<MyExceptImportManager>(m_doc.exceptArray(), &m_doc, m_services);
+        m_exceptImporter->setNotVisibleFirstRecAsNameOption(true);
+    }
+    m_exceptImporter->setDataArray(m_doc.exceptArray(), List());
+    m_exceptImporter->loadDataForWin(m_window.data());
+    return *m_exceptImporter;
+}
+
+void DocumentImport::importFromTextFileGeneral()
+{
+    switch (m_doc.selectedTab()) {
+    case MyDocument::DatabaseTab:
+        importFromTextFile();
+        break;
+    case MyDocument::ExceptionTab:
+        importExceptFromTextFile();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace quillcast

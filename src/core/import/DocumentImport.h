@@ -1,0 +1,51 @@
+#pragma once
+
+#include "import/LXDataImportManager.h"
+
+#include <QPointer>
+
+#include <memory>
+
+namespace quillcast {
+
+class MyDataImportManager;
+class MyDocument;
+class MyExceptImportManager;
+
+// A document's import commands: starts an import into its address records
+// or its exception list. Each list gets its importer on first use, which is
+// then kept and reused for as long as this object lives (as long as the
+// document's window); every import starts on the list as it then stands.
+//
+// The platform services are given here rather than held by the document, so
+// that the headless document stays free of panels and event loops.
+class DocumentImport
+{
+public:
+    // window: where the chooser and the sheets attach (none: free-standing).
+    DocumentImport(MyDocument &document, LXDataImportManager::Services services, QObject *window = nullptr);
+    ~DocumentImport();
+    DocumentImport(const DocumentImport &) = delete;
+    DocumentImport &operator=(const DocumentImport &) = delete;
+
+    // Start an import into addressArray (with keyArray) or exceptArray: the
+    // file chooser, then the settings sheet. Return the importer at work.
+    MyDataImportManager &importFromTextFile();
+    MyExceptImportManager &importExceptFromTextFile();
+    // The menu command: the address import on the database tab, the
+    // exception import on the exception tab, nothing on any other tab.
+    void importFromTextFileGeneral();
+
+    // The importers made so far; null before the first import into that list.
+    MyDataImportManager *addressImporter() const { return m_addressImporter.get(); }
+    MyExceptImportManager *exceptImporter() const { return m_exceptImporter.get(); }
+
+private:
+    MyDocument &m_doc;
+    LXDataImportManager::Services m_services;
+    QPointer<QObject> m_window;
+    std::unique_ptr<MyDataImportManager> m_addressImporter;
+    std::unique_ptr<MyExceptImportManager> m_exceptImporter;
+};
+
+} // namespace quillcast

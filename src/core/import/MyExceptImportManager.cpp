@@ -1,0 +1,81 @@
+#include "import/MyExceptImportManager.h"
+
+#include "database/ExceptionCommands.h"
+#include "document/DocumentKeys.h"
+#include "document/MyDocument.h"
+#include "platform/MainLoop.h"
+#include "import/MyDataImportManager.h"
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+QStringList exceptionMenuTitles()
+{
+    return {MyDataImportManager::doNotImportTitle(), QString(), u"Email"_s, u"Note"_s};
+}
+
+} // namespace
+
+MyExceptImportManager::MyExceptImportManager(const List &dataArray, MyDocument *document, Services services,
+                                             QObject *parent)
+    : LXDataImportManager(dataArray, List(), document, services, parent)
+{
+    setImportFieldKeyArray(
+        {noImportEntry(), QString(), DocumentKeys::exceptEmail(), DocumentKeys::exceptNote()});
+    setImportFieldMenuTitles(exceptionMenuTitles());
+}
+
+MyExceptImportManager::~MyExceptImportManager() = default;
+
+MyDocument *MyExceptImportManager::document() const
+{
+    return qobject_cast<MyDocument *>(requester());
+}
+
+qint64 MyExceptImportManager::newSerialNum() const
+{
+    return nextSerialNumber(outsideDataArray(), DocumentKeys::exceptNumber());
+}
+
+void MyExceptImportManager::preImportSettings()
+{
+    setSerialNum(newSerialNum());
+    setImportFieldMenuTitles(exceptionMenuTitles());
+}
+
+std::optional<Dict> MyExceptImportManager::createNewObjectToImport()
+{
+    static const QString empty(u""_s);
+    Dict record{{DocumentKeys::exceptNumber(), Value(m_serialNum)},
+                {DocumentKeys::exceptChecked(), Value(true)},
+                {DocumentKeys::exceptEmail(), Value(empty)},
+                {DocumentKeys::exceptNote(), Value(empty)}};
+    setSerialNum(m_serialNum == std::numeric_limits<qint64>::max() ? m_serialNum : m_serialNum + 1);
+    return record;
+}
+
+void MyExceptImportManager::didImport()
+{
+    QPointer<MyDocument> doc(document());
+    if (!doc)
+        return;
+    mainLoop().post([doc] {
+        if (doc)
+            ExceptionCommands(*doc).justFinishedImportingExcept();
+    });
+}
+
+void MyExceptImportManager::setSerialNum(qint64 value)
+{
+    if (m_serialNum == value)
+        return;
+    m_serialNum = value;
+    Q_EMIT serialNumChanged(value);
+}
+
+} // namespace quillcast

@@ -1,0 +1,539 @@
+#include "CliRunner.h"
+#include "ConsoleAlertPresenter.h"
+#include "TestPrinters.h"
+#include "database/SendListRebuilder.h"
+#include "document/DocumentFile.h"
+#include "document/MyDocument.h"
+#include "document/archive/KeyedArchiver.h"
+#include "platform/FixedClock.h"
+#include "platform/LXBookmark.h"
+#include "platform/NullUrlOpener.h"
+#include "platform/ScriptedAlertPresenter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <vector>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+using ::testing::HasSubstr;
+using quillcast::clitest::CliRun;
+using quillcast::clitest::fileContents;
+using quillcast::clitest::runCli;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+Dict addressRecord(qint64 number, bool checked, const QString &email)
+{
+    return Dict{{u"1"_s, number}, {u"2"_s, checked}, {u"3"_s, email}};
+}
+
+Dict exceptionRecord(qint64 number, bool checked, const QString &email)
+{
+    return Dict{{u"num"_s, number}, {u"sel"_s, checked}, {u"email"_s, email}, {u"note"_s, u""_s}};
+}
+
+QJsonObject showJson(const QString &path)
+{
+    const CliRun run = runCli({u"show"_s, path, u"--json"_s});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    return QJsonDocument::fromJson(run.out.toUtf8()).object();
+}
+
+// One value of every record of a saved list, in order.
+QJsonArray column(const QJsonObject &root, const QString &list, const QString &key)
+{
+    QJsonArray values;
+    for (const QJsonValue &record : root.value(list).toArray())
+        values.append(record.toObject().value(key));
+    return values;
+}
+
+QJsonArray flags(const std::vector<bool> &values)
+{
+    QJsonArray array;
+    for (bool value : values)
+        array.append(value);
+    return array;
+}
+
+class DatabaseCommandsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(u"mailing.quill"_s);
+    }
+
+    // A mailing with these database and exception records and its send list
+    // built, as the desktop application saves it.
+    void writeMailing(const std::vector<Dict> &records, const std::vector<Dict> &exceptions = {})
+    {
+        MyDocument doc(clock);
+        doc.windowControllerDidLoadNib();
+        for (const Dict &record : records)
+            doc.addressArray().append(Value(record));
+        for (const Dict &exception : exceptions)
+            doc.exceptArray().append(Value(exception));
+        ASSERT_TRUE(doc.sendListRebuilder().rebuildNow());
+        ASSERT_TRUE(DocumentFile::writeToFile(doc, path).ok());
+    }
+
+    // The mailing's path goes after the command (for column, after its action).
+    CliRun run(QStringList arguments)
+    {
+        arguments.insert(std::min<qsizetype>(arguments.value(0) == u"column" ? 2 : 1, arguments.size()), path);
+        return runCli(arguments);
+    }
+
+    const FixedClock clock{QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone::utc())};
+    QTemporaryDir dir;
+    QString path;
+};
+
+// --- add-record and add-exception ---------------------------------------------------
+
+TEST_F(DatabaseCommandsTest, AddRecordFillsTheNamedColumnsAndNumbersTheRecord)
+{
+    ASSERT_EQ(runCli({u"new"_s, path}).status, 0);
+    ASSERT_EQ(run({u"column"_s, u"add"_s, u"City"_s}).status, 0);
+    // The first '=' separates: the value may hold more of them.
+    const CliRun first = run({u"add-record"_s, u"email=ada@example.org"_s, u"City=Paris=France"_s});
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_EQ(first.out, u"Added record 1\n"_s);
+    const CliRun second = run({u"add-record"_s, u"City=Rome"_s});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_EQ(second.out, u"Added record 2\n"_s);
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(column(root, u"addressArray"_s, u"1"_s), QJsonArray({1, 2}));
+    EXPECT_EQ(column(root, u"addressArray"_s, u"2"_s), flags({false, false}));
+    EXPECT_EQ(column(root, u"addressArray"_s, u"3"_s), QJsonArray({u"ada@example.org"_s, u""_s}));
+    // City is the first user column: inner key "4".
+    EXPECT_EQ(column(root, u"addressArray"_s, u"4"_s), QJsonArray({u"Paris=France"_s, u"Rome"_s}));
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0, 1}));
+}
+
+TEST_F(DatabaseCommandsTest, AddRecordOfAnExceptedAddressStaysOutOfTheSendList)
+{
+    writeMailing({addressRecord(1, false, u"ada@example.org"_s)}, {exceptionRecord(1, false, u"bob@example.org"_s)});
+    const CliRun added = run({u"add-record"_s, u"email=bob@example.org"_s});
+    ASSERT_EQ(added.status, 0) << added.err.toStdString();
+    EXPECT_THAT(added.out.toStdString(), HasSubstr("on the exception list"));
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(root.value(u"addressArray").toArray().size(), 2);
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0}));
+}
+
+TEST_F(DatabaseCommandsTest, AddExceptionStoresAddressNoteAndDateAndTakesTheRecordOutOfTheSendList)
+{
+    writeMailing({addressRecord(1, false, u"ada@example.org"_s), addressRecord(2, false, u"bob@example.org"_s),
+                  addressRecord(3, false, u"cy@example.org"_s)},
+                 {exceptionRecord(4, false, u"old@example.org"_s)});
+    const CliRun added = run({u"add-exception"_s, u"bob@example.org"_s, u"asked to leave"_s});
+    ASSERT_EQ(added.status, 0) << added.err.toStdString();
+    EXPECT_EQ(added.out, u"Added exception 5 (bob@example.org)\n"_s);
+
+    const QJsonObject root = showJson(path);
+    const QJsonObject exception = root.value(u"exceptArray").toArray().at(1).toObject();
+    EXPECT_EQ(exception.value(u"email").toString(), u"bob@example.org"_s);
+    EXPECT_EQ(exception.value(u"note").toString(), u"asked to leave"_s);
+    EXPECT_EQ(exception.value(u"num").toInteger(), 5);
+    EXPECT_EQ(exception.value(u"sel").toBool(true), false);
+    // The date of the run, from the CLI's clock.
+    EXPECT_EQ(exception.value(u"date").toString(), u"2026-12-06T09:05:03.000Z"_s);
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0, 2}));
+}
+
+// --- Columns ----------------------------------------------------------------------
+
+TEST_F(DatabaseCommandsTest, ColumnsAreAddedRenamedAndDeletedWithTheirValues)
+{
+    writeMailing({addressRecord(1, false, u"ada@example.org"_s)});
+    const CliRun unnamed = run({u"column"_s, u"add"_s});
+    ASSERT_EQ(unnamed.status, 0) << unnamed.err.toStdString();
+    EXPECT_EQ(unnamed.out, u"Added column KEY4\n"_s);
+    ASSERT_EQ(run({u"column"_s, u"add"_s, u"City"_s}).status, 0);
+    ASSERT_EQ(run({u"add-record"_s, u"email=bob@example.org"_s, u"KEY4=x"_s, u"City=Oslo"_s}).status, 0);
+
+    const CliRun renamed = run({u"column"_s, u"rename"_s, u"KEY4"_s, u"First name"_s});
+    ASSERT_EQ(renamed.status, 0) << renamed.err.toStdString();
+    EXPECT_EQ(renamed.out, u"Renamed column KEY4 to First name\n"_s);
+
+    const CliRun deleted = run({u"column"_s, u"delete"_s, u"First name"_s, u"--yes"_s});
+    ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
+    // The warning is printed with the answer --yes gave.
+    EXPECT_THAT(deleted.err.toStdString(), HasSubstr("Do you want to delete the selected DB Key 'First name'?"));
+    EXPECT_THAT(deleted.err.toStdString(), HasSubstr("-> Delete"));
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(column(root, u"keyArray"_s, u"publicKey"_s), QJsonArray({u"#"_s, u"sel"_s, u"email"_s, u"City"_s}));
+    EXPECT_EQ(column(root, u"addressArray"_s, u"4"_s), QJsonArray({QJsonValue(), QJsonValue()}));
+    EXPECT_EQ(column(root, u"addressArray"_s, u"5"_s), QJsonArray({u""_s, u"Oslo"_s}));
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0, 1}));
+}
+
+// --- check ------------------------------------------------------------------------
+
+struct CheckRow
+{
+    const char *name;
+    QString mode;
+    std::vector<bool> expected;
+};
+
+void PrintTo(const CheckRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+// Addresses with a repeat that differs in case, a bad one and an empty one;
+// records 2 and 3 start checked.
+const QStringList checkAddresses{u"ada@example.org"_s, u"ADA@example.org"_s, u"not an address"_s,
+                                 u"bob@example.org"_s, u""_s, u"ada@example.org"_s};
+const std::vector<bool> initiallyChecked{false, true, true, false, false, false};
+
+class CheckModes : public DatabaseCommandsTest, public ::testing::WithParamInterface<CheckRow>
+{
+};
+
+TEST_P(CheckModes, CheckTheDatabaseAndKeepTheSendListShared)
+{
+    std::vector<Dict> records;
+    for (qsizetype i = 0; i < checkAddresses.size(); ++i)
+        records.push_back(addressRecord(i + 1, initiallyChecked[size_t(i)], checkAddresses[i]));
+    writeMailing(records, {exceptionRecord(1, false, u"bob@example.org"_s)});
+
+    const CliRun checked = run({u"check"_s, GetParam().mode});
+    ASSERT_EQ(checked.status, 0) << checked.err.toStdString();
+    qsizetype count = 0;
+    for (bool value : GetParam().expected)
+        count += value ? 1 : 0;
+    EXPECT_EQ(checked.out, u"Checked %1 of 6 records\n"_s.arg(count));
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(column(root, u"addressArray"_s, u"2"_s), flags(GetParam().expected));
+    // The send list holds the very database records, so it shows the same flags.
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0, 1, 2, 4, 5}));
+    const std::vector<bool> &e = GetParam().expected;
+    EXPECT_EQ(column(root, u"sendArray"_s, u"2"_s), flags({e[0], e[1], e[2], e[4], e[5]}));
+    // The exception list is not touched.
+    EXPECT_EQ(column(root, u"exceptArray"_s, u"sel"_s), flags({false}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CheckModes,
+    ::testing::Values(CheckRow{"all", u"all"_s, {true, true, true, true, true, true}},
+                      CheckRow{"none", u"none"_s, {false, false, false, false, false, false}},
+                      CheckRow{"invert", u"invert"_s, {true, false, false, true, true, true}},
+                      CheckRow{"validEmptyPasses", u"valid"_s, {true, true, false, true, true, true}},
+                      CheckRow{"invalid", u"invalid"_s, {false, false, true, false, false, false}},
+                      CheckRow{"duplicateIgnoresCase", u"duplicate"_s, {false, true, false, false, false, true}},
+                      CheckRow{"uniqueFirstOfEach", u"unique"_s, {true, false, true, true, true, false}}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST_F(DatabaseCommandsTest, CheckWithExceptionsActsOnTheExceptionListOnly)
+{
+    writeMailing({addressRecord(1, false, u"ada@example.org"_s)},
+                 {exceptionRecord(1, false, u"bob@example.org"_s), exceptionRecord(2, true, u"Bob@example.org"_s),
+                  exceptionRecord(3, false, u"cy@example.org"_s)});
+
+    const CliRun duplicates = run({u"check"_s, u"duplicate"_s, u"--exceptions"_s});
+    ASSERT_EQ(duplicates.status, 0) << duplicates.err.toStdString();
+    EXPECT_EQ(duplicates.out, u"Checked 1 of 3 exceptions\n"_s);
+    const CliRun inverted = run({u"check"_s, u"invert"_s, u"--exceptions"_s});
+    ASSERT_EQ(inverted.status, 0) << inverted.err.toStdString();
+    EXPECT_EQ(inverted.out, u"Checked 2 of 3 exceptions\n"_s);
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(column(root, u"exceptArray"_s, u"sel"_s), flags({true, false, true}));
+    EXPECT_EQ(column(root, u"addressArray"_s, u"2"_s), flags({false}));
+}
+
+// --- delete-checked and renumber ------------------------------------------------------
+
+TEST_F(DatabaseCommandsTest, DeleteCheckedRemovesTheCheckedRecordsAndRebuildsTheSendList)
+{
+    writeMailing({addressRecord(1, true, u"a@example.org"_s), addressRecord(2, false, u"b@example.org"_s),
+                  addressRecord(3, true, u"c@example.org"_s), addressRecord(4, false, u"d@example.org"_s)});
+    const CliRun deleted = run({u"delete-checked"_s, u"--yes"_s});
+    ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
+    EXPECT_EQ(deleted.out, u"Deleted 2 records\n"_s);
+    EXPECT_THAT(deleted.err.toStdString(), HasSubstr("Do you want to delete all the 2 checked records?"));
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(column(root, u"addressArray"_s, u"1"_s), QJsonArray({2, 4}));
+    // No deleted record lingers in the send list.
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0, 1}));
+}
+
+TEST_F(DatabaseCommandsTest, DeleteCheckedExceptionsLetsTheirRecordsBackIntoTheSendList)
+{
+    writeMailing({addressRecord(1, false, u"a@example.org"_s), addressRecord(2, true, u"b@example.org"_s)},
+                 {exceptionRecord(1, true, u"a@example.org"_s), exceptionRecord(2, false, u"b@example.org"_s)});
+    const CliRun deleted = run({u"delete-checked"_s, u"--exceptions"_s, u"--yes"_s});
+    ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
+    EXPECT_EQ(deleted.out, u"Deleted 1 exception\n"_s);
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(column(root, u"exceptArray"_s, u"email"_s), QJsonArray({u"b@example.org"_s}));
+    // The checked database record stays: --exceptions never reaches the database.
+    EXPECT_EQ(root.value(u"addressArray").toArray().size(), 2);
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0}));
+}
+
+TEST_F(DatabaseCommandsTest, DeleteCheckedWithNothingCheckedLeavesTheFileAlone)
+{
+    writeMailing({addressRecord(1, false, u"a@example.org"_s)});
+    const QByteArray before = fileContents(path);
+    const CliRun run1 = run({u"delete-checked"_s, u"--yes"_s});
+    EXPECT_EQ(run1.status, 0);
+    EXPECT_THAT(run1.out.toStdString(), HasSubstr("nothing was deleted"));
+    EXPECT_EQ(fileContents(path), before);
+}
+
+TEST_F(DatabaseCommandsTest, RenumberNumbersTheRecordsInTheirOrder)
+{
+    writeMailing({addressRecord(7, false, u"a@example.org"_s), addressRecord(3, false, u"b@example.org"_s),
+                  addressRecord(3, true, u"c@example.org"_s)});
+    const CliRun renumbered = run({u"renumber"_s});
+    ASSERT_EQ(renumbered.status, 0) << renumbered.err.toStdString();
+    EXPECT_EQ(renumbered.out, u"Renumbered 3 records\n"_s);
+
+    const QJsonObject root = showJson(path);
+    EXPECT_EQ(column(root, u"addressArray"_s, u"1"_s), QJsonArray({1, 2, 3}));
+    EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0, 1, 2}));
+}
+
+// --- Attachments ------------------------------------------------------------------
+
+TEST_F(DatabaseCommandsTest, AttachKeepsAReopenableBookmarkAndDetachRemovesTheEntry)
+{
+    writeMailing({});
+    const QString first = dir.filePath(u"programme.pdf"_s);
+    const QString second = dir.filePath(u"map.png"_s);
+    writeFile(first, "%PDF");
+    writeFile(second, "PNG");
+    ASSERT_EQ(run({u"attach"_s, first}).status, 0);
+    const CliRun attached = run({u"attach"_s, second});
+    ASSERT_EQ(attached.status, 0) << attached.err.toStdString();
+    EXPECT_EQ(attached.out, u"Attached %1 as attachment 2\n"_s.arg(second));
+
+    {
+        MyDocument doc(clock);
+        ScriptedAlertPresenter alerts;
+        ASSERT_TRUE(DocumentFile::readFromFile(doc, path, alerts, NullUrlOpener::instance()).ok());
+        ASSERT_EQ(doc.attachmentBookmarks().size(), 2);
+        bool stale = true;
+        const auto location =
+            LXBookmark::urlForBookmark(doc.attachmentBookmarks().at(1).toDict().value(u"bookmark"_s).toBytes(), &stale);
+        ASSERT_TRUE(location.has_value());
+        EXPECT_EQ(location->path, second);
+        EXPECT_FALSE(stale);
+    }
+
+    const CliRun detached = run({u"detach"_s, u"1"_s});
+    ASSERT_EQ(detached.status, 0) << detached.err.toStdString();
+    EXPECT_EQ(detached.out, u"Removed attachment 1 (%1)\n"_s.arg(first));
+    EXPECT_EQ(column(showJson(path), u"attachmentBookmarks"_s, u"path"_s), QJsonArray({second}));
+}
+
+// --- Refusals ---------------------------------------------------------------------
+
+struct RefusalRow
+{
+    const char *name;
+    QStringList arguments;
+    int status;
+    const char *message;
+};
+
+void PrintTo(const RefusalRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class Refusals : public DatabaseCommandsTest, public ::testing::WithParamInterface<RefusalRow>
+{
+};
+
+// Each refusal leaves the mailing byte for byte as it was.
+TEST_P(Refusals, LeaveTheFileUntouched)
+{
+    writeMailing({addressRecord(1, true, u"a@example.org"_s)});
+    ASSERT_EQ(run({u"column"_s, u"add"_s, u"City"_s}).status, 0);
+    const QString attachment = dir.filePath(u"a.txt"_s);
+    writeFile(attachment, "a");
+    ASSERT_EQ(run({u"attach"_s, attachment}).status, 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
+    const QByteArray before = fileContents(path);
+
+    QStringList arguments = GetParam().arguments;
+    arguments.replaceInStrings(u"DIR"_s, dir.path());
+    const CliRun refused = run(arguments);
+    EXPECT_EQ(refused.status, GetParam().status);
+    EXPECT_THAT(refused.err.toStdString(), HasSubstr(GetParam().message));
+    EXPECT_EQ(refused.out, u""_s);
+    EXPECT_EQ(fileContents(path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Refusals,
+    ::testing::Values(
+        RefusalRow{"addRecordUnknownColumn", {u"add-record"_s, u"Cty=Oslo"_s}, 2, "no column 'Cty'"},
+        RefusalRow{"addRecordNumberColumn", {u"add-record"_s, u"#=9"_s}, 2, "kept by the mailing"},
+        RefusalRow{"addRecordCheckedColumn", {u"add-record"_s, u"sel=1"_s}, 2, "kept by the mailing"},
+        RefusalRow{"addRecordNoEquals", {u"add-record"_s, u"email"_s}, 2, "'email' is not NAME=VALUE"},
+        RefusalRow{"addRecordColumnTwice", {u"add-record"_s, u"City=a"_s, u"City=b"_s}, 2, "given twice"},
+        RefusalRow{"addExceptionBlank", {u"add-exception"_s, u"  "_s}, 2, "the address is empty"},
+        RefusalRow{"addExceptionNoAddress", {u"add-exception"_s}, 2, "give the mailing, the address"},
+        RefusalRow{"columnWithoutAction", {u"column"_s}, 2, "give add, rename or delete"},
+        RefusalRow{"columnAddExisting", {u"column"_s, u"add"_s, u"email"_s}, 2, "column 'email' already"},
+        RefusalRow{"columnAddBlank", {u"column"_s, u"add"_s, u" "_s}, 2, "cannot be blank"},
+        RefusalRow{"columnRenameUnknown", {u"column"_s, u"rename"_s, u"Town"_s, u"Place"_s}, 2,
+                   "no column 'Town'"},
+        RefusalRow{"columnRenameFixed", {u"column"_s, u"rename"_s, u"email"_s, u"Mail"_s}, 2, "is fixed"},
+        RefusalRow{"columnRenameToExisting", {u"column"_s, u"rename"_s, u"City"_s, u"email"_s}, 2,
+                   "column 'email' already"},
+        RefusalRow{"columnRenameBlank", {u"column"_s, u"rename"_s, u"City"_s, u"\t"_s}, 2, "cannot be blank"},
+        RefusalRow{"columnDeleteWithoutYes", {u"column"_s, u"delete"_s, u"City"_s}, 2, "needs --yes"},
+        RefusalRow{"columnDeleteFixed", {u"column"_s, u"delete"_s, u"sel"_s, u"--yes"_s}, 2, "is fixed"},
+        RefusalRow{"columnDeleteUnknown", {u"column"_s, u"delete"_s, u"Town"_s, u"--yes"_s}, 2, "no column 'Town'"},
+        RefusalRow{"checkUnknownMode", {u"check"_s, u"some"_s}, 2, "unknown check 'some'"},
+        RefusalRow{"checkMisspelledOption", {u"check"_s, u"all"_s, u"--exception"_s}, 2,
+                   "unknown option '--exception'"},
+        RefusalRow{"checkWithoutMode", {u"check"_s}, 2, "give the mailing and one of"},
+        RefusalRow{"deleteCheckedWithoutYes", {u"delete-checked"_s}, 2, "needs --yes"},
+        RefusalRow{"deleteCheckedExceptionsWithoutYes", {u"delete-checked"_s, u"--exceptions"_s}, 2,
+                   "checked exceptions cannot be undone and needs --yes"},
+        RefusalRow{"renumberExceptions", {u"renumber"_s, u"--exceptions"_s}, 2, "unknown option"},
+        RefusalRow{"attachMissingFile", {u"attach"_s, u"DIR/missing.pdf"_s}, 1, "cannot be read"},
+        RefusalRow{"attachFolder", {u"attach"_s, u"DIR/folder"_s}, 1, "is a folder"},
+        RefusalRow{"detachZero", {u"detach"_s, u"0"_s}, 2, "they count from 1"},
+        RefusalRow{"detachText", {u"detach"_s, u"first"_s}, 2, "they count from 1"},
+        RefusalRow{"detachPastTheEnd", {u"detach"_s, u"2"_s}, 2, "there is no attachment 2"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+struct UnreadableRow
+{
+    const char *name;
+    QStringList arguments;
+};
+
+void PrintTo(const UnreadableRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class UnreadableMailings : public DatabaseCommandsTest, public ::testing::WithParamInterface<UnreadableRow>
+{
+};
+
+TEST_P(UnreadableMailings, DamagedFileIsRefusedAndKept)
+{
+    writeFile(path, "not a mailing");
+    const CliRun refused = run(GetParam().arguments);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err.toStdString(), HasSubstr("The file is not a Quillcast document or is damaged"));
+    EXPECT_EQ(fileContents(path), QByteArray("not a mailing"));
+}
+
+TEST_P(UnreadableMailings, NewerReleaseFileIsRefusedAndKept)
+{
+    writeFile(path, KeyedArchiver::archive(Dict{{u"appversion"_s, quint64(20801)}}).value());
+    const QByteArray before = fileContents(path);
+    const CliRun refused = run(GetParam().arguments);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err.toStdString(), HasSubstr("created with a more recent version of this application"));
+    EXPECT_EQ(fileContents(path), before);
+}
+
+TEST_P(UnreadableMailings, MissingFileIsNotCreated)
+{
+    const CliRun refused = run(GetParam().arguments);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, UnreadableMailings,
+    ::testing::Values(UnreadableRow{"addRecord", {u"add-record"_s, u"email=a@example.org"_s}},
+                      UnreadableRow{"addException", {u"add-exception"_s, u"a@example.org"_s}},
+                      UnreadableRow{"columnAdd", {u"column"_s, u"add"_s}},
+                      UnreadableRow{"columnDelete", {u"column"_s, u"delete"_s, u"City"_s, u"--yes"_s}},
+                      UnreadableRow{"check", {u"check"_s, u"all"_s}},
+                      UnreadableRow{"deleteChecked", {u"delete-checked"_s, u"--yes"_s}},
+                      UnreadableRow{"renumber", {u"renumber"_s}},
+                      UnreadableRow{"detach", {u"detach"_s, u"1"_s}}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+// --- Answering the questions --------------------------------------------------------
+
+struct AnswerRow
+{
+    const char *name;
+    bool yes;
+    QString consent;
+    QStringList buttons;
+    int expected;
+};
+
+void PrintTo(const AnswerRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ConsoleAnswers : public ::testing::TestWithParam<AnswerRow>
+{
+};
+
+TEST_P(ConsoleAnswers, ConsentOnlyWithYesAndOnlyToTheNamedButton)
+{
+    QString printed;
+    QTextStream err(&printed);
+    cli::ConsoleAlertPresenter presenter(err, GetParam().yes);
+    presenter.setConsentButton(GetParam().consent);
+    EXPECT_EQ(presenter.answerFor(GetParam().buttons), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ConsoleAnswers,
+    ::testing::Values(
+        AnswerRow{"keyDeleteWithYes", true, u"Delete"_s, {u"Cancel"_s, u"Delete"_s}, 1},
+        AnswerRow{"keyDeleteWithoutYes", false, u"Delete"_s, {u"Cancel"_s, u"Delete"_s}, 0},
+        AnswerRow{"okFirstWithYes", true, u"OK"_s, {u"OK"_s, u"Cancel"_s}, 0},
+        AnswerRow{"okFirstWithoutYes", false, u"OK"_s, {u"OK"_s, u"Cancel"_s}, 1},
+        AnswerRow{"unexpectedAlertIsCancelled", true, u"Delete"_s, {u"OK"_s, u"Cancel"_s}, 1},
+        AnswerRow{"noConsentNamedTakesTheFirst", true, u""_s, {u"Replace"_s, u"Cancel"_s}, 0},
+        AnswerRow{"noCancelTakesTheLast", false, u""_s, {u"Save"_s, u"Discard"_s}, 1},
+        AnswerRow{"singleButton", false, u""_s, {u"OK"_s}, 0}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST(DatabaseCommandsHelp, ListsEveryCommand)
+{
+    const CliRun help = runCli({u"--help"_s});
+    ASSERT_EQ(help.status, 0);
+    for (const char *command : {"add-record", "add-exception", "column add", "column rename", "column delete",
+                                "check", "delete-checked", "renumber", "attach", "detach"})
+        EXPECT_THAT(help.out.toStdString(), HasSubstr(std::string("  ") + command + " FILE.quill")) << command;
+}
+
+} // namespace

@@ -1,0 +1,322 @@
+#include "CliRunner.h"
+#include "TestPrinters.h"
+#include "document/DocumentFile.h"
+#include "document/DocumentKeys.h"
+#include "document/MyDocument.h"
+#include "platform/FixedClock.h"
+#include "platform/NullUrlOpener.h"
+#include "platform/ScriptedAlertPresenter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+using ::testing::HasSubstr;
+using quillcast::clitest::CliRun;
+using quillcast::clitest::fileContents;
+using quillcast::clitest::runCli;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+std::unique_ptr<MyDocument> readMailing(const QString &path)
+{
+    static const FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc()));
+    auto doc = std::make_unique<MyDocument>(clock);
+    ScriptedAlertPresenter alerts;
+    EXPECT_TRUE(DocumentFile::readFromFile(*doc, path, alerts, NullUrlOpener::instance()).ok());
+    doc->windowControllerDidLoadNib();
+    return doc;
+}
+
+QStringList publicKeys(const MyDocument &doc)
+{
+    QStringList names;
+    for (const Value &key : doc.keyArray().items())
+        names.append(key.toDict().stringValue(DocumentKeys::publicKey()));
+    return names;
+}
+
+// One column of the database, record by record.
+QStringList column(const MyDocument &doc, const QString &innerKey)
+{
+    QStringList values;
+    for (const Value &record : doc.addressArray().items())
+        values.append(record.toDict().stringValue(innerKey));
+    return values;
+}
+
+class ImportExportCommandsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        mailing = dir.filePath(u"mailing.quill"_s);
+        ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
+    }
+
+    QString data(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        writeFile(path, bytes);
+        return path;
+    }
+
+    CliRun import(QStringList options, const QString &dataPath)
+    {
+        options.prepend(dataPath);
+        options.prepend(mailing);
+        options.prepend(u"import"_s);
+        return runCli(options);
+    }
+
+    QTemporaryDir dir;
+    QString mailing;
+};
+
+// --- Import ----------------------------------------------------------------------------
+
+TEST_F(ImportExportCommandsTest, FirstRowNamingAColumnMapsItAndIsNotImported)
+{
+    const QString people = data(u"people.csv"_s, "Name,EMAIL\nAnna,anna@x.org\nBen,ben@x.org\n");
+    const CliRun run = import({}, people);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Mapping (first row):"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 1 \"Name\" -> (not imported)"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 2 \"EMAIL\" -> email"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Added 2 records to the database"));
+
+    const auto doc = readMailing(mailing);
+    EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
+    EXPECT_EQ(column(*doc, u"1"_s), (QStringList{u"2"_s, u"3"_s})) << "number 1 went to the names row";
+}
+
+TEST_F(ImportExportCommandsTest, WithoutNamesInTheFirstRowColumnsGoToTheKeysInOrder)
+{
+    const QString people = data(u"people.csv"_s, "anna@x.org,Anna\nben@x.org,Ben\n");
+    const CliRun run = import({}, people);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Mapping (cascade):"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Added 2 records"));
+    EXPECT_EQ(column(*readMailing(mailing), u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
+}
+
+TEST_F(ImportExportCommandsTest, AnExplicitMapMakesNewColumnsAndSkipsTheFirstRowOnRequest)
+{
+    const QString people = data(u"people.csv"_s, "id;mail;town\n7;anna@x.org;Köln\n8;ben@x.org;Ulm\n");
+    const CliRun run = import({u"--map"_s, u"-,Email,new"_s, u"--skip-first"_s}, people);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 3 \"town\" -> KEY4 (new column)"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("First row not imported"));
+
+    const auto doc = readMailing(mailing);
+    EXPECT_EQ(publicKeys(*doc), (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"KEY4"_s}));
+    EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
+    EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Köln"_s, u"Ulm"_s}));
+    EXPECT_EQ(column(*doc, u"1"_s), (QStringList{u"2"_s, u"3"_s})) << "the skipped row used up number 1";
+}
+
+TEST_F(ImportExportCommandsTest, ExceptionsImportIntoTheExceptionList)
+{
+    const QString list = data(u"blocked.txt"_s, "Note\tEmail\nbounced\tspam@x.org\n\tnoreply@x.org\n");
+    const CliRun run = import({u"--exceptions"_s}, list);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Added 2 records to the exception list"));
+
+    const auto doc = readMailing(mailing);
+    ASSERT_EQ(doc->exceptArray().size(), 2);
+    const Dict first = doc->exceptArray().at(0).toDict();
+    EXPECT_EQ(first.stringValue(u"email"_s), u"spam@x.org"_s);
+    EXPECT_EQ(first.stringValue(u"note"_s), u"bounced"_s);
+    EXPECT_EQ(first.value(u"sel"_s), Value(true));
+    EXPECT_EQ(doc->addressArray().size(), 0);
+
+    const QString plain = data(u"plain.txt"_s, "a@x.org\nb@x.org\n");
+    ASSERT_EQ(import({u"--exceptions"_s}, plain).status, 0);
+    EXPECT_EQ(readMailing(mailing)->exceptArray().at(3).toDict().intValue(u"num"_s), 5);
+}
+
+// A spreadsheet saved on a Windows machine: Latin letters in Windows-1252.
+TEST_F(ImportExportCommandsTest, AWindowsFileImportsWithItsAccentsAndAWrongEncodingIsRefused)
+{
+    QString content = u"email,name\n"_s;
+    const QStringList names{u"Zoë Müller"_s, u"Søren Ærø"_s, u"François Lefèvre"_s, u"Jürgen Groß"_s,
+                            u"Amélie Dubois"_s, u"Inès Noël"_s};
+    for (qsizetype i = 0; i < names.size() * 4; ++i)
+        content += u"p%1@x.org,%2\n"_s.arg(i).arg(names[i % names.size()]);
+    const QString legacy = data(u"legacy.csv"_s, content.toLatin1());
+    const QByteArray before = fileContents(mailing);
+
+    const CliRun strict = import({u"--encoding"_s, u"utf-8"_s, u"--map"_s, u"email,new"_s}, legacy);
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_THAT(strict.err.toStdString(), HasSubstr("could not be read with the chosen text encoding"));
+    EXPECT_EQ(fileContents(mailing), before);
+
+    const CliRun detected = import({u"--map"_s, u"email,new"_s, u"--skip-first"_s}, legacy);
+    ASSERT_EQ(detected.status, 0) << detected.err.toStdString();
+    const auto doc = readMailing(mailing);
+    EXPECT_EQ(column(*doc, u"4"_s).mid(0, 6), names);
+}
+
+struct Refusal
+{
+    const char *name;
+    QStringList options;
+    int status;
+    const char *message;
+};
+
+TEST_F(ImportExportCommandsTest, ImportRefusalsLeaveTheMailingAsItWas)
+{
+    const QString people = data(u"people.csv"_s, "a@x.org,Anna\nb@x.org,Ben\n");
+    const QList<Refusal> refusals{
+        {"unknown option", {u"--quiet"_s}, 2, "unknown option --quiet"},
+        {"unknown format", {u"--format"_s, u"pipe"_s}, 2, "--format takes"},
+        {"unknown encoding code", {u"--encoding"_s, u"7"_s}, 2, "--encoding takes"},
+        {"option without value", {u"--map"_s}, 2, "--map needs a value"},
+        {"unknown key", {u"--map"_s, u"email,town"_s}, 2, "'town' is not a column"},
+        {"fixed key", {u"--map"_s, u"#"_s}, 2, "'#' is not a column"},
+        {"more destinations than columns", {u"--map"_s, u"email,new,new"_s}, 2, "has 2 columns"},
+        {"one key twice", {u"--map"_s, u"email,email"_s}, 2, "to two columns"},
+        {"nothing imported", {u"--map"_s, u"-,-"_s}, 2, "no column"},
+        {"new column for exceptions", {u"--exceptions"_s, u"--map"_s, u"email,new"_s}, 2, "no new columns"},
+        {"option twice", {u"--skip-first"_s, u"--skip-first"_s}, 2, "given twice"},
+    };
+    const QByteArray before = fileContents(mailing);
+    for (const Refusal &r : refusals) {
+        SCOPED_TRACE(r.name);
+        const CliRun run = import(r.options, people);
+        EXPECT_EQ(run.status, r.status);
+        EXPECT_THAT(run.err.toStdString(), HasSubstr(r.message));
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(fileContents(mailing), before);
+    }
+
+    const CliRun missing = import({}, dir.filePath(u"nowhere.csv"_s));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_THAT(missing.err.toStdString(), HasSubstr("could not be read"));
+    EXPECT_EQ(runCli({u"import"_s, mailing}).status, 2);
+    EXPECT_EQ(fileContents(mailing), before);
+
+    const QString notAMailing = data(u"other.quill"_s, "not an archive");
+    EXPECT_EQ(runCli({u"import"_s, notAMailing, people}).status, 1);
+    EXPECT_EQ(fileContents(notAMailing), QByteArray("not an archive"));
+}
+
+// --- Export --------------------------------------------------------------------------------
+
+TEST_F(ImportExportCommandsTest, ExportedTsvImportsBackIntoANewMailingWithEqualRecords)
+{
+    // Values that test the layout: accents, spaces, quotes, a comma.
+    const QString people = data(u"people.txt"_s,
+                                "anna@x.org\tAnna \"Nan\" Weiß\tKöln, Altstadt\n"
+                                "ben@x.org\tBen\t\n"
+                                "\tnobody\tUlm\n");
+    ASSERT_EQ(import({u"--map"_s, u"email,new,new"_s, u"--format"_s, u"tab"_s}, people).status, 0);
+
+    const QString exported = dir.filePath(u"out.tsv"_s);
+    const CliRun run = runCli({u"export"_s, mailing, exported, u"--format"_s, u"tsv"_s});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Exported 3 records (email, KEY4, KEY5) as tsv"));
+
+    const QString copy = dir.filePath(u"copy.quill"_s);
+    ASSERT_EQ(runCli({u"new"_s, copy}).status, 0);
+    const CliRun back = runCli({u"import"_s, copy, exported, u"--map"_s, u"email,new,new"_s});
+    ASSERT_EQ(back.status, 0) << back.err.toStdString();
+
+    const auto original = readMailing(mailing);
+    const auto reimported = readMailing(copy);
+    for (const QString &key : {u"3"_s, u"4"_s, u"5"_s}) {
+        SCOPED_TRACE(key.toStdString());
+        EXPECT_EQ(column(*reimported, key), column(*original, key));
+    }
+}
+
+TEST_F(ImportExportCommandsTest, ExportWritesTheChosenKeysInTheGivenOrder)
+{
+    ASSERT_EQ(import({u"--map"_s, u"email,new"_s}, data(u"p.csv"_s, "a@x.org,Anna\nb@x.org,Ben\n")).status, 0);
+    const QString out = dir.filePath(u"out.html"_s);
+    const CliRun run =
+        runCli({u"export"_s, mailing, out, u"--keys"_s, u"key4,email"_s, u"--names-row"_s, u"--format=html-table"_s});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"<table><tr><td>KEY4</td><td>email</td></tr>"
+                                                    "<tr><td>Anna</td><td>a@x.org</td></tr>"
+                                                    "<tr><td>Ben</td><td>b@x.org</td></tr></table>"_s);
+}
+
+TEST_F(ImportExportCommandsTest, CustomLayoutTurnsTypedEscapesIntoCharacters)
+{
+    ASSERT_EQ(import({u"--map"_s, u"email,new"_s}, data(u"p.csv"_s, "a@x.org,Anna\nb@x.org,Ben\n")).status, 0);
+    const QString out = dir.filePath(u"out.txt"_s);
+    const CliRun run = runCli({u"export"_s, mailing, out, u"--custom-start-of-file"_s, u"BEGIN\\n"_s,
+                               u"--custom-start-of-record"_s, u"["_s, u"--custom-end-of-record"_s, u"]\\n"_s,
+                               u"--custom-field-separator"_s, u"\\t"_s, u"--custom-field-open-tag"_s, u"<"_s,
+                               u"--custom-field-close-tag"_s, u">"_s, u"--custom-end-of-file"_s, u"END"_s,
+                               u"--custom-end-of-record-after-last"_s, u"no"_s});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    // The record end ("]" and LF) is left out after the last record.
+    EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"BEGIN\n[<a@x.org>\t<Anna>]\n[<b@x.org>\t<Ben>END"_s);
+}
+
+TEST_F(ImportExportCommandsTest, ExceptionsExportWithTheirTwoKeys)
+{
+    ASSERT_EQ(import({u"--exceptions"_s}, data(u"e.txt"_s, "spam@x.org,bounced")).status, 0);
+    const QString out = dir.filePath(u"out.csv"_s);
+    const CliRun run = runCli({u"export"_s, mailing, out, u"--exceptions"_s, u"--format"_s, u"quoted-csv"_s,
+                               u"--names-row"_s});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"\"Email\",\"Note\"\n\"spam@x.org\",\"bounced\""_s);
+}
+
+TEST_F(ImportExportCommandsTest, ExportRefusalsWriteNothing)
+{
+    const QString out = dir.filePath(u"out.txt"_s);
+    const QList<Refusal> refusals{
+        {"unknown format", {u"--format"_s, u"xml"_s}, 2, "--format takes"},
+        {"unknown key", {u"--keys"_s, u"email,phone"_s}, 2, "no key 'phone'; the keys are email"},
+        {"key twice", {u"--keys"_s, u"email,email"_s}, 2, "names 'email' twice"},
+        {"custom text with a fixed layout", {u"--format"_s, u"csv"_s, u"--custom-end-of-record"_s, u"x"_s}, 2,
+         "only written by --format custom"},
+        {"bad flag value", {u"--custom-end-of-record-after-last"_s, u"maybe"_s}, 2, "takes yes or no"},
+    };
+    for (const Refusal &r : refusals) {
+        SCOPED_TRACE(r.name);
+        QStringList arguments{u"export"_s, mailing, out};
+        arguments += r.options;
+        const CliRun run = runCli(arguments);
+        EXPECT_EQ(run.status, r.status);
+        EXPECT_THAT(run.err.toStdString(), HasSubstr(r.message));
+        EXPECT_FALSE(QFile::exists(out));
+    }
+
+    const QByteArray before = fileContents(mailing);
+    const CliRun itself = runCli({u"export"_s, mailing, mailing});
+    EXPECT_EQ(itself.status, 2);
+    EXPECT_EQ(fileContents(mailing), before);
+
+    const CliRun unwritable = runCli({u"export"_s, mailing, dir.filePath(u"no/such/dir/out.txt"_s)});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_THAT(unwritable.err.toStdString(), HasSubstr("The export could not be saved"));
+}
+
+TEST_F(ImportExportCommandsTest, HelpListsBothCommands)
+{
+    const CliRun run = runCli({u"--help"_s});
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("import FILE.quill DATA"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("export FILE.quill OUT"));
+}
+
+} // namespace

@@ -1,0 +1,36 @@
+#include "TestPrinters.h"
+#include "import/ColumnValuePool.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TEST(ColumnValuePool, RepeatedValuesShareOneString)
+{
+    ColumnValuePool pool;
+    const QString text = u"Köln,Ulm,Köln"_s;
+    const QString first = pool.take(QStringView(text).mid(0, 4));
+    const QString other = pool.take(QStringView(text).mid(5, 3));
+    const QString again = pool.take(QStringView(text).mid(9, 4));
+    EXPECT_EQ(again, u"Köln"_s);
+    EXPECT_TRUE(again.isSharedWith(first));
+    EXPECT_FALSE(other.isSharedWith(first));
+}
+
+TEST(ColumnValuePool, AColumnOfDistinctValuesStopsPoolingButKeepsEveryValue)
+{
+    ColumnValuePool pool;
+    QStringList taken;
+    for (int i = 0; i < 1000; ++i)
+        taken.append(pool.take(u"member%1@example.org"_s.arg(i)));
+    // Once given up, even a repeat is a string of its own.
+    const QString repeat = pool.take(u"member999@example.org"_s);
+    EXPECT_EQ(repeat, taken.last());
+    EXPECT_FALSE(repeat.isSharedWith(taken.last()));
+    EXPECT_EQ(taken.at(500), u"member500@example.org"_s);
+}
+
+} // namespace
