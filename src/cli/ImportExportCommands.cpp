@@ -204,7 +204,7 @@ int ImportExportCommands::run(const QString &command, const QStringList &argumen
 QString ImportExportCommands::summary()
 {
     return u"  import FILE.quill DATA [--exceptions] [--format auto|tab|comma|semicolon]\n"
-           "         [--encoding auto|CODE|NAME] [--map SPEC] [--skip-first]\n"
+           "         [--encoding auto|CODE|NAME] [--map MAPPING] [--skip-first]\n"
            "                            add one record per row of the text file DATA and save;\n"
            "                            --exceptions: into the exception list. --map: first-row,\n"
            "                            cascade, or one destination per column, comma-separated\n"
@@ -248,14 +248,14 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     MapMode mode = MapMode::Default;
     QStringList explicitMap;
     if (args.values.contains(u"--map"_s)) {
-        const QString spec = args.values.value(u"--map"_s);
-        if (spec == u"first-row") {
+        const QString mapping = args.values.value(u"--map"_s);
+        if (mapping == u"first-row") {
             mode = MapMode::FirstRow;
-        } else if (spec == u"cascade") {
+        } else if (mapping == u"cascade") {
             mode = MapMode::Cascade;
         } else {
             mode = MapMode::Explicit;
-            explicitMap = spec.split(u',');
+            explicitMap = mapping.split(u',');
             for (const QString &item : std::as_const(explicitMap)) {
                 if (item.trimmed().isEmpty()) {
                     err << "import: --map has an empty destination; use - for a column that is not imported"

@@ -8,7 +8,7 @@ namespace quillcast::cli {
 
 // The commands that bring records into a mailing from a text file and write
 // them out again:
-//   import FILE.quill DATA [--exceptions] [--format F] [--encoding E] [--map SPEC] [--skip-first]
+//   import FILE.quill DATA [--exceptions] [--format F] [--encoding E] [--map MAPPING] [--skip-first]
 //   export FILE.quill OUT [--exceptions] [--format F] [--keys NAME,...] [--names-row] [--custom-... T]
 // Both check their arguments before anything is read or written; an import
 // that is refused or fails leaves the mailing as it was.

@@ -28,6 +28,15 @@ std::shared_ptr<const Dict::Entries> emptyEntries()
 
 Dict::Entries normalised(Dict::Entries entries)
 {
+    // Importers and the file reader mostly hand over entries already in key
+    // order: take them as they are.
+    const bool sortedAndComplete =
+        std::adjacent_find(entries.begin(), entries.end(),
+                           [](const Dict::Entry &a, const Dict::Entry &b) { return !(a.first < b.first); })
+            == entries.end()
+        && std::none_of(entries.begin(), entries.end(), [](const Dict::Entry &e) { return e.second.isNull(); });
+    if (sortedAndComplete)
+        return entries;
     // Sort stably so that, among duplicate keys, the last one given wins.
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Dict::Entry &a, const Dict::Entry &b) { return a.first < b.first; });

@@ -2,170 +2,305 @@
 
 #include "document/archive/BinaryPlistValidator.h"
 
-#include <plist/plist.h>
+#include <QtEndian>
 
-#include <cstdlib>
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
 
-void BinaryPlist::Free::operator()(void *node) const
+namespace {
+
+constexpr quint64 headerSize = 8; // "bplist00"
+constexpr int trailerSize = 32;
+
+quint64 readBigEndian(const uchar *p, int bytes)
 {
-    plist_free(static_cast<plist_t>(node));
+    quint64 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
+    return v;
 }
 
-Result<BinaryPlist> BinaryPlist::parse(QByteArrayView bytes)
+} // namespace
+
+Result<BinaryPlist> BinaryPlist::parse(const QByteArray &bytes)
 {
-    // libplist takes the length as 32 bits.
-    if (bytes.size() > qsizetype(std::numeric_limits<quint32>::max()))
-        return Result<BinaryPlist>::failure(u"the file is too large"_s);
     const Status checked = BinaryPlistValidator::validate(bytes);
     if (!checked)
         return Result<BinaryPlist>::failure(checked.error());
-    plist_t root = nullptr;
-    plist_from_bin(bytes.data(), quint32(bytes.size()), &root);
-    // libplist reports nothing but the missing tree.
-    if (!root)
-        return Result<BinaryPlist>::failure(u"damaged binary property list"_s);
-    return BinaryPlist(root);
+    // The validator has read the same trailer and found it sound.
+    auto file = std::make_unique<File>();
+    file->bytes = bytes;
+    file->data = reinterpret_cast<const uchar *>(file->bytes.constData());
+    const uchar *trailer = file->data + bytes.size() - trailerSize;
+    file->offsetWidth = trailer[6];
+    file->refWidth = trailer[7];
+    file->objectCount = qFromBigEndian<quint64>(trailer + 8);
+    file->top = qFromBigEndian<quint64>(trailer + 16);
+    file->tableOffset = qFromBigEndian<quint64>(trailer + 24);
+    return BinaryPlist(std::move(file));
+}
+
+BinaryPlist::Node BinaryPlist::root() const
+{
+    return m_file->object(m_file->top);
+}
+
+BinaryPlist::Node BinaryPlist::File::object(quint64 index) const
+{
+    if (index >= objectCount)
+        return Node();
+    const quint64 offset = readBigEndian(data + tableOffset + index * quint64(offsetWidth), offsetWidth);
+    if (offset < headerSize || offset >= tableOffset)
+        return Node();
+    return Node(this, offset);
+}
+
+BinaryPlist::Node BinaryPlist::File::objectAt(quint64 at) const
+{
+    if (at > tableOffset || tableOffset - at < quint64(refWidth))
+        return Node();
+    return object(readBigEndian(data + at, refWidth));
+}
+
+BinaryPlist::Header BinaryPlist::header(const File *file, quint64 offset)
+{
+    Header h;
+    if (!file)
+        return h;
+    const uchar *data = file->data;
+    const quint64 end = file->tableOffset;
+    quint64 p = offset + 1;
+    const quint8 marker = data[offset];
+    h.low = marker & 0x0F;
+    const auto fits = [&](quint64 bytes) { return p <= end && bytes <= end - p; };
+    switch (marker >> 4) {
+    case 0x0:
+        if (h.low == 0x8 || h.low == 0x9)
+            h.kind = Kind::Bool;
+        return h;
+    case 0x1:
+        if (h.low <= 4 && fits(1ULL << h.low))
+            h.kind = Kind::Integer;
+        // A 16-byte integer is read only when its high half is zero.
+        if (h.low == 4 && h.kind == Kind::Integer && qFromBigEndian<quint64>(data + p) != 0)
+            h.kind = Kind::Other;
+        h.contentAt = p;
+        return h;
+    case 0x2:
+        if ((h.low == 2 || h.low == 3) && fits(1ULL << h.low))
+            h.kind = Kind::Real;
+        h.contentAt = p;
+        return h;
+    case 0x3:
+        if (h.low == 3 && fits(8))
+            h.kind = Kind::Date;
+        h.contentAt = p;
+        return h;
+    case 0x8:
+        if (h.low <= 7 && fits(quint64(h.low) + 1))
+            h.kind = Kind::Uid;
+        h.contentAt = p;
+        return h;
+    case 0x4:
+    case 0x5:
+    case 0x6:
+    case 0xA:
+    case 0xD:
+        break;
+    default:
+        return h;
+    }
+
+    quint64 count = quint64(h.low);
+    if (h.low == 0x0F) {
+        // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+        if (p >= end || (data[p] >> 4) != 0x1 || (data[p] & 0x0F) > 3)
+            return h;
+        const int width = 1 << (data[p] & 0x0F);
+        ++p;
+        if (!fits(quint64(width)))
+            return h;
+        count = readBigEndian(data + p, width);
+        p += quint64(width);
+    }
+    Kind kind = Kind::Other;
+    quint64 unit = 1;
+    switch (marker >> 4) {
+    case 0x4:
+        kind = Kind::Data;
+        break;
+    case 0x5:
+        kind = Kind::String;
+        break;
+    case 0x6:
+        kind = Kind::String;
+        unit = 2;
+        break;
+    case 0xA:
+        kind = Kind::Array;
+        unit = quint64(file->refWidth);
+        break;
+    default:
+        kind = Kind::Dict;
+        unit = 2 * quint64(file->refWidth);
+        break;
+    }
+    if (count > (end - p) / unit || count > quint64(std::numeric_limits<qsizetype>::max()) / 2)
+        return h;
+    h.kind = kind;
+    h.count = count;
+    h.contentAt = p;
+    return h;
 }
 
 BinaryPlist::Kind BinaryPlist::Node::kind() const
 {
-    if (!m_node)
-        return Kind::Other;
-    switch (plist_get_node_type(m_node)) {
-    case PLIST_BOOLEAN:
-        return Kind::Bool;
-    case PLIST_UINT:
-        return Kind::Integer;
-    case PLIST_REAL:
-        return Kind::Real;
-    case PLIST_DATE:
-        return Kind::Date;
-    case PLIST_DATA:
-        return Kind::Data;
-    case PLIST_STRING:
-        return Kind::String;
-    case PLIST_UID:
-        return Kind::Uid;
-    case PLIST_ARRAY:
-        return Kind::Array;
-    case PLIST_DICT:
-        return Kind::Dict;
-    default:
-        return Kind::Other;
-    }
+    return header(m_file, m_offset).kind;
 }
 
 bool BinaryPlist::Node::toBool() const
 {
-    uint8_t v = 0;
-    if (kind() == Kind::Bool)
-        plist_get_bool_val(m_node, &v);
-    return v != 0;
+    const Header h = header(m_file, m_offset);
+    return h.kind == Kind::Bool && h.low == 0x9;
 }
 
 qint64 BinaryPlist::Node::toInteger() const
 {
-    uint64_t v = 0;
-    if (kind() == Kind::Integer)
-        plist_get_uint_val(m_node, &v);
-    return static_cast<qint64>(v);
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Integer)
+        return 0;
+    const uchar *p = m_file->data + h.contentAt;
+    // Of a 16-byte integer, the low half.
+    if (h.low == 4)
+        p += 8;
+    return qint64(readBigEndian(p, 1 << std::min(h.low, 3)));
 }
 
 double BinaryPlist::Node::toReal() const
 {
-    double v = 0;
-    if (kind() == Kind::Real)
-        plist_get_real_val(m_node, &v);
-    return v;
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Real)
+        return 0;
+    const uchar *p = m_file->data + h.contentAt;
+    if (h.low == 2) {
+        const quint32 bits = qFromBigEndian<quint32>(p);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return double(f);
+    }
+    const quint64 bits = qFromBigEndian<quint64>(p);
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
 }
 
 double BinaryPlist::Node::toDateSince2001() const
 {
-    int32_t seconds = 0;
-    int32_t microseconds = 0;
-    if (kind() == Kind::Date)
-        plist_get_date_val(m_node, &seconds, &microseconds);
-    return double(seconds) + double(microseconds) / 1e6;
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Date)
+        return 0;
+    const quint64 bits = qFromBigEndian<quint64>(m_file->data + h.contentAt);
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
 }
 
 QString BinaryPlist::Node::toString() const
 {
-    if (kind() != Kind::String)
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::String)
         return QString();
-    uint64_t length = 0;
-    const char *text = plist_get_string_ptr(m_node, &length);
-    return text ? QString::fromUtf8(text, qsizetype(length)) : QString();
+    const uchar *p = m_file->data + h.contentAt;
+    if ((m_file->data[m_offset] >> 4) == 0x5) {
+        // One byte per character. Writers other than Apple's have been known
+        // to put UTF-8 here; read as UTF-8, ASCII comes out the same.
+        return QString::fromUtf8(reinterpret_cast<const char *>(p), qsizetype(h.count));
+    }
+    QString text(qsizetype(h.count), Qt::Uninitialized);
+    qFromBigEndian<quint16>(p, qsizetype(h.count), text.data());
+    return text;
 }
 
 QByteArray BinaryPlist::Node::toData() const
 {
-    if (kind() != Kind::Data)
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Data)
         return QByteArray();
-    uint64_t length = 0;
-    const char *bytes = plist_get_data_ptr(m_node, &length);
-    return bytes ? QByteArray(bytes, qsizetype(length)) : QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(m_file->data + h.contentAt), qsizetype(h.count));
 }
 
 quint64 BinaryPlist::Node::toUid() const
 {
-    uint64_t v = 0;
-    if (kind() == Kind::Uid)
-        plist_get_uid_val(m_node, &v);
-    return v;
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Uid)
+        return 0;
+    return readBigEndian(m_file->data + h.contentAt, h.low + 1);
 }
 
-std::vector<BinaryPlist::Node> BinaryPlist::Node::items() const
+BinaryPlist::Items BinaryPlist::Node::items() const
 {
-    std::vector<Node> out;
-    if (kind() != Kind::Array)
-        return out;
-    out.reserve(plist_array_get_size(m_node));
-    // plist_array_get_item counts from the first item every time; iterate instead.
-    plist_array_iter it = nullptr;
-    plist_array_new_iter(m_node, &it);
-    for (;;) {
-        plist_t item = nullptr;
-        plist_array_next_item(m_node, it, &item);
-        if (!item)
-            break;
-        out.push_back(Node(item));
-    }
-    std::free(it);
-    return out;
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Array)
+        return Items();
+    return Items(m_file, h.contentAt, size_t(h.count));
+}
+
+BinaryPlist::Node BinaryPlist::Items::at(size_t index) const
+{
+    if (index >= m_count)
+        return Node();
+    return m_file->objectAt(m_refsAt + quint64(index) * quint64(m_file->refWidth));
 }
 
 BinaryPlist::Node BinaryPlist::Node::value(const char *key) const
 {
-    if (kind() != Kind::Dict)
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Dict)
         return Node();
-    return Node(plist_dict_get_item(m_node, key));
+    const quint64 width = quint64(m_file->refWidth);
+    const size_t keyLength = std::strlen(key);
+    QString wide; // the key as text, made at the first UTF-16 key of the file
+    for (quint64 i = 0; i < h.count; ++i) {
+        const Node name = m_file->objectAt(h.contentAt + i * width);
+        if (name.isNull())
+            continue;
+        const Header nh = header(m_file, name.m_offset);
+        if (nh.kind != Kind::String)
+            continue;
+        bool same = false;
+        if ((m_file->data[name.m_offset] >> 4) == 0x5) {
+            same = nh.count == keyLength && std::memcmp(m_file->data + nh.contentAt, key, keyLength) == 0;
+        } else {
+            if (wide.isNull())
+                wide = QString::fromUtf8(key, qsizetype(keyLength));
+            same = nh.count == quint64(wide.size()) && name.toString() == wide;
+        }
+        if (same)
+            return m_file->objectAt(h.contentAt + (h.count + i) * width);
+    }
+    return Node();
 }
 
 std::vector<std::pair<QString, BinaryPlist::Node>> BinaryPlist::Node::entries() const
 {
     std::vector<std::pair<QString, Node>> out;
-    if (kind() != Kind::Dict)
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Dict)
         return out;
-    out.reserve(plist_dict_get_size(m_node));
-    plist_dict_iter it = nullptr;
-    plist_dict_new_iter(m_node, &it);
-    for (;;) {
-        char *key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(m_node, it, &key, &value);
-        if (!value) {
-            std::free(key);
-            break;
-        }
-        out.emplace_back(key ? QString::fromUtf8(key) : QString(), Node(value));
-        std::free(key);
+    const quint64 width = quint64(m_file->refWidth);
+    out.reserve(size_t(h.count));
+    for (quint64 i = 0; i < h.count; ++i) {
+        const Node name = m_file->objectAt(h.contentAt + i * width);
+        const Node item = m_file->objectAt(h.contentAt + (h.count + i) * width);
+        if (item.isNull())
+            continue;
+        out.emplace_back(name.toString(), item);
     }
-    std::free(it);
     return out;
 }
 

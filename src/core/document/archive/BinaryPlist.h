@@ -3,70 +3,164 @@
 #include "util/Result.h"
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 
+#include <cstddef>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
 
 namespace quillcast {
 
-// A binary property list parsed by libplist, owned for as long as it lives.
+// A binary property list read in place: objects are decoded from the file's
+// bytes when asked for, never gathered into a tree.
 //
-// parse() lets the bytes through to libplist 2.2 only after
-// BinaryPlistValidator has checked them. Nodes are read through Node, a
-// handle that keeps the rest of the code clear of libplist's C interface and
-// of its pitfalls (array lookup by index walks the array from its start, and
-// several getters return copies the caller must free).
+// parse() accepts the bytes only after BinaryPlistValidator has checked every
+// object reachable from the root (offsets, lengths, references, key types,
+// cycles, nesting), so a Node never meets a malformed object. The reads below
+// still check every bound they rely on: the checks cost a few comparisons, and
+// a mistake in one place must not become a read outside the buffer.
+//
+// The file is held by a shallow copy of the QByteArray given to parse(): no
+// bytes are copied, and Nodes stay valid while the BinaryPlist lives, moves
+// included.
 class BinaryPlist
 {
+    struct File;
+
 public:
     enum class Kind { Other, Bool, Integer, Real, Date, Data, String, Uid, Array, Dict };
 
-    // A node of the tree; valid while its BinaryPlist lives. A default Node
-    // stands for "no such node".
+    class Items;
+
+    // An object of the file; valid while its BinaryPlist lives. A default
+    // Node stands for "no such object".
     class Node
     {
     public:
         Node() = default;
 
-        bool isNull() const { return m_node == nullptr; }
+        bool isNull() const { return m_file == nullptr; }
         Kind kind() const;
 
         bool toBool() const;
-        qint64 toInteger() const; // eight-byte values above 2^63-1 read as negative numbers
+        // 1, 2 and 4-byte integers are unsigned, 8-byte ones signed; a 16-byte
+        // integer (its high half zero) keeps the bits of its low half, so
+        // values above 2^63-1 read as negative numbers.
+        qint64 toInteger() const;
         double toReal() const;
-        double toDateSince2001() const; // seconds; libplist keeps microseconds
+        double toDateSince2001() const; // seconds
         QString toString() const;
         QByteArray toData() const;
         quint64 toUid() const;
 
         // Array items in order; empty for other kinds.
-        std::vector<Node> items() const;
-        // A dictionary's value under key; a null Node when missing or not a dictionary.
+        Items items() const;
+        // A dictionary's value under key (compared byte for byte with a
+        // one-byte string key, as UTF-8 text with a UTF-16 one); the first of
+        // duplicate keys wins. A null Node when missing or not a dictionary.
         Node value(const char *key) const;
         // A dictionary's entries in file order; empty for other kinds.
         std::vector<std::pair<QString, Node>> entries() const;
 
     private:
         friend class BinaryPlist;
-        explicit Node(void *node) : m_node(node) {}
-        void *m_node = nullptr;
+        friend struct File;
+        Node(const File *file, quint64 offset) : m_file(file), m_offset(offset) {}
+
+        const File *m_file = nullptr;
+        quint64 m_offset = 0; // of the object's marker byte
     };
 
-    static Result<BinaryPlist> parse(QByteArrayView bytes);
+    // The items of an array, read from its references as they are asked for.
+    class Items
+    {
+    public:
+        class const_iterator
+        {
+        public:
+            using iterator_category = std::forward_iterator_tag;
+            using value_type = Node;
+            using difference_type = std::ptrdiff_t;
+            using pointer = void;
+            using reference = Node;
 
-    Node root() const { return Node(m_root.get()); }
+            const_iterator() = default;
+            Node operator*() const { return m_items->at(m_index); }
+            const_iterator &operator++()
+            {
+                ++m_index;
+                return *this;
+            }
+            const_iterator operator++(int)
+            {
+                const_iterator before = *this;
+                ++m_index;
+                return before;
+            }
+            bool operator==(const const_iterator &other) const { return m_index == other.m_index; }
+
+        private:
+            friend class Items;
+            const_iterator(const Items *items, size_t index) : m_items(items), m_index(index) {}
+            const Items *m_items = nullptr;
+            size_t m_index = 0;
+        };
+        using iterator = const_iterator;
+
+        Items() = default;
+
+        size_t size() const { return m_count; }
+        bool empty() const { return m_count == 0; }
+        // A null Node past the end.
+        Node at(size_t index) const;
+        Node operator[](size_t index) const { return at(index); }
+        const_iterator begin() const { return const_iterator(this, 0); }
+        const_iterator end() const { return const_iterator(this, m_count); }
+
+    private:
+        friend class BinaryPlist;
+        Items(const File *file, quint64 refsAt, size_t count) : m_file(file), m_refsAt(refsAt), m_count(count) {}
+
+        const File *m_file = nullptr;
+        quint64 m_refsAt = 0;
+        size_t m_count = 0;
+    };
+
+    static Result<BinaryPlist> parse(const QByteArray &bytes);
+
+    Node root() const;
 
 private:
-    struct Free
+    struct File
     {
-        void operator()(void *node) const;
-    };
-    explicit BinaryPlist(void *root) : m_root(root) {}
+        QByteArray bytes;
+        const uchar *data = nullptr;
+        quint64 tableOffset = 0;
+        quint64 objectCount = 0;
+        quint64 top = 0;
+        int offsetWidth = 0;
+        int refWidth = 0;
 
-    std::unique_ptr<void, Free> m_root;
+        // The object a reference names; a null Node for a bad one.
+        Node object(quint64 index) const;
+        // The object named by the reference stored at position at.
+        Node objectAt(quint64 at) const;
+    };
+    // Where an object's contents lie, after its marker and any length.
+    struct Header
+    {
+        Kind kind = Kind::Other;
+        int low = 0; // the marker's low nibble
+        quint64 count = 0; // characters, bytes, references or entries
+        quint64 contentAt = 0;
+    };
+    static Header header(const File *file, quint64 offset);
+
+    explicit BinaryPlist(std::unique_ptr<File> file) : m_file(std::move(file)) {}
+
+    std::unique_ptr<File> m_file;
 };
 
 } // namespace quillcast

@@ -10,15 +10,14 @@
 
 namespace quillcast {
 
-// Checks the structure of a binary property list before libplist parses it.
+// Checks the structure of a binary property list before BinaryPlist reads it.
 //
-// libplist 2.2 trusts several things a damaged or hostile file can get wrong:
-// it follows references without a depth limit (a deep enough file overflows
-// the stack), it parses a shared object again for every reference to it (a
-// few hundred objects that each refer twice to the next expand to billions of
-// nodes), and later releases added bounds checks it lacks. So every property
-// this parser relies on is checked here first, for every object reachable
-// from the root:
+// BinaryPlist decodes objects in place, following offsets and references it
+// finds in the file; the keyed-archive reader above it decodes a shared object
+// again for every reference to it that is not a UID (a few hundred objects
+// that each refer twice to the next would expand to billions of values). So
+// every property the readers rely on is checked here first, for every object
+// reachable from the root:
 //   - the trailer, and that the offset table exactly fills the file up to it
 //     (as Apple's reader requires; a truncated file fails here);
 //   - every offset lies between the header and the offset table;
@@ -26,9 +25,9 @@ namespace quillcast {
 //     offset table, lengths are well-formed integers;
 //   - every reference names an existing object, dictionary keys are strings;
 //   - no container contains itself, nesting is at most maxNesting deep;
-//   - the tree libplist will build, with shared objects repeated, has at most
-//     one node per byte of the file and at most four times the file's size in
-//     text and data.
+//   - the tree the objects expand to, with shared objects repeated, has at
+//     most one node per byte of the file and at most four times the file's
+//     size in text and data.
 class BinaryPlistValidator
 {
 public:

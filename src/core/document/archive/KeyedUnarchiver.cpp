@@ -32,8 +32,8 @@ bool knownClass(const QString &name, quint8 &kind)
 
 } // namespace
 
-KeyedUnarchiver::KeyedUnarchiver(std::vector<Node> objects)
-    : m_objects(std::move(objects)), m_decoded(m_objects.size()), m_state(m_objects.size(), State::Unread)
+KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects)
+    : m_objects(objects), m_decoded(m_objects.size()), m_state(m_objects.size(), State::Unread)
 {
 }
 
@@ -247,8 +247,10 @@ Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
     if (!keyArray.isNull() || !valueArray.isNull()) {
         if (keyArray.kind() != Kind::Array || valueArray.kind() != Kind::Array)
             return fail(u"dictionary %1 lacks its keys or values"_s.arg(uid));
-        keys = keyArray.items();
-        values = valueArray.items();
+        const BinaryPlist::Items keyItems = keyArray.items();
+        const BinaryPlist::Items valueItems = valueArray.items();
+        keys.assign(keyItems.begin(), keyItems.end());
+        values.assign(valueItems.begin(), valueItems.end());
     } else if (!numberedItems(uid, node, u"NS.key."_s, keys) || !numberedItems(uid, node, u"NS.object."_s, values)) {
         return Value();
     }
@@ -282,7 +284,8 @@ Value KeyedUnarchiver::decodeArray(quint64 uid, Node node, int depth)
     if (!itemArray.isNull()) {
         if (itemArray.kind() != Kind::Array)
             return fail(u"array %1 lacks its items"_s.arg(uid));
-        refs = itemArray.items();
+        const BinaryPlist::Items itemRefs = itemArray.items();
+        refs.assign(itemRefs.begin(), itemRefs.end());
     } else if (!numberedItems(uid, node, u"NS.object."_s, refs)) {
         return Value();
     }

@@ -53,7 +53,7 @@ private:
     enum class ClassKind : quint8 { Dictionary, Array, String, Date, Data };
     enum class State : quint8 { Unread, Reading, Read };
 
-    explicit KeyedUnarchiver(std::vector<Node> objects);
+    explicit KeyedUnarchiver(BinaryPlist::Items objects);
 
     Value decodeUid(quint64 uid, int depth);
     Value decodeReference(Node node, int depth, quint64 owner);
@@ -68,7 +68,7 @@ private:
     bool classOf(quint64 uid, Node node, ClassKind &kind);
     Value fail(const QString &message);
 
-    std::vector<Node> m_objects;
+    BinaryPlist::Items m_objects;
     std::vector<Value> m_decoded;
     std::vector<State> m_state;
     QHash<quint64, ClassKind> m_classes;

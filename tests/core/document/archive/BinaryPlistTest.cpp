@@ -1,0 +1,184 @@
+#include "PlistCraft.h"
+#include "TestPrinters.h"
+#include "document/archive/BinaryPlist.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+using namespace quillcast;
+using namespace plistcraft;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Kind = BinaryPlist::Kind;
+
+// What a scalar reads as, in one line, so that a table row names both the
+// kind and the value it expects.
+QString describe(const BinaryPlist::Node &n)
+{
+    switch (n.kind()) {
+    case Kind::Bool:
+        return n.toBool() ? u"bool true"_s : u"bool false"_s;
+    case Kind::Integer:
+        return u"integer "_s + QString::number(n.toInteger());
+    case Kind::Real:
+        return u"real "_s + QString::number(n.toReal(), 'g', 17);
+    case Kind::Date:
+        return u"date "_s + QString::number(n.toDateSince2001(), 'g', 17);
+    case Kind::Data:
+        return u"data "_s + QString::fromLatin1(n.toData().toHex());
+    case Kind::String:
+        return u"string "_s + n.toString();
+    case Kind::Uid:
+        return u"uid "_s + QString::number(n.toUid());
+    case Kind::Array:
+        return u"array of "_s + QString::number(n.items().size());
+    case Kind::Dict:
+        return u"dict of "_s + QString::number(n.entries().size());
+    case Kind::Other:
+        break;
+    }
+    return u"other"_s;
+}
+
+struct ScalarRow
+{
+    const char *name;
+    QByteArray object;
+    QString expected;
+};
+
+void PrintTo(const ScalarRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ScalarEncoding : public ::testing::TestWithParam<ScalarRow>
+{
+};
+
+TEST_P(ScalarEncoding, ReadsAsTheValue)
+{
+    const QByteArray file = rawPlist({GetParam().object});
+    const Result<BinaryPlist> plist = BinaryPlist::parse(file);
+    ASSERT_TRUE(plist.ok()) << plist.error();
+    EXPECT_EQ(describe(plist->root()), GetParam().expected);
+}
+
+const QByteArray eightZeros(8, '\0');
+
+INSTANTIATE_TEST_SUITE_P(
+    Objects, ScalarEncoding,
+    ::testing::Values(
+        ScalarRow{"boolTrue", bytes({0x09}), u"bool true"_s},
+        ScalarRow{"boolFalse", bytes({0x08}), u"bool false"_s},
+        ScalarRow{"oneByteIsUnsigned", bytes({0x10, 0xFF}), u"integer 255"_s},
+        ScalarRow{"twoBytes", bytes({0x11, 0x01, 0x00}), u"integer 256"_s},
+        ScalarRow{"fourBytesAreUnsigned", bytes({0x12, 0xFF, 0xFF, 0xFF, 0xFF}), u"integer 4294967295"_s},
+        ScalarRow{"eightBytesAreSigned", bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}),
+                  u"integer -2"_s},
+        ScalarRow{"sixteenBytesWithZeroHighHalf", bytes({0x14}) + eightZeros + bytes({0, 0, 0, 0, 0, 0, 0x01, 0x2C}),
+                  u"integer 300"_s},
+        ScalarRow{"sixteenBytesBeyond64BitsAreRefused", bytes({0x14, 0, 0, 0, 0, 0, 0, 0, 0x01}) + eightZeros,
+                  u"other"_s},
+        ScalarRow{"float32", bytes({0x22, 0x3F, 0xC0, 0x00, 0x00}), u"real 1.5"_s},
+        ScalarRow{"float64", bytes({0x23, 0xBF, 0xE0, 0, 0, 0, 0, 0, 0}), u"real -0.5"_s},
+        ScalarRow{"dateKeepsFractions", bytes({0x33, 0x3F, 0x50, 0x62, 0x4D, 0xD2, 0xF1, 0xA9, 0xFC}),
+                  u"date 0.001"_s},
+        ScalarRow{"data", bytes({0x42, 0x00, 0xFF}), u"data 00ff"_s},
+        ScalarRow{"emptyData", bytes({0x40}), u"data "_s},
+        ScalarRow{"ascii", bytes({0x53, 'a', 'b', 'c'}), u"string abc"_s},
+        ScalarRow{"longAsciiCountsAfterTheMarker", bytes({0x5F, 0x10, 0x10}) + QByteArray(16, 'q'),
+                  u"string "_s + QString(16, u'q')},
+        ScalarRow{"utf16BigEndian", bytes({0x62, 0x00, 0xE9, 0x20, 0xAC}), u"string é€"_s},
+        ScalarRow{"utf16KeepsNul", bytes({0x62, 0x00, 'a', 0x00, 0x00}), u"string "_s + QString(u"a\0"_s)},
+        ScalarRow{"utf16SurrogatePair", bytes({0x62, 0xD8, 0x3D, 0xDE, 0x00}), u"string \U0001F600"_s},
+        ScalarRow{"uidOneByte", bytes({0x80, 0x07}), u"uid 7"_s},
+        ScalarRow{"uidFourBytes", bytes({0x83, 0xFF, 0xFF, 0xFF, 0xFF}), u"uid 4294967295"_s},
+        ScalarRow{"uidEightBytes", bytes({0x87, 0, 0, 0, 0x01, 0, 0, 0, 0}), u"uid 4294967296"_s}));
+
+// A dictionary whose keys come in both string encodings and once twice.
+TEST(BinaryPlistDictionary, FindsKeysOfEitherEncodingAndTheFirstOfTwins)
+{
+    const QByteArray file = rawPlist({bytes({0xD3, 1, 2, 1, 3, 4, 5}), // {k: 1, é: 2, k: 3}
+                                      bytes({0x51, 'k'}), bytes({0x61, 0x00, 0xE9}), bytes({0x10, 1}),
+                                      bytes({0x10, 2}), bytes({0x10, 3})});
+    const Result<BinaryPlist> plist = BinaryPlist::parse(file);
+    ASSERT_TRUE(plist.ok()) << plist.error();
+    const BinaryPlist::Node d = plist->root();
+    EXPECT_EQ(d.value("k").toInteger(), 1);
+    EXPECT_EQ(d.value("\xC3\xA9").toInteger(), 2);
+    EXPECT_TRUE(d.value("missing").isNull());
+    EXPECT_TRUE(d.value("").isNull());
+    QStringList seen;
+    for (const auto &[key, value] : d.entries())
+        seen << key + u'=' + QString::number(value.toInteger());
+    EXPECT_EQ(seen, QStringList({u"k=1"_s, u"é=2"_s, u"k=3"_s}));
+}
+
+TEST(BinaryPlistArray, ReadsItemsByIndexAndNothingPastTheEnd)
+{
+    const QByteArray file = rawPlist({bytes({0xA3, 1, 2, 1}), bytes({0x51, 'a'}), bytes({0x10, 9})});
+    const Result<BinaryPlist> plist = BinaryPlist::parse(file);
+    ASSERT_TRUE(plist.ok()) << plist.error();
+    const BinaryPlist::Items items = plist->root().items();
+    QStringList seen;
+    for (const BinaryPlist::Node &n : items)
+        seen << describe(n);
+    EXPECT_EQ(seen, QStringList({u"string a"_s, u"integer 9"_s, u"string a"_s}));
+    EXPECT_TRUE(items[3].isNull());
+    EXPECT_TRUE(plist->root().value("a").isNull()); // an array has no keys
+    EXPECT_TRUE(items[0].items().empty()); // a string has no items
+}
+
+// Nodes point into the BinaryPlist's own copy of the file, which moves with it.
+TEST(BinaryPlistLifetime, NodesOutliveTheCallersBytesAndMoves)
+{
+    QByteArray file = rawPlist({bytes({0xA1, 1}), bytes({0x53, 'a', 'b', 'c'})});
+    Result<BinaryPlist> parsed = BinaryPlist::parse(file);
+    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    const BinaryPlist::Node item = parsed->root().items()[0];
+    file.fill('\0');
+    const BinaryPlist moved = std::move(parsed.value());
+    EXPECT_EQ(item.toString(), u"abc"_s);
+}
+
+// libplist, an independent encoder, as the oracle for a mix of every kind.
+TEST(BinaryPlistOracle, ReadsWhatLibplistWrites)
+{
+    plist_t root = plist_new_dict();
+    plist_dict_set_item(root, "text", plist_new_string("Grüße, \xF0\x9F\x98\x80"));
+    plist_dict_set_item(root, "big", plist_new_uint(quint64(1) << 40));
+    plist_dict_set_item(root, "neg", plist_new_uint(quint64(-7)));
+    plist_dict_set_item(root, "real", plist_new_real(2.25));
+    plist_dict_set_item(root, "yes", plist_new_bool(1));
+    plist_dict_set_item(root, "blob", plist_new_data("\x01\x02\x03", 3));
+    plist_dict_set_item(root, "when", plist_new_date(86400, 250000));
+    plist_t list = plist_new_array();
+    for (int i = 0; i < 20; ++i)
+        plist_array_append_item(list, plist_new_uid(quint64(i) * 1000));
+    plist_dict_set_item(root, "uids", list);
+    char *bin = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bin, &length);
+    const QByteArray file(bin, qsizetype(length));
+    plist_to_bin_free(bin);
+    plist_free(root);
+
+    const Result<BinaryPlist> plist = BinaryPlist::parse(file);
+    ASSERT_TRUE(plist.ok()) << plist.error();
+    const BinaryPlist::Node d = plist->root();
+    EXPECT_EQ(d.value("text").toString(), u"Grüße, \U0001F600"_s);
+    EXPECT_EQ(d.value("big").toInteger(), qint64(1) << 40);
+    EXPECT_EQ(d.value("neg").toInteger(), -7);
+    EXPECT_EQ(d.value("real").toReal(), 2.25);
+    EXPECT_TRUE(d.value("yes").toBool());
+    EXPECT_EQ(d.value("blob").toData(), QByteArray("\x01\x02\x03"));
+    EXPECT_EQ(d.value("when").toDateSince2001(), 86400.25);
+    EXPECT_EQ(d.value("uids").items().size(), 20u);
+    EXPECT_EQ(d.value("uids").items()[19].toUid(), 19000u);
+}
+
+} // namespace
