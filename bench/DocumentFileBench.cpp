@@ -10,6 +10,8 @@
 
 #include <QFile>
 
+#include <malloc.h>
+
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 
@@ -73,6 +75,9 @@ qint64 currentRss()
 
 void resetPeakRss()
 {
+    // Give memory freed by earlier work back to the system first, so that the
+    // peak measured is what the open itself needs.
+    malloc_trim(0);
     QFile clearRefs(u"/proc/self/clear_refs"_s);
     if (clearRefs.open(QIODevice::WriteOnly))
         clearRefs.write("5");

@@ -63,7 +63,7 @@ TEST_P(ScalarEncoding, ReadsAsTheValue)
 {
     const QByteArray file = rawPlist({GetParam().object});
     const Result<BinaryPlist> plist = BinaryPlist::parse(file);
-    ASSERT_TRUE(plist.ok()) << plist.error();
+    ASSERT_TRUE(plist.ok()) << plist.error().toStdString();
     EXPECT_EQ(describe(plist->root()), GetParam().expected);
 }
 
@@ -106,7 +106,7 @@ TEST(BinaryPlistDictionary, FindsKeysOfEitherEncodingAndTheFirstOfTwins)
                                       bytes({0x51, 'k'}), bytes({0x61, 0x00, 0xE9}), bytes({0x10, 1}),
                                       bytes({0x10, 2}), bytes({0x10, 3})});
     const Result<BinaryPlist> plist = BinaryPlist::parse(file);
-    ASSERT_TRUE(plist.ok()) << plist.error();
+    ASSERT_TRUE(plist.ok()) << plist.error().toStdString();
     const BinaryPlist::Node d = plist->root();
     EXPECT_EQ(d.value("k").toInteger(), 1);
     EXPECT_EQ(d.value("\xC3\xA9").toInteger(), 2);
@@ -122,7 +122,7 @@ TEST(BinaryPlistArray, ReadsItemsByIndexAndNothingPastTheEnd)
 {
     const QByteArray file = rawPlist({bytes({0xA3, 1, 2, 1}), bytes({0x51, 'a'}), bytes({0x10, 9})});
     const Result<BinaryPlist> plist = BinaryPlist::parse(file);
-    ASSERT_TRUE(plist.ok()) << plist.error();
+    ASSERT_TRUE(plist.ok()) << plist.error().toStdString();
     const BinaryPlist::Items items = plist->root().items();
     QStringList seen;
     for (const BinaryPlist::Node &n : items)
@@ -138,7 +138,7 @@ TEST(BinaryPlistLifetime, NodesOutliveTheCallersBytesAndMoves)
 {
     QByteArray file = rawPlist({bytes({0xA1, 1}), bytes({0x53, 'a', 'b', 'c'})});
     Result<BinaryPlist> parsed = BinaryPlist::parse(file);
-    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    ASSERT_TRUE(parsed.ok()) << parsed.error().toStdString();
     const BinaryPlist::Node item = parsed->root().items()[0];
     file.fill('\0');
     const BinaryPlist moved = std::move(parsed.value());
@@ -168,7 +168,7 @@ TEST(BinaryPlistOracle, ReadsWhatLibplistWrites)
     plist_free(root);
 
     const Result<BinaryPlist> plist = BinaryPlist::parse(file);
-    ASSERT_TRUE(plist.ok()) << plist.error();
+    ASSERT_TRUE(plist.ok()) << plist.error().toStdString();
     const BinaryPlist::Node d = plist->root();
     EXPECT_EQ(d.value("text").toString(), u"Grüße, \U0001F600"_s);
     EXPECT_EQ(d.value("big").toInteger(), qint64(1) << 40);
