@@ -30,6 +30,13 @@ inline CliRun runCli(const QStringList &arguments)
     return run;
 }
 
+// Writes bytes to a file; false when it could not.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 inline QByteArray fileContents(const QString &path)
 {
     QFile file(path);

@@ -34,9 +34,7 @@ namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    ASSERT_TRUE(quillcast::clitest::writeFile(path, bytes));
 }
 
 Dict addressRecord(qint64 number, bool checked, const QString &email)

@@ -31,9 +31,7 @@ QByteArray contents(const QString &path)
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    ASSERT_TRUE(quillcast::clitest::writeFile(path, bytes));
 }
 
 class DocumentCommandsTest : public ::testing::Test

@@ -26,9 +26,7 @@ namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    ASSERT_TRUE(quillcast::clitest::writeFile(path, bytes));
 }
 
 std::unique_ptr<MyDocument> readMailing(const QString &path)
