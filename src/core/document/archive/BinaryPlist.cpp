@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "document/archive/BigEndian.h"
+
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
@@ -17,13 +19,6 @@ namespace {
 constexpr quint64 headerSize = 8; // "bplist00"
 constexpr int trailerSize = 32;
 
-quint64 readBigEndian(const uchar *p, int bytes)
-{
-    quint64 v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
 
 } // namespace
 

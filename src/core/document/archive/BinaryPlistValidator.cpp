@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "document/archive/BigEndian.h"
+
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
@@ -13,13 +15,6 @@ namespace {
 constexpr qsizetype headerSize = 8; // "bplist00"
 constexpr qsizetype trailerSize = 32;
 
-quint64 readBigEndian(const uchar *p, int bytes)
-{
-    quint64 v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
 
 quint64 saturated(quint64 v, quint64 limit)
 {
