@@ -1,0 +1,43 @@
+#pragma once
+
+#include "send/SmtpSettings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace quillcast {
+
+// Why an SMTP operation failed: a sentence for the user (the server's reply
+// code and text, or the connection error in plain words) and a longer one for
+// the system log.
+struct SmtpFailure
+{
+    QString localizedDescription;
+    QString fullDescription;
+};
+
+// An SMTP client. Both operations return at once; the dialogue with the
+// server runs on the client's own threads, several at a time, and the
+// completion runs exactly once per operation, on one of those threads (never
+// inside the call), with no failure on success.
+class SmtpClient
+{
+public:
+    using Completion = std::function<void(const std::optional<SmtpFailure> &failure)>;
+
+    virtual ~SmtpClient() = default;
+
+    // Delivers message (complete RFC 5322 bytes) from envelopeFrom to every
+    // address of envelopeTo.
+    virtual void sendMessage(const SmtpSettings &settings, const QString &envelopeFrom,
+                             const QStringList &envelopeTo, const QByteArray &message, Completion done) = 0;
+    // Connects, secures and authenticates as the settings say, and says
+    // whether the server would take mail from this address.
+    virtual void checkAccount(const SmtpSettings &settings, const QString &from, Completion done) = 0;
+};
+
+} // namespace quillcast
