@@ -5,6 +5,7 @@
 #include "ImportExportCommands.h"
 #include "MergeCommand.h"
 #include "SampleCommand.h"
+#include "SendCommands.h"
 #include "platform/Clock.h"
 
 namespace quillcast::cli {
@@ -38,6 +39,8 @@ int CliApp::run(const QStringList &arguments)
         return DocumentCommands(context).runSet(rest);
     if (DatabaseCommands::handles(command))
         return DatabaseCommands(context).run(command, rest);
+    if (SendCommands::handles(command))
+        return SendCommands(context).run(command, rest);
     if (ImportExportCommands::handles(command))
         return ImportExportCommands(context).run(command, rest);
     m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
@@ -50,7 +53,7 @@ int CliApp::usage(int status)
     s << "Usage: quillcast-cli COMMAND [ARGUMENTS]\n"
          "  --version                 print the release\n"
       << MergeCommand::summary() << SampleCommand::summary() << DocumentCommands::summary()
-      << DatabaseCommands::summary() << ImportExportCommands::summary();
+      << DatabaseCommands::summary() << ImportExportCommands::summary() << SendCommands::summary();
     s.flush();
     return status;
 }

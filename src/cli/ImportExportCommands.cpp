@@ -1,5 +1,7 @@
 #include "ImportExportCommands.h"
 
+#include "ParsedArguments.h"
+
 #include "ConsoleAlertPresenter.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
@@ -27,53 +29,6 @@ using namespace Qt::StringLiterals;
 namespace quillcast::cli {
 
 namespace {
-
-// The options of one command line: positional arguments, flags, and options
-// with a value ("--name value" or "--name=value"), each given once at most.
-struct ParsedArguments
-{
-    QStringList positional;
-    QSet<QString> flags;
-    QHash<QString, QString> values;
-    QString error;
-
-    bool has(const QString &option) const { return flags.contains(option) || values.contains(option); }
-};
-
-ParsedArguments parseArguments(const QStringList &arguments, const QSet<QString> &flagNames,
-                               const QSet<QString> &valueNames)
-{
-    ParsedArguments parsed;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (!argument.startsWith(u"--")) {
-            parsed.positional.append(argument);
-            continue;
-        }
-        const qsizetype eq = argument.indexOf(u'=');
-        const QString name = eq < 0 ? argument : argument.left(eq);
-        if (parsed.has(name)) {
-            parsed.error = u"%1 is given twice"_s.arg(name);
-            return parsed;
-        }
-        if (flagNames.contains(name) && eq < 0) {
-            parsed.flags.insert(name);
-        } else if (valueNames.contains(name)) {
-            if (eq >= 0) {
-                parsed.values.insert(name, argument.mid(eq + 1));
-            } else if (i + 1 < arguments.size()) {
-                parsed.values.insert(name, arguments[++i]);
-            } else {
-                parsed.error = u"%1 needs a value"_s.arg(name);
-                return parsed;
-            }
-        } else {
-            parsed.error = u"unknown option %1"_s.arg(argument);
-            return parsed;
-        }
-    }
-    return parsed;
-}
 
 std::optional<qint32> importFormat(const QString &name)
 {
@@ -221,7 +176,7 @@ QString ImportExportCommands::summary()
 int ImportExportCommands::runImport(const QStringList &arguments)
 {
     QTextStream &err = m_ctx.err;
-    const ParsedArguments args = parseArguments(arguments, {u"--exceptions"_s, u"--skip-first"_s},
+    const ParsedArguments args = ParsedArguments::parse(arguments, {u"--exceptions"_s, u"--skip-first"_s},
                                                 {u"--format"_s, u"--encoding"_s, u"--map"_s});
     if (!args.error.isEmpty()) {
         err << "import: " << args.error << "; see quillcast-cli --help" << Qt::endl;
@@ -434,7 +389,7 @@ int ImportExportCommands::runExport(const QStringList &arguments)
     QSet<QString> valueNames{u"--format"_s, u"--keys"_s, afterLast};
     for (const auto &field : customFields)
         valueNames.insert(field.first);
-    const ParsedArguments args = parseArguments(arguments, {u"--exceptions"_s, u"--names-row"_s}, valueNames);
+    const ParsedArguments args = ParsedArguments::parse(arguments, {u"--exceptions"_s, u"--names-row"_s}, valueNames);
     if (!args.error.isEmpty()) {
         err << "export: " << args.error << "; see quillcast-cli --help" << Qt::endl;
         return 2;

@@ -1,10 +1,14 @@
 #include "SampleCommand.h"
 
+#include "SendCommands.h"
+#include "document/DocumentFile.h"
+
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "platform/FixedClock.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,7 +25,7 @@ namespace {
 
 // Fills a document from the JSON description of a mailing (the format of
 // examples/sample-mailing.json). Returns an error text, empty on success.
-QString loadMailing(const QByteArray &json, MyDocument &doc, QSet<QString> &exceptions)
+QString loadMailing(const QByteArray &json, MyDocument &doc)
 {
     QJsonParseError parseError;
     const QJsonDocument parsed = QJsonDocument::fromJson(json, &parseError);
@@ -59,8 +63,14 @@ QString loadMailing(const QByteArray &json, MyDocument &doc, QSet<QString> &exce
             record.set(innerKeys[i], r.value(columns[i]).toString());
         records.append(record);
     }
-    for (const QJsonValue &address : root.value(u"exceptions").toArray())
-        exceptions.insert(address.toString().trimmed().toLower());
+    List exceptions = doc.exceptArray();
+    qint64 exceptionNumber = 0;
+    for (const QJsonValue &address : root.value(u"exceptions").toArray()) {
+        exceptions.append(Dict{{DocumentKeys::exceptNumber(), Value(++exceptionNumber)},
+                               {DocumentKeys::exceptChecked(), Value(false)},
+                               {DocumentKeys::exceptEmail(), Value(address.toString())},
+                               {DocumentKeys::exceptNote(), Value(QString(u""_s))}});
+    }
     return QString();
 }
 
@@ -68,16 +78,19 @@ QString loadMailing(const QByteArray &json, MyDocument &doc, QSet<QString> &exce
 
 QString SampleCommand::summary()
 {
-    return u"  sample [--file MAILING.json] [--now DATETIME]\n"
-           "                            merge the built-in sample mailing and print its messages\n"_s;
+    return u"  sample [--out DIR] [--file MAILING.json] [--now DATETIME]\n"
+           "                            write the built-in sample mailing into DIR (default\n"
+           "                            quillcast-sample) and prepare its messages as drafts\n"
+           "                            in DIR/drafts, with the send run (no mail server needed)\n"_s;
 }
 
 int SampleCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
+    const QCommandLineOption out(u"out"_s, u"The folder to write the mailing and its drafts into."_s, u"DIR"_s);
     const QCommandLineOption file(u"file"_s, u"A mailing description to use instead."_s, u"FILE"_s);
     const QCommandLineOption now(u"now"_s, u"The date and time to merge at."_s, u"DATETIME"_s);
-    parser.addOptions({file, now});
+    parser.addOptions({out, file, now});
     if (!parser.parse(QStringList{u"sample"_s} + arguments) || !parser.positionalArguments().isEmpty()) {
         m_ctx.err << "sample: " << (parser.errorText().isEmpty() ? u"unexpected argument"_s : parser.errorText())
                   << Qt::endl;
@@ -102,37 +115,47 @@ int SampleCommand::run(const QStringList &arguments)
         m_ctx.err << "sample: cannot read " << path << ": " << source.errorString() << Qt::endl;
         return 1;
     }
-    MyDocument doc(clock);
-    QSet<QString> exceptions;
-    const QString error = loadMailing(source.readAll(), doc, exceptions);
-    if (!error.isEmpty()) {
-        m_ctx.err << "sample: " << path << ": " << error << Qt::endl;
-        return 1;
-    }
-    doc.windowControllerDidLoadNib();
-
-    const auto merged = [&](const QString &text, const Dict &record) {
-        return doc.performTextSubstitution(doc.performTextSubstitutionNoDB(text), record);
-    };
-    const List::Items records = doc.addressArray().items();
-    qsizetype prepared = 0;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const Dict record = records[i].toDict();
-        const QString address = record.stringValue(DocumentKeys::emailInnerKey());
-        m_ctx.out << "=== Record " << (i + 1) << " of " << records.size() << ": " << address << "\n";
-        if (exceptions.contains(address.trimmed().toLower())) {
-            m_ctx.out << "(not prepared: the address is on the exception list)\n\n";
-            continue;
+    const QDir folder(parser.isSet(out) ? parser.value(out) : u"quillcast-sample"_s);
+    const QString mailingPath = folder.filePath(u"sample.quill"_s);
+    const QString drafts = folder.filePath(u"drafts"_s);
+    {
+        MyDocument doc(clock);
+        const QString error = loadMailing(source.readAll(), doc);
+        if (!error.isEmpty()) {
+            m_ctx.err << "sample: " << path << ": " << error << Qt::endl;
+            return 1;
         }
-        ++prepared;
-        m_ctx.out << "From: " << merged(doc.mailFormFrom(), record) << "\n"
-                  << "To: " << merged(doc.mailFormTo(), record) << "\n"
-                  << "Subject: " << merged(doc.mailFormSubject(), record) << "\n\n"
-                  << merged(doc.mailFormBody(), record) << "\n";
+        doc.windowControllerDidLoadNib();
+        // Drafts of an earlier run would mix with this one's.
+        if (QDir(drafts).exists() && !QDir(drafts).removeRecursively()) {
+            m_ctx.err << "sample: cannot empty " << drafts << Qt::endl;
+            return 1;
+        }
+        if (!QDir().mkpath(folder.path())) {
+            m_ctx.err << "sample: cannot create " << folder.path() << Qt::endl;
+            return 1;
+        }
+        const Status saved = DocumentFile::writeToFile(doc, mailingPath);
+        if (!saved) {
+            m_ctx.err << "sample: " << saved.error() << Qt::endl;
+            return 1;
+        }
     }
-    m_ctx.out << "Done. " << prepared << " prepared, " << (qsizetype(records.size()) - prepared)
-              << " on the exception list; pause between messages " << doc.sendPrepTimeInterval() << " s."
-              << Qt::endl;
+    m_ctx.out << "Sample mailing written to " << QDir::toNativeSeparators(mailingPath) << Qt::endl;
+
+    const int status = SendCommands(CliContext{m_ctx.out, m_ctx.err, clock})
+                           .run(u"send"_s, {mailingPath, u"--all"_s, u"--prepare"_s, u"--yes"_s,
+                                            u"--drafts"_s, drafts});
+    if (status != 0)
+        return status;
+
+    const QStringList files = QDir(drafts).entryList({u"*.eml"_s}, QDir::Files, QDir::Name);
+    for (const QString &name : files)
+        m_ctx.out << "  " << name << "\n";
+    m_ctx.out << "\n" << files.size() << " drafts in " << QDir::toNativeSeparators(drafts)
+              << " (open them with your mail program)" << Qt::endl;
+    m_ctx.out << "See one message as it would be sent: quillcast-cli preview "
+              << QDir::toNativeSeparators(mailingPath) << " --record 0 --eml" << Qt::endl;
     return 0;
 }
 

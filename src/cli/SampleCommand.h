@@ -7,10 +7,12 @@
 namespace quillcast::cli {
 
 // quillcast-cli sample: the main job on the mailing built into the program.
-// Every recipient of the sample mailing not on its exception list gets the
-// mail form merged with their record, printed as the message would leave.
+// The sample mailing is written into a folder as a mailing file, and a send
+// run prepares a message for every record of its send list (the database
+// minus the exception list) as a draft in the folder's "drafts" folder. No
+// mail server is needed.
 //
-//   sample [--file MAILING.json] [--now DATETIME]
+//   sample [--out DIR] [--file MAILING.json] [--now DATETIME]
 class SampleCommand
 {
 public:

@@ -101,15 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-TEST(CliSample, MergesTheBuiltInMailingAndSkipsExceptions)
-{
-    const CliRun run = runCli({u"sample"_s});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("Subject: José, our winter programme for Sevilla (06.12.2026)\n"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("(not prepared: the address is on the exception list)"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("Done. 3 prepared, 1 on the exception list"));
-}
-
 TEST(CliSample, RefusesAMailingThatIsNotJson)
 {
     QTemporaryDir dir;

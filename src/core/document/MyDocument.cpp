@@ -43,6 +43,7 @@ MyDocument::MyDocument(const Clock &clock, QObject *parent)
       m_undoManager(std::make_unique<UndoManager>()),
       m_sendListRebuilder(std::make_unique<SendListRebuilder>(*this))
 {
+    m_self = this;
 }
 
 MyDocument::~MyDocument() = default;
@@ -295,7 +296,59 @@ void MyDocument::recalculateTimeEstimation()
 {
     if (sendPrepTimeInterval() < 1)
         setSendPrepTimeInterval(1);
-    // The send run's remaining-time line is recomputed here while a run is active.
+    if (!preparingSending())
+        return;
+    setMyEstimationString(estimationString(sendPrepTimeInterval() * (sendingArrayLen() - sendingArrayPos())));
+}
+
+QString MyDocument::estimationString(qint64 seconds)
+{
+    if (seconds < 1)
+        return QString();
+    return QString::asprintf("Completation in about %02lli:%02lli:%02lli (hh:mm:ss)", seconds / 3600,
+                             (seconds % 3600) / 60, seconds % 60);
+}
+
+// --- The log ---------------------------------------------------------------------
+
+void MyDocument::appendToLogView(const QString &text)
+{
+    // Always deferred, also on the document's own thread, so lines keep the
+    // order in which they were handed in whoever hands them in.
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            {
+                const std::lock_guard guard(m_lock);
+                m_logViewText.append(text);
+            }
+            Q_EMIT logAppended(text);
+            updateChangeCount(ChangeKind::Done);
+        },
+        Qt::QueuedConnection);
+}
+
+void MyDocument::noteDeliveryFinished(bool succeeded)
+{
+    m_deliveriesInFlight.fetch_sub(1);
+    Q_EMIT deliveryFinished(succeeded);
+}
+
+void MyDocument::clearLog()
+{
+    const QString previous = logViewText();
+    m_undoManager->registerUndo([this, previous] { clearLogUndo(previous); });
+    m_undoManager->setActionName(u"Clear Log"_s);
+    setLogViewText(QString());
+    updateChangeCount(ChangeKind::Done);
+}
+
+void MyDocument::clearLogUndo(const QString &text)
+{
+    m_undoManager->registerUndo([this] { clearLog(); });
+    m_undoManager->setActionName(u"Clear Log"_s);
+    setLogViewText(text);
+    updateChangeCount(ChangeKind::Done);
 }
 
 // --- Predicates ------------------------------------------------------------------

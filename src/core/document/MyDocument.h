@@ -6,6 +6,7 @@
 #include "util/Value.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -160,9 +161,41 @@ public:
     void changedMailType();
     // After the user edited the pause.
     void changedTimeInterval();
-    // Keeps the pause at one second or more. The send run's remaining-time
-    // estimate is recomputed here as well once the send run exists.
+    // Keeps the pause at one second or more; during a send run also
+    // recomputes the remaining-time line for the records still to come.
     void recalculateTimeEstimation();
+    // The remaining-time line for seconds left ("" below one second).
+    static QString estimationString(qint64 seconds);
+
+    // --- The log -----------------------------------------------------------------
+
+    // Appends text at the end of the log, from any thread: the append always
+    // runs later on the document's thread, in the order the calls arrived,
+    // and marks the document edited. The caller supplies the time stamp and
+    // the line feed.
+    void appendToLogView(const QString &text);
+    // Empties the log, undoably ("Clear Log").
+    void clearLog();
+    // The undo of clearLog(): puts text back as the whole log.
+    void clearLogUndo(const QString &text);
+
+    // --- The send run's cancel flag ------------------------------------------------
+
+    // Asks the send run to stop before its next record.
+    void cancelOperation() { m_cancelOperationFlag.store(true); }
+    bool cancelOperationFlag() const { return m_cancelOperationFlag.load(); }
+    void setCancelOperationFlag(bool value) { m_cancelOperationFlag.store(value); }
+
+    // --- Messages handed to the SMTP server --------------------------------------
+
+    // Sends whose answer has not arrived yet; callable from any thread.
+    int deliveriesInFlight() const { return m_deliveriesInFlight.load(); }
+    void noteDeliveryStarted() { m_deliveriesInFlight.fetch_add(1); }
+    // On the document's thread, once per started delivery, when its answer arrived.
+    void noteDeliveryFinished(bool succeeded);
+    // A guarded pointer to this document, for work that may outlive it;
+    // copyable from any thread while the document exists.
+    QPointer<MyDocument> selfPointer() const { return m_self; }
 
     // --- Predicates --------------------------------------------------------------
 
@@ -413,6 +446,11 @@ Q_SIGNALS:
     void searchFieldSendStrChanged(const QString &value);
 
     void logViewTextChanged(const QString &value);
+    // Text was appended at the end of the log (logViewTextChanged is not
+    // emitted for appends, so a long log is not copied once per line).
+    void logAppended(const QString &text);
+    // The SMTP server answered a send.
+    void deliveryFinished(bool succeeded);
     void columnHeadersChanged(const QStringList &headers);
     void documentEditedChanged(bool edited);
 
@@ -490,6 +528,9 @@ private:
     std::atomic<qint32> m_connectionType{0};
     std::atomic<bool> m_serverRequirePassword{false};
     std::atomic<bool> m_noServerAvailable{false};
+    std::atomic<bool> m_cancelOperationFlag{false};
+    std::atomic<int> m_deliveriesInFlight{0};
+    QPointer<MyDocument> m_self;
     std::atomic<bool> m_isCheckedRecords{false};
     std::atomic<bool> m_isCheckedRecords4Exception{false};
     std::atomic<bool> m_isCheckedRecords4Send{false};

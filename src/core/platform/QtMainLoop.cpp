@@ -9,7 +9,8 @@ void QtMainLoop::post(std::function<void()> work)
 {
     // The application object lives on the main thread, so a queued call on
     // it runs there at the loop's next turn.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_context ? m_context : QCoreApplication::instance(), std::move(work),
+                              Qt::QueuedConnection);
 }
 
 QtMainLoop &QtMainLoop::instance()

@@ -1,0 +1,414 @@
+#include "SendCommands.h"
+
+#include "OpenedMailing.h"
+#include "ParsedArguments.h"
+#include "database/SendListRebuilder.h"
+#include "document/MyDocument.h"
+#include "platform/Clock.h"
+#include "platform/QtMainLoop.h"
+#include "send/CurlSmtpClient.h"
+#include "send/DraftFolderMailClient.h"
+#include "send/LXMailCoreBridge.h"
+#include "send/MessageBuilder.h"
+#include "send/MessagePreparation.h"
+#include "send/Preview.h"
+#include "send/RoutingMailClient.h"
+#include "send/SendRun.h"
+#include "send/ServerSettings.h"
+#include "send/SendmailMailClient.h"
+#include "send/StaticConnectionProvider.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+
+#include <atomic>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast::cli {
+
+namespace {
+
+// Set by Ctrl-C during a run; the run is asked to stop before its next message.
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void onInterrupt(int)
+{
+    g_interrupted.store(true);
+}
+
+// Ctrl-C cancels between messages while it is installed, instead of ending
+// the program in the middle of a message.
+class InterruptGuard
+{
+public:
+    InterruptGuard()
+    {
+        g_interrupted.store(false);
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_previous);
+    }
+    ~InterruptGuard() { sigaction(SIGINT, &m_previous, nullptr); }
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
+
+private:
+    struct sigaction m_previous = {};
+};
+
+// A connection made of the command line's server options, in the stored form
+// of a connection.
+struct ServerOptions
+{
+    Dict connection;
+    QString error;
+};
+
+ServerOptions serverOptions(const ParsedArguments &args)
+{
+    ServerOptions result;
+    static const QHash<QString, qint64> securities{{u"plain"_s, 0}, {u"starttls"_s, 1}, {u"tls"_s, 2}};
+    const QString security = args.has(u"--security"_s) ? args.value(u"--security"_s).toLower() : u"starttls"_s;
+    if (!securities.contains(security)) {
+        result.error = u"--security must be plain, starttls or tls"_s;
+        return result;
+    }
+    const qint64 connectionType = securities.value(security);
+    qint64 port = connectionType == 2 ? 465 : (connectionType == 1 ? 587 : 25);
+    if (args.has(u"--smtp-port"_s)) {
+        bool ok = false;
+        port = args.value(u"--smtp-port"_s).toLongLong(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            result.error = u"--smtp-port must be a port number from 1 to 65535"_s;
+            return result;
+        }
+    }
+    Dict c{{u"mailServerDescription"_s, Value(args.value(u"--smtp-host"_s))},
+           {u"mailServerName"_s, Value(args.value(u"--smtp-host"_s))},
+           {u"connectionType"_s, Value(connectionType)}};
+    // The stored port choice: 25 and 465 have their own, any other is custom.
+    if (port == 25) {
+        c.set(u"useCustomPort"_s, Value(qint64(0)));
+    } else if (port == 465) {
+        c.set(u"useCustomPort"_s, Value(qint64(2)));
+    } else {
+        c.set(u"useCustomPort"_s, Value(qint64(1)));
+        c.set(u"customPortUsed"_s, Value(port));
+    }
+    if (args.has(u"--user"_s)) {
+        if (!args.has(u"--password-env"_s)) {
+            result.error = u"--user needs --password-env VAR (passwords never come from the command line)"_s;
+            return result;
+        }
+        const QString variable = args.value(u"--password-env"_s);
+        if (!qEnvironmentVariableIsSet(variable.toLocal8Bit().constData())) {
+            result.error = u"the environment variable %1 is not set"_s.arg(variable);
+            return result;
+        }
+        c.set(u"authenticationType"_s, Value(qint64(1)));
+        c.set(u"username"_s, Value(args.value(u"--user"_s)));
+        c.set(u"password"_s, Value(qEnvironmentVariable(variable.toLocal8Bit().constData())));
+    } else if (args.has(u"--password-env"_s)) {
+        result.error = u"--password-env needs --user"_s;
+        return result;
+    } else {
+        c.set(u"authenticationType"_s, Value(qint64(0)));
+    }
+    result.connection = c;
+    return result;
+}
+
+QString defaultDraftsFolder(const QString &mailingPath)
+{
+    const QFileInfo info(mailingPath);
+    return info.absoluteDir().filePath(info.completeBaseName() + u"-drafts"_s);
+}
+
+void runEvents(MyDocument &doc)
+{
+    QCoreApplication::sendPostedEvents(&doc);
+    QCoreApplication::sendPostedEvents();
+}
+
+} // namespace
+
+bool SendCommands::handles(const QString &command)
+{
+    return command == u"send" || command == u"preview";
+}
+
+QString SendCommands::summary()
+{
+    return u"  send FILE.quill (--checked|--all) --yes [--prepare] [--drafts DIR] [--sendmail PATH]\n"
+           "       [--smtp-host H [--smtp-port P] [--security plain|starttls|tls]\n"
+           "        [--user U --password-env VAR]] [--interval N] [--wait SECONDS]\n"
+           "                            run the send run over the checked or all records of the\n"
+           "                            send list: --prepare writes drafts (.eml) into DIR\n"
+           "                            (default FILE-drafts beside the mailing); sending goes\n"
+           "                            through the SMTP server given or through sendmail (the\n"
+           "                            mailing keeps that choice); without either, as the\n"
+           "                            mailing says. Sending needs a complete server setting\n"
+           "                            in any case. Ctrl-C stops before the next message. The\n"
+           "                            log is saved in the mailing. Exit 0 when every message\n"
+           "                            was accepted, 1 when any was refused or failed\n"
+           "  preview FILE.quill [--record N] [--json|--eml]\n"
+           "                            the merged message of send-list record N (from 0)\n"_s;
+}
+
+int SendCommands::run(const QString &command, const QStringList &arguments)
+{
+    return command == u"send" ? runSend(arguments) : runPreview(arguments);
+}
+
+int SendCommands::refuse(const QString &command, int status, const QString &message)
+{
+    m_ctx.err << command << ": " << message << Qt::endl;
+    return status;
+}
+
+int SendCommands::runSend(const QStringList &arguments)
+{
+    const QString command = u"send"_s;
+    const ParsedArguments args = ParsedArguments::parse(
+        arguments, {u"--checked"_s, u"--all"_s, u"--prepare"_s, u"--yes"_s},
+        {u"--drafts"_s, u"--sendmail"_s, u"--smtp-host"_s, u"--smtp-port"_s, u"--security"_s, u"--user"_s,
+         u"--password-env"_s, u"--interval"_s, u"--wait"_s});
+    if (!args.error.isEmpty())
+        return refuse(command, 2, args.error);
+    if (args.positional.size() != 1)
+        return refuse(command, 2, u"give one mailing file"_s);
+    if (args.has(u"--checked"_s) == args.has(u"--all"_s))
+        return refuse(command, 2, u"give one of --checked and --all"_s);
+    if (!args.has(u"--yes"_s))
+        return refuse(command, 2, u"a send run asks for confirmation; add --yes to start it"_s);
+    const bool hasServer = args.has(u"--smtp-host"_s);
+    if (!hasServer) {
+        for (const QString &option : {u"--smtp-port"_s, u"--security"_s, u"--user"_s, u"--password-env"_s}) {
+            if (args.has(option))
+                return refuse(command, 2, u"%1 needs --smtp-host"_s.arg(option));
+        }
+    }
+    if (hasServer && args.has(u"--sendmail"_s))
+        return refuse(command, 2, u"give --smtp-host or --sendmail, not both"_s);
+    std::optional<qint64> interval;
+    if (args.has(u"--interval"_s)) {
+        bool ok = false;
+        interval = args.value(u"--interval"_s).toLongLong(&ok);
+        if (!ok || *interval < 1)
+            return refuse(command, 2, u"--interval must be a whole number of seconds, 1 or more"_s);
+    }
+    int waitSeconds = 300;
+    if (args.has(u"--wait"_s)) {
+        bool ok = false;
+        waitSeconds = args.value(u"--wait"_s).toInt(&ok);
+        if (!ok || waitSeconds < 0)
+            return refuse(command, 2, u"--wait must be a number of seconds"_s);
+    }
+    ServerOptions server;
+    if (hasServer) {
+        server = serverOptions(args);
+        if (!server.error.isEmpty())
+            return refuse(command, 2, server.error);
+    }
+    const bool prepare = args.has(u"--prepare"_s);
+    const QString drafts = args.has(u"--drafts"_s) ? args.value(u"--drafts"_s) : defaultDraftsFolder(args.positional[0]);
+
+    OpenedMailing mailing(m_ctx, command, true);
+    if (!mailing.open(args.positional[0]))
+        return 1;
+    MyDocument &doc = mailing.document();
+    mailing.alerts().setConsentButton(u"OK"_s);
+    if (prepare && !QDir().mkpath(drafts))
+        return refuse(command, 1, u"cannot create the drafts folder %1"_s.arg(drafts));
+    if (hasServer) {
+        doc.setUseMailServerToSend(1);
+    } else if (args.has(u"--sendmail"_s)) {
+        doc.setUseMailServerToSend(0);
+        ServerSettings(doc, nullptr).changedMetodToSend();
+    }
+    if (interval)
+        doc.setSendPrepTimeInterval(*interval);
+    if (!doc.sendListRebuilder().rebuildNow())
+        return refuse(command, 1, u"the send list could not be built"_s);
+
+    // The transports.
+    CurlSmtpClient smtp(CurlSmtpClient::Options::fromEnvironment());
+    QtMainLoop mainLoop(&doc);
+    const LXMailCoreBridge bridge({smtp, mainLoop, m_ctx.clock});
+    DraftFolderMailClient draftFolder(drafts, m_ctx.clock);
+    SendmailMailClient sendmail(m_ctx.clock, args.has(u"--sendmail"_s) ? args.value(u"--sendmail"_s)
+                                                                        : SendmailMailClient::defaultPath());
+    RoutingMailClient mailClient(draftFolder, sendmail);
+    StaticConnectionProvider connections(hasServer ? List({Value(server.connection)}) : List());
+    if (hasServer)
+        doc.setSelectedIndexConnection(0);
+
+    SendingServices services;
+    services.mailCore = &bridge;
+    services.mailClient = &mailClient;
+    services.connections = &connections;
+
+    qint64 accepted = 0;
+    qint64 failed = 0;
+    QObject::connect(&doc, &MyDocument::deliveryFinished, &doc,
+                     [&](bool succeeded) { ++(succeeded ? accepted : failed); });
+
+    // Progress as it changes: the run sets the progress line, then the
+    // estimate; the changes arrive here in that order.
+    QString pendingAction;
+    QObject::connect(&doc, &MyDocument::myActionStringChanged, &doc, [&](const QString &action) {
+        if (action.startsWith(u"Preparing"_s)) {
+            pendingAction = action;
+        } else {
+            m_ctx.out << action << Qt::endl;
+            pendingAction.clear();
+        }
+    });
+    QObject::connect(&doc, &MyDocument::myEstimationStringChanged, &doc, [&](const QString &estimate) {
+        if (pendingAction.isEmpty())
+            return;
+        m_ctx.out << pendingAction << (estimate.isEmpty() ? QString() : u"  "_s + estimate) << Qt::endl;
+        pendingAction.clear();
+    });
+
+    SendRun run(doc, services);
+    std::atomic<bool> finished{false};
+    run.setFinishedHandler([&] { finished.store(true); });
+    InterruptGuard interrupts;
+    const bool checked = args.has(u"--checked"_s);
+    if (prepare)
+        checked ? run.prepareCheckedRecords() : run.prepareAllRecords();
+    else
+        checked ? run.sendCheckedRecords() : run.sendAllRecords();
+    if (!run.isRunning() && !finished.load()) {
+        // The settings alert has been printed; nothing was started.
+        return 1;
+    }
+
+    bool cancelling = false;
+    while (!finished.load()) {
+        if (g_interrupted.load() && !cancelling) {
+            cancelling = true;
+            doc.cancelOperation();
+            m_ctx.err << command << ": stopping before the next message" << Qt::endl;
+        }
+        runEvents(doc);
+        QThread::msleep(50);
+    }
+    run.waitForFinished();
+    runEvents(doc);
+
+    // The server's answers still on their way.
+    const QDeadlineTimer deadline{std::chrono::seconds(waitSeconds)};
+    if (doc.deliveriesInFlight() > 0)
+        m_ctx.out << "Waiting for the server's answers to " << doc.deliveriesInFlight() << " messages" << Qt::endl;
+    while (doc.deliveriesInFlight() > 0 && !deadline.hasExpired()) {
+        runEvents(doc);
+        QThread::msleep(20);
+    }
+    runEvents(doc);
+    const int unanswered = doc.deliveriesInFlight();
+
+    if (!mailing.save())
+        return 1;
+
+    const qint64 refused = run.refusedCount();
+    m_ctx.out << "Summary: " << refused << " refused (see the log)";
+    if (run.handedToServerCount() > 0)
+        m_ctx.out << ", " << accepted << " accepted by the server, " << failed << " failed";
+    if (unanswered > 0)
+        m_ctx.out << ", " << unanswered << " without an answer yet";
+    if (prepare)
+        m_ctx.out << "; drafts in " << QDir::toNativeSeparators(drafts);
+    m_ctx.out << Qt::endl;
+    return refused == 0 && failed == 0 && unanswered == 0 && !cancelling ? 0 : 1;
+}
+
+int SendCommands::runPreview(const QStringList &arguments)
+{
+    const QString command = u"preview"_s;
+    const ParsedArguments args =
+        ParsedArguments::parse(arguments, {u"--json"_s, u"--eml"_s}, {u"--record"_s});
+    if (!args.error.isEmpty())
+        return refuse(command, 2, args.error);
+    if (args.positional.size() != 1)
+        return refuse(command, 2, u"give one mailing file"_s);
+    if (args.has(u"--json"_s) && args.has(u"--eml"_s))
+        return refuse(command, 2, u"give --json or --eml, not both"_s);
+    qsizetype row = 0;
+    if (args.has(u"--record"_s)) {
+        bool ok = false;
+        row = args.value(u"--record"_s).toLongLong(&ok);
+        if (!ok || row < 0)
+            return refuse(command, 2, u"--record must be a record number from 0"_s);
+    }
+
+    OpenedMailing mailing(m_ctx, command, false);
+    if (!mailing.open(args.positional[0]))
+        return 1;
+    MyDocument &doc = mailing.document();
+    doc.sendListRebuilder().rebuildNow();
+    doc.filterPreview();
+    const qsizetype count = doc.previewArrayShown().size();
+    if (row >= count)
+        return refuse(command, 1,
+                      count == 0 ? u"the send list is empty"_s
+                                 : u"the send list has %1 records (0 to %2)"_s.arg(count).arg(count - 1));
+
+    Preview preview(doc);
+    preview.setSelectedRow(row);
+    preview.doPreviewTableChanged();
+
+    if (args.has(u"--eml"_s)) {
+        const Dict record = *doc.previewArrayShown().at(row);
+        const MessagePreparation::MergedForm form = MessagePreparation::merge(doc, record);
+        const auto orSpace = [](const QString &text) { return text.isNull() ? u" "_s : text; };
+        MessageContent content = doc.emailKind() == 1
+            ? LXMailCoreBridge::htmlMessageContent(orSpace(form.bodyHtml), orSpace(form.htmlAltText),
+                                                   doc.attachmentBookmarks(), form.from, QString(), form.to,
+                                                   QString(), orSpace(form.subject))
+            : LXMailCoreBridge::textMessageContent(orSpace(form.body), doc.attachmentBookmarks(), form.from,
+                                                   QString(), form.to, QString(), orSpace(form.subject));
+        content.date = m_ctx.clock.now();
+        const Result<QByteArray> message = MessageBuilder::build(content);
+        if (!message)
+            return refuse(command, 1, message.error());
+        // The message is 7-bit text.
+        m_ctx.out << QString::fromLatin1(message.value());
+        return 0;
+    }
+    if (args.has(u"--json"_s)) {
+        const QJsonObject object{{u"from"_s, doc.previewFormFrom()},
+                                 {u"to"_s, doc.previewFormTo()},
+                                 {u"subject"_s, doc.previewFormSubject()},
+                                 {u"body"_s, doc.previewFormBody()},
+                                 {u"bodyHtml"_s, doc.previewFormBodyHtml()},
+                                 {u"bodyHtmlAltText"_s, doc.previewFormBodyHtmlAltText()},
+                                 {u"attachment"_s, doc.previewFormAttach()}};
+        m_ctx.out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+        return 0;
+    }
+    m_ctx.out << "From: " << doc.previewFormFrom() << "\n"
+              << "To: " << doc.previewFormTo() << "\n"
+              << "Subject: " << doc.previewFormSubject() << "\n";
+    if (!doc.previewFormAttach().isEmpty())
+        m_ctx.out << "Attachment: " << doc.previewFormAttach() << "\n";
+    if (doc.emailKind() == 1) {
+        m_ctx.out << "\n--- HTML ---\n" << doc.previewFormBodyHtml() << "\n--- Text alternative ---\n"
+                  << doc.previewFormBodyHtmlAltText() << "\n";
+    } else {
+        m_ctx.out << "\n" << doc.previewFormBody() << "\n";
+    }
+    m_ctx.out.flush();
+    return 0;
+}
+
+} // namespace quillcast::cli

@@ -1,0 +1,74 @@
+#include "send/DraftFolderMailClient.h"
+
+#include "platform/Clock.h"
+#include "send/MessageBuilder.h"
+#include "send/SystemMailMessage.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+// Enough of the recipient to recognise the file; only characters that are
+// safe in file names on every system.
+QString fileNamePart(const QString &email)
+{
+    constexpr qsizetype kMaxLength = 60;
+    QString part;
+    for (const QChar c : email.trimmed()) {
+        if (part.size() == kMaxLength)
+            break;
+        const bool safe = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+            || c == u'@' || c == u'.' || c == u'-' || c == u'+' || c == u'_';
+        part.append(safe ? c : u'_');
+    }
+    while (part.startsWith(u'.'))
+        part.remove(0, 1);
+    return part.isEmpty() ? u"draft"_s : part;
+}
+
+} // namespace
+
+DraftFolderMailClient::DraftFolderMailClient(QString folder, const Clock &clock)
+    : m_folder(std::move(folder)), m_clock(clock)
+{
+}
+
+Status DraftFolderMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
+                                                             const QString &title, const QString &from,
+                                                             const List &attachments, bool /*send*/)
+{
+    const QDateTime now = m_clock.now().toTimeZone(m_clock.timeZone());
+    MessageContent content = SystemMailMessage::content(body, email, title, from, attachments, now);
+    content.extraHeaders.append({QByteArrayLiteral("X-Unsent"), u"1"_s});
+    const Result<QByteArray> message = MessageBuilder::build(content);
+    if (!message)
+        return Status::failure(message.error());
+
+    const std::lock_guard guard(m_lock);
+    if (!QDir().mkpath(m_folder))
+        return Status::failure(u"The drafts folder “%1” cannot be created."_s.arg(m_folder));
+    const QDir folder(m_folder);
+    const QString stem = now.toString(u"yyyyMMdd-HHmmss"_s);
+    const QString recipient = fileNamePart(email);
+    QString path;
+    do {
+        ++m_counter;
+        path = folder.filePath(u"%1-%2-%3.eml"_s.arg(stem).arg(m_counter, 6, 10, QChar(u'0')).arg(recipient));
+    } while (QFileInfo::exists(path));
+
+    // Written whole or not at all: a mail program watching the folder never
+    // sees half a message.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(message.value()) != message.value().size()
+        || !file.commit())
+        return Status::failure(u"The draft “%1” cannot be written: %2"_s.arg(path, file.errorString()));
+    return success();
+}
+
+} // namespace quillcast

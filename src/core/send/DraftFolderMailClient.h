@@ -1,0 +1,41 @@
+#pragma once
+
+#include "send/SystemMailClient.h"
+
+#include <QString>
+
+#include <mutex>
+
+namespace quillcast {
+
+class Clock;
+
+// A system mail client for desktops without a scriptable mail program: each
+// message becomes an .eml file in a folder, marked "X-Unsent: 1" so that the
+// user's mail program opens it as a draft to edit and send. Files are named
+// by the time of writing, a running number and the recipient, so that they
+// sort in the order they were made, and never replace an existing file.
+//
+// It cannot send: with send true it writes the draft all the same (the
+// routing gives sends to a client that can deliver; this one is only asked
+// to prepare).
+class DraftFolderMailClient final : public SystemMailClient
+{
+public:
+    DraftFolderMailClient(QString folder, const Clock &clock);
+
+    Status prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
+                                          const QString &from, const List &attachments, bool send) override;
+
+    const QString &folder() const { return m_folder; }
+
+private:
+    QString m_folder;
+    const Clock &m_clock;
+    // Naming and writing one draft at a time keeps two threads from taking
+    // the same name.
+    std::mutex m_lock;
+    quint64 m_counter = 0;
+};
+
+} // namespace quillcast

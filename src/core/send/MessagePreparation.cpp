@@ -1,0 +1,187 @@
+#include "send/MessagePreparation.h"
+
+#include "database/LXNetValidator.h"
+#include "document/DocumentKeys.h"
+#include "document/MyDocument.h"
+#include "platform/LXBookmark.h"
+#include "send/LXMailCoreBridge.h"
+#include "send/LogTimeStamp.h"
+#include "send/ServerSettings.h"
+#include "send/SystemMailClient.h"
+#include "util/LXStringUtils.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+bool blank(const QString &text)
+{
+    return text.isNull() || LXStringUtils::trimLateralSpace(text).isEmpty();
+}
+
+QString orSpace(const QString &text)
+{
+    return text.isNull() ? u" "_s : text;
+}
+
+} // namespace
+
+MessagePreparation::MergedForm MessagePreparation::merge(const MyDocument &document, const Dict &record)
+{
+    const auto merged = [&](const QString &text) {
+        return document.performTextSubstitution(document.performTextSubstitutionNoDB(text), record);
+    };
+    MergedForm form;
+    form.from = merged(document.mailFormFrom());
+    form.subject = merged(document.mailFormSubject());
+    form.to = merged(document.mailFormTo());
+    form.body = merged(document.mailFormBody());
+    form.bodyHtml = merged(document.mailFormBodyHtml());
+    form.htmlAltText = merged(document.mailFormBodyHtmlAltText());
+    return form;
+}
+
+bool MessagePreparation::attachmentsAccessible(const List &attachments)
+{
+    int failures = 0;
+    for (const Value &entry : attachments.items()) {
+        bool stale = false;
+        const auto location = LXBookmark::urlForBookmark(entry.toDict().value(DocumentKeys::attachmentBookmark()).toBytes(), &stale);
+        if (location && LXBookmark::startAccessingSecurityScopedResource(*location))
+            LXBookmark::stopAccessingSecurityScopedResource(*location);
+        else
+            ++failures;
+    }
+    return failures == 0;
+}
+
+MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &record, bool sending)
+{
+    if (m_doc.sendArray().isEmpty())
+        return Outcome::NothingToDo;
+
+    const MergedForm form = merge(m_doc, record);
+    const QString stamp = LogTimeStamp::now(m_doc.clock());
+    const auto refuse = [&](const QString &whenSending, const QString &whenPreparing) {
+        m_doc.appendToLogView(stamp + (sending ? whenSending : whenPreparing));
+        return Outcome::Refused;
+    };
+
+    if (blank(form.to))
+        return refuse(u" EMAIL ERROR: Can't prepare and send without a TO address\n"_s,
+                      u" EMAIL ERROR: Can't prepare without a TO address\n"_s);
+    if (!LXNetValidator::isValidEmailAlsoMultiple(form.to))
+        return refuse(u" EMAIL ERROR: Can't prepare and send without a valid TO address\n"_s,
+                      u" EMAIL ERROR: Can't prepare without a valid TO address\n"_s);
+    if (blank(form.from))
+        return refuse(u" EMAIL ERROR: Can't prepare and send without a FROM address\n"_s,
+                      u" EMAIL ERROR: Can't prepare without a FROM address\n"_s);
+    if (!LXNetValidator::isValidEmail(form.from))
+        return refuse(u" EMAIL ERROR: Can't prepare and send without a valid FROM address\n"_s,
+                      u" EMAIL ERROR: Can't prepare without a valid FROM address\n"_s);
+
+    const QString subject = orSpace(form.subject);
+    const QString body = orSpace(form.body);
+    const QString bodyHtml = orSpace(form.bodyHtml);
+    const QString htmlAltText = orSpace(form.htmlAltText);
+
+    // An attachment that cannot be opened refuses the whole message rather
+    // than letting it go out without the file.
+    const List attachments = m_doc.attachmentBookmarks();
+    if (!attachmentsAccessible(attachments))
+        return refuse(u" ATTACHMENTS ERROR. Try to reselect them\n"_s, u" ATTACHMENTS ERROR. Try to reselect them\n"_s);
+
+    if (m_doc.useMailServerToSend() != 1 || !sending) {
+        if (m_services.mailClient)
+            m_services.mailClient->prepareEmailViaMailAppWithBody(body, form.to, subject, form.from, attachments,
+                                                                  sending);
+        return Outcome::HandedToMailClient;
+    }
+
+    switch (m_doc.emailKind()) {
+    case 1:
+        sendEmailViaMailCoreWithHtmlBody(bodyHtml, htmlAltText, attachments, form.from, QString(u""_s), form.to,
+                                         QString(u""_s), subject);
+        return Outcome::HandedToServer;
+    case 0:
+        sendEmailViaMailCoreWithBody(body, attachments, form.from, QString(u""_s), form.to, QString(u""_s), subject);
+        return Outcome::HandedToServer;
+    default:
+        return Outcome::NotSent;
+    }
+}
+
+namespace {
+
+// Reports the server's answer to the document, on its thread; a document
+// closed meanwhile hears nothing.
+LXMailCoreBridge::SendCompletion reportTo(MyDocument &document)
+{
+    document.noteDeliveryStarted();
+    return [doc = document.selfPointer()](const LXMailCoreBridge::SendReport &report) {
+        if (!doc)
+            return;
+        doc->appendToLogView(report.logLine);
+        doc->noteDeliveryFinished(report.succeeded);
+    };
+}
+
+} // namespace
+
+void MessagePreparation::sendEmailViaMailCoreWithHtmlBody(const QString &htmlBody, const QString &textAlternate,
+                                                          const List &attachments, const QString &fromEmail,
+                                                          const QString &fromName, const QString &toEmail,
+                                                          const QString &toName, const QString &title)
+{
+    if (!m_services.mailCore)
+        return;
+    m_services.mailCore->sendHtmlBody(htmlBody, textAlternate, attachments, fromEmail, fromName, toEmail, toName,
+                                      title, m_doc.serverName(), m_doc.serverPort(), m_doc.connectionType(),
+                                      m_doc.serverRequirePassword(), m_doc.serverUsername(), m_doc.serverPassword(),
+                                      reportTo(m_doc));
+}
+
+void MessagePreparation::sendEmailViaMailCoreWithBody(const QString &body, const List &attachments,
+                                                      const QString &fromEmail, const QString &fromName,
+                                                      const QString &toEmail, const QString &toName,
+                                                      const QString &title)
+{
+    if (!m_services.mailCore)
+        return;
+    m_services.mailCore->sendTextBody(body, attachments, fromEmail, fromName, toEmail, toName, title,
+                                      m_doc.serverName(), m_doc.serverPort(), m_doc.connectionType(),
+                                      m_doc.serverRequirePassword(), m_doc.serverUsername(), m_doc.serverPassword(),
+                                      reportTo(m_doc));
+}
+
+void MessagePreparation::prepareSelectedRecordPlusSend(bool sending, const QList<qsizetype> &selectedRows)
+{
+    if (selectedRows.isEmpty())
+        return;
+    const qsizetype last = *std::max_element(selectedRows.begin(), selectedRows.end());
+    const std::optional<Dict> record = m_doc.sendArrayShown().at(last);
+    if (record)
+        prepareMailWithDict(*record, sending);
+}
+
+void MessagePreparation::prepareSelectedRecord(const QList<qsizetype> &selectedRows)
+{
+    prepareSelectedRecordPlusSend(false, selectedRows);
+}
+
+void MessagePreparation::sendSelectedRecord(const QList<qsizetype> &selectedRows)
+{
+    ServerSettings settings(m_doc, m_services.connections);
+    settings.adjustSendingValueFromPref();
+    if (const int code = settings.checkForCorrectServerSetting(); code != ServerSettings::Complete) {
+        settings.presentServerSettingErrorDialog(code);
+        return;
+    }
+    prepareSelectedRecordPlusSend(true, selectedRows);
+}
+
+} // namespace quillcast

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "send/SendingServices.h"
+#include "util/Dict.h"
+#include "util/List.h"
+
+#include <QList>
+#include <QString>
+
+namespace quillcast {
+
+class MyDocument;
+
+// Turns one address record into one message: merges the record into every
+// text of the mail form, checks the recipient, the sender and the
+// attachments (each refusal is a log line), and hands the message to the
+// SMTP transport or to the user's mail system.
+class MessagePreparation
+{
+public:
+    // What became of a record; the log says it to the user, the command line
+    // counts it.
+    enum class Outcome { NothingToDo, Refused, HandedToMailClient, HandedToServer, NotSent };
+
+    // The merged texts of the mail form; null where the form's text is null.
+    struct MergedForm
+    {
+        QString from;
+        QString to;
+        QString subject;
+        QString body;
+        QString bodyHtml;
+        QString htmlAltText;
+    };
+
+    MessagePreparation(MyDocument &document, SendingServices services) : m_doc(document), m_services(services) {}
+
+    // On the send run's worker or on the main thread.
+    Outcome prepareMailWithDict(const Dict &record, bool sending);
+
+    // The single-record commands on the send list's selection (rows of its
+    // shown view): the last selected record is prepared.
+    void prepareSelectedRecordPlusSend(bool sending, const QList<qsizetype> &selectedRows);
+    void prepareSelectedRecord(const QList<qsizetype> &selectedRows);
+    // Refreshes and checks the server settings first; a failed check shows
+    // its alert and sends nothing.
+    void sendSelectedRecord(const QList<qsizetype> &selectedRows);
+
+    // The SMTP transport with the document's server settings.
+    void sendEmailViaMailCoreWithHtmlBody(const QString &htmlBody, const QString &textAlternate,
+                                          const List &attachments, const QString &fromEmail,
+                                          const QString &fromName, const QString &toEmail, const QString &toName,
+                                          const QString &title);
+    void sendEmailViaMailCoreWithBody(const QString &body, const List &attachments, const QString &fromEmail,
+                                      const QString &fromName, const QString &toEmail, const QString &toName,
+                                      const QString &title);
+
+    // Time pass, then record pass, for each text of the mail form.
+    static MergedForm merge(const MyDocument &document, const Dict &record);
+    // Whether every attachment entry resolves and its file can be opened now.
+    static bool attachmentsAccessible(const List &attachments);
+
+private:
+    MyDocument &m_doc;
+    SendingServices m_services;
+};
+
+} // namespace quillcast

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "send/SystemMailClient.h"
+
+namespace quillcast {
+
+// Gives drafts to one client and messages that are to leave at once to
+// another, for systems where no single program does both (a drafts folder or
+// xdg-email to prepare, sendmail to send).
+class RoutingMailClient final : public SystemMailClient
+{
+public:
+    RoutingMailClient(SystemMailClient &prepare, SystemMailClient &send) : m_prepare(prepare), m_send(send) {}
+
+    Status prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
+                                          const QString &from, const List &attachments, bool send) override;
+
+private:
+    SystemMailClient &m_prepare;
+    SystemMailClient &m_send;
+};
+
+} // namespace quillcast

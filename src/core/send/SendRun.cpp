@@ -1,0 +1,240 @@
+#include "send/SendRun.h"
+
+#include "database/RecordChecks.h"
+#include "database/SendListCommands.h"
+#include "document/DocumentKeys.h"
+#include "document/MyDocument.h"
+#include "platform/AlertPresenter.h"
+#include "platform/Clock.h"
+#include "platform/SystemClock.h"
+#include "platform/SystemSleeper.h"
+#include "send/LogTimeStamp.h"
+#include "send/ServerSettings.h"
+
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+bool isSendKind(SendRun::Kind kind)
+{
+    return kind == SendRun::Kind::SendChecked || kind == SendRun::Kind::SendAll;
+}
+
+bool isCheckedKind(SendRun::Kind kind)
+{
+    return kind == SendRun::Kind::SendChecked || kind == SendRun::Kind::PrepareChecked;
+}
+
+} // namespace
+
+SendRun::SendRun(MyDocument &document, SendingServices services)
+    : m_doc(document),
+      m_services(services),
+      m_preparation(document, services),
+      m_sleeper(services.sleeper ? *services.sleeper : SystemSleeper::instance()),
+      m_pacingClock(services.pacingClock ? *services.pacingClock : SystemClock::instance())
+{
+}
+
+SendRun::~SendRun()
+{
+    if (m_running.load())
+        m_doc.cancelOperation();
+    waitForFinished();
+}
+
+void SendRun::waitForFinished()
+{
+    std::thread worker;
+    {
+        const std::lock_guard guard(m_threadLock);
+        worker = std::move(m_worker);
+    }
+    if (worker.joinable())
+        worker.join();
+}
+
+QString SendRun::confirmationText(Kind kind, qint64 count)
+{
+    switch (kind) {
+    case Kind::SendChecked:
+        return QString::asprintf("Do you want to send the emails for %lli checked records?", count);
+    case Kind::PrepareChecked:
+        return QString::asprintf("Do you want to prepare the emails for %lli checked records?", count);
+    case Kind::SendAll:
+        return QString::asprintf("Do you want to send the emails for all the %lli records?", count);
+    case Kind::PrepareAll:
+        return QString::asprintf("Do you want to prepare the emails for all the %lli records?", count);
+    }
+    return QString();
+}
+
+QString SendRun::progressString(qint64 i, qint64 n)
+{
+    return QString::asprintf("Preparing email: %lli of %lli (%lli remaining)", i + 1, n, n - i - 1);
+}
+
+void SendRun::refuseSecondRun()
+{
+    if (AlertPresenter *presenter = m_doc.alertPresenter()) {
+        Alert alert;
+        alert.messageText = u"A send run is already in progress"_s;
+        alert.informativeText = u"Wait for it to finish, or cancel it, before starting another one."_s;
+        alert.buttons = {u"OK"_s};
+        alert.style = Alert::Style::Informational;
+        presenter->present(alert, [](int) {});
+    }
+}
+
+void SendRun::start(Kind kind)
+{
+    if (m_running.load()) {
+        refuseSecondRun();
+        return;
+    }
+    // The whole send list takes part, whatever its search field showed.
+    m_doc.setSearchFieldSendStr(QString(u""_s));
+    m_doc.filterSend();
+
+    AlertPresenter *presenter = m_doc.alertPresenter();
+    if (!presenter)
+        return;
+    const qint64 count = isCheckedKind(kind) ? SendListCommands(m_doc).checkedRecordsSendN() : m_doc.sendArray().size();
+    Alert alert;
+    alert.messageText = confirmationText(kind, count);
+    alert.informativeText = u"The task will be launched in a separate thread, you can stop it at any time"_s;
+    alert.buttons = {u"OK"_s, u"Cancel"_s};
+    alert.style = Alert::Style::Warning;
+    alert.kind = Alert::Kind::Sheet;
+
+    // The sheet may answer after the run object is gone with its window.
+    QPointer<MyDocument> document = m_doc.selfPointer();
+    presenter->present(alert, [this, document, kind](int chosen) {
+        if (chosen != 0 || !document)
+            return;
+        launch(kind);
+    });
+}
+
+void SendRun::launch(Kind kind)
+{
+    ServerSettings settings(m_doc, m_services.connections);
+    settings.adjustSendingValueFromPref();
+    // Sending through the user's own mail system is checked as well.
+    if (isSendKind(kind)) {
+        if (const int code = settings.checkForCorrectServerSetting(); code != ServerSettings::Complete) {
+            settings.presentServerSettingErrorDialog(code);
+            return;
+        }
+    }
+    if (m_running.exchange(true)) {
+        refuseSecondRun();
+        return;
+    }
+    waitForFinished(); // the worker of the previous run has ended its loop already
+
+    const bool sending = isSendKind(kind);
+    const std::lock_guard guard(m_threadLock);
+    m_worker = std::thread([this, kind, sending] {
+        if (isCheckedKind(kind))
+            doPrepareCheckedRecordsSending(sending);
+        else
+            doPrepareAllRecordsSending(sending);
+        m_running.store(false);
+        if (m_finished)
+            m_finished();
+    });
+}
+
+void SendRun::doPrepareCheckedRecordsSending(bool sending)
+{
+    const QString checked = DocumentKeys::checkedInnerKey();
+    List::Items records;
+    m_doc.sendArray().read([&](const List::Items &items) {
+        for (const Value &item : items) {
+            if (item.toDict().boolValue(checked))
+                records.push_back(item);
+        }
+    });
+    const QString stamp = LogTimeStamp::now(m_doc.clock());
+    if (sending) {
+        const QString via = m_doc.useMailServerToSend() == 1 ? m_doc.serverName() : u"Mail.app"_s;
+        m_doc.appendToLogView(stamp + u" Prepare and send checked records via "_s + via + u" \u2026\n"_s);
+    } else {
+        m_doc.appendToLogView(stamp + u" Prepare checked records via Mail.app \u2026\n"_s);
+    }
+    doPrepareInArray(records, sending);
+}
+
+void SendRun::doPrepareAllRecordsSending(bool sending)
+{
+    const QString stamp = LogTimeStamp::now(m_doc.clock());
+    m_doc.appendToLogView(stamp + (sending ? u" Prepare and send all records \u2026\n"_s : u" Prepare all records \u2026\n"_s));
+    List::Items records;
+    for (const Dict &record : *m_doc.sendArrayShown().records())
+        records.emplace_back(record);
+    doPrepareInArray(records, sending);
+}
+
+void SendRun::pause()
+{
+    const QDateTime started = m_pacingClock.now();
+    for (;;) {
+        const qint64 elapsedMs = started.msecsTo(m_pacingClock.now());
+        if (elapsedMs >= m_doc.sendPrepTimeInterval() * 1000)
+            return;
+        if (m_doc.cancelOperationFlag())
+            return;
+        m_sleeper.sleepFor(std::chrono::milliseconds(500));
+    }
+}
+
+void SendRun::doPrepareInArray(const List::Items &records, bool sending)
+{
+    m_refused.store(0);
+    m_handedToServer.store(0);
+    m_doc.setCancelOperationFlag(false);
+    m_doc.setPreparingSending(true);
+    if (m_doc.sendPrepTimeInterval() < 1)
+        m_doc.setSendPrepTimeInterval(1);
+
+    const auto n = static_cast<qint64>(records.size());
+    m_doc.setSendingArrayLen(n);
+    bool cancelled = false;
+    for (qint64 i = 0; i < n; ++i) {
+        m_doc.setSendingArrayPos(i);
+        m_doc.setMyActionString(progressString(i, n));
+        m_doc.setMyEstimationString(MyDocument::estimationString(m_doc.sendPrepTimeInterval() * (n - i)));
+        if (i > 0)
+            pause();
+        const Dict record = records[static_cast<size_t>(i)].toDict();
+        if (m_doc.cancelOperationFlag()) {
+            m_doc.setMyActionString(
+                QString::asprintf("Cancelled at: %lli of %lli (%lli sent, %lli unsent)", i + 1, n, i, n - i));
+            m_doc.setMyEstimationString(QString(u""_s));
+            cancelled = true;
+            break;
+        }
+        switch (m_preparation.prepareMailWithDict(record, sending)) {
+        case MessagePreparation::Outcome::Refused:
+            m_refused.fetch_add(1);
+            break;
+        case MessagePreparation::Outcome::HandedToServer:
+            m_handedToServer.fetch_add(1);
+            break;
+        default:
+            break;
+        }
+    }
+    if (!cancelled) {
+        m_doc.setMyActionString(QString::asprintf("Done. %lli sent.", n));
+        m_doc.setMyEstimationString(QString(u""_s));
+    }
+    m_doc.setPreparingSending(false);
+}
+
+} // namespace quillcast

@@ -1,0 +1,160 @@
+#include "CliRunner.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+using ::testing::HasSubstr;
+using quillcast::clitest::CliRun;
+using quillcast::clitest::fileContents;
+using quillcast::clitest::runCli;
+
+namespace {
+
+// The sample mailing, prepared once for the whole suite: three records of
+// four on its send list (one address is on the exception list), all checked.
+class SendCommandsTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        // As in the program: the run's progress and the server's answers
+        // reach the command through the event loop.
+        static int argc = 1;
+        static char name[] = "cli_send_tests";
+        static char *argv[] = {name, nullptr};
+        static QCoreApplication app(argc, argv);
+        folder = new QTemporaryDir;
+        sampleRun = new CliRun(runCli({u"sample"_s, u"--out"_s, folder->path()}));
+    }
+    static void TearDownTestSuite()
+    {
+        delete sampleRun;
+        delete folder;
+    }
+
+    static QString mailing() { return folder->filePath(u"sample.quill"_s); }
+
+    // A copy of the prepared mailing for a test that changes it.
+    QString copyOfMailing()
+    {
+        const QString path = scratch.filePath(u"copy.quill"_s);
+        QFile::remove(path);
+        EXPECT_TRUE(QFile::copy(mailing(), path));
+        return path;
+    }
+
+    static QStringList logOf(const QString &path)
+    {
+        const CliRun run = runCli({u"show"_s, path, u"--json"_s});
+        return QJsonDocument::fromJson(run.out.toUtf8()).object().value(u"log"_s).toString().split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    static inline QTemporaryDir *folder = nullptr;
+    static inline CliRun *sampleRun = nullptr;
+    QTemporaryDir scratch;
+};
+
+TEST_F(SendCommandsTest, SamplePreparesOneDraftPerSendListRecord)
+{
+    ASSERT_EQ(sampleRun->status, 0) << sampleRun->err.toStdString();
+    const QDir drafts(folder->filePath(u"drafts"_s));
+    const QStringList files = drafts.entryList({u"*.eml"_s}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 3);
+    const QByteArray first = fileContents(drafts.filePath(files.first()));
+    EXPECT_TRUE(first.contains("X-Unsent: 1"));
+    EXPECT_TRUE(first.contains("To: ada.lovelace@example.org"));
+    EXPECT_THAT(sampleRun->out.toStdString(), HasSubstr("Preparing email: 1 of 3 (2 remaining)"));
+    EXPECT_THAT(sampleRun->out.toStdString(), HasSubstr("Done. 3 sent."));
+}
+
+TEST_F(SendCommandsTest, PreviewShowsTheMergedRecord)
+{
+    const CliRun json = runCli({u"preview"_s, mailing(), u"--record"_s, u"1"_s, u"--json"_s});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    const QJsonObject fields = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(fields.value(u"to"_s).toString(), u"jose.garcia@example.es"_s);
+    EXPECT_EQ(fields.value(u"subject"_s).toString(), u"José, our winter programme for Sevilla (06.12.2026)"_s);
+    EXPECT_EQ(fields.keys().size(), 7);
+
+    const CliRun eml = runCli({u"preview"_s, mailing(), u"--record"_s, u"1"_s, u"--eml"_s});
+    ASSERT_EQ(eml.status, 0);
+    EXPECT_THAT(eml.out.toStdString(), HasSubstr("To: jose.garcia@example.es"));
+    EXPECT_THAT(eml.out.toStdString(), HasSubstr("Subject: =?UTF-8?"));
+
+    const CliRun beyond = runCli({u"preview"_s, mailing(), u"--record"_s, u"3"_s});
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_THAT(beyond.err.toStdString(), HasSubstr("the send list has 3 records"));
+}
+
+struct RefusalRow
+{
+    const char *name;
+    QStringList options;
+    const char *message;
+};
+
+TEST_F(SendCommandsTest, RefusalsLeaveTheMailingAsItWas)
+{
+    const QString path = copyOfMailing();
+    const QByteArray before = fileContents(path);
+    const RefusalRow rows[] = {
+        {"no confirmation", {u"--all"_s}, "add --yes"},
+        {"both record sets", {u"--all"_s, u"--checked"_s, u"--yes"_s}, "one of --checked and --all"},
+        {"no record set", {u"--yes"_s}, "one of --checked and --all"},
+        {"port without host", {u"--all"_s, u"--yes"_s, u"--smtp-port"_s, u"25"_s}, "needs --smtp-host"},
+        {"user without password", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--user"_s, u"u"_s}, "--password-env"},
+        {"password variable unset",
+         {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--user"_s, u"u"_s, u"--password-env"_s,
+          u"QUILLCAST_TEST_UNSET_VARIABLE"_s},
+         "is not set"},
+        {"bad security", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--security"_s, u"ssl"_s}, "--security"},
+        {"bad port", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--smtp-port"_s, u"70000"_s}, "--smtp-port"},
+        {"zero interval", {u"--all"_s, u"--yes"_s, u"--interval"_s, u"0"_s}, "--interval"},
+        {"two transports", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--sendmail"_s, u"/bin/true"_s}, "not both"},
+        {"unknown option", {u"--all"_s, u"--yes"_s, u"--fast"_s}, "unknown option"},
+    };
+    for (const RefusalRow &row : rows) {
+        const CliRun run = runCli(QStringList{u"send"_s, path} + row.options);
+        EXPECT_EQ(run.status, 2) << row.name;
+        EXPECT_THAT(run.err.toStdString(), HasSubstr(row.message)) << row.name;
+    }
+    EXPECT_EQ(fileContents(path), before);
+}
+
+TEST_F(SendCommandsTest, SendingWithoutAServerIsRefusedBeforeTheRun)
+{
+    const QString path = copyOfMailing();
+    const QByteArray before = fileContents(path);
+    const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err.toStdString(), HasSubstr("Wrong server settings: Empty server name"));
+    EXPECT_EQ(fileContents(path), before);
+}
+
+TEST_F(SendCommandsTest, ServerThatIsDownFailsEveryMessageAndLogsWhy)
+{
+    const QString path = copyOfMailing();
+    const qsizetype linesBefore = logOf(path).size();
+    // Nothing listens on port 1 of the loopback address.
+    const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
+                               u"--smtp-port"_s, u"1"_s, u"--security"_s, u"plain"_s, u"--interval"_s, u"1"_s});
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("0 accepted by the server, 3 failed"));
+
+    const QStringList log = logOf(path);
+    ASSERT_EQ(log.size(), linesBefore + 4); // the run's line and one per message
+    EXPECT_THAT(log.at(linesBefore).toStdString(),
+                HasSubstr("Prepare and send checked records via 127.0.0.1 \u2026"));
+    EXPECT_THAT(log.last().toStdString(), HasSubstr("Error sending email via 127.0.0.1 : "));
+}
+
+} // namespace

@@ -1,0 +1,89 @@
+#include "SendingTestData.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+namespace {
+
+using sendtest::processEventsUntil;
+
+TEST(DocumentLog, AppendsLaterInArrivalOrderAndMarksEdited)
+{
+    sendtest::application();
+    MyDocument doc;
+    doc.windowControllerDidLoadNib();
+    doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+
+    std::thread worker([&] {
+        doc.appendToLogView(u"a 1\n"_s);
+        doc.appendToLogView(u"a 2\n"_s);
+    });
+    worker.join();
+    doc.appendToLogView(u"b\n"_s);
+    // Deferred also on the document's own thread.
+    EXPECT_EQ(doc.logViewText(), QString());
+
+    ASSERT_TRUE(processEventsUntil([&] { return doc.logViewText().size() == 10; }));
+    EXPECT_EQ(doc.logViewText(), u"a 1\na 2\nb\n"_s);
+    EXPECT_TRUE(doc.isDocumentEdited());
+}
+
+TEST(DocumentLog, ClearUndoRedo)
+{
+    sendtest::application();
+    MyDocument doc;
+    doc.windowControllerDidLoadNib();
+    doc.setLogViewText(u"old line\n"_s);
+    doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+
+    doc.clearLog();
+    EXPECT_EQ(doc.logViewText(), QString());
+    EXPECT_TRUE(doc.isDocumentEdited());
+    EXPECT_EQ(doc.undoManager().undoActionName(), u"Clear Log"_s);
+
+    doc.undoManager().undo();
+    EXPECT_EQ(doc.logViewText(), u"old line\n"_s);
+    EXPECT_EQ(doc.undoManager().redoActionName(), u"Clear Log"_s);
+
+    doc.undoManager().redo();
+    EXPECT_EQ(doc.logViewText(), QString());
+}
+
+TEST(DocumentLog, SavedTextIncludesAppendedLines)
+{
+    sendtest::application();
+    MyDocument doc;
+    doc.windowControllerDidLoadNib();
+    doc.appendToLogView(u"line\n"_s);
+    ASSERT_TRUE(processEventsUntil([&] { return !doc.logViewText().isEmpty(); }));
+    doc.setMyLog(doc.logViewText());
+    EXPECT_EQ(doc.myLog(), u"line\n"_s);
+}
+
+TEST(RemainingTime, EstimationStringsAndRecalculation)
+{
+    EXPECT_EQ(MyDocument::estimationString(15), u"Completation in about 00:00:15 (hh:mm:ss)"_s);
+    EXPECT_EQ(MyDocument::estimationString(7200), u"Completation in about 02:00:00 (hh:mm:ss)"_s);
+    EXPECT_EQ(MyDocument::estimationString(3723), u"Completation in about 01:02:03 (hh:mm:ss)"_s);
+    EXPECT_EQ(MyDocument::estimationString(0), QString());
+
+    MyDocument doc;
+    doc.setSendPrepTimeInterval(0);
+    doc.recalculateTimeEstimation();
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 1);
+    EXPECT_EQ(doc.myEstimationString(), QString()); // no run: no estimate
+
+    doc.setPreparingSending(true);
+    doc.setSendPrepTimeInterval(4);
+    doc.setSendingArrayLen(10);
+    doc.setSendingArrayPos(7);
+    doc.recalculateTimeEstimation();
+    EXPECT_EQ(doc.myEstimationString(), u"Completation in about 00:00:12 (hh:mm:ss)"_s);
+}
+
+} // namespace
+} // namespace quillcast

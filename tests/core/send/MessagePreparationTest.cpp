@@ -1,0 +1,215 @@
+#include "SendingTestData.h"
+
+#include "platform/LXBookmark.h"
+#include "platform/ManualMainLoop.h"
+#include "send/FakeSmtpClient.h"
+#include "send/LXMailCoreBridge.h"
+#include "send/LogTimeStamp.h"
+#include "send/MessagePreparation.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+namespace {
+
+using sendtest::record;
+
+class MessagePreparationTest : public ::testing::Test
+{
+protected:
+    MessagePreparationTest()
+        : clock(QDateTime(QDate(2025, 4, 1), QTime(12, 0), QTimeZone::utc())),
+          doc(clock),
+          bridge({smtp, mainLoop, clock})
+    {
+        sendtest::setUp(doc, {record(1, true, u"ann@example.org"_s, u"Ann"_s)});
+        doc.setMailFormFrom(u"office@example.org"_s);
+        doc.setMailFormTo(u"_email_"_s);
+        doc.setMailFormSubject(u"Hello _Name_"_s);
+        doc.setMailFormBody(u"Dear _Name_"_s);
+        doc.setMailFormBodyHtml(u"<p>Dear _Name_</p>"_s);
+        doc.setMailFormBodyHtmlAltText(u"Dear _Name_ (text)"_s);
+        doc.setServerName(u"smtp.example.org"_s);
+        doc.setServerPort(587);
+        smtp.completeAtOnce(std::nullopt);
+    }
+
+    MessagePreparation preparation()
+    {
+        SendingServices s;
+        s.mailCore = &bridge;
+        s.mailClient = &mail;
+        return MessagePreparation(doc, s);
+    }
+
+    // The lines logged since the last call, time stamps removed.
+    QStringList takeLog()
+    {
+        mainLoop.runPending();
+        sendtest::drainEvents();
+        const QString stamp = LogTimeStamp::now(clock);
+        QStringList lines;
+        for (const QString &line : sendtest::logLines(doc))
+            lines.append(line.startsWith(stamp) ? line.mid(stamp.size()) : u"NO STAMP: "_s + line);
+        doc.setLogViewText(QString());
+        return lines;
+    }
+
+    FixedClock clock;
+    MyDocument doc;
+    FakeSmtpClient smtp;
+    ManualMainLoop mainLoop;
+    LXMailCoreBridge bridge;
+    sendtest::RecordingMailClient mail;
+};
+
+struct RefusalRow
+{
+    const char *name;
+    QString to;
+    QString from;
+    QString whenSending;
+    QString whenPreparing;
+};
+
+TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
+{
+    const RefusalRow rows[] = {
+        {"empty TO", u""_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s,
+         u" EMAIL ERROR: Can't prepare without a TO address"_s},
+        {"blank TO", u"   "_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s,
+         u" EMAIL ERROR: Can't prepare without a TO address"_s},
+        {"TO without a dot in the domain", u"ann@example"_s, u"office@example.org"_s,
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
+         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
+        {"neither address valid: the TO line only", u"nobody"_s, u"nobody"_s,
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
+         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
+        {"FROM missing", u"ann@example.org"_s, u""_s, u" EMAIL ERROR: Can't prepare and send without a FROM address"_s,
+         u" EMAIL ERROR: Can't prepare without a FROM address"_s},
+        {"two FROM addresses", u"ann@example.org"_s, u"a@example.org, b@example.org"_s,
+         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
+         u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
+    };
+    for (const RefusalRow &row : rows) {
+        doc.setMailFormTo(row.to);
+        doc.setMailFormFrom(row.from);
+        EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true),
+                  MessagePreparation::Outcome::Refused)
+            << row.name;
+        preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false);
+        EXPECT_EQ(takeLog(), QStringList({row.whenSending, row.whenPreparing})) << row.name;
+    }
+    EXPECT_TRUE(mail.takeCalls().empty());
+    EXPECT_TRUE(smtp.calls().isEmpty());
+}
+
+TEST_F(MessagePreparationTest, SeveralRecipientsPassAndNullTextsBecomeASpace)
+{
+    doc.setMailFormTo(u"ann@example.org, bob@example.org"_s);
+    doc.setMailFormSubject(u""_s);
+    doc.setMailFormBody(QString());
+    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false);
+
+    const auto calls = mail.takeCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].email, u"ann@example.org, bob@example.org"_s);
+    EXPECT_EQ(calls[0].title, u""_s);
+    EXPECT_EQ(calls[0].body, u" "_s);
+}
+
+TEST_F(MessagePreparationTest, PreparingAlwaysGoesToTheUsersMailSystem)
+{
+    doc.setUseMailServerToSend(1);
+    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false),
+              MessagePreparation::Outcome::HandedToMailClient);
+    const auto calls = mail.takeCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_FALSE(calls[0].send);
+    EXPECT_EQ(calls[0].title, u"Hello Ann"_s);
+    EXPECT_TRUE(smtp.calls().isEmpty());
+}
+
+TEST_F(MessagePreparationTest, SendingThroughTheServerByMessageKind)
+{
+    doc.setUseMailServerToSend(1);
+    doc.setEmailKind(1);
+    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true),
+              MessagePreparation::Outcome::HandedToServer);
+    doc.setEmailKind(0);
+    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    doc.setEmailKind(2);
+    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true),
+              MessagePreparation::Outcome::NotSent);
+
+    const auto calls = smtp.calls();
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_TRUE(calls[0].message.contains("Dear Ann (text)"));
+    EXPECT_TRUE(calls[0].message.contains("text/html"));
+    EXPECT_FALSE(calls[1].message.contains("text/html"));
+    EXPECT_EQ(calls[0].settings.hostname, u"smtp.example.org"_s);
+    EXPECT_EQ(calls[0].envelopeTo, QStringList({u"ann@example.org"_s}));
+    EXPECT_EQ(doc.deliveriesInFlight(), 2);
+    EXPECT_EQ(takeLog(), QStringList({u" Email sent via smtp.example.org to ann@example.org"_s,
+                                      u" Email sent via smtp.example.org to ann@example.org"_s}));
+    EXPECT_EQ(doc.deliveriesInFlight(), 0);
+    EXPECT_TRUE(mail.takeCalls().empty());
+}
+
+TEST_F(MessagePreparationTest, ServerFailureIsLoggedWithItsReason)
+{
+    doc.setUseMailServerToSend(1);
+    smtp.completeAtOnce(SmtpFailure{u"550 No such user"_s, u"full"_s});
+    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    EXPECT_EQ(takeLog(), QStringList({u" Error sending email via smtp.example.org : 550 No such user"_s}));
+}
+
+TEST_F(MessagePreparationTest, UnusableAttachmentRefusesTheMessageAfterTheAddressChecks)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"flyer.pdf"_s);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("%PDF");
+    }
+    const std::optional<QByteArray> bookmark = LXBookmark::bookmarkForURL_RO(path);
+    ASSERT_TRUE(bookmark);
+    doc.setAttachmentBookmarks(List({Value(Dict{{u"path"_s, Value(path)}, {u"bookmark"_s, Value(*bookmark)}})}));
+    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false);
+    EXPECT_EQ(mail.takeCalls().size(), 1u);
+
+    QFile::remove(path);
+    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    doc.setMailFormTo(u""_s);
+    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    EXPECT_EQ(takeLog(), QStringList({u" ATTACHMENTS ERROR. Try to reselect them"_s,
+                                      u" EMAIL ERROR: Can't prepare and send without a TO address"_s}));
+    EXPECT_TRUE(mail.takeCalls().empty());
+}
+
+TEST_F(MessagePreparationTest, EmptySendListDoesNothing)
+{
+    doc.setSendArray(List());
+    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false),
+              MessagePreparation::Outcome::NothingToDo);
+    EXPECT_TRUE(mail.takeCalls().empty());
+}
+
+TEST_F(MessagePreparationTest, SingleRecordCommandsTakeTheLastSelectedRecord)
+{
+    sendtest::setUp(doc, {record(1, false, u"ann@example.org"_s, u"Ann"_s), record(2, false, u"bob@example.org"_s, u"Bob"_s),
+                          record(3, false, u"cid@example.org"_s, u"Cid"_s)});
+    preparation().prepareSelectedRecord({2, 0});
+    const auto calls = mail.takeCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].email, u"cid@example.org"_s);
+}
+
+} // namespace
+} // namespace quillcast

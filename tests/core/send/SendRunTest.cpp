@@ -1,0 +1,252 @@
+#include "SendingTestData.h"
+
+#include "platform/ScriptedAlertPresenter.h"
+#include "send/LogTimeStamp.h"
+#include "send/SendRun.h"
+#include "send/StaticConnectionProvider.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+namespace {
+
+using sendtest::record;
+
+// A document with a send list, a mail form that merges the address, the
+// user's mail system and a clock that moves only when the run sleeps.
+class SendRunTest : public ::testing::Test
+{
+protected:
+    SendRunTest() : doc(paced.clock)
+    {
+        doc.setMailFormFrom(u"office@example.org"_s);
+        doc.setAlertPresenter(&presenter);
+        connect();
+    }
+
+    void setRecords(const QList<Dict> &records) { sendtest::setUp(doc, records); }
+
+    SendingServices services()
+    {
+        SendingServices s;
+        s.mailClient = &mail;
+        s.connections = &connections;
+        s.sleeper = &paced;
+        s.pacingClock = &paced.clock;
+        return s;
+    }
+
+    void connect()
+    {
+        QObject::connect(
+            &doc, &MyDocument::myActionStringChanged, &doc,
+            [this](const QString &line) {
+                const std::lock_guard guard(linesLock);
+                actions.append(line);
+            },
+            Qt::DirectConnection);
+        QObject::connect(
+            &doc, &MyDocument::myEstimationStringChanged, &doc,
+            [this](const QString &line) {
+                const std::lock_guard guard(linesLock);
+                estimates.append(line);
+            },
+            Qt::DirectConnection);
+    }
+
+    sendtest::PacedClock paced;
+    MyDocument doc;
+    ScriptedAlertPresenter presenter;
+    sendtest::RecordingMailClient mail;
+    StaticConnectionProvider connections{
+        List({Value(Dict{{u"mailServerName"_s, Value(u"smtp.example.org"_s)}, {u"useCustomPort"_s, Value(qint64(0))}})})};
+    std::mutex linesLock;
+    QStringList actions;
+    QStringList estimates;
+};
+
+TEST_F(SendRunTest, ThreeCheckedRecordsAtFiveSeconds)
+{
+    setRecords({record(1, true, u"a@example.org"_s), record(2, false, u"skip@example.org"_s),
+                record(3, true, u"b@example.org"_s), record(4, true, u"c@example.org"_s)});
+    doc.setSendPrepTimeInterval(5);
+
+    SendRun run(doc, services());
+    run.prepareCheckedRecords();
+    run.waitForFinished();
+
+    EXPECT_EQ(presenter.shown().at(0).messageText, u"Do you want to prepare the emails for 3 checked records?"_s);
+    EXPECT_EQ(actions, QStringList({u"Preparing email: 1 of 3 (2 remaining)"_s, u"Preparing email: 2 of 3 (1 remaining)"_s,
+                                    u"Preparing email: 3 of 3 (0 remaining)"_s, u"Done. 3 sent."_s}));
+    EXPECT_EQ(estimates, QStringList({u"Completation in about 00:00:15 (hh:mm:ss)"_s,
+                                      u"Completation in about 00:00:10 (hh:mm:ss)"_s,
+                                      u"Completation in about 00:00:05 (hh:mm:ss)"_s, QString()}));
+    // The first message leaves at once; each later one after 5 s of 0.5 s polls.
+    EXPECT_EQ(paced.sleeps.size(), 20u);
+    const auto calls = mail.takeCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[2].email, u"c@example.org"_s);
+    EXPECT_FALSE(calls[0].send);
+    EXPECT_FALSE(doc.preparingSending());
+    EXPECT_EQ(doc.sendingArrayLen(), 3);
+    EXPECT_EQ(doc.sendingArrayPos(), 2);
+}
+
+TEST_F(SendRunTest, LongIntervalEstimate)
+{
+    setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
+    doc.setSendPrepTimeInterval(3600);
+    SendRun run(doc, services());
+    run.doPrepareInArray(doc.sendArray().items(), false);
+    EXPECT_EQ(estimates.value(0), u"Completation in about 02:00:00 (hh:mm:ss)"_s);
+}
+
+TEST_F(SendRunTest, CancelDuringThePauseStopsBeforeTheNextRecord)
+{
+    QList<Dict> records;
+    for (int i = 1; i <= 10; ++i)
+        records.append(record(i, true, u"r%1@example.org"_s.arg(i)));
+    setRecords(records);
+    doc.setSendPrepTimeInterval(5);
+    paced.onSleep = [&](qint64 elapsed) {
+        if (elapsed == 1000)
+            doc.cancelOperation();
+    };
+
+    SendRun run(doc, services());
+    run.sendAllRecords();
+    run.waitForFinished();
+
+    EXPECT_EQ(doc.myActionString(), u"Cancelled at: 2 of 10 (1 sent, 9 unsent)"_s);
+    EXPECT_EQ(doc.myEstimationString(), QString());
+    EXPECT_FALSE(actions.contains(u"Done. 10 sent."_s));
+    EXPECT_FALSE(doc.preparingSending());
+    EXPECT_EQ(mail.takeCalls().size(), 1u);
+    // The cancel was seen at the next poll, not at the end of the interval.
+    EXPECT_EQ(paced.sleeps.size(), 3u);
+}
+
+TEST_F(SendRunTest, LoweringTheIntervalShortensThePauseUnderWay)
+{
+    setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
+    doc.setSendPrepTimeInterval(10);
+    paced.onSleep = [&](qint64 elapsed) {
+        if (elapsed == 2000)
+            doc.setSendPrepTimeInterval(1);
+    };
+    SendRun run(doc, services());
+    run.doPrepareInArray(doc.sendArray().items(), false);
+    // Polls at 0, 0.5, ... 2.0 s; the next one, at 2.5 s, ends the pause.
+    EXPECT_EQ(paced.sleeps.size(), 5u);
+    EXPECT_EQ(mail.takeCalls().size(), 2u);
+}
+
+TEST_F(SendRunTest, EmptyRunAndTooSmallInterval)
+{
+    setRecords({});
+    doc.setSendPrepTimeInterval(0);
+    SendRun run(doc, services());
+    run.doPrepareCheckedRecordsSending(false);
+    EXPECT_EQ(doc.myActionString(), u"Done. 0 sent."_s);
+    EXPECT_EQ(doc.sendPrepTimeInterval(), 1);
+}
+
+TEST_F(SendRunTest, RunLogLinesNameTheRoute)
+{
+    setRecords({record(1, true, u"a@example.org"_s)});
+    doc.setUseMailServerToSend(1);
+    doc.setServerName(u"smtp.example.org"_s);
+    SendRun run(doc, services());
+    const QString stamp = LogTimeStamp::now(paced.clock);
+
+    run.doPrepareCheckedRecordsSending(true);
+    run.doPrepareCheckedRecordsSending(false);
+    doc.setUseMailServerToSend(0);
+    run.doPrepareCheckedRecordsSending(true);
+    run.doPrepareAllRecordsSending(true);
+    run.doPrepareAllRecordsSending(false);
+
+    ASSERT_TRUE(sendtest::processEventsUntil([&] { return sendtest::logLines(doc).size() == 5; }));
+    EXPECT_EQ(sendtest::logLines(doc),
+              QStringList({stamp + u" Prepare and send checked records via smtp.example.org \u2026"_s,
+                           stamp + u" Prepare checked records via Mail.app \u2026"_s,
+                           stamp + u" Prepare and send checked records via Mail.app \u2026"_s,
+                           stamp + u" Prepare and send all records \u2026"_s, stamp + u" Prepare all records \u2026"_s}));
+}
+
+TEST_F(SendRunTest, CheckedRunIgnoresTheSearchFieldAndCountsRefusals)
+{
+    setRecords({record(1, true, u"a@example.org"_s, u"Ann"_s), record(2, true, u""_s, u"Bob"_s),
+                record(3, true, u"c@example.org"_s, u"Cid"_s)});
+    doc.setSearchFieldSendStr(u"a@"_s);
+    doc.filterSend();
+    ASSERT_EQ(doc.sendArrayShown().size(), 1);
+
+    SendRun run(doc, services());
+    run.prepareCheckedRecords();
+    run.waitForFinished();
+
+    EXPECT_EQ(doc.searchFieldSendStr(), QString());
+    EXPECT_EQ(doc.myActionString(), u"Done. 3 sent."_s);
+    EXPECT_EQ(run.refusedCount(), 1);
+    EXPECT_EQ(mail.takeCalls().size(), 2u);
+}
+
+TEST_F(SendRunTest, CancelOnTheConfirmationStartsNothing)
+{
+    setRecords({record(1, true, u"a@example.org"_s)});
+    presenter.queueAnswer(1);
+    SendRun run(doc, services());
+    run.sendAllRecords();
+    run.waitForFinished();
+    EXPECT_EQ(presenter.shown().at(0).messageText, u"Do you want to send the emails for all the 1 records?"_s);
+    EXPECT_EQ(presenter.shown().at(0).buttons, QStringList({u"OK"_s, u"Cancel"_s}));
+    EXPECT_TRUE(actions.isEmpty());
+}
+
+TEST_F(SendRunTest, IncompleteServerSettingsStopSendsButNotPrepares)
+{
+    setRecords({record(1, true, u"a@example.org"_s)});
+    StaticConnectionProvider none;
+    SendingServices s = services();
+    s.connections = &none;
+    SendRun run(doc, s);
+
+    run.sendCheckedRecords(); // through the user's mail system, still checked
+    run.waitForFinished();
+    ASSERT_EQ(presenter.shown().size(), 2);
+    EXPECT_EQ(presenter.shown().at(1).messageText, u"Wrong server settings: Empty server name"_s);
+    EXPECT_TRUE(mail.takeCalls().empty());
+
+    run.prepareCheckedRecords();
+    run.waitForFinished();
+    EXPECT_EQ(mail.takeCalls().size(), 1u);
+}
+
+TEST_F(SendRunTest, SecondStartWhileRunningIsRefused)
+{
+    setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
+    doc.setSendPrepTimeInterval(1);
+    std::atomic<bool> release{false};
+    std::atomic<bool> inPause{false};
+    paced.onSleep = [&](qint64) {
+        inPause.store(true);
+        while (!release.load())
+            std::this_thread::yield();
+    };
+    SendRun run(doc, services());
+    run.prepareAllRecords();
+    while (!inPause.load())
+        std::this_thread::yield();
+
+    run.prepareAllRecords();
+    EXPECT_EQ(presenter.shown().last().messageText, u"A send run is already in progress"_s);
+    release.store(true);
+    run.waitForFinished();
+    EXPECT_EQ(doc.myActionString(), u"Done. 2 sent."_s);
+}
+
+} // namespace
+} // namespace quillcast

@@ -1,0 +1,375 @@
+#include "ParsedMessage.h"
+#include "TestPrinters.h"
+#include "document/DocumentKeys.h"
+#include "platform/FixedClock.h"
+#include "platform/LXBookmark.h"
+#include "send/DraftFolderMailClient.h"
+#include "send/RoutingMailClient.h"
+#include "send/SendmailMailClient.h"
+#include "send/XdgEmailMailClient.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <thread>
+
+using namespace quillcast;
+using namespace quillcast::testing;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class SystemMailClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            ADD_FAILURE() << "cannot write " << path.toStdString();
+        return path;
+    }
+
+    // A stand-in for an outside program: a shell script made at test time.
+    QString writeScript(const QString &name, const QString &body)
+    {
+        const QString path = writeFile(name, (u"#!/bin/sh\n"_s + body).toUtf8());
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    static Dict entryFor(const QString &path)
+    {
+        return Dict{{DocumentKeys::attachmentPath(), path},
+                    {DocumentKeys::attachmentBookmark(), LXBookmark::bookmarkForURL_RO(path).value_or(QByteArray())}};
+    }
+
+    QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // The file a detached program writes, once it is there.
+    QByteArray waitForFile(const QString &path)
+    {
+        const QDeadlineTimer deadline(20000);
+        while (!QFile::exists(path) && !deadline.hasExpired())
+            QThread::msleep(20);
+        return readFile(path);
+    }
+
+    QTemporaryDir dir;
+    const FixedClock clock{QDateTime(QDate(2024, 3, 5), QTime(9, 30), QTimeZone::utc())};
+};
+
+// --- drafts folder ----------------------------------------------------------
+
+class DraftFolderTest : public SystemMailClientTest
+{
+protected:
+    QStringList drafts() const
+    {
+        return QDir(draftsPath()).entryList({u"*.eml"_s}, QDir::Files, QDir::Name);
+    }
+    QString draftsPath() const { return dir.filePath(u"Drafts"_s); }
+    QByteArray draft(int i) const
+    {
+        QFile file(QDir(draftsPath()).filePath(drafts().value(i)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+TEST_F(DraftFolderTest, EachMessageBecomesAnUnsentDraftInOrder)
+{
+    DraftFolderMailClient client(draftsPath(), clock);
+    EXPECT_TRUE(client.prepareEmailViaMailAppWithBody(u"first"_s, u"b@x.org"_s, u"One"_s, u"a@x.org"_s, List(), false).ok());
+    EXPECT_TRUE(client.prepareEmailViaMailAppWithBody(u"second"_s, u"a@x.org"_s, u"Two"_s, u"a@x.org"_s, List(), true).ok());
+    const QStringList names = drafts();
+    ASSERT_EQ(names.size(), 2);
+    EXPECT_EQ(names[0], u"20240305-093000-000001-b@x.org.eml"_s);
+    EXPECT_EQ(names[1], u"20240305-093000-000002-a@x.org.eml"_s);
+    if (!haveParser())
+        GTEST_SKIP() << "python3 is needed to read the drafts back";
+    const std::optional<ParsedMessage> first = parseMessage(draft(0));
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->header(u"X-Unsent"_s), u"1"_s);
+    EXPECT_EQ(first->subject, u"One"_s);
+    EXPECT_EQ(first->parts.value(0).text, u"first\n"_s);
+}
+
+TEST_F(DraftFolderTest, ANewClientDoesNotReplaceDraftsOfAnEarlierOne)
+{
+    DraftFolderMailClient earlier(draftsPath(), clock);
+    ASSERT_TRUE(earlier.prepareEmailViaMailAppWithBody(u"old"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List(), false).ok());
+    DraftFolderMailClient later(draftsPath(), clock);
+    ASSERT_TRUE(later.prepareEmailViaMailAppWithBody(u"new"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List(), false).ok());
+    ASSERT_EQ(drafts().size(), 2);
+    EXPECT_TRUE(draft(0).contains("\r\n\r\nold"));
+    EXPECT_TRUE(draft(1).contains("\r\n\r\nnew"));
+}
+
+TEST_F(DraftFolderTest, FileNamesKeepOnlySafeCharactersOfTheRecipient)
+{
+    struct Row
+    {
+        QString email;
+        QString name;
+    };
+    const std::vector<Row> rows = {
+        {u"../../etc/passwd"_s, u"20240305-093000-000001-_.._etc_passwd.eml"_s},
+        {u"a@x.org, b@y.org"_s, u"20240305-093000-000002-a@x.org__b@y.org.eml"_s},
+        {QString(), u"20240305-093000-000003-draft.eml"_s},
+    };
+    DraftFolderMailClient client(draftsPath(), clock);
+    for (const Row &row : rows)
+        ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(u"b"_s, row.email, u"S"_s, u"a@x.org"_s, List(), false).ok());
+    QStringList expected;
+    for (const Row &row : rows)
+        expected.append(row.name);
+    EXPECT_EQ(drafts(), expected);
+}
+
+// The recipient text goes in as it is: the mail program reads the addresses.
+// Attachment entries are attached only when a regular file is there now.
+TEST_F(DraftFolderTest, RecipientTextAndAttachableFilesMakeTheDraft)
+{
+    if (!haveParser())
+        GTEST_SKIP() << "python3 is needed to read the drafts back";
+    const QString kept = writeFile(u"kept.pdf"_s, QByteArray("%PDF-1.4 \x00\xff", 11));
+    const QString deleted = writeFile(u"deleted.txt"_s, "gone soon");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
+    List attachments;
+    attachments.append(Value(entryFor(dir.filePath(u"folder"_s))));
+    attachments.append(Value(entryFor(kept)));
+    attachments.append(Value(entryFor(deleted)));
+    attachments.append(Value(Dict{{DocumentKeys::attachmentPath(), kept},
+                                  {DocumentKeys::attachmentBookmark(), QByteArray("not a bookmark")}}));
+    ASSERT_TRUE(QFile::remove(deleted));
+
+    DraftFolderMailClient client(draftsPath(), clock);
+    ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s,
+                                                      u"a@x.org"_s, attachments, false)
+                    .ok());
+    const std::optional<ParsedMessage> m = parseMessage(draft(0));
+    ASSERT_TRUE(m.has_value());
+    EXPECT_EQ(m->toMailboxes(), (QStringList{u"b@x.org"_s, u"c@y.org"_s}));
+    EXPECT_EQ(m->headerCount(u"Bcc"_s), 0);
+    EXPECT_EQ(m->from.value(0).addr, u"a@x.org"_s);
+    QStringList files;
+    for (const ParsedMessage::Part &part : m->parts) {
+        if (part.disposition == u"attachment"_s)
+            files.append(part.filename);
+    }
+    EXPECT_EQ(files, QStringList{u"kept.pdf"_s});
+    EXPECT_EQ(m->parts.last().payload, QByteArray("%PDF-1.4 \x00\xff", 11));
+}
+
+TEST_F(DraftFolderTest, AFolderThatCannotBeMadeIsReported)
+{
+    const QString file = writeFile(u"plain-file"_s, "x");
+    DraftFolderMailClient client(file + u"/Drafts"_s, clock);
+    const Status status = client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List(), false);
+    ASSERT_FALSE(status.ok());
+    EXPECT_TRUE(status.error().contains(file)) << status.error().toStdString();
+}
+
+// --- xdg-email ----------------------------------------------------------------
+
+class XdgEmailTest : public SystemMailClientTest
+{
+protected:
+    void SetUp() override
+    {
+        SystemMailClientTest::SetUp();
+        // Records its arguments, one per NUL-terminated field, and appears
+        // whole (renamed into place) when done.
+        program = writeScript(u"fake-xdg-email"_s,
+                              u"for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"%1.tmp\"\nmv \"%1.tmp\" \"%1\"\n"_s.arg(
+                                  argsPath()));
+    }
+    QString argsPath() const { return dir.filePath(u"args"_s); }
+    QStringList recordedArguments()
+    {
+        QStringList args;
+        for (const QByteArray &field : waitForFile(argsPath()).split('\0'))
+            args.append(QString::fromUtf8(field));
+        if (!args.isEmpty())
+            args.removeLast(); // after the last terminator
+        return args;
+    }
+
+    QString program;
+};
+
+TEST_F(XdgEmailTest, ArgumentsArriveVerbatimWithoutAShell)
+{
+    const QString attachment = writeFile(u"file with spaces.txt"_s, "x");
+    List attachments;
+    attachments.append(Value(entryFor(attachment)));
+    attachments.append(Value(entryFor(dir.path()))); // a directory: left out
+    const QString pwned = dir.filePath(u"pwned"_s);
+    const QString subject = u"-Hi $(touch %1); `touch %1` ; echo \"x\" > %1 & Grüße"_s.arg(pwned);
+    const QString body = u"line one\nline two $HOME\n"_s;
+
+    XdgEmailMailClient client(program);
+    ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(body, u"-b@x.org"_s, subject, u"a@x.org"_s, attachments, false).ok());
+    EXPECT_EQ(recordedArguments(), (QStringList{u"--utf8"_s, u"--subject"_s, subject, u"--body"_s, body, u"--attach"_s,
+                                                attachment, u"mailto:-b@x.org"_s}));
+    EXPECT_FALSE(QFile::exists(pwned));
+}
+
+TEST(XdgEmailArguments, TheRecipientIsOneEncodedMailtoUrl)
+{
+    struct Row
+    {
+        const char *name;
+        QString email;
+        QString url;
+    };
+    const std::vector<Row> rows = {
+        {"one address", u"b@x.org"_s, u"mailto:b@x.org"_s},
+        {"several addresses stay one text", u"b@x.org, c@y.org"_s, u"mailto:b@x.org%2C%20c@y.org"_s},
+        {"URL syntax cannot add fields", u"b@x.org?bcc=v@z.org&subject=x"_s, u"mailto:b@x.org%3Fbcc%3Dv@z.org%26subject%3Dx"_s},
+        {"leading dash", u"--help"_s, u"mailto:--help"_s},
+        {"non-ASCII", u"jürgen@x.org"_s, u"mailto:j%C3%BCrgen@x.org"_s},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(XdgEmailMailClient::arguments(u"b"_s, row.email, u"s"_s, {}).last(), row.url);
+    }
+}
+
+TEST(XdgEmailArguments, EmptySubjectAndBodyAreLeftOut)
+{
+    EXPECT_EQ(XdgEmailMailClient::arguments(QString(), u"b@x.org"_s, QString(), {}),
+              (QStringList{u"--utf8"_s, u"mailto:b@x.org"_s}));
+    EXPECT_EQ(XdgEmailMailClient::arguments(u" "_s, u"b@x.org"_s, u" "_s, {}),
+              (QStringList{u"--utf8"_s, u"--subject"_s, u" "_s, u"--body"_s, u" "_s, u"mailto:b@x.org"_s}));
+}
+
+TEST_F(XdgEmailTest, SendingOrAMissingProgramFails)
+{
+    XdgEmailMailClient client(program);
+    EXPECT_FALSE(client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true).ok());
+    XdgEmailMailClient missing(dir.filePath(u"no-such-program"_s));
+    EXPECT_FALSE(missing.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), false).ok());
+}
+
+// --- sendmail -------------------------------------------------------------------
+
+class SendmailTest : public SystemMailClientTest
+{
+protected:
+    QString fakeSendmail(const QString &tail = u"exit 0\n"_s)
+    {
+        return writeScript(u"fake-sendmail"_s, u"printf '%s\\n' \"$@\" > \"%1\"\ncat > \"%2\"\n"_s.arg(
+                                                   dir.filePath(u"args"_s), dir.filePath(u"stdin"_s))
+                                                   + tail);
+    }
+};
+
+TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
+{
+    const QString attachment = writeFile(u"data.bin"_s, QByteArray("\x00\x01\x02\xfe", 4));
+    List attachments;
+    attachments.append(Value(entryFor(attachment)));
+    SendmailMailClient client(clock, fakeSendmail());
+    const Status status = client.prepareEmailViaMailAppWithBody(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s,
+                                                                u"Grüße"_s, u"a@x.org"_s, attachments, true);
+    ASSERT_TRUE(status.ok()) << status.error().toStdString();
+    EXPECT_EQ(readFile(dir.filePath(u"args"_s)), "-t\n-i\n");
+    const QByteArray message = readFile(dir.filePath(u"stdin"_s));
+    EXPECT_EQ(sevenBitProblem(message), QString());
+    if (!haveParser())
+        GTEST_SKIP() << "python3 is needed to read the message back";
+    const std::optional<ParsedMessage> m = parseMessage(message);
+    ASSERT_TRUE(m.has_value());
+    EXPECT_EQ(m->toMailboxes(), (QStringList{u"b@x.org"_s, u"c@y.org"_s}));
+    EXPECT_EQ(m->subject, u"Grüße"_s);
+    EXPECT_EQ(m->date, u"2024-03-05T09:30:00+00:00"_s);
+    EXPECT_EQ(m->headerCount(u"X-Unsent"_s), 0);
+    EXPECT_EQ(m->parts.value(1).text, u"Hello\n.\nstill here"_s);
+    EXPECT_EQ(m->parts.value(2).payload, QByteArray("\x00\x01\x02\xfe", 4));
+}
+
+TEST_F(SendmailTest, FailuresOfTheProgramAreReported)
+{
+    struct Row
+    {
+        const char *name;
+        QString tail;
+        std::chrono::milliseconds timeout;
+        QString expected;
+    };
+    const std::vector<Row> rows = {
+        {"non-zero exit with a reason", u"echo 'No recipient addresses found' >&2\nexit 67\n"_s,
+         std::chrono::seconds(60), u"No recipient addresses found"_s},
+        {"killed", u"kill -9 $$\n"_s, std::chrono::seconds(60), u"abnormally"_s},
+        {"hangs", u"exec sleep 30\n"_s, std::chrono::milliseconds(300), u"did not finish"_s},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SendmailMailClient client(clock, fakeSendmail(row.tail), row.timeout);
+        const Status status = client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true);
+        ASSERT_FALSE(status.ok());
+        EXPECT_TRUE(status.error().contains(row.expected)) << status.error().toStdString();
+    }
+}
+
+TEST_F(SendmailTest, PreparingOrAMissingProgramFails)
+{
+    SendmailMailClient client(clock, fakeSendmail());
+    EXPECT_FALSE(client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), false).ok());
+    EXPECT_FALSE(QFile::exists(dir.filePath(u"stdin"_s)));
+    SendmailMailClient missing(clock, dir.filePath(u"no-such-sendmail"_s));
+    EXPECT_FALSE(missing.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true).ok());
+}
+
+// The send run calls the client on a plain worker thread.
+TEST_F(SendmailTest, WorksFromAWorkerThread)
+{
+    SendmailMailClient client(clock, fakeSendmail());
+    Status status = Status::failure(u"not run"_s);
+    std::thread worker([&] {
+        status = client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true);
+    });
+    worker.join();
+    EXPECT_TRUE(status.ok()) << status.error().toStdString();
+    EXPECT_TRUE(readFile(dir.filePath(u"stdin"_s)).contains("To: b@x.org"));
+}
+
+// --- routing ------------------------------------------------------------------------
+
+class RecordingMailClient final : public SystemMailClient
+{
+public:
+    Status prepareEmailViaMailAppWithBody(const QString &, const QString &email, const QString &, const QString &,
+                                          const List &, bool send) override
+    {
+        calls.append(email + (send ? u" send"_s : u" prepare"_s));
+        return success();
+    }
+    QStringList calls;
+};
+
+TEST(RoutingMailClient, DraftsAndSendsGoToTheirOwnClients)
+{
+    RecordingMailClient prepare;
+    RecordingMailClient send;
+    RoutingMailClient routing(prepare, send);
+    EXPECT_TRUE(routing.prepareEmailViaMailAppWithBody(u"b"_s, u"one"_s, u"s"_s, u"f"_s, List(), false).ok());
+    EXPECT_TRUE(routing.prepareEmailViaMailAppWithBody(u"b"_s, u"two"_s, u"s"_s, u"f"_s, List(), true).ok());
+    EXPECT_EQ(prepare.calls, QStringList{u"one prepare"_s});
+    EXPECT_EQ(send.calls, QStringList{u"two send"_s});
+}
+
+} // namespace
