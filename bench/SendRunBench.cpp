@@ -10,6 +10,7 @@
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "send/SendRun.h"
+#include "send/ServerSettings.h"
 #include "send/StaticConnectionProvider.h"
 
 #include <benchmark/benchmark.h>
@@ -77,6 +78,7 @@ void BM_SendRunAgainstSlowServer(benchmark::State &state)
         SendingServices services;
         services.mailCore = &bridge;
         services.connections = &connections;
+        ServerSettings(doc, &connections).adjustSendingValueFromPref();
         SendRun run(doc, services);
 
         std::atomic<bool> finished{false};
@@ -99,6 +101,11 @@ void BM_SendRunAgainstSlowServer(benchmark::State &state)
         state.counters["run_s"] = runSeconds;
         state.counters["last_answer_s"] = timer.elapsed() / 1000.0;
         state.counters["accepted"] = accepted;
+        QCoreApplication::sendPostedEvents();
+        if (accepted < 20) {
+            const QStringList lines = doc.logViewText().split(u'\n', Qt::SkipEmptyParts);
+            state.SkipWithError(qPrintable(u"messages not accepted: "_s + lines.value(lines.size() - 1)));
+        }
     }
     server.closeWriteChannel();
     server.terminate();
