@@ -39,4 +39,15 @@ ParsedArguments ParsedArguments::parse(const QStringList &arguments, const QSet<
     return parsed;
 }
 
+std::optional<qint64> ParsedArguments::number(const QString &option, qint64 fallback, qint64 min, qint64 max) const
+{
+    if (!values.contains(option))
+        return fallback;
+    bool ok = false;
+    const qint64 n = values.value(option).toLongLong(&ok);
+    if (!ok || n < min || n > max)
+        return std::nullopt;
+    return n;
+}
+
 } // namespace quillcast::cli

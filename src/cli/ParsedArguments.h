@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace quillcast::cli {
 
 // The options of one command line: positional arguments, flags, and options
@@ -18,6 +20,9 @@ struct ParsedArguments
 
     bool has(const QString &option) const { return flags.contains(option) || values.contains(option); }
     QString value(const QString &option) const { return values.value(option); }
+    // The whole number given with option, fallback when the option is absent,
+    // none when the value is no whole number from min to max.
+    std::optional<qint64> number(const QString &option, qint64 fallback, qint64 min, qint64 max) const;
 
     static ParsedArguments parse(const QStringList &arguments, const QSet<QString> &flagNames,
                                  const QSet<QString> &valueNames);

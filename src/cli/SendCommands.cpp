@@ -28,6 +28,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -82,26 +83,23 @@ ServerOptions serverOptions(const ParsedArguments &args)
         return result;
     }
     const qint64 connectionType = securities.value(security);
-    qint64 port = connectionType == 2 ? 465 : (connectionType == 1 ? 587 : 25);
-    if (args.has(u"--smtp-port"_s)) {
-        bool ok = false;
-        port = args.value(u"--smtp-port"_s).toLongLong(&ok);
-        if (!ok || port < 1 || port > 65535) {
-            result.error = u"--smtp-port must be a port number from 1 to 65535"_s;
-            return result;
-        }
+    const std::optional<qint64> port =
+        args.number(u"--smtp-port"_s, connectionType == 2 ? 465 : (connectionType == 1 ? 587 : 25), 1, 65535);
+    if (!port) {
+        result.error = u"--smtp-port must be a port number from 1 to 65535"_s;
+        return result;
     }
     Dict c{{u"mailServerDescription"_s, Value(args.value(u"--smtp-host"_s))},
            {u"mailServerName"_s, Value(args.value(u"--smtp-host"_s))},
            {u"connectionType"_s, Value(connectionType)}};
     // The stored port choice: 25 and 465 have their own, any other is custom.
-    if (port == 25) {
+    if (*port == 25) {
         c.set(u"useCustomPort"_s, Value(qint64(0)));
-    } else if (port == 465) {
+    } else if (*port == 465) {
         c.set(u"useCustomPort"_s, Value(qint64(2)));
     } else {
         c.set(u"useCustomPort"_s, Value(qint64(1)));
-        c.set(u"customPortUsed"_s, Value(port));
+        c.set(u"customPortUsed"_s, Value(*port));
     }
     if (args.has(u"--user"_s)) {
         if (!args.has(u"--password-env"_s)) {
@@ -198,20 +196,13 @@ int SendCommands::runSend(const QStringList &arguments)
     }
     if (hasServer && args.has(u"--sendmail"_s))
         return refuse(command, 2, u"give --smtp-host or --sendmail, not both"_s);
-    std::optional<qint64> interval;
-    if (args.has(u"--interval"_s)) {
-        bool ok = false;
-        interval = args.value(u"--interval"_s).toLongLong(&ok);
-        if (!ok || *interval < 1)
-            return refuse(command, 2, u"--interval must be a whole number of seconds, 1 or more"_s);
-    }
-    int waitSeconds = 300;
-    if (args.has(u"--wait"_s)) {
-        bool ok = false;
-        waitSeconds = args.value(u"--wait"_s).toInt(&ok);
-        if (!ok || waitSeconds < 0)
-            return refuse(command, 2, u"--wait must be a number of seconds"_s);
-    }
+    constexpr qint64 aDay = 24 * 3600;
+    const std::optional<qint64> interval = args.number(u"--interval"_s, 0, 1, aDay);
+    if (!interval)
+        return refuse(command, 2, u"--interval must be a whole number of seconds, 1 or more"_s);
+    const std::optional<qint64> waitSeconds = args.number(u"--wait"_s, 300, 0, aDay);
+    if (!waitSeconds)
+        return refuse(command, 2, u"--wait must be a number of seconds"_s);
     ServerOptions server;
     if (hasServer) {
         server = serverOptions(args);
@@ -234,7 +225,7 @@ int SendCommands::runSend(const QStringList &arguments)
         doc.setUseMailServerToSend(0);
         ServerSettings(doc, nullptr).changedMetodToSend();
     }
-    if (interval)
+    if (*interval > 0)
         doc.setSendPrepTimeInterval(*interval);
     if (!doc.sendListRebuilder().rebuildNow())
         return refuse(command, 1, u"the send list could not be built"_s);
@@ -307,7 +298,7 @@ int SendCommands::runSend(const QStringList &arguments)
     runEvents(doc);
 
     // The server's answers still on their way.
-    const QDeadlineTimer deadline{std::chrono::seconds(waitSeconds)};
+    const QDeadlineTimer deadline{std::chrono::seconds(*waitSeconds)};
     if (doc.deliveriesInFlight() > 0)
         m_ctx.out << "Waiting for the server's answers to " << doc.deliveriesInFlight() << " messages" << Qt::endl;
     while (doc.deliveriesInFlight() > 0 && !deadline.hasExpired()) {
@@ -343,13 +334,10 @@ int SendCommands::runPreview(const QStringList &arguments)
         return refuse(command, 2, u"give one mailing file"_s);
     if (args.has(u"--json"_s) && args.has(u"--eml"_s))
         return refuse(command, 2, u"give --json or --eml, not both"_s);
-    qsizetype row = 0;
-    if (args.has(u"--record"_s)) {
-        bool ok = false;
-        row = args.value(u"--record"_s).toLongLong(&ok);
-        if (!ok || row < 0)
-            return refuse(command, 2, u"--record must be a record number from 0"_s);
-    }
+    const std::optional<qint64> record = args.number(u"--record"_s, 0, 0, std::numeric_limits<qint64>::max());
+    if (!record)
+        return refuse(command, 2, u"--record must be a record number from 0"_s);
+    const qsizetype row = *record;
 
     OpenedMailing mailing(m_ctx, command, false);
     if (!mailing.open(args.positional[0]))
