@@ -1,5 +1,6 @@
 #include "CliApp.h"
 
+#include "ConnectionCommands.h"
 #include "DatabaseCommands.h"
 #include "DocumentCommands.h"
 #include "ImportExportCommands.h"
@@ -43,6 +44,8 @@ int CliApp::run(const QStringList &arguments)
         return SendCommands(context).run(command, rest);
     if (ImportExportCommands::handles(command))
         return ImportExportCommands(context).run(command, rest);
+    if (ConnectionCommands::handles(command))
+        return ConnectionCommands(context).run(rest);
     m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
     return usage(2);
 }
@@ -53,7 +56,8 @@ int CliApp::usage(int status)
     s << "Usage: quillcast-cli COMMAND [ARGUMENTS]\n"
          "  --version                 print the release\n"
       << MergeCommand::summary() << SampleCommand::summary() << DocumentCommands::summary()
-      << DatabaseCommands::summary() << ImportExportCommands::summary() << SendCommands::summary();
+      << DatabaseCommands::summary() << ImportExportCommands::summary() << SendCommands::summary()
+      << ConnectionCommands::summary();
     s.flush();
     return status;
 }

@@ -2,6 +2,7 @@
 
 #include "OpenedMailing.h"
 #include "ParsedArguments.h"
+#include "StoredConnections.h"
 #include "database/SendListRebuilder.h"
 #include "document/MyDocument.h"
 #include "platform/Clock.h"
@@ -147,13 +148,16 @@ QString SendCommands::summary()
 {
     return u"  send FILE.quill (--checked|--all) --yes [--prepare] [--drafts DIR] [--sendmail PATH]\n"
            "       [--smtp-host H [--smtp-port P] [--security plain|starttls|tls]\n"
-           "        [--user U --password-env VAR]] [--interval N] [--wait SECONDS]\n"
+           "        [--user U --password-env VAR] | --connection N] [--interval N] [--wait SECONDS]\n"
            "                            run the send run over the checked or all records of the\n"
            "                            send list: --prepare writes drafts (.eml) into DIR\n"
            "                            (default FILE-drafts beside the mailing); sending goes\n"
            "                            through the SMTP server given or through sendmail (the\n"
            "                            mailing keeps that choice); without either, as the\n"
-           "                            mailing says. Sending needs a complete server setting\n"
+           "                            mailing says. Without --smtp-host the stored connection\n"
+           "                            N (see connections list) or else the mailing's chosen\n"
+           "                            one is used, and N becomes the mailing's choice.\n"
+           "                            Sending needs a complete server setting\n"
            "                            in any case. Ctrl-C stops before the next message. The\n"
            "                            log is saved in the mailing. Exit 0 when every message\n"
            "                            was accepted, 1 when any was refused or failed\n"
@@ -178,7 +182,7 @@ int SendCommands::runSend(const QStringList &arguments)
     const ParsedArguments args = ParsedArguments::parse(
         arguments, {u"--checked"_s, u"--all"_s, u"--prepare"_s, u"--yes"_s},
         {u"--drafts"_s, u"--sendmail"_s, u"--smtp-host"_s, u"--smtp-port"_s, u"--security"_s, u"--user"_s,
-         u"--password-env"_s, u"--interval"_s, u"--wait"_s});
+         u"--password-env"_s, u"--interval"_s, u"--wait"_s, u"--connection"_s});
     if (!args.error.isEmpty())
         return refuse(command, 2, args.error);
     if (args.positional.size() != 1)
@@ -196,6 +200,12 @@ int SendCommands::runSend(const QStringList &arguments)
     }
     if (hasServer && args.has(u"--sendmail"_s))
         return refuse(command, 2, u"give --smtp-host or --sendmail, not both"_s);
+    if (hasServer && args.has(u"--connection"_s))
+        return refuse(command, 2, u"give --smtp-host or --connection, not both"_s);
+    const std::optional<qint64> connectionIndex =
+        args.number(u"--connection"_s, -1, 0, std::numeric_limits<qint32>::max());
+    if (!connectionIndex)
+        return refuse(command, 2, u"--connection must be the number of a stored connection, from 0"_s);
     constexpr qint64 aDay = 24 * 3600;
     const std::optional<qint64> interval = args.number(u"--interval"_s, 0, 1, aDay);
     if (!interval)
@@ -238,9 +248,24 @@ int SendCommands::runSend(const QStringList &arguments)
     SendmailMailClient sendmail(m_ctx.clock, args.has(u"--sendmail"_s) ? args.value(u"--sendmail"_s)
                                                                         : SendmailMailClient::defaultPath());
     RoutingMailClient mailClient(draftFolder, sendmail);
-    StaticConnectionProvider connections(hasServer ? List({Value(server.connection)}) : List());
-    if (hasServer)
+    // The server given on the command line, or else the user's stored
+    // connections with the mailing's chosen one (or the one named).
+    StaticConnectionProvider commandLineServer(hasServer ? List({Value(server.connection)}) : List());
+    StoredConnections stored;
+    if (hasServer) {
         doc.setSelectedIndexConnection(0);
+    } else {
+        if (const Status loaded = stored.load(); !loaded)
+            return refuse(command, 1, loaded.error());
+        const qsizetype count = stored.list().connectionArray().size();
+        if (*connectionIndex >= count)
+            return refuse(command, 1,
+                          u"there is no stored connection %1 (%2 stored)"_s.arg(*connectionIndex).arg(count));
+        if (*connectionIndex >= 0)
+            doc.setSelectedIndexConnection(*connectionIndex);
+    }
+    ConnectionProvider &connections = hasServer ? static_cast<ConnectionProvider &>(commandLineServer)
+                                                : static_cast<ConnectionProvider &>(stored.list());
 
     SendingServices services;
     services.mailCore = &bridge;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "CliApp.h"
+#include "TestFiles.h"
 #include "platform/FixedClock.h"
 
-#include <QFile>
 #include <QString>
 #include <QTextStream>
 
@@ -30,17 +30,7 @@ inline CliRun runCli(const QStringList &arguments)
     return run;
 }
 
-// Writes bytes to a file; false when it could not.
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray fileContents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testing::fileContents;
+using testing::writeFile;
 
 } // namespace quillcast::clitest

@@ -1,6 +1,5 @@
 #include "CliRunner.h"
 #include "TestPrinters.h"
-#include "platform/FixedClock.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,8 +12,9 @@ using ::testing::HasSubstr;
 using quillcast::clitest::CliRun;
 using quillcast::clitest::runCli;
 
-namespace {
+// The refusals of every command are in one table, in CliRefusalsTest.cpp.
 
+namespace {
 
 TEST(Cli, VersionPrintsTheRelease)
 {
@@ -23,12 +23,15 @@ TEST(Cli, VersionPrintsTheRelease)
     EXPECT_EQ(run.out, u"Quillcast " QUILLCAST_RELEASE "\n"_s);
 }
 
-TEST(Cli, UnknownCommandIsRefusedOnStandardError)
+TEST(Cli, HelpListsEveryCommand)
 {
-    const CliRun run = runCli({u"frobnicate"_s});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_THAT(run.err.toStdString(), HasSubstr("unknown command 'frobnicate'"));
-    EXPECT_TRUE(run.out.isEmpty());
+    const CliRun help = runCli({u"--help"_s});
+    ASSERT_EQ(help.status, 0);
+    for (const char *command : {"add-record FILE.quill", "add-exception FILE.quill", "column add FILE.quill",
+                                "column rename FILE.quill", "column delete FILE.quill", "check FILE.quill",
+                                "delete-checked FILE.quill", "renumber FILE.quill", "attach FILE.quill",
+                                "detach FILE.quill", "import FILE.quill DATA", "export FILE.quill OUT"})
+        EXPECT_THAT(help.out.toStdString(), HasSubstr(std::string("  ") + command)) << command;
 }
 
 TEST(CliMerge, MergesFieldsFixedTagsAndTheInjectedClock)
@@ -50,69 +53,11 @@ TEST(CliMerge, FieldOrderDecidesOverlappingTags)
 TEST(CliMerge, ReadsTheTemplateFromAFileAndHonoursNow)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile file(dir.filePath(u"t.txt"_s));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("Le _dd_/_mm_ \xc3\xa0 _hh_h\n");
-    file.close();
-    const CliRun run = runCli({u"merge"_s, file.fileName(), u"--now"_s, u"2027-01-02T08:00:00Z"_s});
+    const QString path = dir.filePath(u"t.txt"_s);
+    ASSERT_TRUE(clitest::writeFile(path, "Le _dd_/_mm_ \xc3\xa0 _hh_h\n"));
+    const CliRun run = runCli({u"merge"_s, path, u"--now"_s, u"2027-01-02T08:00:00Z"_s});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, u"Le 02/01 à 08h\n"_s);
-}
-
-struct BadMergeRow
-{
-    const char *name;
-    QStringList arguments;
-    int status;
-    const char *message;
-};
-
-void PrintTo(const BadMergeRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class CliMergeRefuses : public ::testing::TestWithParam<BadMergeRow>
-{
-};
-
-TEST_P(CliMergeRefuses, WithAMessageAndNoOutput)
-{
-    const CliRun run = runCli(QStringList{u"merge"_s} + GetParam().arguments);
-    EXPECT_EQ(run.status, GetParam().status);
-    EXPECT_THAT(run.err.toStdString(), HasSubstr(GetParam().message));
-    EXPECT_TRUE(run.out.isEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CliMergeRefuses,
-    ::testing::Values(
-        BadMergeRow{"noTemplate", {}, 2, "either one template file or --text"},
-        BadMergeRow{"fileAndText", {u"a.txt"_s, u"--text"_s, u"x"_s}, 2, "either one template file or --text"},
-        BadMergeRow{"missingFile", {u"/nonexistent/t.txt"_s}, 1, "cannot read /nonexistent/t.txt"},
-        BadMergeRow{"fieldWithoutEquals", {u"--text"_s, u"x"_s, u"--field"_s, u"Name"_s}, 2, "NAME=VALUE"},
-        BadMergeRow{"numberNotInteger", {u"--text"_s, u"x"_s, u"--number"_s, u"seven"_s}, 2, "needs an integer"},
-        BadMergeRow{"badNow", {u"--text"_s, u"x"_s, u"--now"_s, u"tomorrow"_s}, 2, "ISO 8601"},
-        BadMergeRow{"unknownOption", {u"--text"_s, u"x"_s, u"--bogus"_s}, 2, "bogus"}),
-    [](const auto &row) { return std::string(row.param.name); });
-
-} // namespace
-
-namespace {
-
-TEST(CliSample, RefusesAMailingThatIsNotJson)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile file(dir.filePath(u"m.json"_s));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{ not json");
-    file.close();
-    const CliRun run = runCli({u"sample"_s, u"--file"_s, file.fileName()});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(run.err.toStdString(), HasSubstr("not a mailing description"));
-    EXPECT_TRUE(run.out.isEmpty());
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #include "CliRunner.h"
+#include "TestRecords.h"
 #include "ConsoleAlertPresenter.h"
 #include "TestPrinters.h"
 #include "database/SendListRebuilder.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
-#include "document/archive/KeyedArchiver.h"
 #include "platform/FixedClock.h"
 #include "platform/LXBookmark.h"
 #include "platform/NullUrlOpener.h"
@@ -13,7 +13,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,22 +28,14 @@ using ::testing::HasSubstr;
 using quillcast::clitest::CliRun;
 using quillcast::clitest::fileContents;
 using quillcast::clitest::runCli;
+using quillcast::testing::exceptRecord;
+using quillcast::testing::record;
 
 namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     ASSERT_TRUE(quillcast::clitest::writeFile(path, bytes));
-}
-
-Dict addressRecord(qint64 number, bool checked, const QString &email)
-{
-    return Dict{{u"1"_s, number}, {u"2"_s, checked}, {u"3"_s, email}};
-}
-
-Dict exceptionRecord(qint64 number, bool checked, const QString &email)
-{
-    return Dict{{u"num"_s, number}, {u"sel"_s, checked}, {u"email"_s, email}, {u"note"_s, u""_s}};
 }
 
 QJsonObject showJson(const QString &path)
@@ -131,7 +122,7 @@ TEST_F(DatabaseCommandsTest, AddRecordFillsTheNamedColumnsAndNumbersTheRecord)
 
 TEST_F(DatabaseCommandsTest, AddRecordOfAnExceptedAddressStaysOutOfTheSendList)
 {
-    writeMailing({addressRecord(1, false, u"ada@example.org"_s)}, {exceptionRecord(1, false, u"bob@example.org"_s)});
+    writeMailing({record(1, false, u"ada@example.org"_s)}, {exceptRecord(1, u"bob@example.org"_s)});
     const CliRun added = run({u"add-record"_s, u"email=bob@example.org"_s});
     ASSERT_EQ(added.status, 0) << added.err.toStdString();
     EXPECT_THAT(added.out.toStdString(), HasSubstr("on the exception list"));
@@ -143,9 +134,9 @@ TEST_F(DatabaseCommandsTest, AddRecordOfAnExceptedAddressStaysOutOfTheSendList)
 
 TEST_F(DatabaseCommandsTest, AddExceptionStoresAddressNoteAndDateAndTakesTheRecordOutOfTheSendList)
 {
-    writeMailing({addressRecord(1, false, u"ada@example.org"_s), addressRecord(2, false, u"bob@example.org"_s),
-                  addressRecord(3, false, u"cy@example.org"_s)},
-                 {exceptionRecord(4, false, u"old@example.org"_s)});
+    writeMailing({record(1, false, u"ada@example.org"_s), record(2, false, u"bob@example.org"_s),
+                  record(3, false, u"cy@example.org"_s)},
+                 {exceptRecord(4, u"old@example.org"_s)});
     const CliRun added = run({u"add-exception"_s, u"bob@example.org"_s, u"asked to leave"_s});
     ASSERT_EQ(added.status, 0) << added.err.toStdString();
     EXPECT_EQ(added.out, u"Added exception 5 (bob@example.org)\n"_s);
@@ -165,7 +156,7 @@ TEST_F(DatabaseCommandsTest, AddExceptionStoresAddressNoteAndDateAndTakesTheReco
 
 TEST_F(DatabaseCommandsTest, ColumnsAreAddedRenamedAndDeletedWithTheirValues)
 {
-    writeMailing({addressRecord(1, false, u"ada@example.org"_s)});
+    writeMailing({record(1, false, u"ada@example.org"_s)});
     const CliRun unnamed = run({u"column"_s, u"add"_s});
     ASSERT_EQ(unnamed.status, 0) << unnamed.err.toStdString();
     EXPECT_EQ(unnamed.out, u"Added column KEY4\n"_s);
@@ -217,8 +208,8 @@ TEST_P(CheckModes, CheckTheDatabaseAndKeepTheSendListShared)
 {
     std::vector<Dict> records;
     for (qsizetype i = 0; i < checkAddresses.size(); ++i)
-        records.push_back(addressRecord(i + 1, initiallyChecked[size_t(i)], checkAddresses[i]));
-    writeMailing(records, {exceptionRecord(1, false, u"bob@example.org"_s)});
+        records.push_back(record(i + 1, initiallyChecked[size_t(i)], checkAddresses[i]));
+    writeMailing(records, {exceptRecord(1, u"bob@example.org"_s)});
 
     const CliRun checked = run({u"check"_s, GetParam().mode});
     ASSERT_EQ(checked.status, 0) << checked.err.toStdString();
@@ -250,9 +241,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DatabaseCommandsTest, CheckWithExceptionsActsOnTheExceptionListOnly)
 {
-    writeMailing({addressRecord(1, false, u"ada@example.org"_s)},
-                 {exceptionRecord(1, false, u"bob@example.org"_s), exceptionRecord(2, true, u"Bob@example.org"_s),
-                  exceptionRecord(3, false, u"cy@example.org"_s)});
+    writeMailing({record(1, false, u"ada@example.org"_s)},
+                 {exceptRecord(1, u"bob@example.org"_s), exceptRecord(2, u"Bob@example.org"_s, QString(), true),
+                  exceptRecord(3, u"cy@example.org"_s)});
 
     const CliRun duplicates = run({u"check"_s, u"duplicate"_s, u"--exceptions"_s});
     ASSERT_EQ(duplicates.status, 0) << duplicates.err.toStdString();
@@ -270,8 +261,8 @@ TEST_F(DatabaseCommandsTest, CheckWithExceptionsActsOnTheExceptionListOnly)
 
 TEST_F(DatabaseCommandsTest, DeleteCheckedRemovesTheCheckedRecordsAndRebuildsTheSendList)
 {
-    writeMailing({addressRecord(1, true, u"a@example.org"_s), addressRecord(2, false, u"b@example.org"_s),
-                  addressRecord(3, true, u"c@example.org"_s), addressRecord(4, false, u"d@example.org"_s)});
+    writeMailing({record(1, true, u"a@example.org"_s), record(2, false, u"b@example.org"_s),
+                  record(3, true, u"c@example.org"_s), record(4, false, u"d@example.org"_s)});
     const CliRun deleted = run({u"delete-checked"_s, u"--yes"_s});
     ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
     EXPECT_EQ(deleted.out, u"Deleted 2 records\n"_s);
@@ -285,8 +276,8 @@ TEST_F(DatabaseCommandsTest, DeleteCheckedRemovesTheCheckedRecordsAndRebuildsThe
 
 TEST_F(DatabaseCommandsTest, DeleteCheckedExceptionsLetsTheirRecordsBackIntoTheSendList)
 {
-    writeMailing({addressRecord(1, false, u"a@example.org"_s), addressRecord(2, true, u"b@example.org"_s)},
-                 {exceptionRecord(1, true, u"a@example.org"_s), exceptionRecord(2, false, u"b@example.org"_s)});
+    writeMailing({record(1, false, u"a@example.org"_s), record(2, true, u"b@example.org"_s)},
+                 {exceptRecord(1, u"a@example.org"_s, QString(), true), exceptRecord(2, u"b@example.org"_s)});
     const CliRun deleted = run({u"delete-checked"_s, u"--exceptions"_s, u"--yes"_s});
     ASSERT_EQ(deleted.status, 0) << deleted.err.toStdString();
     EXPECT_EQ(deleted.out, u"Deleted 1 exception\n"_s);
@@ -300,7 +291,7 @@ TEST_F(DatabaseCommandsTest, DeleteCheckedExceptionsLetsTheirRecordsBackIntoTheS
 
 TEST_F(DatabaseCommandsTest, DeleteCheckedWithNothingCheckedLeavesTheFileAlone)
 {
-    writeMailing({addressRecord(1, false, u"a@example.org"_s)});
+    writeMailing({record(1, false, u"a@example.org"_s)});
     const QByteArray before = fileContents(path);
     const CliRun run1 = run({u"delete-checked"_s, u"--yes"_s});
     EXPECT_EQ(run1.status, 0);
@@ -310,8 +301,8 @@ TEST_F(DatabaseCommandsTest, DeleteCheckedWithNothingCheckedLeavesTheFileAlone)
 
 TEST_F(DatabaseCommandsTest, RenumberNumbersTheRecordsInTheirOrder)
 {
-    writeMailing({addressRecord(7, false, u"a@example.org"_s), addressRecord(3, false, u"b@example.org"_s),
-                  addressRecord(3, true, u"c@example.org"_s)});
+    writeMailing({record(7, false, u"a@example.org"_s), record(3, false, u"b@example.org"_s),
+                  record(3, true, u"c@example.org"_s)});
     const CliRun renumbered = run({u"renumber"_s});
     ASSERT_EQ(renumbered.status, 0) << renumbered.err.toStdString();
     EXPECT_EQ(renumbered.out, u"Renumbered 3 records\n"_s);
@@ -354,184 +345,35 @@ TEST_F(DatabaseCommandsTest, AttachKeepsAReopenableBookmarkAndDetachRemovesTheEn
     EXPECT_EQ(column(showJson(path), u"attachmentBookmarks"_s, u"path"_s), QJsonArray({second}));
 }
 
-// --- Refusals ---------------------------------------------------------------------
-
-struct RefusalRow
-{
-    const char *name;
-    QStringList arguments;
-    int status;
-    const char *message;
-};
-
-void PrintTo(const RefusalRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class Refusals : public DatabaseCommandsTest, public ::testing::WithParamInterface<RefusalRow>
-{
-};
-
-// Each refusal leaves the mailing byte for byte as it was.
-TEST_P(Refusals, LeaveTheFileUntouched)
-{
-    writeMailing({addressRecord(1, true, u"a@example.org"_s)});
-    ASSERT_EQ(run({u"column"_s, u"add"_s, u"City"_s}).status, 0);
-    const QString attachment = dir.filePath(u"a.txt"_s);
-    writeFile(attachment, "a");
-    ASSERT_EQ(run({u"attach"_s, attachment}).status, 0);
-    ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
-    const QByteArray before = fileContents(path);
-
-    QStringList arguments = GetParam().arguments;
-    arguments.replaceInStrings(u"DIR"_s, dir.path());
-    const CliRun refused = run(arguments);
-    EXPECT_EQ(refused.status, GetParam().status);
-    EXPECT_THAT(refused.err.toStdString(), HasSubstr(GetParam().message));
-    EXPECT_EQ(refused.out, u""_s);
-    EXPECT_EQ(fileContents(path), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Refusals,
-    ::testing::Values(
-        RefusalRow{"addRecordUnknownColumn", {u"add-record"_s, u"Cty=Oslo"_s}, 2, "no column 'Cty'"},
-        RefusalRow{"addRecordNumberColumn", {u"add-record"_s, u"#=9"_s}, 2, "kept by the mailing"},
-        RefusalRow{"addRecordCheckedColumn", {u"add-record"_s, u"sel=1"_s}, 2, "kept by the mailing"},
-        RefusalRow{"addRecordNoEquals", {u"add-record"_s, u"email"_s}, 2, "'email' is not NAME=VALUE"},
-        RefusalRow{"addRecordColumnTwice", {u"add-record"_s, u"City=a"_s, u"City=b"_s}, 2, "given twice"},
-        RefusalRow{"addExceptionBlank", {u"add-exception"_s, u"  "_s}, 2, "the address is empty"},
-        RefusalRow{"addExceptionNoAddress", {u"add-exception"_s}, 2, "give the mailing, the address"},
-        RefusalRow{"columnWithoutAction", {u"column"_s}, 2, "give add, rename or delete"},
-        RefusalRow{"columnAddExisting", {u"column"_s, u"add"_s, u"email"_s}, 2, "column 'email' already"},
-        RefusalRow{"columnAddBlank", {u"column"_s, u"add"_s, u" "_s}, 2, "cannot be blank"},
-        RefusalRow{"columnRenameUnknown", {u"column"_s, u"rename"_s, u"Town"_s, u"Place"_s}, 2,
-                   "no column 'Town'"},
-        RefusalRow{"columnRenameFixed", {u"column"_s, u"rename"_s, u"email"_s, u"Mail"_s}, 2, "is fixed"},
-        RefusalRow{"columnRenameToExisting", {u"column"_s, u"rename"_s, u"City"_s, u"email"_s}, 2,
-                   "column 'email' already"},
-        RefusalRow{"columnRenameBlank", {u"column"_s, u"rename"_s, u"City"_s, u"\t"_s}, 2, "cannot be blank"},
-        RefusalRow{"columnDeleteWithoutYes", {u"column"_s, u"delete"_s, u"City"_s}, 2, "needs --yes"},
-        RefusalRow{"columnDeleteFixed", {u"column"_s, u"delete"_s, u"sel"_s, u"--yes"_s}, 2, "is fixed"},
-        RefusalRow{"columnDeleteUnknown", {u"column"_s, u"delete"_s, u"Town"_s, u"--yes"_s}, 2, "no column 'Town'"},
-        RefusalRow{"checkUnknownMode", {u"check"_s, u"some"_s}, 2, "unknown check 'some'"},
-        RefusalRow{"checkMisspelledOption", {u"check"_s, u"all"_s, u"--exception"_s}, 2,
-                   "unknown option '--exception'"},
-        RefusalRow{"checkWithoutMode", {u"check"_s}, 2, "give the mailing and one of"},
-        RefusalRow{"deleteCheckedWithoutYes", {u"delete-checked"_s}, 2, "needs --yes"},
-        RefusalRow{"deleteCheckedExceptionsWithoutYes", {u"delete-checked"_s, u"--exceptions"_s}, 2,
-                   "checked exceptions cannot be undone and needs --yes"},
-        RefusalRow{"renumberExceptions", {u"renumber"_s, u"--exceptions"_s}, 2, "unknown option"},
-        RefusalRow{"attachMissingFile", {u"attach"_s, u"DIR/missing.pdf"_s}, 1, "cannot be read"},
-        RefusalRow{"attachFolder", {u"attach"_s, u"DIR/folder"_s}, 1, "is a folder"},
-        RefusalRow{"detachZero", {u"detach"_s, u"0"_s}, 2, "they count from 1"},
-        RefusalRow{"detachText", {u"detach"_s, u"first"_s}, 2, "they count from 1"},
-        RefusalRow{"detachPastTheEnd", {u"detach"_s, u"2"_s}, 2, "there is no attachment 2"}),
-    [](const auto &row) { return std::string(row.param.name); });
-
-struct UnreadableRow
-{
-    const char *name;
-    QStringList arguments;
-};
-
-void PrintTo(const UnreadableRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class UnreadableMailings : public DatabaseCommandsTest, public ::testing::WithParamInterface<UnreadableRow>
-{
-};
-
-TEST_P(UnreadableMailings, DamagedFileIsRefusedAndKept)
-{
-    writeFile(path, "not a mailing");
-    const CliRun refused = run(GetParam().arguments);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_THAT(refused.err.toStdString(), HasSubstr("The file is not a Quillcast document or is damaged"));
-    EXPECT_EQ(fileContents(path), QByteArray("not a mailing"));
-}
-
-TEST_P(UnreadableMailings, NewerReleaseFileIsRefusedAndKept)
-{
-    writeFile(path, KeyedArchiver::archive(Dict{{u"appversion"_s, quint64(20801)}}).value());
-    const QByteArray before = fileContents(path);
-    const CliRun refused = run(GetParam().arguments);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_THAT(refused.err.toStdString(), HasSubstr("created with a more recent version of this application"));
-    EXPECT_EQ(fileContents(path), before);
-}
-
-TEST_P(UnreadableMailings, MissingFileIsNotCreated)
-{
-    const CliRun refused = run(GetParam().arguments);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_FALSE(QFile::exists(path));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, UnreadableMailings,
-    ::testing::Values(UnreadableRow{"addRecord", {u"add-record"_s, u"email=a@example.org"_s}},
-                      UnreadableRow{"addException", {u"add-exception"_s, u"a@example.org"_s}},
-                      UnreadableRow{"columnAdd", {u"column"_s, u"add"_s}},
-                      UnreadableRow{"columnDelete", {u"column"_s, u"delete"_s, u"City"_s, u"--yes"_s}},
-                      UnreadableRow{"check", {u"check"_s, u"all"_s}},
-                      UnreadableRow{"deleteChecked", {u"delete-checked"_s, u"--yes"_s}},
-                      UnreadableRow{"renumber", {u"renumber"_s}},
-                      UnreadableRow{"detach", {u"detach"_s, u"1"_s}}),
-    [](const auto &row) { return std::string(row.param.name); });
-
 // --- Answering the questions --------------------------------------------------------
 
-struct AnswerRow
+TEST(ConsoleAnswers, ConsentOnlyWithYesAndOnlyToTheNamedButton)
 {
-    const char *name;
-    bool yes;
-    QString consent;
-    QStringList buttons;
-    int expected;
-};
-
-void PrintTo(const AnswerRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class ConsoleAnswers : public ::testing::TestWithParam<AnswerRow>
-{
-};
-
-TEST_P(ConsoleAnswers, ConsentOnlyWithYesAndOnlyToTheNamedButton)
-{
-    QString printed;
-    QTextStream err(&printed);
-    cli::ConsoleAlertPresenter presenter(err, GetParam().yes);
-    presenter.setConsentButton(GetParam().consent);
-    EXPECT_EQ(presenter.answerFor(GetParam().buttons), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ConsoleAnswers,
-    ::testing::Values(
-        AnswerRow{"keyDeleteWithYes", true, u"Delete"_s, {u"Cancel"_s, u"Delete"_s}, 1},
-        AnswerRow{"keyDeleteWithoutYes", false, u"Delete"_s, {u"Cancel"_s, u"Delete"_s}, 0},
-        AnswerRow{"okFirstWithYes", true, u"OK"_s, {u"OK"_s, u"Cancel"_s}, 0},
-        AnswerRow{"okFirstWithoutYes", false, u"OK"_s, {u"OK"_s, u"Cancel"_s}, 1},
-        AnswerRow{"unexpectedAlertIsCancelled", true, u"Delete"_s, {u"OK"_s, u"Cancel"_s}, 1},
-        AnswerRow{"noConsentNamedTakesTheFirst", true, u""_s, {u"Replace"_s, u"Cancel"_s}, 0},
-        AnswerRow{"noCancelTakesTheLast", false, u""_s, {u"Save"_s, u"Discard"_s}, 1},
-        AnswerRow{"singleButton", false, u""_s, {u"OK"_s}, 0}),
-    [](const auto &row) { return std::string(row.param.name); });
-
-TEST(DatabaseCommandsHelp, ListsEveryCommand)
-{
-    const CliRun help = runCli({u"--help"_s});
-    ASSERT_EQ(help.status, 0);
-    for (const char *command : {"add-record", "add-exception", "column add", "column rename", "column delete",
-                                "check", "delete-checked", "renumber", "attach", "detach"})
-        EXPECT_THAT(help.out.toStdString(), HasSubstr(std::string("  ") + command + " FILE.quill")) << command;
+    const struct
+    {
+        const char *name;
+        bool yes;
+        QString consent;
+        QStringList buttons;
+        int expected;
+    } rows[] = {
+        {"key delete with --yes", true, u"Delete"_s, {u"Cancel"_s, u"Delete"_s}, 1},
+        {"key delete without --yes", false, u"Delete"_s, {u"Cancel"_s, u"Delete"_s}, 0},
+        {"OK first with --yes", true, u"OK"_s, {u"OK"_s, u"Cancel"_s}, 0},
+        {"OK first without --yes", false, u"OK"_s, {u"OK"_s, u"Cancel"_s}, 1},
+        {"an unexpected alert is cancelled", true, u"Delete"_s, {u"OK"_s, u"Cancel"_s}, 1},
+        {"no consent named takes the first", true, u""_s, {u"Replace"_s, u"Cancel"_s}, 0},
+        {"no Cancel takes the last", false, u""_s, {u"Save"_s, u"Discard"_s}, 1},
+        {"single button", false, u""_s, {u"OK"_s}, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QString printed;
+        QTextStream err(&printed);
+        cli::ConsoleAlertPresenter presenter(err, row.yes);
+        presenter.setConsentButton(row.consent);
+        EXPECT_EQ(presenter.answerFor(row.buttons), row.expected);
+    }
 }
 
 } // namespace

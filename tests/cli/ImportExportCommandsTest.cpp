@@ -24,11 +24,6 @@ using quillcast::clitest::runCli;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    ASSERT_TRUE(quillcast::clitest::writeFile(path, bytes));
-}
-
 std::unique_ptr<MyDocument> readMailing(const QString &path)
 {
     static const FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc()));
@@ -69,7 +64,7 @@ protected:
     QString data(const QString &name, const QByteArray &bytes)
     {
         const QString path = dir.filePath(name);
-        writeFile(path, bytes);
+        EXPECT_TRUE(clitest::writeFile(path, bytes)) << path.toStdString();
         return path;
     }
 
@@ -148,70 +143,16 @@ TEST_F(ImportExportCommandsTest, ExceptionsImportIntoTheExceptionList)
 }
 
 // A spreadsheet saved on a Windows machine: Latin letters in Windows-1252.
-TEST_F(ImportExportCommandsTest, AWindowsFileImportsWithItsAccentsAndAWrongEncodingIsRefused)
+TEST_F(ImportExportCommandsTest, AWindowsFileImportsWithItsAccents)
 {
     QString content = u"email,name\n"_s;
     const QStringList names{u"Zoë Müller"_s, u"Søren Ærø"_s, u"François Lefèvre"_s, u"Jürgen Groß"_s,
                             u"Amélie Dubois"_s, u"Inès Noël"_s};
     for (qsizetype i = 0; i < names.size() * 4; ++i)
         content += u"p%1@x.org,%2\n"_s.arg(i).arg(names[i % names.size()]);
-    const QString legacy = data(u"legacy.csv"_s, content.toLatin1());
-    const QByteArray before = fileContents(mailing);
-
-    const CliRun strict = import({u"--encoding"_s, u"utf-8"_s, u"--map"_s, u"email,new"_s}, legacy);
-    EXPECT_EQ(strict.status, 1);
-    EXPECT_THAT(strict.err.toStdString(), HasSubstr("could not be read with the chosen text encoding"));
-    EXPECT_EQ(fileContents(mailing), before);
-
-    const CliRun detected = import({u"--map"_s, u"email,new"_s, u"--skip-first"_s}, legacy);
-    ASSERT_EQ(detected.status, 0) << detected.err.toStdString();
-    const auto doc = readMailing(mailing);
-    EXPECT_EQ(column(*doc, u"4"_s).mid(0, 6), names);
-}
-
-struct Refusal
-{
-    const char *name;
-    QStringList options;
-    int status;
-    const char *message;
-};
-
-TEST_F(ImportExportCommandsTest, ImportRefusalsLeaveTheMailingAsItWas)
-{
-    const QString people = data(u"people.csv"_s, "a@x.org,Anna\nb@x.org,Ben\n");
-    const QList<Refusal> refusals{
-        {"unknown option", {u"--quiet"_s}, 2, "unknown option --quiet"},
-        {"unknown format", {u"--format"_s, u"pipe"_s}, 2, "--format takes"},
-        {"unknown encoding code", {u"--encoding"_s, u"7"_s}, 2, "--encoding takes"},
-        {"option without value", {u"--map"_s}, 2, "--map needs a value"},
-        {"unknown key", {u"--map"_s, u"email,town"_s}, 2, "'town' is not a column"},
-        {"fixed key", {u"--map"_s, u"#"_s}, 2, "'#' is not a column"},
-        {"more destinations than columns", {u"--map"_s, u"email,new,new"_s}, 2, "has 2 columns"},
-        {"one key twice", {u"--map"_s, u"email,email"_s}, 2, "to two columns"},
-        {"nothing imported", {u"--map"_s, u"-,-"_s}, 2, "no column"},
-        {"new column for exceptions", {u"--exceptions"_s, u"--map"_s, u"email,new"_s}, 2, "no new columns"},
-        {"option twice", {u"--skip-first"_s, u"--skip-first"_s}, 2, "given twice"},
-    };
-    const QByteArray before = fileContents(mailing);
-    for (const Refusal &r : refusals) {
-        SCOPED_TRACE(r.name);
-        const CliRun run = import(r.options, people);
-        EXPECT_EQ(run.status, r.status);
-        EXPECT_THAT(run.err.toStdString(), HasSubstr(r.message));
-        EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_EQ(fileContents(mailing), before);
-    }
-
-    const CliRun missing = import({}, dir.filePath(u"nowhere.csv"_s));
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_THAT(missing.err.toStdString(), HasSubstr("could not be read"));
-    EXPECT_EQ(runCli({u"import"_s, mailing}).status, 2);
-    EXPECT_EQ(fileContents(mailing), before);
-
-    const QString notAMailing = data(u"other.quill"_s, "not an archive");
-    EXPECT_EQ(runCli({u"import"_s, notAMailing, people}).status, 1);
-    EXPECT_EQ(fileContents(notAMailing), QByteArray("not an archive"));
+    const CliRun run = import({u"--map"_s, u"email,new"_s, u"--skip-first"_s}, data(u"legacy.csv"_s, content.toLatin1()));
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(column(*readMailing(mailing), u"4"_s).mid(0, 6), names);
 }
 
 // --- Export --------------------------------------------------------------------------------
@@ -220,7 +161,7 @@ TEST_F(ImportExportCommandsTest, ExportedTsvImportsBackIntoANewMailingWithEqualR
 {
     // Values that test the layout: accents, spaces, quotes, a comma.
     const QString people = data(u"people.txt"_s,
-                                "anna@x.org\tAnna \"Nan\" Weiß\tKöln, Altstadt\n"
+                                "anna@x.org\tAnna \"Nan\" Weiß\tKöln, Altstadt; € 😀\n"
                                 "ben@x.org\tBen\t\n"
                                 "\tnobody\tUlm\n");
     ASSERT_EQ(import({u"--map"_s, u"email,new,new"_s, u"--format"_s, u"tab"_s}, people).status, 0);
@@ -277,44 +218,6 @@ TEST_F(ImportExportCommandsTest, ExceptionsExportWithTheirTwoKeys)
                                u"--names-row"_s});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"\"Email\",\"Note\"\n\"spam@x.org\",\"bounced\""_s);
-}
-
-TEST_F(ImportExportCommandsTest, ExportRefusalsWriteNothing)
-{
-    const QString out = dir.filePath(u"out.txt"_s);
-    const QList<Refusal> refusals{
-        {"unknown format", {u"--format"_s, u"xml"_s}, 2, "--format takes"},
-        {"unknown key", {u"--keys"_s, u"email,phone"_s}, 2, "no key 'phone'; the keys are email"},
-        {"key twice", {u"--keys"_s, u"email,email"_s}, 2, "names 'email' twice"},
-        {"custom text with a fixed layout", {u"--format"_s, u"csv"_s, u"--custom-end-of-record"_s, u"x"_s}, 2,
-         "only written by --format custom"},
-        {"bad flag value", {u"--custom-end-of-record-after-last"_s, u"maybe"_s}, 2, "takes yes or no"},
-    };
-    for (const Refusal &r : refusals) {
-        SCOPED_TRACE(r.name);
-        QStringList arguments{u"export"_s, mailing, out};
-        arguments += r.options;
-        const CliRun run = runCli(arguments);
-        EXPECT_EQ(run.status, r.status);
-        EXPECT_THAT(run.err.toStdString(), HasSubstr(r.message));
-        EXPECT_FALSE(QFile::exists(out));
-    }
-
-    const QByteArray before = fileContents(mailing);
-    const CliRun itself = runCli({u"export"_s, mailing, mailing});
-    EXPECT_EQ(itself.status, 2);
-    EXPECT_EQ(fileContents(mailing), before);
-
-    const CliRun unwritable = runCli({u"export"_s, mailing, dir.filePath(u"no/such/dir/out.txt"_s)});
-    EXPECT_EQ(unwritable.status, 1);
-    EXPECT_THAT(unwritable.err.toStdString(), HasSubstr("The export could not be saved"));
-}
-
-TEST_F(ImportExportCommandsTest, HelpListsBothCommands)
-{
-    const CliRun run = runCli({u"--help"_s});
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("import FILE.quill DATA"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("export FILE.quill OUT"));
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "CliRunner.h"
+#include "TestApplication.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -28,10 +28,7 @@ protected:
     {
         // As in the program: the run's progress and the server's answers
         // reach the command through the event loop.
-        static int argc = 1;
-        static char name[] = "cli_send_tests";
-        static char *argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
+        quillcast::testing::application();
         folder = new QTemporaryDir;
         sampleRun = new CliRun(runCli({u"sample"_s, u"--out"_s, folder->path()}));
     }
@@ -93,51 +90,6 @@ TEST_F(SendCommandsTest, PreviewShowsTheMergedRecord)
     const CliRun beyond = runCli({u"preview"_s, mailing(), u"--record"_s, u"3"_s});
     EXPECT_EQ(beyond.status, 1);
     EXPECT_THAT(beyond.err.toStdString(), HasSubstr("the send list has 3 records"));
-}
-
-struct RefusalRow
-{
-    const char *name;
-    QStringList options;
-    const char *message;
-};
-
-TEST_F(SendCommandsTest, RefusalsLeaveTheMailingAsItWas)
-{
-    const QString path = copyOfMailing();
-    const QByteArray before = fileContents(path);
-    const RefusalRow rows[] = {
-        {"no confirmation", {u"--all"_s}, "add --yes"},
-        {"both record sets", {u"--all"_s, u"--checked"_s, u"--yes"_s}, "one of --checked and --all"},
-        {"no record set", {u"--yes"_s}, "one of --checked and --all"},
-        {"port without host", {u"--all"_s, u"--yes"_s, u"--smtp-port"_s, u"25"_s}, "needs --smtp-host"},
-        {"user without password", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--user"_s, u"u"_s}, "--password-env"},
-        {"password variable unset",
-         {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--user"_s, u"u"_s, u"--password-env"_s,
-          u"QUILLCAST_TEST_UNSET_VARIABLE"_s},
-         "is not set"},
-        {"bad security", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--security"_s, u"ssl"_s}, "--security"},
-        {"bad port", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--smtp-port"_s, u"70000"_s}, "--smtp-port"},
-        {"zero interval", {u"--all"_s, u"--yes"_s, u"--interval"_s, u"0"_s}, "--interval"},
-        {"two transports", {u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"h"_s, u"--sendmail"_s, u"/bin/true"_s}, "not both"},
-        {"unknown option", {u"--all"_s, u"--yes"_s, u"--fast"_s}, "unknown option"},
-    };
-    for (const RefusalRow &row : rows) {
-        const CliRun run = runCli(QStringList{u"send"_s, path} + row.options);
-        EXPECT_EQ(run.status, 2) << row.name;
-        EXPECT_THAT(run.err.toStdString(), HasSubstr(row.message)) << row.name;
-    }
-    EXPECT_EQ(fileContents(path), before);
-}
-
-TEST_F(SendCommandsTest, SendingWithoutAServerIsRefusedBeforeTheRun)
-{
-    const QString path = copyOfMailing();
-    const QByteArray before = fileContents(path);
-    const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(run.err.toStdString(), HasSubstr("Wrong server settings: Empty server name"));
-    EXPECT_EQ(fileContents(path), before);
 }
 
 TEST_F(SendCommandsTest, ServerThatIsDownFailsEveryMessageAndLogsWhy)

@@ -19,10 +19,8 @@ When all ports listen, one JSON line goes to standard output:
    "cert": "/path/cert.pem", "messages": "/path/messages"}
 
 Every accepted message is stored, before the server answers 250, as
-messages/NNNNNN-MODE.json: the envelope, the raw bytes (base64) and a parse
-made with Python's email package (policy=email.policy.default): the headers
-decoded, and the MIME tree with each part's content type, charset, file name,
-disposition and decoded payload (base64).
+messages/NNNNNN-MODE.json: the envelope, the raw bytes (base64) and the parse
+of ../support/read_message.py, as the tests read the messages they build.
 
 The server stops on SIGTERM or SIGINT, and when its standard input closes
 (the test that started it has gone), so nothing is left running.
@@ -31,8 +29,6 @@ The server stops on SIGTERM or SIGINT, and when its standard input closes
 import argparse
 import asyncio
 import base64
-import email
-import email.policy
 import itertools
 import json
 import logging
@@ -44,6 +40,9 @@ import sys
 import threading
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+from read_message import parse_message  # noqa: E402
 
 REJECTED_DOMAIN = "@reject.test"
 
@@ -61,41 +60,6 @@ def make_certificate(workdir):
 
 def b64(data):
     return base64.b64encode(data).decode("ascii")
-
-
-def describe_part(part):
-    info = {
-        "content_type": part.get_content_type(),
-        "charset": part.get_content_charset(),
-        "filename": part.get_filename(),
-        "disposition": part.get_content_disposition(),
-        "transfer_encoding": part.get("Content-Transfer-Encoding"),
-    }
-    if part.is_multipart():
-        info["parts"] = [describe_part(p) for p in part.get_payload()]
-    else:
-        info["payload_b64"] = b64(part.get_payload(decode=True) or b"")
-        if part.get_content_maintype() == "text":
-            try:
-                info["text"] = part.get_content()
-            except (LookupError, UnicodeError) as error:
-                info["text_error"] = str(error)
-    return info
-
-
-def parse_message(raw):
-    message = email.message_from_bytes(raw, policy=email.policy.default)
-    headers = []
-    for name, value in message.items():
-        try:
-            headers.append([name, str(value)])
-        except Exception as error:  # a header the parser cannot decode
-            headers.append([name, "<undecodable: %s>" % error])
-    return {
-        "headers": headers,
-        "defects": [type(d).__name__ for d in message.defects],
-        "structure": describe_part(message),
-    }
 
 
 class Handler:

@@ -1,4 +1,5 @@
 #include "DocumentTestData.h"
+#include "TestApplication.h"
 #include "TestPrinters.h"
 #include "document/MyDocument.h"
 
@@ -115,11 +116,7 @@ TEST(MyDocumentConcurrency, WorkerReadsRecordsAndMailFormWhileTheMainThreadEdits
 // its event loop, in order.
 TEST(MyDocumentConcurrency, ProgressSignalsReachMainThreadObserversQueued)
 {
-    int argc = 1;
-    char name[] = "document_concurrency_tests";
-    char *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-
+    quillcast::testing::application();
     MyDocument doc;
     QObject observer;
     QList<qint64> positions;

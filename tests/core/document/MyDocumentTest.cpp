@@ -1,7 +1,6 @@
 #include "DocumentTestData.h"
 #include "TestPrinters.h"
 #include "document/MyDocument.h"
-#include "platform/FixedClock.h"
 
 #include <gtest/gtest.h>
 
@@ -33,34 +32,40 @@ QStringList innerNames(const List &keys)
 
 // --- Window set-up -------------------------------------------------------------------
 
-TEST(MyDocumentSetUp, NewDocumentGetsExactlyTheFixedKeysAndDefaults)
+// The saved defaults of a new mailing are checked through the command line's
+// "new"; here, what the window shows and which texts have no value at all.
+TEST(MyDocumentSetUp, NewDocumentGetsExactlyTheFixedKeysAndNoValueWhereNoneIsSaved)
 {
     MyDocument doc;
     doc.windowControllerDidLoadNib();
 
     EXPECT_EQ(innerNames(doc.keyArray()), QStringList({u"1"_s, u"2"_s, u"3"_s}));
-    EXPECT_EQ(publicNames(doc.keyArray()), QStringList({u"#"_s, u"sel"_s, u"email"_s}));
     EXPECT_EQ(doc.columnHeaders(), QStringList({u"#"_s, u"sel"_s, u"email"_s}));
-    EXPECT_EQ(doc.mailFormTo(), u"_email_"_s);
-    EXPECT_EQ(doc.sendPrepTimeInterval(), 5);
     EXPECT_TRUE(doc.mailFormReplyTo().isNull());
     EXPECT_FALSE(doc.mailFormSubject().isNull()); // "" merges to "", not to "no text"
     EXPECT_TRUE(doc.searchFieldStr().isNull());
-    EXPECT_EQ(doc.selectedIndexConnection(), std::nullopt);
     EXPECT_FALSE(doc.isDocumentEdited());
 }
 
-TEST(MyDocumentSetUp, KeepsTheKeysOfAnOpenedDocument)
+TEST(MyDocumentSetUp, KeepsTheKeysLogAndCheckedStateOfAnOpenedDocument)
 {
     MyDocument doc;
     doc.setKeyArray(List({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)),
                           Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s)),
                           Value(DocumentKeys::makeDbKey(u"3"_s, u"email"_s)),
                           Value(DocumentKeys::makeDbKey(u"7"_s, u"Town"_s))}));
+    doc.setMyLog(u"01/02/26 10:00 Done.\n"_s);
+    doc.setAddressArray(List({Value(record(1, false, u"ann@example.org"_s)),
+                              Value(record(2, true, u"bob@example.org"_s))}));
+    doc.setSearchFieldStr(u"ann"_s);
+    doc.filterAddresses();
     doc.windowControllerDidLoadNib();
 
     EXPECT_EQ(innerNames(doc.keyArray()), QStringList({u"1"_s, u"2"_s, u"3"_s, u"7"_s}));
     EXPECT_EQ(doc.columnHeaders(), QStringList({u"#"_s, u"sel"_s, u"email"_s, u"Town"_s}));
+    EXPECT_EQ(doc.logViewText(), u"01/02/26 10:00 Done.\n"_s);
+    EXPECT_TRUE(doc.isCheckedRecords()); // the checked record is hidden by the search
+    EXPECT_FALSE(doc.isDocumentEdited());
 }
 
 TEST(MyDocumentSetUp, RaisesAPauseBelowOneSecondToOne)
@@ -86,50 +91,21 @@ TEST(MyDocumentSetUp, RaisesAPauseBelowOneSecondToOne)
     }
 }
 
-TEST(MyDocumentSetUp, PutsTheSavedLogIntoTheLogView)
-{
-    MyDocument doc;
-    doc.setMyLog(u"01/02/26 10:00 Done.\n"_s);
-    doc.windowControllerDidLoadNib();
-    EXPECT_EQ(doc.logViewText(), u"01/02/26 10:00 Done.\n"_s);
-}
-
-TEST(MyDocumentSetUp, AnyCheckedCountsRecordsHiddenByTheSearch)
-{
-    MyDocument doc;
-    doc.setAddressArray(List({Value(record(1, false, u"ann@example.org"_s)),
-                              Value(record(2, true, u"bob@example.org"_s))}));
-    doc.setSearchFieldStr(u"ann"_s);
-    doc.filterAddresses();
-    doc.windowControllerDidLoadNib();
-
-    EXPECT_TRUE(doc.isCheckedRecords());
-}
-
 // --- Unique inner-name rule ---------------------------------------------------------------
 
-TEST(MyDocumentInnerNames, FirstNewNameAfterTheFixedKeysIsFour)
+TEST(MyDocumentInnerNames, FirstFreeNumberAfterTheFixedKeys)
 {
-    MyDocument doc;
-    doc.windowControllerDidLoadNib();
-    EXPECT_EQ(doc.getUniqueNewInnerColName(), u"4"_s);
-}
+    MyDocument fresh;
+    fresh.windowControllerDidLoadNib();
+    EXPECT_EQ(fresh.getUniqueNewInnerColName(), u"4"_s);
 
-TEST(MyDocumentInnerNames, ReusesTheGapLeftByADeletedKey)
-{
     MyDocument doc;
     setUpWithUserKeys(doc); // user keys "4" and "5"
-    doc.keyArray().removeAt(3);
-    EXPECT_EQ(doc.getUniqueNewInnerColName(), u"4"_s);
-}
-
-TEST(MyDocumentInnerNames, SkipsEveryNameInUseAndReadsNumericInnerKeys)
-{
-    MyDocument doc;
-    setUpWithUserKeys(doc);
     // A key whose inner name was stored as a number still occupies that name.
     doc.keyArray().append(Value(Dict{{u"innerKey"_s, 6}, {u"publicKey"_s, u"Zip"_s}}));
     EXPECT_EQ(doc.getUniqueNewInnerColName(), u"7"_s);
+    doc.keyArray().removeAt(3); // the gap a deleted key leaves is used again
+    EXPECT_EQ(doc.getUniqueNewInnerColName(), u"4"_s);
 }
 
 // --- Key-name rule --------------------------------------------------------------------
@@ -324,9 +300,3 @@ TEST(MyDocumentMerge, PositionalFormUsesTheSendListAndToleratesABadPosition)
     EXPECT_TRUE(doc.performTextSubstitution(QString(), qsizetype(5)).isNull());
 }
 
-TEST(MyDocumentMerge, TimePassReadsTheDocumentsClock)
-{
-    const FixedClock clock(QDateTime(QDate(2007, 3, 9), QTime(15, 5, 3), QTimeZone::utc()));
-    MyDocument doc(clock);
-    EXPECT_EQ(doc.performTextSubstitutionNoDB(u"_dd_._mm_._yy_ _hh_:_ii_:_ss_"_s), u"09.03.07 15:05:03"_s);
-}

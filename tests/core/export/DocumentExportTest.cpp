@@ -60,7 +60,7 @@ TEST_F(DocumentExportTest, ExceptionExportOffersEmailAndNote)
     EXPECT_EQ(exporter.suggestedFileName(), u"Club Except Export"_s);
 }
 
-TEST(DocumentExportNames, AShortNameIsKeptWholeForTheExceptionExport)
+TEST(DocumentExportNames, TheExceptionExportNameDropsTheExtensionOnly)
 {
     EXPECT_EQ(DocumentExport::exceptExportName(u"a.quill"_s), u"a Except Export"_s);
     EXPECT_EQ(DocumentExport::exceptExportName(u"Club"_s), u"Club Except Export"_s);

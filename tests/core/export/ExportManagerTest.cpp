@@ -1,8 +1,6 @@
 #include "TestPrinters.h"
 #include "document/DocumentKeys.h"
 #include "export/LXDataExportManager.h"
-#include "import/LXDataImportManager.h"
-#include "platform/ManualMainLoop.h"
 #include "platform/ScriptedAlertPresenter.h"
 #include "platform/ScriptedFilePanel.h"
 
@@ -109,8 +107,9 @@ TEST_F(ExportManager, CustomLayoutTurnsTypedEscapesIntoCharacters)
     manager.setEnd_of_record(u"]\\n"_s);
     manager.setField_separator(u"\\t"_s);
     manager.setField_open_tag(u"\\\\n"_s);
+    manager.setEnd_of_file(u"\\r"_s); // only \n and \t are typed escapes
     const QString path = exportTo(u"out.txt"_s);
-    EXPECT_EQ(fileBytes(path), QByteArray("[\\\na@x\t\\\nAnn]\n[\\\nb@x\t\\\nBob"));
+    EXPECT_EQ(fileBytes(path), QByteArray("[\\\na@x\t\\\nAnn]\n[\\\nb@x\t\\\nBob\\r"));
 }
 
 TEST_F(ExportManager, CustomLayoutMayEndTheLastRecord)
@@ -139,42 +138,33 @@ struct FieldsRow
     QStringList fields; // the seven delimiter fields, then the last-record flag
 };
 
-void PrintTo(const FieldsRow &row, std::ostream *os)
+TEST(ExportPickedLayout, FillsTheDelimiterFields)
 {
-    *os << row.name;
+    const FieldsRow rows[] = {
+        {"tsv", 1, {u""_s, u""_s, u""_s, u"\\n"_s, u""_s, u""_s, u"\\t"_s, u"NO"_s}},
+        {"quotedCsv", 2, {u""_s, u""_s, u""_s, u"\\n"_s, u"\""_s, u"\""_s, u","_s, u"NO"_s}},
+        {"htmlTable", 3,
+         {u"<table>"_s, u"</table>"_s, u"<tr>"_s, u"</tr>"_s, u"<td>"_s, u"</td>"_s, u""_s, u"YES"_s}},
+        {"htmlPage", 4,
+         {u"<!DOCTYPE html><html><body><table>"_s, u"</table></body></html>"_s, u"<tr>"_s, u"</tr>"_s,
+          u"<td>"_s, u"</td>"_s, u""_s, u"YES"_s}},
+        {"csv", 5, {u""_s, u""_s, u""_s, u"\\n"_s, u""_s, u""_s, u","_s, u"NO"_s}},
+        {"custom", 0, {u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u"YES"_s}},
+        {"unknown", 42, {u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u"YES"_s}},
+    };
+    for (const FieldsRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedFilePanel panel;
+        ScriptedAlertPresenter alerts;
+        LXDataExportManager manager(List(), List(), nullptr, {panel, alerts});
+        manager.setStart_of_file(u"left over"_s);
+        manager.setCustomFields(row.format);
+        const QStringList shown{manager.start_of_file(),   manager.end_of_file(),    manager.start_of_record(),
+                                manager.end_of_record(),   manager.field_open_tag(), manager.field_close_tag(),
+                                manager.field_separator(), manager.use_end_of_record_in_last_record()};
+        EXPECT_EQ(shown, row.fields);
+    }
 }
-
-class PickedLayout : public ::testing::TestWithParam<FieldsRow>
-{
-};
-
-TEST_P(PickedLayout, FillsTheDelimiterFields)
-{
-    ScriptedFilePanel panel;
-    ScriptedAlertPresenter alerts;
-    LXDataExportManager manager(List(), List(), nullptr, {panel, alerts});
-    manager.setStart_of_file(u"left over"_s);
-    manager.setCustomFields(GetParam().format);
-    const QStringList shown{manager.start_of_file(),    manager.end_of_file(),     manager.start_of_record(),
-                            manager.end_of_record(),    manager.field_open_tag(),  manager.field_close_tag(),
-                            manager.field_separator(),  manager.use_end_of_record_in_last_record()};
-    EXPECT_EQ(shown, GetParam().fields);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Export, PickedLayout,
-    ::testing::Values(
-        FieldsRow{"tsv", 1, {u""_s, u""_s, u""_s, u"\\n"_s, u""_s, u""_s, u"\\t"_s, u"NO"_s}},
-        FieldsRow{"quotedCsv", 2, {u""_s, u""_s, u""_s, u"\\n"_s, u"\""_s, u"\""_s, u","_s, u"NO"_s}},
-        FieldsRow{"htmlTable", 3,
-                  {u"<table>"_s, u"</table>"_s, u"<tr>"_s, u"</tr>"_s, u"<td>"_s, u"</td>"_s, u""_s, u"YES"_s}},
-        FieldsRow{"htmlPage", 4,
-                  {u"<!DOCTYPE html><html><body><table>"_s, u"</table></body></html>"_s, u"<tr>"_s, u"</tr>"_s,
-                   u"<td>"_s, u"</td>"_s, u""_s, u"YES"_s}},
-        FieldsRow{"csv", 5, {u""_s, u""_s, u""_s, u"\\n"_s, u""_s, u""_s, u","_s, u"NO"_s}},
-        FieldsRow{"custom", 0, {u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u"YES"_s}},
-        FieldsRow{"unknown", 42, {u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u"YES"_s}}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 TEST_F(ExportManager, SelectedKeysMoveRightInListOrder)
 {
@@ -196,43 +186,34 @@ TEST_F(ExportManager, KeysMovedBackGoToTheEndOfTheLeft)
     EXPECT_TRUE(manager.rightKeyArray().isEmpty());
 }
 
-struct MoveRow
+TEST_F(ExportManager, MovingReordersTheRightList)
 {
-    const char *name;
-    bool up;
-    QList<qsizetype> selection;
-    QStringList expected;
-};
-
-void PrintTo(const MoveRow &row, std::ostream *os)
-{
-    *os << row.name;
+    const struct
+    {
+        const char *name;
+        bool up;
+        QList<qsizetype> selection;
+        QStringList expected;
+    } rows[] = {
+        {"up one", true, {2}, {u"email"_s, u"town"_s, u"name"_s, u"note"_s}},
+        {"up at the top", true, {0}, {u"email"_s, u"name"_s, u"town"_s, u"note"_s}},
+        {"up, last of several", true, {1, 3}, {u"note"_s, u"email"_s, u"name"_s, u"town"_s}},
+        {"down one", false, {1}, {u"email"_s, u"town"_s, u"name"_s, u"note"_s}},
+        {"down at the bottom", false, {3}, {u"email"_s, u"name"_s, u"town"_s, u"note"_s}},
+        {"no selection", false, {}, {u"email"_s, u"name"_s, u"town"_s, u"note"_s}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        LXDataExportManager fresh(data, keys, &window, {panel, alerts});
+        fresh.addAllToRight();
+        fresh.setRightSelection(row.selection);
+        if (row.up)
+            fresh.moveUp();
+        else
+            fresh.moveDown();
+        EXPECT_EQ(names(fresh.rightKeyArray()), row.expected);
+    }
 }
-
-class Moving : public ExportManager, public ::testing::WithParamInterface<MoveRow>
-{
-};
-
-TEST_P(Moving, ReordersTheRightList)
-{
-    manager.addAllToRight();
-    manager.setRightSelection(GetParam().selection);
-    if (GetParam().up)
-        manager.moveUp();
-    else
-        manager.moveDown();
-    EXPECT_EQ(names(manager.rightKeyArray()), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Export, Moving,
-    ::testing::Values(MoveRow{"upOne", true, {2}, {u"email"_s, u"town"_s, u"name"_s, u"note"_s}},
-                      MoveRow{"upAtTop", true, {0}, {u"email"_s, u"name"_s, u"town"_s, u"note"_s}},
-                      MoveRow{"upLastOfSeveral", true, {1, 3}, {u"note"_s, u"email"_s, u"name"_s, u"town"_s}},
-                      MoveRow{"downOne", false, {1}, {u"email"_s, u"town"_s, u"name"_s, u"note"_s}},
-                      MoveRow{"downAtBottom", false, {3}, {u"email"_s, u"name"_s, u"town"_s, u"note"_s}},
-                      MoveRow{"noSelection", false, {}, {u"email"_s, u"name"_s, u"town"_s, u"note"_s}}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 TEST_F(ExportManager, FileTypeFollowsTheLayout)
 {
@@ -240,49 +221,6 @@ TEST_F(ExportManager, FileTypeFollowsTheLayout)
     manager.adjustFileType();
     manager.selectFileType(u"text"_s);
     EXPECT_EQ(panel.extensionChanges(), (QList<QStringList>{{u"csv"_s}, {u"text"_s}}));
-}
-
-// Records come back from a TSV export through the import with their values.
-class RoundTripImporter : public LXDataImportManager
-{
-public:
-    using LXDataImportManager::LXDataImportManager;
-
-protected:
-    std::optional<Dict> createNewObjectToImport() override { return Dict(); }
-};
-
-TEST_F(ExportManager, TsvExportImportsBackEqual)
-{
-    List::Items items;
-    for (int i = 0; i < 50; ++i) {
-        items.emplace_back(Dict{{u"3"_s, Value(u"p%1@example.org"_s.arg(i))},
-                                {u"4"_s, Value(u"Zoë \"Z\", Ångström %1"_s.arg(i))},
-                                {u"5"_s, Value(i % 3 ? u"Malmö; Skåne"_s : QString())},
-                                {u"6"_s, Value(u"€ 😀 %1"_s.arg(i))}});
-    }
-    const List originals(items);
-    LXDataExportManager exporter(originals, keys, &window, {panel, alerts});
-    exporter.addAllToRight();
-    exporter.setUseFieldNamesAsFirstRow(true);
-    const QString path = dir.filePath(u"people.tsv"_s);
-    panel.queueSaveAnswer(path);
-    exporter.DoExportSetting();
-
-    List imported;
-    ManualMainLoop loop;
-    RoundTripImporter importer(imported, keys, nullptr, {panel, alerts, loop});
-    importer.setImportFieldKeyArray({u"NO_IMPORT"_s, QString(), u"NEW_FIELD"_s, QString(), u"3"_s, u"4"_s, u"5"_s, u"6"_s});
-    importer.loadDataFromFile(path, 0, 0);
-    loop.runPending();
-    importer.tryAssignFromFirstRow();
-    importer.DoImport();
-
-    ASSERT_EQ(imported.size(), originals.size());
-    for (qsizetype i = 0; i < originals.size(); ++i) {
-        for (const QString &key : {u"3"_s, u"4"_s, u"5"_s, u"6"_s})
-            EXPECT_EQ(imported.at(i).toDict().stringValue(key), originals.at(i).toDict().stringValue(key)) << i;
-    }
 }
 
 } // namespace

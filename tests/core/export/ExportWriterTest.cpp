@@ -40,46 +40,37 @@ struct LayoutRow
     QString expected;
 };
 
-void PrintTo(const LayoutRow &row, std::ostream *os)
+TEST(ExportLayouts, WriteTheExpectedText)
 {
-    *os << row.name;
+    const LayoutRow rows[] = {
+        {"tsvNamesAndTwoRecords", 1, true, records({{u"a@x"_s, u"Ann"_s}, {u"b@x"_s, u"Bob"_s}}), twoKeys(),
+         u"email\tname\na@x\tAnn\nb@x\tBob"_s},
+        {"tsvNamesWithoutRecords", 1, true, List(), twoKeys(), u"email\tname"_s},
+        {"htmlTableNamesWithoutRecords", 3, true, List(), twoKeys(),
+         u"<table><tr><td>email</td><td>name</td></tr></table>"_s},
+        {"htmlPageEndsEveryRow", 4, false, records({{u"a@x"_s, u"A & <B>"_s}}), twoKeys(),
+         u"<!DOCTYPE html><html><body><table><tr><td>a@x</td><td>A & <B></td></tr></table></body></html>"_s},
+        {"quotedCsvKeepsInnerQuotes", 2, false, records({{u"a@x"_s, u"say \"hi\"\r\nthere"_s}, {u"b@x"_s, u""_s}}),
+         twoKeys(), u"\"a@x\",\"say \"hi\" there\"\n\"b@x\",\"\""_s},
+        {"plainCsvFoldsCommas", 5, false, records({{u"a@x"_s, u"Lee, Ann"_s}}), twoKeys(), u"a@x,Lee Ann"_s},
+        {"noKeysGiveEmptyRows", 3, false, records({{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}), List(),
+         u"<table><tr></tr><tr></tr></table>"_s},
+        {"unknownFormatWritesValuesOnly", 9, false, records({{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}), twoKeys(),
+         u"abcd"_s},
+        {"namesRowIsNotFolded", 5, true, List(), List(List::Items{Value(dbKey(u"4"_s, u"Last, First"_s))}),
+         u"Last, First"_s},
+    };
+    for (const LayoutRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        ExportWriter::Job job;
+        job.records = row.records;
+        job.keys = row.keys;
+        job.format = row.format;
+        job.delimiters = ExportDelimiters::forFormat(row.format);
+        job.namesRow = row.namesRow;
+        EXPECT_EQ(ExportWriter::render(job), row.expected);
+    }
 }
-
-class Layouts : public ::testing::TestWithParam<LayoutRow>
-{
-};
-
-TEST_P(Layouts, WriteTheExpectedText)
-{
-    ExportWriter::Job job;
-    job.records = GetParam().records;
-    job.keys = GetParam().keys;
-    job.format = GetParam().format;
-    job.delimiters = ExportDelimiters::forFormat(GetParam().format);
-    job.namesRow = GetParam().namesRow;
-    EXPECT_EQ(ExportWriter::render(job), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Export, Layouts,
-    ::testing::Values(
-        LayoutRow{"tsvNamesAndTwoRecords", 1, true, records({{u"a@x"_s, u"Ann"_s}, {u"b@x"_s, u"Bob"_s}}), twoKeys(),
-                  u"email\tname\na@x\tAnn\nb@x\tBob"_s},
-        LayoutRow{"tsvNamesWithoutRecords", 1, true, List(), twoKeys(), u"email\tname"_s},
-        LayoutRow{"htmlTableNamesWithoutRecords", 3, true, List(), twoKeys(),
-                  u"<table><tr><td>email</td><td>name</td></tr></table>"_s},
-        LayoutRow{"htmlPageEndsEveryRow", 4, false, records({{u"a@x"_s, u"A & <B>"_s}}), twoKeys(),
-                  u"<!DOCTYPE html><html><body><table><tr><td>a@x</td><td>A & <B></td></tr></table></body></html>"_s},
-        LayoutRow{"quotedCsvKeepsInnerQuotes", 2, false, records({{u"a@x"_s, u"say \"hi\"\r\nthere"_s}, {u"b@x"_s, u""_s}}),
-                  twoKeys(), u"\"a@x\",\"say \"hi\" there\"\n\"b@x\",\"\""_s},
-        LayoutRow{"plainCsvFoldsCommas", 5, false, records({{u"a@x"_s, u"Lee, Ann"_s}}), twoKeys(), u"a@x,Lee Ann"_s},
-        LayoutRow{"noKeysGiveEmptyRows", 3, false, records({{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}), List(),
-                  u"<table><tr></tr><tr></tr></table>"_s},
-        LayoutRow{"unknownFormatWritesValuesOnly", 9, false, records({{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}), twoKeys(),
-                  u"abcd"_s},
-        LayoutRow{"namesRowIsNotFolded", 5, true, List(), List(List::Items{Value(dbKey(u"4"_s, u"Last, First"_s))}),
-                  u"Last, First"_s}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 struct FoldRow
 {
@@ -89,38 +80,30 @@ struct FoldRow
     QString expected;
 };
 
-void PrintTo(const FoldRow &row, std::ostream *os)
+TEST(ExportFolding, KeepsTheLayoutIntact)
 {
-    *os << row.name;
+    const FoldRow rows[] = {
+        {"tsvSpaceTabSpace", 1, u"a \t b"_s, u"a  b"_s},
+        {"tsvTabAlone", 1, u"a\tb"_s, u"a b"_s},
+        {"tsvCrLf", 1, u"a\r\nb"_s, u"a b"_s},
+        {"tsvSpaceBeforeBreak", 1, u"a \nb"_s, u"a b"_s},
+        {"tsvKeepsCommas", 1, u"a,b"_s, u"a,b"_s},
+        {"quotedCsvLoneCr", 2, u"a\rb"_s, u"a b"_s},
+        {"quotedCsvKeepsTab", 2, u"a\tb"_s, u"a\tb"_s},
+        {"quotedCsvKeepsCommas", 2, u"a,b"_s, u"a,b"_s},
+        {"csvCommaSpace", 5, u"a, b"_s, u"a b"_s},
+        {"csvSpaceComma", 5, u"a ,b"_s, u"a b"_s},
+        {"csvBareComma", 5, u"a,b"_s, u"a b"_s},
+        {"csvBreakThenComma", 5, u"a\n,b"_s, u"a b"_s},
+        {"customUnchanged", 0, u"a\t,\nb"_s, u"a\t,\nb"_s},
+        {"htmlUnchanged", 3, u"a\n<b>"_s, u"a\n<b>"_s},
+        {"htmlPageUnchanged", 4, u"a\r\n"_s, u"a\r\n"_s},
+    };
+    for (const FoldRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ExportWriter::fold(row.value, row.format), row.expected);
+    }
 }
-
-class Folding : public ::testing::TestWithParam<FoldRow>
-{
-};
-
-TEST_P(Folding, KeepsTheLayoutIntact)
-{
-    EXPECT_EQ(ExportWriter::fold(GetParam().value, GetParam().format), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Export, Folding,
-    ::testing::Values(FoldRow{"tsvSpaceTabSpace", 1, u"a \t b"_s, u"a  b"_s},
-                      FoldRow{"tsvTabAlone", 1, u"a\tb"_s, u"a b"_s},
-                      FoldRow{"tsvCrLf", 1, u"a\r\nb"_s, u"a b"_s},
-                      FoldRow{"tsvSpaceBeforeBreak", 1, u"a \nb"_s, u"a b"_s},
-                      FoldRow{"tsvKeepsCommas", 1, u"a,b"_s, u"a,b"_s},
-                      FoldRow{"quotedCsvLoneCr", 2, u"a\rb"_s, u"a b"_s},
-                      FoldRow{"quotedCsvKeepsTab", 2, u"a\tb"_s, u"a\tb"_s},
-                      FoldRow{"quotedCsvKeepsCommas", 2, u"a,b"_s, u"a,b"_s},
-                      FoldRow{"csvCommaSpace", 5, u"a, b"_s, u"a b"_s},
-                      FoldRow{"csvSpaceComma", 5, u"a ,b"_s, u"a b"_s},
-                      FoldRow{"csvBareComma", 5, u"a,b"_s, u"a b"_s},
-                      FoldRow{"csvBreakThenComma", 5, u"a\n,b"_s, u"a b"_s},
-                      FoldRow{"customUnchanged", 0, u"a\t,\nb"_s, u"a\t,\nb"_s},
-                      FoldRow{"htmlUnchanged", 3, u"a\n<b>"_s, u"a\n<b>"_s},
-                      FoldRow{"htmlPageUnchanged", 4, u"a\r\n"_s, u"a\r\n"_s}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 TEST(ExportValues, NumbersDatesAndMissingValues)
 {
@@ -171,19 +154,6 @@ TEST(ExportFile, LargeExportStreamsWhole)
     QFile written(path);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()), ExportWriter::render(job));
-}
-
-TEST(ExportFile, FailureGivesTheReason)
-{
-    ExportWriter::Job job;
-    const Status written = ExportWriter::writeFile(u"/nonexistent-dir/out.tsv"_s, job);
-    ASSERT_FALSE(written.ok());
-    EXPECT_FALSE(written.error().isEmpty());
-}
-
-TEST(ExportDelimitersTest, TypedEscapes)
-{
-    EXPECT_EQ(ExportDelimiters::unescape(u"\\n|\\t|\\\\n|\\r"_s), u"\n|\t|\\\n|\\r"_s);
 }
 
 } // namespace

@@ -1,11 +1,8 @@
 #include "send/CurlSmtpClient.h"
 
-#include <gtest/gtest.h>
+#include "LocalPorts.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,37 +17,8 @@ using namespace std::chrono_literals;
 namespace quillcast {
 namespace {
 
-// A socket on 127.0.0.1 that listens but never accepts: the kernel completes
-// the connection, and the "server" then stays silent for ever.
-class SilentServer
-{
-public:
-    SilentServer()
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::listen(m_fd, 16);
-        socklen_t length = sizeof address;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~SilentServer() { ::close(m_fd); }
-    int port() const { return m_port; }
-
-private:
-    int m_fd = -1;
-    int m_port = 0;
-};
-
-// A port of 127.0.0.1 on which nothing listens.
-int closedPort()
-{
-    SilentServer reserved;
-    return reserved.port();
-}
+using testing::closedPort;
+using testing::SilentServer;
 
 // Collects the completions of numbered operations, counting how often each ran.
 class Answers
@@ -108,55 +76,38 @@ QString failureText(Answers &answers, int i)
     return failure ? failure->localizedDescription : u"<success>"_s;
 }
 
-TEST(CurlSmtpClient, RefusedConnectionIsToldInWords)
-{
-    const int port = closedPort();
-    Answers answers(1);
-    CurlSmtpClient client;
-    client.sendMessage(localServer(port), u"a@x.test"_s, {u"b@y.test"_s}, kMessage, answers.slot(0));
-    ASSERT_TRUE(answers.waitForAll(60s));
-    EXPECT_EQ(failureText(answers, 0), u"Could not connect to 127.0.0.1 port %1: Connection refused"_s.arg(port));
-}
-
-struct RefusalRow
-{
-    const char *name;
-    QString host;
-    QString from;
-    QStringList to;
-    QString failure;
-};
-
-class RefusedBeforeConnecting : public ::testing::TestWithParam<RefusalRow>
-{
-};
-
 // Inputs that would break the SMTP dialogue never reach a server: the port
 // given is closed, so any attempt would fail differently.
-TEST_P(RefusedBeforeConnecting, SaysWhy)
+TEST(CurlSmtpClient, InputsThatWouldBreakTheDialogueAreRefusedBeforeConnecting)
 {
-    const RefusalRow &row = GetParam();
-    SmtpSettings settings = localServer(closedPort());
-    settings.hostname = row.host;
-    Answers answers(1);
+    const struct
+    {
+        const char *name;
+        QString host;
+        QString from;
+        QStringList to;
+        QString failure;
+    } rows[] = {
+        {"line break in recipient", u"127.0.0.1"_s, u"a@x.test"_s, {u"b@y.test>\r\nRCPT TO:<c@z.test"_s},
+         u"The recipient address \"b@y.test>  RCPT TO:<c@z.test\" cannot be used"_s},
+        {"line break in sender", u"127.0.0.1"_s, u"a@x.test\r\nRSET"_s, {u"b@y.test"_s},
+         u"The sender address \"a@x.test  RSET\" cannot be used"_s},
+        {"no recipient", u"127.0.0.1"_s, u"a@x.test"_s, {}, u"The message has no recipient"_s},
+        {"no server name", u"  "_s, u"a@x.test"_s, {u"b@y.test"_s}, u"No server name is set"_s},
+        {"server name with a path", u"mail.example.test/evil"_s, u"a@x.test"_s, {u"b@y.test"_s},
+         u"The server name \"mail.example.test/evil\" is not valid"_s},
+    };
     CurlSmtpClient client;
-    client.sendMessage(settings, row.from, row.to, kMessage, answers.slot(0));
-    ASSERT_TRUE(answers.waitForAll(60s));
-    EXPECT_EQ(failureText(answers, 0), row.failure);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        SmtpSettings settings = localServer(closedPort());
+        settings.hostname = row.host;
+        Answers answers(1);
+        client.sendMessage(settings, row.from, row.to, kMessage, answers.slot(0));
+        ASSERT_TRUE(answers.waitForAll(60s));
+        EXPECT_EQ(failureText(answers, 0), row.failure);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, RefusedBeforeConnecting,
-    ::testing::Values(
-        RefusalRow{"LineBreakInRecipient", u"127.0.0.1"_s, u"a@x.test"_s, {u"b@y.test>\r\nRCPT TO:<c@z.test"_s},
-                   u"The recipient address \"b@y.test>  RCPT TO:<c@z.test\" cannot be used"_s},
-        RefusalRow{"LineBreakInSender", u"127.0.0.1"_s, u"a@x.test\r\nRSET"_s, {u"b@y.test"_s},
-                   u"The sender address \"a@x.test  RSET\" cannot be used"_s},
-        RefusalRow{"NoRecipient", u"127.0.0.1"_s, u"a@x.test"_s, {}, u"The message has no recipient"_s},
-        RefusalRow{"NoServerName", u"  "_s, u"a@x.test"_s, {u"b@y.test"_s}, u"No server name is set"_s},
-        RefusalRow{"ServerNameWithPath", u"mail.example.test/evil"_s, u"a@x.test"_s, {u"b@y.test"_s},
-                   u"The server name \"mail.example.test/evil\" is not valid"_s}),
-    [](const ::testing::TestParamInfo<RefusalRow> &row) { return std::string(row.param.name); });
 
 TEST(CurlSmtpClient, SilentServerRunsIntoTheTimeOut)
 {
@@ -206,16 +157,6 @@ TEST(CurlSmtpClient, DestructionCompletesOperationsInFlightAndQueued)
         std::this_thread::sleep_for(200ms); // the first two are connected and waiting
     }
     EXPECT_EQ(answers.runs(), std::vector<int>(count, 1));
-}
-
-TEST(CurlSmtpClient, CancelledOperationsSaySo)
-{
-    SilentServer server;
-    Answers answers(1);
-    {
-        CurlSmtpClient client;
-        client.sendMessage(localServer(server.port()), u"a@x.test"_s, {u"b@y.test"_s}, kMessage, answers.slot(0));
-    }
     EXPECT_EQ(failureText(answers, 0), u"The operation was cancelled before the server had answered"_s);
 }
 

@@ -1,6 +1,6 @@
 #include "SendingTestData.h"
+#include "TestFiles.h"
 
-#include "platform/LXBookmark.h"
 #include "platform/ManualMainLoop.h"
 #include "send/FakeSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
@@ -46,6 +46,11 @@ protected:
         s.mailClient = &mail;
         return MessagePreparation(doc, s);
     }
+    // Prepares (or sends) the message of the first database record.
+    MessagePreparation::Outcome prepare(bool send)
+    {
+        return preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), send);
+    }
 
     // The lines logged since the last call, time stamps removed.
     QStringList takeLog()
@@ -68,18 +73,16 @@ protected:
     sendtest::RecordingMailClient mail;
 };
 
-struct RefusalRow
-{
-    const char *name;
-    QString to;
-    QString from;
-    QString whenSending;
-    QString whenPreparing;
-};
-
 TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
 {
-    const RefusalRow rows[] = {
+    const struct
+    {
+        const char *name;
+        QString to;
+        QString from;
+        QString whenSending;
+        QString whenPreparing;
+    } rows[] = {
         {"empty TO", u""_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s,
          u" EMAIL ERROR: Can't prepare without a TO address"_s},
         {"blank TO", u"   "_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s,
@@ -96,14 +99,13 @@ TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
          u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
          u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
     };
-    for (const RefusalRow &row : rows) {
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
         doc.setMailFormTo(row.to);
         doc.setMailFormFrom(row.from);
-        EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true),
-                  MessagePreparation::Outcome::Refused)
-            << row.name;
-        preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false);
-        EXPECT_EQ(takeLog(), QStringList({row.whenSending, row.whenPreparing})) << row.name;
+        EXPECT_EQ(prepare(true), MessagePreparation::Outcome::Refused);
+        prepare(false);
+        EXPECT_EQ(takeLog(), QStringList({row.whenSending, row.whenPreparing}));
     }
     EXPECT_TRUE(mail.takeCalls().empty());
     EXPECT_TRUE(smtp.calls().isEmpty());
@@ -114,7 +116,7 @@ TEST_F(MessagePreparationTest, SeveralRecipientsPassAndNullTextsBecomeASpace)
     doc.setMailFormTo(u"ann@example.org, bob@example.org"_s);
     doc.setMailFormSubject(u""_s);
     doc.setMailFormBody(QString());
-    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false);
+    prepare(false);
 
     const auto calls = mail.takeCalls();
     ASSERT_EQ(calls.size(), 1u);
@@ -126,8 +128,7 @@ TEST_F(MessagePreparationTest, SeveralRecipientsPassAndNullTextsBecomeASpace)
 TEST_F(MessagePreparationTest, PreparingAlwaysGoesToTheUsersMailSystem)
 {
     doc.setUseMailServerToSend(1);
-    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false),
-              MessagePreparation::Outcome::HandedToMailClient);
+    EXPECT_EQ(prepare(false), MessagePreparation::Outcome::HandedToMailClient);
     const auto calls = mail.takeCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_FALSE(calls[0].send);
@@ -139,13 +140,11 @@ TEST_F(MessagePreparationTest, SendingThroughTheServerByMessageKind)
 {
     doc.setUseMailServerToSend(1);
     doc.setEmailKind(1);
-    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true),
-              MessagePreparation::Outcome::HandedToServer);
+    EXPECT_EQ(prepare(true), MessagePreparation::Outcome::HandedToServer);
     doc.setEmailKind(0);
-    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    prepare(true);
     doc.setEmailKind(2);
-    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true),
-              MessagePreparation::Outcome::NotSent);
+    EXPECT_EQ(prepare(true), MessagePreparation::Outcome::NotSent);
 
     const auto calls = smtp.calls();
     ASSERT_EQ(calls.size(), 2);
@@ -165,7 +164,7 @@ TEST_F(MessagePreparationTest, ServerFailureIsLoggedWithItsReason)
 {
     doc.setUseMailServerToSend(1);
     smtp.completeAtOnce(SmtpFailure{u"550 No such user"_s, u"full"_s});
-    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    prepare(true);
     EXPECT_EQ(takeLog(), QStringList({u" Error sending email via smtp.example.org : 550 No such user"_s}));
 }
 
@@ -173,21 +172,15 @@ TEST_F(MessagePreparationTest, UnusableAttachmentRefusesTheMessageAfterTheAddres
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"flyer.pdf"_s);
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("%PDF");
-    }
-    const std::optional<QByteArray> bookmark = LXBookmark::bookmarkForURL_RO(path);
-    ASSERT_TRUE(bookmark);
-    doc.setAttachmentBookmarks(List({Value(Dict{{u"path"_s, Value(path)}, {u"bookmark"_s, Value(*bookmark)}})}));
-    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false);
+    ASSERT_TRUE(testing::writeFile(path, "%PDF"));
+    doc.setAttachmentBookmarks(List({testing::attachmentEntry(path)}));
+    prepare(false);
     EXPECT_EQ(mail.takeCalls().size(), 1u);
 
     QFile::remove(path);
-    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    prepare(true);
     doc.setMailFormTo(u""_s);
-    preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), true);
+    prepare(true);
     EXPECT_EQ(takeLog(), QStringList({u" ATTACHMENTS ERROR. Try to reselect them"_s,
                                       u" EMAIL ERROR: Can't prepare and send without a TO address"_s}));
     EXPECT_TRUE(mail.takeCalls().empty());
@@ -196,8 +189,7 @@ TEST_F(MessagePreparationTest, UnusableAttachmentRefusesTheMessageAfterTheAddres
 TEST_F(MessagePreparationTest, EmptySendListDoesNothing)
 {
     doc.setSendArray(List());
-    EXPECT_EQ(preparation().prepareMailWithDict(doc.addressArray().at(0).toDict(), false),
-              MessagePreparation::Outcome::NothingToDo);
+    EXPECT_EQ(prepare(false), MessagePreparation::Outcome::NothingToDo);
     EXPECT_TRUE(mail.takeCalls().empty());
 }
 

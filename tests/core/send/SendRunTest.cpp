@@ -94,15 +94,6 @@ TEST_F(SendRunTest, ThreeCheckedRecordsAtFiveSeconds)
     EXPECT_EQ(doc.sendingArrayPos(), 2);
 }
 
-TEST_F(SendRunTest, LongIntervalEstimate)
-{
-    setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
-    doc.setSendPrepTimeInterval(3600);
-    SendRun run(doc, services());
-    run.doPrepareInArray(doc.sendArray().items(), false);
-    EXPECT_EQ(estimates.value(0), u"Completation in about 02:00:00 (hh:mm:ss)"_s);
-}
-
 TEST_F(SendRunTest, CancelDuringThePauseStopsBeforeTheNextRecord)
 {
     QList<Dict> records;

@@ -7,9 +7,8 @@
 #include "send/SystemMailClient.h"
 #include "util/Value.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include "TestApplication.h"
+#include "TestRecords.h"
 
 #include <chrono>
 #include <functional>
@@ -18,36 +17,10 @@
 
 namespace quillcast::sendtest {
 
-inline QCoreApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "sending_tests";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-// Runs the event loop until the condition holds or about ten seconds pass.
-inline bool processEventsUntil(const std::function<bool()> &condition)
-{
-    application();
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < 10000) {
-        QCoreApplication::processEvents();
-        QThread::msleep(1);
-    }
-    QCoreApplication::processEvents();
-    return condition();
-}
-
-// Runs what has been posted to this thread so far.
-inline void drainEvents()
-{
-    application();
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
+using testing::application;
+using testing::drainEvents;
+using testing::processEventsUntil;
+using testing::record;
 
 // A clock that only moves when the run sleeps: each sleep moves it on by the
 // time slept, and may run a scripted step (a cancel, a new interval) first.
@@ -123,16 +96,7 @@ inline void setUp(MyDocument &doc, const QList<Dict> &records)
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
 }
 
-inline Dict record(qint64 number, bool checked, const QString &email, const QString &name = QString())
-{
-    Dict r{{QStringLiteral("1"), number}, {QStringLiteral("2"), checked}, {QStringLiteral("3"), email}};
-    if (!name.isNull())
-        r.set(QStringLiteral("4"), name);
-    return r;
-}
-
-// The log's lines without their time stamps (everything up to the first
-// space that follows the stamp's time).
+// The log's lines, time stamps and all.
 inline QStringList logLines(const MyDocument &doc)
 {
     return doc.logViewText().split(u'\n', Qt::SkipEmptyParts);

@@ -58,16 +58,6 @@ TEST(SendingValues, PortComesFromThePortChoiceAlone)
     }
 }
 
-TEST(SendingValues, DefaultsForAnEmptyConnection)
-{
-    const Dict v = SendingValues::GetSendingValueFromDict(Dict());
-    EXPECT_EQ(v.keys().size(), 7);
-    EXPECT_EQ(v.stringValue(u"mailServerDescription"_s), u"Undefined"_s);
-    EXPECT_EQ(v.value(u"mailServerName"_s), Value(u""_s));
-    EXPECT_EQ(v.value(u"connectionType"_s), Value(qint64(0)));
-    EXPECT_EQ(v.value(u"useAuth"_s), Value(false));
-}
-
 TEST(SendingValues, AuthenticationOnlyForType1)
 {
     EXPECT_TRUE(SendingValues::GetSendingValueFromDict(connection(u"h"_s, 0, {}, 1)).boolValue(u"useAuth"_s));

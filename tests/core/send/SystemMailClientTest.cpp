@@ -1,8 +1,8 @@
 #include "ParsedMessage.h"
+#include "TestFiles.h"
 #include "TestPrinters.h"
 #include "document/DocumentKeys.h"
 #include "platform/FixedClock.h"
-#include "platform/LXBookmark.h"
 #include "send/DraftFolderMailClient.h"
 #include "send/RoutingMailClient.h"
 #include "send/SendmailMailClient.h"
@@ -32,30 +32,16 @@ protected:
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
         const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            ADD_FAILURE() << "cannot write " << path.toStdString();
+        EXPECT_TRUE(quillcast::testing::writeFile(path, bytes)) << path.toStdString();
         return path;
     }
 
     // A stand-in for an outside program: a shell script made at test time.
     QString writeScript(const QString &name, const QString &body)
     {
-        const QString path = writeFile(name, (u"#!/bin/sh\n"_s + body).toUtf8());
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(quillcast::testing::writeScript(path, body)) << path.toStdString();
         return path;
-    }
-
-    static Dict entryFor(const QString &path)
-    {
-        return Dict{{DocumentKeys::attachmentPath(), path},
-                    {DocumentKeys::attachmentBookmark(), LXBookmark::bookmarkForURL_RO(path).value_or(QByteArray())}};
-    }
-
-    QByteArray readFile(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     // The file a detached program writes, once it is there.
@@ -64,7 +50,7 @@ protected:
         const QDeadlineTimer deadline(20000);
         while (!QFile::exists(path) && !deadline.hasExpired())
             QThread::msleep(20);
-        return readFile(path);
+        return fileContents(path);
     }
 
     QTemporaryDir dir;
@@ -81,11 +67,7 @@ protected:
         return QDir(draftsPath()).entryList({u"*.eml"_s}, QDir::Files, QDir::Name);
     }
     QString draftsPath() const { return dir.filePath(u"Drafts"_s); }
-    QByteArray draft(int i) const
-    {
-        QFile file(QDir(draftsPath()).filePath(drafts().value(i)));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray draft(int i) const { return fileContents(QDir(draftsPath()).filePath(drafts().value(i))); }
 };
 
 TEST_F(DraftFolderTest, EachMessageBecomesAnUnsentDraftInOrder)
@@ -148,9 +130,9 @@ TEST_F(DraftFolderTest, RecipientTextAndAttachableFilesMakeTheDraft)
     const QString deleted = writeFile(u"deleted.txt"_s, "gone soon");
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
     List attachments;
-    attachments.append(Value(entryFor(dir.filePath(u"folder"_s))));
-    attachments.append(Value(entryFor(kept)));
-    attachments.append(Value(entryFor(deleted)));
+    attachments.append(attachmentEntry(dir.filePath(u"folder"_s)));
+    attachments.append(attachmentEntry(kept));
+    attachments.append(attachmentEntry(deleted));
     attachments.append(Value(Dict{{DocumentKeys::attachmentPath(), kept},
                                   {DocumentKeys::attachmentBookmark(), QByteArray("not a bookmark")}}));
     ASSERT_TRUE(QFile::remove(deleted));
@@ -214,8 +196,8 @@ TEST_F(XdgEmailTest, ArgumentsArriveVerbatimWithoutAShell)
 {
     const QString attachment = writeFile(u"file with spaces.txt"_s, "x");
     List attachments;
-    attachments.append(Value(entryFor(attachment)));
-    attachments.append(Value(entryFor(dir.path()))); // a directory: left out
+    attachments.append(attachmentEntry(attachment));
+    attachments.append(attachmentEntry(dir.path())); // a directory: left out
     const QString pwned = dir.filePath(u"pwned"_s);
     const QString subject = u"-Hi $(touch %1); `touch %1` ; echo \"x\" > %1 & Grüße"_s.arg(pwned);
     const QString body = u"line one\nline two $HOME\n"_s;
@@ -227,41 +209,31 @@ TEST_F(XdgEmailTest, ArgumentsArriveVerbatimWithoutAShell)
     EXPECT_FALSE(QFile::exists(pwned));
 }
 
+// The recipient text becomes one mailto URL, encoded so that it cannot add
+// fields or options; an empty subject or body is left out.
 TEST(XdgEmailArguments, TheRecipientIsOneEncodedMailtoUrl)
 {
-    struct Row
+    const struct
     {
         const char *name;
         QString email;
-        QString url;
+        QString subjectAndBody;
+        QStringList arguments;
+    } rows[] = {
+        {"one address", u"b@x.org"_s, QString(), {u"--utf8"_s, u"mailto:b@x.org"_s}},
+        {"blank subject and body are kept", u"b@x.org"_s, u" "_s,
+         {u"--utf8"_s, u"--subject"_s, u" "_s, u"--body"_s, u" "_s, u"mailto:b@x.org"_s}},
+        {"several addresses stay one text", u"b@x.org, c@y.org"_s, QString(),
+         {u"--utf8"_s, u"mailto:b@x.org%2C%20c@y.org"_s}},
+        {"URL syntax cannot add fields", u"b@x.org?bcc=v@z.org&subject=x"_s, QString(),
+         {u"--utf8"_s, u"mailto:b@x.org%3Fbcc%3Dv@z.org%26subject%3Dx"_s}},
+        {"leading dash", u"--help"_s, QString(), {u"--utf8"_s, u"mailto:--help"_s}},
+        {"non-ASCII", u"jürgen@x.org"_s, QString(), {u"--utf8"_s, u"mailto:j%C3%BCrgen@x.org"_s}},
     };
-    const std::vector<Row> rows = {
-        {"one address", u"b@x.org"_s, u"mailto:b@x.org"_s},
-        {"several addresses stay one text", u"b@x.org, c@y.org"_s, u"mailto:b@x.org%2C%20c@y.org"_s},
-        {"URL syntax cannot add fields", u"b@x.org?bcc=v@z.org&subject=x"_s, u"mailto:b@x.org%3Fbcc%3Dv@z.org%26subject%3Dx"_s},
-        {"leading dash", u"--help"_s, u"mailto:--help"_s},
-        {"non-ASCII", u"jürgen@x.org"_s, u"mailto:j%C3%BCrgen@x.org"_s},
-    };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(XdgEmailMailClient::arguments(u"b"_s, row.email, u"s"_s, {}).last(), row.url);
+        EXPECT_EQ(XdgEmailMailClient::arguments(row.subjectAndBody, row.email, row.subjectAndBody, {}), row.arguments);
     }
-}
-
-TEST(XdgEmailArguments, EmptySubjectAndBodyAreLeftOut)
-{
-    EXPECT_EQ(XdgEmailMailClient::arguments(QString(), u"b@x.org"_s, QString(), {}),
-              (QStringList{u"--utf8"_s, u"mailto:b@x.org"_s}));
-    EXPECT_EQ(XdgEmailMailClient::arguments(u" "_s, u"b@x.org"_s, u" "_s, {}),
-              (QStringList{u"--utf8"_s, u"--subject"_s, u" "_s, u"--body"_s, u" "_s, u"mailto:b@x.org"_s}));
-}
-
-TEST_F(XdgEmailTest, SendingOrAMissingProgramFails)
-{
-    XdgEmailMailClient client(program);
-    EXPECT_FALSE(client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true).ok());
-    XdgEmailMailClient missing(dir.filePath(u"no-such-program"_s));
-    EXPECT_FALSE(missing.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), false).ok());
 }
 
 // --- sendmail -------------------------------------------------------------------
@@ -281,13 +253,18 @@ TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
 {
     const QString attachment = writeFile(u"data.bin"_s, QByteArray("\x00\x01\x02\xfe", 4));
     List attachments;
-    attachments.append(Value(entryFor(attachment)));
+    attachments.append(attachmentEntry(attachment));
     SendmailMailClient client(clock, fakeSendmail());
-    const Status status = client.prepareEmailViaMailAppWithBody(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s,
-                                                                u"Grüße"_s, u"a@x.org"_s, attachments, true);
+    Status status = Status::failure(u"not run"_s);
+    // The send run calls the client on a plain worker thread.
+    std::thread worker([&] {
+        status = client.prepareEmailViaMailAppWithBody(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s, u"Grüße"_s,
+                                                       u"a@x.org"_s, attachments, true);
+    });
+    worker.join();
     ASSERT_TRUE(status.ok()) << status.error().toStdString();
-    EXPECT_EQ(readFile(dir.filePath(u"args"_s)), "-t\n-i\n");
-    const QByteArray message = readFile(dir.filePath(u"stdin"_s));
+    EXPECT_EQ(fileContents(dir.filePath(u"args"_s)), "-t\n-i\n");
+    const QByteArray message = fileContents(dir.filePath(u"stdin"_s));
     EXPECT_EQ(sevenBitProblem(message), QString());
     if (!haveParser())
         GTEST_SKIP() << "python3 is needed to read the message back";
@@ -325,26 +302,30 @@ TEST_F(SendmailTest, FailuresOfTheProgramAreReported)
     }
 }
 
-TEST_F(SendmailTest, PreparingOrAMissingProgramFails)
+// xdg-email only prepares and sendmail only sends; neither works without its
+// program. sendmail is not even started for a draft.
+TEST_F(SendmailTest, EachProgramRefusesTheOtherModeAndFailsWhenMissing)
 {
-    SendmailMailClient client(clock, fakeSendmail());
-    EXPECT_FALSE(client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), false).ok());
+    XdgEmailMailClient xdg(writeScript(u"xdg"_s, u"exit 0\n"_s));
+    XdgEmailMailClient xdgMissing(dir.filePath(u"no-such-program"_s));
+    SendmailMailClient sendmail(clock, fakeSendmail());
+    SendmailMailClient sendmailMissing(clock, dir.filePath(u"no-such-sendmail"_s));
+    const struct
+    {
+        const char *name;
+        SystemMailClient *client;
+        bool send;
+    } rows[] = {
+        {"xdg-email sending", &xdg, true},
+        {"xdg-email missing", &xdgMissing, false},
+        {"sendmail preparing", &sendmail, false},
+        {"sendmail missing", &sendmailMissing, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_FALSE(row.client->prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), row.send).ok());
+    }
     EXPECT_FALSE(QFile::exists(dir.filePath(u"stdin"_s)));
-    SendmailMailClient missing(clock, dir.filePath(u"no-such-sendmail"_s));
-    EXPECT_FALSE(missing.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true).ok());
-}
-
-// The send run calls the client on a plain worker thread.
-TEST_F(SendmailTest, WorksFromAWorkerThread)
-{
-    SendmailMailClient client(clock, fakeSendmail());
-    Status status = Status::failure(u"not run"_s);
-    std::thread worker([&] {
-        status = client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true);
-    });
-    worker.join();
-    EXPECT_TRUE(status.ok()) << status.error().toStdString();
-    EXPECT_TRUE(readFile(dir.filePath(u"stdin"_s)).contains("To: b@x.org"));
 }
 
 // --- routing ------------------------------------------------------------------------

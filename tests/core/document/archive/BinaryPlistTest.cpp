@@ -50,54 +50,46 @@ struct ScalarRow
     QString expected;
 };
 
-void PrintTo(const ScalarRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class ScalarEncoding : public ::testing::TestWithParam<ScalarRow>
-{
-};
-
-TEST_P(ScalarEncoding, ReadsAsTheValue)
-{
-    const QByteArray file = rawPlist({GetParam().object});
-    const Result<BinaryPlist> plist = BinaryPlist::parse(file);
-    ASSERT_TRUE(plist.ok()) << plist.error().toStdString();
-    EXPECT_EQ(describe(plist->root()), GetParam().expected);
-}
-
 const QByteArray eightZeros(8, '\0');
 
-INSTANTIATE_TEST_SUITE_P(
-    Objects, ScalarEncoding,
-    ::testing::Values(
-        ScalarRow{"boolTrue", bytes({0x09}), u"bool true"_s},
-        ScalarRow{"boolFalse", bytes({0x08}), u"bool false"_s},
-        ScalarRow{"oneByteIsUnsigned", bytes({0x10, 0xFF}), u"integer 255"_s},
-        ScalarRow{"twoBytes", bytes({0x11, 0x01, 0x00}), u"integer 256"_s},
-        ScalarRow{"fourBytesAreUnsigned", bytes({0x12, 0xFF, 0xFF, 0xFF, 0xFF}), u"integer 4294967295"_s},
-        ScalarRow{"eightBytesAreSigned", bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}),
-                  u"integer -2"_s},
-        ScalarRow{"sixteenBytesWithZeroHighHalf", bytes({0x14}) + eightZeros + bytes({0, 0, 0, 0, 0, 0, 0x01, 0x2C}),
-                  u"integer 300"_s},
-        ScalarRow{"sixteenBytesBeyond64BitsAreRefused", bytes({0x14, 0, 0, 0, 0, 0, 0, 0, 0x01}) + eightZeros,
-                  u"other"_s},
-        ScalarRow{"float32", bytes({0x22, 0x3F, 0xC0, 0x00, 0x00}), u"real 1.5"_s},
-        ScalarRow{"float64", bytes({0x23, 0xBF, 0xE0, 0, 0, 0, 0, 0, 0}), u"real -0.5"_s},
-        ScalarRow{"dateKeepsFractions", bytes({0x33, 0x3F, 0x50, 0x62, 0x4D, 0xD2, 0xF1, 0xA9, 0xFC}),
-                  u"date 0.001"_s},
-        ScalarRow{"data", bytes({0x42, 0x00, 0xFF}), u"data 00ff"_s},
-        ScalarRow{"emptyData", bytes({0x40}), u"data "_s},
-        ScalarRow{"ascii", bytes({0x53, 'a', 'b', 'c'}), u"string abc"_s},
-        ScalarRow{"longAsciiCountsAfterTheMarker", bytes({0x5F, 0x10, 0x10}) + QByteArray(16, 'q'),
-                  u"string "_s + QString(16, u'q')},
-        ScalarRow{"utf16BigEndian", bytes({0x62, 0x00, 0xE9, 0x20, 0xAC}), u"string é€"_s},
-        ScalarRow{"utf16KeepsNul", bytes({0x62, 0x00, 'a', 0x00, 0x00}), u"string "_s + QString(u"a\0"_s)},
-        ScalarRow{"utf16SurrogatePair", bytes({0x62, 0xD8, 0x3D, 0xDE, 0x00}), u"string \U0001F600"_s},
-        ScalarRow{"uidOneByte", bytes({0x80, 0x07}), u"uid 7"_s},
-        ScalarRow{"uidFourBytes", bytes({0x83, 0xFF, 0xFF, 0xFF, 0xFF}), u"uid 4294967295"_s},
-        ScalarRow{"uidEightBytes", bytes({0x87, 0, 0, 0, 0x01, 0, 0, 0, 0}), u"uid 4294967296"_s}));
+TEST(BinaryPlistScalars, ReadAsTheValue)
+{
+    const ScalarRow rows[] = {
+        {"boolTrue", bytes({0x09}), u"bool true"_s},
+        {"boolFalse", bytes({0x08}), u"bool false"_s},
+        {"oneByteIsUnsigned", bytes({0x10, 0xFF}), u"integer 255"_s},
+        {"twoBytes", bytes({0x11, 0x01, 0x00}), u"integer 256"_s},
+        {"fourBytesAreUnsigned", bytes({0x12, 0xFF, 0xFF, 0xFF, 0xFF}), u"integer 4294967295"_s},
+        {"eightBytesAreSigned", bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}),
+         u"integer -2"_s},
+        {"sixteenBytesWithZeroHighHalf", bytes({0x14}) + eightZeros + bytes({0, 0, 0, 0, 0, 0, 0x01, 0x2C}),
+         u"integer 300"_s},
+        {"sixteenBytesBeyond64BitsAreRefused", bytes({0x14, 0, 0, 0, 0, 0, 0, 0, 0x01}) + eightZeros,
+         u"other"_s},
+        {"float32", bytes({0x22, 0x3F, 0xC0, 0x00, 0x00}), u"real 1.5"_s},
+        {"float64", bytes({0x23, 0xBF, 0xE0, 0, 0, 0, 0, 0, 0}), u"real -0.5"_s},
+        {"dateKeepsFractions", bytes({0x33, 0x3F, 0x50, 0x62, 0x4D, 0xD2, 0xF1, 0xA9, 0xFC}),
+         u"date 0.001"_s},
+        {"data", bytes({0x42, 0x00, 0xFF}), u"data 00ff"_s},
+        {"emptyData", bytes({0x40}), u"data "_s},
+        {"ascii", bytes({0x53, 'a', 'b', 'c'}), u"string abc"_s},
+        {"longAsciiCountsAfterTheMarker", bytes({0x5F, 0x10, 0x10}) + QByteArray(16, 'q'),
+         u"string "_s + QString(16, u'q')},
+        {"utf16BigEndian", bytes({0x62, 0x00, 0xE9, 0x20, 0xAC}), u"string é€"_s},
+        {"utf16KeepsNul", bytes({0x62, 0x00, 'a', 0x00, 0x00}), u"string "_s + QString(u"a\0"_s)},
+        {"utf16SurrogatePair", bytes({0x62, 0xD8, 0x3D, 0xDE, 0x00}), u"string \U0001F600"_s},
+        {"uidOneByte", bytes({0x80, 0x07}), u"uid 7"_s},
+        {"uidFourBytes", bytes({0x83, 0xFF, 0xFF, 0xFF, 0xFF}), u"uid 4294967295"_s},
+        {"uidEightBytes", bytes({0x87, 0, 0, 0, 0x01, 0, 0, 0, 0}), u"uid 4294967296"_s},
+    };
+    for (const ScalarRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QByteArray file = rawPlist({row.object});
+        const Result<BinaryPlist> plist = BinaryPlist::parse(file);
+        ASSERT_TRUE(plist.ok()) << plist.error().toStdString();
+        EXPECT_EQ(describe(plist->root()), row.expected);
+    }
+}
 
 // A dictionary whose keys come in both string encodings and once twice.
 TEST(BinaryPlistDictionary, FindsKeysOfEitherEncodingAndTheFirstOfTwins)

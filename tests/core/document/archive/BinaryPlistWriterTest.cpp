@@ -22,44 +22,36 @@ struct EncodingRow
     QByteArray expected;
 };
 
-void PrintTo(const EncodingRow &row, std::ostream *os)
+TEST(BinaryPlistWriter, WritesTheFormatsBytes)
 {
-    *os << row.name;
+    const EncodingRow rows[] = {
+        {"zero", [](BinaryPlistWriter &w) { w.integer(0); }, bytes({0x10, 0x00})},
+        {"oneByte", [](BinaryPlistWriter &w) { w.integer(255); }, bytes({0x10, 0xFF})},
+        {"twoBytes", [](BinaryPlistWriter &w) { w.integer(256); }, bytes({0x11, 0x01, 0x00})},
+        {"fourBytes", [](BinaryPlistWriter &w) { w.integer(65536); }, bytes({0x12, 0x00, 0x01, 0x00, 0x00})},
+        {"eightBytes", [](BinaryPlistWriter &w) { w.integer(qint64(1) << 32); },
+         bytes({0x13, 0, 0, 0, 0x01, 0, 0, 0, 0})},
+        {"negative", [](BinaryPlistWriter &w) { w.integer(-2); },
+         bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE})},
+        {"real", [](BinaryPlistWriter &w) { w.real(1.5); }, bytes({0x23, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0})},
+        {"uid", [](BinaryPlistWriter &w) { w.uid(300); }, bytes({0x81, 0x01, 0x2C})},
+        {"ascii", [](BinaryPlistWriter &w) { w.string(u"abc"); }, bytes({0x53, 'a', 'b', 'c'})},
+        {"nonAscii", [](BinaryPlistWriter &w) { w.string(u"é"); }, bytes({0x61, 0x00, 0xE9})},
+        {"nulGoesUtf16", [](BinaryPlistWriter &w) { w.string(QString(u"a\0"_s)); },
+         bytes({0x62, 0x00, 'a', 0x00, 0x00})},
+        {"longCount", [](BinaryPlistWriter &w) { w.data(QByteArray(15, 'x')); },
+         bytes({0x4F, 0x10, 0x0F}) + QByteArray(15, 'x')},
+    };
+    for (const EncodingRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        BinaryPlistWriter w;
+        row.add(w);
+        const QByteArray file = w.finish(0);
+        // One object, right after the header; then a one-byte offset table and the trailer.
+        EXPECT_EQ(file.mid(8, file.size() - 8 - 1 - 32).toHex(' '), row.expected.toHex(' '));
+        EXPECT_TRUE(BinaryPlist::parse(file).ok());
+    }
 }
-
-class Encoding : public ::testing::TestWithParam<EncodingRow>
-{
-};
-
-TEST_P(Encoding, WritesTheFormatsBytes)
-{
-    BinaryPlistWriter w;
-    GetParam().add(w);
-    const QByteArray file = w.finish(0);
-    // One object, right after the header; then a one-byte offset table and the trailer.
-    EXPECT_EQ(file.mid(8, file.size() - 8 - 1 - 32).toHex(' '), GetParam().expected.toHex(' '));
-    EXPECT_TRUE(BinaryPlist::parse(file).ok());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Objects, Encoding,
-    ::testing::Values(
-        EncodingRow{"zero", [](BinaryPlistWriter &w) { w.integer(0); }, bytes({0x10, 0x00})},
-        EncodingRow{"oneByte", [](BinaryPlistWriter &w) { w.integer(255); }, bytes({0x10, 0xFF})},
-        EncodingRow{"twoBytes", [](BinaryPlistWriter &w) { w.integer(256); }, bytes({0x11, 0x01, 0x00})},
-        EncodingRow{"fourBytes", [](BinaryPlistWriter &w) { w.integer(65536); }, bytes({0x12, 0x00, 0x01, 0x00, 0x00})},
-        EncodingRow{"eightBytes", [](BinaryPlistWriter &w) { w.integer(qint64(1) << 32); },
-                    bytes({0x13, 0, 0, 0, 0x01, 0, 0, 0, 0})},
-        EncodingRow{"negative", [](BinaryPlistWriter &w) { w.integer(-2); },
-                    bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE})},
-        EncodingRow{"real", [](BinaryPlistWriter &w) { w.real(1.5); }, bytes({0x23, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0})},
-        EncodingRow{"uid", [](BinaryPlistWriter &w) { w.uid(300); }, bytes({0x81, 0x01, 0x2C})},
-        EncodingRow{"ascii", [](BinaryPlistWriter &w) { w.string(u"abc"); }, bytes({0x53, 'a', 'b', 'c'})},
-        EncodingRow{"nonAscii", [](BinaryPlistWriter &w) { w.string(u"é"); }, bytes({0x61, 0x00, 0xE9})},
-        EncodingRow{"nulGoesUtf16", [](BinaryPlistWriter &w) { w.string(QString(u"a\0"_s)); },
-                    bytes({0x62, 0x00, 'a', 0x00, 0x00})},
-        EncodingRow{"longCount", [](BinaryPlistWriter &w) { w.data(QByteArray(15, 'x')); },
-                    bytes({0x4F, 0x10, 0x0F}) + QByteArray(15, 'x')}));
 
 TEST(BinaryPlistWriter, TrailerMatchesTheFileLength)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -10,8 +11,9 @@
 
 namespace quillcast::testing {
 
-// A message as another program reads it: Python's email package parses the
-// bytes, so the tests do not check GMime's output with GMime itself.
+// A message as another program reads it: read_message.py parses the bytes
+// with Python's email package, so the tests do not check GMime's output with
+// GMime itself. The SMTP test server stores the same parse of what it takes.
 struct ParsedMessage
 {
     struct Address
@@ -38,7 +40,11 @@ struct ParsedMessage
     QList<Part> parts; // depth first, the message itself first
     QStringList defects;
 
+    // From read_message.py's JSON.
+    static ParsedMessage fromJson(const QJsonObject &root);
+
     int headerCount(const QString &name) const;
+    QStringList headerValues(const QString &name) const;
     QString header(const QString &name) const; // the first, or ""
     QStringList toMailboxes() const;
 };

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "send/ConnectionProvider.h"
+#include "util/Dict.h"
+#include "util/List.h"
+#include "util/Result.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace quillcast {
+
+class AlertPresenter;
+class ConnectionStore;
+class HardwareAddress;
+class LXCommonCrypto;
+class MainLoop;
+class SecureRandomSource;
+class UndoManager;
+
+// The user's SMTP connections, shared by every document: the list with the
+// passwords in clear, its stored form with the passwords encrypted under the
+// device password, adding and deleting with undo, and the take-over of the
+// single server of release 1.
+//
+// The stored form is written after every change to the list (and whenever
+// asked, as at termination): a crash or a forced quit loses nothing.
+class ConnectionList final : public QObject, public ConnectionProvider
+{
+    Q_OBJECT
+
+public:
+    struct Services
+    {
+        ConnectionStore &store;
+        SecureRandomSource &random; // salt, IV and connection identifiers
+        const HardwareAddress &hardwareAddress;
+        AlertPresenter &alerts;
+        MainLoop &mainLoop; // where a confirmed deletion runs
+    };
+
+    // Appended to the hardware address to make the device password.
+    static constexpr char16_t DevicePasswordSuffix[] = u"Qc7mR2xLp";
+
+    explicit ConnectionList(Services services, QObject *parent = nullptr);
+    ~ConnectionList() override;
+
+    // The list itself, in its displayed order (a handle: changes show).
+    List connectionArray() const { return m_connections; }
+    UndoManager *undoManager() const { return m_undo; }
+    // The stack the Undo and Redo commands of the preferences act on; the
+    // list starts with a private one.
+    void setUndoManager(UndoManager *undo);
+
+    // Fills the list from the stored form, decrypting the passwords, or takes
+    // over the release-1 settings when no list is stored. Run once, at launch.
+    Status loadConnections();
+    // Writes the stored form: salt, IV and the list with every password
+    // encrypted. When a password cannot be encrypted nothing is written, so
+    // the stored list stays as it was.
+    Status encryptPreferences();
+
+    // A connection with the values of a new one (and a fresh identifier),
+    // not yet in the list.
+    Dict newConnection();
+
+    // Commands.
+    Dict addNewConnection();
+    void addConnectionDict(const Dict &connection);
+    void addConnectionDictUndo(const Dict &connection);
+    // Asks first; deletes the selected connection when confirmed.
+    void deleteSelectedConnection();
+    void deleteConnectionDict(const Dict &connection);
+    void deleteConnectionDictUndo(const Dict &connection);
+    // Changes fields of the connection at index (a null value removes the
+    // field) and stores the list; a failure when there is no such connection.
+    Status editConnection(qsizetype index, const Dict &changes);
+
+    // The table's selection, as row indexes; the selected connection is the
+    // last of them. A change of selection locks the editor.
+    void tableViewSelectionDidChange(const QList<qsizetype> &selectionIndexes);
+    QList<qsizetype> selectionIndexes() const { return m_selection; }
+    // The last of the selected connections; none when nothing is selected.
+    std::optional<Dict> selectedConnection() const;
+    bool unlockedConnection() const { return m_unlockedConnection; }
+
+    // The device password: the hardware address text and the fixed suffix.
+    QString passwdUsedToEnc() const;
+    // Created on first need with the device password.
+    LXCommonCrypto &myCommonCrypto();
+
+    // The outcome of the last write of the stored form.
+    const Status &lastStoreStatus() const { return m_lastStore; }
+
+    // ConnectionProvider.
+    List connections() const override { return m_connections; }
+    void openPreferencesAtTab(int tab) override;
+    void setPreferencesOpener(std::function<void(int)> opener) { m_openPreferences = std::move(opener); }
+
+Q_SIGNALS:
+    // The list gained or lost a connection, or a connection changed.
+    void connectionArrayChanged();
+    void unlockedConnectionChanged(bool unlocked);
+    // A write of the stored form failed; the message says why.
+    void storeFailed(const QString &message);
+
+private:
+    void setUnlockedConnection(bool unlocked);
+    void changed();
+    QString newConnectionId();
+    Status takeOverReleaseOneSettings();
+    // The stored form, with further changes of the settings in the same write.
+    Status writeStoredForm(std::vector<std::pair<QString, Value>> alsoChange);
+
+    Services m_services;
+    List m_connections;
+    std::unique_ptr<UndoManager> m_privateUndo;
+    UndoManager *m_undo;
+    std::unique_ptr<LXCommonCrypto> m_crypto;
+    QList<qsizetype> m_selection;
+    bool m_unlockedConnection = false;
+    Status m_lastStore = success();
+    std::function<void(int)> m_openPreferences;
+};
+
+} // namespace quillcast

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "util/Result.h"
+#include "util/Value.h"
+
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace quillcast {
+
+// The user's defaults file as the connection list sees it: the file of
+// QSettings(IniFormat, UserScope, "Quillcast", "Quillcast"), or another given
+// file (tests). Every read goes to the file as it is now, so a second store
+// object, or a second process, sees what the first one wrote.
+//
+// The file holds the encrypted passwords and the release-1 settings with a
+// clear one, so it is kept readable by the user alone (mode 0600), from its
+// creation on.
+class ConnectionStore
+{
+public:
+    using Change = std::pair<QString, Value>;
+
+    explicit ConnectionStore(QString fileName = QString());
+
+    QString fileName() const { return m_fileName; }
+    bool contains(const QString &key) const;
+    // The stored value; the null Value when there is none.
+    Value value(const QString &key) const;
+    // Writes every change at once (a null Value removes the key) and makes
+    // the file private to the user.
+    Status write(const std::vector<Change> &changes);
+
+    // The settings file the application uses for the current user.
+    static QString userFileName();
+
+    static QVariant toVariant(const Value &value);
+    static Value fromVariant(const QVariant &variant);
+
+private:
+    QString m_fileName;
+};
+
+} // namespace quillcast

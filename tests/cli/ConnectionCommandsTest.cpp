@@ -1,0 +1,316 @@
+#include "CliRunner.h"
+
+#include "connections/ConnectionStore.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+using namespace Qt::StringLiterals;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using quillcast::ConnectionStore;
+using quillcast::clitest::CliRun;
+using quillcast::clitest::fileContents;
+using quillcast::clitest::runCli;
+
+namespace {
+
+// Every run in this suite sees a home of its own. The settings location is
+// fixed at the first use in a process, so it is set once, before any.
+const QTemporaryDir &home()
+{
+    static int argc = 1;
+    static char name[] = "cli_connections_tests";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static const QTemporaryDir folder;
+    static const bool pointed = [] {
+        qputenv("HOME", folder.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", folder.filePath(u".config"_s).toLocal8Bit());
+        qputenv("QC_TEST_PASSWORD", "pa55 w0rd");
+        return true;
+    }();
+    Q_UNUSED(pointed);
+    return folder;
+}
+
+class ConnectionCommandsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const QString folder = home().path();
+        ASSERT_TRUE(settingsFile().startsWith(folder)) << settingsFile().toStdString();
+        QFile::remove(settingsFile());
+    }
+
+    static QString settingsFile()
+    {
+        home();
+        return ConnectionStore::userFileName();
+    }
+
+    static CliRun connections(const QStringList &arguments)
+    {
+        return runCli(QStringList{u"connections"_s} + arguments);
+    }
+
+    static CliRun addWork()
+    {
+        return connections({u"add"_s, u"--description"_s, u"Work"_s, u"--host"_s, u"smtp.example.org"_s,
+                            u"--port"_s, u"587"_s, u"--security"_s, u"starttls"_s, u"--user"_s, u"ada"_s,
+                            u"--password-env"_s, u"QC_TEST_PASSWORD"_s});
+    }
+    static CliRun addLocal(int port)
+    {
+        return connections({u"add"_s, u"--description"_s, u"Local"_s, u"--host"_s, u"127.0.0.1"_s, u"--port"_s,
+                            QString::number(port), u"--security"_s, u"plain"_s, u"--no-auth"_s});
+    }
+};
+
+TEST_F(ConnectionCommandsTest, AddedConnectionIsListedWithoutItsPassword)
+{
+    const CliRun added = addWork();
+    ASSERT_EQ(added.status, 0) << added.err.toStdString();
+    const CliRun list = connections({u"list"_s});
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    EXPECT_THAT(list.out.toStdString(), HasSubstr("0\tWork\tsmtp.example.org\t587\tSTARTTLS\tada\n"));
+    EXPECT_THAT(list.out.toStdString(), Not(HasSubstr("pa55")));
+    EXPECT_FALSE(fileContents(settingsFile()).contains("pa55"));
+}
+
+TEST_F(ConnectionCommandsTest, StandardPortsMapToTheirOwnChoices)
+{
+    ASSERT_EQ(addWork().status, 0);
+    ASSERT_EQ(connections({u"edit"_s, u"0"_s, u"--port"_s, u"465"_s, u"--security"_s, u"tls"_s}).status, 0);
+    EXPECT_THAT(connections({u"list"_s}).out.toStdString(), HasSubstr("\t465\tTLS\t"));
+    ASSERT_EQ(connections({u"edit"_s, u"0"_s, u"--port"_s, u"25"_s, u"--no-auth"_s}).status, 0);
+    EXPECT_THAT(connections({u"list"_s}).out.toStdString(), HasSubstr("\t25\tTLS\t(no authentication)"));
+}
+
+TEST_F(ConnectionCommandsTest, PasswordFromStandardInputIsStoredEncrypted)
+{
+    ASSERT_EQ(addWork().status, 0);
+    QTemporaryDir scratch;
+    const QString input = scratch.filePath(u"in"_s);
+    ASSERT_TRUE(quillcast::clitest::writeFile(input, "from-stdin-secret\n"));
+    const int saved = ::dup(STDIN_FILENO);
+    const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY);
+    ::dup2(fd, STDIN_FILENO);
+    const CliRun run = connections({u"edit"_s, u"0"_s, u"--password-stdin"_s});
+    ::dup2(saved, STDIN_FILENO);
+    ::close(fd);
+    ::close(saved);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_FALSE(fileContents(settingsFile()).contains("from-stdin-secret"));
+    EXPECT_EQ(QFileInfo(settingsFile()).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+}
+
+TEST_F(ConnectionCommandsTest, RemovedConnectionLeavesTheOthersInOrder)
+{
+    ASSERT_EQ(addWork().status, 0);
+    ASSERT_EQ(addLocal(2525).status, 0);
+    const CliRun removed = connections({u"remove"_s, u"0"_s});
+    ASSERT_EQ(removed.status, 0) << removed.err.toStdString();
+    EXPECT_THAT(connections({u"list"_s}).out.toStdString(), HasSubstr("0\tLocal\t127.0.0.1\t2525\tPLAIN"));
+}
+
+struct Refusal
+{
+    const char *name;
+    QStringList arguments;
+    int status;
+    const char *message;
+};
+
+class ConnectionCommandRefusals : public ConnectionCommandsTest, public ::testing::WithParamInterface<Refusal>
+{
+};
+
+TEST_P(ConnectionCommandRefusals, LeaveTheStoredListUntouched)
+{
+    ASSERT_EQ(addWork().status, 0);
+    const QByteArray before = fileContents(settingsFile());
+    const CliRun run = connections(GetParam().arguments);
+    EXPECT_EQ(run.status, GetParam().status);
+    EXPECT_THAT(run.err.toStdString(), HasSubstr(GetParam().message));
+    EXPECT_EQ(fileContents(settingsFile()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ConnectionCommandRefusals,
+    ::testing::Values(
+        Refusal{"password_on_the_command_line",
+                {u"add"_s, u"--description"_s, u"X"_s, u"--host"_s, u"h"_s, u"--user"_s, u"u"_s, u"--password"_s,
+                 u"secret"_s},
+                2, "unknown option --password"},
+        Refusal{"user_without_password",
+                {u"add"_s, u"--description"_s, u"X"_s, u"--host"_s, u"h"_s, u"--user"_s, u"u"_s},
+                2, "--password-env"},
+        Refusal{"unset_variable",
+                {u"add"_s, u"--description"_s, u"X"_s, u"--host"_s, u"h"_s, u"--user"_s, u"u"_s, u"--password-env"_s,
+                 u"QC_NOT_SET_ANYWHERE"_s},
+                2, "not set"},
+        Refusal{"two_password_sources",
+                {u"edit"_s, u"0"_s, u"--password-env"_s, u"QC_TEST_PASSWORD"_s, u"--password-stdin"_s}, 2, "not both"},
+        Refusal{"no_auth_with_user", {u"edit"_s, u"0"_s, u"--no-auth"_s, u"--user"_s, u"u"_s}, 2, "--no-auth"},
+        Refusal{"missing_host", {u"add"_s, u"--description"_s, u"X"_s}, 2, "--host"},
+        Refusal{"blank_host", {u"add"_s, u"--description"_s, u"X"_s, u"--host"_s, u"  "_s}, 2, "--host"},
+        Refusal{"port_out_of_range", {u"edit"_s, u"0"_s, u"--port"_s, u"70000"_s}, 2, "--port"},
+        Refusal{"port_not_a_number", {u"edit"_s, u"0"_s, u"--port"_s, u"smtp"_s}, 2, "--port"},
+        Refusal{"unknown_security", {u"edit"_s, u"0"_s, u"--security"_s, u"ssl"_s}, 2, "--security"},
+        Refusal{"nothing_to_change", {u"edit"_s, u"0"_s}, 2, "nothing to change"},
+        Refusal{"edit_beyond_the_list", {u"edit"_s, u"1"_s, u"--host"_s, u"h"_s}, 1, "no connection 1"},
+        Refusal{"remove_beyond_the_list", {u"remove"_s, u"3"_s}, 1, "no connection 3"},
+        Refusal{"remove_negative", {u"remove"_s, u"-1"_s}, 2, "number"},
+        Refusal{"test_beyond_the_list", {u"test"_s, u"1"_s}, 1, "no connection 1"},
+        Refusal{"unknown_subcommand", {u"rename"_s}, 2, "give list, add"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST_F(ConnectionCommandsTest, FailedCheckSaysWhyAndExitsWithOne)
+{
+    // Nothing listens on port 1 of the loopback address.
+    ASSERT_EQ(addLocal(1).status, 0);
+    const CliRun run = connections({u"test"_s, u"0"_s});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err.toStdString(), HasSubstr("the check failed: "));
+    EXPECT_GT(run.err.size(), QString(u"connections test: the check failed: \n"_s).size());
+}
+
+// A server that takes any mail from anyone, for one connection.
+class OneShotSmtpServer
+{
+public:
+    OneShotSmtpServer()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(m_listener, 1);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~OneShotSmtpServer()
+    {
+        ::shutdown(m_listener, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listener);
+    }
+    int port() const { return m_port; }
+
+private:
+    void serve()
+    {
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        if (client < 0)
+            return;
+        const auto say = [client](const char *line) { return ::write(client, line, strlen(line)); };
+        say("220 localhost ESMTP\r\n");
+        std::string pending;
+        char buffer[512];
+        for (;;) {
+            const ssize_t n = ::read(client, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            pending.append(buffer, size_t(n));
+            size_t end;
+            bool quit = false;
+            while ((end = pending.find("\r\n")) != std::string::npos) {
+                const std::string command = pending.substr(0, 4);
+                pending.erase(0, end + 2);
+                if (command == "EHLO" || command == "HELO")
+                    say("250 localhost\r\n");
+                else if (command == "QUIT") {
+                    say("221 bye\r\n");
+                    quit = true;
+                } else
+                    say("250 OK\r\n");
+            }
+            if (quit)
+                break;
+        }
+        ::close(client);
+    }
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+TEST_F(ConnectionCommandsTest, PassingCheckPrintsSuccess)
+{
+    OneShotSmtpServer server;
+    ASSERT_EQ(addLocal(server.port()).status, 0);
+    const CliRun run = connections({u"test"_s, u"0"_s});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("Success"));
+}
+
+class SendThroughStoredConnection : public ConnectionCommandsTest
+{
+protected:
+    QString mailing()
+    {
+        const CliRun sample = runCli({u"sample"_s, u"--out"_s, scratch.path()});
+        EXPECT_EQ(sample.status, 0) << sample.err.toStdString();
+        const QString path = scratch.filePath(u"sample.quill"_s);
+        // Through the SMTP server, never the local mail system.
+        const CliRun smtp = runCli({u"set"_s, path, u"useMailServerToSend=1"_s});
+        EXPECT_EQ(smtp.status, 0) << smtp.err.toStdString();
+        return smtp.status == 0 ? path : QString();
+    }
+    static QString logOf(const QString &path)
+    {
+        const CliRun run = runCli({u"show"_s, path, u"--json"_s});
+        return QJsonDocument::fromJson(run.out.toUtf8()).object().value(u"log"_s).toString();
+    }
+    QTemporaryDir scratch;
+};
+
+TEST_F(SendThroughStoredConnection, NamedConnectionCarriesTheRun)
+{
+    ASSERT_EQ(addWork().status, 0);
+    ASSERT_EQ(addLocal(1).status, 0);
+    const QString path = mailing();
+    const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--connection"_s, u"1"_s,
+                               u"--interval"_s, u"1"_s, u"--wait"_s, u"30"_s});
+    EXPECT_EQ(run.status, 1) << run.err.toStdString(); // nothing listens there
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("3 failed"));
+    EXPECT_THAT(logOf(path).toStdString(), HasSubstr("via 127.0.0.1"));
+}
+
+TEST_F(SendThroughStoredConnection, UnknownConnectionIsRefusedAndTheMailingKept)
+{
+    ASSERT_EQ(addLocal(1).status, 0);
+    const QString path = mailing();
+    const QByteArray before = fileContents(path);
+    const CliRun beyond = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--connection"_s, u"4"_s});
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_THAT(beyond.err.toStdString(), HasSubstr("no stored connection 4"));
+    const CliRun both = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--connection"_s, u"0"_s,
+                                u"--smtp-host"_s, u"h"_s});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_EQ(fileContents(path), before);
+}
+
+} // namespace
