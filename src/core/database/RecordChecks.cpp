@@ -1,10 +1,10 @@
 #include "database/RecordChecks.h"
 
+#include "database/CaseFoldedSet.h"
 #include "database/LXNetValidator.h"
 
-#include <QSet>
-
 #include <algorithm>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
@@ -47,15 +47,12 @@ qsizetype changeAll(const RecordChecks::Records &records, Change change)
 
 bool RecordChecks::assign(const Dict &record, const QString &checked, bool value)
 {
-    const Dict::Snapshot current = record.snapshot();
-    const Value &flag = current.value(checked);
-    // A flag stored as another kind of value (a text from an old file) is
-    // rewritten as a proper boolean even when it reads the same.
-    if (flag.type() == Value::Type::Bool && flag.toBool() == value)
-        return false;
+    // Nothing is written when the same boolean is stored already; a flag
+    // stored as another kind of value (a text from an old file) is rewritten
+    // as a proper boolean even when it reads the same. No snapshot is held
+    // here, so that the write can replace the flag in place.
     Dict target = record;
-    target.set(checked, Value(value));
-    return true;
+    return target.set(checked, Value(value));
 }
 
 qsizetype RecordChecks::setAll(const Records &records, const QString &checked, bool value)
@@ -66,7 +63,8 @@ qsizetype RecordChecks::setAll(const Records &records, const QString &checked, b
 qsizetype RecordChecks::invert(const Records &records, const QString &checked)
 {
     return changeAll(records, [&](const Dict &record) {
-        return assign(record, checked, !record.snapshot().boolValue(checked));
+        const bool was = record.boolValue(checked);
+        return assign(record, checked, !was);
     });
 }
 
@@ -75,7 +73,7 @@ qsizetype RecordChecks::checkValid(const Records &records, const QString &checke
 {
     qsizetype changed = 0;
     for (const Dict &record : records) {
-        const bool valid = LXNetValidator::isValidEmailAlsoMultiple(record.snapshot().stringValue(address));
+        const bool valid = LXNetValidator::isValidEmailAlsoMultiple(record.stringValue(address));
         changed += assign(record, checked, valid == wantValid) ? 1 : 0;
     }
     return changed;
@@ -84,18 +82,22 @@ qsizetype RecordChecks::checkValid(const Records &records, const QString &checke
 qsizetype RecordChecks::checkRepeated(const Records &records, const QString &checked, const QString &address,
                                       bool duplicates)
 {
-    // One hash set of the texts seen so far: the same answers as comparing
-    // with every earlier record, in one pass over the view.
-    QSet<QString> seen;
-    seen.reserve(qsizetype(records.size()));
+    // One set of the texts seen so far: the same answers as comparing each
+    // lower-cased text with every earlier record's, in one pass over the view.
+    CaseFoldedSet seen(qsizetype(records.size()));
     qsizetype changed = 0;
     for (const Dict &record : records) {
-        const Dict::Snapshot current = record.snapshot();
+        std::optional<QString> text;
+        {
+            const Dict::Snapshot current = record.snapshot();
+            const Value &field = current.value(address);
+            // A stored value is never the null Value: null means no field.
+            if (!field.isNull())
+                text = field.toString();
+        }
         bool check = false;
-        if (current.contains(address)) {
-            const qsizetype before = seen.size();
-            seen.insert(current.value(address).toString().toLower());
-            const bool firstOfItsText = seen.size() != before;
+        if (text) {
+            const bool firstOfItsText = seen.insert(std::move(*text));
             check = duplicates ? !firstOfItsText : firstOfItsText;
         }
         changed += assign(record, checked, check) ? 1 : 0;

@@ -215,13 +215,10 @@ void RecordCommands::resetCounterField()
     qint64 next = 1;
     bool changed = false;
     for (const Dict &record : *records) {
-        const Value &current = record.snapshot().value(number);
-        const Value wanted(next++);
-        if (current.type() == Value::Type::Int && current == wanted)
-            continue;
+        // An equal integer stored already is left as it is.
         Dict target = record;
-        target.set(number, wanted);
-        changed = true;
+        if (target.set(number, Value(next++)))
+            changed = true;
     }
     if (changed)
         m_doc.recordValuesDidChange(number);

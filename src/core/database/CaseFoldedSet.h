@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+namespace quillcast {
+
+// A set of texts in which two texts are one member exactly when they are the
+// same after QString::toLower(), built for a pass over a million addresses:
+// pure ASCII text is kept as it is (shared, not copied) and compared and
+// hashed with A-Z read as a-z, which is all toLower() does to it; any other
+// text is lower-cased once, in full, on the way in. The two kinds mix
+// safely: toLower() never yields A-Z, so reading A-Z as a-z leaves a
+// lower-cased text as it is.
+//
+// The table keeps each member's hash beside it, so a probe reads another
+// member's characters only when the hashes agree.
+class CaseFoldedSet
+{
+public:
+    explicit CaseFoldedSet(qsizetype expected = 0);
+
+    // Adds the text; false when an equal one is a member already.
+    bool insert(QString text);
+    qsizetype size() const { return qsizetype(m_texts.size()); }
+
+private:
+    struct Slot
+    {
+        quint64 hash = 0;
+        size_t member = 0; // 1 + index into m_texts; 0 for a free slot
+    };
+
+    void rehash(size_t slotCount);
+
+    std::vector<QString> m_texts;
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+};
+
+} // namespace quillcast
