@@ -1,12 +1,12 @@
 #include "database/RecordChecks.h"
 
-#include "database/CaseFoldedSet.h"
+#include "database/TextSet.h"
 #include "database/LXNetValidator.h"
 
 #include <algorithm>
+#include <bit>
 #include <optional>
 #include <thread>
-#include <unordered_set>
 
 namespace quillcast {
 
@@ -84,7 +84,7 @@ qsizetype RecordChecks::checkRepeated(const Records &records, const QString &che
 {
     // One set of the texts seen so far: the same answers as comparing each
     // lower-cased text with every earlier record's, in one pass over the view.
-    CaseFoldedSet seen(qsizetype(records.size()));
+    TextSet seen(Qt::CaseInsensitive, qsizetype(records.size()));
     qsizetype changed = 0;
     for (const Dict &record : records) {
         std::optional<QString> text;
@@ -152,14 +152,29 @@ qsizetype RecordChecks::removeRecords(List &list, const Records &records)
         return 0;
     // Removing one by one would shift the rest of the list every time; a set
     // of identities and one compaction pass cost the same for any number.
-    std::unordered_set<const void *> doomed;
-    doomed.reserve(records.size());
-    for (const Dict &r : records)
-        doomed.insert(r.identity());
+    // The set is an open-addressed table of the identities themselves (0 for
+    // a free slot), at most half full: no allocation per record.
+    const size_t slotCount = std::bit_ceil(records.size() * 2);
+    const int shift = 64 - std::countr_zero(slotCount);
+    std::vector<quintptr> doomed(slotCount, 0);
+    const auto slotOf = [shift](quintptr id) { return size_t((quint64(id) * 0x9E3779B97F4A7C15ULL) >> shift); };
+    const auto findSlot = [&](quintptr id) {
+        size_t i = slotOf(id);
+        while (doomed[i] != 0 && doomed[i] != id)
+            i = (i + 1) & (slotCount - 1);
+        return i;
+    };
+    for (const Dict &r : records) {
+        const quintptr id = quintptr(r.identity());
+        doomed[findSlot(id)] = id;
+    }
     qsizetype removed = 0;
     list.write([&](List::Items &items) {
         const auto before = items.size();
-        std::erase_if(items, [&](const Value &v) { return v.isDict() && doomed.contains(v.toDict().identity()); });
+        std::erase_if(items, [&](const Value &v) {
+            const Dict *record = v.asDict();
+            return record && doomed[findSlot(quintptr(record->identity()))] != 0;
+        });
         removed = qsizetype(before - items.size());
     });
     return removed;

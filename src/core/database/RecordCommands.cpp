@@ -200,9 +200,10 @@ qsizetype RecordCommands::deleteCheckedRecordsConfirmed()
     const qsizetype removed = RecordChecks::removeRecords(addresses, doomed);
     if (removed > 0) {
         m_doc.addressArrayDidChange();
-        m_doc.filterAddresses();
+        m_doc.filterAddressesAndChecked();
+    } else {
+        updateIsCheckedRecords();
     }
-    updateIsCheckedRecords();
     return removed;
 }
 

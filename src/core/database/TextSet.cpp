@@ -1,10 +1,16 @@
-#include "database/CaseFoldedSet.h"
+#include "database/TextSet.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace quillcast {
 
 namespace {
+
+inline char16_t same(char16_t c) noexcept
+{
+    return c;
+}
 
 inline char16_t foldAscii(char16_t c) noexcept
 {
@@ -22,7 +28,8 @@ bool isAscii(QStringView text) noexcept
     return true;
 }
 
-bool foldedEqual(QStringView a, QStringView b) noexcept
+template<char16_t (*Fold)(char16_t)>
+bool equalAs(QStringView a, QStringView b) noexcept
 {
     const qsizetype n = a.size();
     if (n != b.size())
@@ -30,15 +37,16 @@ bool foldedEqual(QStringView a, QStringView b) noexcept
     const char16_t *pa = a.utf16();
     const char16_t *pb = b.utf16();
     for (qsizetype i = 0; i < n; ++i) {
-        if (foldAscii(pa[i]) != foldAscii(pb[i]))
+        if (Fold(pa[i]) != Fold(pb[i]))
             return false;
     }
     return true;
 }
 
-quint64 foldedHash(QStringView text) noexcept
+template<char16_t (*Fold)(char16_t)>
+quint64 hashAs(QStringView text) noexcept
 {
-    // The folded code units, four to a word, each word mixed in with one
+    // The code units, four to a word, each word mixed in with one
     // multiplication; a final avalanche spreads every bit into the low ones
     // that pick the slot.
     constexpr quint64 k = 0x9E3779B97F4A7C15ULL;
@@ -47,14 +55,14 @@ quint64 foldedHash(QStringView text) noexcept
     quint64 h = quint64(n) * k;
     qsizetype i = 0;
     for (; i + 4 <= n; i += 4) {
-        const quint64 word = quint64(foldAscii(p[i])) | quint64(foldAscii(p[i + 1])) << 16
-            | quint64(foldAscii(p[i + 2])) << 32 | quint64(foldAscii(p[i + 3])) << 48;
+        const quint64 word = quint64(Fold(p[i])) | quint64(Fold(p[i + 1])) << 16 | quint64(Fold(p[i + 2])) << 32
+            | quint64(Fold(p[i + 3])) << 48;
         h = (h ^ word) * k;
         h ^= h >> 29;
     }
     quint64 tail = 0;
     for (int shift = 0; i < n; ++i, shift += 16)
-        tail |= quint64(foldAscii(p[i])) << shift;
+        tail |= quint64(Fold(p[i])) << shift;
     h = (h ^ tail) * k;
     h ^= h >> 33;
     h *= 0xff51afd7ed558ccdULL;
@@ -66,20 +74,31 @@ quint64 foldedHash(QStringView text) noexcept
 
 } // namespace
 
-CaseFoldedSet::CaseFoldedSet(qsizetype expected)
+TextSet::TextSet(Qt::CaseSensitivity cs, qsizetype expected) : m_fold(cs == Qt::CaseInsensitive)
 {
-    m_texts.reserve(size_t(std::max<qsizetype>(expected, 0)));
+    const size_t n = size_t(std::max<qsizetype>(expected, 0));
+    m_texts.reserve(n);
     // At most half full, so that probes stay short.
-    rehash(std::bit_ceil(std::max<size_t>(16, size_t(std::max<qsizetype>(expected, 0)) * 2)));
+    rehash(std::bit_ceil(std::max<size_t>(16, n * 2)));
 }
 
-bool CaseFoldedSet::insert(QString text)
+quint64 TextSet::hashOf(QStringView text) const
 {
-    if (!isAscii(text))
+    return m_fold ? hashAs<foldAscii>(text) : hashAs<same>(text);
+}
+
+bool TextSet::equal(QStringView a, QStringView b) const
+{
+    return m_fold ? equalAs<foldAscii>(a, b) : equalAs<same>(a, b);
+}
+
+bool TextSet::insert(QString text)
+{
+    if (m_fold && !isAscii(text))
         text = text.toLower();
     if ((m_texts.size() + 1) * 2 > m_slots.size())
         rehash(m_slots.size() * 2);
-    const quint64 hash = foldedHash(text);
+    const quint64 hash = hashOf(text);
     for (size_t i = size_t(hash) & m_mask;; i = (i + 1) & m_mask) {
         Slot &slot = m_slots[i];
         if (slot.member == 0) {
@@ -87,12 +106,31 @@ bool CaseFoldedSet::insert(QString text)
             slot = Slot{hash, m_texts.size()};
             return true;
         }
-        if (slot.hash == hash && foldedEqual(m_texts[slot.member - 1], text))
+        if (slot.hash == hash && equal(m_texts[slot.member - 1], text))
             return false;
     }
 }
 
-void CaseFoldedSet::rehash(size_t slotCount)
+bool TextSet::contains(QStringView text) const
+{
+    if (m_texts.empty())
+        return false;
+    QString lowered;
+    if (m_fold && !isAscii(text)) {
+        lowered = text.toString().toLower();
+        text = lowered;
+    }
+    const quint64 hash = hashOf(text);
+    for (size_t i = size_t(hash) & m_mask;; i = (i + 1) & m_mask) {
+        const Slot &slot = m_slots[i];
+        if (slot.member == 0)
+            return false;
+        if (slot.hash == hash && equal(m_texts[slot.member - 1], text))
+            return true;
+    }
+}
+
+void TextSet::rehash(size_t slotCount)
 {
     std::vector<Slot> slots(slotCount);
     const size_t mask = slotCount - 1;
