@@ -181,6 +181,8 @@ inline void Value::relocateFrom(const Value &other) noexcept
 
 inline void Value::swap(Value &other) noexcept
 {
+    if (this == &other)
+        return;
     alignas(Value) unsigned char held[sizeof(Value)];
     std::memcpy(held, static_cast<const void *>(this), sizeof(Value));
     relocateFrom(other);

@@ -155,6 +155,11 @@ TEST_P(ValueKinds, KeepTheirKindAndContentThroughCopyMoveAndSwap)
     swap(other, assigned);
     EXPECT_EQ(other, row.value);
     EXPECT_EQ(assigned, Value(42));
+    Value &same = other;
+    swap(other, same);
+    other = same;
+    other = std::move(same);
+    EXPECT_EQ(other, row.value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
