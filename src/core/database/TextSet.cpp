@@ -99,14 +99,15 @@ bool TextSet::insert(QString text)
     if ((m_texts.size() + 1) * 2 > m_slots.size())
         rehash(m_slots.size() * 2);
     const quint64 hash = hashOf(text);
+    const quint32 tag = quint32(hash >> 32);
     for (size_t i = size_t(hash) & m_mask;; i = (i + 1) & m_mask) {
         Slot &slot = m_slots[i];
         if (slot.member == 0) {
             m_texts.push_back(std::move(text));
-            slot = Slot{hash, m_texts.size()};
+            slot = Slot{tag, quint32(m_texts.size())};
             return true;
         }
-        if (slot.hash == hash && equal(m_texts[slot.member - 1], text))
+        if (slot.tag == tag && equal(m_texts[slot.member - 1], text))
             return false;
     }
 }
@@ -121,11 +122,12 @@ bool TextSet::contains(QStringView text) const
         text = lowered;
     }
     const quint64 hash = hashOf(text);
+    const quint32 tag = quint32(hash >> 32);
     for (size_t i = size_t(hash) & m_mask;; i = (i + 1) & m_mask) {
         const Slot &slot = m_slots[i];
         if (slot.member == 0)
             return false;
-        if (slot.hash == hash && equal(m_texts[slot.member - 1], text))
+        if (slot.tag == tag && equal(m_texts[slot.member - 1], text))
             return true;
     }
 }
@@ -137,7 +139,7 @@ void TextSet::rehash(size_t slotCount)
     for (const Slot &slot : m_slots) {
         if (slot.member == 0)
             continue;
-        size_t i = size_t(slot.hash) & mask;
+        size_t i = size_t(hashOf(m_texts[slot.member - 1])) & mask;
         while (slots[i].member != 0)
             i = (i + 1) & mask;
         slots[i] = slot;
