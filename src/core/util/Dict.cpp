@@ -12,8 +12,8 @@ namespace quillcast {
 
 namespace dict_detail {
 
-// The sorted, unique keys of one or more versions, followed by the strings
-// themselves. Immutable once made; shared between dictionaries.
+// A header followed by the sorted, unique keys of one or more versions.
+// Immutable once made; shared between dictionaries.
 struct Keys
 {
     std::atomic<quint32> refs{1};
@@ -24,9 +24,9 @@ struct Keys
 };
 static_assert(sizeof(Keys) % alignof(QString) == 0);
 
-// One version of a dictionary: the values in key order, followed by the
-// values themselves. Counted by the dictionary that holds it as current and
-// by every snapshot taken of it.
+// One version of a dictionary: a header followed by the values, in the order
+// of its keys. Counted by the dictionary that holds it as current and by
+// every snapshot taken of it.
 struct Version
 {
     std::atomic<quint32> refs{1};

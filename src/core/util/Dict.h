@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <cstddef>
 #include <initializer_list>
 #include <iterator>
