@@ -60,6 +60,10 @@ qint64 leadingInteger(QStringView text)
 }
 
 static_assert(sizeof(Value) == sizeof(QString), "a Value is as small as the string it mostly holds");
+static_assert(Value::Type::Null < Value::Type::Bool && Value::Type::Bool < Value::Type::Int
+                  && Value::Type::Int < Value::Type::UInt && Value::Type::UInt < Value::Type::Real
+                  && Value::Type::Real < Value::Type::String && Value::Type::String < Value::Type::Date,
+              "the plain kinds come first: copies and destruction test them by tag");
 
 Value::Value(const QDateTime &d)
 {
@@ -85,12 +89,9 @@ Value::Value(const Dict &d) noexcept
     new (&m_tagged.dict) Dict(d);
 }
 
-Value::Value(const Value &other)
+void Value::copyHeld(const Value &other)
 {
     switch (other.type()) {
-    case Type::String:
-        new (&m_string) QString(other.m_string);
-        return;
     case Type::Date:
         setTag(Type::Date);
         new (&m_tagged.date) QDateTime(other.m_tagged.date);
@@ -108,18 +109,13 @@ Value::Value(const Value &other)
         new (&m_tagged.dict) Dict(other.m_tagged.dict);
         return;
     default:
-        // The scalars are plain bits.
-        relocateFrom(other);
-        return;
+        Q_UNREACHABLE();
     }
 }
 
-Value::~Value()
+void Value::destroyHeld()
 {
     switch (type()) {
-    case Type::String:
-        m_string.~QString();
-        break;
     case Type::Date:
         m_tagged.date.~QDateTime();
         break;

@@ -70,7 +70,17 @@ public:
     // Guards against a string literal silently becoming a bool.
     Value(const char *) = delete;
 
-    Value(const Value &other);
+    Value(const Value &other)
+    {
+        // Strings and plain scalars, the bulk of any mailing, without a call.
+        const quintptr w = other.firstWord();
+        if ((w & 1) == 0)
+            new (&m_string) QString(other.m_string);
+        else if (w <= kLastScalarTag)
+            relocateFrom(other);
+        else
+            copyHeld(other);
+    }
     Value(Value &&other) noexcept
     {
         relocateFrom(other);
@@ -88,7 +98,14 @@ public:
         swap(taken);
         return *this;
     }
-    ~Value();
+    ~Value()
+    {
+        const quintptr w = firstWord();
+        if ((w & 1) == 0)
+            m_string.~QString();
+        else if (w > kLastScalarTag)
+            destroyHeld();
+    }
 
     void swap(Value &other) noexcept;
 
@@ -150,8 +167,13 @@ private:
         };
     };
 
+    // The kinds from Null to Real are plain bits, and their tags the smallest.
+    static constexpr quintptr kLastScalarTag = (quintptr(Type::Real) << 1) | 1;
+
     quintptr firstWord() const noexcept;
     void setTag(Type t) noexcept;
+    void copyHeld(const Value &other); // a date, bytes, a list or a dictionary
+    void destroyHeld();
     void relocateFrom(const Value &other) noexcept;
 
     union {
