@@ -1,12 +1,12 @@
 #include "database/RecordChecks.h"
 
+#include "database/TextSet.h"
 #include "database/LXNetValidator.h"
 
-#include <QSet>
-
 #include <algorithm>
+#include <bit>
+#include <optional>
 #include <thread>
-#include <unordered_set>
 
 namespace quillcast {
 
@@ -47,15 +47,12 @@ qsizetype changeAll(const RecordChecks::Records &records, Change change)
 
 bool RecordChecks::assign(const Dict &record, const QString &checked, bool value)
 {
-    const Dict::Snapshot current = record.snapshot();
-    const Value &flag = current.value(checked);
-    // A flag stored as another kind of value (a text from an old file) is
-    // rewritten as a proper boolean even when it reads the same.
-    if (flag.type() == Value::Type::Bool && flag.toBool() == value)
-        return false;
+    // Nothing is written when the same boolean is stored already; a flag
+    // stored as another kind of value (a text from an old file) is rewritten
+    // as a proper boolean even when it reads the same. No snapshot is held
+    // here, so that the write can replace the flag in place.
     Dict target = record;
-    target.set(checked, Value(value));
-    return true;
+    return target.set(checked, Value(value));
 }
 
 qsizetype RecordChecks::setAll(const Records &records, const QString &checked, bool value)
@@ -66,7 +63,8 @@ qsizetype RecordChecks::setAll(const Records &records, const QString &checked, b
 qsizetype RecordChecks::invert(const Records &records, const QString &checked)
 {
     return changeAll(records, [&](const Dict &record) {
-        return assign(record, checked, !record.snapshot().boolValue(checked));
+        const bool was = record.boolValue(checked);
+        return assign(record, checked, !was);
     });
 }
 
@@ -75,7 +73,7 @@ qsizetype RecordChecks::checkValid(const Records &records, const QString &checke
 {
     qsizetype changed = 0;
     for (const Dict &record : records) {
-        const bool valid = LXNetValidator::isValidEmailAlsoMultiple(record.snapshot().stringValue(address));
+        const bool valid = LXNetValidator::isValidEmailAlsoMultiple(record.stringValue(address));
         changed += assign(record, checked, valid == wantValid) ? 1 : 0;
     }
     return changed;
@@ -84,18 +82,22 @@ qsizetype RecordChecks::checkValid(const Records &records, const QString &checke
 qsizetype RecordChecks::checkRepeated(const Records &records, const QString &checked, const QString &address,
                                       bool duplicates)
 {
-    // One hash set of the texts seen so far: the same answers as comparing
-    // with every earlier record, in one pass over the view.
-    QSet<QString> seen;
-    seen.reserve(qsizetype(records.size()));
+    // One set of the texts seen so far: the same answers as comparing each
+    // lower-cased text with every earlier record's, in one pass over the view.
+    TextSet seen(Qt::CaseInsensitive, qsizetype(records.size()));
     qsizetype changed = 0;
     for (const Dict &record : records) {
-        const Dict::Snapshot current = record.snapshot();
+        std::optional<QString> text;
+        {
+            const Dict::Snapshot current = record.snapshot();
+            const Value &field = current.value(address);
+            // A stored value is never the null Value: null means no field.
+            if (!field.isNull())
+                text = field.toString();
+        }
         bool check = false;
-        if (current.contains(address)) {
-            const qsizetype before = seen.size();
-            seen.insert(current.value(address).toString().toLower());
-            const bool firstOfItsText = seen.size() != before;
+        if (text) {
+            const bool firstOfItsText = seen.insert(std::move(*text));
             check = duplicates ? !firstOfItsText : firstOfItsText;
         }
         changed += assign(record, checked, check) ? 1 : 0;
@@ -150,14 +152,29 @@ qsizetype RecordChecks::removeRecords(List &list, const Records &records)
         return 0;
     // Removing one by one would shift the rest of the list every time; a set
     // of identities and one compaction pass cost the same for any number.
-    std::unordered_set<const void *> doomed;
-    doomed.reserve(records.size());
-    for (const Dict &r : records)
-        doomed.insert(r.identity());
+    // The set is an open-addressed table of the identities themselves (0 for
+    // a free slot), at most half full: no allocation per record.
+    const size_t slotCount = std::bit_ceil(records.size() * 2);
+    const int shift = 64 - std::countr_zero(slotCount);
+    std::vector<quintptr> doomed(slotCount, 0);
+    const auto slotOf = [shift](quintptr id) { return size_t((quint64(id) * 0x9E3779B97F4A7C15ULL) >> shift); };
+    const auto findSlot = [&](quintptr id) {
+        size_t i = slotOf(id);
+        while (doomed[i] != 0 && doomed[i] != id)
+            i = (i + 1) & (slotCount - 1);
+        return i;
+    };
+    for (const Dict &r : records) {
+        const quintptr id = quintptr(r.identity());
+        doomed[findSlot(id)] = id;
+    }
     qsizetype removed = 0;
     list.write([&](List::Items &items) {
         const auto before = items.size();
-        std::erase_if(items, [&](const Value &v) { return v.isDict() && doomed.contains(v.toDict().identity()); });
+        std::erase_if(items, [&](const Value &v) {
+            const Dict *record = v.asDict();
+            return record && doomed[findSlot(quintptr(record->identity()))] != 0;
+        });
         removed = qsizetype(before - items.size());
     });
     return removed;

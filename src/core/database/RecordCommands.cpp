@@ -200,9 +200,10 @@ qsizetype RecordCommands::deleteCheckedRecordsConfirmed()
     const qsizetype removed = RecordChecks::removeRecords(addresses, doomed);
     if (removed > 0) {
         m_doc.addressArrayDidChange();
-        m_doc.filterAddresses();
+        m_doc.filterAddressesAndChecked();
+    } else {
+        updateIsCheckedRecords();
     }
-    updateIsCheckedRecords();
     return removed;
 }
 
@@ -215,13 +216,10 @@ void RecordCommands::resetCounterField()
     qint64 next = 1;
     bool changed = false;
     for (const Dict &record : *records) {
-        const Value &current = record.snapshot().value(number);
-        const Value wanted(next++);
-        if (current.type() == Value::Type::Int && current == wanted)
-            continue;
+        // An equal integer stored already is left as it is.
         Dict target = record;
-        target.set(number, wanted);
-        changed = true;
+        if (target.set(number, Value(next++)))
+            changed = true;
     }
     if (changed)
         m_doc.recordValuesDidChange(number);

@@ -26,8 +26,7 @@ void SendListCommands::setAll(bool value)
 
 void SendListCommands::updateIsCheckedRecords4Send()
 {
-    m_doc.filterSend();
-    m_doc.rearrangeCheckedSend();
+    m_doc.filterSendAndChecked();
     m_doc.setIsCheckedRecords4Send(!m_doc.sendArrayChecked().isEmpty());
 }
 

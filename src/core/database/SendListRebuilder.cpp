@@ -1,12 +1,13 @@
 #include "database/SendListRebuilder.h"
 
 #include "database/SendListCommands.h"
+#include "database/TextSet.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 
 #include <QMetaObject>
-#include <QSet>
 
+#include <optional>
 #include <utility>
 
 namespace quillcast {
@@ -31,37 +32,35 @@ List::Items SendListRebuilder::buildSendItems(const List &addresses, const List 
 {
     // The exception test compares the whole address field with each
     // exception's "email", exactly (case, spaces and all).
-    QSet<QString> excluded;
     const QString exceptEmail = DocumentKeys::exceptEmail();
+    std::optional<TextSet> excluded;
     exceptions.read([&](const List::Items &items) {
-        excluded.reserve(qsizetype(items.size()));
+        excluded.emplace(Qt::CaseSensitive, qsizetype(items.size()));
         for (const Value &item : items) {
-            if (!item.isDict())
+            const Dict *exception = item.asDict();
+            if (!exception)
                 continue;
-            const Dict::Snapshot record = item.toDict().snapshot();
-            const Value &email = record.value(exceptEmail);
-            if (email.isString())
-                excluded.insert(email.toString());
+            const Dict::Snapshot record = exception->snapshot();
+            if (const QString *email = record.value(exceptEmail).asString())
+                excluded->insert(*email);
         }
     });
 
     // The database's items are copied out first (handles only), so the lock
-    // that keeps the database's edits waiting is held for the copy alone.
-    const List::Items records = addresses.items();
+    // that keeps the database's edits waiting is held for the copy alone; the
+    // copy then becomes the send list where it stands.
+    List::Items send = addresses.items();
     const QString address = DocumentKeys::emailInnerKey();
-    List::Items send;
-    send.reserve(records.size());
-    for (const Value &item : records) {
-        if (!item.isDict())
-            continue;
-        if (!excluded.isEmpty()) {
-            const Dict::Snapshot record = item.toDict().snapshot();
-            const Value &field = record.value(address);
-            if (field.isString() && excluded.contains(field.toString()))
-                continue;
-        }
-        send.push_back(item);
-    }
+    std::erase_if(send, [&](const Value &item) {
+        const Dict *record = item.asDict();
+        if (!record)
+            return true;
+        if (excluded->isEmpty())
+            return false;
+        const Dict::Snapshot current = record->snapshot();
+        const QString *field = current.value(address).asString();
+        return field && excluded->contains(*field);
+    });
     return send;
 }
 

@@ -1,5 +1,6 @@
 #include "document/ArrangedView.h"
 
+#include <optional>
 #include <utility>
 
 namespace quillcast {
@@ -20,21 +21,51 @@ ArrangedView::ArrangedView() : m_records(emptyRecords())
 
 void ArrangedView::rearrange(const List &source, const Predicate &predicate)
 {
-    auto arranged = std::make_shared<std::vector<Dict>>();
+    std::vector<Dict> arranged;
     source.read([&](const List::Items &items) {
-        arranged->reserve(items.size());
+        arranged.reserve(items.size());
         for (const Value &item : items) {
-            if (!item.isDict())
+            const Dict *record = item.asDict();
+            if (!record)
                 continue;
-            Dict record = item.toDict();
             // No predicate: every record, without reading any of them.
-            if (!predicate || predicate(record.snapshot()))
-                arranged->push_back(std::move(record));
+            if (!predicate || predicate(record->snapshot()))
+                arranged.push_back(*record);
         }
     });
-    arranged->shrink_to_fit();
+    install(std::move(arranged));
+}
 
-    Records replaced = std::move(arranged);
+void ArrangedView::rearrangeTogether(const List &source, ArrangedView &first, const Predicate &firstPredicate,
+                                     ArrangedView &second, const Predicate &secondPredicate)
+{
+    std::vector<Dict> firstArranged;
+    std::vector<Dict> secondArranged;
+    source.read([&](const List::Items &items) {
+        firstArranged.reserve(items.size());
+        secondArranged.reserve(items.size());
+        for (const Value &item : items) {
+            const Dict *record = item.asDict();
+            if (!record)
+                continue;
+            // One snapshot for both predicates, and none when neither reads the record.
+            std::optional<Dict::Snapshot> snapshot;
+            if (firstPredicate || secondPredicate)
+                snapshot.emplace(record->snapshot());
+            if (!firstPredicate || firstPredicate(*snapshot))
+                firstArranged.push_back(*record);
+            if (!secondPredicate || secondPredicate(*snapshot))
+                secondArranged.push_back(*record);
+        }
+    });
+    first.install(std::move(firstArranged));
+    second.install(std::move(secondArranged));
+}
+
+void ArrangedView::install(std::vector<Dict> &&arranged)
+{
+    arranged.shrink_to_fit();
+    Records replaced = std::make_shared<const std::vector<Dict>>(std::move(arranged));
     {
         std::lock_guard lock(m_lock);
         m_records.swap(replaced);

@@ -39,6 +39,10 @@ public:
     // The predicate sees one snapshot per record and must not change source.
     // An empty predicate takes every record of the list.
     void rearrange(const List &source, const Predicate &predicate);
+    // Re-evaluates two views of one list in one walk, with one snapshot per
+    // record for both predicates; the same as rearranging each in turn.
+    static void rearrangeTogether(const List &source, ArrangedView &first, const Predicate &firstPredicate,
+                                  ArrangedView &second, const Predicate &secondPredicate);
     void clear();
 
     // The arrangement as of the last re-evaluation; never null.
@@ -52,6 +56,8 @@ public:
     bool contains(const Dict &record) const { return indexOf(record) >= 0; }
 
 private:
+    void install(std::vector<Dict> &&arranged);
+
     mutable std::mutex m_lock;
     Records m_records;
 };

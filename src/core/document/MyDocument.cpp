@@ -488,6 +488,23 @@ void MyDocument::updateIsCheckedRecords()
     setIsCheckedRecords(!m_addressChecked.isEmpty());
 }
 
+void MyDocument::filterAddressesAndChecked()
+{
+    ArrangedView::rearrangeTogether(addressArray(), m_addressShown, searchedBy(addressSearch()), m_addressChecked,
+                                    checkedBy(DocumentKeys::checkedInnerKey()));
+    Q_EMIT viewRearranged(View::AddressShown);
+    Q_EMIT viewRearranged(View::AddressChecked);
+    setIsCheckedRecords(!m_addressChecked.isEmpty());
+}
+
+void MyDocument::filterSendAndChecked()
+{
+    ArrangedView::rearrangeTogether(sendArray(), m_sendShown, searchedBy(sendSearch()), m_sendChecked,
+                                    checkedBy(DocumentKeys::checkedInnerKey()));
+    Q_EMIT viewRearranged(View::SendShown);
+    Q_EMIT viewRearranged(View::SendChecked);
+}
+
 // --- Merge tags ------------------------------------------------------------------
 
 QString MyDocument::tagFromKey(const QString &name) const

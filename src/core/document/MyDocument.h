@@ -237,6 +237,11 @@ public:
     // isCheckedRecords: whether any record of the database's full view is
     // checked; re-evaluates the database's checked view on the way.
     void updateIsCheckedRecords();
+    // filterAddresses() then updateIsCheckedRecords(), and filterSend() then
+    // rearrangeCheckedSend(), each in one walk of the list (one snapshot per
+    // record for both views).
+    void filterAddressesAndChecked();
+    void filterSendAndChecked();
 
     // --- Merge tags --------------------------------------------------------------
 

@@ -132,7 +132,11 @@ RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines
             sum.comma += commas + 1;
             sum.semicolon += semicolons + 1;
         }
-        sum.tab += tabs + 1;
+        // An empty line says nothing about the format. Counting it for tab
+        // made the empty line after a final LF tip a one-row "a,b" file over
+        // to tab (2 against 2, and ties go to tab).
+        if (size > 0)
+            sum.tab += tabs + 1;
     }
     return sum;
 }
@@ -154,8 +158,9 @@ qint32 RowSplitter::resolveFormat(const ImportLines &lines, qint32 format)
 Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 format)
 {
     // In automatic mode the statistic's sum for the chosen format is the
-    // exact number of fields to come (an upper bound in tab mode, where empty
-    // lines count one), so the field table is allocated once.
+    // exact number of fields to come, so the field table is allocated once
+    // (one more: in tab mode an empty line stores its one field before it is
+    // dropped).
     qint64 expectedFields = 0;
     if (format == FormatAutomatic) {
         const FieldStatistic statistic = fieldStatistic(lines);
@@ -171,7 +176,7 @@ Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 forma
 
     const qsizetype count = lines.size();
     rows.m_rowStarts.reserve(size_t(count) + 1);
-    rows.m_fields.reserve(size_t(expectedFields));
+    rows.m_fields.reserve(size_t(expectedFields) + 1);
     const QChar *base = lines.text().constData();
     for (qsizetype l = 0; l < count; ++l) {
         const QStringView line = lines.at(l);

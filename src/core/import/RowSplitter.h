@@ -44,7 +44,8 @@ public:
     static QStringList componentsOfTabRow(QStringView line);
 
     // The field-count sums over every line: comma and semicolon count the
-    // fields of the quoted split (0 for a blank line), tab counts TABs + 1.
+    // fields of the quoted split (0 for a blank line), tab counts TABs + 1
+    // (0 for an empty line).
     static FieldStatistic fieldStatistic(const ImportLines &lines);
     // Comma or semicolon when its sum beats both others; tab otherwise, ties included.
     static qint32 chooseFormat(const FieldStatistic &statistic);

@@ -59,6 +59,80 @@ qint64 leadingInteger(QStringView text)
     return acc == min ? std::numeric_limits<qint64>::max() : -acc;
 }
 
+static_assert(sizeof(Value) == sizeof(QString), "a Value is as small as the string it mostly holds");
+static_assert(Value::Type::Null < Value::Type::Bool && Value::Type::Bool < Value::Type::Int
+                  && Value::Type::Int < Value::Type::UInt && Value::Type::UInt < Value::Type::Real
+                  && Value::Type::Real < Value::Type::String && Value::Type::String < Value::Type::Date,
+              "the plain kinds come first: copies and destruction test them by tag");
+
+Value::Value(const QDateTime &d)
+{
+    setTag(Type::Date);
+    new (&m_tagged.date) QDateTime(d);
+}
+
+Value::Value(const QByteArray &b)
+{
+    setTag(Type::Bytes);
+    m_tagged.bytes = new QByteArray(b);
+}
+
+Value::Value(const List &l)
+{
+    setTag(Type::List);
+    new (&m_tagged.list) List(l);
+}
+
+Value::Value(const Dict &d) noexcept
+{
+    setTag(Type::Dict);
+    new (&m_tagged.dict) Dict(d);
+}
+
+void Value::copyHeld(const Value &other)
+{
+    switch (other.type()) {
+    case Type::Date:
+        setTag(Type::Date);
+        new (&m_tagged.date) QDateTime(other.m_tagged.date);
+        return;
+    case Type::Bytes:
+        setTag(Type::Bytes);
+        m_tagged.bytes = new QByteArray(*other.m_tagged.bytes);
+        return;
+    case Type::List:
+        setTag(Type::List);
+        new (&m_tagged.list) List(other.m_tagged.list);
+        return;
+    case Type::Dict:
+        setTag(Type::Dict);
+        new (&m_tagged.dict) Dict(other.m_tagged.dict);
+        return;
+    default:
+        Q_UNREACHABLE();
+    }
+}
+
+void Value::destroyHeld()
+{
+    switch (type()) {
+    case Type::Date:
+        m_tagged.date.~QDateTime();
+        break;
+    case Type::Bytes:
+        delete m_tagged.bytes;
+        break;
+    case Type::List:
+        m_tagged.list.~List();
+        break;
+    case Type::Dict:
+        m_tagged.dict.~Dict();
+        break;
+    default:
+        break;
+    }
+}
+
 bool Value::isNumber() const
 {
     switch (type()) {
@@ -76,17 +150,17 @@ bool Value::toBool() const
 {
     switch (type()) {
     case Type::Bool:
-        return std::get<bool>(m_v);
+        return m_tagged.b;
     case Type::Int:
-        return std::get<qint64>(m_v) != 0;
+        return m_tagged.i != 0;
     case Type::UInt:
-        return std::get<quint64>(m_v) != 0;
+        return m_tagged.u != 0;
     case Type::Real:
-        return std::get<double>(m_v) != 0.0;
+        return m_tagged.r != 0.0;
     case Type::String: {
         // A typed answer: after white space and an optional sign or leading
         // zeros, Y/y/T/t or a digit 1-9 means yes.
-        const QString &s = std::get<QString>(m_v);
+        const QString &s = m_string;
         qsizetype i = 0;
         while (i < s.size() && isSpace(s[i]))
             ++i;
@@ -108,18 +182,18 @@ qint64 Value::toInt64() const
 {
     switch (type()) {
     case Type::Bool:
-        return std::get<bool>(m_v) ? 1 : 0;
+        return m_tagged.b ? 1 : 0;
     case Type::Int:
-        return std::get<qint64>(m_v);
+        return m_tagged.i;
     case Type::UInt: {
-        const quint64 u = std::get<quint64>(m_v);
+        const quint64 u = m_tagged.u;
         return u > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max()
                                                                 : qint64(u);
     }
     case Type::Real:
-        return saturate<qint64>(std::get<double>(m_v));
+        return saturate<qint64>(m_tagged.r);
     case Type::String:
-        return leadingInteger(std::get<QString>(m_v));
+        return leadingInteger(m_string);
     default:
         return 0;
     }
@@ -128,7 +202,7 @@ qint64 Value::toInt64() const
 qint32 Value::toInt32() const
 {
     if (type() == Type::Real)
-        return saturate<qint32>(std::get<double>(m_v));
+        return saturate<qint32>(m_tagged.r);
     return static_cast<qint32>(std::clamp<qint64>(toInt64(), std::numeric_limits<qint32>::min(),
                                                   std::numeric_limits<qint32>::max()));
 }
@@ -137,9 +211,9 @@ quint64 Value::toUInt64() const
 {
     switch (type()) {
     case Type::UInt:
-        return std::get<quint64>(m_v);
+        return m_tagged.u;
     case Type::Real:
-        return saturate<quint64>(std::get<double>(m_v));
+        return saturate<quint64>(m_tagged.r);
     default: {
         const qint64 i = toInt64();
         return i < 0 ? 0 : quint64(i);
@@ -151,17 +225,17 @@ double Value::toDouble() const
 {
     switch (type()) {
     case Type::Bool:
-        return std::get<bool>(m_v) ? 1.0 : 0.0;
+        return m_tagged.b ? 1.0 : 0.0;
     case Type::Int:
-        return double(std::get<qint64>(m_v));
+        return double(m_tagged.i);
     case Type::UInt:
-        return double(std::get<quint64>(m_v));
+        return double(m_tagged.u);
     case Type::Real:
-        return std::get<double>(m_v);
+        return m_tagged.r;
     case Type::String: {
         bool ok = false;
-        const double r = std::get<QString>(m_v).trimmed().toDouble(&ok);
-        return ok ? r : double(leadingInteger(std::get<QString>(m_v)));
+        const double r = m_string.trimmed().toDouble(&ok);
+        return ok ? r : double(leadingInteger(m_string));
     }
     default:
         return 0.0;
@@ -172,17 +246,17 @@ QString Value::toString() const
 {
     switch (type()) {
     case Type::String:
-        return std::get<QString>(m_v);
+        return m_string;
     case Type::Bool:
-        return std::get<bool>(m_v) ? QStringLiteral("1") : QStringLiteral("0");
+        return m_tagged.b ? QStringLiteral("1") : QStringLiteral("0");
     case Type::Int:
-        return QString::number(std::get<qint64>(m_v));
+        return QString::number(m_tagged.i);
     case Type::UInt:
-        return QString::number(std::get<quint64>(m_v));
+        return QString::number(m_tagged.u);
     case Type::Real:
-        return QString::number(std::get<double>(m_v), 'g', 17);
+        return QString::number(m_tagged.r, 'g', 17);
     case Type::Date:
-        return std::get<QDateTime>(m_v).toUTC().toString(Qt::ISODate);
+        return m_tagged.date.toUTC().toString(Qt::ISODate);
     default:
         return QStringLiteral("");
     }
@@ -190,22 +264,22 @@ QString Value::toString() const
 
 QDateTime Value::toDateTime() const
 {
-    return type() == Type::Date ? std::get<QDateTime>(m_v) : QDateTime();
+    return type() == Type::Date ? m_tagged.date : QDateTime();
 }
 
 QByteArray Value::toBytes() const
 {
-    return type() == Type::Bytes ? std::get<QByteArray>(m_v) : QByteArray();
+    return type() == Type::Bytes ? *m_tagged.bytes : QByteArray();
 }
 
 List Value::toList() const
 {
-    return type() == Type::List ? std::get<List>(m_v) : List();
+    return type() == Type::List ? m_tagged.list : List();
 }
 
 Dict Value::toDict() const
 {
-    return type() == Type::Dict ? std::get<Dict>(m_v) : Dict();
+    return type() == Type::Dict ? m_tagged.dict : Dict();
 }
 
 bool operator==(const Value &a, const Value &b)
@@ -218,11 +292,11 @@ bool operator==(const Value &a, const Value &b)
         if (ta == T::Real || tb == T::Real)
             return a.toDouble() == b.toDouble();
         if (ta == T::Int && tb == T::Int)
-            return std::get<qint64>(a.m_v) == std::get<qint64>(b.m_v);
+            return a.m_tagged.i == b.m_tagged.i;
         if (ta == T::UInt && tb == T::UInt)
-            return std::get<quint64>(a.m_v) == std::get<quint64>(b.m_v);
-        const qint64 s = ta == T::Int ? std::get<qint64>(a.m_v) : std::get<qint64>(b.m_v);
-        const quint64 u = ta == T::UInt ? std::get<quint64>(a.m_v) : std::get<quint64>(b.m_v);
+            return a.m_tagged.u == b.m_tagged.u;
+        const qint64 s = ta == T::Int ? a.m_tagged.i : b.m_tagged.i;
+        const quint64 u = ta == T::UInt ? a.m_tagged.u : b.m_tagged.u;
         return s >= 0 && quint64(s) == u;
     }
     if (ta != tb)
@@ -231,23 +305,23 @@ bool operator==(const Value &a, const Value &b)
     case T::Null:
         return true;
     case T::Bool:
-        return std::get<bool>(a.m_v) == std::get<bool>(b.m_v);
+        return a.m_tagged.b == b.m_tagged.b;
     case T::String:
-        return std::get<QString>(a.m_v) == std::get<QString>(b.m_v);
+        return a.m_string == b.m_string;
     case T::Date:
-        return std::get<QDateTime>(a.m_v) == std::get<QDateTime>(b.m_v);
+        return a.m_tagged.date == b.m_tagged.date;
     case T::Bytes:
-        return std::get<QByteArray>(a.m_v) == std::get<QByteArray>(b.m_v);
+        return *a.m_tagged.bytes == *b.m_tagged.bytes;
     case T::List: {
-        const List &la = std::get<List>(a.m_v);
-        const List &lb = std::get<List>(b.m_v);
+        const List &la = a.m_tagged.list;
+        const List &lb = b.m_tagged.list;
         if (List::sameObject(la, lb))
             return true;
         return la.items() == lb.items();
     }
     case T::Dict: {
-        const Dict &da = std::get<Dict>(a.m_v);
-        const Dict &db = std::get<Dict>(b.m_v);
+        const Dict &da = a.m_tagged.dict;
+        const Dict &db = b.m_tagged.dict;
         if (Dict::sameObject(da, db))
             return true;
         return da.snapshot().entries() == db.snapshot().entries();

@@ -171,6 +171,21 @@ TEST_F(DocumentViews, CheckedViewCoversRecordsTheSearchHides)
     EXPECT_EQ(numbersOf(doc.addressArrayChecked()), QList<qint64>({1, 2, 4}));
 }
 
+TEST_F(DocumentViews, ShownAndCheckedTogetherMatchTheViewsReEvaluatedInTurn)
+{
+    doc.setSearchFieldStr(u"Bonn"_s);
+    doc.filterAddressesAndChecked();
+    EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({1, 3}));
+    EXPECT_EQ(numbersOf(doc.addressArrayChecked()), QList<qint64>({2, 4}));
+    EXPECT_TRUE(doc.isCheckedRecords());
+
+    doc.setSendArray(List({doc.addressArray().at(3), Value(u"not a record"_s), doc.addressArray().at(0)}));
+    doc.setSearchFieldSendStr(u"köln"_s);
+    doc.filterSendAndChecked();
+    EXPECT_EQ(numbersOf(doc.sendArrayShown()), QList<qint64>({4}));
+    EXPECT_EQ(numbersOf(doc.sendArrayChecked()), QList<qint64>({4}));
+}
+
 TEST_F(DocumentViews, PreviewListIsTheSendList)
 {
     doc.setSendArray(List({doc.addressArray().at(3), doc.addressArray().at(1)}));
@@ -202,6 +217,24 @@ TEST_F(DocumentViews, ReEvaluationIsAnnounced)
     doc.filterSend();
     doc.rearrangeCheckedExcepts();
     EXPECT_EQ(seen, QList<MyDocument::View>({MyDocument::View::SendShown, MyDocument::View::ExceptChecked}));
+}
+
+TEST(ArrangedViewTest, TwoViewsTogetherWithOrWithoutPredicates)
+{
+    const Dict a{{u"2"_s, true}, {u"3"_s, u"a"_s}};
+    const Dict b{{u"2"_s, false}, {u"3"_s, u"b"_s}};
+    const List list({Value(a), Value(7), Value(b)});
+    const ArrangedView::Predicate checked = [](const Dict::Snapshot &s) { return s.boolValue(u"2"_s); };
+    ArrangedView all;
+    ArrangedView onlyChecked;
+    ArrangedView::rearrangeTogether(list, all, {}, onlyChecked, checked);
+    EXPECT_EQ(all.size(), 2);
+    EXPECT_EQ(onlyChecked.indexOf(a), 0);
+    EXPECT_EQ(onlyChecked.size(), 1);
+
+    ArrangedView::rearrangeTogether(list, onlyChecked, checked, all, {});
+    EXPECT_EQ(onlyChecked.size(), 1);
+    EXPECT_EQ(all.indexOf(b), 1);
 }
 
 TEST(ArrangedViewTest, SkipsElementsThatAreNoRecordsAndFindsRecordsByIdentity)

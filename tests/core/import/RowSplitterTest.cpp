@@ -92,15 +92,19 @@ TEST_P(Detection, ChoosesFormat)
 
 INSTANTIATE_TEST_SUITE_P(
     Splitter, Detection,
-    ::testing::Values(StatisticRow{"commaFile", u"a,b,c\na,b,c\na,b,c\n"_s, {9, 3, 4}, RowSplitter::FormatComma},
-                      StatisticRow{"semicolonFile", u"a;b\na;b\n"_s, {2, 4, 3}, RowSplitter::FormatSemicolon},
-                      StatisticRow{"commaSemicolonTieGoesToTab", u"a,b;c\n"_s, {2, 2, 2}, RowSplitter::FormatTab},
-                      StatisticRow{"oneColumnIsTab", u"ann\nbob\n"_s, {2, 2, 3}, RowSplitter::FormatTab},
+    ::testing::Values(StatisticRow{"commaFile", u"a,b,c\na,b,c\na,b,c\n"_s, {9, 3, 3}, RowSplitter::FormatComma},
+                      StatisticRow{"semicolonFile", u"a;b\na;b\n"_s, {2, 4, 2}, RowSplitter::FormatSemicolon},
+                      StatisticRow{"oneCommaRowEndingInLineFeed", u"a,b\n"_s, {2, 1, 1}, RowSplitter::FormatComma},
+                      StatisticRow{"emptyLinesBetweenCommaRows", u"a,b\n\n\nc,d"_s, {4, 2, 2},
+                                   RowSplitter::FormatComma},
+                      StatisticRow{"commaSemicolonTieGoesToTab", u"a,b;c\n"_s, {2, 2, 1}, RowSplitter::FormatTab},
+                      StatisticRow{"oneColumnIsTab", u"ann\nbob\n"_s, {2, 2, 2}, RowSplitter::FormatTab},
                       StatisticRow{"tabFile", u"a\tb\tc\nd\te\tf"_s, {2, 2, 6}, RowSplitter::FormatTab},
-                      StatisticRow{"emptyFile", QString(), {0, 0, 1}, RowSplitter::FormatTab},
-                      StatisticRow{"blankLinesCountForTabOnly", u"   \n   \n"_s, {0, 0, 3}, RowSplitter::FormatTab},
-                      StatisticRow{"quotedCommasDoNotCount", u"\"a,b,c\";d\n"_s, {1, 2, 2}, RowSplitter::FormatTab},
-                      StatisticRow{"quotedSemicolonsDoNotCount", u"\"a;b;c\",d,e\n\"x;y\",z,w\n"_s, {6, 2, 3},
+                      StatisticRow{"emptyFile", QString(), {0, 0, 0}, RowSplitter::FormatTab},
+                      StatisticRow{"blankLinesCountForTabOnly", u"   \n   \n"_s, {0, 0, 2}, RowSplitter::FormatTab},
+                      StatisticRow{"quotedCommasDoNotCount", u"\"a,b,c\";d\n"_s, {1, 2, 1},
+                                   RowSplitter::FormatSemicolon},
+                      StatisticRow{"quotedSemicolonsDoNotCount", u"\"a;b;c\",d,e\n\"x;y\",z,w\n"_s, {6, 2, 2},
                                    RowSplitter::FormatComma}),
     [](const auto &p) { return std::string(p.param.name); });
 

@@ -56,3 +56,55 @@ TEST(ValueConcurrency, ConcurrentSettersDoNotLoseKeys)
     b.join();
     EXPECT_EQ(d.size(), 1000);
 }
+
+// A flag flipped while nobody else holds the record is written in place; a
+// reader's snapshot must still never see it change under its feet.
+TEST(ValueConcurrency, HeldSnapshotNeverSeesAFlagFlip)
+{
+    Dict record{{u"2"_s, false}, {u"3"_s, u"a@x.org"_s}};
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+
+    std::thread reader([&] {
+        while (!stop.load()) {
+            const Dict::Snapshot s = record.snapshot();
+            const bool first = s.boolValue(u"2"_s);
+            std::this_thread::yield();
+            if (s.boolValue(u"2"_s) != first)
+                torn.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 20000; ++i)
+        record.set(u"2"_s, i % 2 == 0);
+    stop.store(true);
+    reader.join();
+
+    EXPECT_EQ(torn.load(), 0);
+}
+
+// Writers in place (a number), writers that add keys, and a reader that keeps
+// forcing copies, all on one record: every write lands.
+TEST(ValueConcurrency, InPlaceAndCopyingWritersLoseNothing)
+{
+    Dict d{{u"n"_s, qint64(0)}};
+    std::atomic<bool> stop{false};
+    std::thread counter([&] {
+        for (qint64 i = 1; i <= 5000; ++i)
+            d.set(u"n"_s, i);
+    });
+    std::thread adder([&] {
+        for (int i = 0; i < 300; ++i)
+            d.set(u"k%1"_s.arg(i), i);
+    });
+    std::thread reader([&] {
+        while (!stop.load())
+            (void)d.snapshot().intValue(u"n"_s);
+    });
+    counter.join();
+    adder.join();
+    stop.store(true);
+    reader.join();
+
+    EXPECT_EQ(d.intValue(u"n"_s), 5000);
+    EXPECT_EQ(d.size(), 301);
+}

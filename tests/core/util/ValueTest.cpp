@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -115,6 +117,162 @@ TEST(ValueDict, SnapshotDoesNotSeeLaterEdits)
     d.set(u"k"_s, u"new"_s);
     EXPECT_EQ(before.stringValue(u"k"_s), u"old"_s);
     EXPECT_EQ(d.stringValue(u"k"_s), u"new"_s);
+}
+
+// --- Storage ------------------------------------------------------------------------
+
+struct KindRow
+{
+    const char *name;
+    Value value;
+    Value::Type type;
+};
+
+void PrintTo(const KindRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ValueKinds : public ::testing::TestWithParam<KindRow>
+{
+};
+
+const char16_t kRaw[] = u"raw text";
+
+TEST_P(ValueKinds, KeepTheirKindAndContentThroughCopyMoveAndSwap)
+{
+    const KindRow &row = GetParam();
+    ASSERT_EQ(row.value.type(), row.type);
+    Value copy(row.value);
+    EXPECT_EQ(copy.type(), row.type);
+    Value moved(std::move(copy));
+    EXPECT_EQ(moved, row.value);
+    EXPECT_TRUE(copy.isNull());
+    Value assigned(u"before"_s);
+    assigned = moved;
+    EXPECT_EQ(assigned, row.value);
+    Value other(42);
+    swap(other, assigned);
+    EXPECT_EQ(other, row.value);
+    EXPECT_EQ(assigned, Value(42));
+    Value &same = other;
+    swap(other, same);
+    other = same;
+    other = std::move(same);
+    EXPECT_EQ(other, row.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ValueKinds,
+    ::testing::Values(
+        KindRow{"none", Value(), Value::Type::Null}, KindRow{"boolean", Value(true), Value::Type::Bool},
+        KindRow{"smallestInteger", Value(std::numeric_limits<qint64>::min()), Value::Type::Int},
+        KindRow{"largestUnsigned", Value(std::numeric_limits<quint64>::max()), Value::Type::UInt},
+        KindRow{"real", Value(-0.5), Value::Type::Real},
+        KindRow{"literalString", Value(u"literal"_s), Value::Type::String},
+        KindRow{"heapString", Value(QString::number(1234567)), Value::Type::String},
+        KindRow{"rawDataString", Value(QString::fromRawData(reinterpret_cast<const QChar *>(kRaw), 8)),
+                Value::Type::String},
+        KindRow{"nullString", Value(QString()), Value::Type::String},
+        KindRow{"stringView", Value(QStringView(u"a view")), Value::Type::String},
+        KindRow{"date", Value(QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC)), Value::Type::Date},
+        KindRow{"bytesWithNul", Value(QByteArray("a\0b", 3)), Value::Type::Bytes},
+        KindRow{"list", Value(List({Value(1), Value(u"x"_s)})), Value::Type::List},
+        KindRow{"dictionary", Value(Dict{{u"k"_s, u"v"_s}}), Value::Type::Dict}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST(ValueDict, SnapshotKeepsAFlagThatIsFlippedLater)
+{
+    Dict d{{u"2"_s, false}, {u"3"_s, u"a@x.org"_s}};
+    const Dict::Snapshot before = d.snapshot();
+    EXPECT_TRUE(d.set(u"2"_s, true));
+    EXPECT_FALSE(before.boolValue(u"2"_s));
+    EXPECT_TRUE(d.boolValue(u"2"_s));
+}
+
+TEST(ValueDict, EntriesOutliveTheirSnapshotAndDictionary)
+{
+    std::optional<Dict::EntryRange> entries;
+    {
+        Dict d{{u"a"_s, QString::number(12345)}};
+        entries = d.snapshot().entries();
+        d.set(u"a"_s, u"replaced"_s);
+    }
+    ASSERT_EQ(entries->size(), 1);
+    EXPECT_EQ((*entries)[0].first, u"a"_s);
+    EXPECT_EQ((*entries)[0].second.toString(), u"12345"_s);
+}
+
+TEST(ValueDict, DictionariesWithTheSameKeysStayApart)
+{
+    Dict a{{u"1"_s, 1}, {u"2"_s, false}};
+    Dict b{{u"1"_s, 2}, {u"2"_s, false}};
+    b.set(u"3"_s, u"x"_s);
+    a.set(u"2"_s, true);
+    a.remove(u"1"_s);
+    EXPECT_EQ(a.keys(), QStringList({u"2"_s}));
+    EXPECT_EQ(b.keys(), QStringList({u"1"_s, u"2"_s, u"3"_s}));
+    EXPECT_EQ(b.intValue(u"1"_s), 2);
+    EXPECT_FALSE(b.boolValue(u"2"_s));
+}
+
+TEST(ValueDict, SetTellsWhetherTheDictionaryChanged)
+{
+    const struct
+    {
+        const char *name;
+        Value stored;
+        Value written;
+        bool changes;
+    } rows[] = {
+        {"same boolean", Value(true), Value(true), false},
+        {"other boolean", Value(true), Value(false), true},
+        {"integer over an equal boolean", Value(true), Value(1), true},
+        {"real over an equal integer", Value(1), Value(1.0), true},
+        {"same text", Value(u"a"_s), Value(QString(u"a"_s)), false},
+        {"boolean over a text", Value(u"1"_s), Value(true), true},
+        {"text over a boolean", Value(true), Value(u"1"_s), true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        Dict d{{u"2"_s, row.stored}, {u"3"_s, u"a@x.org"_s}};
+        EXPECT_EQ(d.set(u"2"_s, row.written), row.changes);
+        EXPECT_EQ(d.value(u"2"_s).type(), row.changes ? row.written.type() : row.stored.type());
+    }
+}
+
+TEST(ValueDict, RemovingAMissingKeyChangesNothing)
+{
+    Dict d{{u"a"_s, 1}};
+    EXPECT_FALSE(d.remove(u"b"_s));
+    EXPECT_FALSE(d.set(u"b"_s, Value()));
+    EXPECT_TRUE(d.set(u"a"_s, Value()));
+    EXPECT_TRUE(d.isEmpty());
+}
+
+TEST(ValueDict, KeysAreInStringOrder)
+{
+    QStringList keys{u"2"_s, u"10"_s, u"1"_s, u"b"_s, u"B"_s, u"\u00e4"_s, u"\U0001F600"_s, u"\uFFFD"_s, u""_s, u"1 "_s};
+    Dict::Entries entries;
+    for (const QString &k : keys)
+        entries.emplace_back(k, Value(k));
+    const Dict d(entries);
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(d.keys(), keys);
+}
+
+TEST(ValueDict, EqualContentComparesEqualWhicheverWayItWasBuilt)
+{
+    const Dict first{{u"1"_s, 1}, {u"3"_s, u"a@x.org"_s}};
+    // Records with other keys in between, so the second is built apart.
+    std::vector<Dict> others;
+    for (int i = 0; i < 20; ++i)
+        others.push_back(Dict{{QString::number(i + 100), i}});
+    Dict second{{u"1"_s, 1}};
+    second.set(u"3"_s, u"a@x.org"_s);
+    EXPECT_EQ(Value(first), Value(second));
+    second.set(u"3"_s, u"b@x.org"_s);
+    EXPECT_NE(Value(first), Value(second));
 }
 
 TEST(ValueEquality, NumbersCompareByValueButBooleansOnlyWithBooleans)

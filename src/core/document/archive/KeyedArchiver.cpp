@@ -249,22 +249,22 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
     const Uid uid = newSlot();
     m_containers.insert(d.identity(), Slot{uid, false});
 
-    const Dict::Snapshot snapshot = d.snapshot();
-    std::vector<const Dict::Entry *> present;
-    present.reserve(size_t(snapshot.size()));
-    for (const Dict::Entry &entry : snapshot.entries()) {
-        if (!isAbsent(entry.second))
-            present.push_back(&entry);
+    const Dict::EntryRange record = d.snapshot().entries();
+    std::vector<qsizetype> present;
+    present.reserve(size_t(record.size()));
+    for (qsizetype i = 0; i < record.size(); ++i) {
+        if (!isAbsent(record[i].second))
+            present.push_back(i);
     }
     // All keys first, then the values, as Foundation does.
     std::vector<Uid> keys;
     keys.reserve(present.size());
-    for (const Dict::Entry *entry : present)
-        keys.push_back(encodeString(entry->first, true));
+    for (qsizetype i : present)
+        keys.push_back(encodeString(record[i].first, true));
     std::vector<Uid> values;
     values.reserve(present.size());
-    for (const Dict::Entry *entry : present) {
-        values.push_back(encode(entry->second, depth + 1));
+    for (qsizetype i : present) {
+        values.push_back(encode(record[i].second, depth + 1));
         if (!m_error.isEmpty())
             return 0;
     }
