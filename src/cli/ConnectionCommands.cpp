@@ -240,7 +240,7 @@ int ConnectionCommands::runAdd(const QStringList &arguments)
         return refuse(sub, 1, loaded.error());
     ConnectionList &list = stored.list();
     Dict connection = list.newConnection();
-    for (const Dict::Entry &entry : changes->snapshot().entries())
+    for (const auto &entry : changes->snapshot().entries())
         connection.set(entry.first, entry.second);
     list.addConnectionDict(connection);
     if (!list.lastStoreStatus())

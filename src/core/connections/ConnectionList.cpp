@@ -270,7 +270,7 @@ Status ConnectionList::editConnection(qsizetype index, const Dict &changes)
     if (index < 0 || index >= m_connections.size())
         return Status::failure(u"there is no connection %1"_s.arg(index));
     Dict connection = m_connections.at(index).toDict();
-    for (const Dict::Entry &entry : changes.snapshot().entries())
+    for (const auto &entry : changes.snapshot().entries())
         connection.set(entry.first, entry.second);
     changed();
     return m_lastStore;

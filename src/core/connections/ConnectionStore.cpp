@@ -104,7 +104,7 @@ QVariant ConnectionStore::toVariant(const Value &value)
     }
     case Value::Type::Dict: {
         QVariantMap map;
-        for (const Dict::Entry &entry : value.toDict().snapshot().entries())
+        for (const auto &entry : value.toDict().snapshot().entries())
             map.insert(entry.first, toVariant(entry.second));
         return map;
     }
