@@ -153,15 +153,7 @@ Result<Dict> ConnectionCommands::changesFromOptions(const ParsedArguments &args,
         const std::optional<qint64> port = args.number(u"--port"_s, 0, 1, 65535);
         if (!port)
             return R::failure(u"--port must be a port number from 1 to 65535"_s);
-        // 25 and 465 have port choices of their own; any other is custom.
-        if (*port == 25) {
-            changes.set(u"useCustomPort"_s, Value(qint64(0)));
-        } else if (*port == 465) {
-            changes.set(u"useCustomPort"_s, Value(qint64(2)));
-        } else {
-            changes.set(u"useCustomPort"_s, Value(qint64(1)));
-            changes.set(u"customPortUsed"_s, Value(*port));
-        }
+        SendingValues::setPortChoice(changes, *port);
     }
 
     const bool fromEnv = args.has(u"--password-env"_s);

@@ -15,6 +15,7 @@
 #include "send/Preview.h"
 #include "send/RoutingMailClient.h"
 #include "send/SendRun.h"
+#include "send/SendingValues.h"
 #include "send/ServerSettings.h"
 #include "send/SendmailMailClient.h"
 #include "send/StaticConnectionProvider.h"
@@ -93,15 +94,7 @@ ServerOptions serverOptions(const ParsedArguments &args)
     Dict c{{u"mailServerDescription"_s, Value(args.value(u"--smtp-host"_s))},
            {u"mailServerName"_s, Value(args.value(u"--smtp-host"_s))},
            {u"connectionType"_s, Value(connectionType)}};
-    // The stored port choice: 25 and 465 have their own, any other is custom.
-    if (*port == 25) {
-        c.set(u"useCustomPort"_s, Value(qint64(0)));
-    } else if (*port == 465) {
-        c.set(u"useCustomPort"_s, Value(qint64(2)));
-    } else {
-        c.set(u"useCustomPort"_s, Value(qint64(1)));
-        c.set(u"customPortUsed"_s, Value(*port));
-    }
+    SendingValues::setPortChoice(c, *port);
     if (args.has(u"--user"_s)) {
         if (!args.has(u"--password-env"_s)) {
             result.error = u"--user needs --password-env VAR (passwords never come from the command line)"_s;

@@ -36,4 +36,16 @@ Dict SendingValues::GetSendingValueFromDict(const Dict &connection)
     };
 }
 
+void SendingValues::setPortChoice(Dict &connection, qint64 port)
+{
+    if (port == 25) {
+        connection.set(u"useCustomPort"_s, Value(qint64(0)));
+    } else if (port == 465) {
+        connection.set(u"useCustomPort"_s, Value(qint64(2)));
+    } else {
+        connection.set(u"useCustomPort"_s, Value(qint64(1)));
+        connection.set(u"customPortUsed"_s, Value(port));
+    }
+}
+
 } // namespace quillcast

@@ -12,6 +12,9 @@ public:
     // Exactly seven keys: mailServerDescription, mailServerName, username,
     // password, port, connectionType, useAuth.
     static Dict GetSendingValueFromDict(const Dict &connection);
+    // Stores the port choice that gives port: 25 and 465 have choices of
+    // their own, any other port is a custom one.
+    static void setPortChoice(Dict &connection, qint64 port);
 };
 
 } // namespace quillcast
