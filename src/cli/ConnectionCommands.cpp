@@ -274,16 +274,30 @@ int ConnectionCommands::runEdit(const QStringList &arguments)
     return 0;
 }
 
+std::optional<qint64> ConnectionCommands::onlyConnectionNumber(const QString &subcommand,
+                                                               const QStringList &arguments)
+{
+    const ParsedArguments args = ParsedArguments::parse(arguments, {}, {});
+    if (!args.error.isEmpty()) {
+        refuse(subcommand, 2, args.error);
+        return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 index = args.positional.value(0).toLongLong(&ok);
+    if (args.positional.size() != 1 || !ok || index < 0) {
+        refuse(subcommand, 2, u"give the number of one connection (from 0)"_s);
+        return std::nullopt;
+    }
+    return index;
+}
+
 int ConnectionCommands::runRemove(const QStringList &arguments)
 {
     const QString sub = u"remove"_s;
-    const ParsedArguments args = ParsedArguments::parse(arguments, {}, {});
-    if (!args.error.isEmpty())
-        return refuse(sub, 2, args.error);
-    bool ok = false;
-    const qint64 index = args.positional.value(0).toLongLong(&ok);
-    if (args.positional.size() != 1 || !ok || index < 0)
-        return refuse(sub, 2, u"give the number of one connection (from 0)"_s);
+    const std::optional<qint64> number = onlyConnectionNumber(sub, arguments);
+    if (!number)
+        return 2;
+    const qint64 index = *number;
 
     StoredConnections stored;
     if (const Status loaded = stored.load(); !loaded)
@@ -303,13 +317,10 @@ int ConnectionCommands::runRemove(const QStringList &arguments)
 int ConnectionCommands::runTest(const QStringList &arguments)
 {
     const QString sub = u"test"_s;
-    const ParsedArguments args = ParsedArguments::parse(arguments, {}, {});
-    if (!args.error.isEmpty())
-        return refuse(sub, 2, args.error);
-    bool ok = false;
-    const qint64 index = args.positional.value(0).toLongLong(&ok);
-    if (args.positional.size() != 1 || !ok || index < 0)
-        return refuse(sub, 2, u"give the number of one connection (from 0)"_s);
+    const std::optional<qint64> number = onlyConnectionNumber(sub, arguments);
+    if (!number)
+        return 2;
+    const qint64 index = *number;
 
     StoredConnections stored;
     if (const Status loaded = stored.load(); !loaded)

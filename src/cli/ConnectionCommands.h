@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 namespace quillcast::cli {
 
 struct ParsedArguments;
@@ -42,6 +44,9 @@ private:
     // The fields the options set; a failure says what is wrong with them.
     Result<Dict> changesFromOptions(const ParsedArguments &args, bool adding);
     int refuse(const QString &subcommand, int status, const QString &message);
+    // The one connection number of a command that takes nothing else, or
+    // none after a refusal with status 2.
+    std::optional<qint64> onlyConnectionNumber(const QString &subcommand, const QStringList &arguments);
 
     CliContext m_ctx;
 };
