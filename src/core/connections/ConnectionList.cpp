@@ -56,6 +56,9 @@ ConnectionList::ConnectionList(Services services, QObject *parent)
       m_privateUndo(std::make_unique<UndoManager>()),
       m_undo(m_privateUndo.get())
 {
+    // Until the preferences window hands over its own stack, the list keeps
+    // the last 20 additions and deletions.
+    m_privateUndo->setLevelsOfUndo(PrivateUndoLevels);
 }
 
 ConnectionList::~ConnectionList() = default;

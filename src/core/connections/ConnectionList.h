@@ -49,6 +49,9 @@ public:
     // Appended to the hardware address to make the device password.
     static constexpr char16_t DevicePasswordSuffix[] = u"Qc7mR2xLp";
 
+    // Levels of the private undo stack the list starts with.
+    static constexpr qsizetype PrivateUndoLevels = 20;
+
     explicit ConnectionList(Services services, QObject *parent = nullptr);
     ~ConnectionList() override;
 

@@ -19,6 +19,7 @@ void UndoManager::registerUndo(Action action)
         return;
     }
     m_undoStack.push_back(Step{QString(), {std::move(action)}});
+    dropOldestBeyondLevels(m_undoStack);
     m_redoStack.clear();
     Q_EMIT changed();
 }
@@ -78,9 +79,24 @@ bool UndoManager::run(std::vector<Step> &from, Mode mode)
     if (!collected.actions.empty()) {
         std::vector<Step> &to = mode == Mode::Undoing ? m_redoStack : m_undoStack;
         to.push_back(std::move(collected));
+        dropOldestBeyondLevels(to);
     }
     Q_EMIT changed();
     return true;
+}
+
+void UndoManager::setLevelsOfUndo(qsizetype levels)
+{
+    m_levels = levels < 0 ? 0 : levels;
+    dropOldestBeyondLevels(m_undoStack);
+    dropOldestBeyondLevels(m_redoStack);
+    Q_EMIT changed();
+}
+
+void UndoManager::dropOldestBeyondLevels(std::vector<Step> &stack)
+{
+    if (m_levels > 0 && qsizetype(stack.size()) > m_levels)
+        stack.erase(stack.begin(), stack.end() - m_levels);
 }
 
 void UndoManager::removeAllActions()

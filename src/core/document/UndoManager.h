@@ -49,6 +49,11 @@ public:
 
     void removeAllActions();
 
+    // At most this many steps are kept on each stack, the oldest dropped
+    // first; 0 (the default) keeps every step.
+    void setLevelsOfUndo(qsizetype levels);
+    qsizetype levelsOfUndo() const { return m_levels; }
+
 Q_SIGNALS:
     // Any stack or action name changed: the Edit menu refreshes its two items.
     void changed();
@@ -66,7 +71,10 @@ private:
 
     std::vector<Step> m_undoStack;
     std::vector<Step> m_redoStack;
+    void dropOldestBeyondLevels(std::vector<Step> &stack);
+
     Mode m_mode = Mode::Normal;
+    qsizetype m_levels = 0;
     // The step being collected while an undo or a redo runs.
     Step m_collecting;
 };

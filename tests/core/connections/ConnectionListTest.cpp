@@ -244,6 +244,17 @@ TEST_F(ConnectionListTest, UndoOfDeleteAppendsAtTheEndAndRedoRemovesAgain)
     EXPECT_EQ(storedAt(0).stringValue(u"mailServerDescription"_s), u"Second"_s);
 }
 
+TEST_F(ConnectionListTest, PrivateUndoStackTakesBackTheLastTwentyChanges)
+{
+    auto run = launch();
+    for (int n = 0; n < 25; ++n)
+        run->list.addNewConnection();
+    UndoManager &undo = *run->list.undoManager();
+    while (undo.undo()) {
+    }
+    EXPECT_EQ(run->list.connectionArray().size(), 5);
+}
+
 TEST_F(ConnectionListTest, DeletionAsksAndNamesTheLastSelectedConnection)
 {
     auto run = launch();

@@ -63,6 +63,20 @@ TEST(UndoManager, ANewChangeForgetsWhatCouldBeRedone)
     EXPECT_EQ(undo.undoCount(), 1);
 }
 
+TEST(UndoManager, KeepsOnlyTheNewestStepsWithinItsLevels)
+{
+    UndoManager undo;
+    undo.setLevelsOfUndo(3);
+    Counter c{undo};
+    for (int n = 1; n <= 5; ++n)
+        c.add(n); // 1+2+3+4+5
+    EXPECT_EQ(undo.undoCount(), 3);
+    while (undo.undo()) {
+    }
+    EXPECT_EQ(c.value, 3); // only 3, 4 and 5 were taken back
+    EXPECT_EQ(undo.redoCount(), 3);
+}
+
 TEST(UndoManager, EverythingAnUndoRegistersIsOneRedoStep)
 {
     UndoManager undo;

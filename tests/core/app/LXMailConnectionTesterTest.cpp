@@ -1,0 +1,123 @@
+#include "app/LXMailConnectionTester.h"
+
+#include <gtest/gtest.h>
+
+#include <QObject>
+
+#include <vector>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Keeps every account check asked for, to answer them later in any order.
+struct PendingChecks
+{
+    struct Check
+    {
+        QString host;
+        qint32 port = 0;
+        LXMailCoreBridge::CheckCompletion completion;
+        QString requestID;
+    };
+    std::vector<Check> checks;
+
+    LXMailConnectionTester::AccountCheck function()
+    {
+        return [this](const QString &host, const QString &, const QString &, qint32 port, qint32, bool,
+                      LXMailCoreBridge::CheckCompletion completion, const QString &requestID) {
+            checks.push_back({host, port, std::move(completion), requestID});
+        };
+    }
+    void answer(std::size_t index, bool succeeded) { checks.at(index).completion(succeeded, checks.at(index).requestID); }
+};
+
+struct TesterTest : ::testing::Test
+{
+    TesterTest()
+    {
+        tester.SetMailServerDescription(u"Office"_s, u"smtp.example.org"_s, u"ann"_s, u"secret"_s, 587, 1, true);
+        tester.runAttachedToWin(&window);
+    }
+    PendingChecks pending;
+    QObject window;
+    LXMailConnectionTester tester{pending.function()};
+};
+
+} // namespace
+
+TEST(LXMailConnectionTester, ShowsTheEncryptionByName)
+{
+    const struct
+    {
+        const char *name;
+        qint64 type;
+        QString shown;
+    } rows[] = {
+        {"unencrypted", 0, u"PLAIN"_s},
+        {"starttls", 1, u"STARTTLS"_s},
+        {"tls", 2, u"TLS"_s},
+        {"unknown type", 7, u"PLAIN"_s},
+        {"negative type", -1, u"PLAIN"_s},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(LXMailConnectionTester::connectionStringFor(row.type), row.shown) << row.name;
+}
+
+TEST_F(TesterTest, AnsweredTestShowsItsPaneAndEndsTesting)
+{
+    tester.testConnection();
+    ASSERT_EQ(pending.checks.size(), 1u);
+    EXPECT_EQ(pending.checks[0].host, u"smtp.example.org"_s);
+    EXPECT_EQ(pending.checks[0].port, 587);
+    EXPECT_TRUE(tester.testing());
+
+    pending.answer(0, false);
+    EXPECT_EQ(tester.connectionTabViewSelection(), LXMailConnectionTester::FailedPane);
+    EXPECT_FALSE(tester.testing());
+    EXPECT_FALSE(tester.progressAnimating());
+    EXPECT_EQ(tester.uuidString(), QString());
+
+    tester.testConnection(); // a new test from the failed pane
+    pending.answer(1, true);
+    EXPECT_EQ(tester.connectionTabViewSelection(), LXMailConnectionTester::SucceededPane);
+}
+
+TEST_F(TesterTest, OnlyTheSecondOfTwoQuickTestsChangesThePane)
+{
+    tester.testConnection();
+    tester.testConnection();
+    ASSERT_EQ(pending.checks.size(), 2u);
+    EXPECT_NE(pending.checks[0].requestID, pending.checks[1].requestID);
+
+    pending.answer(0, false);
+    EXPECT_EQ(tester.connectionTabViewSelection(), LXMailConnectionTester::SettingsPane);
+    EXPECT_TRUE(tester.testing());
+
+    pending.answer(1, true);
+    EXPECT_EQ(tester.connectionTabViewSelection(), LXMailConnectionTester::SucceededPane);
+}
+
+TEST_F(TesterTest, ReportArrivingAfterCloseIsIgnoredWhenReopened)
+{
+    tester.testConnection();
+    tester.close();
+    EXPECT_FALSE(tester.testing());
+    tester.runAttachedToWin(&window);
+
+    pending.answer(0, true);
+    EXPECT_EQ(tester.connectionTabViewSelection(), LXMailConnectionTester::SettingsPane);
+    EXPECT_FALSE(tester.testing());
+}
+
+TEST(LXMailConnectionTester, ReportAfterTheTesterIsGoneIsDropped)
+{
+    PendingChecks pending;
+    {
+        LXMailConnectionTester tester(pending.function());
+        tester.testConnection();
+    }
+    pending.answer(0, true); // must not touch the destroyed tester (ASan)
+    SUCCEED();
+}
