@@ -2,6 +2,7 @@
 
 #include "app/LXAppSupportUtility.h"
 #include "app/UserDefaults.h"
+#include "app/transformers/LXValueNotEqualToRef.h"
 #include "platform/AlertPresenter.h"
 #include "platform/ApplicationShell.h"
 #include "platform/DocumentOpener.h"
@@ -41,6 +42,7 @@ LXAppDelegateBase::LXAppDelegateBase(Services services, QObject *parent)
       m_releaseString(LXAppSupportUtility::calcReleaseString(ReleaseNumber)),
       m_userDataFolder(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Quillcast"_s)
 {
+    m_valueTransformers.setValueTransformer(u"valueNot0"_s, std::make_shared<LXValueNotEqualToRef>(0));
 }
 
 LXAppDelegateBase::~LXAppDelegateBase() = default;

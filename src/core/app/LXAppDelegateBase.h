@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/transformers/ValueTransformerRegistry.h"
 #include "platform/LXBookmark.h"
 
 #include <QObject>
@@ -48,6 +49,9 @@ public:
     static QString getUserGuideNameWithThisRelNum();
     static QStringList allowedStartupDocExtensions();
 
+    // The named transformers the windows' bindings refer to.
+    ValueTransformerRegistry &valueTransformers() { return m_valueTransformers; }
+
     bool finishedLaunching() const { return m_finishedLaunching; }
     QString appName() const { return m_appName; }
     QString releaseString() const { return m_releaseString; }
@@ -83,6 +87,7 @@ Q_SIGNALS:
 protected:
     void setFinishedLaunching(bool finished);
     Services &services() { return m_services; }
+    const Services &services() const { return m_services; }
 
 private:
     // Resolves the stored startup document; none when nothing resolves.
@@ -96,6 +101,7 @@ private:
     void installUserGuide(const QString &directory, const QString &finalPath) const;
 
     Services m_services;
+    ValueTransformerRegistry m_valueTransformers;
     bool m_finishedLaunching = false;
     QString m_appName;
     QString m_releaseString;

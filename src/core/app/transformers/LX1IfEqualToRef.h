@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/transformers/ValueTransformer.h"
+
+namespace quillcast {
+
+// Number 1 when the value, read as a signed 16-bit number, equals the
+// reference, else 0; none stays none. One way only.
+class LX1IfEqualToRef : public ValueTransformer
+{
+public:
+    explicit LX1IfEqualToRef(qint32 reference) : m_reference(reference) {}
+
+    Value transformedValue(const Value &value) const override;
+    ValueClass transformedValueClass() const override { return ValueClass::Number; }
+    bool allowsReverseTransformation() const override { return false; }
+
+private:
+    qint32 m_reference;
+};
+
+} // namespace quillcast

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/transformers/ValueTransformer.h"
+
+namespace quillcast {
+
+// A boolean: the value's integer reading is 0 (none reads as 0). The reverse
+// writes number 1 for a false input, else 0.
+class LXNegateIntToBool : public ValueTransformer
+{
+public:
+    Value transformedValue(const Value &value) const override;
+    Value reverseTransformedValue(const Value &value) const override;
+    ValueClass transformedValueClass() const override { return ValueClass::Number; }
+    bool allowsReverseTransformation() const override { return true; }
+};
+
+} // namespace quillcast

@@ -1,0 +1,12 @@
+#include "app/transformers/LXValueNotEqualToRef.h"
+
+namespace quillcast {
+
+Value LXValueNotEqualToRef::transformedValue(const Value &value) const
+{
+    if (value.isNull())
+        return Value();
+    return Value(qint64(signed16(value) != m_reference ? 1 : 0));
+}
+
+} // namespace quillcast
