@@ -1,22 +1,17 @@
 #pragma once
 
-#include "app/transformers/ValueTransformer.h"
+#include "app/transformers/ReferenceComparison.h"
 
 namespace quillcast {
 
-// Number 1 when the value, read as a signed 16-bit number, equals the
-// reference, else 0; none stays none. One way only.
-class LX1IfEqualToRef : public ValueTransformer
+// 1 when the mode equals the reference; one way only.
+class LX1IfEqualToRef final : public ReferenceComparison
 {
 public:
-    explicit LX1IfEqualToRef(qint32 reference) : m_reference(reference) {}
+    explicit LX1IfEqualToRef(qint32 reference) : ReferenceComparison(reference) {}
 
-    Value transformedValue(const Value &value) const override;
-    ValueClass transformedValueClass() const override { return ValueClass::Number; }
-    bool allowsReverseTransformation() const override { return false; }
-
-private:
-    qint32 m_reference;
+protected:
+    bool holds(qint16 value, qint32 reference) const override { return value == reference; }
 };
 
 } // namespace quillcast

@@ -1,25 +1,25 @@
 #pragma once
 
-#include "app/transformers/ValueTransformer.h"
+#include "app/transformers/ReferenceComparison.h"
 
 namespace quillcast {
 
-// Number 1 when the value, read as a signed 16-bit number, equals the
-// reference, else 0; none stays none, so an absent setting is not mistaken
-// for a mode. The reverse gives the reference for a true input and none
-// otherwise: ticking the control writes the mode, unticking leaves no value.
-class LXValueIsEqualToRef : public ValueTransformer
+// 1 when the mode equals the reference. The reverse gives the reference for a
+// true input and none otherwise: ticking the control writes the mode,
+// unticking leaves no value.
+class LXValueIsEqualToRef : public ReferenceComparison
 {
 public:
-    explicit LXValueIsEqualToRef(qint32 reference) : m_reference(reference) {}
+    explicit LXValueIsEqualToRef(qint32 reference) : ReferenceComparison(reference) {}
 
-    Value transformedValue(const Value &value) const override;
-    Value reverseTransformedValue(const Value &value) const override;
-    ValueClass transformedValueClass() const override { return ValueClass::Number; }
+    Value reverseTransformedValue(const Value &value) const override
+    {
+        return value.toBool() ? Value(qint64(reference())) : Value();
+    }
     bool allowsReverseTransformation() const override { return true; }
 
-private:
-    qint32 m_reference;
+protected:
+    bool holds(qint16 value, qint32 reference) const override { return value == reference; }
 };
 
 } // namespace quillcast

@@ -1,22 +1,17 @@
 #pragma once
 
-#include "app/transformers/ValueTransformer.h"
+#include "app/transformers/ReferenceComparison.h"
 
 namespace quillcast {
 
-// Number 1 when the value, read as a signed 16-bit number, is greater than
-// the reference, else 0; none stays none.
-class LXValueIsGreaterOfRef : public ValueTransformer
+// 1 when the mode is greater than the reference.
+class LXValueIsGreaterOfRef final : public ReferenceComparison
 {
 public:
-    explicit LXValueIsGreaterOfRef(qint32 reference) : m_reference(reference) {}
+    explicit LXValueIsGreaterOfRef(qint32 reference) : ReferenceComparison(reference) {}
 
-    Value transformedValue(const Value &value) const override;
-    ValueClass transformedValueClass() const override { return ValueClass::Number; }
-    bool allowsReverseTransformation() const override { return false; }
-
-private:
-    qint32 m_reference;
+protected:
+    bool holds(qint16 value, qint32 reference) const override { return value > reference; }
 };
 
 } // namespace quillcast

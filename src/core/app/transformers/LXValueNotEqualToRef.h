@@ -1,22 +1,17 @@
 #pragma once
 
-#include "app/transformers/ValueTransformer.h"
+#include "app/transformers/ReferenceComparison.h"
 
 namespace quillcast {
 
-// Number 1 when the value, read as a signed 16-bit number, differs from the
-// reference, else 0; none stays none.
-class LXValueNotEqualToRef : public ValueTransformer
+// 1 when the mode differs from the reference.
+class LXValueNotEqualToRef final : public ReferenceComparison
 {
 public:
-    explicit LXValueNotEqualToRef(qint32 reference) : m_reference(reference) {}
+    explicit LXValueNotEqualToRef(qint32 reference) : ReferenceComparison(reference) {}
 
-    Value transformedValue(const Value &value) const override;
-    ValueClass transformedValueClass() const override { return ValueClass::Number; }
-    bool allowsReverseTransformation() const override { return false; }
-
-private:
-    qint32 m_reference;
+protected:
+    bool holds(qint16 value, qint32 reference) const override { return value != reference; }
 };
 
 } // namespace quillcast
