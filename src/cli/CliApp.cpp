@@ -7,6 +7,7 @@
 #include "MergeCommand.h"
 #include "SampleCommand.h"
 #include "SendCommands.h"
+#include "UpdateCheckCommand.h"
 #include "platform/Clock.h"
 
 namespace quillcast::cli {
@@ -46,6 +47,8 @@ int CliApp::run(const QStringList &arguments)
         return ImportExportCommands(context).run(command, rest);
     if (ConnectionCommands::handles(command))
         return ConnectionCommands(context).run(rest);
+    if (UpdateCheckCommand::handles(command))
+        return UpdateCheckCommand(context).run(rest);
     m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;
     return usage(2);
 }
@@ -57,7 +60,7 @@ int CliApp::usage(int status)
          "  --version                 print the release\n"
       << MergeCommand::summary() << SampleCommand::summary() << DocumentCommands::summary()
       << DatabaseCommands::summary() << ImportExportCommands::summary() << SendCommands::summary()
-      << ConnectionCommands::summary();
+      << ConnectionCommands::summary() << UpdateCheckCommand::summary();
     s.flush();
     return status;
 }

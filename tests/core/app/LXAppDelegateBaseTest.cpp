@@ -81,6 +81,11 @@ TEST(LXAppSupportUtility, ReleaseStringOfAReleaseNumber)
         EXPECT_EQ(LXAppSupportUtility::calcReleaseString(row.release), row.shown) << row.name;
 }
 
+TEST(LXAppDelegateBase, BuildReportsTheReleaseTheApplicationCompares)
+{
+    EXPECT_EQ(LXAppSupportUtility::calcReleaseString(LXAppDelegateBase::ReleaseNumber), QStringLiteral(QUILLCAST_RELEASE));
+}
+
 TEST_F(AppTest, StartupActionAsChosenInThePreferences)
 {
     const struct

@@ -1,0 +1,169 @@
+#include "TestApplication.h"
+#include "app/MailerAppDelegate.h"
+#include "app/UserDefaults.h"
+#include "app/update/LXPhoneHome.h"
+#include "app/update/UpdateListSource.h"
+#include "connections/ConnectionList.h"
+#include "connections/ConnectionStore.h"
+#include "connections/HardwareAddress.h"
+#include "connections/OpenSslRandomSource.h"
+#include "document/UndoManager.h"
+#include "platform/FixedClock.h"
+#include "platform/QtMainLoop.h"
+#include "platform/RecordingApplicationShell.h"
+#include "platform/RecordingDocumentOpener.h"
+#include "platform/RecordingFileRevealer.h"
+#include "platform/RecordingUrlOpener.h"
+#include "platform/ScriptedAlertPresenter.h"
+#include "platform/ScriptedFilePanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <atomic>
+
+using namespace quillcast;
+using namespace quillcast::testing;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// An update server that cannot be reached; counts the attempts.
+struct UnreachableList final : UpdateListSource
+{
+    std::optional<Dict> fetch(const QUrl &, std::stop_token) override
+    {
+        ++fetches;
+        return std::nullopt;
+    }
+    std::atomic<int> fetches = 0;
+};
+
+struct MailerTest : ::testing::Test
+{
+    MailerTest() { application(); }
+
+    std::unique_ptr<MailerAppDelegate> makeApp()
+    {
+        auto app = std::make_unique<MailerAppDelegate>(
+            LXAppDelegateBase::Services{defaults, shell, alerts, urls, revealer, documents, panel, mainLoop},
+            MailerAppDelegate::MailerServices{
+                OpenSslRandomSource::instance(), machine, clock, updateList,
+                [this](const QString &, const QString &, const QString &, qint32 port, qint32, bool,
+                       LXMailCoreBridge::CheckCompletion, const QString &) { checkedPorts.append(port); }});
+        app->setPreferencesWindow(&prefWindow, &prefUndo);
+        return app;
+    }
+    void launch(MailerAppDelegate &app)
+    {
+        app.applicationWillFinishLaunching();
+        app.applicationDidFinishLaunching();
+    }
+
+    QTemporaryDir folder;
+    ConnectionStore store{folder.filePath(u"settings.ini"_s)};
+    UserDefaults defaults{store};
+    HardwareAddress machine{folder.filePath(u"no-sys"_s)};
+    FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc())};
+    UnreachableList updateList;
+    RecordingApplicationShell shell;
+    ScriptedAlertPresenter alerts;
+    RecordingUrlOpener urls;
+    RecordingFileRevealer revealer;
+    RecordingDocumentOpener documents;
+    ScriptedFilePanel panel;
+    QObject context;
+    QtMainLoop mainLoop{&context};
+    QObject prefWindow;
+    UndoManager prefUndo;
+    QList<qint32> checkedPorts;
+};
+
+} // namespace
+
+TEST_F(MailerTest, FreshUserReadsTheRegisteredDefaults)
+{
+    auto app = makeApp();
+    EXPECT_TRUE(defaults.boolForKey(u"notifyUpdate"_s));
+    EXPECT_EQ(defaults.integerForKey(u"StartupActionTag"_s), 0);
+    EXPECT_TRUE(app->applicationShouldOpenUntitledFile());
+    EXPECT_FALSE(store.contains(u"notifyUpdate"_s)); // fallbacks are never written
+    defaults.setObject(u"StartupActionTag"_s, Value(qint64(1)));
+    EXPECT_FALSE(app->applicationShouldOpenUntitledFile());
+}
+
+TEST_F(MailerTest, LaunchRunsItsStepsInOrder)
+{
+    // A connection stored by an earlier run.
+    {
+        auto earlier = makeApp();
+        earlier->connections().addNewConnection();
+    }
+    auto app = makeApp();
+    EXPECT_EQ(app->connections().connectionArray().size(), 0); // not before launch
+    launch(*app);
+
+    ASSERT_EQ(shell.menuItems.size(), 1);
+    EXPECT_EQ(shell.menuItems[0].position, 1);
+    EXPECT_EQ(shell.menuItems[0].title, u"Software Update\u2026"_s);
+    EXPECT_EQ(shell.timerDelays, QList<int>{1000}); // startup action 0
+    EXPECT_EQ(app->connections().connectionArray().size(), 1);
+    EXPECT_EQ(app->connections().undoManager(), &prefUndo);
+    EXPECT_TRUE(app->finishedLaunching());
+
+    // The daily check (notifications on) found no server: nothing is shown.
+    EXPECT_TRUE(processEventsUntil([&] { return !app->phoneHome().isChekingUpdateSystem(); }));
+    EXPECT_EQ(updateList.fetches, 4);
+    EXPECT_TRUE(alerts.shown().isEmpty());
+}
+
+TEST_F(MailerTest, NamedTransformersAreRegistered)
+{
+    auto app = makeApp();
+    ValueTransformerRegistry &registry = app->valueTransformers();
+    for (const QString &name : {u"valueIs0"_s, u"valueIs1"_s, u"valueIs3"_s, u"ret1ifnot0"_s, u"valueNot0"_s,
+                                u"valueNot1"_s})
+        EXPECT_NE(registry.valueTransformerForName(name), nullptr) << name.toStdString();
+    EXPECT_EQ(registry.valueTransformerForName(u"valueIs3"_s)->reverseTransformedValue(Value(true)).toInt64(), 3);
+    EXPECT_EQ(registry.valueTransformerForName(u"valueNot1"_s)->transformedValue(Value(qint64(65537))).toInt64(), 0);
+}
+
+TEST_F(MailerTest, TesterShowsTheSelectedConnectionsEffectivePort)
+{
+    auto app = makeApp();
+    launch(*app);
+    const struct
+    {
+        const char *name;
+        Value useCustomPort;
+        QString shown;
+    } rows[] = {
+        {"port choice 2", Value(qint64(2)), u"465"_s},
+        {"no port choice", Value(), u"25"_s},
+    };
+    for (const auto &row : rows) {
+        Dict connection = app->connections().addNewConnection();
+        ASSERT_TRUE(app->connections()
+                        .editConnection(app->connections().connectionArray().size() - 1,
+                                        Dict{{u"useCustomPort"_s, row.useCustomPort}})
+                        .ok());
+        app->connections().tableViewSelectionDidChange({app->connections().connectionArray().size() - 1});
+        app->testConnectionFromPreferences();
+        ASSERT_NE(app->myMailConnectionTester(), nullptr);
+        EXPECT_EQ(app->myMailConnectionTester()->serverPortString(), row.shown) << row.name;
+        EXPECT_EQ(app->myMailConnectionTester()->attachedToWindow(), &prefWindow) << row.name;
+    }
+    app->myMailConnectionTester()->testConnection();
+    EXPECT_EQ(checkedPorts, QList<qint32>{25});
+}
+
+TEST_F(MailerTest, TerminationStoresTheConnectionList)
+{
+    auto app = makeApp();
+    launch(*app);
+    app->connections().addNewConnection();
+    store.write({{u"connectionArray"_s, Value()}}); // lost behind the application's back
+    app->applicationWillTerminate();
+    EXPECT_EQ(store.value(u"connectionArray"_s).toList().size(), 1);
+}
