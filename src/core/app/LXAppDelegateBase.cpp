@@ -154,14 +154,19 @@ std::optional<QByteArray> LXAppDelegateBase::renewStartupBookmark(const LXBookma
     return renewed;
 }
 
+LXBookmark::Location LXAppDelegateBase::renewedLocation(const LXBookmark::Location &location)
+{
+    const std::optional<QByteArray> renewed = renewStartupBookmark(location);
+    if (!renewed)
+        return location;
+    bool stale = false;
+    return LXBookmark::urlForBookmark(*renewed, &stale).value_or(location);
+}
+
 void LXAppDelegateBase::askToOpenPreferences(const QString &messageText, const QString &informativeText)
 {
-    Alert alert;
-    alert.messageText = messageText;
-    alert.informativeText = informativeText;
-    alert.buttons = {u"Open Preferences"_s, u"Cancel"_s};
-    alert.style = Alert::Style::Warning;
-    alert.kind = Alert::Kind::Modal;
+    const Alert alert{messageText, informativeText, {u"Open Preferences"_s, u"Cancel"_s}, Alert::Style::Warning,
+                      Alert::Kind::Modal};
     QPointer<LXAppDelegateBase> self(this);
     m_services.alerts.present(alert, [self](int button) {
         if (self && button == 0)
@@ -184,13 +189,8 @@ void LXAppDelegateBase::openStartupDocAtLaunch()
         });
         return;
     }
-    if (stale) {
-        if (const std::optional<QByteArray> renewed = renewStartupBookmark(*location)) {
-            bool staleAgain = false;
-            if (std::optional<LXBookmark::Location> again = LXBookmark::urlForBookmark(*renewed, &staleAgain))
-                location = again;
-        }
-    }
+    if (stale)
+        location = renewedLocation(*location);
     if (LXBookmark::startAccessingSecurityScopedResource(*location)) {
         m_services.documents.openDocument(location->path);
         LXBookmark::stopAccessingSecurityScopedResource(*location);
@@ -249,13 +249,8 @@ void LXAppDelegateBase::showInFinderStartupDoc()
     std::optional<LXBookmark::Location> location = resolveStartupDoc(&stale);
     if (!location)
         return;
-    if (stale) {
-        if (const std::optional<QByteArray> renewed = renewStartupBookmark(*location)) {
-            bool staleAgain = false;
-            if (std::optional<LXBookmark::Location> again = LXBookmark::urlForBookmark(*renewed, &staleAgain))
-                location = again;
-        }
-    }
+    if (stale)
+        location = renewedLocation(*location);
     if (!location->path.isEmpty() && QFileInfo::exists(location->path))
         m_services.fileRevealer.revealFile(location->path);
 }

@@ -95,6 +95,9 @@ private:
     // Replaces a stale bookmark with a new one of the same location; the
     // new bookmark, or none when it could not be made.
     std::optional<QByteArray> renewStartupBookmark(const LXBookmark::Location &location);
+    // Renews a stale bookmark and resolves the new one; the location as it
+    // was when that fails.
+    LXBookmark::Location renewedLocation(const LXBookmark::Location &location);
     void openStartupDocAtLaunch();
     void setStartupDocStatus(const QString &message, std::optional<bool> specified = std::nullopt);
     void askToOpenPreferences(const QString &messageText, const QString &informativeText);

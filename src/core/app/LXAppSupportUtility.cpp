@@ -47,28 +47,24 @@ QString LXAppSupportUtility::calcReleaseString(qint64 release)
     return result;
 }
 
+Alert LXAppSupportUtility::downloadAlert(const QString &messageText, const QString &informativeText)
+{
+    return Alert{messageText, informativeText, {u"Go to Download Last Version"_s, u"Cancel"_s}, Alert::Style::Warning,
+                 Alert::Kind::Modal};
+}
+
 Alert LXAppSupportUtility::newerVersionAlert()
 {
-    Alert alert;
-    alert.messageText = u"The document you requested to open was created with a more recent version of this application"_s;
-    alert.informativeText =
-        u"To open this file you need a release of this application equal or successive to the one used to create this file.\n\nProbably you are using an outdated release.\nYou can download for free the last version of this application from our site"_s;
-    alert.buttons = {u"Go to Download Last Version"_s, u"Cancel"_s};
-    alert.style = Alert::Style::Warning;
-    alert.kind = Alert::Kind::Modal;
-    return alert;
+    return downloadAlert(
+        u"The document you requested to open was created with a more recent version of this application"_s,
+        u"To open this file you need a release of this application equal or successive to the one used to create this file.\n\nProbably you are using an outdated release.\nYou can download for free the last version of this application from our site"_s);
 }
 
 Alert LXAppSupportUtility::newerDataFileAlert()
 {
-    Alert alert;
-    alert.messageText = u"Data file the software tryed to open from the Application Support folder was created with a more recent version of this application"_s;
-    alert.informativeText =
-        u"You need a release of this application equal or successive to the one used to create this data file.\n\nPlease use a more recent version of this application"_s;
-    alert.buttons = {u"Go to Download Last Version"_s, u"Cancel"_s};
-    alert.style = Alert::Style::Warning;
-    alert.kind = Alert::Kind::Modal;
-    return alert;
+    return downloadAlert(
+        u"Data file the software tryed to open from the Application Support folder was created with a more recent version of this application"_s,
+        u"You need a release of this application equal or successive to the one used to create this data file.\n\nPlease use a more recent version of this application"_s);
 }
 
 bool LXAppSupportUtility::sayFilecreatedWithANewerVersion(AlertPresenter &alerts, UrlOpener &opener)

@@ -31,6 +31,8 @@ public:
     static bool dataIn_ApplicationSupportFolder_CreatedWithANewerVersion(AlertPresenter &alerts, UrlOpener &opener);
 
 private:
+    // A newer-release alert whose first button leads to the download page.
+    static Alert downloadAlert(const QString &messageText, const QString &informativeText);
     static bool askToDownload(const Alert &alert, AlertPresenter &alerts, UrlOpener &opener);
 };
 
