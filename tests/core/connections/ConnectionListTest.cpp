@@ -9,6 +9,7 @@
 #include "send/SendingValues.h"
 
 #include "ScriptedSecureRandomSource.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -30,22 +31,13 @@ using quillcast::testing::ScriptedSecureRandomSource;
 namespace {
 
 // A machine: its /sys/class/net tree with one network card.
-class Machine
+std::unique_ptr<QTemporaryDir> machineWith(const QString &macAddress)
 {
-public:
-    explicit Machine(const QString &macAddress)
-    {
-        const QDir root(m_folder.path());
-        root.mkpath(u"eth0/device"_s);
-        QFile file(root.filePath(u"eth0/address"_s));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(macAddress.toLatin1());
-    }
-    QString folder() const { return m_folder.path(); }
-
-private:
-    QTemporaryDir m_folder;
-};
+    auto folder = std::make_unique<QTemporaryDir>();
+    QDir(folder->path()).mkpath(u"eth0/device"_s);
+    quillcast::testing::writeFile(folder->filePath(u"eth0/address"_s), macAddress.toLatin1());
+    return folder;
+}
 
 // One run of the application: the list over the settings file of the test.
 struct AppRun
@@ -70,18 +62,18 @@ protected:
     QString settingsFile() const { return folder.filePath(u"Quillcast/Quillcast.ini"_s); }
     std::unique_ptr<AppRun> launch(quint8 firstRandomByte = 1)
     {
-        auto run = std::make_unique<AppRun>(settingsFile(), machine->folder(), firstRandomByte);
+        auto run = std::make_unique<AppRun>(settingsFile(), machine->path(), firstRandomByte);
         EXPECT_TRUE(run->list.loadConnections().ok());
         return run;
+    }
+    void storeInAnEarlierRun(const QString &description, const QString &password)
+    {
+        launch()->list.addConnectionDict(withPassword(description, password));
     }
     // The stored connections as a fresh reader sees them.
     List stored() const { return ConnectionStore(settingsFile()).value(u"connectionArray"_s).toList(); }
     Dict storedAt(qsizetype i) const { return stored().at(i).toDict(); }
-    QByteArray fileContents() const
-    {
-        QFile file(settingsFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray fileContents() const { return quillcast::testing::fileContents(settingsFile()); }
     int fileMode() const
     {
         struct stat info = {};
@@ -94,7 +86,7 @@ protected:
     }
 
     QTemporaryDir folder;
-    std::unique_ptr<Machine> machine = std::make_unique<Machine>(u"54:e1:ad:12:34:56"_s);
+    std::unique_ptr<QTemporaryDir> machine = machineWith(u"54:e1:ad:12:34:56"_s);
 };
 
 TEST_F(ConnectionListTest, NewConnectionSendsOnPort25UnencryptedWithAuthentication)
@@ -143,10 +135,7 @@ TEST_F(ConnectionListTest, StoredFormHoldsEncryptedPasswordsUnderOneSaltAndIV)
 
 TEST_F(ConnectionListTest, PasswordsComeBackAtTheNextLaunchWithTheSamePair)
 {
-    {
-        auto first = launch();
-        first->list.addConnectionDict(withPassword(u"Work"_s, u"pässwörd"_s));
-    }
+    storeInAnEarlierRun(u"Work"_s, u"pässwörd"_s);
     const QByteArray iv = ConnectionStore(settingsFile()).value(u"iv"_s).toBytes();
     auto second = launch(0x90);
     ASSERT_EQ(second->list.connectionArray().size(), 1);
@@ -159,11 +148,8 @@ TEST_F(ConnectionListTest, PasswordsComeBackAtTheNextLaunchWithTheSamePair)
 
 TEST_F(ConnectionListTest, AnotherMachineGetsTheConnectionsWithoutPasswords)
 {
-    {
-        auto first = launch();
-        first->list.addConnectionDict(withPassword(u"Work"_s, u"hunter2"_s));
-    }
-    machine = std::make_unique<Machine>(u"00:1b:21:aa:bb:cc"_s);
+    storeInAnEarlierRun(u"Work"_s, u"hunter2"_s);
+    machine = machineWith(u"00:1b:21:aa:bb:cc"_s);
     auto second = launch();
     ASSERT_EQ(second->list.connectionArray().size(), 1);
     const Dict c = second->list.connectionArray().at(0).toDict();
@@ -341,11 +327,8 @@ TEST_F(ConnectionListTest, NothingStoredLeavesTheListEmptyAndTheDefaultsAlone)
 
 TEST_F(ConnectionListTest, FailingRandomSourceKeepsThePreviousStoredList)
 {
-    {
-        auto first = launch();
-        first->list.addConnectionDict(withPassword(u"Kept"_s, u"a"_s));
-    }
-    auto second = std::make_unique<AppRun>(settingsFile(), machine->folder());
+    storeInAnEarlierRun(u"Kept"_s, u"a"_s);
+    auto second = std::make_unique<AppRun>(settingsFile(), machine->path());
     second->random.failing = true;
     ConnectionStore(settingsFile()).write({{u"salt"_s, Value()}}); // no stored pair: a fresh one is needed
     ASSERT_TRUE(second->list.loadConnections().ok());

@@ -14,13 +14,8 @@ namespace {
 
 // --- Search predicates: one table per list -------------------------------------------------
 
-struct SearchRow
-{
-    const char *name;
-    std::optional<QString> search; // nullopt: the search field never had a value
-    Dict record;
-    bool shown;
-};
+// search: nullopt when the search field never had a value.
+struct SearchRow { const char *name; std::optional<QString> search; Dict record; bool shown; };
 
 TEST(DatabaseSearch, Predicate)
 {

@@ -1,3 +1,5 @@
+#include "CapturedMessages.h"
+#include "TestFiles.h"
 #include "TestPrinters.h"
 #include "document/DocumentKeys.h"
 #include "import/LXDataImportManager.h"
@@ -8,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 using namespace quillcast;
@@ -43,11 +44,7 @@ protected:
         calls << u"create"_s;
         return Dict{{u"n"_s, Value(++made)}, {u"3"_s, Value(u"t"_s)}};
     }
-    void recordIsGoingToBeInserted(const Dict &record) override
-    {
-        Q_UNUSED(record);
-        calls << u"willInsert"_s;
-    }
+    void recordIsGoingToBeInserted(const Dict &) override { calls << u"willInsert"_s; }
     void addRecordToDestination(const Dict &record) override
     {
         calls << u"add"_s;
@@ -63,49 +60,42 @@ public:
     using LXDataImportManager::LXDataImportManager;
 };
 
-Dict dbKey(const QString &inner, const QString &name)
+Value dbKey(const QString &inner, const QString &name)
 {
-    return Dict{{DocumentKeys::innerKey(), Value(inner)}, {DocumentKeys::publicKey(), Value(name)}};
+    return Value(Dict{{DocumentKeys::innerKey(), Value(inner)}, {DocumentKeys::publicKey(), Value(name)}});
 }
 
-class ImportManager : public ::testing::Test
+// An importer over a list of records with the keys #, sel, email, Name, Town.
+struct Importing
 {
-protected:
-    ImportManager()
-        : keys(List::Items{Value(dbKey(u"1"_s, u"#"_s)), Value(dbKey(u"2"_s, u"sel"_s)), Value(dbKey(u"3"_s, u"email"_s)),
-                           Value(dbKey(u"4"_s, u"Name"_s)), Value(dbKey(u"5"_s, u"Town"_s))}),
-          manager(records, keys, nullptr, {panel, alerts, loop})
-    {
-        manager.setImportFieldKeyArray(kDestinations);
-    }
+    Importing() { manager.setImportFieldKeyArray(kDestinations); }
 
     void load(const QString &text, qint32 format = 0)
     {
         manager.loadDataFromText(text, format);
         loop.runPending();
     }
-    QList<qint32> destinations() const
-    {
-        QList<qint32> out;
-        for (const Value &row : manager.destFieldArray().items())
-            out.append(row.toDict().value(u"destination"_s).toInt32());
-        return out;
-    }
-    QStringList flags() const
+    // One entry of every column's settings, as text.
+    QStringList settings(const QString &entry) const
     {
         QStringList out;
         for (const Value &row : manager.destFieldArray().items())
-            out.append(row.toDict().stringValue(u"importFlag"_s));
+            out.append(row.toDict().stringValue(entry));
         return out;
     }
     QString recordValue(qsizetype i, const QString &key) const { return records.at(i).toDict().stringValue(key); }
 
     List records;
-    List keys;
+    List keys{List::Items{dbKey(u"1"_s, u"#"_s), dbKey(u"2"_s, u"sel"_s), dbKey(u"3"_s, u"email"_s),
+                          dbKey(u"4"_s, u"Name"_s), dbKey(u"5"_s, u"Town"_s)}};
     ScriptedFilePanel panel;
     ScriptedAlertPresenter alerts;
     ManualMainLoop loop;
-    RecordImporter manager;
+    RecordImporter manager{records, keys, nullptr, {panel, alerts, loop}};
+};
+
+class ImportManager : public ::testing::Test, public Importing
+{
 };
 
 QString tenRows()
@@ -114,14 +104,6 @@ QString tenRows()
     for (int i = 0; i < 10; ++i)
         text += u"a%1@example.com,Name %1\n"_s.arg(i);
     return text;
-}
-
-TEST_F(ImportManager, EveryRowBecomesARecord)
-{
-    load(tenRows());
-    manager.AssignCascadeImportFields();
-    manager.DoImport();
-    EXPECT_EQ(records.size(), 10);
 }
 
 TEST_F(ImportManager, HeldBackFirstRowStillUsesATemplate)
@@ -157,53 +139,34 @@ TEST_F(ImportManager, CascadeFillsListedKeysThenStops)
 {
     load(u"a,b,c,d,e\n"_s);
     manager.AssignCascadeImportFields();
-    EXPECT_EQ(destinations(), (QList<qint32>{4, 5, 6, 0, 0}));
-    EXPECT_EQ(flags(), (QStringList{u"»"_s, u"»"_s, u"»"_s, QString(), QString()}));
+    EXPECT_EQ(settings(u"destination"_s), (QStringList{u"4"_s, u"5"_s, u"6"_s, u"0"_s, u"0"_s}));
+    EXPECT_EQ(settings(u"importFlag"_s), (QStringList{u"»"_s, u"»"_s, u"»"_s, u""_s, u""_s}));
     EXPECT_EQ(manager.numberOfImportedFields(), 3);
 }
 
+// Two columns may match the same name; the first row is then held back.
 TEST_F(ImportManager, FirstRowNamesMatchPublicKeysWhateverTheirCase)
 {
-    load(u"EMAIL,name,Other\nann@x.org,Ann,1\n"_s);
+    load(u"EMAIL,name,Other,town,Town\nann@x.org,Ann,1,2,3\n"_s);
     manager.tryAssignFromFirstRow();
-    EXPECT_EQ(destinations(), (QList<qint32>{4, 5, 0}));
+    EXPECT_EQ(settings(u"destination"_s), (QStringList{u"4"_s, u"5"_s, u"0"_s, u"6"_s, u"6"_s}));
     EXPECT_TRUE(manager.doNotImportFirstRecord());
 }
 
-TEST_F(ImportManager, TwoColumnsMayMatchTheSameName)
-{
-    load(u"town,Town\n"_s, 2);
-    manager.tryAssignFromFirstRow();
-    EXPECT_EQ(destinations(), (QList<qint32>{6, 6}));
-}
-
+// A listed key belongs to one column only; by the base rule NEW_FIELD too.
+// The choice is applied at the next turn of the loop.
 TEST_F(ImportManager, PickingATakenDestinationClearsTheOtherColumn)
 {
     load(u"a,b,c\n"_s);
     manager.AssignCascadeImportFields();
     manager.chooseDestination(2, 4);
-    loop.runPending();
-    EXPECT_EQ(destinations(), (QList<qint32>{0, 5, 4}));
-    EXPECT_EQ(flags(), (QStringList{QString(), u"»"_s, u"»"_s}));
-    EXPECT_EQ(manager.numberOfImportedFields(), 2);
-}
-
-TEST_F(ImportManager, PickingIsAppliedAtTheNextTurnOfTheLoop)
-{
-    load(u"a,b\n"_s, 2);
-    manager.chooseDestination(0, 4);
-    EXPECT_EQ(manager.numberOfImportedFields(), 0);
-    loop.runPending();
-    EXPECT_EQ(manager.numberOfImportedFields(), 1);
-}
-
-TEST_F(ImportManager, BaseRuleMakesNewFieldExclusiveToo)
-{
-    load(u"a,b\n"_s, 2);
     manager.chooseDestination(0, 2);
     manager.chooseDestination(1, 2);
+    EXPECT_EQ(manager.numberOfImportedFields(), 3);
     loop.runPending();
-    EXPECT_EQ(destinations(), (QList<qint32>{0, 2}));
+    EXPECT_EQ(settings(u"destination"_s), (QStringList{u"0"_s, u"2"_s, u"4"_s}));
+    EXPECT_EQ(settings(u"importFlag"_s), (QStringList{u""_s, u"»"_s, u"»"_s}));
+    EXPECT_EQ(manager.numberOfImportedFields(), 2);
 }
 
 TEST_F(ImportManager, ColumnsLeftOutAndSeparatorsStoreNothing)
@@ -271,60 +234,50 @@ TEST_F(ImportManager, ChooserLoadsTheFileAndOpensTheSettings)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"people.csv"_s);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("email;name\r\nann@x.org;Ann\r\n");
-    file.close();
+    ASSERT_TRUE(quillcast::testing::writeFile(path, "email;name\r\nann@x.org;Ann\r\n"));
     QObject window;
     panel.queueOpenAnswer(path);
     manager.setFileFormatToImport(3);
     manager.loadDataForWin(&window);
     EXPECT_EQ(manager.fileFormatToImport(), 0);
     ASSERT_EQ(panel.openRequests().size(), 1);
-    EXPECT_EQ(panel.openRequests().first().allowedExtensions, LXDataImportManager::allowedExtensions());
     loop.runPending();
     EXPECT_EQ(manager.phase(), LXDataImportManager::Phase::Settings);
     EXPECT_EQ(manager.rows().fields(1), (QStringList{u"ann@x.org"_s, u"Ann"_s}));
     EXPECT_TRUE(manager.calls.contains(u"preImportSettings"_s));
+
+    Importing cancelled; // the chooser cancelled: nothing is loaded
+    cancelled.panel.queueOpenAnswer(std::nullopt);
+    cancelled.manager.loadDataForWin(&window);
+    EXPECT_FALSE(cancelled.loop.hasPending());
+    EXPECT_EQ(cancelled.manager.phase(), LXDataImportManager::Phase::Idle);
 }
 
-TEST_F(ImportManager, CancelledChooserLoadsNothing)
-{
-    QObject window;
-    panel.queueOpenAnswer(std::nullopt);
-    manager.loadDataForWin(&window);
-    EXPECT_FALSE(loop.hasPending());
-    EXPECT_EQ(manager.phase(), LXDataImportManager::Phase::Idle);
-}
-
-TEST_F(ImportManager, UndecodableFileIsReportedNotMapped)
+// A file that cannot be read is reported, and no settings sheet opens; the
+// alert's message, or (when that is not given) the system's reason.
+TEST(ImportManagerFiles, UnreadableFilesAreReportedNotMapped)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"latin.csv"_s);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("Zo\xeb,1\n");
-    file.close();
-    manager.loadDataFromFile(path, 0, LXSmartStringFileReader::EncodingAscii);
-    ASSERT_EQ(alerts.shown().size(), 1);
-    EXPECT_EQ(alerts.shown().first().messageText, u"The file could not be read with the chosen text encoding"_s);
-    EXPECT_FALSE(loop.hasPending()); // no settings sheet
-    EXPECT_EQ(manager.destFieldArray().size(), 0);
-    EXPECT_EQ(manager.phase(), LXDataImportManager::Phase::Idle);
-}
-
-TEST_F(ImportManager, MissingFileIsReportedWithTheSystemsReason)
-{
-    manager.loadDataFromFile(u"/nonexistent/people.csv"_s, 0, 0);
-    ASSERT_EQ(alerts.shown().size(), 1);
-    EXPECT_FALSE(alerts.shown().first().informativeText.isEmpty());
-    EXPECT_FALSE(loop.hasPending());
-}
-
-QStringList g_messages;
-void collect(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    g_messages << message;
+    const QString latin = dir.filePath(u"latin.csv"_s);
+    ASSERT_TRUE(quillcast::testing::writeFile(latin, "Zo\xeb,1\n"));
+    const struct { const char *name; QString path; qint32 encoding; QString message; } rows[] = {
+        {"undecodable", latin, LXSmartStringFileReader::EncodingAscii,
+         u"The file could not be read with the chosen text encoding"_s},
+        {"missing", u"/nonexistent/people.csv"_s, 0, u""_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        Importing i;
+        i.manager.loadDataFromFile(row.path, 0, row.encoding);
+        ASSERT_EQ(i.alerts.shown().size(), 1);
+        if (row.message.isEmpty())
+            EXPECT_FALSE(i.alerts.shown().first().informativeText.isEmpty());
+        else
+            EXPECT_EQ(i.alerts.shown().first().messageText, row.message);
+        EXPECT_FALSE(i.loop.hasPending());
+        EXPECT_EQ(i.manager.destFieldArray().size(), 0);
+        EXPECT_EQ(i.manager.phase(), LXDataImportManager::Phase::Idle);
+    }
 }
 
 TEST_F(ImportManager, BaseTemplateLogsAndAddsNothing)
@@ -332,12 +285,10 @@ TEST_F(ImportManager, BaseTemplateLogsAndAddsNothing)
     BareImporter bare(records, keys, nullptr, {panel, alerts, loop});
     bare.setImportFieldKeyArray(kDestinations);
     bare.setUseSettingsPanel(false);
-    g_messages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(collect);
+    const quillcast::testing::CapturedMessages log;
     bare.loadDataFromText(u"a\n"_s, 1);
-    qInstallMessageHandler(previous);
     EXPECT_EQ(records.size(), 0);
-    EXPECT_EQ(g_messages, QStringList{u"[LXDataImportManager createNewObjectToImport] must be subclassed"_s});
+    EXPECT_EQ(log.lines(), QStringList{u"[LXDataImportManager createNewObjectToImport] must be subclassed"_s});
 }
 
 } // namespace

@@ -24,33 +24,30 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+const QByteArray kBinary("%PDF-1.4 \x00\xff", 11);
+
 class SystemMailClientTest : public ::testing::Test
 {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
-    QString writeFile(const QString &name, const QByteArray &bytes)
+    QString file(const QString &name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(name);
-        EXPECT_TRUE(quillcast::testing::writeFile(path, bytes)) << path.toStdString();
-        return path;
+        EXPECT_TRUE(writeFile(dir.filePath(name), bytes)) << name.toStdString();
+        return dir.filePath(name);
     }
 
     // A stand-in for an outside program: a shell script made at test time.
-    QString writeScript(const QString &name, const QString &body)
+    QString script(const QString &name, const QString &body)
     {
-        const QString path = dir.filePath(name);
-        EXPECT_TRUE(quillcast::testing::writeScript(path, body)) << path.toStdString();
-        return path;
+        EXPECT_TRUE(writeScript(dir.filePath(name), body)) << name.toStdString();
+        return dir.filePath(name);
     }
 
-    // The file a detached program writes, once it is there.
-    QByteArray waitForFile(const QString &path)
+    // Sends or prepares a plain message with no attachments.
+    static Status simple(SystemMailClient &client, const QString &body, const QString &email, bool send)
     {
-        const QDeadlineTimer deadline(20000);
-        while (!QFile::exists(path) && !deadline.hasExpired())
-            QThread::msleep(20);
-        return fileContents(path);
+        return client.prepareEmailViaMailAppWithBody(body, email, u"S"_s, u"a@x.org"_s, List(), send);
     }
 
     QTemporaryDir dir;
@@ -62,62 +59,25 @@ protected:
 class DraftFolderTest : public SystemMailClientTest
 {
 protected:
-    QStringList drafts() const
-    {
-        return QDir(draftsPath()).entryList({u"*.eml"_s}, QDir::Files, QDir::Name);
-    }
     QString draftsPath() const { return dir.filePath(u"Drafts"_s); }
+    QStringList drafts() const { return QDir(draftsPath()).entryList({u"*.eml"_s}, QDir::Files, QDir::Name); }
     QByteArray draft(int i) const { return fileContents(QDir(draftsPath()).filePath(drafts().value(i))); }
 };
 
-TEST_F(DraftFolderTest, EachMessageBecomesAnUnsentDraftInOrder)
+// Names keep only safe characters of the recipient, and a later client (a
+// new run) does not replace the drafts of an earlier one.
+TEST_F(DraftFolderTest, EachMessageBecomesADraftOfItsOwnInOrder)
 {
     DraftFolderMailClient client(draftsPath(), clock);
-    EXPECT_TRUE(client.prepareEmailViaMailAppWithBody(u"first"_s, u"b@x.org"_s, u"One"_s, u"a@x.org"_s, List(), false).ok());
-    EXPECT_TRUE(client.prepareEmailViaMailAppWithBody(u"second"_s, u"a@x.org"_s, u"Two"_s, u"a@x.org"_s, List(), true).ok());
-    const QStringList names = drafts();
-    ASSERT_EQ(names.size(), 2);
-    EXPECT_EQ(names[0], u"20240305-093000-000001-b@x.org.eml"_s);
-    EXPECT_EQ(names[1], u"20240305-093000-000002-a@x.org.eml"_s);
-    if (!haveParser())
-        GTEST_SKIP() << "python3 is needed to read the drafts back";
-    const std::optional<ParsedMessage> first = parseMessage(draft(0));
-    ASSERT_TRUE(first.has_value());
-    EXPECT_EQ(first->header(u"X-Unsent"_s), u"1"_s);
-    EXPECT_EQ(first->subject, u"One"_s);
-    EXPECT_EQ(first->parts.value(0).text, u"first\n"_s);
-}
-
-TEST_F(DraftFolderTest, ANewClientDoesNotReplaceDraftsOfAnEarlierOne)
-{
-    DraftFolderMailClient earlier(draftsPath(), clock);
-    ASSERT_TRUE(earlier.prepareEmailViaMailAppWithBody(u"old"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List(), false).ok());
+    for (const QString &email : {u"b@x.org"_s, u"../../etc/passwd"_s, u"a@x.org, b@y.org"_s, QString()})
+        ASSERT_TRUE(simple(client, u"first"_s, email, false).ok());
+    EXPECT_EQ(drafts(), (QStringList{u"20240305-093000-000001-b@x.org.eml"_s, u"20240305-093000-000002-_.._etc_passwd.eml"_s,
+                                     u"20240305-093000-000003-a@x.org__b@y.org.eml"_s,
+                                     u"20240305-093000-000004-draft.eml"_s}));
     DraftFolderMailClient later(draftsPath(), clock);
-    ASSERT_TRUE(later.prepareEmailViaMailAppWithBody(u"new"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List(), false).ok());
-    ASSERT_EQ(drafts().size(), 2);
-    EXPECT_TRUE(draft(0).contains("\r\n\r\nold"));
-    EXPECT_TRUE(draft(1).contains("\r\n\r\nnew"));
-}
-
-TEST_F(DraftFolderTest, FileNamesKeepOnlySafeCharactersOfTheRecipient)
-{
-    struct Row
-    {
-        QString email;
-        QString name;
-    };
-    const std::vector<Row> rows = {
-        {u"../../etc/passwd"_s, u"20240305-093000-000001-_.._etc_passwd.eml"_s},
-        {u"a@x.org, b@y.org"_s, u"20240305-093000-000002-a@x.org__b@y.org.eml"_s},
-        {QString(), u"20240305-093000-000003-draft.eml"_s},
-    };
-    DraftFolderMailClient client(draftsPath(), clock);
-    for (const Row &row : rows)
-        ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(u"b"_s, row.email, u"S"_s, u"a@x.org"_s, List(), false).ok());
-    QStringList expected;
-    for (const Row &row : rows)
-        expected.append(row.name);
-    EXPECT_EQ(drafts(), expected);
+    ASSERT_TRUE(simple(later, u"new"_s, u"b@x.org"_s, false).ok());
+    ASSERT_EQ(drafts().size(), 5);
+    EXPECT_TRUE(draft(0).contains("\r\n\r\nfirst"));
 }
 
 // The recipient text goes in as it is: the mail program reads the addresses.
@@ -126,8 +86,8 @@ TEST_F(DraftFolderTest, RecipientTextAndAttachableFilesMakeTheDraft)
 {
     if (!haveParser())
         GTEST_SKIP() << "python3 is needed to read the drafts back";
-    const QString kept = writeFile(u"kept.pdf"_s, QByteArray("%PDF-1.4 \x00\xff", 11));
-    const QString deleted = writeFile(u"deleted.txt"_s, "gone soon");
+    const QString kept = file(u"kept.pdf"_s, kBinary);
+    const QString deleted = file(u"deleted.txt"_s, "gone soon");
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
     List attachments;
     attachments.append(attachmentEntry(dir.filePath(u"folder"_s)));
@@ -141,60 +101,38 @@ TEST_F(DraftFolderTest, RecipientTextAndAttachableFilesMakeTheDraft)
     ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s,
                                                       u"a@x.org"_s, attachments, false)
                     .ok());
-    const std::optional<ParsedMessage> m = parseMessage(draft(0));
-    ASSERT_TRUE(m.has_value());
-    EXPECT_EQ(m->toMailboxes(), (QStringList{u"b@x.org"_s, u"c@y.org"_s}));
-    EXPECT_EQ(m->headerCount(u"Bcc"_s), 0);
-    EXPECT_EQ(m->from.value(0).addr, u"a@x.org"_s);
+    const ParsedMessage m = parseMessage(draft(0)).value_or(ParsedMessage());
+    EXPECT_EQ(m.toMailboxes(), (QStringList{u"b@x.org"_s, u"c@y.org"_s}));
+    EXPECT_EQ(m.headerCount(u"Bcc"_s), 0);
+    EXPECT_EQ(m.from.value(0).addr, u"a@x.org"_s);
     QStringList files;
-    for (const ParsedMessage::Part &part : m->parts) {
+    for (const ParsedMessage::Part &part : m.parts) {
         if (part.disposition == u"attachment"_s)
             files.append(part.filename);
     }
     EXPECT_EQ(files, QStringList{u"kept.pdf"_s});
-    EXPECT_EQ(m->parts.last().payload, QByteArray("%PDF-1.4 \x00\xff", 11));
+    EXPECT_EQ(m.parts.value(m.parts.size() - 1).payload, kBinary);
 }
 
 TEST_F(DraftFolderTest, AFolderThatCannotBeMadeIsReported)
 {
-    const QString file = writeFile(u"plain-file"_s, "x");
-    DraftFolderMailClient client(file + u"/Drafts"_s, clock);
-    const Status status = client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List(), false);
+    const QString plain = file(u"plain-file"_s, "x");
+    DraftFolderMailClient client(plain + u"/Drafts"_s, clock);
+    const Status status = simple(client, u"b"_s, u"b@x.org"_s, false);
     ASSERT_FALSE(status.ok());
-    EXPECT_TRUE(status.error().contains(file)) << status.error().toStdString();
+    EXPECT_TRUE(status.error().contains(plain)) << status.error().toStdString();
 }
 
 // --- xdg-email ----------------------------------------------------------------
 
-class XdgEmailTest : public SystemMailClientTest
+TEST_F(SystemMailClientTest, XdgEmailArgumentsArriveVerbatimWithoutAShell)
 {
-protected:
-    void SetUp() override
-    {
-        SystemMailClientTest::SetUp();
-        // Records its arguments, one per NUL-terminated field, and appears
-        // whole (renamed into place) when done.
-        program = writeScript(u"fake-xdg-email"_s,
-                              u"for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"%1.tmp\"\nmv \"%1.tmp\" \"%1\"\n"_s.arg(
-                                  argsPath()));
-    }
-    QString argsPath() const { return dir.filePath(u"args"_s); }
-    QStringList recordedArguments()
-    {
-        QStringList args;
-        for (const QByteArray &field : waitForFile(argsPath()).split('\0'))
-            args.append(QString::fromUtf8(field));
-        if (!args.isEmpty())
-            args.removeLast(); // after the last terminator
-        return args;
-    }
-
-    QString program;
-};
-
-TEST_F(XdgEmailTest, ArgumentsArriveVerbatimWithoutAShell)
-{
-    const QString attachment = writeFile(u"file with spaces.txt"_s, "x");
+    // Records its arguments, one per NUL-terminated field, and appears whole
+    // (renamed into place) when done: the program runs detached.
+    const QString args = dir.filePath(u"args"_s);
+    const QString program =
+        script(u"fake-xdg-email"_s, u"for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"%1.tmp\"\nmv \"%1.tmp\" \"%1\"\n"_s.arg(args));
+    const QString attachment = file(u"file with spaces.txt"_s, "x");
     List attachments;
     attachments.append(attachmentEntry(attachment));
     attachments.append(attachmentEntry(dir.path())); // a directory: left out
@@ -204,8 +142,14 @@ TEST_F(XdgEmailTest, ArgumentsArriveVerbatimWithoutAShell)
 
     XdgEmailMailClient client(program);
     ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(body, u"-b@x.org"_s, subject, u"a@x.org"_s, attachments, false).ok());
-    EXPECT_EQ(recordedArguments(), (QStringList{u"--utf8"_s, u"--subject"_s, subject, u"--body"_s, body, u"--attach"_s,
-                                                attachment, u"mailto:-b@x.org"_s}));
+    const QDeadlineTimer deadline(20000);
+    while (!QFile::exists(args) && !deadline.hasExpired())
+        QThread::msleep(20);
+    QStringList recorded;
+    for (const QByteArray &field : fileContents(args).split('\0'))
+        recorded.append(QString::fromUtf8(field));
+    EXPECT_EQ(recorded, (QStringList{u"--utf8"_s, u"--subject"_s, subject, u"--body"_s, body, u"--attach"_s, attachment,
+                                     u"mailto:-b@x.org"_s, QString()}));
     EXPECT_FALSE(QFile::exists(pwned));
 }
 
@@ -213,18 +157,11 @@ TEST_F(XdgEmailTest, ArgumentsArriveVerbatimWithoutAShell)
 // fields or options; an empty subject or body is left out.
 TEST(XdgEmailArguments, TheRecipientIsOneEncodedMailtoUrl)
 {
-    const struct
-    {
-        const char *name;
-        QString email;
-        QString subjectAndBody;
-        QStringList arguments;
-    } rows[] = {
+    const struct { const char *name; QString email; QString subjectAndBody; QStringList arguments; } rows[] = {
         {"one address", u"b@x.org"_s, QString(), {u"--utf8"_s, u"mailto:b@x.org"_s}},
         {"blank subject and body are kept", u"b@x.org"_s, u" "_s,
          {u"--utf8"_s, u"--subject"_s, u" "_s, u"--body"_s, u" "_s, u"mailto:b@x.org"_s}},
-        {"several addresses stay one text", u"b@x.org, c@y.org"_s, QString(),
-         {u"--utf8"_s, u"mailto:b@x.org%2C%20c@y.org"_s}},
+        {"several addresses stay one text", u"b@x.org, c@y.org"_s, QString(), {u"--utf8"_s, u"mailto:b@x.org%2C%20c@y.org"_s}},
         {"URL syntax cannot add fields", u"b@x.org?bcc=v@z.org&subject=x"_s, QString(),
          {u"--utf8"_s, u"mailto:b@x.org%3Fbcc%3Dv@z.org%26subject%3Dx"_s}},
         {"leading dash", u"--help"_s, QString(), {u"--utf8"_s, u"mailto:--help"_s}},
@@ -243,17 +180,16 @@ class SendmailTest : public SystemMailClientTest
 protected:
     QString fakeSendmail(const QString &tail = u"exit 0\n"_s)
     {
-        return writeScript(u"fake-sendmail"_s, u"printf '%s\\n' \"$@\" > \"%1\"\ncat > \"%2\"\n"_s.arg(
-                                                   dir.filePath(u"args"_s), dir.filePath(u"stdin"_s))
-                                                   + tail);
+        return script(u"fake-sendmail"_s,
+                      u"printf '%s\\n' \"$@\" > \"%1\"\ncat > \"%2\"\n"_s.arg(dir.filePath(u"args"_s), dir.filePath(u"stdin"_s))
+                          + tail);
     }
 };
 
 TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
 {
-    const QString attachment = writeFile(u"data.bin"_s, QByteArray("\x00\x01\x02\xfe", 4));
     List attachments;
-    attachments.append(attachmentEntry(attachment));
+    attachments.append(attachmentEntry(file(u"data.bin"_s, kBinary)));
     SendmailMailClient client(clock, fakeSendmail());
     Status status = Status::failure(u"not run"_s);
     // The send run calls the client on a plain worker thread.
@@ -268,35 +204,26 @@ TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
     EXPECT_EQ(sevenBitProblem(message), QString());
     if (!haveParser())
         GTEST_SKIP() << "python3 is needed to read the message back";
-    const std::optional<ParsedMessage> m = parseMessage(message);
-    ASSERT_TRUE(m.has_value());
-    EXPECT_EQ(m->toMailboxes(), (QStringList{u"b@x.org"_s, u"c@y.org"_s}));
-    EXPECT_EQ(m->subject, u"Grüße"_s);
-    EXPECT_EQ(m->date, u"2024-03-05T09:30:00+00:00"_s);
-    EXPECT_EQ(m->headerCount(u"X-Unsent"_s), 0);
-    EXPECT_EQ(m->parts.value(1).text, u"Hello\n.\nstill here"_s);
-    EXPECT_EQ(m->parts.value(2).payload, QByteArray("\x00\x01\x02\xfe", 4));
+    const ParsedMessage m = parseMessage(message).value_or(ParsedMessage());
+    EXPECT_EQ(m.toMailboxes(), (QStringList{u"b@x.org"_s, u"c@y.org"_s}));
+    EXPECT_EQ(m.date, u"2024-03-05T09:30:00+00:00"_s);
+    EXPECT_EQ(m.headerCount(u"X-Unsent"_s), 0);
+    EXPECT_EQ(m.parts.value(1).text, u"Hello\n.\nstill here"_s);
+    EXPECT_EQ(m.parts.value(2).payload, kBinary);
 }
 
 TEST_F(SendmailTest, FailuresOfTheProgramAreReported)
 {
-    struct Row
-    {
-        const char *name;
-        QString tail;
-        std::chrono::milliseconds timeout;
-        QString expected;
-    };
-    const std::vector<Row> rows = {
-        {"non-zero exit with a reason", u"echo 'No recipient addresses found' >&2\nexit 67\n"_s,
-         std::chrono::seconds(60), u"No recipient addresses found"_s},
+    const struct { const char *name; QString tail; std::chrono::milliseconds timeout; QString expected; } rows[] = {
+        {"non-zero exit with a reason", u"echo 'No recipient addresses found' >&2\nexit 67\n"_s, std::chrono::seconds(60),
+         u"No recipient addresses found"_s},
         {"killed", u"kill -9 $$\n"_s, std::chrono::seconds(60), u"abnormally"_s},
         {"hangs", u"exec sleep 30\n"_s, std::chrono::milliseconds(300), u"did not finish"_s},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         SendmailMailClient client(clock, fakeSendmail(row.tail), row.timeout);
-        const Status status = client.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), true);
+        const Status status = simple(client, u"b"_s, u"b@x.org"_s, true);
         ASSERT_FALSE(status.ok());
         EXPECT_TRUE(status.error().contains(row.expected)) << status.error().toStdString();
     }
@@ -306,25 +233,14 @@ TEST_F(SendmailTest, FailuresOfTheProgramAreReported)
 // program. sendmail is not even started for a draft.
 TEST_F(SendmailTest, EachProgramRefusesTheOtherModeAndFailsWhenMissing)
 {
-    XdgEmailMailClient xdg(writeScript(u"xdg"_s, u"exit 0\n"_s));
+    XdgEmailMailClient xdg(script(u"xdg"_s, u"exit 0\n"_s));
     XdgEmailMailClient xdgMissing(dir.filePath(u"no-such-program"_s));
     SendmailMailClient sendmail(clock, fakeSendmail());
     SendmailMailClient sendmailMissing(clock, dir.filePath(u"no-such-sendmail"_s));
-    const struct
-    {
-        const char *name;
-        SystemMailClient *client;
-        bool send;
-    } rows[] = {
-        {"xdg-email sending", &xdg, true},
-        {"xdg-email missing", &xdgMissing, false},
-        {"sendmail preparing", &sendmail, false},
-        {"sendmail missing", &sendmailMissing, true},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_FALSE(row.client->prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"s"_s, u"a@x.org"_s, List(), row.send).ok());
-    }
+    EXPECT_FALSE(simple(xdg, u"b"_s, u"b@x.org"_s, true).ok()) << "xdg-email sending";
+    EXPECT_FALSE(simple(xdgMissing, u"b"_s, u"b@x.org"_s, false).ok()) << "xdg-email missing";
+    EXPECT_FALSE(simple(sendmail, u"b"_s, u"b@x.org"_s, false).ok()) << "sendmail preparing";
+    EXPECT_FALSE(simple(sendmailMissing, u"b"_s, u"b@x.org"_s, true).ok()) << "sendmail missing";
     EXPECT_FALSE(QFile::exists(dir.filePath(u"stdin"_s)));
 }
 

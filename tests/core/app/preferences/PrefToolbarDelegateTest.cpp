@@ -72,35 +72,46 @@ TEST_F(Preferences, OpensOnGeneralPanel)
     EXPECT_EQ(shown(), (Shown{QRectF(300, 120, 640, 210 + 78), u"General"_s, 0, u"0"_s}));
 }
 
-TEST_F(Preferences, MailServerToUpdateShrinksBy383KeepingTopEdge)
+// Each panel is shown at its own height under the same top edge, whichever
+// panel was shown before.
+TEST_F(Preferences, ChosenItemShowsItsPanelAtItsHeight)
 {
-    m_delegate.SetPanelTab(MyPrefToolbarDelegate::MailServer);
-    const QRectF before = m_window.frame();
-    m_delegate.SetPanelTab(MyPrefToolbarDelegate::Update);
-    const QRectF after = m_window.frame();
-    EXPECT_EQ(before.height() - after.height(), 383);
-    EXPECT_EQ(after.top(), before.top());
-    EXPECT_EQ(after.left(), before.left());
-    EXPECT_EQ(after.width(), before.width());
+    const struct
+    {
+        const char *name;
+        int from;
+        int item; // -1: no item
+        int page;
+        QString title;
+        qreal contentHeight;
+    } rows[] = {
+        {"general", MyPrefToolbarDelegate::MailServer, 0, 0, u"General"_s, 210},
+        {"mailServer", MyPrefToolbarDelegate::Update, 1, 1, u"Mail Server"_s, 534},
+        {"update_shrinks_mail_server_by_383", MyPrefToolbarDelegate::MailServer, 2, 2, u"Update"_s, 534 - 383},
+        {"no_item_returns_to_general", MyPrefToolbarDelegate::Update, -1, 0, u"General"_s, 210},
+    };
+    for (const auto &row : rows) {
+        m_delegate.SetPanelTab(row.from);
+        const LXPrefToolbarItem item = m_delegate.toolbarItems().value(row.item);
+        m_delegate.PanelAction(row.item < 0 ? nullptr : &item);
+        EXPECT_EQ(shown(), (Shown{QRectF(300, 120, 640, row.contentHeight + 78), row.title, row.page,
+                                  QString::number(row.page)}))
+            << row.name;
+    }
 }
 
-class PanelTabOutside : public Preferences, public ::testing::WithParamInterface<int>
-{
-};
-
-TEST_P(PanelTabOutside, ChangesNothing)
+TEST_F(Preferences, PanelOutsideTheToolbarChangesNothing)
 {
     m_delegate.SetPanelTab(MyPrefToolbarDelegate::MailServer);
     const Shown before = shown();
-    m_delegate.SetPanelTab(GetParam());
+    for (const int tab : {3, 4, 1000, -1}) {
+        m_delegate.SetPanelTab(tab);
+        EXPECT_EQ(shown(), before) << tab;
+    }
+    const LXPrefToolbarItem stray{u"9"_s, u"Stray"_s, u"Stray"_s, u"Stray"_s, QString(), 9};
+    m_delegate.PanelAction(&stray);
     EXPECT_EQ(shown(), before);
 }
-
-INSTANTIATE_TEST_SUITE_P(Preferences, PanelTabOutside, ::testing::Values(3, 4, 1000, -1),
-                         [](const auto &row) {
-                             return row.param < 0 ? std::string("minus") + std::to_string(-row.param)
-                                                  : std::to_string(row.param);
-                         });
 
 TEST_F(Preferences, ToolbarHoldsTheThreePanelsInOrder)
 {
@@ -108,64 +119,10 @@ TEST_F(Preferences, ToolbarHoldsTheThreePanelsInOrder)
     for (const LXPrefToolbarItem &item : m_delegate.toolbarItems())
         labels.append(item.itemIdentifier + u':' + item.label + u':' + item.imageName);
     EXPECT_EQ(labels, (QStringList{u"0:General:generalPref"_s, u"1:Mail Server:servers"_s, u"2:Update:swUpdate"_s}));
-}
-
-TEST_F(Preferences, EveryPanelIsDefaultAllowedAndSelectable)
-{
     const QStringList all{u"0"_s, u"1"_s, u"2"_s};
     EXPECT_EQ(m_delegate.toolbarDefaultItemIdentifiers(), all);
     EXPECT_EQ(m_delegate.toolbarAllowedItemIdentifiers(), all);
     EXPECT_EQ(m_delegate.toolbarSelectableItemIdentifiers(), all);
-}
-
-struct PanelRow
-{
-    const char *name;
-    int index;
-    QString title;
-    qreal contentHeight;
-};
-
-void PrintTo(const PanelRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class ChoosingItem : public Preferences, public ::testing::WithParamInterface<PanelRow>
-{
-};
-
-TEST_P(ChoosingItem, ShowsItsPanelAtItsHeight)
-{
-    const PanelRow &row = GetParam();
-    // Start from another panel, so that nothing is left over from the start.
-    m_delegate.SetPanelTab((row.index + 1) % 3);
-    const LXPrefToolbarItem item = m_delegate.toolbarItems().at(row.index);
-    m_delegate.PanelAction(&item);
-    EXPECT_EQ(shown(), (Shown{QRectF(300, 120, 640, row.contentHeight + 78), row.title, row.index,
-                              QString::number(row.index)}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Preferences, ChoosingItem,
-                         ::testing::Values(PanelRow{"general", 0, u"General"_s, 210},
-                                           PanelRow{"mailServer", 1, u"Mail Server"_s, 534},
-                                           PanelRow{"update", 2, u"Update"_s, 151}),
-                         [](const auto &row) { return std::string(row.param.name); });
-
-TEST_F(Preferences, NoItemReturnsToFirstPanel)
-{
-    m_delegate.SetPanelTab(MyPrefToolbarDelegate::Update);
-    m_delegate.PanelAction(nullptr);
-    EXPECT_EQ(shown(), (Shown{QRectF(300, 120, 640, 210 + 78), u"General"_s, 0, u"0"_s}));
-}
-
-TEST_F(Preferences, ItemOfNoPanelChangesNothing)
-{
-    m_delegate.SetPanelTab(MyPrefToolbarDelegate::MailServer);
-    const Shown before = shown();
-    const LXPrefToolbarItem stray{u"9"_s, u"Stray"_s, u"Stray"_s, u"Stray"_s, QString(), 9};
-    m_delegate.PanelAction(&stray);
-    EXPECT_EQ(shown(), before);
 }
 
 class FractionalToolbar : public Preferences

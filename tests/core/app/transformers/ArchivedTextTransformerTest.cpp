@@ -1,4 +1,3 @@
-#include "TestPrinters.h"
 #include "TransformerTestSupport.h"
 #include "app/transformers/LXUnarchivieFromDataToText.h"
 #include "document/archive/BinaryPlistWriter.h"
@@ -86,72 +85,42 @@ QByteArray richTextArchive(const QString &text, Characters form, const QStringLi
     return w.finish(w.dict(archiveEntries));
 }
 
-struct ArchiveRow
+TEST(ArchivedText, GivesThePlainText)
 {
-    const char *name;
-    Value input;
-    Value expected;
-};
-
-void PrintTo(const ArchiveRow &row, std::ostream *os)
-{
-    *os << row.name;
+    const QString greeting = u"Dear «FirstName»,\n\tthank you ✉"_s;
+    const QString hello = u"Hello"_s;
+    const QByteArray whole = richTextArchive(hello, Characters::MutableStringObject, mutableAttributedString);
+    const struct
+    {
+        const char *name;
+        Value input;
+        Value expected;
+    } rows[] = {
+        {"mutableStringObject",
+         Value(richTextArchive(greeting, Characters::MutableStringObject, mutableAttributedString)), Value(greeting)},
+        {"textOneReferenceAway",
+         Value(richTextArchive(hello, Characters::TextOneReferenceAway, mutableAttributedString)), Value(hello)},
+        {"inlineString", Value(richTextArchive(hello, Characters::InlineString, privateSubclass)), Value(hello)},
+        {"emptyText", Value(richTextArchive(QString(), Characters::MutableStringObject, privateSubclass)),
+         Value(QString())},
+        {"noCharacters", Value(richTextArchive(hello, Characters::NullReference, mutableAttributedString)), Value()},
+        {"numberForCharacters", Value(richTextArchive(hello, Characters::NumberInstead, mutableAttributedString)),
+         Value()},
+        {"rootOfAnotherClass", Value(richTextArchive(hello, Characters::MutableStringObject, notAttributed)),
+         Value()},
+        {"otherArchiver",
+         Value(richTextArchive(hello, Characters::MutableStringObject, mutableAttributedString, u"NSArchiver"_s)),
+         Value()},
+        {"truncatedArchive", Value(whole.left(whole.size() - 9)), Value()},
+        {"archivedDictionary",
+         Value(KeyedArchiver::archive(Value(Dict{{u"NSString"_s, Value(hello)}})).value()), Value()},
+        {"plainTextBytes", Value(QByteArray("Dear Ann")), Value()},
+        {"textInsteadOfBytes", Value(u"Dear Ann"_s), Value()},
+        {"none", Value(), Value()},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(describe(LXUnarchivieFromDataToText().transformedValue(row.input)), describe(row.expected))
+            << row.name;
 }
-
-class ArchivedText : public ::testing::TestWithParam<ArchiveRow>
-{
-};
-
-TEST_P(ArchivedText, GivesThePlainText)
-{
-    const ArchiveRow &row = GetParam();
-    EXPECT_EQ(describe(LXUnarchivieFromDataToText().transformedValue(row.input)), describe(row.expected));
-}
-
-const QString greeting = u"Dear «FirstName»,\n\tthank you ✉"_s;
-
-QByteArray truncated(const QByteArray &bytes)
-{
-    return bytes.left(bytes.size() - 9);
-}
-
-QByteArray dictionaryArchive()
-{
-    return KeyedArchiver::archive(Value(Dict{{u"NSString"_s, Value(u"Hello"_s)}})).value();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Archives, ArchivedText,
-    ::testing::Values(
-        ArchiveRow{"mutableStringObject",
-                   Value(richTextArchive(greeting, Characters::MutableStringObject, mutableAttributedString)),
-                   Value(greeting)},
-        ArchiveRow{"textOneReferenceAway",
-                   Value(richTextArchive(u"Hello"_s, Characters::TextOneReferenceAway, mutableAttributedString)),
-                   Value(u"Hello"_s)},
-        ArchiveRow{"inlineString",
-                   Value(richTextArchive(u"Hello"_s, Characters::InlineString, privateSubclass)),
-                   Value(u"Hello"_s)},
-        ArchiveRow{"emptyText", Value(richTextArchive(QString(), Characters::MutableStringObject, privateSubclass)),
-                   Value(QString())},
-        ArchiveRow{"noCharacters",
-                   Value(richTextArchive(u"Hello"_s, Characters::NullReference, mutableAttributedString)), Value()},
-        ArchiveRow{"numberForCharacters",
-                   Value(richTextArchive(u"Hello"_s, Characters::NumberInstead, mutableAttributedString)), Value()},
-        ArchiveRow{"rootOfAnotherClass",
-                   Value(richTextArchive(u"Hello"_s, Characters::MutableStringObject, notAttributed)), Value()},
-        ArchiveRow{"otherArchiver",
-                   Value(richTextArchive(u"Hello"_s, Characters::MutableStringObject, mutableAttributedString,
-                                         u"NSArchiver"_s)),
-                   Value()},
-        ArchiveRow{"truncatedArchive",
-                   Value(truncated(
-                       richTextArchive(u"Hello"_s, Characters::MutableStringObject, mutableAttributedString))),
-                   Value()},
-        ArchiveRow{"archivedDictionary", Value(dictionaryArchive()), Value()},
-        ArchiveRow{"plainTextBytes", Value(QByteArray("Dear Ann")), Value()},
-        ArchiveRow{"textInsteadOfBytes", Value(u"Dear Ann"_s), Value()},
-        ArchiveRow{"none", Value(), Value()}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "TestFiles.h"
-#include "TestPrinters.h"
 #include "TransformerTestSupport.h"
 #include "app/transformers/LXNameFromBookmark.h"
 #include "app/transformers/LXPathFromBookmark.h"
@@ -7,11 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <memory>
+#include <optional>
 
 using namespace quillcast;
 using namespace quillcast::testing;
@@ -19,94 +17,37 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Input { ExistingFile, DeletedFile, None, ForeignBytes, PathAsText };
-enum class Expected { FullPath, FileName, EmptyText, None };
-
-struct BookmarkRow
+TEST(BookmarkTransformers, ShowTheFileBehindTheBookmark)
 {
-    const char *name;
-    bool wantsName; // LXNameFromBookmark, else LXPathFromBookmark
-    Input input;
-    Expected expected;
-};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Spring letter.quill"_s);
+    const QString deleted = dir.filePath(u"Autumn letter.quill"_s);
+    ASSERT_TRUE(writeFile(path, "document"));
+    ASSERT_TRUE(writeFile(deleted, "document"));
+    const QByteArray deletedBookmark = LXBookmark::bookmarkForURL_RW(deleted).value_or(QByteArray());
+    ASSERT_TRUE(QFile::remove(deleted));
 
-void PrintTo(const BookmarkRow &row, std::ostream *os)
-{
-    *os << row.name;
+    const struct
+    {
+        const char *name;
+        Value bookmark;
+        Value path; // LXPathFromBookmark
+        std::optional<Value> fileName; // LXNameFromBookmark; none: not asked
+    } rows[] = {
+        {"existingFile", Value(LXBookmark::bookmarkForURL_RO(path).value_or(QByteArray())), Value(path),
+         Value(u"Spring letter.quill"_s)},
+        {"deletedFile", Value(deletedBookmark), Value(), Value()},
+        {"none", Value(), Value(QString()), Value(QString())},
+        {"foreignBytes", Value(QByteArray("book\0mark", 9)), Value(), Value()},
+        {"pathGivenAsText", Value(path), Value(), std::nullopt},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(describe(LXPathFromBookmark().transformedValue(row.bookmark)), describe(row.path)) << row.name;
+        if (row.fileName) {
+            EXPECT_EQ(describe(LXNameFromBookmark().transformedValue(row.bookmark)), describe(*row.fileName))
+                << row.name;
+        }
+    }
 }
-
-class BookmarkTransformers : public ::testing::TestWithParam<BookmarkRow>
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_path = QDir(m_dir.path()).filePath(u"Spring letter.quill"_s);
-        ASSERT_TRUE(writeFile(m_path, "document"));
-    }
-
-    Value input(Input kind) const
-    {
-        switch (kind) {
-        case Input::ExistingFile:
-            return Value(LXBookmark::bookmarkForURL_RO(m_path).value_or(QByteArray()));
-        case Input::DeletedFile: {
-            const QByteArray bookmark = LXBookmark::bookmarkForURL_RW(m_path).value_or(QByteArray());
-            QFile::remove(m_path);
-            return Value(bookmark);
-        }
-        case Input::None:
-            return Value();
-        case Input::ForeignBytes:
-            return Value(QByteArray("book\0mark", 9));
-        case Input::PathAsText:
-            return Value(m_path);
-        }
-        return Value();
-    }
-
-    Value expected(Expected kind) const
-    {
-        switch (kind) {
-        case Expected::FullPath:
-            return Value(m_path);
-        case Expected::FileName:
-            return Value(u"Spring letter.quill"_s);
-        case Expected::EmptyText:
-            return Value(QString());
-        case Expected::None:
-            return Value();
-        }
-        return Value();
-    }
-
-    QTemporaryDir m_dir;
-    QString m_path;
-};
-
-TEST_P(BookmarkTransformers, ShowTheFileBehindTheBookmark)
-{
-    const BookmarkRow &row = GetParam();
-    std::unique_ptr<ValueTransformer> transformer;
-    if (row.wantsName)
-        transformer = std::make_unique<LXNameFromBookmark>();
-    else
-        transformer = std::make_unique<LXPathFromBookmark>();
-    const Value bookmark = input(row.input);
-    EXPECT_EQ(describe(transformer->transformedValue(bookmark)), describe(expected(row.expected)));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Transformers, BookmarkTransformers,
-    ::testing::Values(BookmarkRow{"pathOfExistingFile", false, Input::ExistingFile, Expected::FullPath},
-                      BookmarkRow{"nameOfExistingFile", true, Input::ExistingFile, Expected::FileName},
-                      BookmarkRow{"pathOfDeletedFile", false, Input::DeletedFile, Expected::None},
-                      BookmarkRow{"nameOfDeletedFile", true, Input::DeletedFile, Expected::None},
-                      BookmarkRow{"pathOfNone", false, Input::None, Expected::EmptyText},
-                      BookmarkRow{"nameOfNone", true, Input::None, Expected::EmptyText},
-                      BookmarkRow{"pathOfForeignBytes", false, Input::ForeignBytes, Expected::None},
-                      BookmarkRow{"nameOfForeignBytes", true, Input::ForeignBytes, Expected::None},
-                      BookmarkRow{"pathGivenAsText", false, Input::PathAsText, Expected::None}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 } // namespace

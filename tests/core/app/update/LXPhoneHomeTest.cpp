@@ -1,10 +1,11 @@
+#include "TestApplication.h"
 #include "app/LXAppSupportUtility.h"
 #include "app/UserDefaults.h"
 #include "app/update/LXPhoneHome.h"
 #include "app/update/UpdateListSource.h"
 #include "connections/ConnectionStore.h"
 #include "platform/FixedClock.h"
-#include "platform/MainLoop.h"
+#include "platform/QtMainLoop.h"
 #include "platform/RecordingUrlOpener.h"
 #include "platform/ScriptedAlertPresenter.h"
 
@@ -15,7 +16,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
 
@@ -29,37 +29,19 @@ namespace {
 
 using Outcome = LXPhoneHome::Outcome;
 
-// A main loop that other threads may post to; the test turns it.
-class ThreadedLoop final : public MainLoop
+// The application's event loop, counting the posted calls it has run (on the
+// test's thread only).
+class CountingLoop final : public MainLoop
 {
 public:
     void post(std::function<void()> work) override
     {
-        {
-            const std::lock_guard lock(m_lock);
-            m_pending.push_back(std::move(work));
-        }
-        m_posted.notify_all();
+        QtMainLoop::instance().post([this, work = std::move(work)] {
+            work();
+            ++ran;
+        });
     }
-    // Waits for posted work and runs it; false when none came in time.
-    bool runNext(std::chrono::milliseconds patience = 10s)
-    {
-        std::function<void()> work;
-        {
-            std::unique_lock lock(m_lock);
-            if (!m_posted.wait_for(lock, patience, [this] { return !m_pending.empty(); }))
-                return false;
-            work = std::move(m_pending.front());
-            m_pending.pop_front();
-        }
-        work();
-        return true;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_posted;
-    std::deque<std::function<void()>> m_pending;
+    int ran = 0;
 };
 
 // Serves scripted lists by address and records what was asked for. While
@@ -78,26 +60,18 @@ public:
         });
         m_changed.wait(lock, [&] { return !m_held || stop.stop_requested(); });
         const auto it = m_lists.find(url.toString());
-        if (it == m_lists.end())
-            return std::nullopt;
-        return it->second.deepCopy();
+        return it == m_lists.end() ? std::nullopt : std::optional<Dict>(it->second.deepCopy());
     }
-
     void serve(const QString &address, const Dict &list)
     {
         const std::lock_guard lock(m_lock);
         m_lists[address] = list.deepCopy();
     }
-    void hold()
-    {
-        const std::lock_guard lock(m_lock);
-        m_held = true;
-    }
-    void release()
+    void hold(bool held = true)
     {
         {
             const std::lock_guard lock(m_lock);
-            m_held = false;
+            m_held = held;
         }
         m_changed.notify_all();
     }
@@ -124,27 +98,34 @@ const QString url1 = u"https://a.test/mac/quillcast.plist"_s;
 const QString url2 = u"https://b.test/mac/quillcast.plist"_s;
 const QString url3 = u"https://c.test/mac/quillcast.plist"_s;
 const QString url4 = u"https://d.test/mac/quillcast.plist"_s;
-
+const QString gfu = u"https://dl.test/quillcast.zip"_s;
+const QString dpu = u"https://dl.test/downloads"_s;
 const QDateTime launch(QDate(2026, 12, 6), QTime(9, 0), QTimeZone::utc());
+
+const QString updateMessage = u"There is an update available for Quillcast"_s;
+const QString upToDateMessage = u"Quillcast is up to date"_s;
+const QString failedMessage = u"Quillcast was not able to connect to the Vantreel server"_s;
 
 Dict listWithRelease(qint64 release)
 {
-    return Dict{{u"LRA"_s, Value(release)},
-                {u"GFU"_s, Value(u"https://dl.test/quillcast.zip"_s)},
-                {u"DPU"_s, Value(u"https://dl.test/downloads"_s)}};
+    return Dict{{u"LRA"_s, Value(release)}, {u"GFU"_s, Value(gfu)}, {u"DPU"_s, Value(dpu)}};
 }
 
-// Answers every alert with an index past the buttons the checker acts on
-// ("Later", "Cancel", and nothing for the others) unless a test queues one.
-constexpr int doNothing = 2;
-
-class LXPhoneHomeTest : public ::testing::Test
+// A checker with its settings in a folder of its own. Alerts are answered
+// with an index past the buttons the checker acts on ("Later", "Cancel", and
+// nothing for the others) unless a test queues an answer.
+struct Rig
 {
-protected:
-    LXPhoneHomeTest()
+    Rig()
     {
+        testing::application();
         defaults.registerDefaults(Dict{{u"notifyUpdate"_s, Value(true)}});
         home = makeHome();
+    }
+    ~Rig()
+    {
+        home.reset();
+        testing::drainEvents();
     }
 
     std::unique_ptr<LXPhoneHome> makeHome()
@@ -155,10 +136,12 @@ protected:
         made->setCheckFinishedHandler([this](const LXPhoneHome::CheckResult &r) { outcomes.append(r.outcome); });
         return made;
     }
-
-    // Lets the download's result come back and be handled.
-    void finishDownload() { ASSERT_TRUE(loop.runNext()); }
-
+    // Lets the next download's result come back and be handled.
+    void finishDownload()
+    {
+        const int target = loop.ran + 1;
+        ASSERT_TRUE(testing::processEventsUntil([&] { return loop.ran >= target; }));
+    }
     QStringList alertMessages() const
     {
         QStringList messages;
@@ -173,65 +156,60 @@ protected:
     QTemporaryDir dir;
     ConnectionStore store{dir.filePath(u"defaults.ini"_s)};
     UserDefaults defaults{store};
-    ScriptedAlertPresenter alerts{doNothing};
+    ScriptedAlertPresenter alerts{2};
     RecordingUrlOpener opener;
-    ThreadedLoop loop;
+    CountingLoop loop;
     FixedClock clock{launch};
     FakeListSource source;
     QList<Outcome> outcomes;
     std::unique_ptr<LXPhoneHome> home;
 };
 
-// --- What each way of starting a check reports ------------------------------
-
-enum class Start { SoftwareUpdate, StartupNotifying };
-
-struct ReportRow
-{
-    const char *name;
-    Start start;
-    std::optional<qint64> published; // none: no list at any address; 0: a list without LRA
-    QStringList expectedMessages;
-    Outcome expectedOutcome;
-};
-
-class LXPhoneHomeReportTest : public LXPhoneHomeTest, public ::testing::WithParamInterface<ReportRow>
+class LXPhoneHomeTest : public ::testing::Test, protected Rig
 {
 };
 
-TEST_P(LXPhoneHomeReportTest, ShowsWhatTheStartAsksFor)
+// What each way of starting a check reports, and whether the day's check is
+// then stored: only a list that came back counts, whatever it says (a date
+// stored when the download starts would stand after a failure).
+TEST(LXPhoneHome, ReportsWhatTheStartAsksForAndStoresTheDateOfAList)
 {
-    const ReportRow &row = GetParam();
-    if (row.published == 0)
-        source.serve(url1, Dict{{u"DPU"_s, Value(u"https://dl.test/downloads"_s)}});
-    else if (row.published)
-        source.serve(url1, listWithRelease(*row.published));
-    if (row.start == Start::SoftwareUpdate)
-        home->checkForLastReleaseAvailableWithNotify();
-    else
-        home->startupProcedure();
-    finishDownload();
-    EXPECT_EQ(alertMessages(), row.expectedMessages);
-    EXPECT_THAT(outcomes, ElementsAre(row.expectedOutcome));
-    EXPECT_FALSE(home->isChekingUpdateSystem());
+    const struct
+    {
+        const char *name;
+        bool atStartup;
+        std::optional<qint64> published; // none: no list at any address; 0: a list without LRA
+        QStringList messages;
+        Outcome outcome;
+    } rows[] = {
+        {"newer_on_software_update", false, 21002, {updateMessage}, Outcome::UpdateAvailable},
+        {"same_release_is_up_to_date", false, 21001, {upToDateMessage}, Outcome::UpToDate},
+        {"older_release_is_up_to_date", false, 20500, {upToDateMessage}, Outcome::UpToDate},
+        {"no_list_on_software_update", false, std::nullopt, {failedMessage}, Outcome::Failed},
+        {"no_release_on_software_update", false, 0, {}, Outcome::NoRelease},
+        {"newer_at_startup", true, 21002, {updateMessage}, Outcome::UpdateAvailable},
+        {"up_to_date_at_startup_is_quiet", true, 21001, {}, Outcome::UpToDate},
+        {"no_list_at_startup_is_quiet", true, std::nullopt, {}, Outcome::Failed},
+    };
+    const QDateTime before = launch.addDays(-3);
+    for (const auto &row : rows) {
+        Rig r;
+        r.setLastCheck(before);
+        if (row.published == 0)
+            r.source.serve(url1, Dict{{u"DPU"_s, Value(dpu)}});
+        else if (row.published)
+            r.source.serve(url1, listWithRelease(*row.published));
+        if (row.atStartup)
+            r.home->startupProcedure();
+        else
+            r.home->checkForLastReleaseAvailableWithNotify();
+        r.finishDownload();
+        EXPECT_EQ(r.alertMessages(), row.messages) << row.name;
+        EXPECT_THAT(r.outcomes, ElementsAre(row.outcome)) << row.name;
+        EXPECT_FALSE(r.home->isChekingUpdateSystem()) << row.name;
+        EXPECT_EQ(r.lastCheck(), row.published ? launch : before) << row.name;
+    }
 }
-
-const QString updateMessage = u"There is an update available for Quillcast"_s;
-const QString upToDateMessage = u"Quillcast is up to date"_s;
-const QString failedMessage = u"Quillcast was not able to connect to the Vantreel server"_s;
-
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, LXPhoneHomeReportTest,
-    ::testing::Values(
-        ReportRow{"newer_on_software_update", Start::SoftwareUpdate, 21002, {updateMessage}, Outcome::UpdateAvailable},
-        ReportRow{"same_release_is_up_to_date", Start::SoftwareUpdate, 21001, {upToDateMessage}, Outcome::UpToDate},
-        ReportRow{"older_release_is_up_to_date", Start::SoftwareUpdate, 20500, {upToDateMessage}, Outcome::UpToDate},
-        ReportRow{"no_list_on_software_update", Start::SoftwareUpdate, std::nullopt, {failedMessage}, Outcome::Failed},
-        ReportRow{"no_release_on_software_update", Start::SoftwareUpdate, 0, {}, Outcome::NoRelease},
-        ReportRow{"newer_at_startup", Start::StartupNotifying, 21002, {updateMessage}, Outcome::UpdateAvailable},
-        ReportRow{"up_to_date_at_startup_is_quiet", Start::StartupNotifying, 21001, {}, Outcome::UpToDate},
-        ReportRow{"no_list_at_startup_is_quiet", Start::StartupNotifying, std::nullopt, {}, Outcome::Failed}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(LXPhoneHomeTest, UpdateAlertNamesBothReleases)
 {
@@ -239,20 +217,12 @@ TEST_F(LXPhoneHomeTest, UpdateAlertNamesBothReleases)
     home->checkForLastReleaseAvailableWithNotify();
     finishDownload();
     ASSERT_EQ(alerts.shown().size(), 1);
-    EXPECT_EQ(alerts.shown().first(), home->updateAvailableAlert(21102));
     EXPECT_EQ(alerts.shown().first().informativeText,
               u"You are using release: 2.10.1\nLatest available release is: 2.11.2\n"
               "Vantreel recommends to use always the latest release"_s);
 }
 
 // --- The addresses ----------------------------------------------------------
-
-TEST_F(LXPhoneHomeTest, FailureComesAfterAllFourAddressesInOrder)
-{
-    home->checkForLastReleaseAvailableWithNotify();
-    finishDownload();
-    EXPECT_THAT(source.fetched(), ElementsAre(url1, url2, url3, url4));
-}
 
 TEST_F(LXPhoneHomeTest, FirstAddressWithAListEndsTheSearch)
 {
@@ -264,38 +234,31 @@ TEST_F(LXPhoneHomeTest, FirstAddressWithAListEndsTheSearch)
     EXPECT_EQ(alertMessages(), QStringList{upToDateMessage});
 }
 
-struct AddressRow
+TEST(LXPhoneHome, TakesAtMostFourConfiguredAddresses)
 {
-    const char *name;
-    std::optional<QStringList> configured;
-    QStringList expected;
-};
-
-class ConfiguredAddressTest : public LXPhoneHomeTest, public ::testing::WithParamInterface<AddressRow>
-{
-};
-
-TEST_P(ConfiguredAddressTest, TakesAtMostFourConfiguredAddresses)
-{
-    const AddressRow &row = GetParam();
-    if (row.configured) {
-        List configured;
-        for (const QString &a : *row.configured)
-            configured.append(Value(a));
-        configured.append(Value(qint64(7))); // not an address: ignored
-        ASSERT_TRUE(defaults.setObject(u"updateListAddresses"_s, Value(configured)));
+    const struct
+    {
+        const char *name;
+        std::optional<QStringList> configured;
+        QStringList expected;
+    } rows[] = {
+        {"none_configured", std::nullopt, LXPhoneHome::defaultListAddresses()},
+        {"only_blanks", QStringList{u""_s, u"  "_s}, LXPhoneHome::defaultListAddresses()},
+        {"two", QStringList{url1, u""_s, url2}, {url1, url2}},
+        {"six", QStringList{url1, url2, url3, url4, url1, url2}, {url1, url2, url3, url4}},
+    };
+    for (const auto &row : rows) {
+        Rig r;
+        if (row.configured) {
+            List configured;
+            for (const QString &a : *row.configured)
+                configured.append(Value(a));
+            configured.append(Value(qint64(7))); // not an address: ignored
+            ASSERT_TRUE(r.defaults.setObject(u"updateListAddresses"_s, Value(configured)));
+        }
+        EXPECT_EQ(LXPhoneHome::configuredListAddresses(r.defaults), row.expected) << row.name;
     }
-    EXPECT_EQ(LXPhoneHome::configuredListAddresses(defaults), row.expected);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, ConfiguredAddressTest,
-    ::testing::Values(AddressRow{"none_configured", std::nullopt, LXPhoneHome::defaultListAddresses()},
-                      AddressRow{"only_blanks", QStringList{u""_s, u"  "_s}, LXPhoneHome::defaultListAddresses()},
-                      AddressRow{"two", QStringList{url1, u""_s, url2}, QStringList{url1, url2}},
-                      AddressRow{"six", QStringList{url1, url2, url3, url4, url1, url2},
-                                 QStringList{url1, url2, url3, url4}}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 // --- The date of the last check ---------------------------------------------
 
@@ -310,125 +273,61 @@ TEST_F(LXPhoneHomeTest, TwoLaunchesOnOneDayDownloadOnce)
     EXPECT_EQ(source.fetched().size(), 1);
 }
 
-TEST_F(LXPhoneHomeTest, LaunchAfterAFailedCheckDownloadsAgain)
+TEST(LXPhoneHome, ComparesCalendarDaysInTheUsersZone)
 {
-    home->startupProcedure();
-    finishDownload();
-    source.serve(url1, listWithRelease(21001));
-    home = makeHome();
-    EXPECT_TRUE(home->dailyVerboseCheckForLastReleaseAvailable());
-    finishDownload();
+    // 23:30 UTC the day before is another day in UTC, the same day two hours east.
+    const QDateTime lateYesterday(QDate(2026, 12, 5), QTime(23, 30), QTimeZone::utc());
+    const QDateTime earlyToday(QDate(2026, 12, 6), QTime(0, 1), QTimeZone::utc());
+    const struct
+    {
+        const char *name;
+        QDateTime stored;
+        QTimeZone zone;
+        bool notToday;
+    } rows[] = {
+        {"yesterday_in_utc", lateYesterday, QTimeZone::utc(), true},
+        {"same_day_two_hours_east", lateYesterday, QTimeZone(2 * 3600), false},
+        {"earlier_today", earlyToday, QTimeZone::utc(), false},
+        {"same_day_a_year_ago", earlyToday.addYears(-1), QTimeZone::utc(), true},
+    };
+    for (const auto &row : rows) {
+        Rig r;
+        const FixedClock zoned(QDateTime(QDate(2026, 12, 6), QTime(0, 30), QTimeZone::utc()), row.zone);
+        LXPhoneHome checker({r.defaults, r.alerts, r.opener, r.loop, zoned, r.source});
+        r.setLastCheck(row.stored);
+        EXPECT_EQ(checker.lastCheckNotToday(), row.notToday) << row.name;
+    }
 }
-
-TEST_F(LXPhoneHomeTest, FailedDownloadLeavesTheDateAlone)
-{
-    const QDateTime before = launch.addDays(-3);
-    setLastCheck(before);
-    home->checkForLastReleaseAvailableWithNotify();
-    finishDownload();
-    EXPECT_EQ(lastCheck(), before);
-}
-
-TEST_F(LXPhoneHomeTest, ListWithoutReleaseStoresTheDate)
-{
-    source.serve(url1, Dict{{u"Other"_s, Value(u"x"_s)}});
-    home->checkForLastReleaseAvailableWithNotify();
-    finishDownload();
-    EXPECT_EQ(lastCheck(), launch);
-}
-
-TEST_F(LXPhoneHomeTest, DateIsStoredOnlyWhenTheDownloadComesBack)
-{
-    source.serve(url1, listWithRelease(21002));
-    source.hold();
-    home->checkForLastReleaseAvailableWithNotify();
-    source.waitForFetches(1);
-    EXPECT_EQ(lastCheck(), std::nullopt);
-    source.release();
-    finishDownload();
-}
-
-struct DayRow
-{
-    const char *name;
-    QDateTime stored;
-    QTimeZone zone;
-    bool expectedNotToday;
-};
-
-class LastCheckDayTest : public LXPhoneHomeTest, public ::testing::WithParamInterface<DayRow>
-{
-};
-
-TEST_P(LastCheckDayTest, ComparesCalendarDaysInTheUsersZone)
-{
-    const DayRow &row = GetParam();
-    const FixedClock zoned(QDateTime(QDate(2026, 12, 6), QTime(0, 30), QTimeZone::utc()), row.zone);
-    LXPhoneHome checker({defaults, alerts, opener, loop, zoned, source});
-    setLastCheck(row.stored);
-    EXPECT_EQ(checker.lastCheckNotToday(), row.expectedNotToday);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Days, LastCheckDayTest,
-    ::testing::Values(
-        // 23:30 UTC the day before is another day in UTC, the same day two hours east.
-        DayRow{"yesterday_in_utc", QDateTime(QDate(2026, 12, 5), QTime(23, 30), QTimeZone::utc()),
-               QTimeZone::utc(), true},
-        DayRow{"same_day_two_hours_east", QDateTime(QDate(2026, 12, 5), QTime(23, 30), QTimeZone::utc()),
-               QTimeZone(2 * 3600), false},
-        DayRow{"earlier_today", QDateTime(QDate(2026, 12, 6), QTime(0, 1), QTimeZone::utc()), QTimeZone::utc(),
-               false},
-        DayRow{"same_day_a_year_ago", QDateTime(QDate(2025, 12, 6), QTime(0, 1), QTimeZone::utc()),
-               QTimeZone::utc(), true}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 // --- The invitation ----------------------------------------------------------
 
-struct InvitationRow
-{
-    const char *name;
-    std::optional<qint64> daysSinceCheck;
-    QStringList expectedMessages;
-};
-
-class InvitationTest : public LXPhoneHomeTest, public ::testing::WithParamInterface<InvitationRow>
-{
-};
-
 const QString shortInvitation = u"Would you like that Quillcast informs you now for any available update?"_s;
-const QString longInvitation = u"It is more then 90 days this app doesn't report to you for updates.\n"
-                               "Would you like that Quillcast informs you now for any available update?"_s;
 
-TEST_P(InvitationTest, StartupWithNotificationsOffInvitesAfterNinetyDays)
+TEST(LXPhoneHome, StartupWithNotificationsOffInvitesAfterNinetyDays)
 {
-    const InvitationRow &row = GetParam();
-    setNotifyUpdate(false);
-    if (row.daysSinceCheck)
-        setLastCheck(launch.addDays(-*row.daysSinceCheck));
-    home->startupProcedure();
-    EXPECT_EQ(alertMessages(), row.expectedMessages);
-    finishDownload(); // the silent check, which shows nothing
-    EXPECT_EQ(alertMessages(), row.expectedMessages);
-}
-
-INSTANTIATE_TEST_SUITE_P(Invitations, InvitationTest,
-                         ::testing::Values(InvitationRow{"never_checked", std::nullopt, {shortInvitation}},
-                                           InvitationRow{"ninety_one_days", 91, {longInvitation}},
-                                           InvitationRow{"exactly_ninety_days", 90, {}},
-                                           InvitationRow{"two_days", 2, {}}),
-                         [](const auto &row) { return std::string(row.param.name); });
-
-TEST_F(LXPhoneHomeTest, InvitationAsksToEnableTheReport)
-{
-    setNotifyUpdate(false);
-    home->inCaseInviteToCheckForLastReleaseAvailable();
-    ASSERT_EQ(alerts.shown().size(), 1);
-    const Alert &shown = alerts.shown().first();
-    EXPECT_EQ(shown.informativeText, u"Suggested option is to have the update report enabled.\n"
-                                     "Use the Preference Dialog to enable this feature."_s);
-    EXPECT_EQ(shown.buttons, (QStringList{u"OK"_s, u"Vantreel Site"_s, u"Cancel"_s}));
-    EXPECT_EQ(shown.style, Alert::Style::Warning);
+    const QString longInvitation = u"It is more then 90 days this app doesn't report to you for updates.\n"_s
+        + shortInvitation;
+    const struct
+    {
+        const char *name;
+        std::optional<qint64> daysSinceCheck;
+        QStringList messages;
+    } rows[] = {
+        {"never_checked", std::nullopt, {shortInvitation}},
+        {"ninety_one_days", 91, {longInvitation}},
+        {"exactly_ninety_days", 90, {}},
+        {"two_days", 2, {}},
+    };
+    for (const auto &row : rows) {
+        Rig r;
+        r.setNotifyUpdate(false);
+        if (row.daysSinceCheck)
+            r.setLastCheck(launch.addDays(-*row.daysSinceCheck));
+        r.home->startupProcedure();
+        EXPECT_EQ(r.alertMessages(), row.messages) << row.name;
+        r.finishDownload(); // the silent check, which shows nothing
+        EXPECT_EQ(r.alertMessages(), row.messages) << row.name;
+    }
 }
 
 // Accepting the invitation while start-up's silent check is still
@@ -441,7 +340,7 @@ TEST_F(LXPhoneHomeTest, AcceptedInvitationReportsTheRunningCheck)
     alerts.queueAnswer(0);
     home->startupProcedure();
     EXPECT_TRUE(home->isChekingUpdateSystem());
-    source.release();
+    source.hold(false);
     finishDownload();
     EXPECT_EQ(alertMessages(), (QStringList{shortInvitation, upToDateMessage}));
     EXPECT_EQ(source.fetched().size(), 1);
@@ -455,9 +354,10 @@ TEST_F(LXPhoneHomeTest, NoSecondCheckWhileOneIsUnderWay)
     home->silentCheckForLastReleaseAvailable();
     EXPECT_FALSE(home->silentCheckForLastReleaseAvailable());
     EXPECT_FALSE(home->checkForLastReleaseAvailableWithNotify());
-    source.release();
+    source.hold(false);
     finishDownload();
-    EXPECT_EQ(source.fetched().size(), 4);
+    // One search, over all four addresses in order.
+    EXPECT_THAT(source.fetched(), ElementsAre(url1, url2, url3, url4));
 }
 
 TEST_F(LXPhoneHomeTest, CheckingLastsUntilTheAlertIsDismissed)
@@ -478,50 +378,38 @@ TEST_F(LXPhoneHomeTest, CheckingLastsUntilTheAlertIsDismissed)
     EXPECT_FALSE(checker.isChekingUpdateSystem());
 }
 
-// --- Buttons -----------------------------------------------------------------
+// --- Buttons: only web addresses are opened ------------------------------------
 
-struct ButtonRow
+TEST(LXPhoneHome, ButtonsOpenWebAddressesOnly)
 {
-    const char *name;
-    qint64 published;
-    int button;
-    Dict::Entries addresses; // GFU and DPU
-    QStringList expectedOpened;
-};
-
-class ButtonTest : public LXPhoneHomeTest, public ::testing::WithParamInterface<ButtonRow>
-{
-};
-
-TEST_P(ButtonTest, OpensWebAddressesOnly)
-{
-    const ButtonRow &row = GetParam();
-    Dict list(row.addresses);
-    list.set(u"LRA"_s, Value(row.published));
-    source.serve(url1, list);
-    alerts.queueAnswer(row.button);
-    home->checkForLastReleaseAvailableWithNotify();
-    finishDownload();
-    EXPECT_EQ(opener.openedUrls, row.expectedOpened);
+    const QString ourPage = LXAppSupportUtility::downloadPageUrl().toString(QUrl::FullyEncoded);
+    const struct
+    {
+        const char *name;
+        qint64 published;
+        int button;
+        Dict::Entries addresses; // GFU and DPU
+        QStringList opened;
+    } rows[] = {
+        {"download_update", 21002, 0, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {gfu}},
+        {"download_page", 21002, 1, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {dpu}},
+        {"later", 21002, 2, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {}},
+        {"up_to_date_download_page", 21001, 0, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {dpu}},
+        {"file_update_falls_back_to_page", 21002, 0, {{u"GFU"_s, u"file:///bin/sh"_s}, {u"DPU"_s, dpu}}, {dpu}},
+        {"missing_page_falls_back_to_ours", 21002, 1, {{u"GFU"_s, gfu}}, {ourPage}},
+        {"custom_scheme_page_falls_back_to_ours", 21001, 0, {{u"DPU"_s, u"x-run://evil"_s}}, {ourPage}},
+    };
+    for (const auto &row : rows) {
+        Rig r;
+        Dict list(row.addresses);
+        list.set(u"LRA"_s, Value(row.published));
+        r.source.serve(url1, list);
+        r.alerts.queueAnswer(row.button);
+        r.home->checkForLastReleaseAvailableWithNotify();
+        r.finishDownload();
+        EXPECT_EQ(r.opener.openedUrls, row.opened) << row.name;
+    }
 }
-
-const QString gfu = u"https://dl.test/quillcast.zip"_s;
-const QString dpu = u"https://dl.test/downloads"_s;
-const QString ourPage = LXAppSupportUtility::downloadPageUrl().toString(QUrl::FullyEncoded);
-
-INSTANTIATE_TEST_SUITE_P(
-    Buttons, ButtonTest,
-    ::testing::Values(
-        ButtonRow{"download_update", 21002, 0, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {gfu}},
-        ButtonRow{"download_page", 21002, 1, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {dpu}},
-        ButtonRow{"later", 21002, 2, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {}},
-        ButtonRow{"up_to_date_download_page", 21001, 0, {{u"GFU"_s, gfu}, {u"DPU"_s, dpu}}, {dpu}},
-        ButtonRow{"file_update_falls_back_to_page", 21002, 0,
-                  {{u"GFU"_s, u"file:///bin/sh"_s}, {u"DPU"_s, dpu}}, {dpu}},
-        ButtonRow{"missing_page_falls_back_to_ours", 21002, 1, {{u"GFU"_s, gfu}}, {ourPage}},
-        ButtonRow{"custom_scheme_page_falls_back_to_ours", 21001, 0,
-                  {{u"DPU"_s, u"x-run://evil"_s}}, {ourPage}}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 // --- Going away mid-check ------------------------------------------------------
 
@@ -542,7 +430,7 @@ TEST_F(LXPhoneHomeTest, ResultArrivingAfterDestructionIsDropped)
     // Let the worker post its result before the checker goes.
     std::this_thread::sleep_for(50ms);
     home.reset();
-    loop.runNext(200ms);
+    testing::processEventsUntil([&] { return loop.ran > 0; }, 200);
     EXPECT_THAT(alerts.shown(), IsEmpty());
 }
 
