@@ -291,6 +291,21 @@ std::optional<qint64> ConnectionCommands::onlyConnectionNumber(const QString &su
     return index;
 }
 
+std::optional<Dict> ConnectionCommands::storedConnection(const QString &subcommand, StoredConnections &stored,
+                                                        qint64 index)
+{
+    if (const Status loaded = stored.load(); !loaded) {
+        refuse(subcommand, 1, loaded.error());
+        return std::nullopt;
+    }
+    const List connections = stored.list().connectionArray();
+    if (index >= connections.size()) {
+        refuse(subcommand, 1, u"there is no connection %1 (%2 stored)"_s.arg(index).arg(connections.size()));
+        return std::nullopt;
+    }
+    return connections.at(index).toDict();
+}
+
 int ConnectionCommands::runRemove(const QStringList &arguments)
 {
     const QString sub = u"remove"_s;
@@ -300,12 +315,11 @@ int ConnectionCommands::runRemove(const QStringList &arguments)
     const qint64 index = *number;
 
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
-        return refuse(sub, 1, loaded.error());
+    const std::optional<Dict> found = storedConnection(sub, stored, index);
+    if (!found)
+        return 1;
+    const Dict connection = *found;
     ConnectionList &list = stored.list();
-    if (index >= list.connectionArray().size())
-        return refuse(sub, 1, u"there is no connection %1 (%2 stored)"_s.arg(index).arg(list.connectionArray().size()));
-    const Dict connection = list.connectionArray().at(index).toDict();
     list.deleteConnectionDict(connection);
     if (!list.lastStoreStatus())
         return refuse(sub, 1, list.lastStoreStatus().error());
@@ -323,12 +337,10 @@ int ConnectionCommands::runTest(const QStringList &arguments)
     const qint64 index = *number;
 
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
-        return refuse(sub, 1, loaded.error());
-    const List connections = stored.list().connectionArray();
-    if (index >= connections.size())
-        return refuse(sub, 1, u"there is no connection %1 (%2 stored)"_s.arg(index).arg(connections.size()));
-    const Dict v = SendingValues::GetSendingValueFromDict(connections.at(index).toDict());
+    const std::optional<Dict> connection = storedConnection(sub, stored, index);
+    if (!connection)
+        return 1;
+    const Dict v = SendingValues::GetSendingValueFromDict(*connection);
     const QString host = v.stringValue(u"mailServerName"_s);
     const qint64 port = v.intValue(u"port"_s);
 

@@ -10,6 +10,8 @@
 
 namespace quillcast::cli {
 
+class StoredConnections;
+
 struct ParsedArguments;
 
 // The user's stored SMTP connections, the list the desktop application's
@@ -47,6 +49,9 @@ private:
     // The one connection number of a command that takes nothing else, or
     // none after a refusal with status 2.
     std::optional<qint64> onlyConnectionNumber(const QString &subcommand, const QStringList &arguments);
+    // The stored connection at index, loaded into stored; refused (status 1)
+    // when the list cannot be read or has no such connection.
+    std::optional<Dict> storedConnection(const QString &subcommand, StoredConnections &stored, qint64 index);
 
     CliContext m_ctx;
 };

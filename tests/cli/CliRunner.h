@@ -1,10 +1,12 @@
 #pragma once
 
 #include "CliApp.h"
+#include "TestApplication.h"
 #include "TestFiles.h"
 #include "platform/FixedClock.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 namespace quillcast::clitest {
@@ -28,6 +30,22 @@ inline CliRun runCli(const QStringList &arguments)
     out.flush();
     err.flush();
     return run;
+}
+
+// A home folder of the test program's own, so that runs never touch the
+// user's real settings. The settings location is fixed at its first use in a
+// process, so the folder is set once, before any run.
+inline const QTemporaryDir &privateHome()
+{
+    testing::application();
+    static const QTemporaryDir folder;
+    static const bool pointed = [] {
+        qputenv("HOME", folder.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral(".config")).toLocal8Bit());
+        return true;
+    }();
+    Q_UNUSED(pointed);
+    return folder;
 }
 
 using testing::fileContents;

@@ -35,16 +35,8 @@ namespace {
 // fixed at the first use in a process, so it is set once, before any.
 const QTemporaryDir &home()
 {
-    quillcast::testing::application();
-    static const QTemporaryDir folder;
-    static const bool pointed = [] {
-        qputenv("HOME", folder.path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", folder.filePath(u".config"_s).toLocal8Bit());
-        qputenv("QC_TEST_PASSWORD", "pa55 w0rd");
-        return true;
-    }();
-    Q_UNUSED(pointed);
-    return folder;
+    qputenv("QC_TEST_PASSWORD", "pa55 w0rd");
+    return quillcast::clitest::privateHome();
 }
 
 class ConnectionCommandsTest : public ::testing::Test

@@ -19,20 +19,9 @@ using quillcast::testing::LocalHttpServer;
 
 namespace {
 
-// The runs share one home of their own, so a successful check never lands
-// in the user's real settings. The settings location is fixed at the first
-// use in a process, so it is set once, before any.
 const QTemporaryDir &home()
 {
-    quillcast::testing::application();
-    static const QTemporaryDir folder;
-    static const bool pointed = [] {
-        qputenv("HOME", folder.path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", folder.filePath(u".config"_s).toLocal8Bit());
-        return true;
-    }();
-    Q_UNUSED(pointed);
-    return folder;
+    return quillcast::clitest::privateHome();
 }
 
 QByteArray listWithRelease(qint64 release)
