@@ -1,0 +1,210 @@
+#include "platform/DurableSaveFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The file a save replaces: where a symbolic link points, so that the link
+// stays a link.
+QString resolvedTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+    }
+    return info.absoluteFilePath();
+}
+
+// Flushes a folder's entries (the rename) to the disk.
+int syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        error = errno;
+    ::close(fd);
+    return error;
+}
+
+} // namespace
+
+DurableSaveFile::DurableSaveFile(QString path, mode_t newFileMode)
+    : m_target(resolvedTarget(path)), m_newFileMode(newFileMode)
+{
+}
+
+DurableSaveFile::~DurableSaveFile()
+{
+    discard();
+}
+
+bool DurableSaveFile::open(OpenMode mode)
+{
+    if (isOpen() || (mode & ~(WriteOnly | Unbuffered | Truncate)) != WriteOnly)
+        return false;
+    m_failed = false;
+    const QFileInfo target(m_target);
+    mode_t permissions = m_newFileMode;
+    struct stat existing = {};
+    const bool exists = ::stat(QFile::encodeName(m_target).constData(), &existing) == 0;
+    if (exists) {
+        if (!S_ISREG(existing.st_mode)) {
+            setErrorString(u"it is not a regular file"_s);
+            return false;
+        }
+        permissions = existing.st_mode & 07777;
+    }
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        m_temporary = target.absolutePath() + u"/."_s + target.fileName() + u"."_s
+            + QString::number(QRandomGenerator::global()->generate(), 36) + u".tmp"_s;
+        // Created with no rights for others, whatever the final mode, so that
+        // a private file is never readable while it is written.
+        m_fd = ::open(QFile::encodeName(m_temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                      permissions & 0700);
+        if (m_fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (m_fd < 0) {
+        setErrorString(u"no file can be created beside it: "_s + systemError(errno));
+        m_temporary.clear();
+        return false;
+    }
+    // The final mode: the existing file's as it is, a new file's less the
+    // umask (which open() applied to the private mode above).
+    mode_t finalMode = permissions;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        finalMode &= ~mask;
+    }
+    if (::fchmod(m_fd, finalMode) != 0) {
+        fail(u"cannot set its permissions"_s, errno);
+        discard();
+        return false;
+    }
+    return QIODevice::open(WriteOnly | Unbuffered);
+}
+
+qint64 DurableSaveFile::readData(char *, qint64)
+{
+    return -1;
+}
+
+qint64 DurableSaveFile::writeData(const char *data, qint64 size)
+{
+    if (m_failed || m_fd < 0)
+        return -1;
+    qint64 written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(m_fd, data + written, size_t(size - written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(u"the write failed"_s, errno);
+            return written > 0 ? written : -1;
+        }
+        if (n == 0) {
+            fail(u"the write failed"_s, EIO);
+            return written > 0 ? written : -1;
+        }
+        written += n;
+    }
+    return written;
+}
+
+void DurableSaveFile::fail(const QString &what, int error)
+{
+    m_failed = true;
+    const QString reason = systemError(error);
+    setErrorString(what + u": "_s + reason);
+}
+
+bool DurableSaveFile::commit()
+{
+    if (m_fd < 0)
+        return false;
+    if (!m_failed && ::fsync(m_fd) != 0)
+        fail(u"it could not be flushed to the disk"_s, errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && !m_failed)
+        fail(u"it could not be closed"_s, errno);
+    QIODevice::close();
+    if (m_failed) {
+        discard();
+        return false;
+    }
+    if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_target).constData()) != 0) {
+        fail(u"it could not replace the old file"_s, errno);
+        discard();
+        return false;
+    }
+    m_temporary.clear();
+    if (const int error = syncFolder(QFileInfo(m_target).absolutePath()); error != 0) {
+        // The new contents are in place; only their survival of a crash is
+        // in doubt. Say so rather than report a clean save.
+        fail(u"its folder could not be flushed to the disk"_s, error);
+        return false;
+    }
+    return true;
+}
+
+void DurableSaveFile::cancelWriting()
+{
+    discard();
+}
+
+void DurableSaveFile::discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temporary.isEmpty()) {
+        ::unlink(QFile::encodeName(m_temporary).constData());
+        m_temporary.clear();
+    }
+    if (isOpen())
+        QIODevice::close();
+}
+
+Status DurableSaveFile::writeWhole(const QString &path, const QByteArray &bytes, mode_t newFileMode)
+{
+    DurableSaveFile file(path, newFileMode);
+    const auto failed = [&] { return Status::failure(u"%1 could not be written, %2."_s.arg(path, file.errorString())); };
+    if (!file.open(WriteOnly))
+        return failed();
+    constexpr qsizetype piece = 1 << 20;
+    for (qsizetype at = 0; at < bytes.size(); at += piece) {
+        const qsizetype length = std::min(piece, bytes.size() - at);
+        if (file.write(bytes.constData() + at, length) != length) {
+            file.cancelWriting();
+            return failed();
+        }
+    }
+    if (!file.commit())
+        return failed();
+    return success();
+}
+
+} // namespace quillcast

@@ -1,0 +1,118 @@
+#include "platform/RegularFileReader.h"
+
+#include <QFile>
+#include <QLocale>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+
+namespace {
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return u"a folder"_s;
+    if (S_ISFIFO(mode))
+        return u"a pipe"_s;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return u"a device"_s;
+    if (S_ISSOCK(mode))
+        return u"a socket"_s;
+    return u"not a regular file"_s;
+}
+
+QString notRegular(const QString &path, mode_t mode)
+{
+    return u"%1 is %2, not a file that can be read."_s.arg(path, kindOf(mode));
+}
+
+// Closes the descriptor on every way out.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+Status RegularFileReader::checkRegular(const QString &path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return Status::failure(u"%1 cannot be read: %2"_s.arg(path, systemError(errno)));
+    if (!S_ISREG(info.st_mode))
+        return Status::failure(notRegular(path, info.st_mode));
+    return success();
+}
+
+Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
+{
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
+    // writer; the type is checked on the open descriptor, so a file swapped
+    // between a check and the open cannot slip through.
+    const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0)
+        return Result<QByteArray>::failure(u"%1 cannot be opened: %2"_s.arg(path, systemError(errno)));
+    struct stat info = {};
+    if (::fstat(fd.get(), &info) != 0)
+        return Result<QByteArray>::failure(u"%1 cannot be read: %2"_s.arg(path, systemError(errno)));
+    if (!S_ISREG(info.st_mode))
+        return Result<QByteArray>::failure(notRegular(path, info.st_mode));
+    if (info.st_size > limit) {
+        const QLocale c = QLocale::c();
+        return Result<QByteArray>::failure(u"%1 is too large (%2 bytes; at most %3 bytes are read)."_s.arg(
+            path, c.toString(qint64(info.st_size)), c.toString(limit)));
+    }
+
+    QByteArray bytes;
+    bytes.resize(qsizetype(info.st_size));
+    qint64 filled = 0;
+    // The file may grow or shrink while it is read; what is read is what was
+    // there, never more than the limit.
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() >= limit + 1)
+                break;
+            bytes.resize(qsizetype(std::min<qint64>(limit + 1, std::max<qint64>(bytes.size() * 2, 4096))));
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, size_t(bytes.size() - filled));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return Result<QByteArray>::failure(u"%1 cannot be read: %2"_s.arg(path, systemError(errno)));
+        }
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    if (filled > limit)
+        return Result<QByteArray>::failure(
+            u"%1 is too large (more than %2 bytes)."_s.arg(path, QLocale::c().toString(limit)));
+    bytes.truncate(qsizetype(filled));
+    return bytes;
+}
+
+} // namespace quillcast

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "util/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace quillcast {
+
+// Reads a whole file that the user named, safely: only a regular file is
+// read (a FIFO would block for ever, /dev/zero would never end, a folder has
+// no contents), and its size is checked against the limit before a byte is
+// read. The file is opened without blocking, so naming a FIFO is refused at
+// once instead of waiting for a writer.
+class RegularFileReader
+{
+public:
+    // The size limits of the things the user can name.
+    static constexpr qint64 kMailingLimit = qint64(512) * 1024 * 1024;
+    static constexpr qint64 kTextFileLimit = qint64(1024) * 1024 * 1024;
+
+    // The whole contents, or why they cannot be had.
+    static Result<QByteArray> read(const QString &path, qint64 limit);
+
+    // Whether path names a regular file (after following links), with a
+    // message saying what it is otherwise.
+    static Status checkRegular(const QString &path);
+};
+
+} // namespace quillcast
