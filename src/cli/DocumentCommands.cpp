@@ -3,10 +3,12 @@
 #include "ConsoleAlertPresenter.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
+#include "document/MailingLock.h"
 #include "document/MyDocument.h"
+#include "document/archive/KeyedUnarchiver.h"
 #include "platform/NullUrlOpener.h"
+#include "platform/RegularFileReader.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
@@ -76,13 +78,13 @@ QJsonArray sendArrayShared(const Dict &root)
 
 bool readText(const QString &path, QString *text, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = u"cannot read %1: %2"_s.arg(path, file.errorString());
+    const Result<QByteArray> bytes = RegularFileReader::read(path, RegularFileReader::kTextFileLimit);
+    if (!bytes) {
+        *error = u"cannot read %1: %2"_s.arg(path, bytes.error());
         return false;
     }
     QStringDecoder decoder(QStringDecoder::Utf8);
-    *text = decoder.decode(file.readAll());
+    *text = decoder.decode(bytes.value());
     if (decoder.hasError()) {
         *error = u"%1 is not UTF-8 text"_s.arg(path);
         return false;
@@ -132,7 +134,12 @@ int DocumentCommands::runNew(const QStringList &arguments)
         return 2;
     }
     const QString path = arguments.first();
-    if (QFileInfo::exists(path)) {
+    MailingLock lock(path);
+    if (const Status locked = lock.acquire(); !locked) {
+        m_ctx.err << "new: " << locked.error() << Qt::endl;
+        return 1;
+    }
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
         m_ctx.err << "new: " << path << " already exists; it was not replaced" << Qt::endl;
         return 1;
     }
@@ -156,12 +163,12 @@ int DocumentCommands::runShow(const QStringList &arguments)
         return 2;
     }
     const QString path = rest.first();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_ctx.err << "show: cannot open " << path << ": " << file.errorString() << Qt::endl;
+    const Result<QByteArray> contents = RegularFileReader::read(path, KeyedUnarchiver::maxFileSize);
+    if (!contents) {
+        m_ctx.err << "show: cannot open " << path << ": " << contents.error() << Qt::endl;
         return 1;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray &bytes = contents.value();
     MyDocument doc(m_ctx.clock);
     ConsoleAlertPresenter alerts(m_ctx.err, false);
     const Status read = DocumentFile::readFromData(doc, bytes, alerts, NullUrlOpener::instance());
@@ -263,6 +270,11 @@ int DocumentCommands::runSet(const QStringList &arguments)
         assignments.append(a);
     }
 
+    MailingLock lock(path);
+    if (const Status locked = lock.acquire(); !locked) {
+        m_ctx.err << "set: " << locked.error() << Qt::endl;
+        return 1;
+    }
     MyDocument doc(m_ctx.clock);
     ConsoleAlertPresenter alerts(m_ctx.err, false);
     const Status read = DocumentFile::readFromFile(doc, path, alerts, NullUrlOpener::instance());

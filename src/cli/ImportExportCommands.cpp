@@ -5,6 +5,7 @@
 #include "ConsoleAlertPresenter.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
+#include "document/MailingLock.h"
 #include "document/MyDocument.h"
 #include "export/DocumentExport.h"
 #include "export/ExportDelimiters.h"
@@ -226,6 +227,13 @@ int ImportExportCommands::runImport(const QStringList &arguments)
         }
     }
 
+    // Held from the read to the save, so that no other process saves in
+    // between.
+    MailingLock lock(path);
+    if (const Status locked = lock.acquire(); !locked) {
+        err << "import: " << locked.error() << Qt::endl;
+        return 1;
+    }
     MyDocument doc(m_ctx.clock);
     ConsoleAlertPresenter documentAlerts(err, false);
     const Status read = DocumentFile::readFromFile(doc, path, documentAlerts, NullUrlOpener::instance());

@@ -2,9 +2,9 @@
 
 #include "merge/TagSubstitution.h"
 #include "platform/FixedClock.h"
+#include "platform/RegularFileReader.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <memory>
 
@@ -53,12 +53,12 @@ int MergeCommand::run(const QStringList &arguments)
     if (parser.isSet(text)) {
         templateText = parser.value(text);
     } else {
-        QFile file(files.first());
-        if (!file.open(QIODevice::ReadOnly)) {
-            m_ctx.err << "merge: cannot read " << files.first() << ": " << file.errorString() << Qt::endl;
+        const Result<QByteArray> bytes = RegularFileReader::read(files.first(), RegularFileReader::kTextFileLimit);
+        if (!bytes) {
+            m_ctx.err << "merge: cannot read " << files.first() << ": " << bytes.error() << Qt::endl;
             return 1;
         }
-        templateText = QString::fromUtf8(file.readAll());
+        templateText = QString::fromUtf8(bytes.value());
     }
 
     List keys({Value(dbKey(u"1"_s, u"#"_s)), Value(dbKey(u"2"_s, u"sel"_s)), Value(dbKey(u"3"_s, u"email"_s))});

@@ -18,6 +18,21 @@ OpenedMailing::OpenedMailing(CliContext context, QString command, bool yes)
 
 bool OpenedMailing::open(const QString &path)
 {
+    m_lock = std::make_unique<MailingLock>(path);
+    if (const Status locked = m_lock->acquire(); !locked) {
+        m_ctx.err << m_command << ": " << locked.error() << Qt::endl;
+        return false;
+    }
+    return read(path);
+}
+
+bool OpenedMailing::openForReading(const QString &path)
+{
+    return read(path);
+}
+
+bool OpenedMailing::read(const QString &path)
+{
     m_path = path;
     const Status read = DocumentFile::readFromFile(m_doc, path, m_alerts, NullUrlOpener::instance());
     if (!read) {

@@ -2,10 +2,13 @@
 
 #include "CliContext.h"
 #include "ConsoleAlertPresenter.h"
+#include "document/MailingLock.h"
 #include "document/MyDocument.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace quillcast::cli {
 
@@ -14,7 +17,9 @@ namespace quillcast::cli {
 // alerts printed and answered from --yes), then saved in place.
 //
 // Nothing touches the file until save(), and save() replaces it atomically,
-// so a command that stops early leaves the file exactly as it was.
+// so a command that stops early leaves the file exactly as it was. A mailing
+// opened for changing is locked from the read to the end of the command, so
+// that two processes never save over each other's changes.
 class OpenedMailing
 {
 public:
@@ -23,9 +28,13 @@ public:
     OpenedMailing(const OpenedMailing &) = delete;
     OpenedMailing &operator=(const OpenedMailing &) = delete;
 
-    // Reads the file; a damaged file or one of a newer release is refused
-    // with a message on standard error.
+    // Locks the mailing (waiting a moment for another process to finish)
+    // and reads it; a damaged file, one of a newer release or one that
+    // another process is changing is refused with a message on standard
+    // error.
     bool open(const QString &path);
+    // Reads the file without locking it, for commands that never save.
+    bool openForReading(const QString &path);
     // Delivers what the commands left for the next turn of an event loop the
     // CLI does not run, then writes the file; a failure is reported.
     bool save();
@@ -38,12 +47,15 @@ public:
     const QString &path() const { return m_path; }
 
 private:
+    bool read(const QString &path);
+
     CliContext m_ctx;
     QString m_command;
     QString m_path;
     // Declared before the document, which keeps a pointer to it.
     ConsoleAlertPresenter m_alerts;
     MyDocument m_doc;
+    std::unique_ptr<MailingLock> m_lock;
 };
 
 } // namespace quillcast::cli

@@ -358,7 +358,7 @@ int SendCommands::runPreview(const QStringList &arguments)
     const qsizetype row = *record;
 
     OpenedMailing mailing(m_ctx, command, false);
-    if (!mailing.open(args.positional[0]))
+    if (!mailing.openForReading(args.positional[0]))
         return 1;
     MyDocument &doc = mailing.document();
     doc.sendListRebuilder().rebuildNow();

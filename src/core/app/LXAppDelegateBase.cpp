@@ -6,9 +6,11 @@
 #include "platform/AlertPresenter.h"
 #include "platform/ApplicationShell.h"
 #include "platform/DocumentOpener.h"
+#include "platform/DurableSaveFile.h"
 #include "platform/FilePanel.h"
 #include "platform/FileRevealer.h"
 #include "platform/MainLoop.h"
+#include "platform/RegularFileReader.h"
 #include "platform/UrlOpener.h"
 
 #include <QDir>
@@ -22,6 +24,9 @@ using namespace Qt::StringLiterals;
 namespace quillcast {
 
 namespace {
+
+// The guide is a PDF of a few megabytes; anything far bigger is not it.
+constexpr qint64 kMaxUserGuideSize = qint64(256) * 1024 * 1024;
 
 const QString startupBookmarkKey = u"StartupSelectedDocBookmark"_s;
 const QString startupActionKey = u"StartupActionTag"_s;
@@ -267,14 +272,12 @@ void LXAppDelegateBase::installUserGuide(const QString &directory, const QString
     if (!QDir().mkpath(directory))
         return;
     const QStringList earlier = QDir(directory).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    // Copied under a temporary name first, so that a copy cut short is never
-    // taken for an installed guide.
-    const QString partial = finalPath + u".part"_s;
-    QFile::remove(partial);
-    if (!QFile::copy(m_userGuideSource, partial) || !QFile::rename(partial, finalPath)) {
-        QFile::remove(partial);
-        return; // the guides of earlier releases stay until this one is in place
-    }
+    // Written whole or not at all, so that a copy cut short (a full disk) is
+    // never taken for an installed guide; the guides of earlier releases stay
+    // until this one is in place.
+    const Result<QByteArray> guide = RegularFileReader::read(m_userGuideSource, kMaxUserGuideSize);
+    if (!guide || !DurableSaveFile::writeWhole(finalPath, guide.value()))
+        return;
     const QString finalName = QFileInfo(finalPath).fileName();
     for (const QString &entry : earlier) {
         if (entry != u".DS_Store"_s && entry != finalName)

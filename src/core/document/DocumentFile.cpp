@@ -6,9 +6,10 @@
 #include "document/TagUpgrade.h"
 #include "document/archive/KeyedArchiver.h"
 #include "document/archive/KeyedUnarchiver.h"
+#include "platform/DurableSaveFile.h"
+#include "platform/RegularFileReader.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <array>
 
@@ -292,25 +293,36 @@ Status DocumentFile::writeToDevice(MyDocument &doc, QIODevice &device)
 
 Status DocumentFile::writeToFile(MyDocument &doc, const QString &path)
 {
-    QSaveFile file(path);
+    const Result<QByteArray> bytes = dataOfType(doc);
+    if (!bytes)
+        return Status::failure(bytes.error());
+    // The old file stays whole until the new one is complete and on the disk.
+    DurableSaveFile file(path);
+    const auto failed = [&] {
+        return Status::failure(u"The mailing could not be saved to %1: %2. The file on disk is unchanged."_s.arg(
+            path, file.errorString()));
+    };
     if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(u"The mailing could not be saved to %1: %2"_s.arg(path, file.errorString()));
-    const Status written = writeToDevice(doc, file);
-    if (!written) {
-        file.cancelWriting();
-        return written;
+        return failed();
+    constexpr qsizetype piece = 1 << 20;
+    for (qsizetype at = 0; at < bytes.value().size(); at += piece) {
+        const qsizetype length = std::min(piece, bytes.value().size() - at);
+        if (file.write(bytes.value().constData() + at, length) != length) {
+            file.cancelWriting();
+            return failed();
+        }
     }
     if (!file.commit())
-        return Status::failure(u"The mailing could not be saved to %1: %2"_s.arg(path, file.errorString()));
+        return failed();
     return success();
 }
 
 Status DocumentFile::readFromFile(MyDocument &doc, const QString &path, AlertPresenter &alerts, UrlOpener &opener)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::failure(u"The mailing %1 could not be opened: %2"_s.arg(path, file.errorString()));
-    return readFromData(doc, file.readAll(), alerts, opener);
+    const Result<QByteArray> bytes = RegularFileReader::read(path, KeyedUnarchiver::maxFileSize);
+    if (!bytes)
+        return Status::failure(u"The mailing %1 could not be opened: %2"_s.arg(path, bytes.error()));
+    return readFromData(doc, bytes.value(), alerts, opener);
 }
 
 } // namespace quillcast

@@ -1,9 +1,9 @@
 #include "export/ExportWriter.h"
 
 #include "document/DocumentKeys.h"
+#include "platform/DurableSaveFile.h"
 
 #include <QIODevice>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 #include <vector>
@@ -169,7 +169,8 @@ Status ExportWriter::write(QIODevice &device, const Job &job)
 
 Status ExportWriter::writeFile(const QString &path, const Job &job)
 {
-    QSaveFile file(path);
+    // The old file stays whole until the new one is complete and on the disk.
+    DurableSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Status::failure(file.errorString());
     const Status written = write(file, job);

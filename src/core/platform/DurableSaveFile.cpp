@@ -60,7 +60,7 @@ DurableSaveFile::~DurableSaveFile()
 
 bool DurableSaveFile::open(OpenMode mode)
 {
-    if (isOpen() || (mode & ~(WriteOnly | Unbuffered | Truncate)) != WriteOnly)
+    if (isOpen() || (mode & ~(Unbuffered | Truncate)) != WriteOnly)
         return false;
     m_failed = false;
     const QFileInfo target(m_target);
@@ -77,10 +77,10 @@ bool DurableSaveFile::open(OpenMode mode)
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         m_temporary = target.absolutePath() + u"/."_s + target.fileName() + u"."_s
             + QString::number(QRandomGenerator::global()->generate(), 36) + u".tmp"_s;
-        // Created with no rights for others, whatever the final mode, so that
-        // a private file is never readable while it is written.
+        // A new file gets the mode less the umask from open() itself; an
+        // existing file's mode is set exactly below.
         m_fd = ::open(QFile::encodeName(m_temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                      permissions & 0700);
+                      permissions);
         if (m_fd < 0 && errno != EEXIST)
             break;
     }
@@ -89,16 +89,8 @@ bool DurableSaveFile::open(OpenMode mode)
         m_temporary.clear();
         return false;
     }
-    // The final mode: the existing file's as it is, a new file's less the
-    // umask (which open() applied to the private mode above).
-    mode_t finalMode = permissions;
-    if (!exists) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        finalMode &= ~mask;
-    }
-    if (::fchmod(m_fd, finalMode) != 0) {
-        fail(u"cannot set its permissions"_s, errno);
+    if (exists && ::fchmod(m_fd, permissions) != 0) {
+        fail(u"its permissions cannot be kept"_s, errno);
         discard();
         return false;
     }

@@ -33,9 +33,9 @@ QString kindOf(mode_t mode)
     return u"not a regular file"_s;
 }
 
-QString notRegular(const QString &path, mode_t mode)
+QString notRegular(mode_t mode)
 {
-    return u"%1 is %2, not a file that can be read."_s.arg(path, kindOf(mode));
+    return u"it is %1, not a regular file"_s.arg(kindOf(mode));
 }
 
 // Closes the descriptor on every way out.
@@ -62,9 +62,9 @@ Status RegularFileReader::checkRegular(const QString &path)
 {
     struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return Status::failure(u"%1 cannot be read: %2"_s.arg(path, systemError(errno)));
+        return Status::failure(systemError(errno));
     if (!S_ISREG(info.st_mode))
-        return Status::failure(notRegular(path, info.st_mode));
+        return Status::failure(notRegular(info.st_mode));
     return success();
 }
 
@@ -75,16 +75,16 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
     // between a check and the open cannot slip through.
     const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0)
-        return Result<QByteArray>::failure(u"%1 cannot be opened: %2"_s.arg(path, systemError(errno)));
+        return Result<QByteArray>::failure(systemError(errno));
     struct stat info = {};
     if (::fstat(fd.get(), &info) != 0)
-        return Result<QByteArray>::failure(u"%1 cannot be read: %2"_s.arg(path, systemError(errno)));
+        return Result<QByteArray>::failure(systemError(errno));
     if (!S_ISREG(info.st_mode))
-        return Result<QByteArray>::failure(notRegular(path, info.st_mode));
+        return Result<QByteArray>::failure(notRegular(info.st_mode));
     if (info.st_size > limit) {
         const QLocale c = QLocale::c();
-        return Result<QByteArray>::failure(u"%1 is too large (%2 bytes; at most %3 bytes are read)."_s.arg(
-            path, c.toString(qint64(info.st_size)), c.toString(limit)));
+        return Result<QByteArray>::failure(u"it is too large (%1 bytes; at most %2 bytes are read)"_s.arg(
+            c.toString(qint64(info.st_size)), c.toString(limit)));
     }
 
     QByteArray bytes;
@@ -102,7 +102,7 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return Result<QByteArray>::failure(u"%1 cannot be read: %2"_s.arg(path, systemError(errno)));
+            return Result<QByteArray>::failure(systemError(errno));
         }
         if (got == 0)
             break;
@@ -110,7 +110,7 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
     }
     if (filled > limit)
         return Result<QByteArray>::failure(
-            u"%1 is too large (more than %2 bytes)."_s.arg(path, QLocale::c().toString(limit)));
+            u"it is too large (more than %1 bytes)"_s.arg(QLocale::c().toString(limit)));
     bytes.truncate(qsizetype(filled));
     return bytes;
 }

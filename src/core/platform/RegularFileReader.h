@@ -15,15 +15,15 @@ namespace quillcast {
 class RegularFileReader
 {
 public:
-    // The size limits of the things the user can name.
-    static constexpr qint64 kMailingLimit = qint64(512) * 1024 * 1024;
+    // The limit for the texts the user names (templates, import files).
     static constexpr qint64 kTextFileLimit = qint64(1024) * 1024 * 1024;
 
-    // The whole contents, or why they cannot be had.
+    // The whole contents, or why they cannot be had (a reason without the
+    // path, for the caller's message: "it is a pipe, not a regular file").
     static Result<QByteArray> read(const QString &path, qint64 limit);
 
-    // Whether path names a regular file (after following links), with a
-    // message saying what it is otherwise.
+    // Whether path names a regular file (after following links), with the
+    // reason when it does not.
     static Status checkRegular(const QString &path);
 };
 

@@ -1,12 +1,12 @@
 #include "send/DraftFolderMailClient.h"
 
 #include "platform/Clock.h"
+#include "platform/DurableSaveFile.h"
 #include "send/MessageBuilder.h"
 #include "send/SystemMailMessage.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -64,10 +64,8 @@ Status DraftFolderMailClient::prepareEmailViaMailAppWithBody(const QString &body
 
     // Written whole or not at all: a mail program watching the folder never
     // sees half a message.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(message.value()) != message.value().size()
-        || !file.commit())
-        return Status::failure(u"The draft “%1” cannot be written: %2"_s.arg(path, file.errorString()));
+    if (const Status written = DurableSaveFile::writeWhole(path, message.value()); !written)
+        return Status::failure(u"The draft "_s + written.error());
     return success();
 }
 

@@ -253,7 +253,9 @@ TEST(LXPhoneHome, TakesAtMostFourConfiguredAddresses)
             List configured;
             for (const QString &a : *row.configured)
                 configured.append(Value(a));
-            configured.append(Value(qint64(7))); // not an address: ignored
+            // Not an address: ignored. (A number would come back from the
+            // file as a text.)
+            configured.append(Value(Dict{{u"address"_s, Value(url1)}}));
             ASSERT_TRUE(r.defaults.setObject(u"updateListAddresses"_s, Value(configured)));
         }
         EXPECT_EQ(LXPhoneHome::configuredListAddresses(r.defaults), row.expected) << row.name;
