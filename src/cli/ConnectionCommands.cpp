@@ -99,6 +99,8 @@ QString ConnectionCommands::summary()
            "  connections add --description D --host H [--port P] [--security plain|starttls|tls]\n"
            "       [--user U (--password-env VAR | --password-stdin) | --no-auth]\n"
            "  connections edit N [the options of add]\n"
+           "                            passwords go into the desktop's keyring when there is\n"
+           "                            one\n"
            "  connections remove N\n"
            "  connections test N        connect, log in and ask whether the server takes mail\n"
            "                            from the user; exit 1 when it fails. Connections are\n"
@@ -194,7 +196,7 @@ int ConnectionCommands::runList(const QStringList &arguments)
     if (!arguments.isEmpty())
         return refuse(sub, 2, u"takes no arguments"_s);
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
         return refuse(sub, 1, loaded.error());
     const List connections = stored.list().connectionArray();
     if (connections.isEmpty()) {
@@ -228,7 +230,7 @@ int ConnectionCommands::runAdd(const QStringList &arguments)
         return refuse(sub, 2, changes.error());
 
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
         return refuse(sub, 1, loaded.error());
     ConnectionList &list = stored.list();
     Dict connection = list.newConnection();
@@ -261,15 +263,15 @@ int ConnectionCommands::runEdit(const QStringList &arguments)
         return refuse(sub, 2, u"nothing to change"_s);
 
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
         return refuse(sub, 1, loaded.error());
     ConnectionList &list = stored.list();
     if (index >= list.connectionArray().size())
         return refuse(sub, 1, u"there is no connection %1 (%2 stored)"_s.arg(index).arg(list.connectionArray().size()));
     if (const Status edited = list.editConnection(index, changes.value()); !edited)
         return refuse(sub, 1, edited.error());
-    m_ctx.out << "Changed connection " << index << " ("
-              << list.connectionArray().at(index).toDict().stringValue(u"mailServerDescription"_s) << ")"
+    const Dict connection = list.connectionArray().at(index).toDict();
+    m_ctx.out << "Changed connection " << index << " (" << connection.stringValue(u"mailServerDescription"_s) << ")"
               << Qt::endl;
     return 0;
 }
@@ -292,9 +294,9 @@ std::optional<qint64> ConnectionCommands::onlyConnectionNumber(const QString &su
 }
 
 std::optional<Dict> ConnectionCommands::storedConnection(const QString &subcommand, StoredConnections &stored,
-                                                        qint64 index)
+                                                        qint64 index, ConnectionList::PasswordLoading loading)
 {
-    if (const Status loaded = stored.load(); !loaded) {
+    if (const Status loaded = stored.load(loading); !loaded) {
         refuse(subcommand, 1, loaded.error());
         return std::nullopt;
     }
@@ -315,7 +317,7 @@ int ConnectionCommands::runRemove(const QStringList &arguments)
     const qint64 index = *number;
 
     StoredConnections stored;
-    const std::optional<Dict> found = storedConnection(sub, stored, index);
+    const std::optional<Dict> found = storedConnection(sub, stored, index, ConnectionList::PasswordLoading::None);
     if (!found)
         return 1;
     const Dict connection = *found;
@@ -337,7 +339,7 @@ int ConnectionCommands::runTest(const QStringList &arguments)
     const qint64 index = *number;
 
     StoredConnections stored;
-    const std::optional<Dict> connection = storedConnection(sub, stored, index);
+    const std::optional<Dict> connection = storedConnection(sub, stored, index, ConnectionList::PasswordLoading::All);
     if (!connection)
         return 1;
     const Dict v = SendingValues::GetSendingValueFromDict(*connection);

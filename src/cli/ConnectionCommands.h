@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliContext.h"
+#include "connections/ConnectionList.h"
 #include "util/Dict.h"
 #include "util/Result.h"
 
@@ -51,7 +52,8 @@ private:
     std::optional<qint64> onlyConnectionNumber(const QString &subcommand, const QStringList &arguments);
     // The stored connection at index, loaded into stored; refused (status 1)
     // when the list cannot be read or has no such connection.
-    std::optional<Dict> storedConnection(const QString &subcommand, StoredConnections &stored, qint64 index);
+    std::optional<Dict> storedConnection(const QString &subcommand, StoredConnections &stored, qint64 index,
+                                         ConnectionList::PasswordLoading loading);
 
     CliContext m_ctx;
 };
