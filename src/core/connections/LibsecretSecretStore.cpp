@@ -140,6 +140,13 @@ std::unique_ptr<LibsecretSecretStore> LibsecretSecretStore::open(std::chrono::mi
     const QByteArray address = sessionBusAddress();
     if (address.isEmpty() || !secretServiceAnswers(address, answerWithin))
         return nullptr;
+    // libsecret talks over GLib's shared session bus connection, which by
+    // default ends the process when the bus goes away: a keyring that
+    // leaves must not take the application with it.
+    if (GDBusConnection *bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        g_dbus_connection_set_exit_on_close(bus, FALSE);
+        g_object_unref(bus);
+    }
     return std::unique_ptr<LibsecretSecretStore>(new LibsecretSecretStore);
 }
 
