@@ -3,6 +3,7 @@
 #include "ParsedArguments.h"
 #include "StoredConnections.h"
 #include "platform/QtMainLoop.h"
+#include "send/CleartextCredentials.h"
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "send/SendingValues.h"
@@ -24,7 +25,7 @@ namespace {
 
 const QSet<QString> editOptions{u"--description"_s, u"--host"_s,          u"--port"_s,          u"--security"_s,
                                 u"--user"_s,        u"--password-env"_s};
-const QSet<QString> editFlags{u"--password-stdin"_s, u"--no-auth"_s};
+const QSet<QString> editFlags{u"--password-stdin"_s, u"--no-auth"_s, u"--allow-plain-auth"_s};
 
 QString securityName(qint64 connectionType)
 {
@@ -97,10 +98,12 @@ QString ConnectionCommands::summary()
 {
     return u"  connections list          the stored SMTP connections (never their passwords)\n"
            "  connections add --description D --host H [--port P] [--security plain|starttls|tls]\n"
-           "       [--user U (--password-env VAR | --password-stdin) | --no-auth]\n"
+           "       [--user U (--password-env VAR | --password-stdin) | --no-auth] [--allow-plain-auth]\n"
            "  connections edit N [the options of add]\n"
            "                            passwords go into the desktop's keyring when there is\n"
-           "                            one\n"
+           "                            one; a user name and password sent unencrypted (plain)\n"
+           "                            to another machine are warned about, unless\n"
+           "                            --allow-plain-auth says that this is meant\n"
            "  connections remove N\n"
            "  connections test N        connect, log in and ask whether the server takes mail\n"
            "                            from the user; exit 1 when it fails. Connections are\n"
@@ -190,6 +193,18 @@ Result<Dict> ConnectionCommands::changesFromOptions(const ParsedArguments &args,
     return changes;
 }
 
+void ConnectionCommands::warnOfCleartextCredentials(const QString &subcommand, const ParsedArguments &args,
+                                                    const Dict &connection)
+{
+    // Only a warning: a server inside a trusted network may be meant.
+    const Dict v = SendingValues::GetSendingValueFromDict(connection);
+    if (args.has(u"--allow-plain-auth"_s) || !CleartextCredentials::wouldTravelInClear(v))
+        return;
+    m_ctx.err << "connections " << subcommand << ": warning: "
+              << CleartextCredentials::warning(v.stringValue(u"mailServerName"_s))
+              << "; choose --security starttls or tls, or give --allow-plain-auth if this is meant" << Qt::endl;
+}
+
 int ConnectionCommands::runList(const QStringList &arguments)
 {
     const QString sub = u"list"_s;
@@ -241,6 +256,7 @@ int ConnectionCommands::runAdd(const QStringList &arguments)
         return refuse(sub, 1, list.lastStoreStatus().error());
     m_ctx.out << "Added connection " << (list.connectionArray().size() - 1) << " ("
               << connection.stringValue(u"mailServerDescription"_s) << ")" << Qt::endl;
+    warnOfCleartextCredentials(sub, args, connection);
     return 0;
 }
 
@@ -273,6 +289,7 @@ int ConnectionCommands::runEdit(const QStringList &arguments)
     const Dict connection = list.connectionArray().at(index).toDict();
     m_ctx.out << "Changed connection " << index << " (" << connection.stringValue(u"mailServerDescription"_s) << ")"
               << Qt::endl;
+    warnOfCleartextCredentials(sub, args, connection);
     return 0;
 }
 

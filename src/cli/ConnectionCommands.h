@@ -23,7 +23,9 @@ struct ParsedArguments;
 //   connections remove N
 //   connections test N
 // where auth is --user U with --password-env VAR or --password-stdin, or
-// --no-auth (edit may change the user alone and keep the password).
+// --no-auth (edit may change the user alone and keep the password), and
+// --allow-plain-auth silences the warning about a user name and password
+// that would travel unencrypted.
 // Passwords never come from the command line itself, and "list" never shows
 // them. Connections are numbered from 0, as a mailing's chosen
 // connection is. Refused arguments (status 2) and unknown connections
@@ -54,6 +56,8 @@ private:
     // when the list cannot be read or has no such connection.
     std::optional<Dict> storedConnection(const QString &subcommand, StoredConnections &stored, qint64 index,
                                          ConnectionList::PasswordLoading loading);
+    // On standard error, unless --allow-plain-auth was given.
+    void warnOfCleartextCredentials(const QString &subcommand, const ParsedArguments &args, const Dict &connection);
 
     CliContext m_ctx;
 };
