@@ -2,6 +2,7 @@
 
 #include "ParsedArguments.h"
 #include "StoredConnections.h"
+#include "connections/PasswordVault.h"
 #include "platform/QtMainLoop.h"
 #include "send/CleartextCredentials.h"
 #include "send/CurlSmtpClient.h"
@@ -39,18 +40,21 @@ QString securityName(qint64 connectionType)
     }
 }
 
-// The first line of standard input, without its line end.
+// The first line of standard input, without its line end. Unbuffered, and
+// the bytes wiped, so that no stray copy of the password stays behind.
 std::optional<QString> passwordFromStdin()
 {
     QFile in;
-    if (!in.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+    if (!in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
         return std::nullopt;
     QByteArray line = in.readLine();
     if (line.endsWith('\n'))
         line.chop(1);
     if (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    const QString password = QString::fromUtf8(line);
+    PasswordVault::wipe(line);
+    return password;
 }
 
 // Passes the account check on to the real client and keeps the reason of a
@@ -311,9 +315,9 @@ std::optional<qint64> ConnectionCommands::onlyConnectionNumber(const QString &su
 }
 
 std::optional<Dict> ConnectionCommands::storedConnection(const QString &subcommand, StoredConnections &stored,
-                                                        qint64 index, ConnectionList::PasswordLoading loading)
+                                                        qint64 index)
 {
-    if (const Status loaded = stored.load(loading); !loaded) {
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded) {
         refuse(subcommand, 1, loaded.error());
         return std::nullopt;
     }
@@ -334,7 +338,7 @@ int ConnectionCommands::runRemove(const QStringList &arguments)
     const qint64 index = *number;
 
     StoredConnections stored;
-    const std::optional<Dict> found = storedConnection(sub, stored, index, ConnectionList::PasswordLoading::None);
+    const std::optional<Dict> found = storedConnection(sub, stored, index);
     if (!found)
         return 1;
     const Dict connection = *found;
@@ -356,9 +360,11 @@ int ConnectionCommands::runTest(const QStringList &arguments)
     const qint64 index = *number;
 
     StoredConnections stored;
-    const std::optional<Dict> connection = storedConnection(sub, stored, index, ConnectionList::PasswordLoading::All);
+    const std::optional<Dict> connection = storedConnection(sub, stored, index);
     if (!connection)
         return 1;
+    // The one password the check needs.
+    stored.list().readPassword(index);
     const Dict v = SendingValues::GetSendingValueFromDict(*connection);
     const QString host = v.stringValue(u"mailServerName"_s);
     const qint64 port = v.intValue(u"port"_s);

@@ -52,10 +52,10 @@ private:
     // The one connection number of a command that takes nothing else, or
     // none after a refusal with status 2.
     std::optional<qint64> onlyConnectionNumber(const QString &subcommand, const QStringList &arguments);
-    // The stored connection at index, loaded into stored; refused (status 1)
-    // when the list cannot be read or has no such connection.
-    std::optional<Dict> storedConnection(const QString &subcommand, StoredConnections &stored, qint64 index,
-                                         ConnectionList::PasswordLoading loading);
+    // The stored connection at index, loaded into stored without the
+    // passwords; refused (status 1) when the list cannot be read or has no
+    // such connection.
+    std::optional<Dict> storedConnection(const QString &subcommand, StoredConnections &stored, qint64 index);
     // On standard error, unless --allow-plain-auth was given.
     void warnOfCleartextCredentials(const QString &subcommand, const ParsedArguments &args, const Dict &connection);
 

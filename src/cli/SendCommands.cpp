@@ -252,7 +252,8 @@ int SendCommands::runSend(const QStringList &arguments)
     if (hasServer) {
         doc.setSelectedIndexConnection(0);
     } else {
-        if (const Status loaded = stored.load(); !loaded)
+        // Only the password of the connection the run uses is read, below.
+        if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
             return refuse(command, 1, loaded.error());
         const qsizetype count = stored.list().connectionArray().size();
         if (*connectionIndex >= count)
@@ -263,8 +264,12 @@ int SendCommands::runSend(const QStringList &arguments)
     }
     ConnectionProvider &connections = hasServer ? static_cast<ConnectionProvider &>(commandLineServer)
                                                 : static_cast<ConnectionProvider &>(stored.list());
+    // The connection the run will use (an index beyond the list is repaired).
+    ServerSettings(doc, &connections).adjustSendingValueFromPref();
+    if (!hasServer)
+        stored.list().readPassword(doc.selectedIndexConnection().value_or(0));
     if (!prepare && doc.useMailServerToSend() == 1 && !args.has(u"--allow-plain-auth"_s)) {
-        // The server the run will use; a warning only, as the user may mean it.
+        // A warning only, as the user may mean it.
         ServerSettings(doc, &connections).adjustSendingValueFromPref();
         if (CleartextCredentials::wouldTravelInClear(doc.serverName(), doc.connectionType(),
                                                      doc.serverRequirePassword(), doc.serverUsername(),

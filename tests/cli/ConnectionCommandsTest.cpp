@@ -323,6 +323,22 @@ TEST_F(SendThroughStoredConnection, CredentialsInClearAreWarnedAboutBeforeTheRun
     }
 }
 
+TEST_F(SendThroughStoredConnection, StoredPasswordOfTheChosenConnectionReachesTheRun)
+{
+    ASSERT_EQ(addWork().status, 0);
+    ASSERT_EQ(connections({u"add"_s, u"--description"_s, u"Local"_s, u"--host"_s, u"127.0.0.1"_s, u"--port"_s,
+                           u"1"_s, u"--security"_s, u"plain"_s, u"--user"_s, u"ada"_s, u"--password-env"_s,
+                           u"QC_TEST_PASSWORD"_s})
+                  .status,
+              0);
+    const QString path = mailing();
+    const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--connection"_s, u"1"_s,
+                               u"--interval"_s, u"1"_s, u"--wait"_s, u"30"_s});
+    // Past the settings check (no empty password) to the server, where nothing listens.
+    EXPECT_THAT(run.err.toStdString(), Not(HasSubstr("Empty password")));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("3 failed"));
+}
+
 TEST_F(SendThroughStoredConnection, UnknownConnectionIsRefusedAndTheMailingKept)
 {
     ASSERT_EQ(addLocal(1).status, 0);

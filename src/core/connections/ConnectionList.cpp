@@ -109,8 +109,7 @@ Status ConnectionList::loadConnections(PasswordLoading loading)
     for (const Value &entry : stored.items()) {
         if (!entry.isDict())
             continue;
-        const Dict storedEntry = entry.toDict();
-        Dict connection = storedEntry.deepCopy();
+        Dict connection = entry.toDict().deepCopy();
         connection.remove(kPassword);
         Dict entries;
         for (const QString &key : passwordKeys) {
@@ -122,33 +121,48 @@ Status ConnectionList::loadConnections(PasswordLoading loading)
             m_storedReferences.insert(reference);
 
         // Unread passwords stay in the stored form as they are.
-        KeptPassword kept{connection, entries, QByteArray(), true};
-        bool keptAsStored = true;
-        if (loading == PasswordLoading::All) {
-            // Another machine's list, damaged bytes or no keyring: no
-            // password, and no word.
-            const PasswordVault::Recovered recovered = vault().recover(storedEntry);
-            if (recovered.password && !recovered.password->isEmpty())
-                connection.set(kPassword, Value(*recovered.password));
-            switch (recovered.form) {
-            case PasswordVault::Form::None:
-            case PasswordVault::Form::Current:
-                kept = {connection, entries, vault().fingerprint(recovered.password.value_or(QString())), false};
-                break;
-            case PasswordVault::Form::Unreadable:
-                break;
-            case PasswordVault::Form::Outdated:
-                keptAsStored = false; // kept anew at the next save
-                break;
-            }
-        }
-        if (keptAsStored)
-            m_kept.insert(connection.identity(), kept);
+        m_kept.insert(connection.identity(), KeptPassword{connection, entries, QByteArray(), true});
+        if (loading == PasswordLoading::All)
+            takeRecovered(connection, entries);
         loaded.push_back(Value(connection));
     }
     m_connections.setItems(std::move(loaded));
     Q_EMIT connectionArrayChanged();
     return success();
+}
+
+void ConnectionList::takeRecovered(Dict &connection, const Dict &entries)
+{
+    // Another machine's list, damaged bytes or no keyring: no password, and
+    // no word.
+    const PasswordVault::Recovered recovered = vault().recover(entries);
+    if (recovered.password && !recovered.password->isEmpty())
+        connection.set(kPassword, Value(*recovered.password));
+    switch (recovered.form) {
+    case PasswordVault::Form::None:
+    case PasswordVault::Form::Current:
+        m_kept.insert(connection.identity(),
+                      KeptPassword{connection, entries,
+                                   vault().fingerprint(recovered.password.value_or(QString())), false});
+        break;
+    case PasswordVault::Form::Unreadable:
+        break;
+    case PasswordVault::Form::Outdated:
+        m_kept.remove(connection.identity()); // kept anew at the next save
+        break;
+    }
+}
+
+void ConnectionList::readPassword(qsizetype index)
+{
+    if (index < 0 || index >= m_connections.size())
+        return;
+    Dict connection = m_connections.at(index).toDict();
+    const auto kept = m_kept.constFind(connection.identity());
+    if (kept == m_kept.cend() || !kept->unread || connection.contains(kPassword))
+        return;
+    const Dict entries = kept->entries;
+    takeRecovered(connection, entries);
 }
 
 Status ConnectionList::takeOverReleaseOneSettings()

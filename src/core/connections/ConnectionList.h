@@ -79,6 +79,9 @@ public:
     // takes over the release-1 settings when no list is stored. Run once, at
     // launch.
     Status loadConnections(PasswordLoading loading = PasswordLoading::All);
+    // Reads back the stored password of the connection at index, in a list
+    // loaded without passwords: the one a send or a test needs.
+    void readPassword(qsizetype index);
     // Writes the stored form: the list with every password in the keyring or
     // encrypted. Passwords unchanged since they were stored are left where
     // they are. When a password cannot be kept nothing is written, so the
@@ -138,6 +141,9 @@ private:
     // The stored form, with further changes of the settings in the same write.
     Status writeStoredForm(std::vector<std::pair<QString, Value>> alsoChange);
     PasswordVault &vault();
+    // Sets the password read back from a stored entry on the connection and
+    // records where it stands.
+    void takeRecovered(Dict &connection, const Dict &entries);
 
     // Where a connection's password stands in the stored form as last read
     // or written.

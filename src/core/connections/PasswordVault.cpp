@@ -22,12 +22,6 @@ QString key(const char16_t *name)
     return QString::fromUtf16(name);
 }
 
-void wipe(QByteArray &bytes)
-{
-    if (!bytes.isEmpty())
-        OPENSSL_cleanse(bytes.data(), size_t(bytes.size()));
-}
-
 // The text of decrypted bytes, which are wiped; none unless they are UTF-8.
 std::optional<QString> textOf(std::optional<QByteArray> clear)
 {
@@ -38,12 +32,18 @@ std::optional<QString> textOf(std::optional<QByteArray> clear)
     QByteArray again = decoded.toUtf8();
     if (again == *clear)
         text = decoded;
-    wipe(again);
-    wipe(*clear);
+    PasswordVault::wipe(again);
+    PasswordVault::wipe(*clear);
     return text;
 }
 
 } // namespace
+
+void PasswordVault::wipe(QByteArray &bytes)
+{
+    if (!bytes.isEmpty())
+        OPENSSL_cleanse(bytes.data(), size_t(bytes.size()));
+}
 
 QStringList PasswordVault::passwordKeys()
 {

@@ -62,6 +62,9 @@ public:
     void forget(const Dict &passwordEntries);
     static QString keyringReference(const Dict &passwordEntries);
 
+    // Overwrites bytes that held a password in clear before they are freed.
+    static void wipe(QByteArray &bytes);
+
     // A keyed digest of a password, to tell later whether it has changed
     // without keeping a second clear copy of it.
     QByteArray fingerprint(const QString &password) const;

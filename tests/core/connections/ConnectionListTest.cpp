@@ -299,6 +299,22 @@ TEST_F(ConnectionListTest, LoadingWithoutPasswordsAsksNoKeyringAndKeepsTheStored
     EXPECT_EQ(passwordAt(*next, 2), u"m"_s);
 }
 
+TEST_F(ConnectionListTest, OnlyThePasswordAskedForIsReadBack)
+{
+    MemorySecretStore keyring;
+    launchWith(&keyring)->list.addConnectionDict(withPassword(u"Work"_s, u"in-keyring"_s));
+    storeInAnEarlierRun(u"File"_s, u"in-file"_s);
+    keyring.lookups = 0;
+    auto run = launchWith(&keyring, ConnectionList::PasswordLoading::None);
+    run->list.readPassword(0);
+    EXPECT_EQ(keyring.lookups, 1);
+    EXPECT_EQ(passwordAt(*run, 0), u"in-keyring"_s);
+    EXPECT_TRUE(passwordAt(*run, 1).isEmpty());
+    run->list.readPassword(1);
+    EXPECT_EQ(passwordAt(*run, 1), u"in-file"_s);
+    EXPECT_EQ(keyring.lookups, 1);
+}
+
 TEST_F(ConnectionListTest, PasswordSetByTheReleaseBeforeSinceIsTheOneRead)
 {
     MemorySecretStore keyring;
