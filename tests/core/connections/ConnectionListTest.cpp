@@ -334,16 +334,24 @@ TEST_F(ConnectionListTest, PasswordSetByTheReleaseBeforeSinceIsTheOneRead)
     EXPECT_EQ(passwordAt(*launchWith(&keyring), 0), u"old"_s);
 }
 
-TEST_F(ConnectionListTest, AnotherMachineGetsTheConnectionsWithoutPasswords)
+TEST_F(ConnectionListTest, AnotherMachineGetsTheConnectionsWithoutPasswordsAndLeavesThemStored)
 {
     storeInAnEarlierRun(u"Work"_s, u"hunter2"_s);
+    auto homeMachine = std::move(machine);
     machine = machineWith(u"00:1b:21:aa:bb:cc"_s);
-    auto second = launch();
-    ASSERT_EQ(second->list.connectionArray().size(), 1);
-    const Dict c = second->list.connectionArray().at(0).toDict();
-    EXPECT_EQ(c.stringValue(u"mailServerDescription"_s), u"Work"_s);
-    EXPECT_FALSE(c.contains(u"password"_s));
-    EXPECT_FALSE(c.contains(u"cryptopw"_s));
+    {
+        auto second = launch();
+        ASSERT_EQ(second->list.connectionArray().size(), 1);
+        const Dict c = second->list.connectionArray().at(0).toDict();
+        EXPECT_EQ(c.stringValue(u"mailServerDescription"_s), u"Work"_s);
+        EXPECT_FALSE(c.contains(u"password"_s));
+        EXPECT_FALSE(c.contains(u"cryptopwData"_s));
+        // A change there saves the list without a password it could not read.
+        second->list.addConnectionDict(withPassword(u"There"_s, u"x"_s));
+    }
+    // Back on the machine (or network card) it was stored with.
+    machine = std::move(homeMachine);
+    EXPECT_EQ(passwordAt(*launch(), 0), u"hunter2"_s);
 }
 
 TEST_F(ConnectionListTest, TheListSurvivesAProcessKilledRightAfterAnEdit)

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,6 +23,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 using namespace quillcast;
