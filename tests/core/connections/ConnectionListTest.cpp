@@ -284,35 +284,28 @@ TEST_F(ConnectionListTest, PasswordKeptInTheFileMovesIntoTheKeyringOnceThereIsOn
     EXPECT_EQ(keyring.items.value(storedAt(0).stringValue(u"keyringPasswordRef"_s)), u"hunter2"_s);
 }
 
-TEST_F(ConnectionListTest, LoadingWithoutPasswordsAsksNoKeyringAndKeepsTheStoredOnes)
-{
-    MemorySecretStore keyring;
-    launchWith(&keyring)->list.addConnectionDict(withPassword(u"Work"_s, u"hunter2"_s));
-    storeInAnEarlierRun(u"File"_s, u"in-the-file"_s);
-    keyring.lookups = 0;
-    auto run = launchWith(&keyring, ConnectionList::PasswordLoading::None);
-    EXPECT_EQ(keyring.lookups, 0);
-    EXPECT_TRUE(passwordAt(*run, 0).isEmpty());
-    run->list.addConnectionDict(withPassword(u"More"_s, u"m"_s));
-    auto next = launchWith(&keyring);
-    EXPECT_EQ(passwordAt(*next, 0), u"hunter2"_s);
-    EXPECT_EQ(passwordAt(*next, 2), u"m"_s);
-}
-
-TEST_F(ConnectionListTest, OnlyThePasswordAskedForIsReadBack)
+TEST_F(ConnectionListTest, LoadedWithoutPasswordsOnlyThoseAskedForAreReadAndTheOthersStayStored)
 {
     MemorySecretStore keyring;
     launchWith(&keyring)->list.addConnectionDict(withPassword(u"Work"_s, u"in-keyring"_s));
     storeInAnEarlierRun(u"File"_s, u"in-file"_s);
     keyring.lookups = 0;
     auto run = launchWith(&keyring, ConnectionList::PasswordLoading::None);
-    run->list.readPassword(0);
-    EXPECT_EQ(keyring.lookups, 1);
-    EXPECT_EQ(passwordAt(*run, 0), u"in-keyring"_s);
-    EXPECT_TRUE(passwordAt(*run, 1).isEmpty());
+    EXPECT_EQ(keyring.lookups, 0);
+    EXPECT_TRUE(passwordAt(*run, 0).isEmpty());
     run->list.readPassword(1);
     EXPECT_EQ(passwordAt(*run, 1), u"in-file"_s);
+    EXPECT_TRUE(passwordAt(*run, 0).isEmpty());
+    EXPECT_EQ(keyring.lookups, 0);
+
+    run->list.addConnectionDict(withPassword(u"More"_s, u"m"_s));
+    auto next = launchWith(&keyring, ConnectionList::PasswordLoading::None);
+    next->list.readPassword(0);
     EXPECT_EQ(keyring.lookups, 1);
+    EXPECT_EQ(passwordAt(*next, 0), u"in-keyring"_s);
+    EXPECT_TRUE(passwordAt(*next, 2).isEmpty());
+    next->list.readPassword(2);
+    EXPECT_EQ(passwordAt(*next, 2), u"m"_s);
 }
 
 TEST_F(ConnectionListTest, PasswordSetByTheReleaseBeforeSinceIsTheOneRead)
