@@ -2,7 +2,9 @@
 
 #include "ParsedArguments.h"
 #include "StoredConnections.h"
+#include "connections/PasswordVault.h"
 #include "platform/QtMainLoop.h"
+#include "send/CleartextCredentials.h"
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "send/SendingValues.h"
@@ -24,7 +26,7 @@ namespace {
 
 const QSet<QString> editOptions{u"--description"_s, u"--host"_s,          u"--port"_s,          u"--security"_s,
                                 u"--user"_s,        u"--password-env"_s};
-const QSet<QString> editFlags{u"--password-stdin"_s, u"--no-auth"_s};
+const QSet<QString> editFlags{u"--password-stdin"_s, u"--no-auth"_s, u"--allow-plain-auth"_s};
 
 QString securityName(qint64 connectionType)
 {
@@ -38,18 +40,21 @@ QString securityName(qint64 connectionType)
     }
 }
 
-// The first line of standard input, without its line end.
+// The first line of standard input, without its line end. Unbuffered, and
+// the bytes wiped, so that no stray copy of the password stays behind.
 std::optional<QString> passwordFromStdin()
 {
     QFile in;
-    if (!in.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+    if (!in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
         return std::nullopt;
     QByteArray line = in.readLine();
     if (line.endsWith('\n'))
         line.chop(1);
     if (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    const QString password = QString::fromUtf8(line);
+    PasswordVault::wipe(line);
+    return password;
 }
 
 // Passes the account check on to the real client and keeps the reason of a
@@ -97,8 +102,12 @@ QString ConnectionCommands::summary()
 {
     return u"  connections list          the stored SMTP connections (never their passwords)\n"
            "  connections add --description D --host H [--port P] [--security plain|starttls|tls]\n"
-           "       [--user U (--password-env VAR | --password-stdin) | --no-auth]\n"
+           "       [--user U (--password-env VAR | --password-stdin) | --no-auth] [--allow-plain-auth]\n"
            "  connections edit N [the options of add]\n"
+           "                            passwords go into the desktop's keyring when there is\n"
+           "                            one; a user name and password sent unencrypted (plain)\n"
+           "                            to another machine are warned about, unless\n"
+           "                            --allow-plain-auth says that this is meant\n"
            "  connections remove N\n"
            "  connections test N        connect, log in and ask whether the server takes mail\n"
            "                            from the user; exit 1 when it fails. Connections are\n"
@@ -188,13 +197,25 @@ Result<Dict> ConnectionCommands::changesFromOptions(const ParsedArguments &args,
     return changes;
 }
 
+void ConnectionCommands::warnOfCleartextCredentials(const QString &subcommand, const ParsedArguments &args,
+                                                    const Dict &connection)
+{
+    // Only a warning: a server inside a trusted network may be meant.
+    const Dict v = SendingValues::GetSendingValueFromDict(connection);
+    if (args.has(u"--allow-plain-auth"_s) || !CleartextCredentials::wouldTravelInClear(v))
+        return;
+    m_ctx.err << "connections " << subcommand << ": warning: "
+              << CleartextCredentials::warning(v.stringValue(u"mailServerName"_s))
+              << "; choose --security starttls or tls, or give --allow-plain-auth if this is meant" << Qt::endl;
+}
+
 int ConnectionCommands::runList(const QStringList &arguments)
 {
     const QString sub = u"list"_s;
     if (!arguments.isEmpty())
         return refuse(sub, 2, u"takes no arguments"_s);
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
         return refuse(sub, 1, loaded.error());
     const List connections = stored.list().connectionArray();
     if (connections.isEmpty()) {
@@ -228,7 +249,7 @@ int ConnectionCommands::runAdd(const QStringList &arguments)
         return refuse(sub, 2, changes.error());
 
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
         return refuse(sub, 1, loaded.error());
     ConnectionList &list = stored.list();
     Dict connection = list.newConnection();
@@ -239,6 +260,7 @@ int ConnectionCommands::runAdd(const QStringList &arguments)
         return refuse(sub, 1, list.lastStoreStatus().error());
     m_ctx.out << "Added connection " << (list.connectionArray().size() - 1) << " ("
               << connection.stringValue(u"mailServerDescription"_s) << ")" << Qt::endl;
+    warnOfCleartextCredentials(sub, args, connection);
     return 0;
 }
 
@@ -261,16 +283,17 @@ int ConnectionCommands::runEdit(const QStringList &arguments)
         return refuse(sub, 2, u"nothing to change"_s);
 
     StoredConnections stored;
-    if (const Status loaded = stored.load(); !loaded)
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
         return refuse(sub, 1, loaded.error());
     ConnectionList &list = stored.list();
     if (index >= list.connectionArray().size())
         return refuse(sub, 1, u"there is no connection %1 (%2 stored)"_s.arg(index).arg(list.connectionArray().size()));
     if (const Status edited = list.editConnection(index, changes.value()); !edited)
         return refuse(sub, 1, edited.error());
-    m_ctx.out << "Changed connection " << index << " ("
-              << list.connectionArray().at(index).toDict().stringValue(u"mailServerDescription"_s) << ")"
+    const Dict connection = list.connectionArray().at(index).toDict();
+    m_ctx.out << "Changed connection " << index << " (" << connection.stringValue(u"mailServerDescription"_s) << ")"
               << Qt::endl;
+    warnOfCleartextCredentials(sub, args, connection);
     return 0;
 }
 
@@ -294,7 +317,7 @@ std::optional<qint64> ConnectionCommands::onlyConnectionNumber(const QString &su
 std::optional<Dict> ConnectionCommands::storedConnection(const QString &subcommand, StoredConnections &stored,
                                                         qint64 index)
 {
-    if (const Status loaded = stored.load(); !loaded) {
+    if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded) {
         refuse(subcommand, 1, loaded.error());
         return std::nullopt;
     }
@@ -340,6 +363,8 @@ int ConnectionCommands::runTest(const QStringList &arguments)
     const std::optional<Dict> connection = storedConnection(sub, stored, index);
     if (!connection)
         return 1;
+    // The one password the check needs.
+    stored.list().readPassword(index);
     const Dict v = SendingValues::GetSendingValueFromDict(*connection);
     const QString host = v.stringValue(u"mailServerName"_s);
     const qint64 port = v.intValue(u"port"_s);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliContext.h"
+#include "connections/ConnectionList.h"
 #include "util/Dict.h"
 #include "util/Result.h"
 
@@ -22,7 +23,9 @@ struct ParsedArguments;
 //   connections remove N
 //   connections test N
 // where auth is --user U with --password-env VAR or --password-stdin, or
-// --no-auth (edit may change the user alone and keep the password).
+// --no-auth (edit may change the user alone and keep the password), and
+// --allow-plain-auth silences the warning about a user name and password
+// that would travel unencrypted.
 // Passwords never come from the command line itself, and "list" never shows
 // them. Connections are numbered from 0, as a mailing's chosen
 // connection is. Refused arguments (status 2) and unknown connections
@@ -49,9 +52,12 @@ private:
     // The one connection number of a command that takes nothing else, or
     // none after a refusal with status 2.
     std::optional<qint64> onlyConnectionNumber(const QString &subcommand, const QStringList &arguments);
-    // The stored connection at index, loaded into stored; refused (status 1)
-    // when the list cannot be read or has no such connection.
+    // The stored connection at index, loaded into stored without the
+    // passwords; refused (status 1) when the list cannot be read or has no
+    // such connection.
     std::optional<Dict> storedConnection(const QString &subcommand, StoredConnections &stored, qint64 index);
+    // On standard error, unless --allow-plain-auth was given.
+    void warnOfCleartextCredentials(const QString &subcommand, const ParsedArguments &args, const Dict &connection);
 
     CliContext m_ctx;
 };

@@ -7,6 +7,7 @@
 #include "document/MyDocument.h"
 #include "platform/Clock.h"
 #include "platform/QtMainLoop.h"
+#include "send/CleartextCredentials.h"
 #include "send/CurlSmtpClient.h"
 #include "send/DraftFolderMailClient.h"
 #include "send/LXMailCoreBridge.h"
@@ -141,7 +142,8 @@ QString SendCommands::summary()
 {
     return u"  send FILE.quill (--checked|--all) --yes [--prepare] [--drafts DIR] [--sendmail PATH]\n"
            "       [--smtp-host H [--smtp-port P] [--security plain|starttls|tls]\n"
-           "        [--user U --password-env VAR] | --connection N] [--interval N] [--wait SECONDS]\n"
+           "        [--user U --password-env VAR] | --connection N] [--allow-plain-auth]\n"
+           "       [--interval N] [--wait SECONDS]\n"
            "                            run the send run over the checked or all records of the\n"
            "                            send list: --prepare writes drafts (.eml) into DIR\n"
            "                            (default FILE-drafts beside the mailing); sending goes\n"
@@ -150,7 +152,9 @@ QString SendCommands::summary()
            "                            mailing says. Without --smtp-host the stored connection\n"
            "                            N (see connections list) or else the mailing's chosen\n"
            "                            one is used, and N becomes the mailing's choice.\n"
-           "                            Sending needs a complete server setting\n"
+           "                            A user name and password that would travel unencrypted\n"
+           "                            to another machine are warned about (--allow-plain-auth:\n"
+           "                            meant so). Sending needs a complete server setting\n"
            "                            in any case. Ctrl-C stops before the next message. The\n"
            "                            log is saved in the mailing. Exit 0 when every message\n"
            "                            was accepted, 1 when any was refused or failed\n"
@@ -173,7 +177,7 @@ int SendCommands::runSend(const QStringList &arguments)
 {
     const QString command = u"send"_s;
     const ParsedArguments args = ParsedArguments::parse(
-        arguments, {u"--checked"_s, u"--all"_s, u"--prepare"_s, u"--yes"_s},
+        arguments, {u"--checked"_s, u"--all"_s, u"--prepare"_s, u"--yes"_s, u"--allow-plain-auth"_s},
         {u"--drafts"_s, u"--sendmail"_s, u"--smtp-host"_s, u"--smtp-port"_s, u"--security"_s, u"--user"_s,
          u"--password-env"_s, u"--interval"_s, u"--wait"_s, u"--connection"_s});
     if (!args.error.isEmpty())
@@ -248,7 +252,8 @@ int SendCommands::runSend(const QStringList &arguments)
     if (hasServer) {
         doc.setSelectedIndexConnection(0);
     } else {
-        if (const Status loaded = stored.load(); !loaded)
+        // Only the password of the connection the run uses is read, below.
+        if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
             return refuse(command, 1, loaded.error());
         const qsizetype count = stored.list().connectionArray().size();
         if (*connectionIndex >= count)
@@ -259,6 +264,21 @@ int SendCommands::runSend(const QStringList &arguments)
     }
     ConnectionProvider &connections = hasServer ? static_cast<ConnectionProvider &>(commandLineServer)
                                                 : static_cast<ConnectionProvider &>(stored.list());
+    // The connection the run will use (an index beyond the list is repaired).
+    ServerSettings(doc, &connections).adjustSendingValueFromPref();
+    if (!hasServer)
+        stored.list().readPassword(doc.selectedIndexConnection().value_or(0));
+    if (!prepare && doc.useMailServerToSend() == 1 && !args.has(u"--allow-plain-auth"_s)) {
+        // A warning only, as the user may mean it.
+        ServerSettings(doc, &connections).adjustSendingValueFromPref();
+        if (CleartextCredentials::wouldTravelInClear(doc.serverName(), doc.connectionType(),
+                                                     doc.serverRequirePassword(), doc.serverUsername(),
+                                                     doc.serverPassword()))
+            m_ctx.err << command << ": warning: " << CleartextCredentials::warning(doc.serverName()) << "; "
+                      << (hasServer ? u"use --security starttls or tls"_s
+                                    : u"choose starttls or tls for the connection (connections edit)"_s)
+                      << ", or give --allow-plain-auth if this is meant" << Qt::endl;
+    }
 
     SendingServices services;
     services.mailCore = &bridge;

@@ -3,21 +3,29 @@
 #include "connections/ConnectionList.h"
 #include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
+#include "connections/SecretStore.h"
 #include "platform/QtMainLoop.h"
 #include "platform/ScriptedAlertPresenter.h"
+
+#include <memory>
 
 namespace quillcast::cli {
 
 // The user's connection list as the desktop application keeps it (the same
-// settings file, the same device password), for the commands that manage it
-// or send through it.
+// settings file, the same keyring or device password), for the commands that
+// manage it or send through it.
 class StoredConnections
 {
 public:
     StoredConnections();
+    ~StoredConnections();
 
-    // Reads the stored list, as the application does at launch.
-    Status load() { return m_list.loadConnections(); }
+    // Reads the stored list, as the application does at launch; without the
+    // passwords for the commands that do not use them.
+    Status load(ConnectionList::PasswordLoading loading = ConnectionList::PasswordLoading::All)
+    {
+        return m_list.loadConnections(loading);
+    }
     ConnectionList &list() { return m_list; }
     QString fileName() const { return m_store.fileName(); }
 
@@ -26,6 +34,7 @@ private:
     HardwareAddress m_address;
     ScriptedAlertPresenter m_alerts;
     QtMainLoop m_mainLoop;
+    std::unique_ptr<SecretStore> m_keyring;
     ConnectionList m_list;
 };
 

@@ -33,7 +33,7 @@ inline CliRun runCli(const QStringList &arguments)
 }
 
 // A home folder of the test program's own, so that runs never touch the
-// user's real settings. The settings location is fixed at its first use in a
+// user's real settings or keyring. The settings location is fixed at its first use in a
 // process, so the folder is set once, before any run.
 inline const QTemporaryDir &privateHome()
 {
@@ -42,6 +42,10 @@ inline const QTemporaryDir &privateHome()
     static const bool pointed = [] {
         qputenv("HOME", folder.path().toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral(".config")).toLocal8Bit());
+        // Nor the user's keyring: without a session bus the passwords stay in
+        // the settings file.
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("XDG_RUNTIME_DIR", folder.path().toLocal8Bit());
         return true;
     }();
     Q_UNUSED(pointed);

@@ -159,6 +159,34 @@ TEST_F(ConnectionCommandsTest, RefusalsLeaveTheStoredListUntouched)
     }
 }
 
+TEST_F(ConnectionCommandsTest, CredentialsInClearToAnotherMachineAreWarnedAbout)
+{
+    ASSERT_EQ(addWork().status, 0);
+    const QStringList add{u"add"_s, u"--description"_s, u"Relay"_s, u"--user"_s, u"ada"_s, u"--password-env"_s,
+                          u"QC_TEST_PASSWORD"_s, u"--host"_s};
+    const QStringList plainToServer = add + QStringList{u"smtp.example.org"_s, u"--security"_s, u"plain"_s};
+    const struct
+    {
+        const char *name;
+        QStringList arguments;
+        bool warned;
+    } rows[] = {
+        {"add_plain_to_a_server", plainToServer, true},
+        {"add_plain_to_a_server_deliberately", plainToServer + QStringList{u"--allow-plain-auth"_s}, false},
+        {"add_plain_to_loopback", add + QStringList{u"127.0.0.1"_s, u"--security"_s, u"plain"_s}, false},
+        {"add_starttls", add + QStringList{u"smtp.example.org"_s, u"--security"_s, u"starttls"_s}, false},
+        {"edit_to_plain", {u"edit"_s, u"0"_s, u"--security"_s, u"plain"_s}, true},
+        {"edit_other_field_of_plain", {u"edit"_s, u"0"_s, u"--description"_s, u"Still plain"_s}, true},
+        {"edit_to_no_authentication", {u"edit"_s, u"0"_s, u"--no-auth"_s}, false},
+    };
+    for (const auto &row : rows) {
+        const CliRun run = connections(row.arguments);
+        EXPECT_EQ(run.status, 0) << row.name << ": " << run.err.toStdString();
+        EXPECT_EQ(run.err.contains(u"would travel unencrypted to smtp.example.org"_s), row.warned)
+            << row.name << ": " << run.err.toStdString();
+    }
+}
+
 TEST_F(ConnectionCommandsTest, FailedCheckSaysWhyAndExitsWithOne)
 {
     // Nothing listens on port 1 of the loopback address.
@@ -257,6 +285,58 @@ TEST_F(SendThroughStoredConnection, NamedConnectionCarriesTheRun)
     EXPECT_EQ(run.status, 1) << run.err.toStdString(); // nothing listens there
     EXPECT_THAT(run.out.toStdString(), HasSubstr("3 failed"));
     EXPECT_THAT(logOf(path).toStdString(), HasSubstr("via 127.0.0.1"));
+}
+
+TEST_F(SendThroughStoredConnection, CredentialsInClearAreWarnedAboutBeforeTheRun)
+{
+    // With an empty password the run is refused before anything is sent, so
+    // nothing leaves this machine.
+    qputenv("QC_EMPTY_PASSWORD", "");
+    ASSERT_EQ(connections({u"add"_s, u"--description"_s, u"Relay"_s, u"--host"_s, u"smtp.example.org"_s,
+                           u"--security"_s, u"plain"_s, u"--user"_s, u"ada"_s, u"--password-env"_s,
+                           u"QC_EMPTY_PASSWORD"_s, u"--allow-plain-auth"_s})
+                  .status,
+              0);
+    const QString path = mailing();
+    const QStringList send{u"send"_s, path, u"--checked"_s, u"--yes"_s};
+    const QStringList server{u"--smtp-host"_s,  u"smtp.example.org"_s, u"--user"_s,
+                             u"ada"_s,          u"--password-env"_s,   u"QC_EMPTY_PASSWORD"_s,
+                             u"--security"_s};
+    const struct
+    {
+        const char *name;
+        QStringList arguments;
+        bool warned;
+    } rows[] = {
+        {"server_on_the_command_line", send + server + QStringList{u"plain"_s}, true},
+        {"deliberately", send + server + QStringList{u"plain"_s, u"--allow-plain-auth"_s}, false},
+        {"starttls", send + server + QStringList{u"starttls"_s}, false},
+        {"stored_connection", send + QStringList{u"--connection"_s, u"0"_s}, true},
+    };
+    for (const auto &row : rows) {
+        const CliRun run = runCli(row.arguments);
+        EXPECT_EQ(run.status, 1) << row.name;
+        EXPECT_THAT(run.err.toStdString(), HasSubstr("Empty password when required")) << row.name;
+        EXPECT_EQ(run.err.contains(u"send: warning: the user name and password would travel unencrypted"_s),
+                  row.warned)
+            << row.name << ": " << run.err.toStdString();
+    }
+}
+
+TEST_F(SendThroughStoredConnection, StoredPasswordOfTheChosenConnectionReachesTheRun)
+{
+    ASSERT_EQ(addWork().status, 0);
+    ASSERT_EQ(connections({u"add"_s, u"--description"_s, u"Local"_s, u"--host"_s, u"127.0.0.1"_s, u"--port"_s,
+                           u"1"_s, u"--security"_s, u"plain"_s, u"--user"_s, u"ada"_s, u"--password-env"_s,
+                           u"QC_TEST_PASSWORD"_s})
+                  .status,
+              0);
+    const QString path = mailing();
+    const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--connection"_s, u"1"_s,
+                               u"--interval"_s, u"1"_s, u"--wait"_s, u"30"_s});
+    // Past the settings check (no empty password) to the server, where nothing listens.
+    EXPECT_THAT(run.err.toStdString(), Not(HasSubstr("Empty password")));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("3 failed"));
 }
 
 TEST_F(SendThroughStoredConnection, UnknownConnectionIsRefusedAndTheMailingKept)

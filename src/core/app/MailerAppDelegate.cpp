@@ -35,7 +35,7 @@ MailerAppDelegate::MailerAppDelegate(Services services, MailerServices mailer, Q
     // The list starts with a private 20-step undo stack of its own.
     m_connections = std::make_unique<ConnectionList>(ConnectionList::Services{
         defaults.store(), m_mailer.random, m_mailer.hardwareAddress, this->services().alerts,
-        this->services().mainLoop});
+        this->services().mainLoop, m_mailer.keyring});
     m_connections->setPreferencesOpener([this](int tab) { openPreferencesAtTab(tab); });
 }
 

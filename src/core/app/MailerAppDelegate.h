@@ -14,6 +14,7 @@ class Clock;
 class ConnectionList;
 class HardwareAddress;
 class LXPhoneHome;
+class SecretStore;
 class SecureRandomSource;
 class UndoManager;
 class UpdateListSource;
@@ -37,6 +38,7 @@ public:
         const Clock &clock; // the update check's days
         UpdateListSource &updateList;
         LXMailConnectionTester::AccountCheck accountCheck;
+        SecretStore *keyring = nullptr; // the desktop's keyring; none: passwords stay in the settings file
     };
 
     static constexpr char16_t UpdateCheckName[] = u"Quillcast";

@@ -3,6 +3,7 @@
 #include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "connections/LXCommonCrypto.h"
+#include "connections/PasswordVault.h"
 #include "connections/SecureRandomSource.h"
 #include "document/UndoManager.h"
 #include "platform/AlertPresenter.h"
@@ -21,7 +22,6 @@ const QString kConnectionArray = u"connectionArray"_s;
 const QString kSalt = u"salt"_s;
 const QString kIV = u"iv"_s;
 const QString kPassword = u"password"_s;
-const QString kCryptoPassword = u"cryptopw"_s;
 const QString kDescription = u"mailServerDescription"_s;
 const QString kServerName = u"mailServerName"_s;
 
@@ -80,15 +80,23 @@ LXCommonCrypto &ConnectionList::myCommonCrypto()
     return *m_crypto;
 }
 
-Status ConnectionList::loadConnections()
+PasswordVault &ConnectionList::vault()
+{
+    if (!m_vault)
+        m_vault = std::make_unique<PasswordVault>(m_services.keyring, m_services.random, passwdUsedToEnc(),
+                                                  myCommonCrypto());
+    return *m_vault;
+}
+
+Status ConnectionList::loadConnections(PasswordLoading loading)
 {
     const List stored = m_services.store.value(kConnectionArray).toList();
     if (stored.isEmpty())
         return takeOverReleaseOneSettings();
 
     LXCommonCrypto &crypto = myCommonCrypto();
-    // A pair of other lengths never comes from a save; the fresh pair is kept
-    // then, so that the next save writes a usable one.
+    // The pair of the passwords earlier releases stored. A pair of other
+    // lengths never comes from a save: such passwords stay unread.
     const QByteArray salt = m_services.store.value(kSalt).toBytes();
     const QByteArray iv = m_services.store.value(kIV).toBytes();
     if (!salt.isEmpty())
@@ -96,28 +104,65 @@ Status ConnectionList::loadConnections()
     if (iv.size() == LXCommonCrypto::IVLength)
         crypto.setIV(iv);
 
+    const QStringList passwordKeys = PasswordVault::passwordKeys();
     List::Items loaded;
     for (const Value &entry : stored.items()) {
         if (!entry.isDict())
             continue;
         Dict connection = entry.toDict().deepCopy();
         connection.remove(kPassword);
-        const Value encrypted = connection.value(kCryptoPassword);
-        if (!encrypted.isNull()) {
-            // Another machine's list, or damaged bytes: no password, and no word.
-            const std::optional<QByteArray> clear = crypto.decrypt(encrypted.toBytes());
-            if (clear && !clear->isEmpty()) {
-                const QString text = QString::fromUtf8(*clear);
-                if (text.toUtf8() == *clear)
-                    connection.set(kPassword, Value(text));
-            }
+        Dict entries;
+        for (const QString &key : passwordKeys) {
+            if (connection.contains(key))
+                entries.set(key, connection.value(key));
+            connection.remove(key);
         }
-        connection.remove(kCryptoPassword);
+        if (const QString reference = PasswordVault::keyringReference(entries); !reference.isEmpty())
+            m_storedReferences.insert(reference);
+
+        // Unread passwords stay in the stored form as they are.
+        m_kept.insert(connection.identity(), KeptPassword{connection, entries, QByteArray(), true});
+        if (loading == PasswordLoading::All)
+            takeRecovered(connection, entries);
         loaded.push_back(Value(connection));
     }
     m_connections.setItems(std::move(loaded));
     Q_EMIT connectionArrayChanged();
     return success();
+}
+
+void ConnectionList::takeRecovered(Dict &connection, const Dict &entries)
+{
+    // Another machine's list, damaged bytes or no keyring: no password, and
+    // no word.
+    const PasswordVault::Recovered recovered = vault().recover(entries);
+    if (recovered.password && !recovered.password->isEmpty())
+        connection.set(kPassword, Value(*recovered.password));
+    switch (recovered.form) {
+    case PasswordVault::Form::None:
+    case PasswordVault::Form::Current:
+        m_kept.insert(connection.identity(),
+                      KeptPassword{connection, entries,
+                                   vault().fingerprint(recovered.password.value_or(QString())), false});
+        break;
+    case PasswordVault::Form::Unreadable:
+        break;
+    case PasswordVault::Form::Outdated:
+        m_kept.remove(connection.identity()); // kept anew at the next save
+        break;
+    }
+}
+
+void ConnectionList::readPassword(qsizetype index)
+{
+    if (index < 0 || index >= m_connections.size())
+        return;
+    Dict connection = m_connections.at(index).toDict();
+    const auto kept = m_kept.constFind(connection.identity());
+    if (kept == m_kept.cend() || !kept->unread || connection.contains(kPassword))
+        return;
+    const Dict entries = kept->entries;
+    takeRecovered(connection, entries);
 }
 
 Status ConnectionList::takeOverReleaseOneSettings()
@@ -147,31 +192,64 @@ Status ConnectionList::encryptPreferences()
 
 Status ConnectionList::writeStoredForm(std::vector<std::pair<QString, Value>> alsoChange)
 {
-    LXCommonCrypto &crypto = myCommonCrypto();
-    // The source failed when the cipher was made: try for a pair again. No
-    // stored password was decrypted with the missing pair, so none is lost.
-    if (crypto.IV().size() != LXCommonCrypto::IVLength || crypto.salt().isEmpty())
-        crypto.recalcIV_Salt_AESKey();
+    PasswordVault &passwords = vault();
+    const QStringList passwordKeys = PasswordVault::passwordKeys();
+    QHash<const void *, KeptPassword> kept;
+    QSet<QString> references;
+    QSet<QString> madeNow;
+    const auto fail = [&](const QString &message) {
+        // Items made for a write that does not happen would be referred to by nothing.
+        for (const QString &reference : std::as_const(madeNow))
+            passwords.forget(Dict{{QString::fromUtf16(PasswordVault::KeyringReferenceKey), Value(reference)}});
+        m_lastStore = Status::failure(message);
+        Q_EMIT storeFailed(m_lastStore.error());
+        return m_lastStore;
+    };
 
     List::Items toSave;
     for (const Value &entry : m_connections.items()) {
-        Dict copy = entry.toDict().deepCopy();
-        const std::optional<QByteArray> encrypted = crypto.encrypt(copy.stringValue(kPassword).toUtf8());
-        if (!encrypted) {
-            m_lastStore = Status::failure(u"the connection passwords could not be encrypted"_s);
-            Q_EMIT storeFailed(m_lastStore.error());
-            return m_lastStore;
+        const Dict connection = entry.toDict();
+        const QString password = connection.stringValue(kPassword);
+        KeptPassword current;
+        const auto before = m_kept.constFind(connection.identity());
+        const bool unchanged = before != m_kept.cend()
+            && (before->unread ? password.isEmpty() : before->fingerprint == passwords.fingerprint(password));
+        if (unchanged) {
+            current = *before;
+        } else {
+            const Result<Dict> entries = passwords.keep(connection.stringValue(kDescription), password);
+            if (!entries)
+                return fail(entries.error());
+            current = {connection, entries.value(), passwords.fingerprint(password), false};
+            if (const QString made = PasswordVault::keyringReference(current.entries); !made.isEmpty())
+                madeNow.insert(made);
         }
-        copy.set(kCryptoPassword, Value(*encrypted));
+        Dict copy = connection.deepCopy();
         copy.remove(kPassword);
+        for (const QString &key : passwordKeys)
+            copy.remove(key);
+        for (const auto &passwordEntry : current.entries.snapshot().entries())
+            copy.set(passwordEntry.first, passwordEntry.second);
+        if (const QString reference = PasswordVault::keyringReference(current.entries); !reference.isEmpty())
+            references.insert(reference);
+        kept.insert(connection.identity(), current);
         toSave.push_back(Value(copy));
     }
-    alsoChange.emplace_back(kSalt, Value(crypto.salt()));
-    alsoChange.emplace_back(kIV, Value(crypto.IV()));
+    // The list's shared salt and IV stay as earlier releases wrote them, for
+    // the entries still in their form.
     alsoChange.emplace_back(kConnectionArray, Value(List(std::move(toSave))));
-    m_lastStore = m_services.store.write(alsoChange);
-    if (!m_lastStore)
-        Q_EMIT storeFailed(m_lastStore.error());
+    if (const Status written = m_services.store.write(alsoChange); !written)
+        return fail(written.error());
+    m_lastStore = success();
+
+    // The passwords of connections gone, or changed, leave the keyring once
+    // the file no longer refers to them.
+    for (const QString &reference : std::as_const(m_storedReferences)) {
+        if (!references.contains(reference))
+            passwords.forget(Dict{{QString::fromUtf16(PasswordVault::KeyringReferenceKey), Value(reference)}});
+    }
+    m_storedReferences = references;
+    m_kept = kept;
     return m_lastStore;
 }
 

@@ -5,8 +5,11 @@
 #include "util/List.h"
 #include "util/Result.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -22,13 +25,15 @@ class ConnectionStore;
 class HardwareAddress;
 class LXCommonCrypto;
 class MainLoop;
+class PasswordVault;
+class SecretStore;
 class SecureRandomSource;
 class UndoManager;
 
 // The user's SMTP connections, shared by every document: the list with the
-// passwords in clear, its stored form with the passwords encrypted under the
-// device password, adding and deleting with undo, and the take-over of the
-// single server of release 1.
+// passwords in clear, its stored form with the passwords in the desktop's
+// keyring (or, without one, encrypted under the device password), adding and
+// deleting with undo, and the take-over of the single server of release 1.
 //
 // The stored form is written after every change to the list (and whenever
 // asked, as at termination): a crash or a forced quit loses nothing.
@@ -44,6 +49,14 @@ public:
         const HardwareAddress &hardwareAddress;
         AlertPresenter &alerts;
         MainLoop &mainLoop; // where a confirmed deletion runs
+        SecretStore *keyring = nullptr; // the desktop's keyring; none: passwords stay in the settings file
+    };
+
+    enum class PasswordLoading {
+        All,
+        // No password is read (nor a keyring asked); saves keep the stored
+        // passwords as they are, except those set anew.
+        None,
     };
 
     // Appended to the hardware address to make the device password.
@@ -62,12 +75,17 @@ public:
     // list starts with a private one.
     void setUndoManager(UndoManager *undo);
 
-    // Fills the list from the stored form, decrypting the passwords, or takes
-    // over the release-1 settings when no list is stored. Run once, at launch.
-    Status loadConnections();
-    // Writes the stored form: salt, IV and the list with every password
-    // encrypted. When a password cannot be encrypted nothing is written, so
-    // the stored list stays as it was.
+    // Fills the list from the stored form, reading the passwords back, or
+    // takes over the release-1 settings when no list is stored. Run once, at
+    // launch.
+    Status loadConnections(PasswordLoading loading = PasswordLoading::All);
+    // Reads back the stored password of the connection at index, in a list
+    // loaded without passwords: the one a send or a test needs.
+    void readPassword(qsizetype index);
+    // Writes the stored form: the list with every password in the keyring or
+    // encrypted. Passwords unchanged since they were stored are left where
+    // they are. When a password cannot be kept nothing is written, so the
+    // stored list stays as it was.
     Status encryptPreferences();
 
     // A connection with the values of a new one (and a fresh identifier),
@@ -96,7 +114,8 @@ public:
 
     // The device password: the hardware address text and the fixed suffix.
     QString passwdUsedToEnc() const;
-    // Created on first need with the device password.
+    // Created on first need with the device password; it reads the passwords
+    // that earlier releases stored under the list's shared salt and IV.
     LXCommonCrypto &myCommonCrypto();
 
     // The outcome of the last write of the stored form.
@@ -121,12 +140,30 @@ private:
     Status takeOverReleaseOneSettings();
     // The stored form, with further changes of the settings in the same write.
     Status writeStoredForm(std::vector<std::pair<QString, Value>> alsoChange);
+    PasswordVault &vault();
+    // Sets the password read back from a stored entry on the connection and
+    // records where it stands.
+    void takeRecovered(Dict &connection, const Dict &entries);
+
+    // Where a connection's password stands in the stored form as last read
+    // or written.
+    struct KeptPassword
+    {
+        Dict connection; // holds the connection, so that its identity is not reused
+        Dict entries; // the password entries of its stored form
+        QByteArray fingerprint; // of the password they keep
+        bool unread = false; // not read back: kept as they are while no password is set
+    };
 
     Services m_services;
     List m_connections;
     std::unique_ptr<UndoManager> m_privateUndo;
     UndoManager *m_undo;
     std::unique_ptr<LXCommonCrypto> m_crypto;
+    std::unique_ptr<PasswordVault> m_vault;
+    QHash<const void *, KeptPassword> m_kept;
+    // The keyring items the settings file refers to.
+    QSet<QString> m_storedReferences;
     QList<qsizetype> m_selection;
     bool m_unlockedConnection = false;
     Status m_lastStore = success();

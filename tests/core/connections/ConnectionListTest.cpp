@@ -8,6 +8,7 @@
 #include "platform/ScriptedAlertPresenter.h"
 #include "send/SendingValues.h"
 
+#include "MemorySecretStore.h"
 #include "ScriptedSecureRandomSource.h"
 #include "TestFiles.h"
 
@@ -26,6 +27,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace quillcast;
+using quillcast::testing::MemorySecretStore;
 using quillcast::testing::ScriptedSecureRandomSource;
 
 namespace {
@@ -42,9 +44,10 @@ std::unique_ptr<QTemporaryDir> machineWith(const QString &macAddress)
 // One run of the application: the list over the settings file of the test.
 struct AppRun
 {
-    AppRun(const QString &settingsFile, const QString &netFolder, quint8 firstRandomByte = 1)
+    AppRun(const QString &settingsFile, const QString &netFolder, quint8 firstRandomByte = 1,
+           SecretStore *keyring = nullptr)
         : store(settingsFile), random(firstRandomByte), address(netFolder),
-          list({store, random, address, alerts, mainLoop})
+          list({store, random, address, alerts, mainLoop, keyring})
     {
     }
 
@@ -65,6 +68,18 @@ protected:
         auto run = std::make_unique<AppRun>(settingsFile(), machine->path(), firstRandomByte);
         EXPECT_TRUE(run->list.loadConnections().ok());
         return run;
+    }
+    // A run on a desktop with a keyring (none: without one).
+    std::unique_ptr<AppRun> launchWith(SecretStore *keyring,
+                                       ConnectionList::PasswordLoading loading = ConnectionList::PasswordLoading::All)
+    {
+        auto run = std::make_unique<AppRun>(settingsFile(), machine->path(), 1, keyring);
+        EXPECT_TRUE(run->list.loadConnections(loading).ok());
+        return run;
+    }
+    QString passwordAt(const AppRun &run, qsizetype i) const
+    {
+        return run.list.connectionArray().at(i).toDict().stringValue(u"password"_s);
     }
     void storeInAnEarlierRun(const QString &description, const QString &password)
     {
@@ -108,54 +123,228 @@ TEST_F(ConnectionListTest, NewConnectionSendsOnPort25UnencryptedWithAuthenticati
     EXPECT_FALSE(run->list.unlockedConnection());
 }
 
-TEST_F(ConnectionListTest, StoredFormHoldsEncryptedPasswordsUnderOneSaltAndIV)
+TEST_F(ConnectionListTest, WithoutAKeyringEachPasswordIsEncryptedWithASaltAndIVOfItsOwn)
 {
     auto run = launch(0x40);
     run->list.addConnectionDict(withPassword(u"Work"_s, u"hunter2"_s));
     run->list.addConnectionDict(withPassword(u"Home"_s, u"hunter2"_s));
     run->list.addConnectionDict(withPassword(u"Empty"_s, QString()));
 
-    const ConnectionStore reader(settingsFile());
-    const QByteArray salt = reader.value(u"salt"_s).toBytes();
-    const QByteArray iv = reader.value(u"iv"_s).toBytes();
-    EXPECT_EQ(salt.size(), 8);
-    EXPECT_EQ(iv.size(), 16);
     ASSERT_EQ(stored().size(), 3);
-    EXPECT_FALSE(storedAt(0).contains(u"password"_s));
-    EXPECT_EQ(storedAt(0).value(u"cryptopw"_s).toBytes(), storedAt(1).value(u"cryptopw"_s).toBytes());
-    EXPECT_EQ(storedAt(2).value(u"cryptopw"_s).toBytes().size(), 16);
+    const Dict work = storedAt(0);
+    const Dict home = storedAt(1);
+    EXPECT_EQ(work.value(u"cryptopwSalt"_s).toBytes().size(), 8);
+    EXPECT_EQ(work.value(u"cryptopwIV"_s).toBytes().size(), 16);
+    EXPECT_NE(work.value(u"cryptopwSalt"_s).toBytes(), home.value(u"cryptopwSalt"_s).toBytes());
+    EXPECT_NE(work.value(u"cryptopwIV"_s).toBytes(), home.value(u"cryptopwIV"_s).toBytes());
+    EXPECT_NE(work.value(u"cryptopwData"_s).toBytes(), home.value(u"cryptopwData"_s).toBytes());
+    // Earlier releases read "cryptopw" with the list's shared pair; they
+    // never see the new form as a password of theirs.
+    for (const Dict &entry : {work, home, storedAt(2)}) {
+        EXPECT_FALSE(entry.contains(u"password"_s));
+        EXPECT_FALSE(entry.contains(u"cryptopw"_s));
+    }
+    EXPECT_FALSE(storedAt(2).contains(u"cryptopwData"_s));
+    EXPECT_FALSE(ConnectionStore(settingsFile()).contains(u"salt"_s));
     EXPECT_FALSE(fileContents().contains("hunter2"));
 
-    // Anyone with the device password and the stored pair can read it back.
-    ScriptedSecureRandomSource random;
-    LXCommonCrypto crypto(random);
-    crypto.setPasswordToDecrypt(u"54:e1:ad:12:34:56Qc7mR2xLp"_s, iv, salt);
-    EXPECT_EQ(crypto.decrypt(storedAt(0).value(u"cryptopw"_s).toBytes()).value_or(QByteArray()), "hunter2");
+    // The device password and the entry's own pair read it back.
+    const QByteArray key =
+        LXCommonCrypto::AESKeyForPassword(u"54:e1:ad:12:34:56Qc7mR2xLp"_s, home.value(u"cryptopwSalt"_s).toBytes());
+    EXPECT_EQ(LXCommonCrypto::cipher(LXCommonCrypto::Decrypt, key, home.value(u"cryptopwIV"_s).toBytes(),
+                                     home.value(u"cryptopwData"_s).toBytes(), LXCommonCrypto::PKCS7Padding)
+                  .value_or(QByteArray()),
+              "hunter2");
 }
 
-TEST_F(ConnectionListTest, PasswordsComeBackAtTheNextLaunchWithTheSamePair)
+TEST_F(ConnectionListTest, PasswordsComeBackAtTheNextLaunch)
 {
     storeInAnEarlierRun(u"Work"_s, u"pässwörd"_s);
-    const QByteArray iv = ConnectionStore(settingsFile()).value(u"iv"_s).toBytes();
     auto second = launch(0x90);
     ASSERT_EQ(second->list.connectionArray().size(), 1);
     const Dict c = second->list.connectionArray().at(0).toDict();
     EXPECT_EQ(c.stringValue(u"password"_s), u"pässwörd"_s);
-    EXPECT_FALSE(c.contains(u"cryptopw"_s));
+    EXPECT_FALSE(c.contains(u"cryptopwData"_s));
+    // Unchanged passwords are left as they are stored.
+    const Dict before = storedAt(0);
     second->list.addConnectionDict(withPassword(u"More"_s, u"x"_s));
-    EXPECT_EQ(ConnectionStore(settingsFile()).value(u"iv"_s).toBytes(), iv);
+    EXPECT_EQ(storedAt(0).value(u"cryptopwData"_s).toBytes(), before.value(u"cryptopwData"_s).toBytes());
 }
 
-TEST_F(ConnectionListTest, AnotherMachineGetsTheConnectionsWithoutPasswords)
+// The stored form of the release before: one salt and IV for the whole list
+// and each password under "cryptopw".
+void writeSharedPairList(const QString &file, const QString &devicePassword, const QList<QByteArray> &passwords)
+{
+    ScriptedSecureRandomSource random(0x70);
+    LXCommonCrypto crypto(devicePassword, random);
+    List list;
+    for (const QByteArray &password : passwords)
+        list.append(Value(Dict{{u"mailServerDescription"_s, Value(QString::fromUtf8(password))},
+                               {u"cryptopw"_s, Value(crypto.encrypt(password).value_or(QByteArray()))}}));
+    ConnectionStore(file).write(
+        {{u"salt"_s, Value(crypto.salt())}, {u"iv"_s, Value(crypto.IV())}, {u"connectionArray"_s, Value(list)}});
+}
+
+TEST_F(ConnectionListTest, ListOfTheReleaseBeforeIsReadAndRewrittenInTheNewForm)
+{
+    writeSharedPairList(settingsFile(), u"54:e1:ad:12:34:56Qc7mR2xLp"_s, {"first-secret", "second-secret"});
+    const QByteArray sharedSalt = ConnectionStore(settingsFile()).value(u"salt"_s).toBytes();
+    auto run = launch();
+    ASSERT_EQ(run->list.connectionArray().size(), 2);
+    EXPECT_EQ(passwordAt(*run, 0), u"first-secret"_s);
+    EXPECT_EQ(passwordAt(*run, 1), u"second-secret"_s);
+
+    run->list.addNewConnection();
+    for (qsizetype i : {0, 1}) {
+        EXPECT_FALSE(storedAt(i).contains(u"cryptopw"_s)) << i;
+        EXPECT_EQ(storedAt(i).value(u"cryptopwIV"_s).toBytes().size(), 16) << i;
+    }
+    EXPECT_EQ(ConnectionStore(settingsFile()).value(u"salt"_s).toBytes(), sharedSalt);
+    auto next = launch();
+    EXPECT_EQ(passwordAt(*next, 1), u"second-secret"_s);
+}
+
+TEST_F(ConnectionListTest, WithAKeyringTheFileHoldsOnlyAReference)
+{
+    MemorySecretStore keyring;
+    auto run = launchWith(&keyring);
+    run->list.addConnectionDict(withPassword(u"Work"_s, u"hunter2"_s));
+    run->list.addConnectionDict(withPassword(u"Open relay"_s, QString()));
+
+    const Dict entry = storedAt(0);
+    const QString reference = entry.stringValue(u"keyringPasswordRef"_s);
+    EXPECT_EQ(keyring.items.value(reference), u"hunter2"_s);
+    EXPECT_EQ(keyring.labels.value(reference), u"Quillcast: Work"_s);
+    EXPECT_EQ(keyring.items.size(), 1); // nothing for the empty password
+    for (const QString &key : {u"password"_s, u"cryptopw"_s, u"cryptopwData"_s, u"cryptopwSalt"_s, u"cryptopwIV"_s})
+        EXPECT_FALSE(entry.contains(key)) << key.toStdString();
+    EXPECT_FALSE(fileContents().contains("hunter2"));
+
+    auto next = launchWith(&keyring);
+    EXPECT_EQ(passwordAt(*next, 0), u"hunter2"_s);
+}
+
+TEST_F(ConnectionListTest, KeyringPasswordsSurviveRunsThatCannotReachTheKeyring)
+{
+    MemorySecretStore keyring;
+    launchWith(&keyring)->list.addConnectionDict(withPassword(u"Work"_s, u"hunter2"_s));
+    const struct
+    {
+        const char *name;
+        bool onTheBus;
+        bool locked;
+    } rows[] = {{"no_keyring_on_the_bus", false, false}, {"keyring_locked", true, true}};
+    for (const auto &row : rows) {
+        keyring.refusing = row.locked;
+        {
+            auto run = launchWith(row.onTheBus ? &keyring : nullptr);
+            EXPECT_TRUE(passwordAt(*run, 0).isEmpty()) << row.name;
+            // Saves in between: another connection, an edit of this one.
+            run->list.addConnectionDict(withPassword(u"Other"_s, u"x"_s));
+            run->list.editConnection(0, Dict{{u"mailServerName"_s, Value(u"smtp.example.org"_s)}});
+            ASSERT_TRUE(run->list.lastStoreStatus().ok()) << row.name;
+            // The new password went into the file instead.
+            EXPECT_TRUE(storedAt(1).contains(u"cryptopwData"_s)) << row.name;
+            run->list.deleteConnectionDict(run->list.connectionArray().at(1).toDict());
+        }
+        keyring.refusing = false;
+        auto later = launchWith(&keyring);
+        EXPECT_EQ(passwordAt(*later, 0), u"hunter2"_s) << row.name;
+    }
+}
+
+TEST_F(ConnectionListTest, ChangedAndDeletedPasswordsLeaveTheKeyring)
+{
+    MemorySecretStore keyring;
+    auto run = launchWith(&keyring);
+    run->list.addConnectionDict(withPassword(u"Work"_s, u"old"_s));
+    const Dict home = withPassword(u"Home"_s, u"home"_s);
+    run->list.addConnectionDict(home);
+    run->list.editConnection(0, Dict{{u"password"_s, Value(u"new"_s)}});
+    QStringList held = keyring.items.values();
+    held.sort();
+    EXPECT_EQ(held, (QStringList{u"home"_s, u"new"_s}));
+
+    run->list.deleteConnectionDict(home);
+    EXPECT_EQ(keyring.items.values(), QStringList{u"new"_s});
+    // Undo puts the password back with the connection.
+    ASSERT_TRUE(run->list.undoManager()->undo());
+    EXPECT_EQ(keyring.items.size(), 2);
+    EXPECT_EQ(passwordAt(*launchWith(&keyring), 1), u"home"_s);
+}
+
+TEST_F(ConnectionListTest, PasswordKeptInTheFileMovesIntoTheKeyringOnceThereIsOne)
 {
     storeInAnEarlierRun(u"Work"_s, u"hunter2"_s);
+    MemorySecretStore keyring;
+    auto run = launchWith(&keyring);
+    EXPECT_EQ(passwordAt(*run, 0), u"hunter2"_s);
+    run->list.addNewConnection();
+    EXPECT_FALSE(storedAt(0).contains(u"cryptopwData"_s));
+    EXPECT_EQ(keyring.items.value(storedAt(0).stringValue(u"keyringPasswordRef"_s)), u"hunter2"_s);
+}
+
+TEST_F(ConnectionListTest, LoadedWithoutPasswordsOnlyThoseAskedForAreReadAndTheOthersStayStored)
+{
+    MemorySecretStore keyring;
+    launchWith(&keyring)->list.addConnectionDict(withPassword(u"Work"_s, u"in-keyring"_s));
+    storeInAnEarlierRun(u"File"_s, u"in-file"_s);
+    keyring.lookups = 0;
+    auto run = launchWith(&keyring, ConnectionList::PasswordLoading::None);
+    EXPECT_EQ(keyring.lookups, 0);
+    EXPECT_TRUE(passwordAt(*run, 0).isEmpty());
+    run->list.readPassword(1);
+    EXPECT_EQ(passwordAt(*run, 1), u"in-file"_s);
+    EXPECT_TRUE(passwordAt(*run, 0).isEmpty());
+    EXPECT_EQ(keyring.lookups, 0);
+
+    run->list.addConnectionDict(withPassword(u"More"_s, u"m"_s));
+    auto next = launchWith(&keyring, ConnectionList::PasswordLoading::None);
+    next->list.readPassword(0);
+    EXPECT_EQ(keyring.lookups, 1);
+    EXPECT_EQ(passwordAt(*next, 0), u"in-keyring"_s);
+    EXPECT_TRUE(passwordAt(*next, 2).isEmpty());
+    next->list.readPassword(2);
+    EXPECT_EQ(passwordAt(*next, 2), u"m"_s);
+}
+
+TEST_F(ConnectionListTest, PasswordSetByTheReleaseBeforeSinceIsTheOneRead)
+{
+    MemorySecretStore keyring;
+    launchWith(&keyring)->list.addConnectionDict(withPassword(u"Work"_s, u"old"_s));
+    const QString reference = storedAt(0).stringValue(u"keyringPasswordRef"_s);
+    // The release before keeps the keys it does not know beside its own.
+    writeSharedPairList(settingsFile(), u"54:e1:ad:12:34:56Qc7mR2xLp"_s, {"changed-there"});
+    Dict rewritten = storedAt(0);
+    rewritten.set(u"keyringPasswordRef"_s, Value(reference));
+    ConnectionStore(settingsFile()).write({{u"connectionArray"_s, Value(List({Value(rewritten)}))}});
+    EXPECT_EQ(passwordAt(*launchWith(&keyring), 0), u"changed-there"_s);
+    // Its own empty password, written when it could not read ours, is not.
+    writeSharedPairList(settingsFile(), u"54:e1:ad:12:34:56Qc7mR2xLp"_s, {""});
+    rewritten = storedAt(0);
+    rewritten.set(u"keyringPasswordRef"_s, Value(reference));
+    ConnectionStore(settingsFile()).write({{u"connectionArray"_s, Value(List({Value(rewritten)}))}});
+    EXPECT_EQ(passwordAt(*launchWith(&keyring), 0), u"old"_s);
+}
+
+TEST_F(ConnectionListTest, AnotherMachineGetsTheConnectionsWithoutPasswordsAndLeavesThemStored)
+{
+    storeInAnEarlierRun(u"Work"_s, u"hunter2"_s);
+    auto homeMachine = std::move(machine);
     machine = machineWith(u"00:1b:21:aa:bb:cc"_s);
-    auto second = launch();
-    ASSERT_EQ(second->list.connectionArray().size(), 1);
-    const Dict c = second->list.connectionArray().at(0).toDict();
-    EXPECT_EQ(c.stringValue(u"mailServerDescription"_s), u"Work"_s);
-    EXPECT_FALSE(c.contains(u"password"_s));
-    EXPECT_FALSE(c.contains(u"cryptopw"_s));
+    {
+        auto second = launch();
+        ASSERT_EQ(second->list.connectionArray().size(), 1);
+        const Dict c = second->list.connectionArray().at(0).toDict();
+        EXPECT_EQ(c.stringValue(u"mailServerDescription"_s), u"Work"_s);
+        EXPECT_FALSE(c.contains(u"password"_s));
+        EXPECT_FALSE(c.contains(u"cryptopwData"_s));
+        // A change there saves the list without a password it could not read.
+        second->list.addConnectionDict(withPassword(u"There"_s, u"x"_s));
+    }
+    // Back on the machine (or network card) it was stored with.
+    machine = std::move(homeMachine);
+    EXPECT_EQ(passwordAt(*launch(), 0), u"hunter2"_s);
 }
 
 TEST_F(ConnectionListTest, TheListSurvivesAProcessKilledRightAfterAnEdit)
@@ -330,12 +519,11 @@ TEST_F(ConnectionListTest, FailingRandomSourceKeepsThePreviousStoredList)
     storeInAnEarlierRun(u"Kept"_s, u"a"_s);
     auto second = std::make_unique<AppRun>(settingsFile(), machine->path());
     second->random.failing = true;
-    ConnectionStore(settingsFile()).write({{u"salt"_s, Value()}}); // no stored pair: a fresh one is needed
     ASSERT_TRUE(second->list.loadConnections().ok());
     second->list.addConnectionDict(withPassword(u"Lost"_s, u"b"_s));
     EXPECT_FALSE(second->list.lastStoreStatus().ok());
     ASSERT_EQ(stored().size(), 1);
-    EXPECT_TRUE(storedAt(0).contains(u"cryptopw"_s));
+    EXPECT_TRUE(storedAt(0).contains(u"cryptopwData"_s));
 }
 
 } // namespace
