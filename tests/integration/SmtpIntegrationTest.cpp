@@ -475,7 +475,7 @@ TEST_F(SmtpIntegration, SendmailThroughMsmtpDelivers)
     ASSERT_TRUE(testing::writeScript(wrapper, u"exec '%1' -C '%2' \"$@\"\n"_s.arg(msmtp, config)));
 
     SendmailMailClient sendmail(clock, wrapper);
-    const Status sent = sendmail.prepareEmailViaMailAppWithBody(u"Body via sendmail\n"_s, u"rcpt@example.test"_s,
+    const Result<QString> sent = sendmail.prepareEmailViaMailAppWithBody(u"Body via sendmail\n"_s, u"rcpt@example.test"_s,
                                                                 u"Über sendmail"_s, u"msmtp@sender.test"_s,
                                                                 List(), true);
     ASSERT_TRUE(sent.ok()) << sent.error().toStdString();

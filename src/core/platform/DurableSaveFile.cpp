@@ -60,7 +60,7 @@ DurableSaveFile::~DurableSaveFile()
 
 bool DurableSaveFile::open(OpenMode mode)
 {
-    if (isOpen() || (mode & ~(WriteOnly | Unbuffered | Truncate)) != WriteOnly)
+    if (isOpen() || (mode & ~(Unbuffered | Truncate)) != WriteOnly)
         return false;
     m_failed = false;
     const QFileInfo target(m_target);
