@@ -6,8 +6,6 @@
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 
-#include <QFileInfo>
-
 using namespace Qt::StringLiterals;
 
 namespace quillcast::cli {
@@ -34,9 +32,6 @@ int AttachCommands::runAttach(const QStringList &arguments)
     if (positional.size() != 2)
         return refuse(command, 2, u"give the mailing and the file to attach"_s);
     const QString file = positional.at(1);
-    // A directory can be opened for reading as well, but it cannot be sent.
-    if (QFileInfo(file).isDir())
-        return refuse(command, 1, u"%1 is a folder, not a file"_s.arg(file));
 
     OpenedMailing mailing(m_ctx, command, false);
     if (!mailing.open(positional.first()))

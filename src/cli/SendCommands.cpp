@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,12 +40,14 @@ namespace quillcast::cli {
 
 namespace {
 
-// Set by Ctrl-C during a run; the run is asked to stop before its next message.
-std::atomic<bool> g_interrupted{false};
+// How often Ctrl-C was pressed during a run: the first press asks the run to
+// stop before its next message, a second one (or the first once every
+// message is handed over) ends the wait for the server's answers.
+std::atomic<int> g_interrupts{0};
 
 extern "C" void onInterrupt(int)
 {
-    g_interrupted.store(true);
+    g_interrupts.fetch_add(1);
 }
 
 // Ctrl-C cancels between messages while it is installed, instead of ending
@@ -54,7 +57,7 @@ class InterruptGuard
 public:
     InterruptGuard()
     {
-        g_interrupted.store(false);
+        g_interrupts.store(0);
         struct sigaction action = {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
@@ -155,9 +158,12 @@ QString SendCommands::summary()
            "                            A user name and password that would travel unencrypted\n"
            "                            to another machine are warned about (--allow-plain-auth:\n"
            "                            meant so). Sending needs a complete server setting\n"
-           "                            in any case. Ctrl-C stops before the next message. The\n"
-           "                            log is saved in the mailing. Exit 0 when every message\n"
-           "                            was accepted, 1 when any was refused or failed\n"
+           "                            in any case. Ctrl-C stops before the next message; a\n"
+           "                            second Ctrl-C stops waiting for the server's answers,\n"
+           "                            as --wait does after SECONDS (default 300). The log is\n"
+           "                            saved in the mailing: one line for every message. Exit\n"
+           "                            0 when every message was accepted, 1 when any was\n"
+           "                            refused, failed or not answered\n"
            "  preview FILE.quill [--record N] [--json|--eml]\n"
            "                            the merged message of send-list record N (from 0)\n"_s;
 }
@@ -237,9 +243,10 @@ int SendCommands::runSend(const QStringList &arguments)
     if (!doc.sendListRebuilder().rebuildNow())
         return refuse(command, 1, u"the send list could not be built"_s);
 
-    // The transports.
-    CurlSmtpClient smtp(CurlSmtpClient::Options::fromEnvironment());
+    // The transports. The main loop outlives the SMTP client, whose last
+    // answers are posted to it while the client winds down.
     QtMainLoop mainLoop(&doc);
+    CurlSmtpClient smtp(CurlSmtpClient::Options::fromEnvironment());
     const LXMailCoreBridge bridge({smtp, mainLoop, m_ctx.clock});
     DraftFolderMailClient draftFolder(drafts, m_ctx.clock);
     SendmailMailClient sendmail(m_ctx.clock, args.has(u"--sendmail"_s) ? args.value(u"--sendmail"_s)
@@ -324,7 +331,7 @@ int SendCommands::runSend(const QStringList &arguments)
 
     bool cancelling = false;
     while (!finished.load()) {
-        if (g_interrupted.load() && !cancelling) {
+        if (g_interrupts.load() > 0 && !cancelling) {
             cancelling = true;
             doc.cancelOperation();
             m_ctx.err << command << ": stopping before the next message" << Qt::endl;
@@ -335,30 +342,47 @@ int SendCommands::runSend(const QStringList &arguments)
     run.waitForFinished();
     runEvents(doc);
 
-    // The server's answers still on their way.
+    // The server's answers still on their way, for --wait seconds at most.
     const QDeadlineTimer deadline{std::chrono::seconds(*waitSeconds)};
+    QElapsedTimer waiting;
+    waiting.start();
+    const int interruptsBeforeWait = g_interrupts.load();
+    const auto waitEnded = [&] {
+        const int pressed = g_interrupts.load();
+        return pressed >= 2 || pressed > interruptsBeforeWait;
+    };
     if (doc.deliveriesInFlight() > 0)
         m_ctx.out << "Waiting for the server's answers to " << doc.deliveriesInFlight() << " messages" << Qt::endl;
-    while (doc.deliveriesInFlight() > 0 && !deadline.hasExpired()) {
+    while (doc.deliveriesInFlight() > 0 && !deadline.hasExpired() && !waitEnded()) {
         runEvents(doc);
         QThread::msleep(20);
     }
     runEvents(doc);
-    const int unanswered = doc.deliveriesInFlight();
+    // What has not been answered by now gets its line and is cut off: the
+    // process ends now instead of when the server answers.
+    const qint64 waited = deadline.hasExpired() ? *waitSeconds : waiting.elapsed() / 1000;
+    const int unanswered = doc.giveUpOnDeliveries(waited);
+    smtp.abortAll();
+    runEvents(doc);
 
     if (!mailing.save())
         return 1;
 
     const qint64 refused = run.refusedCount();
+    const qint64 mailClientFailed = run.mailClientFailedCount();
     m_ctx.out << "Summary: " << refused << " refused (see the log)";
     if (run.handedToServerCount() > 0)
         m_ctx.out << ", " << accepted << " accepted by the server, " << failed << " failed";
     if (unanswered > 0)
-        m_ctx.out << ", " << unanswered << " without an answer yet";
+        m_ctx.out << ", " << unanswered << " without an answer";
+    if (run.handedToMailClientCount() + mailClientFailed > 0) {
+        m_ctx.out << ", " << run.handedToMailClientCount()
+                  << (prepare ? " drafts written, " : " accepted by sendmail, ") << mailClientFailed << " failed";
+    }
     if (prepare)
         m_ctx.out << "; drafts in " << QDir::toNativeSeparators(drafts);
     m_ctx.out << Qt::endl;
-    return refused == 0 && failed == 0 && unanswered == 0 && !cancelling ? 0 : 1;
+    return refused == 0 && failed == 0 && unanswered == 0 && mailClientFailed == 0 && !cancelling ? 0 : 1;
 }
 
 int SendCommands::runPreview(const QStringList &arguments)

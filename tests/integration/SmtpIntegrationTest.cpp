@@ -11,24 +11,28 @@
 
 #include "CapturedMessages.h"
 #include "LocalPorts.h"
+#include "LocalSmtpServer.h"
 #include "ParsedMessage.h"
 #include "TestFiles.h"
 #include "TestApplication.h"
 #include "TestPrinters.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -78,46 +82,22 @@ protected:
     {
         // The client's answers reach the test through the event loop.
         testing::application();
-        s_workdir = std::make_unique<QTemporaryDir>();
-        s_server = std::make_unique<QProcess>();
-        s_server->start(QString::fromUtf8(QUILLCAST_PYTHON3),
-                        {QString::fromUtf8(QUILLCAST_SMTP_SERVER_SCRIPT), u"--workdir"_s, s_workdir->path(),
-                         u"--user"_s, kUser, u"--password"_s, kPassword, u"--delay"_s, u"1.5"_s});
-        if (!s_server->waitForStarted(30000)) {
-            s_startError = u"the SMTP test server did not start: "_s + s_server->errorString();
-            return;
-        }
-        while (!s_server->canReadLine() && s_server->state() == QProcess::Running)
-            s_server->waitForReadyRead(30000);
-        const QByteArray line = s_server->readLine();
-        s_info = QJsonDocument::fromJson(line).object();
-        if (s_info.isEmpty()) {
-            s_startError = u"the SMTP test server did not report its ports: "_s
-                + QString::fromUtf8(s_server->readAllStandardError());
-            return;
-        }
+        s_server = std::make_unique<testing::LocalSmtpServer>(QStringList{
+            u"--user"_s, kUser, u"--password"_s, kPassword, u"--delay"_s, u"1.5"_s, u"--late"_s, u"100"_s});
         // What the client trusts besides the system's authorities.
-        qputenv("QUILLCAST_SMTP_CA_FILE", s_info[u"cert"_s].toString().toLocal8Bit());
+        if (s_server->error().isEmpty())
+            qputenv("QUILLCAST_SMTP_CA_FILE", s_server->certificate().toLocal8Bit());
     }
 
     static void TearDownTestSuite()
     {
         qunsetenv("QUILLCAST_SMTP_CA_FILE");
-        if (s_server && s_server->state() != QProcess::NotRunning) {
-            s_server->closeWriteChannel();
-            s_server->terminate();
-            if (!s_server->waitForFinished(10000)) {
-                s_server->kill();
-                s_server->waitForFinished(10000);
-            }
-        }
         s_server.reset();
-        s_workdir.reset();
     }
 
-    void SetUp() override { ASSERT_TRUE(s_startError.isEmpty()) << s_startError.toStdString(); }
+    void SetUp() override { ASSERT_TRUE(s_server->error().isEmpty()) << s_server->error().toStdString(); }
 
-    static int port(const char *mode) { return s_info[QString::fromLatin1(mode)].toInt(); }
+    static int port(const char *mode) { return s_server->port(mode); }
 
     // Starts every mail at once through one bridge and waits for all answers,
     // then for linger more, in which any second answer would show.
@@ -160,7 +140,7 @@ protected:
     static QList<Received> receivedFrom(const QString &from)
     {
         QList<Received> found;
-        const QDir store(s_info[u"messages"_s].toString());
+        const QDir store(s_server->messagesFolder());
         for (const QString &name : store.entryList({u"*.json"_s}, QDir::Files, QDir::Name)) {
             const QJsonObject stored = QJsonDocument::fromJson(testing::fileContents(store.filePath(name))).object();
             if (stored[u"mail_from"_s].toString() != from)
@@ -184,10 +164,7 @@ protected:
     FixedClock clock{QDateTime(QDate(2025, 6, 2), QTime(8, 15), QTimeZone::utc())};
     QTemporaryDir files;
 
-    static inline std::unique_ptr<QTemporaryDir> s_workdir;
-    static inline std::unique_ptr<QProcess> s_server;
-    static inline QJsonObject s_info;
-    static inline QString s_startError;
+    static inline std::unique_ptr<testing::LocalSmtpServer> s_server;
 };
 
 // ---- Connection security, authentication, refusals ------------------------------
@@ -286,6 +263,75 @@ TEST_F(SmtpIntegration, SlowServerAnswersEverySendInFlightOnce)
     lines.sort();
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(receivedFrom(u"slow@sender.test"_s).size(), 5);
+}
+
+// The late server holds its answer to the end of the message for 100 s.
+// abortAll() cuts the send off at once instead (libcurl waits there without
+// looking at its abort callback); a send started afterwards goes through.
+TEST_F(SmtpIntegration, AbortCutsOffASendWaitingForTheServersAnswer)
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    QList<std::optional<SmtpFailure>> outcomes;
+    const auto collect = [&](const std::optional<SmtpFailure> &failure) {
+        const std::lock_guard guard(lock);
+        outcomes.append(failure);
+        changed.notify_all();
+    };
+    const auto answers = [&](qsizetype count, std::chrono::seconds limit) {
+        std::unique_lock guard(lock);
+        return changed.wait_for(guard, limit, [&] { return outcomes.size() >= count; });
+    };
+    SmtpSettings late;
+    late.hostname = u"127.0.0.1"_s;
+    late.port = port("late");
+    SmtpSettings clear = late;
+    clear.port = port("clear");
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    {
+        CurlSmtpClient client;
+        client.sendMessage(late, u"late@sender.test"_s, {u"rcpt@example.test"_s}, "Subject: late\r\n\r\nx\r\n",
+                           collect);
+        std::this_thread::sleep_for(1500ms); // the message is sent, the answer is due
+        client.abortAll();
+        ASSERT_TRUE(answers(1, 10s));
+        client.sendMessage(clear, u"after@sender.test"_s, {u"rcpt@example.test"_s}, "Subject: after\r\n\r\nx\r\n",
+                           collect);
+        ASSERT_TRUE(answers(2, 60s));
+    }
+    EXPECT_LT(elapsed.elapsed(), 30000);
+    ASSERT_EQ(outcomes.size(), 2);
+    ASSERT_TRUE(outcomes[0].has_value());
+    EXPECT_EQ(outcomes[0]->localizedDescription, u"The operation was cancelled before the server had answered"_s);
+    EXPECT_FALSE(outcomes[1].has_value()) << outcomes[1]->localizedDescription.toStdString();
+    EXPECT_EQ(receivedFrom(u"after@sender.test"_s).size(), 1);
+}
+
+// Destroying the client, as the program does when it ends, does not wait
+// for a server that holds its answer either.
+TEST_F(SmtpIntegration, DestroyingTheClientDoesNotWaitForALateAnswer)
+{
+    auto outcome = std::make_shared<std::optional<QString>>();
+    auto lock = std::make_shared<std::mutex>();
+    SmtpSettings late;
+    late.hostname = u"127.0.0.1"_s;
+    late.port = port("late");
+    QElapsedTimer elapsed;
+    {
+        CurlSmtpClient client;
+        client.sendMessage(late, u"late@sender.test"_s, {u"rcpt@example.test"_s}, "Subject: late\r\n\r\nx\r\n",
+                           [outcome, lock](const std::optional<SmtpFailure> &failure) {
+                               const std::lock_guard guard(*lock);
+                               *outcome = failure ? failure->localizedDescription : u"<success>"_s;
+                           });
+        std::this_thread::sleep_for(1500ms);
+        elapsed.start();
+    }
+    EXPECT_LT(elapsed.elapsed(), 5000);
+    const std::lock_guard guard(*lock);
+    EXPECT_EQ(*outcome, u"The operation was cancelled before the server had answered"_s);
 }
 
 // ---- The message as it arrives -------------------------------------------------
@@ -429,7 +475,7 @@ TEST_F(SmtpIntegration, SendmailThroughMsmtpDelivers)
     ASSERT_TRUE(testing::writeScript(wrapper, u"exec '%1' -C '%2' \"$@\"\n"_s.arg(msmtp, config)));
 
     SendmailMailClient sendmail(clock, wrapper);
-    const Status sent = sendmail.prepareEmailViaMailAppWithBody(u"Body via sendmail\n"_s, u"rcpt@example.test"_s,
+    const Result<QString> sent = sendmail.prepareEmailViaMailAppWithBody(u"Body via sendmail\n"_s, u"rcpt@example.test"_s,
                                                                 u"Über sendmail"_s, u"msmtp@sender.test"_s,
                                                                 List(), true);
     ASSERT_TRUE(sent.ok()) << sent.error().toStdString();

@@ -8,6 +8,8 @@ Listens on 127.0.0.1 only, on ports the system picks, one port per mode:
   tls       TLS from the first byte (implicit TLS)
   auth      plain SMTP that requires AUTH PLAIN with --user / --password
   slow      plain SMTP that waits --delay seconds before answering each message
+  late      plain SMTP that answers the end of each message only after --late
+            seconds (longer than a test waits: the answer comes too late)
 
 On every port, a recipient in the domain reject.test is refused with 550.
 
@@ -16,7 +18,7 @@ DNS:localhost) are made with openssl in --workdir when the server starts.
 When all ports listen, one JSON line goes to standard output:
 
   {"clear": PORT, "starttls": PORT, "tls": PORT, "auth": PORT, "slow": PORT,
-   "cert": "/path/cert.pem", "messages": "/path/messages"}
+   "late": PORT, "cert": "/path/cert.pem", "messages": "/path/messages"}
 
 Every accepted message is stored, before the server answers 250, as
 messages/NNNNNN-MODE.json: the envelope, the raw bytes (base64) and the parse
@@ -128,6 +130,7 @@ async def serve(args):
                     auth_required=True, auth_require_tls=False, auth_exclude_mechanism=["LOGIN"]),
             "127.0.0.1", 0),
         "slow": await loop.create_server(factory("slow", delay=args.delay), "127.0.0.1", 0),
+        "late": await loop.create_server(factory("late", delay=args.late), "127.0.0.1", 0),
     }
     ports = {mode: server.sockets[0].getsockname()[1] for mode, server in servers.items()}
     ports.update({"cert": cert, "messages": store})
@@ -153,6 +156,7 @@ def main():
     parser.add_argument("--user", default="quill")
     parser.add_argument("--password", default="s3cret")
     parser.add_argument("--delay", type=float, default=1.5)
+    parser.add_argument("--late", type=float, default=100.0)
     args = parser.parse_args()
     logging.basicConfig(level=logging.ERROR)
     asyncio.run(serve(args))

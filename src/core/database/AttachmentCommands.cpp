@@ -6,6 +6,7 @@
 #include "platform/DocumentOpener.h"
 #include "platform/FileRevealer.h"
 #include "platform/LXBookmark.h"
+#include "platform/RegularFileReader.h"
 
 #include <QFileInfo>
 
@@ -43,6 +44,10 @@ Dict AttachmentCommands::makeEntry(const QString &path, const QByteArray &bookma
 
 Status AttachmentCommands::addAttachmentPath(const QString &chosenPath)
 {
+    // A folder or a pipe can be opened for reading as well, but it cannot
+    // be sent.
+    if (const Status regular = RegularFileReader::checkRegular(chosenPath); !regular)
+        return regular;
     const QString path = QFileInfo(chosenPath).absoluteFilePath();
     const std::optional<QByteArray> bookmark = LXBookmark::bookmarkForURL_RO(path);
     if (!bookmark)

@@ -33,9 +33,10 @@ public:
     static QString openPanelPrompt();
     static Dict makeEntry(const QString &path, const QByteArray &bookmark);
 
-    // Adds the chosen file with a read-only bookmark. A file of which no
-    // bookmark can be made (it cannot be read) is refused with a message:
-    // an entry without a bookmark could never be sent.
+    // Adds the chosen file with a read-only bookmark. Anything but a regular
+    // file (a folder, a pipe, a device), and a file of which no bookmark can
+    // be made (it cannot be read), is refused with a message: it could never
+    // be sent.
     Status addAttachmentPath(const QString &chosenPath);
     void addTheAttachment(const Dict &entry);
     void addTheAttachmentUndo(const Dict &entry);

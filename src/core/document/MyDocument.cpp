@@ -6,6 +6,7 @@
 #include "document/SearchPredicate.h"
 #include "merge/TagSubstitution.h"
 #include "platform/Clock.h"
+#include "send/LogTimeStamp.h"
 
 #include <QSet>
 
@@ -328,10 +329,20 @@ void MyDocument::appendToLogView(const QString &text)
         Qt::QueuedConnection);
 }
 
-void MyDocument::noteDeliveryFinished(bool succeeded)
+void MyDocument::noteDeliveryFinished(PendingDeliveries::Ticket ticket, bool succeeded, const QString &logLine)
 {
-    m_deliveriesInFlight.fetch_sub(1);
+    if (!m_pendingDeliveries.settle(ticket))
+        return;
+    appendToLogView(logLine);
     Q_EMIT deliveryFinished(succeeded);
+}
+
+int MyDocument::giveUpOnDeliveries(qint64 seconds)
+{
+    const QStringList lines = m_pendingDeliveries.giveUp(LogTimeStamp::now(clock()), seconds);
+    for (const QString &line : lines)
+        appendToLogView(line);
+    return int(lines.size());
 }
 
 void MyDocument::clearLog()

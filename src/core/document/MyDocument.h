@@ -3,6 +3,7 @@
 #include "document/ArrangedView.h"
 #include "document/UndoManager.h"
 #include "platform/SystemClock.h"
+#include "send/PendingDeliveries.h"
 #include "util/Value.h"
 
 #include <QObject>
@@ -189,10 +190,17 @@ public:
     // --- Messages handed to the SMTP server --------------------------------------
 
     // Sends whose answer has not arrived yet; callable from any thread.
-    int deliveriesInFlight() const { return m_deliveriesInFlight.load(); }
-    void noteDeliveryStarted() { m_deliveriesInFlight.fetch_add(1); }
-    // On the document's thread, once per started delivery, when its answer arrived.
-    void noteDeliveryFinished(bool succeeded);
+    int deliveriesInFlight() const { return m_pendingDeliveries.count(); }
+    // A send to host was handed to the server; callable from any thread.
+    PendingDeliveries::Ticket noteDeliveryStarted(const QString &host) { return m_pendingDeliveries.start(host); }
+    // On the document's thread, once per started delivery, when its answer
+    // arrived: appends its log line and emits deliveryFinished, unless the
+    // delivery was given up on (its line is written already).
+    void noteDeliveryFinished(PendingDeliveries::Ticket ticket, bool succeeded, const QString &logLine);
+    // Gives up on the deliveries still without an answer after a wait of
+    // seconds: appends "no answer from HOST within N s: delivery unknown" for
+    // each; their answers, should they come, are not logged. Returns how many.
+    int giveUpOnDeliveries(qint64 seconds);
     // A guarded pointer to this document, for work that may outlive it;
     // copyable from any thread while the document exists.
     QPointer<MyDocument> selfPointer() const { return m_self; }
@@ -534,7 +542,7 @@ private:
     std::atomic<bool> m_serverRequirePassword{false};
     std::atomic<bool> m_noServerAvailable{false};
     std::atomic<bool> m_cancelOperationFlag{false};
-    std::atomic<int> m_deliveriesInFlight{0};
+    PendingDeliveries m_pendingDeliveries;
     QPointer<MyDocument> m_self;
     std::atomic<bool> m_isCheckedRecords{false};
     std::atomic<bool> m_isCheckedRecords4Exception{false};

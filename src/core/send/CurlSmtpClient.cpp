@@ -7,14 +7,78 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
 
+// Which operations abortAll() has aborted, and the sockets of the transfers
+// under way. Each operation carries the generation it was started in;
+// abortAll() aborts every generation up to the current one and shuts down
+// the sockets open at that moment. A socket is opened under the same lock
+// and not at all for an aborted operation, so none slips through between
+// the two.
+struct CurlSmtpAborts
+{
+    std::mutex mutex;
+    quint64 generation = 1; // of the operations started now
+    quint64 abortedUpTo = 0;
+    std::set<curl_socket_t> sockets;
+
+    quint64 currentGeneration()
+    {
+        std::lock_guard lock(mutex);
+        return generation;
+    }
+    bool aborted(quint64 operationGeneration)
+    {
+        std::lock_guard lock(mutex);
+        return operationGeneration <= abortedUpTo;
+    }
+    void abortAll()
+    {
+        std::lock_guard lock(mutex);
+        abortedUpTo = generation++;
+        // The transfer sees its connection closed at once, wherever it waits.
+        for (const curl_socket_t socket : sockets)
+            ::shutdown(socket, SHUT_RDWR);
+    }
+};
+
 namespace {
 
 using Outcome = std::optional<SmtpFailure>;
+
+// What the callbacks of one transfer know of the aborts.
+struct AbortWatch
+{
+    CurlSmtpAborts *aborts;
+    quint64 generation;
+};
+
+curl_socket_t onOpenSocket(void *user, curlsocktype, struct curl_sockaddr *address)
+{
+    auto *watch = static_cast<AbortWatch *>(user);
+    std::lock_guard lock(watch->aborts->mutex);
+    if (watch->generation <= watch->aborts->abortedUpTo)
+        return CURL_SOCKET_BAD;
+    const curl_socket_t socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (socket != CURL_SOCKET_BAD)
+        watch->aborts->sockets.insert(socket);
+    return socket;
+}
+
+int onCloseSocket(void *user, curl_socket_t socket)
+{
+    auto *watch = static_cast<AbortWatch *>(user);
+    std::lock_guard lock(watch->aborts->mutex);
+    watch->aborts->sockets.erase(socket);
+    return ::close(socket);
+}
 
 void initialiseCurlOnce()
 {
@@ -124,7 +188,8 @@ size_t onWrite(char *, size_t size, size_t count, void *)
 
 int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    return static_cast<const std::atomic_bool *>(user)->load() ? 1 : 0;
+    const auto *watch = static_cast<const AbortWatch *>(user);
+    return watch->aborts->aborted(watch->generation) ? 1 : 0;
 }
 
 // SMTP wants CRLF line ends; a builder may hand over bare LFs.
@@ -284,9 +349,9 @@ struct CurlDeleter
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
 
-Outcome perform(const CurlSmtpClient::Options &options, const std::atomic_bool &cancelled, const Request &request)
+Outcome perform(const CurlSmtpClient::Options &options, AbortWatch watch, const Request &request)
 {
-    if (cancelled.load())
+    if (watch.aborts->aborted(watch.generation))
         return failure(u"The operation was cancelled before the server had answered"_s);
 
     const SmtpSettings &settings = request.settings;
@@ -338,7 +403,11 @@ Outcome perform(const CurlSmtpClient::Options &options, const std::atomic_bool &
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &transcript);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool *>(&cancelled));
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &watch);
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
+    curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &watch);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, onCloseSocket);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, &watch);
 
     if (settings.connectionType == SmtpSettings::Security::StartTls)
         curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
@@ -394,7 +463,11 @@ Outcome perform(const CurlSmtpClient::Options &options, const std::atomic_bool &
 
     const CURLcode code = curl_easy_perform(h);
     Outcome outcome;
-    if (code != CURLE_OK) {
+    if (code != CURLE_OK && watch.aborts->aborted(watch.generation)) {
+        // Cut off by abortAll(): whatever libcurl made of the closed
+        // connection, the server's answer is unknown.
+        outcome = failure(u"The operation was cancelled before the server had answered"_s);
+    } else if (code != CURLE_OK) {
         long osErrno = 0;
         curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osErrno);
         outcome = describe(code, transcript, errorBuffer, osErrno, host, port);
@@ -416,7 +489,8 @@ CurlSmtpClient::Options CurlSmtpClient::Options::fromEnvironment()
 
 CurlSmtpClient::CurlSmtpClient() : CurlSmtpClient(Options::fromEnvironment()) {}
 
-CurlSmtpClient::CurlSmtpClient(Options options) : m_options(std::move(options))
+CurlSmtpClient::CurlSmtpClient(Options options)
+    : m_options(std::move(options)), m_aborts(std::make_unique<CurlSmtpAborts>())
 {
     initialiseCurlOnce();
 }
@@ -426,25 +500,32 @@ CurlSmtpClient::~CurlSmtpClient()
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_cancelled.store(true);
     }
+    abortAll();
     m_wake.notify_all();
     for (std::thread &worker : m_workers)
         worker.join();
+}
+
+void CurlSmtpClient::abortAll()
+{
+    m_aborts->abortAll();
 }
 
 void CurlSmtpClient::sendMessage(const SmtpSettings &settings, const QString &envelopeFrom,
                                  const QStringList &envelopeTo, const QByteArray &message, Completion done)
 {
     Request request{settings, false, envelopeFrom, envelopeTo, message};
-    enqueue({[this, request = std::move(request)] { return perform(m_options, m_cancelled, request); },
+    const AbortWatch watch{m_aborts.get(), m_aborts->currentGeneration()};
+    enqueue({[this, watch, request = std::move(request)] { return perform(m_options, watch, request); },
              std::move(done)});
 }
 
 void CurlSmtpClient::checkAccount(const SmtpSettings &settings, const QString &from, Completion done)
 {
     Request request{settings, true, from, {}, {}};
-    enqueue({[this, request = std::move(request)] { return perform(m_options, m_cancelled, request); },
+    const AbortWatch watch{m_aborts.get(), m_aborts->currentGeneration()};
+    enqueue({[this, watch, request = std::move(request)] { return perform(m_options, watch, request); },
              std::move(done)});
 }
 

@@ -4,16 +4,18 @@
 
 #include <QString>
 
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
 namespace quillcast {
+
+struct CurlSmtpAborts;
 
 // The SMTP client on libcurl.
 //
@@ -40,10 +42,13 @@ namespace quillcast {
 //
 // Operations run on a pool of worker threads, up to maxConcurrent at a time,
 // further ones queued. Each completion runs exactly once, on the worker that
-// ran the operation, after the connection is closed. The destructor cancels
-// what is in flight (libcurl aborts within about a second), completes queued
-// operations with a cancellation failure without connecting, and waits for
-// every worker. Do not destroy the client from inside one of its completions.
+// ran the operation, after the connection is closed. abortAll() cuts off
+// what is in flight at once, also a transfer that waits for the server's
+// answer to the end of the message (libcurl does not look at its abort
+// callback while it waits there, so the connection itself is shut down),
+// and completes queued operations with a cancellation failure without
+// connecting. The destructor aborts all and waits for every worker. Do not
+// destroy the client from inside one of its completions.
 class CurlSmtpClient final : public SmtpClient
 {
 public:
@@ -72,6 +77,11 @@ public:
                      const QByteArray &message, Completion done) override;
     void checkAccount(const SmtpSettings &settings, const QString &from, Completion done) override;
 
+    // Aborts every operation started so far, running or queued; each
+    // completes soon after with the cancellation failure. Operations started
+    // later run as usual. Returns at once; callable from any thread.
+    void abortAll();
+
 private:
     using Outcome = std::optional<SmtpFailure>;
     struct Operation
@@ -84,7 +94,7 @@ private:
     void workerLoop();
 
     const Options m_options;
-    std::atomic_bool m_cancelled{false};
+    const std::unique_ptr<CurlSmtpAborts> m_aborts;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Operation> m_queue;

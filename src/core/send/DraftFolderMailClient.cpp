@@ -39,20 +39,25 @@ DraftFolderMailClient::DraftFolderMailClient(QString folder, const Clock &clock)
 {
 }
 
-Status DraftFolderMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                             const QString &title, const QString &from,
-                                                             const List &attachments, bool /*send*/)
+Result<QString> DraftFolderMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
+                                                                      const QString &title, const QString &from,
+                                                                      const List &attachments, bool /*send*/)
 {
+    const auto failed = [&](const QString &reason) {
+        return Result<QString>::failure(u"Error writing the draft for %1 : %2"_s.arg(email, reason));
+    };
     const QDateTime now = m_clock.now().toTimeZone(m_clock.timeZone());
-    MessageContent content = SystemMailMessage::content(body, email, title, from, attachments, now);
-    content.extraHeaders.append({QByteArrayLiteral("X-Unsent"), u"1"_s});
-    const Result<QByteArray> message = MessageBuilder::build(content);
+    Result<MessageContent> content = SystemMailMessage::content(body, email, title, from, attachments, now);
+    if (!content)
+        return failed(content.error());
+    content.value().extraHeaders.append({QByteArrayLiteral("X-Unsent"), u"1"_s});
+    const Result<QByteArray> message = MessageBuilder::build(content.value());
     if (!message)
-        return Status::failure(message.error());
+        return failed(message.error());
 
     const std::lock_guard guard(m_lock);
     if (!QDir().mkpath(m_folder))
-        return Status::failure(u"The drafts folder “%1” cannot be created."_s.arg(m_folder));
+        return failed(u"The drafts folder “%1” cannot be created."_s.arg(m_folder));
     const QDir folder(m_folder);
     const QString stem = now.toString(u"yyyyMMdd-HHmmss"_s);
     const QString recipient = fileNamePart(email);
@@ -65,8 +70,8 @@ Status DraftFolderMailClient::prepareEmailViaMailAppWithBody(const QString &body
     // Written whole or not at all: a mail program watching the folder never
     // sees half a message.
     if (const Status written = DurableSaveFile::writeWhole(path, message.value()); !written)
-        return Status::failure(u"The draft "_s + written.error());
-    return success();
+        return failed(written.error());
+    return u"Email to %1: draft written to %2"_s.arg(email, path);
 }
 
 } // namespace quillcast

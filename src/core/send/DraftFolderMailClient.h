@@ -24,8 +24,8 @@ class DraftFolderMailClient final : public SystemMailClient
 public:
     DraftFolderMailClient(QString folder, const Clock &clock);
 
-    Status prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                          const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
+                                                   const QString &from, const List &attachments, bool send) override;
 
     const QString &folder() const { return m_folder; }
 

@@ -96,10 +96,15 @@ MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &
         return refuse(u" ATTACHMENTS ERROR. Try to reselect them\n"_s, u" ATTACHMENTS ERROR. Try to reselect them\n"_s);
 
     if (m_doc.useMailServerToSend() != 1 || !sending) {
-        if (m_services.mailClient)
-            m_services.mailClient->prepareEmailViaMailAppWithBody(body, form.to, subject, form.from, attachments,
-                                                                  sending);
-        return Outcome::HandedToMailClient;
+        if (!m_services.mailClient)
+            return Outcome::NotSent;
+        // The mail system's answer is its own line, stamped when it came (a
+        // sendmail may take its time).
+        const Result<QString> handed = m_services.mailClient->prepareEmailViaMailAppWithBody(
+            body, form.to, subject, form.from, attachments, sending);
+        const QString said = handed ? handed.value() : handed.error();
+        m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u' ' + said + u'\n');
+        return handed ? Outcome::HandedToMailClient : Outcome::MailClientFailed;
     }
 
     switch (m_doc.emailKind()) {
@@ -121,12 +126,10 @@ namespace {
 // closed meanwhile hears nothing.
 LXMailCoreBridge::SendCompletion reportTo(MyDocument &document)
 {
-    document.noteDeliveryStarted();
-    return [doc = document.selfPointer()](const LXMailCoreBridge::SendReport &report) {
-        if (!doc)
-            return;
-        doc->appendToLogView(report.logLine);
-        doc->noteDeliveryFinished(report.succeeded);
+    const PendingDeliveries::Ticket ticket = document.noteDeliveryStarted(document.serverName());
+    return [doc = document.selfPointer(), ticket](const LXMailCoreBridge::SendReport &report) {
+        if (doc)
+            doc->noteDeliveryFinished(ticket, report.succeeded, report.logLine);
     };
 }
 

@@ -19,8 +19,10 @@ class MessagePreparation
 {
 public:
     // What became of a record; the log says it to the user, the command line
-    // counts it.
-    enum class Outcome { NothingToDo, Refused, HandedToMailClient, HandedToServer, NotSent };
+    // counts it. The user's mail system answers at once (HandedToMailClient
+    // when it took the message, MailClientFailed when not); the SMTP server
+    // answers later, through the document (HandedToServer).
+    enum class Outcome { NothingToDo, Refused, HandedToMailClient, MailClientFailed, HandedToServer, NotSent };
 
     // The merged texts of the mail form; null where the form's text is null.
     struct MergedForm

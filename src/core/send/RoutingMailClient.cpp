@@ -2,9 +2,9 @@
 
 namespace quillcast {
 
-Status RoutingMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                         const QString &title, const QString &from,
-                                                         const List &attachments, bool send)
+Result<QString> RoutingMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
+                                                                  const QString &title, const QString &from,
+                                                                  const List &attachments, bool send)
 {
     SystemMailClient &client = send ? m_send : m_prepare;
     return client.prepareEmailViaMailAppWithBody(body, email, title, from, attachments, send);

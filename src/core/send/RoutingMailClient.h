@@ -12,8 +12,8 @@ class RoutingMailClient final : public SystemMailClient
 public:
     RoutingMailClient(SystemMailClient &prepare, SystemMailClient &send) : m_prepare(prepare), m_send(send) {}
 
-    Status prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                          const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
+                                                   const QString &from, const List &attachments, bool send) override;
 
 private:
     SystemMailClient &m_prepare;

@@ -197,6 +197,8 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
 {
     m_refused.store(0);
     m_handedToServer.store(0);
+    m_handedToMailClient.store(0);
+    m_mailClientFailed.store(0);
     m_doc.setCancelOperationFlag(false);
     m_doc.setPreparingSending(true);
     if (m_doc.sendPrepTimeInterval() < 1)
@@ -225,6 +227,12 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
             break;
         case MessagePreparation::Outcome::HandedToServer:
             m_handedToServer.fetch_add(1);
+            break;
+        case MessagePreparation::Outcome::HandedToMailClient:
+            m_handedToMailClient.fetch_add(1);
+            break;
+        case MessagePreparation::Outcome::MailClientFailed:
+            m_mailClientFailed.fetch_add(1);
             break;
         default:
             break;

@@ -55,6 +55,9 @@ public:
     // How the records of the last run fared.
     qint64 refusedCount() const { return m_refused.load(); }
     qint64 handedToServerCount() const { return m_handedToServer.load(); }
+    // Taken, respectively not taken, by the user's mail system.
+    qint64 handedToMailClientCount() const { return m_handedToMailClient.load(); }
+    qint64 mailClientFailedCount() const { return m_mailClientFailed.load(); }
 
     static QString confirmationText(Kind kind, qint64 count);
     static QString progressString(qint64 i, qint64 n);
@@ -76,6 +79,8 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<qint64> m_refused{0};
     std::atomic<qint64> m_handedToServer{0};
+    std::atomic<qint64> m_handedToMailClient{0};
+    std::atomic<qint64> m_mailClientFailed{0};
 };
 
 } // namespace quillcast

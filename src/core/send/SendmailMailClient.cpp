@@ -15,37 +15,43 @@ SendmailMailClient::SendmailMailClient(const Clock &clock, QString path, std::ch
 {
 }
 
-Status SendmailMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                          const QString &title, const QString &from,
-                                                          const List &attachments, bool send)
+Result<QString> SendmailMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
+                                                                   const QString &title, const QString &from,
+                                                                   const List &attachments, bool send)
 {
+    const auto failed = [&](const QString &reason) {
+        return Result<QString>::failure(u"Error sending email via sendmail to %1 : %2"_s.arg(email, reason));
+    };
     if (!send)
-        return Status::failure(u"%1 cannot prepare a draft; it only sends."_s.arg(m_path));
-    const MessageContent content = SystemMailMessage::content(body, email, title, from, attachments,
-                                                              m_clock.now().toTimeZone(m_clock.timeZone()));
-    const Result<QByteArray> message = MessageBuilder::build(content);
+        return Result<QString>::failure(u"Error preparing email to %1 : %2 cannot prepare a draft; it only sends."_s.arg(
+            email, m_path));
+    const Result<MessageContent> content = SystemMailMessage::content(
+        body, email, title, from, attachments, m_clock.now().toTimeZone(m_clock.timeZone()));
+    if (!content)
+        return failed(content.error());
+    const Result<QByteArray> message = MessageBuilder::build(content.value());
     if (!message)
-        return Status::failure(message.error());
+        return failed(message.error());
 
     QProcess sendmail;
     sendmail.start(m_path, {u"-t"_s, u"-i"_s});
     if (!sendmail.waitForStarted(int(m_timeout.count())))
-        return Status::failure(u"“%1” could not be started: %2"_s.arg(m_path, sendmail.errorString()));
+        return failed(u"“%1” could not be started: %2"_s.arg(m_path, sendmail.errorString()));
     sendmail.write(message.value());
     sendmail.closeWriteChannel();
     if (!sendmail.waitForFinished(int(m_timeout.count()))) {
         sendmail.kill();
         sendmail.waitForFinished(5000);
-        return Status::failure(u"“%1” did not finish within %2 seconds; the message may not have been sent."_s.arg(
+        return failed(u"“%1” did not finish within %2 seconds; the message may not have been sent."_s.arg(
             m_path, QString::number(m_timeout.count() / 1000.0)));
     }
-    const QString errors = QString::fromLocal8Bit(sendmail.readAllStandardError()).trimmed();
+    // One line in the log: the program's own words, however many lines.
+    const QString errors = QString::fromLocal8Bit(sendmail.readAllStandardError()).simplified();
     if (sendmail.exitStatus() != QProcess::NormalExit)
-        return Status::failure(u"“%1” stopped abnormally: %2"_s.arg(m_path, errors));
+        return failed(u"“%1” stopped abnormally: %2"_s.arg(m_path, errors));
     if (sendmail.exitCode() != 0)
-        return Status::failure(
-            u"“%1” failed with exit status %2: %3"_s.arg(m_path, QString::number(sendmail.exitCode()), errors));
-    return success();
+        return failed(u"“%1” failed with exit status %2: %3"_s.arg(m_path, QString::number(sendmail.exitCode()), errors));
+    return u"Email sent via sendmail to %1"_s.arg(email);
 }
 
 } // namespace quillcast

@@ -25,8 +25,8 @@ public:
     explicit SendmailMailClient(const Clock &clock, QString path = defaultPath(),
                                 std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
-    Status prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                          const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
+                                                   const QString &from, const List &attachments, bool send) override;
 
 private:
     const Clock &m_clock;

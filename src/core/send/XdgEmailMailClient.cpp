@@ -28,16 +28,21 @@ QStringList XdgEmailMailClient::arguments(const QString &body, const QString &em
     return args;
 }
 
-Status XdgEmailMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                          const QString &title, const QString & /*from*/,
-                                                          const List &attachments, bool send)
+Result<QString> XdgEmailMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
+                                                                   const QString &title, const QString & /*from*/,
+                                                                   const List &attachments, bool send)
 {
+    const auto failed = [&](const QString &reason) {
+        return Result<QString>::failure(u"Error opening the email to %1 in the mail program : %2"_s.arg(email, reason));
+    };
     if (send)
-        return Status::failure(u"%1 cannot send a message; it only opens it in the mail program."_s.arg(m_program));
-    const QStringList args = arguments(body, email, title, SystemMailMessage::attachedFiles(attachments));
-    if (!QProcess::startDetached(m_program, args))
-        return Status::failure(u"The mail program could not be opened: “%1” does not start."_s.arg(m_program));
-    return success();
+        return failed(u"%1 cannot send a message; it only opens it in the mail program."_s.arg(m_program));
+    const Result<QStringList> files = SystemMailMessage::attachedFiles(attachments);
+    if (!files)
+        return failed(files.error());
+    if (!QProcess::startDetached(m_program, arguments(body, email, title, files.value())))
+        return failed(u"“%1” does not start."_s.arg(m_program));
+    return u"Email to %1: opened in the mail program"_s.arg(email);
 }
 
 } // namespace quillcast

@@ -18,8 +18,8 @@ class XdgEmailMailClient final : public SystemMailClient
 public:
     explicit XdgEmailMailClient(QString program = QStringLiteral("xdg-email"));
 
-    Status prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                          const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
+                                                   const QString &from, const List &attachments, bool send) override;
 
     // The command line after the program name. The recipient goes last as a
     // mailto: URL, so that a text starting with "-" or without "@" cannot be

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace quillcast;
 using namespace quillcast::dbtest;
 using namespace Qt::StringLiterals;
@@ -158,16 +160,34 @@ TEST(AttachmentCommands, UndoOfARemovalPutsTheEntryLast)
     EXPECT_FALSE(commands.removeAttachmentPath({}));
 }
 
-TEST(AttachmentCommands, AFileThatCannotBeReadIsRefused)
+// Only a regular file can be sent: a folder or a pipe opens for reading as
+// well, but would fail every message (a pipe would hang it).
+TEST(AttachmentCommands, OnlyARegularFileThatCanBeReadIsAttached)
 {
     QTemporaryDir dir;
-    MyDocument doc;
-    setUp(doc);
-    const Status added = AttachmentCommands(doc).addAttachmentPath(dir.filePath(u"gone.pdf"_s));
-    EXPECT_FALSE(added.ok());
-    EXPECT_FALSE(added.error().isEmpty());
-    EXPECT_EQ(doc.attachmentBookmarks().size(), 0);
-    EXPECT_FALSE(doc.undoManager().canUndo());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(u"pipe"_s)).constData(), 0600), 0);
+    const struct
+    {
+        const char *name;
+        QString path;
+        QString error; // empty: attached
+    } rows[] = {
+        {"regular file", writeFile(dir, u"a.pdf"_s), QString()},
+        {"missing file", dir.filePath(u"gone.pdf"_s), u"cannot be read"_s},
+        {"folder", dir.filePath(u"folder"_s), u"is a folder"_s},
+        {"named pipe", dir.filePath(u"pipe"_s), u"is a pipe"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc;
+        setUp(doc);
+        const Status added = AttachmentCommands(doc).addAttachmentPath(row.path);
+        EXPECT_EQ(added.ok(), row.error.isEmpty());
+        EXPECT_TRUE(row.error.isEmpty() || added.error().contains(row.error)) << added.error().toStdString();
+        EXPECT_EQ(doc.attachmentBookmarks().size(), row.error.isEmpty() ? 1 : 0);
+        EXPECT_EQ(doc.undoManager().canUndo(), row.error.isEmpty());
+    }
 }
 
 TEST(AttachmentCommands, RevealShowsTheFileOrTellsTheBookmarkExpired)

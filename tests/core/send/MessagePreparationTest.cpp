@@ -136,6 +136,54 @@ TEST_F(MessagePreparationTest, PreparingAlwaysGoesToTheUsersMailSystem)
     EXPECT_TRUE(smtp.calls().isEmpty());
 }
 
+// The mail system answers at once: its answer is the message's one log line,
+// and a failure is an outcome of its own, never counted as handed over.
+TEST_F(MessagePreparationTest, TheMailSystemsAnswerIsTheMessagesLogLine)
+{
+    const struct
+    {
+        const char *name;
+        QString failure;
+        MessagePreparation::Outcome outcome;
+        QString logLine;
+    } rows[] = {
+        {"taken", QString(), MessagePreparation::Outcome::HandedToMailClient,
+         u" Email handed over to ann@example.org"_s},
+        {"refused", u"queue full"_s, MessagePreparation::Outcome::MailClientFailed,
+         u" Error handing over email to ann@example.org : queue full"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        mail.failure = row.failure;
+        for (const bool sending : {false, true}) {
+            EXPECT_EQ(prepare(sending), row.outcome);
+            EXPECT_EQ(takeLog(), QStringList{row.logLine});
+        }
+    }
+    EXPECT_EQ(mail.takeCalls().size(), 4u);
+}
+
+// Giving up on the server's answers writes one line for each send still
+// waiting; an answer that comes after that writes nothing, so every
+// recipient has one line.
+TEST_F(MessagePreparationTest, GivingUpOnAnswersLeavesOneLinePerSend)
+{
+    doc.setUseMailServerToSend(1);
+    smtp.holdCompletions();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(prepare(true), MessagePreparation::Outcome::HandedToServer);
+    ASSERT_TRUE(smtp.complete(0));
+    EXPECT_EQ(takeLog(), QStringList{u" Email sent via smtp.example.org to ann@example.org"_s});
+
+    EXPECT_EQ(doc.giveUpOnDeliveries(3), 2);
+    EXPECT_EQ(doc.deliveriesInFlight(), 0);
+    ASSERT_TRUE(smtp.complete(1));
+    ASSERT_TRUE(smtp.complete(2, SmtpFailure{u"cancelled"_s, u"cancelled"_s}));
+    EXPECT_EQ(takeLog(), QStringList(2, u" no answer from smtp.example.org within 3 s: delivery unknown"_s));
+    EXPECT_EQ(doc.giveUpOnDeliveries(3), 0);
+    EXPECT_TRUE(takeLog().isEmpty());
+}
+
 TEST_F(MessagePreparationTest, SendingThroughTheServerByMessageKind)
 {
     doc.setUseMailServerToSend(1);
@@ -181,7 +229,8 @@ TEST_F(MessagePreparationTest, UnusableAttachmentRefusesTheMessageAfterTheAddres
     prepare(true);
     doc.setMailFormTo(u""_s);
     prepare(true);
-    EXPECT_EQ(takeLog(), QStringList({u" ATTACHMENTS ERROR. Try to reselect them"_s,
+    EXPECT_EQ(takeLog(), QStringList({u" Email handed over to ann@example.org"_s,
+                                      u" ATTACHMENTS ERROR. Try to reselect them"_s,
                                       u" EMAIL ERROR: Can't prepare and send without a TO address"_s}));
     EXPECT_TRUE(mail.takeCalls().empty());
 }

@@ -159,12 +159,16 @@ TEST_F(SendRunTest, RunLogLinesNameTheRoute)
     run.doPrepareAllRecordsSending(true);
     run.doPrepareAllRecordsSending(false);
 
-    ASSERT_TRUE(sendtest::processEventsUntil([&] { return sendtest::logLines(doc).size() == 5; }));
+    // The mail system's answers come between them, one for each message
+    // it was given (no SMTP transport is set up for the first run).
+    const QString handed = stamp + u" Email handed over to a@example.org"_s;
+    ASSERT_TRUE(sendtest::processEventsUntil([&] { return sendtest::logLines(doc).size() == 9; }));
     EXPECT_EQ(sendtest::logLines(doc),
               QStringList({stamp + u" Prepare and send checked records via smtp.example.org \u2026"_s,
-                           stamp + u" Prepare checked records via Mail.app \u2026"_s,
-                           stamp + u" Prepare and send checked records via Mail.app \u2026"_s,
-                           stamp + u" Prepare and send all records \u2026"_s, stamp + u" Prepare all records \u2026"_s}));
+                           stamp + u" Prepare checked records via Mail.app \u2026"_s, handed,
+                           stamp + u" Prepare and send checked records via Mail.app \u2026"_s, handed,
+                           stamp + u" Prepare and send all records \u2026"_s, handed,
+                           stamp + u" Prepare all records \u2026"_s, handed}));
 }
 
 TEST_F(SendRunTest, CheckedRunIgnoresTheSearchFieldAndCountsRefusals)
@@ -182,7 +186,24 @@ TEST_F(SendRunTest, CheckedRunIgnoresTheSearchFieldAndCountsRefusals)
     EXPECT_EQ(doc.searchFieldSendStr(), QString());
     EXPECT_EQ(doc.myActionString(), u"Done. 3 sent."_s);
     EXPECT_EQ(run.refusedCount(), 1);
+    EXPECT_EQ(run.handedToMailClientCount(), 2);
     EXPECT_EQ(mail.takeCalls().size(), 2u);
+}
+
+// What the mail system did not take is counted as failed, not as handed
+// over; the progress line still counts every record handled.
+TEST_F(SendRunTest, MessagesTheMailSystemRefusesCountAsFailed)
+{
+    setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
+    mail.failure = u"queue full"_s;
+    SendRun run(doc, services());
+    run.prepareCheckedRecords();
+    run.waitForFinished();
+
+    EXPECT_EQ(doc.myActionString(), u"Done. 2 sent."_s);
+    EXPECT_EQ(run.mailClientFailedCount(), 2);
+    EXPECT_EQ(run.handedToMailClientCount(), 0);
+    EXPECT_EQ(run.refusedCount(), 0);
 }
 
 TEST_F(SendRunTest, CancelOnTheConfirmationStartsNothing)

@@ -50,7 +50,8 @@ public:
     std::function<void(qint64)> onSleep;
 };
 
-// The user's mail system, recording what it was handed.
+// The user's mail system, recording what it was handed; it takes every
+// message, or fails each with the reason set.
 class RecordingMailClient final : public SystemMailClient
 {
 public:
@@ -60,12 +61,14 @@ public:
         qsizetype attachments = 0;
         bool send = false;
     };
-    Status prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                          const QString &from, const List &attachments, bool send) override
+    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
+                                                   const QString &from, const List &attachments, bool send) override
     {
         const std::lock_guard guard(lock);
         calls.push_back({body, email, title, from, attachments.size(), send});
-        return success();
+        if (!failure.isEmpty())
+            return Result<QString>::failure(QStringLiteral("Error handing over email to %1 : %2").arg(email, failure));
+        return QStringLiteral("Email handed over to %1").arg(email);
     }
     std::vector<Call> takeCalls()
     {
@@ -75,6 +78,7 @@ public:
 
     std::mutex lock;
     std::vector<Call> calls;
+    QString failure;
 };
 
 // Fixed keys plus "4"/"Name", the window set up, these records in the

@@ -18,6 +18,8 @@
 
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace quillcast;
 using namespace quillcast::testing;
 using namespace Qt::StringLiterals;
@@ -45,7 +47,7 @@ protected:
     }
 
     // Sends or prepares a plain message with no attachments.
-    static Status simple(SystemMailClient &client, const QString &body, const QString &email, bool send)
+    static Result<QString> simple(SystemMailClient &client, const QString &body, const QString &email, bool send)
     {
         return client.prepareEmailViaMailAppWithBody(body, email, u"S"_s, u"a@x.org"_s, List(), send);
     }
@@ -81,44 +83,82 @@ TEST_F(DraftFolderTest, EachMessageBecomesADraftOfItsOwnInOrder)
 }
 
 // The recipient text goes in as it is: the mail program reads the addresses.
-// Attachment entries are attached only when a regular file is there now.
-TEST_F(DraftFolderTest, RecipientTextAndAttachableFilesMakeTheDraft)
+TEST_F(DraftFolderTest, RecipientTextAndAttachmentsMakeTheDraft)
 {
     if (!haveParser())
         GTEST_SKIP() << "python3 is needed to read the drafts back";
-    const QString kept = file(u"kept.pdf"_s, kBinary);
-    const QString deleted = file(u"deleted.txt"_s, "gone soon");
-    ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
     List attachments;
-    attachments.append(attachmentEntry(dir.filePath(u"folder"_s)));
-    attachments.append(attachmentEntry(kept));
-    attachments.append(attachmentEntry(deleted));
-    attachments.append(Value(Dict{{DocumentKeys::attachmentPath(), kept},
-                                  {DocumentKeys::attachmentBookmark(), QByteArray("not a bookmark")}}));
-    ASSERT_TRUE(QFile::remove(deleted));
+    attachments.append(attachmentEntry(file(u"kept.pdf"_s, kBinary)));
 
     DraftFolderMailClient client(draftsPath(), clock);
-    ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s,
-                                                      u"a@x.org"_s, attachments, false)
-                    .ok());
+    const Result<QString> written = client.prepareEmailViaMailAppWithBody(
+        u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s, u"a@x.org"_s, attachments, false);
+    ASSERT_TRUE(written.ok()) << written.error().toStdString();
+    EXPECT_EQ(written.value(), u"Email to b@x.org, c@y.org: draft written to "_s
+                                   + QDir(draftsPath()).filePath(drafts().value(0)));
     const ParsedMessage m = parseMessage(draft(0)).value_or(ParsedMessage());
     EXPECT_EQ(m.toMailboxes(), (QStringList{u"b@x.org"_s, u"c@y.org"_s}));
     EXPECT_EQ(m.headerCount(u"Bcc"_s), 0);
     EXPECT_EQ(m.from.value(0).addr, u"a@x.org"_s);
-    QStringList files;
-    for (const ParsedMessage::Part &part : m.parts) {
-        if (part.disposition == u"attachment"_s)
-            files.append(part.filename);
+    ASSERT_EQ(m.parts.size(), 3);
+    EXPECT_EQ(m.parts.value(2).filename, u"kept.pdf"_s);
+    EXPECT_EQ(m.parts.value(2).payload, kBinary);
+}
+
+// An entry that is no longer a regular file fails the message, as it does
+// for the SMTP server: neither a draft nor a sent message goes without one
+// of its files.
+TEST_F(SystemMailClientTest, AMessageWithoutOneOfItsFilesIsNotMade)
+{
+    const QString kept = file(u"kept.pdf"_s, kBinary);
+    const QString deleted = file(u"deleted.txt"_s, "gone soon");
+    const QString pipe = dir.filePath(u"pipe"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
+    const Value deletedEntry = attachmentEntry(deleted);
+    ASSERT_TRUE(QFile::remove(deleted));
+    const struct
+    {
+        const char *name;
+        Value entry;
+        QString reason;
+    } rows[] = {
+        {"folder", attachmentEntry(dir.filePath(u"folder"_s)), dir.filePath(u"folder"_s) + u" is a folder"_s},
+        {"named pipe", attachmentEntry(pipe), pipe + u" is a pipe"_s},
+        {"deleted file", deletedEntry, u"The attachment “%1” can no longer be found."_s.arg(deleted)},
+        {"no bookmark", Value(Dict{{DocumentKeys::attachmentPath(), kept},
+                                   {DocumentKeys::attachmentBookmark(), QByteArray("not a bookmark")}}),
+         u"The attachment “%1” can no longer be found."_s.arg(kept)},
+    };
+    const QString drafts = dir.filePath(u"Drafts"_s);
+    const QString sendmailInput = dir.filePath(u"stdin"_s);
+    DraftFolderMailClient draftFolder(drafts, clock);
+    SendmailMailClient sendmail(clock, script(u"fake-sendmail"_s, u"cat > \"%1\"\n"_s.arg(sendmailInput)));
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        List attachments;
+        attachments.append(attachmentEntry(kept));
+        attachments.append(row.entry);
+        const Result<QString> draft =
+            draftFolder.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, attachments, false);
+        ASSERT_FALSE(draft.ok());
+        EXPECT_TRUE(draft.error().startsWith(u"Error writing the draft for b@x.org : "_s + row.reason))
+            << draft.error().toStdString();
+        const Result<QString> sent =
+            sendmail.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, attachments, true);
+        ASSERT_FALSE(sent.ok());
+        EXPECT_TRUE(sent.error().startsWith(u"Error sending email via sendmail to b@x.org : "_s + row.reason))
+            << sent.error().toStdString();
     }
-    EXPECT_EQ(files, QStringList{u"kept.pdf"_s});
-    EXPECT_EQ(m.parts.value(m.parts.size() - 1).payload, kBinary);
+    EXPECT_TRUE(QDir(drafts).entryList(QDir::Files).isEmpty());
+    EXPECT_FALSE(QFile::exists(sendmailInput));
 }
 
 TEST_F(DraftFolderTest, AFolderThatCannotBeMadeIsReported)
 {
     const QString plain = file(u"plain-file"_s, "x");
     DraftFolderMailClient client(plain + u"/Drafts"_s, clock);
-    const Status status = simple(client, u"b"_s, u"b@x.org"_s, false);
+    const Result<QString> status = simple(client, u"b"_s, u"b@x.org"_s, false);
     ASSERT_FALSE(status.ok());
     EXPECT_TRUE(status.error().contains(plain)) << status.error().toStdString();
 }
@@ -135,13 +175,15 @@ TEST_F(SystemMailClientTest, XdgEmailArgumentsArriveVerbatimWithoutAShell)
     const QString attachment = file(u"file with spaces.txt"_s, "x");
     List attachments;
     attachments.append(attachmentEntry(attachment));
-    attachments.append(attachmentEntry(dir.path())); // a directory: left out
     const QString pwned = dir.filePath(u"pwned"_s);
     const QString subject = u"-Hi $(touch %1); `touch %1` ; echo \"x\" > %1 & Grüße"_s.arg(pwned);
     const QString body = u"line one\nline two $HOME\n"_s;
 
     XdgEmailMailClient client(program);
-    ASSERT_TRUE(client.prepareEmailViaMailAppWithBody(body, u"-b@x.org"_s, subject, u"a@x.org"_s, attachments, false).ok());
+    const Result<QString> opened =
+        client.prepareEmailViaMailAppWithBody(body, u"-b@x.org"_s, subject, u"a@x.org"_s, attachments, false);
+    ASSERT_TRUE(opened.ok()) << opened.error().toStdString();
+    EXPECT_EQ(opened.value(), u"Email to -b@x.org: opened in the mail program"_s);
     const QDeadlineTimer deadline(20000);
     while (!QFile::exists(args) && !deadline.hasExpired())
         QThread::msleep(20);
@@ -191,7 +233,7 @@ TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
     List attachments;
     attachments.append(attachmentEntry(file(u"data.bin"_s, kBinary)));
     SendmailMailClient client(clock, fakeSendmail());
-    Status status = Status::failure(u"not run"_s);
+    Result<QString> status = Result<QString>::failure(u"not run"_s);
     // The send run calls the client on a plain worker thread.
     std::thread worker([&] {
         status = client.prepareEmailViaMailAppWithBody(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s, u"Grüße"_s,
@@ -199,6 +241,7 @@ TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
     });
     worker.join();
     ASSERT_TRUE(status.ok()) << status.error().toStdString();
+    EXPECT_EQ(status.value(), u"Email sent via sendmail to b@x.org, c@y.org"_s);
     EXPECT_EQ(fileContents(dir.filePath(u"args"_s)), "-t\n-i\n");
     const QByteArray message = fileContents(dir.filePath(u"stdin"_s));
     EXPECT_EQ(sevenBitProblem(message), QString());
@@ -217,14 +260,18 @@ TEST_F(SendmailTest, FailuresOfTheProgramAreReported)
     const struct { const char *name; QString tail; std::chrono::milliseconds timeout; QString expected; } rows[] = {
         {"non-zero exit with a reason", u"echo 'No recipient addresses found' >&2\nexit 67\n"_s, std::chrono::seconds(60),
          u"No recipient addresses found"_s},
+        {"queue full, said over two lines", u"echo 'queue' >&2\necho 'full' >&2\nexit 75\n"_s, std::chrono::seconds(60),
+         u"fake-sendmail” failed with exit status 75: queue full"_s},
         {"killed", u"kill -9 $$\n"_s, std::chrono::seconds(60), u"abnormally"_s},
         {"hangs", u"exec sleep 30\n"_s, std::chrono::milliseconds(300), u"did not finish"_s},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         SendmailMailClient client(clock, fakeSendmail(row.tail), row.timeout);
-        const Status status = simple(client, u"b"_s, u"b@x.org"_s, true);
+        const Result<QString> status = simple(client, u"b"_s, u"b@x.org"_s, true);
         ASSERT_FALSE(status.ok());
+        EXPECT_TRUE(status.error().startsWith(u"Error sending email via sendmail to b@x.org : “"_s))
+            << status.error().toStdString();
         EXPECT_TRUE(status.error().contains(row.expected)) << status.error().toStdString();
     }
 }
@@ -249,11 +296,11 @@ TEST_F(SendmailTest, EachProgramRefusesTheOtherModeAndFailsWhenMissing)
 class RecordingMailClient final : public SystemMailClient
 {
 public:
-    Status prepareEmailViaMailAppWithBody(const QString &, const QString &email, const QString &, const QString &,
-                                          const List &, bool send) override
+    Result<QString> prepareEmailViaMailAppWithBody(const QString &, const QString &email, const QString &,
+                                                   const QString &, const List &, bool send) override
     {
         calls.append(email + (send ? u" send"_s : u" prepare"_s));
-        return success();
+        return calls.last();
     }
     QStringList calls;
 };

@@ -1,0 +1,362 @@
+// Runs "quillcast-cli send" as a program of its own against failing helper
+// programs, folders that cannot be written and a server on 127.0.0.1 that
+// answers late, and reads back the log the run saved in the mailing: every
+// message handled has exactly one line, and the summary and the exit status
+// follow what really happened.
+
+#include "platform/SystemClock.h"
+#include "send/LogTimeStamp.h"
+
+#include "LocalSmtpServer.h"
+#include "TestApplication.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iostream>
+#include <memory>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+namespace {
+
+// The send list of the sample mailing, in its order.
+const QStringList kRecipients = {u"ada.lovelace@example.org"_s, u"jose.garcia@example.es"_s,
+                                 u"wei.chen@example.cn"_s};
+
+struct CliRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// A folder in which no file can be made: read-only by its mode and, where
+// the tests run as root (which ignores the mode), immutable as well. The
+// folder is made writable again when the object goes.
+class UnwritableFolder
+{
+public:
+    explicit UnwritableFolder(const QString &path) : m_path(path)
+    {
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+        if (!writable())
+            return;
+        m_immutable = QProcess::execute(u"chattr"_s, {u"+i"_s, path}) == 0;
+    }
+    ~UnwritableFolder()
+    {
+        if (m_immutable)
+            QProcess::execute(u"chattr"_s, {u"-i"_s, m_path});
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    UnwritableFolder(const UnwritableFolder &) = delete;
+    UnwritableFolder &operator=(const UnwritableFolder &) = delete;
+
+    bool writable() const
+    {
+        QFile probe(m_path + u"/probe"_s);
+        const bool made = probe.open(QIODevice::WriteOnly);
+        if (made)
+            probe.remove();
+        return made;
+    }
+
+private:
+    QString m_path;
+    bool m_immutable = false;
+};
+
+class SendCommand : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        testing::application();
+        s_server = std::make_unique<testing::LocalSmtpServer>(QStringList{u"--late"_s, u"100"_s});
+        s_home = std::make_unique<QTemporaryDir>();
+        s_sample = std::make_unique<QTemporaryDir>();
+        s_setUp = cli({u"sample"_s, u"--out"_s, s_sample->path()}).status == 0
+            && cli({u"connections"_s, u"add"_s, u"--description"_s, u"local"_s, u"--host"_s, u"127.0.0.1"_s,
+                    u"--no-auth"_s})
+                       .status
+                == 0;
+    }
+    static void TearDownTestSuite()
+    {
+        s_server.reset();
+        s_sample.reset();
+        s_home.reset();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_server->error().isEmpty()) << s_server->error().toStdString();
+        ASSERT_TRUE(s_setUp) << "the sample mailing or the stored connection could not be made";
+    }
+
+    // The program with a home of its own; whenever its standard output has
+    // grown, watch is called with all of it so far and the process.
+    static CliRun cli(const QStringList &arguments, const std::function<void(const QString &, QProcess &)> &watch = {},
+                   int limitMs = 60000)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"HOME"_s, s_home->path());
+        environment.insert(u"XDG_CONFIG_HOME"_s, s_home->filePath(u".config"_s));
+        process.setProcessEnvironment(environment);
+        process.start(QString::fromUtf8(QUILLCAST_CLI), arguments);
+        CliRun run;
+        if (!process.waitForStarted(30000))
+            return run;
+        process.closeWriteChannel();
+        QElapsedTimer timer;
+        timer.start();
+        while (process.state() != QProcess::NotRunning && timer.elapsed() < limitMs) {
+            if (process.waitForReadyRead(50)) {
+                run.out += QString::fromUtf8(process.readAllStandardOutput());
+                if (watch)
+                    watch(run.out, process);
+            }
+        }
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+            run.err = u"<still running after %1 ms>"_s.arg(limitMs);
+            return run;
+        }
+        run.out += QString::fromUtf8(process.readAllStandardOutput());
+        run.err += QString::fromUtf8(process.readAllStandardError());
+        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return run;
+    }
+
+    // A copy of the sample mailing: three checked records on the send list.
+    QString copyOfSample()
+    {
+        const QString path = scratch.filePath(u"mailing.quill"_s);
+        QFile::remove(path);
+        EXPECT_TRUE(QFile::copy(s_sample->filePath(u"sample.quill"_s), path));
+        return path;
+    }
+
+    // The lines the last run added to the log, each without its time
+    // stamp, which must be one of the time of the test.
+    QStringList linesOfTheRun(const QString &mailing) const
+    {
+        const CliRun shown = cli({u"show"_s, mailing, u"--json"_s});
+        const QStringList log = QJsonDocument::fromJson(shown.out.toUtf8())
+                                    .object()
+                                    .value(u"log"_s)
+                                    .toString()
+                                    .split(u'\n', Qt::SkipEmptyParts);
+        QStringList lines;
+        bool inRun = false;
+        for (const QString &line : log) {
+            const QString text = withoutStamp(line);
+            if (text.startsWith(u"Prepare"_s) && text.endsWith(u" \u2026"_s)) {
+                inRun = true;
+                lines.clear();
+            }
+            if (inRun)
+                lines.append(text);
+        }
+        return lines;
+    }
+
+    QString withoutStamp(const QString &line) const
+    {
+        const SystemClock &clock = SystemClock::instance();
+        const QDateTime now = clock.now().toTimeZone(clock.timeZone());
+        // The short time form may or may not show seconds.
+        for (qint64 seconds = -(m_started.elapsed() / 1000 + 5); seconds <= 5; ++seconds) {
+            const QString stamp = LogTimeStamp::format(now.addSecs(seconds)) + u' ';
+            if (line.startsWith(stamp))
+                return line.mid(stamp.size());
+        }
+        return u"NO STAMP: "_s + line;
+    }
+
+    QTemporaryDir scratch;
+    QElapsedTimer m_started = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+
+    static inline std::unique_ptr<testing::LocalSmtpServer> s_server;
+    static inline std::unique_ptr<QTemporaryDir> s_home;
+    static inline std::unique_ptr<QTemporaryDir> s_sample;
+    static inline bool s_setUp = false;
+};
+
+// One line per recipient for every outcome of sendmail and of the drafts
+// folder, and failures count as failed. A line that ends in "…" is a prefix;
+// "TO" stands for the recipient, "DIR" for the test's folder.
+TEST_F(SendCommand, EveryOutcomeOfTheMailSystemIsOneLinePerRecipient)
+{
+    const QString dir = scratch.path();
+    ASSERT_TRUE(testing::writeScript(scratch.filePath(u"sendmail-ok"_s), u"cat > /dev/null\nexit 0\n"_s));
+    ASSERT_TRUE(testing::writeScript(scratch.filePath(u"sendmail-full"_s),
+                                     u"cat > /dev/null\necho 'queue full' >&2\nexit 75\n"_s));
+    const struct
+    {
+        const char *name;
+        QStringList options;
+        std::function<bool(const QString &mailing)> arrange; // false: the row cannot run here
+        QString line;
+        int status;
+        QString summary;
+    } rows[] = {
+        {"sendmail takes every message", {u"--sendmail"_s, u"DIR/sendmail-ok"_s, u"--connection"_s, u"0"_s}, {},
+         u"Email sent via sendmail to TO"_s, 0, u"3 accepted by sendmail, 0 failed"_s},
+        {"sendmail with a full queue", {u"--sendmail"_s, u"DIR/sendmail-full"_s, u"--connection"_s, u"0"_s}, {},
+         u"Error sending email via sendmail to TO : “DIR/sendmail-full” failed with exit status 75: queue full"_s, 1,
+         u"0 accepted by sendmail, 3 failed"_s},
+        {"sendmail that does not exist", {u"--sendmail"_s, u"DIR/no-sendmail"_s, u"--connection"_s, u"0"_s}, {},
+         u"Error sending email via sendmail to TO : “DIR/no-sendmail” could not be started: …"_s, 1,
+         u"0 accepted by sendmail, 3 failed"_s},
+        {"drafts written", {u"--prepare"_s, u"--drafts"_s, u"DIR/drafts"_s}, {},
+         u"Email to TO: draft written to DIR/drafts/…"_s, 0, u"3 drafts written, 0 failed"_s},
+        {"drafts folder that cannot be written", {u"--prepare"_s, u"--drafts"_s, u"DIR/read-only"_s}, {},
+         u"Error writing the draft for TO : DIR/read-only/…"_s, 1, u"0 drafts written, 3 failed"_s},
+        // The attachment was a file when it was attached; a pipe took its
+        // place since. It can still be opened, but not read to its end.
+        {"attachment that became a pipe", {u"--prepare"_s, u"--drafts"_s, u"DIR/drafts-pipe"_s},
+         [&](const QString &mailing) {
+             const QString flyer = scratch.filePath(u"flyer.pdf"_s);
+             return testing::writeFile(flyer, "%PDF-1.4")
+                 && cli({u"attach"_s, mailing, flyer}).status == 0 && QFile::remove(flyer)
+                 && ::mkfifo(QFile::encodeName(flyer).constData(), 0600) == 0;
+         },
+         u"Error writing the draft for TO : DIR/flyer.pdf is a pipe, not a file that can be read."_s, 1,
+         u"0 drafts written, 3 failed"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString mailing = copyOfSample();
+        std::unique_ptr<UnwritableFolder> readOnly;
+        if (row.options.contains(u"DIR/read-only"_s)) {
+            readOnly = std::make_unique<UnwritableFolder>(scratch.filePath(u"read-only"_s));
+            if (readOnly->writable()) {
+                std::cerr << "No folder can be made unwritable here: row skipped.\n";
+                continue;
+            }
+        }
+        if (row.arrange) {
+            ASSERT_TRUE(row.arrange(mailing));
+        }
+        QStringList arguments{u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--interval"_s, u"1"_s};
+        for (const QString &option : row.options)
+            arguments.append(QString(option).replace(u"DIR"_s, dir));
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.status, row.status) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(u"Done. 3 sent."_s)) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(u"Summary: 0 refused (see the log), "_s + row.summary)) << run.out.toStdString();
+
+        const QStringList lines = linesOfTheRun(mailing);
+        ASSERT_EQ(lines.size(), 1 + kRecipients.size()) << lines.join(u'\n').toStdString();
+        for (qsizetype i = 0; i < kRecipients.size(); ++i) {
+            const QString expected = QString(row.line).replace(u"TO"_s, kRecipients[i]).replace(u"DIR"_s, dir);
+            if (expected.endsWith(u'…'))
+                EXPECT_TRUE(lines[i + 1].startsWith(expected.chopped(1))) << lines[i + 1].toStdString();
+            else
+                EXPECT_EQ(lines[i + 1], expected);
+        }
+    }
+    // Nothing is written for a message that fails.
+    EXPECT_EQ(QDir(scratch.filePath(u"drafts"_s)).entryList({u"*.eml"_s}, QDir::Files).size(), 3);
+    EXPECT_TRUE(QDir(scratch.filePath(u"drafts-pipe"_s)).entryList({u"*.eml"_s}, QDir::Files).isEmpty());
+}
+
+// The server takes the messages but answers the end of each only after 100 s.
+// --wait 3 gives up on them after about 3 s, with one line for each; the
+// recipient the server refuses at once has its own answer.
+TEST_F(SendCommand, AnswersThatDoNotComeWithinTheWaitAreGivenUp)
+{
+    const QString mailing = copyOfSample();
+    ASSERT_EQ(cli({u"add-record"_s, mailing, u"email=nobody@reject.test"_s}).status, 0);
+    ASSERT_EQ(cli({u"check"_s, mailing, u"all"_s}).status, 0);
+
+    QElapsedTimer sinceWaiting;
+    const CliRun run = cli({u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
+                         u"--smtp-port"_s, QString::number(s_server->port("late")), u"--security"_s, u"plain"_s,
+                         u"--interval"_s, u"1"_s, u"--wait"_s, u"3"_s},
+                        [&](const QString &out, QProcess &) {
+                            if (!sinceWaiting.isValid() && out.contains(u"Waiting for the server's answers"_s))
+                                sinceWaiting.start();
+                        });
+    ASSERT_TRUE(sinceWaiting.isValid()) << run.out.toStdString() << run.err.toStdString();
+    const qint64 waited = sinceWaiting.elapsed();
+    EXPECT_GE(waited, 2500);
+    EXPECT_LT(waited, 8000);
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"0 accepted by the server, 1 failed, 3 without an answer"_s))
+        << run.out.toStdString();
+
+    QStringList lines = linesOfTheRun(mailing);
+    ASSERT_EQ(lines.size(), 5) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.takeFirst(), u"Prepare and send checked records via 127.0.0.1 \u2026"_s);
+    EXPECT_EQ(lines.count(u"no answer from 127.0.0.1 within 3 s: delivery unknown"_s), 3);
+    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1 : The server refused the recipient "
+                           u"<nobody@reject.test>"_s)
+                  .size(),
+              1)
+        << lines.join(u'\n').toStdString();
+}
+
+// The first Ctrl-C stops the run before its next message; the second ends
+// the wait for the answer to the message already sent.
+TEST_F(SendCommand, SecondCtrlCEndsTheWaitForAnswers)
+{
+    const QString mailing = copyOfSample();
+    int interrupts = 0;
+    QElapsedTimer sinceSecond;
+    const CliRun run = cli({u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
+                         u"--smtp-port"_s, QString::number(s_server->port("late")), u"--security"_s, u"plain"_s,
+                         u"--interval"_s, u"3"_s, u"--wait"_s, u"120"_s},
+                        [&](const QString &out, QProcess &process) {
+                            const bool second = out.contains(u"Waiting for the server's answers to 1 messages"_s);
+                            if (interrupts == 0 && out.contains(u"Preparing email: 1 of 3"_s)) {
+                                ::kill(pid_t(process.processId()), SIGINT);
+                                ++interrupts;
+                            } else if (interrupts == 1 && second) {
+                                QThread::msleep(500);
+                                ::kill(pid_t(process.processId()), SIGINT);
+                                ++interrupts;
+                                sinceSecond.start();
+                            }
+                        });
+    ASSERT_EQ(interrupts, 2) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_LT(sinceSecond.elapsed(), 8000);
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"Cancelled at: 2 of 3 (1 sent, 2 unsent)"_s)) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(u"1 without an answer"_s)) << run.out.toStdString();
+
+    const QStringList lines = linesOfTheRun(mailing);
+    ASSERT_EQ(lines.size(), 2) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(QRegularExpression(u"^no answer from 127\\.0\\.0\\.1 within [0-3] s: delivery unknown$"_s)
+                    .match(lines[1])
+                    .hasMatch())
+        << lines[1].toStdString();
+}
+
+} // namespace
+} // namespace quillcast
