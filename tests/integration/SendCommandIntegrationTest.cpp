@@ -246,7 +246,7 @@ TEST_F(SendCommand, EveryOutcomeOfTheMailSystemIsOneLinePerRecipient)
                  && cli({u"attach"_s, mailing, flyer}).status == 0 && QFile::remove(flyer)
                  && ::mkfifo(QFile::encodeName(flyer).constData(), 0600) == 0;
          },
-         u"Error writing the draft for TO : DIR/flyer.pdf is a pipe, not a file that can be read."_s, 1,
+         u"Error writing the draft for TO : DIR/flyer.pdf cannot be read: it is a pipe, not a regular file"_s, 1,
          u"0 drafts written, 3 failed"_s},
     };
     for (const auto &row : rows) {

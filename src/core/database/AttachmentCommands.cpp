@@ -47,7 +47,7 @@ Status AttachmentCommands::addAttachmentPath(const QString &chosenPath)
     // A folder or a pipe can be opened for reading as well, but it cannot
     // be sent.
     if (const Status regular = RegularFileReader::checkRegular(chosenPath); !regular)
-        return regular;
+        return Status::failure(u"%1 cannot be read: %2"_s.arg(chosenPath, regular.error()));
     const QString path = QFileInfo(chosenPath).absoluteFilePath();
     const std::optional<QByteArray> bookmark = LXBookmark::bookmarkForURL_RO(path);
     if (!bookmark)

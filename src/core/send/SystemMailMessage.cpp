@@ -19,7 +19,7 @@ Result<QStringList> SystemMailMessage::attachedFiles(const List &attachments)
             return Result<QStringList>::failure(u"The attachment “%1” can no longer be found."_s.arg(
                 dict.stringValue(DocumentKeys::attachmentPath())));
         if (const Status regular = RegularFileReader::checkRegular(location->path); !regular)
-            return Result<QStringList>::failure(regular.error());
+            return Result<QStringList>::failure(u"%1 cannot be read: %2"_s.arg(location->path, regular.error()));
         files.append(location->path);
     }
     return files;

@@ -175,8 +175,8 @@ TEST(AttachmentCommands, OnlyARegularFileThatCanBeReadIsAttached)
     } rows[] = {
         {"regular file", writeFile(dir, u"a.pdf"_s), QString()},
         {"missing file", dir.filePath(u"gone.pdf"_s), u"cannot be read"_s},
-        {"folder", dir.filePath(u"folder"_s), u"is a folder"_s},
-        {"named pipe", dir.filePath(u"pipe"_s), u"is a pipe"_s},
+        {"folder", dir.filePath(u"folder"_s), u"cannot be read: it is a folder"_s},
+        {"named pipe", dir.filePath(u"pipe"_s), u"cannot be read: it is a pipe"_s},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

@@ -123,8 +123,8 @@ TEST_F(SystemMailClientTest, AMessageWithoutOneOfItsFilesIsNotMade)
         Value entry;
         QString reason;
     } rows[] = {
-        {"folder", attachmentEntry(dir.filePath(u"folder"_s)), dir.filePath(u"folder"_s) + u" is a folder"_s},
-        {"named pipe", attachmentEntry(pipe), pipe + u" is a pipe"_s},
+        {"folder", attachmentEntry(dir.filePath(u"folder"_s)), dir.filePath(u"folder"_s) + u" cannot be read: it is a folder"_s},
+        {"named pipe", attachmentEntry(pipe), pipe + u" cannot be read: it is a pipe"_s},
         {"deleted file", deletedEntry, u"The attachment “%1” can no longer be found."_s.arg(deleted)},
         {"no bookmark", Value(Dict{{DocumentKeys::attachmentPath(), kept},
                                    {DocumentKeys::attachmentBookmark(), QByteArray("not a bookmark")}}),
