@@ -187,10 +187,11 @@ inline bool checkRowsInput(const uint8_t *data, size_t size, std::string *why = 
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         const Result<QString> text = LXSmartStringFileReader::autoReadFromDevice(buffer, 0);
-        // Mac OS Roman reads any bytes, so automatic reading never fails.
-        if (!text)
+        // Mac OS Roman reads any bytes, so automatic reading fails only for
+        // a UTF-16 or UTF-32 file that ends inside a character.
+        if (!text && size % 4 == 0)
             return detail::fail(why, "automatic reading failed");
-        if (!detail::checkText(text.value(), why))
+        if (text && !detail::checkText(text.value(), why))
             return false;
     }
     if (size > 0) {
