@@ -129,6 +129,14 @@ inline bool checkFormat(const ImportLines &lines, qint32 format, std::string *wh
     }
     if (rows->maxFieldCount() != widest)
         return fail(why, "column count is not the widest row");
+    // Rows that take the text over and put it right in place read the same.
+    const Result<ImportRows> owned = RowSplitter::splitRows(ImportLines(lines.text()), format);
+    if (!owned || owned->rowCount() != rows->rowCount())
+        return fail(why, "rows over a taken text differ in number");
+    for (qsizetype r = 0; r < rows->rowCount(); ++r) {
+        if (owned->fields(r) != expected[r])
+            return fail(why, "rows over a taken text differ");
+    }
     return true;
 }
 

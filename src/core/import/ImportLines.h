@@ -38,6 +38,8 @@ public:
     const QString &text() const { return m_text; }
 
 private:
+    friend class RowSplitter; // takes the text over when the lines are done with
+
     QString m_text;
     // Start of every line, then one past the end of the last line's LF
     // (text size + 1), so that line i ends at m_starts[i + 1] - 1.

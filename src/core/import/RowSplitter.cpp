@@ -174,9 +174,9 @@ struct FieldCollector
 
 // Records every field as a span of the rows' text. A field made of one piece
 // is where the source has it; the pieces of a field with doubled quotes or
-// text after its closing quote are moved together in the rows' own copy of
-// the text (which is made on the first such move), so no field needs a
-// string of its own.
+// text after its closing quote are moved together in the rows' text (a
+// shared text is copied on the first such move), so no field needs a string
+// of its own.
 struct FieldSpans
 {
     const char16_t *source;
@@ -199,7 +199,8 @@ struct FieldSpans
         if (from != fieldEnd) {
             if (!out)
                 out = target.data();
-            std::memcpy(static_cast<void *>(out + fieldEnd), source + from, size_t(to - from) * sizeof(char16_t));
+            // The same buffer when the rows own the text: pieces only move left.
+            std::memmove(static_cast<void *>(out + fieldEnd), source + from, size_t(to - from) * sizeof(char16_t));
         }
         fieldEnd += to - from;
     }
@@ -209,22 +210,6 @@ struct FieldSpans
         fieldStart = -1;
     }
 };
-
-// The number of fields the quoted split gives over all records of the lines.
-qint64 quotedFieldCount(const ImportLines &lines, char16_t separator)
-{
-    const char16_t *text = reinterpret_cast<const char16_t *>(lines.text().constData());
-    const TextLines bounds{lines};
-    qint64 total = 0;
-    for (qsizetype l = 0; l < lines.size(); ++l) {
-        if (isBlank(lines.at(l)))
-            continue;
-        FieldCounter counter;
-        l = splitQuotedRecord(text, bounds, l, separator, counter);
-        total += counter.fields;
-    }
-    return total;
-}
 
 template<typename Emit>
 void splitTab(QStringView line, Emit &&push)
@@ -271,20 +256,66 @@ QStringList RowSplitter::componentsOfTabRow(QStringView line)
 
 RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines)
 {
-    // The comma and semicolon sums each take a walk of their own: where a
-    // quoted field starts, and so which line breaks it holds, depends on the
-    // separator.
+    // The three sums in one walk per line. A line whose quotes all close on
+    // it splits alike in both quoted modes: its separators outside quotes
+    // count. Only a line that ends inside quotes needs the record walk of
+    // each mode, which may take the next lines too (where a quoted field
+    // starts depends on the separator).
     FieldStatistic sum;
-    sum.comma = quotedFieldCount(lines, u',');
-    sum.semicolon = quotedFieldCount(lines, u';');
+    const char16_t *text = reinterpret_cast<const char16_t *>(lines.text().constData());
+    const TextLines bounds{lines};
     const qsizetype count = lines.size();
+    // The first line not yet taken by a record of that mode.
+    qsizetype commaNext = 0;
+    qsizetype semicolonNext = 0;
     for (qsizetype l = 0; l < count; ++l) {
-        const QStringView line = lines.at(l);
+        const qsizetype begin = lines.startOf(l);
+        const qsizetype end = lines.endOf(l);
+        qint64 commas = 0;
+        qint64 semicolons = 0;
+        qint64 tabs = 0;
+        bool inQuotes = false;
+        bool blank = true;
+        for (qsizetype i = begin; i < end; ++i) {
+            const char16_t c = text[i];
+            if (c != u' ')
+                blank = false;
+            if (c == kQuote)
+                inQuotes = !inQuotes;
+            else if (c == kTab)
+                ++tabs;
+            else if (!inQuotes) {
+                if (c == u',')
+                    ++commas;
+                else if (c == u';')
+                    ++semicolons;
+            }
+        }
         // An empty line says nothing about the format. Counting it for tab
         // made the empty line after a final LF tip a one-row "a,b" file over
         // to tab (2 against 2, and ties go to tab).
-        if (!line.isEmpty())
-            sum.tab += line.count(QChar(kTab)) + 1;
+        if (end > begin)
+            sum.tab += tabs + 1;
+        if (blank)
+            continue;
+        if (l >= commaNext) {
+            if (!inQuotes) {
+                sum.comma += commas + 1;
+            } else {
+                FieldCounter counter;
+                commaNext = splitQuotedRecord(text, bounds, l, u',', counter) + 1;
+                sum.comma += counter.fields;
+            }
+        }
+        if (l >= semicolonNext) {
+            if (!inQuotes) {
+                sum.semicolon += semicolons + 1;
+            } else {
+                FieldCounter counter;
+                semicolonNext = splitQuotedRecord(text, bounds, l, u';', counter) + 1;
+                sum.semicolon += counter.fields;
+            }
+        }
     }
     return sum;
 }
@@ -305,6 +336,17 @@ qint32 RowSplitter::resolveFormat(const ImportLines &lines, qint32 format)
 
 Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 format)
 {
+    return split(lines, format, nullptr);
+}
+
+Result<ImportRows> RowSplitter::splitRows(ImportLines &&lines, qint32 format)
+{
+    ImportLines owned(std::move(lines));
+    return split(owned, format, &owned);
+}
+
+Result<ImportRows> RowSplitter::split(const ImportLines &lines, qint32 format, ImportLines *owner)
+{
     // In automatic mode the statistic's sum for the chosen format is the
     // exact number of fields to come, so the field table is allocated once
     // (one more: in tab mode an empty line stores its one field before it is
@@ -317,8 +359,12 @@ Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 forma
             : format == FormatSemicolon        ? statistic.semicolon
                                                : statistic.tab;
     }
+    // From here on the text is read through `source` alone: an owner's text
+    // has moved into the rows (and is put right in place), another's is
+    // shared until the first field that needs putting right copies it.
     ImportRows rows;
-    rows.m_text = lines.text();
+    rows.m_text = owner ? std::move(owner->m_text) : lines.text();
+    const char16_t *source = reinterpret_cast<const char16_t *>(rows.m_text.constData());
     if (format != FormatTab && format != FormatComma && format != FormatSemicolon)
         return rows;
 
@@ -327,12 +373,14 @@ Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 forma
     rows.m_fields.reserve(size_t(expectedFields) + 1);
     const auto tooLong = [](qsizetype length) { return length > qsizetype(std::numeric_limits<quint32>::max()); };
     const auto tooLongFailure = [] { return Result<ImportRows>::failure(u"A line of the file is too long to import."_s); };
+    const auto lineAt = [&lines, source](qsizetype l) {
+        return QStringView(source + lines.startOf(l), lines.endOf(l) - lines.startOf(l));
+    };
     if (format == FormatTab) {
         for (qsizetype l = 0; l < count; ++l) {
-            const QStringView line = lines.at(l);
+            const QStringView line = lineAt(l);
             if (tooLong(line.size()))
                 return tooLongFailure();
-            const qsizetype lineStart = lines.startOf(l);
             const qsizetype firstField = qsizetype(rows.m_fields.size());
             splitTab(line, [&rows](qsizetype start, qsizetype length) {
                 rows.m_fields.push_back(ImportRows::Span{quint32(start), quint32(length)});
@@ -341,23 +389,22 @@ Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 forma
             // The empty line gives no row but still counts one field.
             rows.m_maxFieldCount = std::max<qint64>(rows.m_maxFieldCount, fieldCount);
             if (!line.isEmpty())
-                rows.m_rowStarts.push_back(ImportRows::RowStart{lineStart, firstField});
+                rows.m_rowStarts.push_back(ImportRows::RowStart{lines.startOf(l), firstField});
             else
                 rows.m_fields.resize(size_t(firstField));
         }
     } else {
         const char16_t separator = format == FormatComma ? u',' : u';';
-        const char16_t *text = reinterpret_cast<const char16_t *>(lines.text().constData());
         const TextLines bounds{lines};
-        FieldSpans spans{text, rows.m_text, rows.m_fields};
+        FieldSpans spans{source, rows.m_text, rows.m_fields};
         for (qsizetype l = 0; l < count; ++l) {
             // A blank line gives no row and adds nothing to the width.
-            if (isBlank(lines.at(l)))
+            if (isBlank(lineAt(l)))
                 continue;
             const qsizetype recordStart = lines.startOf(l);
             const qsizetype firstField = qsizetype(rows.m_fields.size());
             spans.recordStart = recordStart;
-            l = splitQuotedRecord(text, bounds, l, separator, spans);
+            l = splitQuotedRecord(source, bounds, l, separator, spans);
             if (tooLong(lines.endOf(l) - recordStart))
                 return tooLongFailure();
             const qsizetype fieldCount = qsizetype(rows.m_fields.size()) - firstField;

@@ -57,8 +57,15 @@ public:
     // statistic); an unknown code gives no rows. Fails only for a row longer
     // than 4 Gi characters.
     static Result<ImportRows> splitRows(const ImportLines &lines, qint32 format);
+    // The same, taking the text over instead of sharing it, so that values
+    // with doubled quotes are put right in place rather than in a copy.
+    static Result<ImportRows> splitRows(ImportLines &&lines, qint32 format);
     // The format splitRows uses for a code: the statistic's choice for 0.
     static qint32 resolveFormat(const ImportLines &lines, qint32 format);
+
+private:
+    // owner: the lines themselves when their text may be taken, else null.
+    static Result<ImportRows> split(const ImportLines &lines, qint32 format, ImportLines *owner);
 };
 
 } // namespace quillcast

@@ -209,9 +209,16 @@ TEST(Splitter, SpreadsheetFilesGiveTheirValues)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const Result<ImportRows> rows = RowSplitter::splitRows(ImportLines(c.text), c.format);
-        ASSERT_TRUE(rows.ok());
-        EXPECT_EQ(allRows(rows.value()), c.rows);
+        // Over lines that keep their text, and over lines whose text the
+        // rows take over and put right in place.
+        const ImportLines kept(c.text);
+        const Result<ImportRows> shared = RowSplitter::splitRows(kept, c.format);
+        ASSERT_TRUE(shared.ok());
+        EXPECT_EQ(allRows(shared.value()), c.rows);
+        EXPECT_EQ(kept.text(), c.text);
+        const Result<ImportRows> owned = RowSplitter::splitRows(ImportLines(c.text), c.format);
+        ASSERT_TRUE(owned.ok());
+        EXPECT_EQ(allRows(owned.value()), c.rows);
     }
 }
 
