@@ -417,7 +417,9 @@ Detection detect(QIODevice &device)
         return found;
     const QByteArray head = device.peek(4);
     if (const std::optional<Decoding> bom = decodingFromBom(head)) {
-        const QString name = bom->kind == Kind::Utf8 ? u"UTF-8"_s : bom->kind == Kind::Utf16 ? u"UTF-16"_s : u"UTF-32"_s;
+        const QString name = bom->kind == Kind::Utf8 ? u"UTF-8"_s
+            : bom->kind == Kind::Utf16              ? u"UTF-16"_s
+                                                    : u"UTF-32"_s;
         Attempt attempt = decodeDevice(device, *bom);
         if (attempt.outcome == Outcome::Decoded)
             return take(attempt, name);

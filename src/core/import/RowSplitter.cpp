@@ -372,7 +372,9 @@ Result<ImportRows> RowSplitter::split(const ImportLines &lines, qint32 format, I
     rows.m_rowStarts.reserve(size_t(count) + 1);
     rows.m_fields.reserve(size_t(expectedFields) + 1);
     const auto tooLong = [](qsizetype length) { return length > qsizetype(std::numeric_limits<quint32>::max()); };
-    const auto tooLongFailure = [] { return Result<ImportRows>::failure(u"A line of the file is too long to import."_s); };
+    const auto tooLongFailure = [] {
+        return Result<ImportRows>::failure(u"A line of the file is too long to import."_s);
+    };
     const auto lineAt = [&lines, source](qsizetype l) {
         return QStringView(source + lines.startOf(l), lines.endOf(l) - lines.startOf(l));
     };

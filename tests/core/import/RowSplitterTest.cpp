@@ -186,7 +186,8 @@ TEST(Splitter, SpreadsheetFilesGiveTheirValues)
           {u"ann@example.com"_s, u"Ann \"Nan\" Lee"_s, u"12 High St\nFlat 3"_s},
           {u"bob@example.com"_s, u"Smith, Bob"_s, u"Main St"_s}}},
         {"memberListSemicolon",
-         u"email;Name;Address\nann@example.com;\"Lee; Ann \"\"Nan\"\"\";\"12 High St\nFlat 3\"\nbob@example.com;Bob;\"\"\n"_s,
+         u"email;Name;Address\nann@example.com;\"Lee; Ann \"\"Nan\"\"\";\"12 High St\nFlat 3\"\n"
+         "bob@example.com;Bob;\"\"\n"_s,
          RowSplitter::FormatSemicolon,
          {{u"email"_s, u"Name"_s, u"Address"_s},
           {u"ann@example.com"_s, u"Lee; Ann \"Nan\""_s, u"12 High St\nFlat 3"_s},
