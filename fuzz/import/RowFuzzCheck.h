@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -25,42 +26,117 @@ inline bool fail(std::string *why, const char *what)
     return false;
 }
 
-// The rows of one format must be exactly what the one-line splitters give,
-// line by line, and the widest row must match the column count.
+// A plain reading of the quoting rules, character by character, to hold the
+// splitter's faster walk against: a field that opens with a quote runs to
+// the closing quote over line ends ("" is one quote) and keeps what follows
+// it; one left open to the end of the text is the rest of its line, less a
+// quote at both ends; any other quote keeps separators from splitting until
+// the next quote or the line end. Blank lines give no record.
+inline QList<QStringList> referenceRecords(const ImportLines &lines, char16_t separator)
+{
+    const auto blank = [](QStringView line) {
+        return std::all_of(line.begin(), line.end(), [](QChar c) { return c == u' '; });
+    };
+    QList<QStringList> records;
+    for (qsizetype l = 0; l < lines.size(); ++l) {
+        QStringView line = lines.at(l);
+        if (blank(line))
+            continue;
+        QStringList fields;
+        qsizetype p = 0;
+        for (;;) {
+            QString field;
+            if (p < line.size() && line[p] == u'"') {
+                qsizetype closeLine = l;
+                QStringView current = line;
+                qsizetype q = p + 1;
+                bool closed = false;
+                for (;;) {
+                    if (q == current.size()) {
+                        if (closeLine + 1 >= lines.size())
+                            break;
+                        current = lines.at(++closeLine);
+                        q = 0;
+                        field += u'\n';
+                    } else if (current[q] == u'"') {
+                        if (q + 1 < current.size() && current[q + 1] == u'"') {
+                            field += u'"';
+                            q += 2;
+                        } else {
+                            closed = true;
+                            break;
+                        }
+                    } else {
+                        field += current[q++];
+                    }
+                }
+                if (!closed) {
+                    QString raw = line.mid(p).toString();
+                    if (raw.endsWith(u'"'))
+                        raw = raw.size() >= 2 ? raw.mid(1, raw.size() - 2) : QString();
+                    fields.append(raw);
+                    break;
+                }
+                l = closeLine;
+                line = current;
+                p = q + 1;
+            }
+            bool inQuotes = false;
+            while (p < line.size() && !(line[p] == separator && !inQuotes)) {
+                if (line[p] == u'"')
+                    inQuotes = !inQuotes;
+                field += line[p++];
+            }
+            fields.append(field);
+            if (p == line.size())
+                break;
+            ++p;
+        }
+        records.append(fields);
+    }
+    return records;
+}
+
+// The rows of one format must be exactly what the plain reading gives (tab:
+// the line cut at every TAB, empty lines left out), and the widest row must
+// match the column count.
 inline bool checkFormat(const ImportLines &lines, qint32 format, std::string *why)
 {
     const Result<ImportRows> rows = RowSplitter::splitRows(lines, format);
     if (!rows)
         return fail(why, "splitRows refused the text");
-    qsizetype next = 0;
+    QList<QStringList> expected;
     qint64 widest = 0;
-    for (qsizetype l = 0; l < lines.size(); ++l) {
-        const QStringView line = lines.at(l);
-        std::optional<QStringList> expected;
-        if (format == RowSplitter::FormatTab) {
-            widest = std::max<qint64>(widest, RowSplitter::componentsOfTabRow(line).size());
-            if (!line.isEmpty())
-                expected = RowSplitter::componentsOfTabRow(line);
-        } else {
-            expected = format == RowSplitter::FormatComma ? RowSplitter::componentsOfCsvRow(line)
-                                                          : RowSplitter::componentsOfCsvUsingSemicolonRow(line);
-            if (expected)
-                widest = std::max<qint64>(widest, expected->size());
+    if (format == RowSplitter::FormatTab) {
+        for (qsizetype l = 0; l < lines.size(); ++l) {
+            const QStringList fields = RowSplitter::componentsOfTabRow(lines.at(l));
+            widest = std::max<qint64>(widest, fields.size());
+            if (!lines.at(l).isEmpty())
+                expected.append(fields);
         }
-        if (!expected)
-            continue;
-        if (next >= rows->rowCount())
-            return fail(why, "a line that gives a row is missing");
-        if (rows->fields(next) != *expected)
-            return fail(why, "row fields differ from the line's split");
-        if (expected->isEmpty())
-            return fail(why, "a row without fields");
-        ++next;
+    } else {
+        expected = referenceRecords(lines, format == RowSplitter::FormatComma ? u',' : u';');
+        for (const QStringList &fields : std::as_const(expected))
+            widest = std::max<qint64>(widest, fields.size());
     }
-    if (next != rows->rowCount())
-        return fail(why, "more rows than lines that give rows");
+    if (rows->rowCount() != expected.size())
+        return fail(why, "row count differs from the plain reading");
+    for (qsizetype r = 0; r < rows->rowCount(); ++r) {
+        if (rows->fields(r) != expected[r])
+            return fail(why, "row fields differ from the plain reading");
+        if (expected[r].isEmpty())
+            return fail(why, "a row without fields");
+    }
     if (rows->maxFieldCount() != widest)
-        return fail(why, "column count is not the widest line");
+        return fail(why, "column count is not the widest row");
+    // Rows that take the text over and put it right in place read the same.
+    const Result<ImportRows> owned = RowSplitter::splitRows(ImportLines(lines.text()), format);
+    if (!owned || owned->rowCount() != rows->rowCount())
+        return fail(why, "rows over a taken text differ in number");
+    for (qsizetype r = 0; r < rows->rowCount(); ++r) {
+        if (owned->fields(r) != expected[r])
+            return fail(why, "rows over a taken text differ");
+    }
     return true;
 }
 
@@ -73,16 +149,26 @@ inline bool checkText(QString text, std::string *why)
     if (lines.size() != text.count(u'\n') + 1)
         return fail(why, "line count is not LF count + 1");
 
-    // The one-walk statistic against the sums of the per-line splits.
+    // The statistic against the sums of the plain reading; each line alone
+    // splits as the plain reading of that line.
     RowSplitter::FieldStatistic expected;
+    for (const QStringList &fields : referenceRecords(lines, u','))
+        expected.comma += fields.size();
+    for (const QStringList &fields : referenceRecords(lines, u';'))
+        expected.semicolon += fields.size();
     for (qsizetype l = 0; l < lines.size(); ++l) {
-        if (const auto comma = RowSplitter::componentsOfCsvRow(lines.at(l)))
-            expected.comma += comma->size();
-        if (const auto semicolon = RowSplitter::componentsOfCsvUsingSemicolonRow(lines.at(l)))
-            expected.semicolon += semicolon->size();
         // An empty line takes no part in the tab sum.
         if (!lines.at(l).isEmpty())
             expected.tab += RowSplitter::componentsOfTabRow(lines.at(l)).size();
+        const ImportLines alone(lines.at(l).toString());
+        const QList<QStringList> comma = referenceRecords(alone, u',');
+        if (RowSplitter::componentsOfCsvRow(lines.at(l))
+            != (comma.isEmpty() ? std::nullopt : std::optional<QStringList>(comma.first())))
+            return fail(why, "a line's comma split differs from the plain reading");
+        const QList<QStringList> semicolon = referenceRecords(alone, u';');
+        if (RowSplitter::componentsOfCsvUsingSemicolonRow(lines.at(l))
+            != (semicolon.isEmpty() ? std::nullopt : std::optional<QStringList>(semicolon.first())))
+            return fail(why, "a line's semicolon split differs from the plain reading");
     }
     const RowSplitter::FieldStatistic statistic = RowSplitter::fieldStatistic(lines);
     if (!(statistic == expected))
@@ -109,10 +195,11 @@ inline bool checkRowsInput(const uint8_t *data, size_t size, std::string *why = 
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         const Result<QString> text = LXSmartStringFileReader::autoReadFromDevice(buffer, 0);
-        // Mac OS Roman reads any bytes, so automatic reading never fails.
-        if (!text)
+        // Mac OS Roman reads any bytes, so automatic reading fails only for
+        // a UTF-16 or UTF-32 file that ends inside a character.
+        if (!text && size % 4 == 0)
             return detail::fail(why, "automatic reading failed");
-        if (!detail::checkText(text.value(), why))
+        if (text && !detail::checkText(text.value(), why))
             return false;
     }
     if (size > 0) {

@@ -162,9 +162,10 @@ QString ImportExportCommands::summary()
     return u"  import FILE.quill DATA [--exceptions] [--format auto|tab|comma|semicolon]\n"
            "         [--encoding auto|CODE|NAME] [--map MAPPING] [--skip-first]\n"
            "                            add one record per row of the text file DATA and save;\n"
-           "                            --exceptions: into the exception list. --map: first-row,\n"
-           "                            cascade, or one destination per column, comma-separated\n"
-           "                            (a column name, new, or - for none)\n"
+           "                            --exceptions: into the exception list. --map: first-row\n"
+           "                            (names that match no column make new columns), cascade,\n"
+           "                            or one destination per column, comma-separated (a column\n"
+           "                            name, new, or - for none)\n"
            "  export FILE.quill OUT [--exceptions] [--format custom|tsv|quoted-csv|html-table|\n"
            "         html-page|csv] [--keys NAME,...] [--names-row] [--custom-start-of-file T]\n"
            "         [--custom-end-of-file T] [--custom-start-of-record T] [--custom-end-of-record T]\n"
@@ -251,9 +252,10 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     ManualMainLoop loop;
     DocumentImport documentImport(doc, {panel, alerts, loop});
     panel.queueOpenAnswer(dataPath);
-    LXDataImportManager &importer = exceptions
-        ? static_cast<LXDataImportManager &>(documentImport.importExceptFromTextFile())
-        : static_cast<LXDataImportManager &>(documentImport.importFromTextFile());
+    MyDataImportManager *addressImporter = exceptions ? nullptr : &documentImport.importFromTextFile();
+    LXDataImportManager &importer = addressImporter
+        ? static_cast<LXDataImportManager &>(*addressImporter)
+        : static_cast<LXDataImportManager &>(documentImport.importExceptFromTextFile());
     importer.setFileFormatToImport(*format);
     importer.setFileEncodeToImport(*encoding);
     loop.runPending();
@@ -275,8 +277,11 @@ int ImportExportCommands::runImport(const QStringList &arguments)
         else
             importer.tryAssignFromFirstRow();
         modeName = u"first row"_s;
-        if (mode == MapMode::FirstRow || importer.numberOfImportedFields() > 0)
+        if (mode == MapMode::FirstRow || importer.numberOfImportedFields() > 0) {
+            if (addressImporter)
+                addressImporter->newColumnsForUnmatchedNames();
             break;
+        }
         // The first row names no column: it is data, and the columns go to
         // the listed keys in order.
         importer.setDoNotImportFirstRecord(false);

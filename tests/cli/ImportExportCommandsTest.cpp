@@ -1,3 +1,4 @@
+#include "CapturedMessages.h"
 #include "CliRunner.h"
 #include "TestPrinters.h"
 #include "document/DocumentFile.h"
@@ -5,13 +6,19 @@
 #include "document/MyDocument.h"
 #include "platform/FixedClock.h"
 #include "platform/NullUrlOpener.h"
+#include "platform/RegularFileReader.h"
 #include "platform/ScriptedAlertPresenter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -82,19 +89,51 @@ protected:
 
 // --- Import ----------------------------------------------------------------------------
 
-TEST_F(ImportExportCommandsTest, FirstRowNamingAColumnMapsItAndIsNotImported)
+TEST_F(ImportExportCommandsTest, FirstRowNamesMapOrMakeColumnsAndAreNotImported)
 {
-    const QString people = data(u"people.csv"_s, "Name,EMAIL\nAnna,anna@x.org\nBen,ben@x.org\n");
+    const QString people = data(u"people.csv"_s, "Name,EMAIL,\nAnna,anna@x.org,\nBen,ben@x.org,\n");
     const CliRun run = import({}, people);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_THAT(run.out.toStdString(), HasSubstr("Mapping (first row):"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 1 \"Name\" -> (not imported)"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 1 \"Name\" -> Name (new column)"));
     EXPECT_THAT(run.out.toStdString(), HasSubstr("column 2 \"EMAIL\" -> email"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 3 \"\" -> (not imported)"));
     EXPECT_THAT(run.out.toStdString(), HasSubstr("Added 2 records to the database"));
 
     const auto doc = readMailing(mailing);
+    EXPECT_EQ(publicKeys(*doc), (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"Name"_s}));
     EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
+    EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Anna"_s, u"Ben"_s}));
     EXPECT_EQ(column(*doc, u"1"_s), (QStringList{u"2"_s, u"3"_s})) << "number 1 went to the names row";
+}
+
+// The README's walkthrough: a new mailing, then the example list with its
+// names row; every named column arrives with its values, so the merge tags
+// of the later steps have something to merge.
+TEST_F(ImportExportCommandsTest, ReadmeWalkthroughImportsEveryNamedColumn)
+{
+    const QString recipients = QStringLiteral(QUILLCAST_EXAMPLES_DIR "/recipients.csv");
+    for (const QStringList &options : {QStringList{u"--map"_s, u"first-row"_s}, QStringList{}}) {
+        SCOPED_TRACE(options.join(u' ').toStdString());
+        QFile::remove(mailing);
+        ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
+        const CliRun run = import(options, recipients);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_THAT(run.out.toStdString(), ::testing::Not(HasSubstr("(not imported)")));
+
+        const auto doc = readMailing(mailing);
+        ASSERT_EQ(publicKeys(*doc),
+                  (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"FirstName"_s, u"LastName"_s, u"City"_s}));
+        EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Ada"_s, u"José"_s, u"Zoë"_s, u"Wei"_s, u"Grace"_s}));
+        EXPECT_EQ(column(*doc, u"5"_s),
+                  (QStringList{u"Lovelace"_s, u"García"_s, u"Müller"_s, u"陈"_s, u"Hopper"_s}));
+        EXPECT_EQ(column(*doc, u"6"_s),
+                  (QStringList{u"London"_s, u"Sevilla"_s, u"Köln"_s, u"上海"_s, u"Arlington, VA"_s}));
+    }
+    ASSERT_EQ(runCli({u"set"_s, mailing, u"mailFormSubject=Hello _FirstName_ from _City_"_s}).status, 0);
+    const CliRun preview = runCli({u"preview"_s, mailing});
+    ASSERT_EQ(preview.status, 0) << preview.err.toStdString();
+    EXPECT_THAT(preview.out.toStdString(), HasSubstr("Hello Ada from London"));
 }
 
 TEST_F(ImportExportCommandsTest, WithoutNamesInTheFirstRowColumnsGoToTheKeysInOrder)
@@ -112,11 +151,11 @@ TEST_F(ImportExportCommandsTest, AnExplicitMapMakesNewColumnsAndSkipsTheFirstRow
     const QString people = data(u"people.csv"_s, "id;mail;town\n7;anna@x.org;Köln\n8;ben@x.org;Ulm\n");
     const CliRun run = import({u"--map"_s, u"-,Email,new"_s, u"--skip-first"_s}, people);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 3 \"town\" -> KEY4 (new column)"));
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 3 \"town\" -> town (new column)"));
     EXPECT_THAT(run.out.toStdString(), HasSubstr("First row not imported"));
 
     const auto doc = readMailing(mailing);
-    EXPECT_EQ(publicKeys(*doc), (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"KEY4"_s}));
+    EXPECT_EQ(publicKeys(*doc), (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"town"_s}));
     EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
     EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Köln"_s, u"Ulm"_s}));
     EXPECT_EQ(column(*doc, u"1"_s), (QStringList{u"2"_s, u"3"_s})) << "the skipped row used up number 1";
@@ -140,6 +179,186 @@ TEST_F(ImportExportCommandsTest, ExceptionsImportIntoTheExceptionList)
     const QString plain = data(u"plain.txt"_s, "a@x.org\nb@x.org\n");
     ASSERT_EQ(import({u"--exceptions"_s}, plain).status, 0);
     EXPECT_EQ(readMailing(mailing)->exceptArray().at(3).toDict().intValue(u"num"_s), 5);
+}
+
+// Spreadsheets write standard CSV: quotes doubled inside quoted values, and
+// multi-line addresses inside quotes, with CR LF line ends.
+TEST_F(ImportExportCommandsTest, SpreadsheetCsvImportsWholeValues)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QString format;
+    } cases[] = {
+        {"comma",
+         "email,Name,Address\r\nann@example.com,\"Ann \"\"Nan\"\" Lee\",\"12 High St\r\nFlat 3\"\r\n"
+         "bob@example.com,\"Smith, Bob\",Main St\r\n",
+         u"auto"_s},
+        {"semicolon",
+         "email;Name;Address\r\nann@example.com;\"Ann \"\"Nan\"\" Lee\";\"12 High St\r\nFlat 3\"\r\n"
+         "bob@example.com;\"Smith; Bob\";Main St\r\n",
+         u"semicolon"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(mailing);
+        ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
+        const CliRun run = import({u"--format"_s, c.format}, data(u"members.csv"_s, c.bytes));
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_THAT(run.out.toStdString(), HasSubstr("Added 2 records"));
+
+        const auto doc = readMailing(mailing);
+        ASSERT_EQ(publicKeys(*doc), (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"Name"_s, u"Address"_s}));
+        EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"ann@example.com"_s, u"bob@example.com"_s}));
+        const QString bob = c.format == u"semicolon" ? u"Smith; Bob"_s : u"Smith, Bob"_s;
+        EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Ann \"Nan\" Lee"_s, bob}));
+        EXPECT_EQ(column(*doc, u"5"_s), (QStringList{u"12 High St\nFlat 3"_s, u"Main St"_s}));
+    }
+}
+
+// The rows Python's csv module reads from a file, as JSON.
+QJsonArray pythonCsvRows(const QString &path, char delimiter)
+{
+    QProcess python;
+    python.start(QStringLiteral(QUILLCAST_PYTHON3),
+                 {u"-c"_s,
+                  u"import csv, json, sys\n"
+                  "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                  "    print(json.dumps(list(csv.reader(f, delimiter=sys.argv[2]))))\n"_s,
+                  path, QString(QLatin1Char(delimiter))});
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        ADD_FAILURE() << "python3: " << python.readAllStandardError().toStdString();
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+}
+
+QList<QStringList> toRows(const QJsonArray &array)
+{
+    QList<QStringList> rows;
+    for (const QJsonValue &row : array) {
+        QStringList fields;
+        for (const QJsonValue &field : row.toArray())
+            fields.append(field.toString());
+        rows.append(fields);
+    }
+    return rows;
+}
+
+// Values that CSV must quote and escape, brought in as tab-separated text.
+const QList<QStringList> kAwkwardValues{
+    {u"a@x.org"_s, u"Ann \"Nan\" Lee"_s, u"Smith, Bob; Jr."_s},
+    {u"b@x.org"_s, u"\""_s, u"\"\"quoted\"\""_s},
+    {u"c@x.org"_s, u" spaced "_s, u"Zoë, 上海 😀"_s},
+    {u"d@x.org"_s, QString(), u"ends with \""_s},
+};
+
+// What the quoted CSV export writes, Python's csv module and the importer
+// both read back as the values that were exported.
+TEST_F(ImportExportCommandsTest, QuotedCsvExportReadsBackThroughPythonAndTheImporter)
+{
+    QByteArray tsv;
+    for (const QStringList &row : kAwkwardValues)
+        tsv += row.join(u'\t').toUtf8() + '\n';
+    ASSERT_EQ(import({u"--format"_s, u"tab"_s, u"--map"_s, u"email,new,new"_s}, data(u"in.txt"_s, tsv)).status, 0);
+    const QString exported = dir.filePath(u"out.csv"_s);
+    const CliRun run = runCli({u"export"_s, mailing, exported, u"--format"_s, u"quoted-csv"_s});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+
+    EXPECT_EQ(toRows(pythonCsvRows(exported, ',')), kAwkwardValues);
+
+    const QString copy = dir.filePath(u"copy.quill"_s);
+    ASSERT_EQ(runCli({u"new"_s, copy}).status, 0);
+    const CliRun back = runCli({u"import"_s, copy, exported, u"--map"_s, u"email,new,new"_s});
+    ASSERT_EQ(back.status, 0) << back.err.toStdString();
+    const auto reimported = readMailing(copy);
+    for (qsizetype k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        QStringList expected;
+        for (const QStringList &row : kAwkwardValues)
+            expected.append(row[k]);
+        EXPECT_EQ(column(*reimported, QString::number(k + 3)), expected);
+    }
+}
+
+// What Python's csv module writes, as a spreadsheet would (CR LF, quotes
+// only where needed), the importer reads as Python wrote it.
+TEST_F(ImportExportCommandsTest, PythonCsvWriterOutputImportsUnchanged)
+{
+    QList<QStringList> rows = kAwkwardValues;
+    rows.append({u"e@x.org"_s, u"two\r\nlines"_s, u"12 High St\nFlat 3; \"rear\""_s});
+    QJsonArray json;
+    for (const QStringList &row : std::as_const(rows))
+        json.append(QJsonArray::fromStringList(row));
+    for (const char delimiter : {',', ';'}) {
+        SCOPED_TRACE(delimiter);
+        const QString written = dir.filePath(u"python.csv"_s);
+        QProcess python;
+        python.start(QStringLiteral(QUILLCAST_PYTHON3),
+                     {u"-c"_s,
+                      u"import csv, json, sys\n"
+                      "with open(sys.argv[1], 'w', newline='', encoding='utf-8') as f:\n"
+                      "    csv.writer(f, delimiter=sys.argv[2]).writerows(json.loads(sys.stdin.read()))\n"_s,
+                      written, QString(QLatin1Char(delimiter))});
+        python.write(QJsonDocument(json).toJson());
+        python.closeWriteChannel();
+        ASSERT_TRUE(python.waitForFinished(30000) && python.exitCode() == 0)
+            << python.readAllStandardError().toStdString();
+
+        QFile::remove(mailing);
+        ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
+        const CliRun run = import({u"--map"_s, u"email,new,new"_s}, written);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const auto doc = readMailing(mailing);
+        for (qsizetype k = 0; k < 3; ++k) {
+            SCOPED_TRACE(k);
+            QStringList expected;
+            // Line ends inside values arrive as LF, like every line end.
+            for (const QStringList &row : std::as_const(rows))
+                expected.append(QString(row[k]).replace(u"\r\n"_s, u"\n"_s));
+            EXPECT_EQ(column(*doc, QString::number(k + 3)), expected);
+        }
+    }
+}
+
+// Nothing that is not a whole regular text file is imported: a pipe or a
+// device is refused at once (a pipe without a writer used to block for
+// ever), as is a file over the size limit or UTF-16 cut off inside a
+// character; the mailing stays as it was, and nothing else is printed.
+TEST_F(ImportExportCommandsTest, WhatCannotBeReadIsRefusedAndSaysWhy)
+{
+    const QString fifo = dir.filePath(u"members.csv"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString big = dir.filePath(u"big.csv"_s);
+    {
+        QFile sparse(big);
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(sparse.resize(RegularFileReader::kTextFileLimit + 1));
+    }
+    const QString cut = data(u"cut.csv"_s, QByteArray("\xff\xfe" "a\0@\0x\0,\0A\0n\0n\0\n\0b\0@\0x\0", 24) + 'y');
+    const QByteArray before = fileContents(mailing);
+    const struct
+    {
+        const char *name;
+        QString path;
+        const char *reason;
+    } cases[] = {
+        {"pipe", fifo, "is a pipe"},
+        {"device", u"/dev/null"_s, "is a device"},
+        {"tooLarge", big, "is too large"},
+        {"cutOffUtf16", cut, "damaged"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const quillcast::testing::CapturedMessages messages;
+        const CliRun run = import({}, c.path);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_THAT(run.err.toStdString(), HasSubstr(c.reason));
+        EXPECT_THAT(run.err.toStdString(), ::testing::Not(HasSubstr("Unknown error")));
+        EXPECT_EQ(messages.lines(), QStringList());
+        EXPECT_EQ(fileContents(mailing), before);
+    }
 }
 
 // A spreadsheet saved on a Windows machine: Latin letters in Windows-1252.

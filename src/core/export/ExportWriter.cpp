@@ -23,6 +23,7 @@ struct Folded
     bool tab = false;
     bool lineBreak = false;
     bool comma = false;
+    bool quote = false;
 };
 
 Folded scan(const QString &text)
@@ -33,6 +34,7 @@ Folded scan(const QString &text)
         f.tab |= u == u'\t';
         f.lineBreak |= u == u'\r' || u == u'\n';
         f.comma |= u == u',';
+        f.quote |= u == u'"';
     }
     return f;
 }
@@ -60,7 +62,7 @@ void generate(const ExportWriter::Job &job, Out &&out)
             out(d.startOfRecord);
             for (size_t k = 0; k < keyCount; ++k) {
                 out(d.fieldOpenTag);
-                out(publicKeys[k]);
+                out(ExportWriter::quoted(publicKeys[k], job.format));
                 out(d.fieldCloseTag);
                 if (k + 1 < keyCount)
                     out(d.fieldSeparator);
@@ -129,6 +131,15 @@ QString ExportWriter::fold(QString text, qint32 format)
         text.replace(u", "_s, u" "_s);
         text.replace(u',', u' ');
     }
+    if (format == ExportDelimiters::FormatQuotedCsv && has.quote)
+        text.replace(u'"', u"\"\""_s);
+    return text;
+}
+
+QString ExportWriter::quoted(QString text, qint32 format)
+{
+    if (format == ExportDelimiters::FormatQuotedCsv && text.contains(u'"'))
+        text.replace(u'"', u"\"\""_s);
     return text;
 }
 

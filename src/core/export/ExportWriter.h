@@ -15,7 +15,8 @@ namespace quillcast {
 // an optional row of column names, one row per record with its values for the
 // chosen keys, the end of the file. Values are folded so that they cannot
 // break the layout (no line break in the line-based layouts, no TAB in TSV,
-// no comma in plain CSV).
+// no comma in plain CSV), and a quote inside a quoted CSV value is doubled,
+// as spreadsheets read it.
 class ExportWriter
 {
 public:
@@ -43,6 +44,9 @@ public:
     static QString valueText(const Value &value, const QLocale &locale);
     // The folding of one value for a format code.
     static QString fold(QString text, qint32 format);
+    // The text with its quotes doubled in quoted CSV; unchanged otherwise.
+    // Column names are written so, unfolded.
+    static QString quoted(QString text, qint32 format);
 };
 
 } // namespace quillcast

@@ -18,8 +18,8 @@ MyDataImportManager &DocumentImport::importFromTextFile()
     if (!m_addressImporter) {
         m_addressImporter = std::make_unique<MyDataImportManager>(m_doc.addressArray(), m_doc.keyArray(), &m_doc,
                                                                   m_services);
-        // Column names from the first row would not name the new columns
-        // (they are called KEY<n>), so the option is not offered.
+        // The first row is held back as names by the first-row tool, which
+        // also names the new columns; the option itself is not offered.
         m_addressImporter->setNotVisibleFirstRecAsNameOption(true);
     }
     m_addressImporter->setDataArray(m_doc.addressArray(), m_doc.keyArray());

@@ -29,11 +29,17 @@ public:
         const qsizetype start = m_starts[size_t(i)];
         return QStringView(m_text).mid(start, m_starts[size_t(i) + 1] - 1 - start);
     }
+    // Where line i starts in text(); one LF separates it from the next line.
+    qsizetype startOf(qsizetype i) const { return m_starts[size_t(i)]; }
+    // One past the last character of line i in text().
+    qsizetype endOf(qsizetype i) const { return m_starts[size_t(i) + 1] - 1; }
     QStringList toStringList() const;
     // The text the lines are views of (the lines joined by LF).
     const QString &text() const { return m_text; }
 
 private:
+    friend class RowSplitter; // takes the text over when the lines are done with
+
     QString m_text;
     // Start of every line, then one past the end of the last line's LF
     // (text size + 1), so that line i ends at m_starts[i + 1] - 1.

@@ -8,10 +8,11 @@
 
 namespace quillcast {
 
-// The rows of a loaded import file: for every accepted line, its fields in
-// file order. Fields are kept as positions in the shared text rather than as
-// strings of their own, so loading a large file costs a few bytes per field;
-// a field becomes a string only when a record takes it.
+// The rows of a loaded import file: for every accepted record (a line, or
+// several when a quoted value holds line breaks), its fields in file order.
+// Fields are kept as positions in the shared text rather than as strings of
+// their own, so loading a large file costs a few bytes per field; a field
+// becomes a string only when a record takes it.
 class ImportRows
 {
 public:
@@ -34,16 +35,17 @@ public:
     // counting lines that gave no row where the format says so.
     qint64 maxFieldCount() const { return m_maxFieldCount; }
 
-private:
-    friend class RowSplitter;
-
-    // A field as an offset from its line's start; lines are far shorter than
+    // A field as an offset from its row's start; rows are far shorter than
     // 4 Gi characters (longer ones are refused when splitting).
     struct Span
     {
         quint32 offset;
         quint32 length;
     };
+
+private:
+    friend class RowSplitter;
+
     struct RowStart
     {
         qsizetype lineStart;

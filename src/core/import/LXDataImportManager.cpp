@@ -145,8 +145,8 @@ void LXDataImportManager::loadDataFromText(QString text, qint32 format)
     adjustContentArrayBeforeProcessing(lines);
 
     setNumOfMaxFieldInImportedData(0);
-    Result<ImportRows> rows = RowSplitter::splitRows(lines, format);
-    lines = ImportLines(); // the rows share the text; the line table goes
+    // The rows take the text over; the line table goes with the lines.
+    Result<ImportRows> rows = RowSplitter::splitRows(std::move(lines), format);
     if (!rows) {
         resetMapping(0);
         closeLoadingFileSheet();

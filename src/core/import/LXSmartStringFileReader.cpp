@@ -1,6 +1,8 @@
 #include "import/LXSmartStringFileReader.h"
 
-#include <QFile>
+#include "platform/RegularFileReader.h"
+
+#include <QBuffer>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QSysInfo>
@@ -50,7 +52,8 @@ struct Decoding
     bool refuseNul = false; // text with NUL bytes is not taken for UTF-8 by detection
 };
 
-enum class Outcome { Decoded, Invalid, ReadFailed };
+// CutShort: the file's length is not a whole number of the encoding's units.
+enum class Outcome { Decoded, Invalid, ReadFailed, CutShort };
 
 struct Attempt
 {
@@ -172,8 +175,10 @@ Attempt decodeDevice(QIODevice &device, const Decoding &decoding)
 
     const qint64 size = device.size();
     const int unit = unitSize(decoding.kind);
-    if (size % unit != 0)
+    if (size % unit != 0) {
+        result.outcome = Outcome::CutShort;
         return result;
+    }
 
     // Decoded UTF-16 units never outnumber the bytes (half of them for the
     // UTF-16 and UTF-32 forms), so one reservation holds the whole text.
@@ -321,6 +326,7 @@ Result<QString> toResult(Attempt attempt, const QIODevice &device)
     case Outcome::ReadFailed:
         return Result<QString>::failure(device.errorString());
     case Outcome::Invalid:
+    case Outcome::CutShort:
         break;
     }
     return Result<QString>::failure(LXSmartStringFileReader::decodingFailedMessage());
@@ -366,33 +372,71 @@ QString LXSmartStringFileReader::decodingFailedMessage()
 
 Result<QString> LXSmartStringFileReader::autoReadFromFile(const QString &path, qint32 encoding)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result<QString>::failure(file.errorString());
-    return autoReadFromDevice(file, encoding);
+    // Only a regular file of a bounded size: a FIFO would block the import
+    // for ever and a device such as /dev/zero would never end.
+    Result<QByteArray> bytes = RegularFileReader::read(path, RegularFileReader::kTextFileLimit);
+    if (!bytes)
+        return Result<QString>::failure(bytes.error());
+    QBuffer buffer(&bytes.value());
+    if (!buffer.open(QIODevice::ReadOnly))
+        return Result<QString>::failure(buffer.errorString());
+    return autoReadFromDevice(buffer, encoding);
 }
 
-std::optional<QString> LXSmartStringFileReader::detectAndDecode(QIODevice &device, QString *usedEncoding)
+namespace {
+
+bool isUnicodeForm(Kind kind)
 {
-    const auto take = [usedEncoding](Attempt &attempt, const QString &name) -> std::optional<QString> {
-        if (usedEncoding)
-            *usedEncoding = name;
-        return std::move(attempt.text);
+    return unitSize(kind) > 1;
+}
+
+// What detection found: text, or a file in a UTF-16 or UTF-32 form that ends
+// in the middle of a character (it was cut short, or a byte was lost), or
+// nothing it could name.
+struct Detection
+{
+    std::optional<QString> text;
+    QString encoding; // the name of the encoding found
+    bool cutShort = false;
+};
+
+Detection detect(QIODevice &device)
+{
+    Detection found;
+    const auto take = [&found](Attempt &attempt, const QString &name) {
+        found.encoding = name;
+        found.text = std::move(attempt.text);
+        return found;
+    };
+    const auto cutShort = [&found](const QString &name) {
+        found.encoding = name;
+        found.cutShort = true;
+        return found;
     };
     if (!device.seek(0))
-        return std::nullopt;
+        return found;
     const QByteArray head = device.peek(4);
     if (const std::optional<Decoding> bom = decodingFromBom(head)) {
+        const QString name = bom->kind == Kind::Utf8 ? u"UTF-8"_s
+            : bom->kind == Kind::Utf16              ? u"UTF-16"_s
+                                                    : u"UTF-32"_s;
         Attempt attempt = decodeDevice(device, *bom);
         if (attempt.outcome == Outcome::Decoded)
-            return take(attempt, bom->kind == Kind::Utf8 ? u"UTF-8"_s : bom->kind == Kind::Utf16 ? u"UTF-16"_s : u"UTF-32"_s);
+            return take(attempt, name);
         // FF FE 00 00 may also be a UTF-16 mark followed by a NUL character.
-        if (bom->kind != Kind::Utf32)
-            return std::nullopt;
-        attempt = decodeDevice(device, Decoding{Kind::Utf16, {}});
-        if (attempt.outcome == Outcome::Decoded)
-            return take(attempt, u"UTF-16"_s);
-        return std::nullopt;
+        if (bom->kind == Kind::Utf32) {
+            Attempt utf16 = decodeDevice(device, Decoding{Kind::Utf16, {}});
+            if (utf16.outcome == Outcome::Decoded)
+                return take(utf16, u"UTF-16"_s);
+            if (attempt.outcome == Outcome::CutShort && utf16.outcome == Outcome::CutShort)
+                return cutShort(name);
+            return found;
+        }
+        // A byte-order mark is no accident: read by any other encoding the
+        // text would be full of NUL characters.
+        if (attempt.outcome == Outcome::CutShort)
+            return cutShort(name);
+        return found;
     }
     // NUL bytes are valid UTF-8 but in practice mean UTF-16 or UTF-32 without
     // a mark; the charset detector recognises those.
@@ -400,15 +444,37 @@ std::optional<QString> LXSmartStringFileReader::detectAndDecode(QIODevice &devic
     if (attempt.outcome == Outcome::Decoded)
         return take(attempt, u"UTF-8"_s);
     if (attempt.outcome == Outcome::ReadFailed)
-        return std::nullopt;
+        return found;
+    bool best = true;
     for (const QByteArray &name : icuCandidates(device)) {
-        attempt = decodeDevice(device, decodingForName(name));
+        const Decoding decoding = decodingForName(name);
+        attempt = decodeDevice(device, decoding);
         if (attempt.outcome == Outcome::Decoded)
             return take(attempt, QString::fromLatin1(name));
         if (attempt.outcome == Outcome::ReadFailed)
-            return std::nullopt;
+            return found;
+        // The detector's first choice is a UTF-16 or UTF-32 form when the
+        // bytes show its pattern of NULs, which a cut-off end does not hide.
+        if (best && attempt.outcome == Outcome::CutShort && isUnicodeForm(decoding.kind))
+            return cutShort(QString::fromLatin1(name));
+        best = false;
     }
-    return std::nullopt;
+    return found;
+}
+
+} // namespace
+
+std::optional<QString> LXSmartStringFileReader::detectAndDecode(QIODevice &device, QString *usedEncoding)
+{
+    Detection found = detect(device);
+    if (found.text && usedEncoding)
+        *usedEncoding = found.encoding;
+    return std::move(found.text);
+}
+
+QString LXSmartStringFileReader::cutShortMessage(const QString &encoding)
+{
+    return u"The file seems damaged: it holds %1 text, but its last character is cut off"_s.arg(encoding);
 }
 
 Result<QString> LXSmartStringFileReader::autoReadFromDevice(QIODevice &device, qint32 encoding)
@@ -418,8 +484,12 @@ Result<QString> LXSmartStringFileReader::autoReadFromDevice(QIODevice &device, q
     if (const std::optional<Decoding> fixed = fixedDecoding(encoding))
         return toResult(decodeDevice(device, *fixed), device);
 
-    if (std::optional<QString> detected = detectAndDecode(device))
-        return Result<QString>(std::move(*detected));
+    Detection detected = detect(device);
+    if (detected.text)
+        return Result<QString>(std::move(*detected.text));
+    // The fallbacks would read it as single bytes, NULs and all.
+    if (detected.cutShort)
+        return Result<QString>::failure(cutShortMessage(detected.encoding));
     static const qint32 chain[] = {EncodingUtf8,    EncodingMacRoman, EncodingUtf16,   EncodingUtf16BE, EncodingUtf16LE,
                                    EncodingUtf32,   EncodingUtf32BE,  EncodingUtf32LE, EncodingAscii};
     Attempt attempt;

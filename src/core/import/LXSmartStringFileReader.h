@@ -37,8 +37,11 @@ public:
 
     // The whole file as text. A fixed code decodes with that encoding only;
     // any other code runs the automatic chain (detection, then UTF-8, Mac OS
-    // Roman, the UTF-16 and UTF-32 forms, ASCII). Fails with the system's
-    // reason when the file cannot be read, or with decodingFailedMessage().
+    // Roman, the UTF-16 and UTF-32 forms, ASCII). Only a regular file up to
+    // RegularFileReader::kTextFileLimit bytes is read. Fails with the reason
+    // when the file cannot be read, with decodingFailedMessage(), or, in
+    // automatic mode, with cutShortMessage() for a UTF-16 or UTF-32 file
+    // that ends in the middle of a character.
     static Result<QString> autoReadFromFile(const QString &path, qint32 encoding);
     // The same over an open, seekable device (each attempt reads it afresh).
     static Result<QString> autoReadFromDevice(QIODevice &device, qint32 encoding);
@@ -54,6 +57,8 @@ public:
 
     // "The file could not be read with the chosen text encoding"
     static QString decodingFailedMessage();
+    // Names the encoding of a file that ends in the middle of a character.
+    static QString cutShortMessage(const QString &encoding);
 };
 
 } // namespace quillcast

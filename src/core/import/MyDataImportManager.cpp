@@ -6,11 +6,35 @@
 #include "document/MyDocument.h"
 #include "platform/MainLoop.h"
 
+#include <algorithm>
 #include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
+
+namespace {
+
+// Where "NEW_FIELD" stands in the destination list.
+constexpr qint32 kNewFieldDestination = 2;
+
+// Whether a column of the document is called name already; names differing
+// only in case count as the same, as the first-row matching sees them.
+bool isColumnName(const List &keys, const QString &name)
+{
+    bool found = false;
+    keys.read([&](const List::Items &items) {
+        for (const Value &key : items) {
+            if (key.toDict().stringValue(DocumentKeys::publicKey()).compare(name, Qt::CaseInsensitive) == 0) {
+                found = true;
+                return;
+            }
+        }
+    });
+    return found;
+}
+
+} // namespace
 
 MyDataImportManager::MyDataImportManager(const List &dataArray, const List &keyArray, MyDocument *document,
                                          Services services, QObject *parent)
@@ -64,18 +88,47 @@ void MyDataImportManager::preImportSettings()
     setSizeOfRecord(qint32(keys.size()));
 }
 
+void MyDataImportManager::newColumnsForUnmatchedNames()
+{
+    if (rows().isEmpty())
+        return;
+    const List::Items mapping = destFieldArray().items();
+    const qsizetype named = std::min<qsizetype>(rows().fieldCount(0), qsizetype(mapping.size()));
+    bool changed = false;
+    for (qsizetype j = 0; j < named; ++j) {
+        const Dict row = mapping[size_t(j)].toDict();
+        if (row.value(u"destination"_s).toInt32() != 0 || rows().fieldView(0, j).trimmed().isEmpty())
+            continue;
+        setMapping(row, kNewFieldDestination, true);
+        changed = true;
+    }
+    if (changed) {
+        Q_EMIT destFieldArrayChanged();
+        calcNumberOfImportedFields();
+    }
+}
+
 void MyDataImportManager::willImport()
 {
     MyDocument *doc = document();
     QStringList finalKeys;
     const qsizetype columns = destFieldArray().size();
     finalKeys.reserve(columns);
+    const bool namesRow = doNotImportFirstRecord() && !rows().isEmpty();
     for (qsizetype column = 0; column < columns; ++column) {
         const std::optional<QString> entry = fromElementInRowToFieldKey(qint32(column));
         if (entry && *entry == newFieldEntry()) {
             // One new column per such file column, made before any record,
             // whether or not a row has a value there.
-            finalKeys.append(doc ? KeyCommands(*doc).insertNewColumnInTable() : QString());
+            if (!doc) {
+                finalKeys.append(QString());
+                continue;
+            }
+            KeyCommands keys(*doc);
+            finalKeys.append(keys.insertNewColumnInTable());
+            const QString name = namesRow && column < rows().fieldCount(0) ? rows().field(0, column) : QString();
+            if (!name.trimmed().isEmpty() && !isColumnName(doc->keyArray(), name))
+                keys.renameKey(doc->keyArray().size() - 1, name);
         } else if (!entry || *entry == noImportEntry()) {
             finalKeys.append(QString());
         } else {

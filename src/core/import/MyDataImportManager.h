@@ -19,6 +19,10 @@ class MyDocument;
 // Every new record starts with the next serial number under "1", unchecked,
 // and "" under "3" up to the number of DB keys; the file's values go in over
 // that. When the run ends, the document is told at the next turn of the loop.
+//
+// When the first row is held back (it names the columns), a new column takes
+// the name its file column has there, unless that name is blank or already
+// names a column; otherwise it is called KEY<n>.
 class MyDataImportManager : public LXDataImportManager
 {
     Q_OBJECT
@@ -37,6 +41,11 @@ public:
     // One more than the largest record number ("1") of the destination list,
     // 1 for an empty list.
     qint64 newSerialNum() const;
+
+    // After tryAssignFromFirstRow: every column that is still not imported
+    // and whose first-row name is not blank goes to a new column, so that no
+    // named column of the file is left behind.
+    void newColumnsForUnmatchedNames();
 
     qint64 serialNum() const { return m_serialNum; }
     qint32 sizeOfRecord() const { return m_sizeOfRecord; }

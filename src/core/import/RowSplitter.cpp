@@ -1,5 +1,7 @@
 #include "import/RowSplitter.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -20,38 +22,194 @@ bool isBlank(QStringView line)
     return true;
 }
 
-// Calls push(start, length) for every field of a quoted split, quotes at both
-// ends already removed. Returns false (emitting nothing) for a blank line.
-template<typename Emit>
-bool splitQuoted(QStringView line, char16_t separator, Emit &&push)
+// The line bounds the record splitter walks: those of an import text, or one
+// line on its own.
+struct TextLines
 {
-    if (isBlank(line))
-        return false;
-    const char16_t *data = line.utf16();
-    const qsizetype size = line.size();
-    const auto field = [&](qsizetype start, qsizetype end) {
-        qsizetype length = end - start;
-        if (length >= 1 && data[start] == kQuote && data[end - 1] == kQuote) {
-            // A lone quote is an opened, empty quoted field: it becomes empty.
-            ++start;
-            length = length >= 2 ? length - 2 : 0;
-        }
-        push(start, length);
-    };
+    const ImportLines &lines;
+    qsizetype count() const { return lines.size(); }
+    qsizetype begin(qsizetype i) const { return lines.startOf(i); }
+    qsizetype end(qsizetype i) const { return lines.endOf(i); }
+};
+
+struct SingleLine
+{
+    qsizetype size;
+    qsizetype count() const { return 1; }
+    qsizetype begin(qsizetype) const { return 0; }
+    qsizetype end(qsizetype) const { return size; }
+};
+
+// Where a field that does not open with a quote ends: at the first separator
+// outside quotes, or at the line end. A quote inside it opens a stretch in
+// which separators do not split, and that stretch ends with the line.
+qsizetype unquotedEnd(const char16_t *text, qsizetype pos, qsizetype end, char16_t separator)
+{
     bool inQuotes = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = data[i];
-        if (c == kQuote) {
+    for (; pos < end; ++pos) {
+        const char16_t c = text[pos];
+        if (c == kQuote)
             inQuotes = !inQuotes;
-        } else if (c == separator && !inQuotes) {
-            field(start, i);
-            start = i + 1;
-        }
+        else if (c == separator && !inQuotes)
+            break;
     }
-    field(start, size);
-    return true;
+    return pos;
 }
+
+// Splits the record that begins at line `first` (not a blank line) and
+// returns the line it ends on. Every field reaches the sink as one or more
+// pieces of the text, sink.run(from, to), then sink.endField().
+//
+// Spreadsheets write CSV this way: a field that opens with a quote ends at
+// the matching closing quote, "" inside it stands for one quote, and a line
+// break inside it belongs to the value, so the record goes on over the next
+// line. Text after the closing quote stays part of the field. A field whose
+// quote is never closed, up to the end of the text, is the rest of its line
+// as written (less a quote at both ends), so one stray quote costs one line
+// rather than the rest of the file.
+template<typename Lines, typename Sink>
+qsizetype splitQuotedRecord(const char16_t *text, const Lines &lines, qsizetype first, char16_t separator,
+                            Sink &sink)
+{
+    qsizetype line = first;
+    qsizetype end = lines.end(line);
+    qsizetype pos = lines.begin(line);
+    for (;;) {
+        if (pos < end && text[pos] == kQuote) {
+            qsizetype closeLine = line;
+            qsizetype closeEnd = end;
+            qsizetype i = pos + 1;
+            bool doubled = false;
+            bool closed = false;
+            for (;;) {
+                if (i == closeEnd) {
+                    if (closeLine + 1 >= lines.count())
+                        break;
+                    ++closeLine;
+                    i = lines.begin(closeLine);
+                    closeEnd = lines.end(closeLine);
+                    continue;
+                }
+                if (text[i] == kQuote) {
+                    if (i + 1 < closeEnd && text[i + 1] == kQuote) {
+                        doubled = true;
+                        i += 2;
+                        continue;
+                    }
+                    closed = true;
+                    break;
+                }
+                ++i;
+            }
+            if (!closed) {
+                qsizetype from = pos;
+                qsizetype to = end;
+                if (text[to - 1] == kQuote) {
+                    // A lone quote is an opened, empty quoted field: it becomes empty.
+                    ++from;
+                    to = std::max(from, to - 1);
+                }
+                sink.run(from, to);
+                sink.endField();
+                return line;
+            }
+            if (!doubled) {
+                sink.run(pos + 1, i);
+            } else {
+                // Inside the quotes every quote is the first of a pair.
+                qsizetype piece = pos + 1;
+                for (qsizetype j = piece; j < i; ++j) {
+                    if (text[j] == kQuote) {
+                        sink.run(piece, j + 1);
+                        piece = j + 2;
+                        ++j;
+                    }
+                }
+                sink.run(piece, i);
+            }
+            line = closeLine;
+            end = closeEnd;
+            pos = i + 1;
+            const qsizetype tailEnd = unquotedEnd(text, pos, end, separator);
+            if (tailEnd > pos)
+                sink.run(pos, tailEnd);
+            pos = tailEnd;
+        } else {
+            const qsizetype fieldEnd = unquotedEnd(text, pos, end, separator);
+            sink.run(pos, fieldEnd);
+            pos = fieldEnd;
+        }
+        sink.endField();
+        if (pos == end)
+            return line;
+        ++pos; // the separator
+    }
+}
+
+// Counts fields only.
+struct FieldCounter
+{
+    qint64 fields = 0;
+    void run(qsizetype, qsizetype) {}
+    void endField() { ++fields; }
+};
+
+// Collects the fields as strings.
+struct FieldCollector
+{
+    const char16_t *text;
+    QStringList fields;
+    QString current;
+    void run(qsizetype from, qsizetype to)
+    {
+        if (to > from)
+            current.append(QStringView(text + from, to - from));
+    }
+    void endField()
+    {
+        fields.append(current);
+        current.clear();
+    }
+};
+
+// Records every field as a span of the rows' text. A field made of one piece
+// is where the source has it; the pieces of a field with doubled quotes or
+// text after its closing quote are moved together in the rows' text (a
+// shared text is copied on the first such move), so no field needs a string
+// of its own.
+struct FieldSpans
+{
+    const char16_t *source;
+    QString &target;
+    std::vector<ImportRows::Span> &spans;
+    qsizetype recordStart = 0;
+    QChar *out = nullptr;
+    qsizetype fieldStart = -1;
+    qsizetype fieldEnd = 0;
+
+    void run(qsizetype from, qsizetype to)
+    {
+        if (fieldStart < 0) {
+            fieldStart = from;
+            fieldEnd = to;
+            return;
+        }
+        if (to == from)
+            return;
+        if (from != fieldEnd) {
+            if (!out)
+                out = target.data();
+            // The same buffer when the rows own the text: pieces only move left.
+            std::memmove(static_cast<void *>(out + fieldEnd), source + from, size_t(to - from) * sizeof(char16_t));
+        }
+        fieldEnd += to - from;
+    }
+    void endField()
+    {
+        spans.push_back(ImportRows::Span{quint32(fieldStart - recordStart), quint32(fieldEnd - fieldStart)});
+        fieldStart = -1;
+    }
+};
 
 template<typename Emit>
 void splitTab(QStringView line, Emit &&push)
@@ -70,13 +228,11 @@ void splitTab(QStringView line, Emit &&push)
 
 std::optional<QStringList> quotedComponents(QStringView line, char16_t separator)
 {
-    QStringList fields;
-    const bool any = splitQuoted(line, separator, [&](qsizetype start, qsizetype length) {
-        fields.append(line.mid(start, length).toString());
-    });
-    if (!any)
+    if (isBlank(line))
         return std::nullopt;
-    return fields;
+    FieldCollector collector{line.utf16(), {}, {}};
+    splitQuotedRecord(line.utf16(), SingleLine{line.size()}, 0, separator, collector);
+    return std::move(collector.fields);
 }
 
 } // namespace
@@ -100,21 +256,28 @@ QStringList RowSplitter::componentsOfTabRow(QStringView line)
 
 RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines)
 {
-    // The three sums in one walk per line: the inside-quotes flag does not
-    // depend on the separator, so the comma and semicolon splits share it.
+    // The three sums in one walk per line. A line whose quotes all close on
+    // it splits alike in both quoted modes: its separators outside quotes
+    // count. Only a line that ends inside quotes needs the record walk of
+    // each mode, which may take the next lines too (where a quoted field
+    // starts depends on the separator).
     FieldStatistic sum;
+    const char16_t *text = reinterpret_cast<const char16_t *>(lines.text().constData());
+    const TextLines bounds{lines};
     const qsizetype count = lines.size();
+    // The first line not yet taken by a record of that mode.
+    qsizetype commaNext = 0;
+    qsizetype semicolonNext = 0;
     for (qsizetype l = 0; l < count; ++l) {
-        const QStringView line = lines.at(l);
-        const char16_t *data = line.utf16();
-        const qsizetype size = line.size();
+        const qsizetype begin = lines.startOf(l);
+        const qsizetype end = lines.endOf(l);
         qint64 commas = 0;
         qint64 semicolons = 0;
         qint64 tabs = 0;
         bool inQuotes = false;
         bool blank = true;
-        for (qsizetype i = 0; i < size; ++i) {
-            const char16_t c = data[i];
+        for (qsizetype i = begin; i < end; ++i) {
+            const char16_t c = text[i];
             if (c != u' ')
                 blank = false;
             if (c == kQuote)
@@ -128,15 +291,31 @@ RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines
                     ++semicolons;
             }
         }
-        if (!blank) {
-            sum.comma += commas + 1;
-            sum.semicolon += semicolons + 1;
-        }
         // An empty line says nothing about the format. Counting it for tab
         // made the empty line after a final LF tip a one-row "a,b" file over
         // to tab (2 against 2, and ties go to tab).
-        if (size > 0)
+        if (end > begin)
             sum.tab += tabs + 1;
+        if (blank)
+            continue;
+        if (l >= commaNext) {
+            if (!inQuotes) {
+                sum.comma += commas + 1;
+            } else {
+                FieldCounter counter;
+                commaNext = splitQuotedRecord(text, bounds, l, u',', counter) + 1;
+                sum.comma += counter.fields;
+            }
+        }
+        if (l >= semicolonNext) {
+            if (!inQuotes) {
+                sum.semicolon += semicolons + 1;
+            } else {
+                FieldCounter counter;
+                semicolonNext = splitQuotedRecord(text, bounds, l, u';', counter) + 1;
+                sum.semicolon += counter.fields;
+            }
+        }
     }
     return sum;
 }
@@ -157,6 +336,17 @@ qint32 RowSplitter::resolveFormat(const ImportLines &lines, qint32 format)
 
 Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 format)
 {
+    return split(lines, format, nullptr);
+}
+
+Result<ImportRows> RowSplitter::splitRows(ImportLines &&lines, qint32 format)
+{
+    ImportLines owned(std::move(lines));
+    return split(owned, format, &owned);
+}
+
+Result<ImportRows> RowSplitter::split(const ImportLines &lines, qint32 format, ImportLines *owner)
+{
     // In automatic mode the statistic's sum for the chosen format is the
     // exact number of fields to come, so the field table is allocated once
     // (one more: in tab mode an empty line stores its one field before it is
@@ -169,39 +359,60 @@ Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 forma
             : format == FormatSemicolon        ? statistic.semicolon
                                                : statistic.tab;
     }
+    // From here on the text is read through `source` alone: an owner's text
+    // has moved into the rows (and is put right in place), another's is
+    // shared until the first field that needs putting right copies it.
     ImportRows rows;
-    rows.m_text = lines.text();
+    rows.m_text = owner ? std::move(owner->m_text) : lines.text();
+    const char16_t *source = reinterpret_cast<const char16_t *>(rows.m_text.constData());
     if (format != FormatTab && format != FormatComma && format != FormatSemicolon)
         return rows;
 
     const qsizetype count = lines.size();
     rows.m_rowStarts.reserve(size_t(count) + 1);
     rows.m_fields.reserve(size_t(expectedFields) + 1);
-    const QChar *base = lines.text().constData();
-    for (qsizetype l = 0; l < count; ++l) {
-        const QStringView line = lines.at(l);
-        if (line.size() > qsizetype(std::numeric_limits<quint32>::max()))
-            return Result<ImportRows>::failure(u"A line of the file is too long to import."_s);
-        const qsizetype lineStart = line.data() - base;
-        const qsizetype firstField = qsizetype(rows.m_fields.size());
-        const auto push = [&rows](qsizetype start, qsizetype length) {
-            rows.m_fields.push_back(ImportRows::Span{quint32(start), quint32(length)});
-        };
-        bool givesRow = false;
-        if (format == FormatTab) {
-            splitTab(line, push);
-            givesRow = !line.isEmpty();
-        } else {
-            givesRow = splitQuoted(line, format == FormatComma ? u',' : u';', push);
+    const auto tooLong = [](qsizetype length) { return length > qsizetype(std::numeric_limits<quint32>::max()); };
+    const auto tooLongFailure = [] {
+        return Result<ImportRows>::failure(u"A line of the file is too long to import."_s);
+    };
+    const auto lineAt = [&lines, source](qsizetype l) {
+        return QStringView(source + lines.startOf(l), lines.endOf(l) - lines.startOf(l));
+    };
+    if (format == FormatTab) {
+        for (qsizetype l = 0; l < count; ++l) {
+            const QStringView line = lineAt(l);
+            if (tooLong(line.size()))
+                return tooLongFailure();
+            const qsizetype firstField = qsizetype(rows.m_fields.size());
+            splitTab(line, [&rows](qsizetype start, qsizetype length) {
+                rows.m_fields.push_back(ImportRows::Span{quint32(start), quint32(length)});
+            });
+            const qsizetype fieldCount = qsizetype(rows.m_fields.size()) - firstField;
+            // The empty line gives no row but still counts one field.
+            rows.m_maxFieldCount = std::max<qint64>(rows.m_maxFieldCount, fieldCount);
+            if (!line.isEmpty())
+                rows.m_rowStarts.push_back(ImportRows::RowStart{lines.startOf(l), firstField});
+            else
+                rows.m_fields.resize(size_t(firstField));
         }
-        const qsizetype fieldCount = qsizetype(rows.m_fields.size()) - firstField;
-        // A line that gives no row still widens the mapping in tab mode (the
-        // empty line counts one field); a blank quoted line adds nothing.
-        rows.m_maxFieldCount = std::max<qint64>(rows.m_maxFieldCount, fieldCount);
-        if (givesRow)
-            rows.m_rowStarts.push_back(ImportRows::RowStart{lineStart, firstField});
-        else
-            rows.m_fields.resize(size_t(firstField));
+    } else {
+        const char16_t separator = format == FormatComma ? u',' : u';';
+        const TextLines bounds{lines};
+        FieldSpans spans{source, rows.m_text, rows.m_fields};
+        for (qsizetype l = 0; l < count; ++l) {
+            // A blank line gives no row and adds nothing to the width.
+            if (isBlank(lineAt(l)))
+                continue;
+            const qsizetype recordStart = lines.startOf(l);
+            const qsizetype firstField = qsizetype(rows.m_fields.size());
+            spans.recordStart = recordStart;
+            l = splitQuotedRecord(source, bounds, l, separator, spans);
+            if (tooLong(lines.endOf(l) - recordStart))
+                return tooLongFailure();
+            const qsizetype fieldCount = qsizetype(rows.m_fields.size()) - firstField;
+            rows.m_maxFieldCount = std::max<qint64>(rows.m_maxFieldCount, fieldCount);
+            rows.m_rowStarts.push_back(ImportRows::RowStart{recordStart, firstField});
+        }
     }
     rows.m_rowStarts.push_back(ImportRows::RowStart{0, qsizetype(rows.m_fields.size())});
     return rows;

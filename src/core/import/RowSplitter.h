@@ -15,10 +15,12 @@ namespace quillcast {
 // semicolon with double-quote handling, and chooses among the three by
 // counting fields over the whole file.
 //
-// Quote handling is deliberately simple: a double quote anywhere flips an
-// inside-quotes flag, separators inside quotes do not split, and a field that
-// begins and ends with a quote loses those two characters. Doubled quotes are
-// not undoubled and nothing is trimmed.
+// Quote handling follows what spreadsheets write: a field that opens with a
+// double quote ends at the matching closing quote, "" inside it is one quote,
+// and separators and line breaks inside it belong to the value (the record
+// goes on over the next line). A quote that does not open a field is text,
+// but separators after it do not split until another quote or the line end.
+// Nothing is trimmed. TAB-separated lines know no quotes.
 class RowSplitter
 {
 public:
@@ -37,25 +39,33 @@ public:
     };
 
     // The fields of one line split at commas (semicolons) outside quotes;
-    // nothing for an empty line or one made only of spaces (U+0020).
+    // nothing for an empty line or one made only of spaces (U+0020). A quoted
+    // field left open at the line end is the rest of the line as written.
     static std::optional<QStringList> componentsOfCsvRow(QStringView line);
     static std::optional<QStringList> componentsOfCsvUsingSemicolonRow(QStringView line);
     // The line cut at every TAB: n TABs give n + 1 fields, empty ones included.
     static QStringList componentsOfTabRow(QStringView line);
 
-    // The field-count sums over every line: comma and semicolon count the
-    // fields of the quoted split (0 for a blank line), tab counts TABs + 1
-    // (0 for an empty line).
+    // The field-count sums over the file: comma and semicolon count the
+    // fields of every record of the quoted split (0 for a blank line), tab
+    // counts TABs + 1 per line (0 for an empty line).
     static FieldStatistic fieldStatistic(const ImportLines &lines);
     // Comma or semicolon when its sum beats both others; tab otherwise, ties included.
     static qint32 chooseFormat(const FieldStatistic &statistic);
 
     // The rows the lines give under a format code (0 is resolved first by the
-    // statistic); an unknown code gives no rows. Fails only for a line longer
+    // statistic); an unknown code gives no rows. Fails only for a row longer
     // than 4 Gi characters.
     static Result<ImportRows> splitRows(const ImportLines &lines, qint32 format);
+    // The same, taking the text over instead of sharing it, so that values
+    // with doubled quotes are put right in place rather than in a copy.
+    static Result<ImportRows> splitRows(ImportLines &&lines, qint32 format);
     // The format splitRows uses for a code: the statistic's choice for 0.
     static qint32 resolveFormat(const ImportLines &lines, qint32 format);
+
+private:
+    // owner: the lines themselves when their text may be taken, else null.
+    static Result<ImportRows> split(const ImportLines &lines, qint32 format, ImportLines *owner);
 };
 
 } // namespace quillcast

@@ -181,6 +181,36 @@ TEST_F(DocumentImporters, NewFieldColumnsBecomeNewKeysInColumnOrderBeforeAnyReco
     EXPECT_FALSE(addressAt(2).contains(u"5"_s)) << "the template does not grow with the new keys";
 }
 
+// With the first row held back as names, the first-row tool leaves no named
+// column behind and each new column takes its name from that row, unless
+// the name is blank or already a column's (case aside).
+TEST_F(DocumentImporters, NamesRowNamesTheNewColumns)
+{
+    auto importer = addressImporter(u"Email,Town,NAME,,Town,sel\nx@y.org,Berlin,Xu,7,Bonn,YES\n"_s);
+    importer->tryAssignFromFirstRow();
+    importer->newColumnsForUnmatchedNames();
+    EXPECT_EQ(destination(*importer, 0), 4);
+    EXPECT_EQ(destination(*importer, 1), 2);
+    EXPECT_EQ(destination(*importer, 2), 5) << "the name key matched";
+    EXPECT_EQ(destination(*importer, 3), 0) << "a column without a name is not imported";
+    importer->DoImport();
+
+    QStringList names;
+    for (const Value &key : doc.keyArray().items())
+        names.append(key.toDict().stringValue(DocumentKeys::publicKey()));
+    EXPECT_EQ(names, (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"name"_s, u"Town"_s, u"KEY6"_s, u"KEY7"_s}));
+    ASSERT_EQ(doc.addressArray().size(), 1);
+    EXPECT_EQ(addressAt(0).stringValue(u"5"_s), u"Berlin"_s);
+    EXPECT_EQ(addressAt(0).stringValue(u"6"_s), u"Bonn"_s);
+
+    // A first row that is imported names nothing.
+    auto again = addressImporter(u"a@y.org,Ulm\n"_s);
+    choose(*again, 0, 4);
+    choose(*again, 1, 2);
+    again->DoImport();
+    EXPECT_EQ(doc.keyArray().at(7).toDict().stringValue(DocumentKeys::publicKey()), u"KEY8"_s);
+}
+
 TEST_F(DocumentImporters, WithoutItsDocumentANewFieldColumnIsLeftOut)
 {
     auto orphan = std::make_unique<MyDocument>(testClock());

@@ -38,7 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"trailingSeparator", u"a,b,"_s, QStringList{u"a"_s, u"b"_s, QString()}},
         SplitRow{"onlySeparator", u","_s, QStringList{QString(), QString()}},
         SplitRow{"quotedSeparator", u"\"x,y\",z"_s, QStringList{u"x,y"_s, u"z"_s}},
-        SplitRow{"doubledQuotesStay", u"\"he said \"\"hi\"\"\""_s, QStringList{u"he said \"\"hi\"\""_s}},
+        SplitRow{"doubledQuotesAreOneQuote", u"\"he said \"\"hi\"\"\""_s, QStringList{u"he said \"hi\""_s}},
+        SplitRow{"textAfterClosingQuoteStays", u"\"ab\"cd,e"_s, QStringList{u"abcd"_s, u"e"_s}},
+        SplitRow{"unclosedQuotedFieldIsTheRestOfTheLine", u"a,\"b,c"_s, QStringList{u"a"_s, u"\"b,c"_s}},
         SplitRow{"quoteAfterSpaceKept", u"a, \"b\""_s, QStringList{u"a"_s, u" \"b\""_s}},
         SplitRow{"unclosedQuoteSwallowsRest", u"ab\"c,d"_s, QStringList{u"ab\"c,d"_s}},
         SplitRow{"loneQuoteFieldIsEmpty", u"a,\""_s, QStringList{u"a"_s, QString()}},
@@ -162,9 +164,64 @@ INSTANTIATE_TEST_SUITE_P(
         RowsRow{"unknownFormat", u"a,b\n"_s, 7, {}, 0},
         RowsRow{"negativeFormat", u"a,b\n"_s, -1, {}, 0},
         RowsRow{"automaticSemicolon", u"x;\"y;z\"\nv;w\n"_s, 0, {{u"x"_s, u"y;z"_s}, {u"v"_s, u"w"_s}}, 2},
-        // The second line's quote opens a stretch that never closes.
-        RowsRow{"quotedLineBreakEndsTheLine", u"\"a\nb\",c\n"_s, 2, {{u"\"a"_s}, {u"b\",c"_s}}, 1}),
+        RowsRow{"quotedLineBreakBelongsToTheValue", u"\"a\nb\",c\n"_s, 2, {{u"a\nb"_s, u"c"_s}}, 2}),
     [](const auto &p) { return std::string(p.param.name); });
+
+// What spreadsheets write: quotes doubled inside quoted values, separators
+// and line breaks inside them.
+TEST(Splitter, SpreadsheetFilesGiveTheirValues)
+{
+    const struct
+    {
+        const char *name;
+        QString text;
+        qint32 format;
+        QList<QStringList> rows;
+    } cases[] = {
+        {"memberListComma",
+         u"email,Name,Address\nann@example.com,\"Ann \"\"Nan\"\" Lee\",\"12 High St\nFlat 3\"\n"
+         "bob@example.com,\"Smith, Bob\",Main St\n"_s,
+         RowSplitter::FormatComma,
+         {{u"email"_s, u"Name"_s, u"Address"_s},
+          {u"ann@example.com"_s, u"Ann \"Nan\" Lee"_s, u"12 High St\nFlat 3"_s},
+          {u"bob@example.com"_s, u"Smith, Bob"_s, u"Main St"_s}}},
+        {"memberListSemicolon",
+         u"email;Name;Address\nann@example.com;\"Lee; Ann \"\"Nan\"\"\";\"12 High St\nFlat 3\"\n"
+         "bob@example.com;Bob;\"\"\n"_s,
+         RowSplitter::FormatSemicolon,
+         {{u"email"_s, u"Name"_s, u"Address"_s},
+          {u"ann@example.com"_s, u"Lee; Ann \"Nan\""_s, u"12 High St\nFlat 3"_s},
+          {u"bob@example.com"_s, u"Bob"_s, QString()}}},
+        {"detectedAsComma", u"a,\"b\nc\",d\ne,f,g\n"_s, RowSplitter::FormatAutomatic,
+         {{u"a"_s, u"b\nc"_s, u"d"_s}, {u"e"_s, u"f"_s, u"g"_s}}},
+        {"doubledQuotesAcrossLines", u"\"x\"\"\n\"\"y\",z\n"_s, RowSplitter::FormatComma,
+         {{u"x\"\n\"y"_s, u"z"_s}}},
+        {"emptyAndBlankLinesInsideQuotes", u"\"a\n\n   \nb\"\nc\n"_s, RowSplitter::FormatComma,
+         {{u"a\n\n   \nb"_s}, {u"c"_s}}},
+        {"textAfterClosingQuoteAcrossLines", u"\"a\nb\"c,d\n"_s, RowSplitter::FormatComma, {{u"a\nbc"_s, u"d"_s}}},
+        // A quote that never closes costs its own line only.
+        {"unclosedQuoteAtTheEnd", u"a,\"open\nb,c\n"_s, RowSplitter::FormatComma,
+         {{u"a"_s, u"\"open"_s}, {u"b"_s, u"c"_s}}},
+        // A quote inside an unquoted value does not carry over the line end.
+        {"quoteInsideAValueStaysOnItsLine", u"ab\"c,d\ne,f\n"_s, RowSplitter::FormatComma,
+         {{u"ab\"c,d"_s}, {u"e"_s, u"f"_s}}},
+        {"tabKnowsNoQuotes", u"\"a\tb\nc\"\td\n"_s, RowSplitter::FormatTab,
+         {{u"\"a"_s, u"b"_s}, {u"c\""_s, u"d"_s}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Over lines that keep their text, and over lines whose text the
+        // rows take over and put right in place.
+        const ImportLines kept(c.text);
+        const Result<ImportRows> shared = RowSplitter::splitRows(kept, c.format);
+        ASSERT_TRUE(shared.ok());
+        EXPECT_EQ(allRows(shared.value()), c.rows);
+        EXPECT_EQ(kept.text(), c.text);
+        const Result<ImportRows> owned = RowSplitter::splitRows(ImportLines(c.text), c.format);
+        ASSERT_TRUE(owned.ok());
+        EXPECT_EQ(allRows(owned.value()), c.rows);
+    }
+}
 
 TEST(ImportLinesTest, RebuiltListKeepsLinesWithLineFeeds)
 {

@@ -1,5 +1,6 @@
 #include "TestPrinters.h"
 #include "import/LXSmartStringFileReader.h"
+#include "platform/RegularFileReader.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -215,6 +218,65 @@ INSTANTIATE_TEST_SUITE_P(
                       InvalidRow{"utf32Surrogate", QByteArray("\x00\x00\xd8\x00", 4), 21},
                       InvalidRow{"utf32NotWholeUnits", QByteArray("a\0\0\0b", 5), 22}),
     [](const auto &p) { return std::string(p.param.name); });
+
+// UTF-16 or UTF-32 that ends in the middle of a character: read byte by byte
+// it would give records full of NUL characters.
+TEST_F(Reading, CutOffUnicodeFilesAreReportedDamaged)
+{
+    const QByteArray utf16le = QByteArray("N\0a\0m\0e\0,\0T\0o\0w\0n\0\n\0A\0n\0n\0,\0L\0e\0e\0d\0s\0\n\0", 40);
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QString encoding;
+    } cases[] = {
+        {"utf16LittleEndianMark", QByteArray("\xff\xfe", 2) + utf16le + 'x', u"UTF-16"_s},
+        {"utf16BigEndianMark", QByteArray("\xfe\xff\0a\0b\0c\0\n\0", 11), u"UTF-16"_s},
+        {"utf16WithoutMark", utf16le + 'x', u"UTF-16LE"_s},
+        {"utf32Mark", QByteArray("\xff\xfe\0\0a\0\0\0b\0\0", 11), u"UTF-32"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result<QString> text = Reader::autoReadFromFile(file(c.bytes), Reader::EncodingAutomatic);
+        ASSERT_FALSE(text.ok()) << text.value().toStdString();
+        EXPECT_EQ(text.error(), Reader::cutShortMessage(c.encoding));
+    }
+    // Whole, the same text reads.
+    const Result<QString> whole = Reader::autoReadFromFile(file(QByteArray("\xff\xfe", 2) + utf16le), 0);
+    ASSERT_TRUE(whole.ok());
+    EXPECT_EQ(whole.value(), u"Name,Town\nAnn,Leeds\n"_s);
+}
+
+// Only a regular file is read, and only up to the size limit: a pipe without
+// a writer would block the import, a device may never end.
+TEST_F(Reading, WhatIsNotARegularFileIsRefusedAtOnce)
+{
+    const QString fifo = dir.filePath(u"pipe.csv"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString big = dir.filePath(u"big.csv"_s);
+    {
+        QFile sparse(big);
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(sparse.resize(RegularFileReader::kTextFileLimit + 1));
+    }
+    const struct
+    {
+        const char *name;
+        QString path;
+        const char *reason;
+    } cases[] = {
+        {"fifo", fifo, "is a pipe"},
+        {"device", u"/dev/null"_s, "is a device"},
+        {"folder", dir.path(), "is a folder"},
+        {"tooLarge", big, "is too large"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result<QString> text = Reader::autoReadFromFile(c.path, Reader::EncodingAutomatic);
+        ASSERT_FALSE(text.ok());
+        EXPECT_TRUE(text.error().contains(QLatin1StringView(c.reason))) << text.error().toStdString();
+    }
+}
 
 TEST_F(Reading, UndetectableSingleByteFileReadsAsMacRoman)
 {
