@@ -298,24 +298,21 @@ RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines
             sum.tab += tabs + 1;
         if (blank)
             continue;
-        if (l >= commaNext) {
+        // One quoted mode: a line already taken by an earlier record adds
+        // nothing; one ending inside quotes is counted as its whole record.
+        const auto countMode = [&](qsizetype &next, qint64 &total, qint64 separators, char16_t separator) {
+            if (l < next)
+                return;
             if (!inQuotes) {
-                sum.comma += commas + 1;
-            } else {
-                FieldCounter counter;
-                commaNext = splitQuotedRecord(text, bounds, l, u',', counter) + 1;
-                sum.comma += counter.fields;
+                total += separators + 1;
+                return;
             }
-        }
-        if (l >= semicolonNext) {
-            if (!inQuotes) {
-                sum.semicolon += semicolons + 1;
-            } else {
-                FieldCounter counter;
-                semicolonNext = splitQuotedRecord(text, bounds, l, u';', counter) + 1;
-                sum.semicolon += counter.fields;
-            }
-        }
+            FieldCounter counter;
+            next = splitQuotedRecord(text, bounds, l, separator, counter) + 1;
+            total += counter.fields;
+        };
+        countMode(commaNext, sum.comma, commas, u',');
+        countMode(semicolonNext, sum.semicolon, semicolons, u';');
     }
     return sum;
 }
