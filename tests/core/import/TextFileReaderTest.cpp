@@ -1,6 +1,5 @@
 #include "TestPrinters.h"
 #include "import/LXSmartStringFileReader.h"
-#include "platform/RegularFileReader.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +9,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <sys/stat.h>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -245,37 +243,6 @@ TEST_F(Reading, CutOffUnicodeFilesAreReportedDamaged)
     const Result<QString> whole = Reader::autoReadFromFile(file(QByteArray("\xff\xfe", 2) + utf16le), 0);
     ASSERT_TRUE(whole.ok());
     EXPECT_EQ(whole.value(), u"Name,Town\nAnn,Leeds\n"_s);
-}
-
-// Only a regular file is read, and only up to the size limit: a pipe without
-// a writer would block the import, a device may never end.
-TEST_F(Reading, WhatIsNotARegularFileIsRefusedAtOnce)
-{
-    const QString fifo = dir.filePath(u"pipe.csv"_s);
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString big = dir.filePath(u"big.csv"_s);
-    {
-        QFile sparse(big);
-        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(sparse.resize(RegularFileReader::kTextFileLimit + 1));
-    }
-    const struct
-    {
-        const char *name;
-        QString path;
-        const char *reason;
-    } cases[] = {
-        {"fifo", fifo, "is a pipe"},
-        {"device", u"/dev/null"_s, "is a device"},
-        {"folder", dir.path(), "is a folder"},
-        {"tooLarge", big, "is too large"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        const Result<QString> text = Reader::autoReadFromFile(c.path, Reader::EncodingAutomatic);
-        ASSERT_FALSE(text.ok());
-        EXPECT_TRUE(text.error().contains(QLatin1StringView(c.reason))) << text.error().toStdString();
-    }
 }
 
 TEST_F(Reading, UndetectableSingleByteFileReadsAsMacRoman)
