@@ -115,8 +115,9 @@ TagMatcher::Match TagMatcher::longestAt(QStringView text, qsizetype pos) const
     qsizetype i = pos;
     while (i < n && !m_nodes[size_t(node)].edges.empty()) {
         const char16_t c = text[i].unicode();
-        if (c < kFirstInteresting && startsRunAt(text, i + 1)) {
-            // A plain character standing alone is its own decomposition.
+        if (startsRunAt(text, i + 1) && !QChar::isSurrogate(c)
+            && (c < kFirstInteresting || QChar::decompositionTag(c) == QChar::NoDecomposition)) {
+            // A character that does not decompose, standing alone, is its own decomposition.
             node = child(node, c);
             ++i;
         } else {

@@ -114,6 +114,9 @@ TEST(MergeTable, MergesLikeTheTagLanguageSays)
          u"_Cafe_m_"_s, u"_Cafe\u0301_"_s},
         {"equivalentSpellingsOfTwoKeysFirstWins", {u"Caf"_s + e, u"Caf"_s + eDecomposed},
          {{u"4"_s, u"1"_s}, {u"5"_s, u"2"_s}}, u"_Caf"_s + eDecomposed + u"_"_s, u"1"_s},
+        {"hangulSyllableMatchesItsJamo", {u"\uD55C"_s}, {{u"4"_s, u"ok"_s}}, u"_\u1112\u1161\u11AB_"_s, u"ok"_s},
+        {"jamoMatchSyllable", {u"\u1112\u1161\u11AB"_s}, {{u"4"_s, u"ok"_s}}, u"_\uD55C_ \uD55C"_s,
+         u"ok \uD55C"_s},
         {"surrogatePairsPassThrough", {u"\U0001F600"_s}, {{u"4"_s, u"smile"_s}}, u"\U0001F600_\U0001F600_"_s,
          u"\U0001F600smile"_s},
     };
