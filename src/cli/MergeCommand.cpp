@@ -98,8 +98,7 @@ int MergeCommand::run(const QStringList &arguments)
     }
     const Clock &clock = fixed ? static_cast<const Clock &>(*fixed) : m_ctx.clock;
 
-    m_ctx.out << TagSubstitution::performTextSubstitution(
-        TagSubstitution::performTextSubstitutionNoDB(templateText, clock), keys, record);
+    m_ctx.out << TagSubstitution::merge(templateText, keys, record, clock);
     m_ctx.out.flush();
     return 0;
 }

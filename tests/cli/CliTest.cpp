@@ -6,6 +6,8 @@
 
 #include <QTemporaryDir>
 
+#include <utility>
+
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 using ::testing::HasSubstr;
@@ -43,11 +45,18 @@ TEST(CliMerge, MergesFieldsFixedTagsAndTheInjectedClock)
     EXPECT_EQ(run.out, u"2026-12-06 Zoë <z@example.org> #12 YES"_s);
 }
 
-TEST(CliMerge, FieldOrderDecidesOverlappingTags)
+TEST(CliMerge, LongestTagWinsAndInsertedTextIsNotReadAgain)
 {
-    const CliRun run = runCli({u"merge"_s, u"--text"_s, u"_first_name_"_s, u"--field"_s, u"name=N"_s, u"--field"_s,
-                               u"first_name=F"_s});
-    EXPECT_EQ(run.out, u"_firstN"_s);
+    for (const auto &[first, second] :
+         {std::pair(u"name=N"_s, u"first_name=F"_s), std::pair(u"first_name=F"_s, u"name=N"_s)}) {
+        const CliRun run = runCli({u"merge"_s, u"--text"_s, u"_first_name_/_name_"_s, u"--field"_s, first,
+                                   u"--field"_s, second});
+        EXPECT_EQ(run.out, u"F/N"_s) << first.toStdString();
+    }
+    const CliRun run = runCli({u"merge"_s, u"--text"_s, u"_Login_ _Room_yy__"_s, u"--field"_s, u"Login=jo_email_"_s,
+                               u"--field"_s, u"Room07=R"_s, u"--email"_s, u"jo@example.org"_s, u"--now"_s,
+                               u"2007-01-02T08:00:00Z"_s});
+    EXPECT_EQ(run.out, u"jo_email_ _Room07_"_s);
 }
 
 TEST(CliMerge, ReadsTheTemplateFromAFileAndHonoursNow)

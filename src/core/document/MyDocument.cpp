@@ -530,7 +530,11 @@ QString MyDocument::performTextSubstitutionNoDB(const QString &text) const
 
 QString MyDocument::performTextSubstitution(const QString &text, const Dict &record) const
 {
-    return TagSubstitution::performTextSubstitution(text, keyArray(), record);
+    if (text.isNull())
+        return QString();
+    const std::shared_ptr<const MergeTags> tags = m_mergeTags.tagsFor(keyArray());
+    const Dict::Snapshot values = record.snapshot();
+    return tags->merge(text, MergeTags::Kinds::Record, tags->values(&values, nullptr));
 }
 
 QString MyDocument::performTextSubstitution(const QString &text, qsizetype position) const
@@ -539,6 +543,11 @@ QString MyDocument::performTextSubstitution(const QString &text, qsizetype posit
     if (!record.isDict())
         return text;
     return performTextSubstitution(text, record.toDict());
+}
+
+RecordMerge MyDocument::recordMerge(const Dict &record) const
+{
+    return RecordMerge(m_mergeTags.tagsFor(keyArray()), record, m_clock);
 }
 
 // --- Properties --------------------------------------------------------------------

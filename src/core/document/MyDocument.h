@@ -2,6 +2,8 @@
 
 #include "document/ArrangedView.h"
 #include "document/UndoManager.h"
+#include "merge/MergeTagCache.h"
+#include "merge/RecordMerge.h"
 #include "platform/SystemClock.h"
 #include "send/PendingDeliveries.h"
 #include "util/Value.h"
@@ -261,6 +263,9 @@ public:
     // The record pass with the record at position of sendArray; the text
     // unchanged when there is no record there.
     QString performTextSubstitution(const QString &text, qsizetype position) const;
+    // Both passes in one scan, for every text of one message: what preparation
+    // and the preview merge with (the record and the clock are read once).
+    RecordMerge recordMerge(const Dict &record) const;
 
     // --- What the commands work with ---------------------------------------------
 
@@ -498,6 +503,7 @@ private:
     void assignAtomic(std::atomic<T> &field, T value, void (MyDocument::*notify)(T));
 
     const Clock &m_clock;
+    MergeTagCache m_mergeTags;
 
     // Guards every string, list and optional member below; numbers and flags are atomics.
     mutable std::mutex m_lock;

@@ -32,9 +32,8 @@ QString orSpace(const QString &text)
 
 MessagePreparation::MergedForm MessagePreparation::merge(const MyDocument &document, const Dict &record)
 {
-    const auto merged = [&](const QString &text) {
-        return document.performTextSubstitution(document.performTextSubstitutionNoDB(text), record);
-    };
+    const RecordMerge merger = document.recordMerge(record);
+    const auto merged = [&](const QString &text) { return merger.merge(text); };
     MergedForm form;
     form.from = merged(document.mailFormFrom());
     form.subject = merged(document.mailFormSubject());

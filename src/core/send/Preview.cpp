@@ -59,9 +59,8 @@ void Preview::doPreviewTableChanged()
     if (!record)
         return;
 
-    const auto merged = [&](const QString &text) {
-        return m_doc.performTextSubstitution(m_doc.performTextSubstitutionNoDB(text), *record);
-    };
+    const RecordMerge merger = m_doc.recordMerge(*record);
+    const auto merged = [&](const QString &text) { return merger.merge(text); };
     m_doc.setPreviewFormFrom(merged(m_doc.mailFormFrom()));
     m_doc.setPreviewFormSubject(merged(m_doc.mailFormSubject()));
     m_doc.setPreviewFormTo(merged(m_doc.mailFormTo()));

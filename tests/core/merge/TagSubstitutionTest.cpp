@@ -1,5 +1,6 @@
 #include "TestPrinters.h"
-#include "merge/CanonicalReplacer.h"
+#include "merge/MergeTagCache.h"
+#include "merge/RecordMerge.h"
 #include "merge/LXDateTagElaborated.h"
 #include "merge/TagSubstitution.h"
 #include "platform/FixedClock.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -33,11 +35,10 @@ QDateTime utc(int y, int mo, int d, int h, int mi, int s)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc());
 }
 
-// Time pass then record pass, as every caller does.
+// Date, time and record tags in one scan, as a message and its preview are merged.
 QString merge(const QString &text, const List &keys, const Dict &record, const Clock &clock)
 {
-    return TagSubstitution::performTextSubstitution(TagSubstitution::performTextSubstitutionNoDB(text, clock), keys,
-                                                    record);
+    return TagSubstitution::merge(text, keys, record, clock);
 }
 
 struct MergeRow
@@ -70,14 +71,22 @@ TEST(MergeTable, MergesLikeTheTagLanguageSays)
         {"numberClampedTo32Bits", {}, {{u"1"_s, u"99999999999"_s}}, u"_#_"_s, u"2147483647"_s},
         {"caseMatters", {}, {{u"3"_s, u"a@b.org"_s}}, u"_Email_ _EMAIL_ _YY_"_s, u"_Email_ _EMAIL_ _YY_"_s},
         {"dateTagInValueStaysLiteral", {u"Note"_s}, {{u"4"_s, u"_yy_"_s}}, u"_Note_ _yy_"_s, u"_yy_ 07"_s},
-        {"fixedTagInValueIsExpanded", {u"Note"_s}, {{u"4"_s, u"_email_/_#_"_s}, {u"1"_s, 3}, {u"3"_s, u"x@y.org"_s}},
-         u"_Note_"_s, u"x@y.org/3"_s},
-        {"laterKeyTagInValueIsExpanded", {u"A"_s, u"B"_s}, {{u"4"_s, u"_B_"_s}, {u"5"_s, u"b"_s}}, u"_A_"_s,
-         u"b"_s},
+        {"fixedTagInValueStaysLiteral", {u"Note"_s}, {{u"4"_s, u"_email_/_#_"_s}, {u"1"_s, 3}, {u"3"_s, u"x@y.org"_s}},
+         u"_Note_"_s, u"_email_/_#_"_s},
+        {"laterKeyTagInValueStaysLiteral", {u"A"_s, u"B"_s}, {{u"4"_s, u"_B_"_s}, {u"5"_s, u"b"_s}}, u"_A_"_s,
+         u"_B_"_s},
+        {"fieldTagInsideValueStaysLiteral", {u"Login"_s, u"id"_s}, {{u"4"_s, u"jean_id_2024"_s}, {u"5"_s, u"77"_s}},
+         u"_Login_ (_id_)"_s, u"jean_id_2024 (77)"_s},
         {"earlierKeyTagInValueStays", {u"A"_s, u"B"_s}, {{u"4"_s, u"a"_s}, {u"5"_s, u"_A_"_s}}, u"_B_"_s,
          u"_A_"_s},
-        {"shorterNameFirstEatsLongerTag", {u"name"_s, u"first_name"_s}, {{u"4"_s, u"N"_s}, {u"5"_s, u"F"_s}},
-         u"_first_name_"_s, u"_firstN"_s},
+        {"longerTagWinsOverShorterKeyEarlier", {u"name"_s, u"first_name"_s}, {{u"4"_s, u"N"_s}, {u"5"_s, u"F"_s}},
+         u"_first_name_ _name_"_s, u"F N"_s},
+        {"longestTagAtOnePlaceWins", {u"a"_s, u"a_b"_s}, {{u"4"_s, u"A"_s}, {u"5"_s, u"AB"_s}}, u"_a_b_ _a_"_s,
+         u"AB A"_s},
+        {"leftmostTagWins", {u"y_z"_s, u"x"_s}, {{u"4"_s, u"YZ"_s}, {u"5"_s, u"X"_s}}, u"_x_y_z_"_s, u"Xy_z_"_s},
+        {"fieldTagHoldingADateTagWins", {u"a_yy"_s, u"yy_b"_s}, {{u"4"_s, u"A"_s}, {u"5"_s, u"B"_s}},
+         u"_a_yy_ _yy_b_ _yy_"_s, u"A B 07"_s},
+        {"insertedDateIsNotReadAsATag", {u"Room07"_s}, {{u"4"_s, u"R"_s}}, u"_Room_yy__"_s, u"_Room07_"_s},
         {"longerNameFirstWins", {u"first_name"_s, u"name"_s}, {{u"4"_s, u"F"_s}, {u"5"_s, u"N"_s}},
          u"_first_name_"_s, u"F"_s},
         {"keyNamedLikeADateTagShowsTheDate", {u"yy"_s}, {{u"4"_s, u"field"_s}}, u"_yy_"_s, u"07"_s},
@@ -97,12 +106,17 @@ TEST(MergeTable, MergesLikeTheTagLanguageSays)
         {"combiningMarkOnClosingUnderscore", {u"City"_s}, {{u"4"_s, u"no"_s}}, u"_City_\u0301"_s,
          u"_City_\u0301"_s},
         {"caseIsNotFolded", {u"caf"_s + e}, {{u"4"_s, u"no"_s}}, u"_CAF\u00c9_"_s, u"_CAF\u00c9_"_s},
-        {"tagFormedAcrossInsertedValue", {u"x"_s, u"City"_s}, {{u"4"_s, u"ty"_s}, {u"5"_s, u"Rome"_s}},
-         u"<_Ci_x__>"_s, u"<Rome>"_s},
+        {"noTagFormedAcrossInsertedValue", {u"x"_s, u"City"_s}, {{u"4"_s, u"ty"_s}, {u"5"_s, u"Rome"_s}},
+         u"<_Ci_x__>"_s, u"<_City_>"_s},
         {"combiningMarkInsertedAfterTag", {u"m"_s, u"City"_s}, {{u"4"_s, u"\u0301"_s}, {u"5"_s, u"no"_s}},
-         u"_City__m_"_s, u"_City_\u0301"_s},
-        {"accentSplitAcrossInsertedValue", {u"m"_s, u"Caf\u00e9"_s}, {{u"4"_s, u"\u0301_"_s}, {u"5"_s, u"ok"_s}},
-         u"_Cafe_m_"_s, u"ok"_s},
+         u"_City__m_"_s, u"no\u0301"_s},
+        {"accentCompletedByInsertedValue", {u"m"_s, u"Caf\u00e9"_s}, {{u"4"_s, u"\u0301_"_s}, {u"5"_s, u"no"_s}},
+         u"_Cafe_m_"_s, u"_Cafe\u0301_"_s},
+        {"equivalentSpellingsOfTwoKeysFirstWins", {u"Caf"_s + e, u"Caf"_s + eDecomposed},
+         {{u"4"_s, u"1"_s}, {u"5"_s, u"2"_s}}, u"_Caf"_s + eDecomposed + u"_"_s, u"1"_s},
+        {"hangulSyllableMatchesItsJamo", {u"\uD55C"_s}, {{u"4"_s, u"ok"_s}}, u"_\u1112\u1161\u11AB_"_s, u"ok"_s},
+        {"jamoMatchSyllable", {u"\u1112\u1161\u11AB"_s}, {{u"4"_s, u"ok"_s}}, u"_\uD55C_ \uD55C"_s,
+         u"ok \uD55C"_s},
         {"surrogatePairsPassThrough", {u"\U0001F600"_s}, {{u"4"_s, u"smile"_s}}, u"\U0001F600_\U0001F600_"_s,
          u"\U0001F600smile"_s},
     };
@@ -125,6 +139,55 @@ TEST(TagSubstitution, NullTextGivesNullInBothPasses)
     EXPECT_TRUE(TagSubstitution::performTextSubstitutionNoDB(QString(), clock).isNull());
     EXPECT_TRUE(TagSubstitution::performTextSubstitution(QString(), keysNamed({}), Dict()).isNull());
     EXPECT_FALSE(TagSubstitution::performTextSubstitution(u""_s, keysNamed({}), Dict()).isNull());
+    EXPECT_TRUE(TagSubstitution::merge(QString(), keysNamed({}), Dict(), clock).isNull());
+    EXPECT_FALSE(TagSubstitution::merge(u""_s, keysNamed({}), Dict(), clock).isNull());
+}
+
+TEST(TagSubstitution, RecordPassAloneNeverReadsAValueAsATag)
+{
+    const List keys = keysNamed({u"Note"_s, u"id"_s});
+    const Dict record{{u"3"_s, u"x@y.org"_s}, {u"4"_s, u"_email_ _id_ _yy_"_s}, {u"5"_s, u"77"_s}};
+    EXPECT_EQ(TagSubstitution::performTextSubstitution(u"_Note_/_id_/_yy_"_s, keys, record),
+              u"_email_ _id_ _yy_/77/_yy_"_s);
+}
+
+struct KeyEditRow
+{
+    const char *name;
+    std::function<void(List &)> edit;
+    QString expected;
+};
+
+TEST(MergeTagCache, CompilesAgainOnlyWhenTheKeysChange)
+{
+    const KeyEditRow rows[] = {
+        {"renamed", [](List &keys) { keys.at(3).toDict().set(u"publicKey"_s, u"Town"_s); }, u"_City_ Paris"_s},
+        {"innerKeyChanged", [](List &keys) { keys.at(3).toDict().set(u"innerKey"_s, u"5"_s); }, u"Lyon _Town_"_s},
+        {"added", [](List &keys) { keys.append(key(u"5"_s, u"Town"_s)); }, u"Paris Lyon"_s},
+        {"removed", [](List &keys) { keys.removeAt(3); }, u"_City_ _Town_"_s},
+        {"replacedByNoKey", [](List &keys) { keys.set(3, Value(u"City"_s)); }, u"_City_ _Town_"_s},
+        {"orderChanged",
+         [](List &keys) {
+             keys.append(key(u"5"_s, u"City"_s));
+             keys.removeAt(3);
+             keys.append(key(u"4"_s, u"City"_s));
+         },
+         u"Lyon _Town_"_s},
+    };
+    const FixedClock clock(utc(2026, 1, 1, 0, 0, 0));
+    const Dict record{{u"4"_s, u"Paris"_s}, {u"5"_s, u"Lyon"_s}};
+    const QString text = u"_City_ _Town_"_s;
+    for (const KeyEditRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        List keys = keysNamed({u"City"_s});
+        const MergeTagCache cache;
+        const auto first = cache.tagsFor(keys);
+        EXPECT_EQ(RecordMerge(first, record, clock).merge(text), u"Paris _Town_"_s);
+        EXPECT_EQ(cache.tagsFor(keys), first);
+
+        row.edit(keys);
+        EXPECT_EQ(RecordMerge(cache.tagsFor(keys), record, clock).merge(text), row.expected);
+    }
 }
 
 struct TimeRow
@@ -181,6 +244,15 @@ TEST(TimePass, ReadsTheClockOncePerCall)
     EXPECT_EQ(clock.m_reads.load(), 1);
 }
 
+TEST(RecordMerge, AllTextsOfAMessageShareOneReading)
+{
+    TickingClock clock;
+    const RecordMerge merger(std::make_shared<const MergeTags>(keysNamed({})), Dict(), clock);
+    EXPECT_EQ(merger.merge(u"_yyyy_-_mm_-_dd_ _hh_:_ii_:_ss_"_s), u"2026-01-01 23:59:59"_s);
+    EXPECT_EQ(merger.merge(u"_ss_"_s), u"59"_s);
+    EXPECT_EQ(clock.m_reads.load(), 1);
+}
+
 struct AngleRow
 {
     const char *name;
@@ -206,11 +278,5 @@ TEST(DateTagElaborated, ReplacesAngleBracketTagsLiterally)
     }
 }
 
-TEST(CanonicalReplacer, InsertedValueIsNotRescannedBySameStep)
-{
-    QString text = u"_a_"_s;
-    CanonicalReplacer(u"_a_"_s).replaceAll(text, u"_a_ _a_");
-    EXPECT_EQ(text, u"_a_ _a_"_s);
-}
 
 } // namespace

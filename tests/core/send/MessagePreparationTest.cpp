@@ -125,6 +125,17 @@ TEST_F(MessagePreparationTest, SeveralRecipientsPassAndNullTextsBecomeASpace)
     EXPECT_EQ(calls[0].body, u" "_s);
 }
 
+TEST_F(MessagePreparationTest, ValuesArriveAsWrittenEvenWhenTheyHoldTagText)
+{
+    doc.addressArray().at(0).toDict().set(u"4"_s, u"Jo _email_ #_#_ _Name_ _yy_"_s);
+    prepare(false);
+
+    const auto calls = mail.takeCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].title, u"Hello Jo _email_ #_#_ _Name_ _yy_"_s);
+    EXPECT_EQ(calls[0].body, u"Dear Jo _email_ #_#_ _Name_ _yy_"_s);
+}
+
 TEST_F(MessagePreparationTest, PreparingAlwaysGoesToTheUsersMailSystem)
 {
     doc.setUseMailServerToSend(1);

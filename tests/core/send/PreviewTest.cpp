@@ -49,6 +49,15 @@ TEST_F(PreviewTest, SelectionRuleAndMergedFields)
     ASSERT_TRUE(sendtest::processEventsUntil([&] { return doc.previewFormSubject() == u"Hi Ann"_s; }));
 }
 
+TEST_F(PreviewTest, ValuesAreShownAsWrittenEvenWhenTheyHoldTagText)
+{
+    doc.addressArray().at(0).toDict().set(u"4"_s, u"Ann_email_"_s);
+    preview.doPreviewTableChanged();
+    EXPECT_EQ(doc.previewFormSubject(), u"Hi Ann_email_"_s);
+    EXPECT_EQ(doc.previewFormAttach(), u"/tmp/Ann_email_.pdf"_s);
+    EXPECT_EQ(loaded.last(), u"<b>Ann_email_</b>"_s);
+}
+
 TEST_F(PreviewTest, SearchNarrowsTheListAndAnEmptyListLeavesThePreview)
 {
     doc.setSearchFieldPreviewStr(u"bob@"_s);
