@@ -1,5 +1,7 @@
 #include "send/HeaderEncoder.h"
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
@@ -268,23 +270,23 @@ void addWords(FoldedField &field, const QList<Word> &list, const QList<bool> &en
     }
 }
 
-// A display name as an RFC 5322 phrase: plain atoms when it has nothing
-// else, one quoted string when it is ASCII with special characters ("Doe,
-// Jane"), otherwise encoded words for what cannot stand as an atom.
-void addPhrase(FoldedField &field, const QString &name, qsizetype room)
+// A display name as an RFC 5322 phrase, on one line: plain atoms when it
+// has nothing else, one quoted string when it is ASCII with special
+// characters ("Doe, Jane"), otherwise encoded words for what cannot stand as
+// an atom. None when that does not fit in room.
+std::optional<QByteArray> oneLinePhrase(const QString &name, qsizetype room)
 {
     const QList<Word> list = words(name);
     enum class Kind { Atom, Quote, Encode };
     QList<Kind> kinds;
     bool anyQuote = false;
     bool anyEncode = false;
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const QString &text = list[i].text;
+    for (const Word &word : list) {
         Kind kind = Kind::Atom;
-        if (needsEncoding(text, i == 0 ? room : kContinuationRoom)) {
+        if (needsEncoding(word.text, kContinuationRoom)) {
             kind = Kind::Encode;
         } else {
-            for (const QChar c : text) {
+            for (const QChar c : word.text) {
                 if (!isAtext(char(c.unicode())))
                     kind = Kind::Quote;
             }
@@ -293,23 +295,50 @@ void addPhrase(FoldedField &field, const QString &name, qsizetype room)
         anyEncode = anyEncode || kind == Kind::Encode;
         kinds.append(kind);
     }
+    QByteArray phrase;
     if (anyQuote && !anyEncode) {
-        QByteArray quoted = "\"";
+        phrase = "\"";
         for (const QChar c : name) {
             if (c == u'"' || c == u'\\')
-                quoted += '\\';
-            quoted += char(c.unicode());
+                phrase += '\\';
+            phrase += char(c.unicode());
         }
-        quoted += '"';
-        if (quoted.size() <= qMin(room, kContinuationRoom)) {
-            field.addPlain(" ", quoted);
-            return;
+        phrase += '"';
+    } else {
+        for (qsizetype i = 0; i < list.size();) {
+            if (i > 0)
+                phrase += list[i].ws.toLatin1();
+            if (kinds[i] == Kind::Atom) {
+                phrase += list[i].text.toLatin1();
+                ++i;
+                continue;
+            }
+            QString run = list[i].text;
+            qsizetype next = i + 1;
+            for (; next < list.size() && kinds[next] != Kind::Atom; ++next)
+                run += list[next].ws + list[next].text;
+            const QList<QByteArray> chars = characters(run);
+            const Chunk chunk = longestChunk(chars, 0, kEncodedWordLimit);
+            if (chunk.count < chars.size())
+                return std::nullopt;
+            phrase += encodedWord(chars.join(), chunk.q);
+            i = next;
         }
     }
-    QList<bool> encode;
-    for (const Kind kind : kinds)
-        encode.append(kind != Kind::Atom);
-    addWords(field, list, encode);
+    if (phrase.size() > room)
+        return std::nullopt;
+    return phrase;
+}
+
+// A display name is folded only between encoded words: GMime's reader keeps
+// a fold between two plain words of a name as a line break in the name. A
+// name that one line cannot hold therefore goes in encoded words throughout.
+void addPhrase(FoldedField &field, const QString &name, qsizetype room)
+{
+    if (const std::optional<QByteArray> phrase = oneLinePhrase(name, room))
+        field.addPlain(" ", *phrase);
+    else
+        field.addEncoded(" ", name);
 }
 
 } // namespace
