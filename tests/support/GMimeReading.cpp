@@ -39,9 +39,6 @@ std::optional<GMimeReading> GMimeReading::read(const QByteArray &bytes)
     reading.from = addresses(g_mime_message_get_from(message));
     reading.to = addresses(g_mime_message_get_to(message));
     reading.subject = QString::fromUtf8(g_mime_message_get_subject(message));
-    GMimeHeaderList *headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
-    for (int i = 0; i < g_mime_header_list_get_count(headers); ++i)
-        reading.headerNames.append(QString::fromUtf8(g_mime_header_get_name(g_mime_header_list_get_header_at(headers, i))));
     g_object_unref(message);
     return reading;
 }

@@ -17,7 +17,6 @@ struct GMimeReading
     QList<ParsedMessage::Address> from;
     QList<ParsedMessage::Address> to;
     QString subject; // decoded
-    QStringList headerNames; // in order
 
     // Parses the bytes; none when GMime finds no message in them.
     static std::optional<GMimeReading> read(const QByteArray &bytes);
