@@ -10,6 +10,7 @@
 #include "send/SendmailMailClient.h"
 
 #include "CapturedMessages.h"
+#include "GMimeReading.h"
 #include "LocalPorts.h"
 #include "LocalSmtpServer.h"
 #include "ParsedMessage.h"
@@ -73,6 +74,7 @@ struct Received
 {
     QStringList rcptTos;
     testing::ParsedMessage message;
+    QByteArray raw; // the bytes as they arrived
 };
 
 class SmtpIntegration : public ::testing::Test
@@ -148,7 +150,8 @@ protected:
             QStringList rcptTos;
             for (const QJsonValue &v : stored[u"rcpt_tos"_s].toArray())
                 rcptTos.append(v.toString());
-            found.append({rcptTos, testing::ParsedMessage::fromJson(stored[u"parsed"_s].toObject())});
+            found.append({rcptTos, testing::ParsedMessage::fromJson(stored[u"parsed"_s].toObject()),
+                          QByteArray::fromBase64(stored[u"raw_b64"_s].toString().toLatin1())});
         }
         return found;
     }
@@ -339,13 +342,14 @@ TEST_F(SmtpIntegration, DestroyingTheClientDoesNotWaitForALateAnswer)
 class ReceivedMessage : public SmtpIntegration
 {
 protected:
-    // Sends one mail over the clear port and returns what the server stored.
-    Received deliver(const Mail &mail)
+    // Sends one mail over the clear port and returns what the server stored
+    // from the envelope sender (by default the sender text itself).
+    Received deliver(const Mail &mail, const QString &envelopeFrom = QString())
     {
         CurlSmtpClient client;
         const LXMailCoreBridge::SendReport report = send(client, {port("clear"), 0}, mail);
         EXPECT_TRUE(report.succeeded) << report.logLine.toStdString();
-        const QList<Received> received = receivedFrom(mail.from);
+        const QList<Received> received = receivedFrom(envelopeFrom.isEmpty() ? mail.from : envelopeFrom);
         return received.size() == 1 ? received.first() : Received();
     }
 };
@@ -360,6 +364,48 @@ TEST_F(ReceivedMessage, HeadersAreDecodedAsWritten)
     EXPECT_EQ(r.message.headerValues(u"From"_s), QStringList{u"Büro Müller <headers@sender.test>"_s});
     EXPECT_EQ(r.message.headerValues(u"To"_s), QStringList{u"ann@example.test, bob@example.test"_s});
     EXPECT_EQ(r.rcptTos, (QStringList{u"ann@example.test"_s, u"bob@example.test"_s}));
+}
+
+// Names in the sender and recipient texts, subjects of emoji and of text
+// that looks like an encoded word: as Python reads them on arrival, from
+// header lines within the limits of RFC 5322 and RFC 2047, with the bare
+// addresses on the envelope.
+TEST_F(ReceivedMessage, NamesAndSubjectsArriveAsTheUserWroteThem)
+{
+    const QString emoji = QString(u"🎉"_s).repeated(60);
+    const struct
+    {
+        const char *name;
+        Mail mail;
+        QString envelopeFrom;
+        QStringList rcptTos;
+        QString fromName;
+        QString toName;
+    } rows[] = {
+        {"named sender, HTML form",
+         {.from = u"Bibliothèque Municipale <news@sender.test>"_s, .to = u"o'brien@example.test"_s,
+          .subject = emoji, .html = u"<p>Bonjour</p>"_s},
+         u"news@sender.test"_s, {u"o'brien@example.test"_s}, u"Bibliothèque Municipale"_s, QString()},
+        {"quoted sender, named recipient, text form",
+         {.from = u"\"Doe, Jane\" <jane@sender.test>"_s, .to = u"Seán O'Brien <sean@example.test>"_s,
+          .subject = u"=?utf-8?q?hello?= stays as typed"_s},
+         u"jane@sender.test"_s, {u"sean@example.test"_s}, u"Doe, Jane"_s, u"Seán O'Brien"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const Received r = deliver(row.mail, row.envelopeFrom);
+        EXPECT_EQ(r.rcptTos, row.rcptTos);
+        EXPECT_EQ(testing::headerLimitProblems(r.raw), QStringList());
+        EXPECT_EQ(testing::sevenBitProblem(r.raw), QString());
+        EXPECT_TRUE(r.message.defects.isEmpty()) << r.message.defects.join(u", "_s).toStdString();
+        EXPECT_EQ(r.message.subject, row.mail.subject);
+        ASSERT_EQ(r.message.from.size(), 1);
+        EXPECT_EQ(r.message.from[0].name, row.fromName);
+        EXPECT_EQ(r.message.from[0].addr, row.envelopeFrom);
+        ASSERT_EQ(r.message.to.size(), 1);
+        EXPECT_EQ(r.message.to[0].name, row.toName);
+        EXPECT_EQ(r.message.to[0].addr, row.rcptTos.value(0));
+    }
 }
 
 TEST_F(ReceivedMessage, HtmlFormIsAlternativeTextThenHtml)

@@ -12,10 +12,13 @@ namespace {
 
 // The last label allows up to 63 letters, the longest a DNS label can be:
 // today's top-level domains (.company, .photography...) are longer than six.
+// The local part takes every character of an RFC 5322 atom (o'brien,
+// first/last, a{b}...), and dots where they stood before: an address that
+// passed earlier still passes.
 const QRegularExpression &addressPattern()
 {
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(uR"([A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,63})"_s));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        uR"([A-Z0-9a-z.!#$%&'*+/=?^_`{|}~-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,63})"_s));
     return pattern;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/LXBookmark.h"
 #include "platform/MainLoop.h"
 #include "send/LogTimeStamp.h"
+#include "send/MailboxText.h"
 #include "send/MessageBuilder.h"
 #include "send/SmtpClient.h"
 #include "util/LXStringUtils.h"
@@ -27,6 +28,28 @@ QList<MailAddress> splitRecipients(const QString &to, const QString &displayName
     for (const QString &piece : to.split(u','))
         addresses.append(MailAddress{displayName, LXStringUtils::trimLateralSpace(piece)});
     return addresses;
+}
+
+// The sender: the name and address of a text in the named form ("Name
+// <address>"), otherwise the address and name as given.
+MailAddress senderAddress(const QString &fromEmail, const QString &fromName)
+{
+    if (std::optional<MailAddress> named = MailboxText::parseNamed(fromEmail)) {
+        if (!fromName.isEmpty())
+            named->displayName = fromName;
+        return *named;
+    }
+    return MailAddress{fromName, fromEmail};
+}
+
+// A recipient text that is one mailbox in the named form is that one
+// recipient; any other text is split at its commas.
+std::optional<MailAddress> namedRecipient(const QString &to, const QString &toName)
+{
+    std::optional<MailAddress> named = MailboxText::parseNamed(to);
+    if (named && !toName.isEmpty())
+        named->displayName = toName;
+    return named;
 }
 
 // The files of the attachment entries, each taken while access to it is held.
@@ -102,7 +125,9 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
         if (!address.mailbox.isEmpty())
             envelopeTo.append(address.mailbox);
     }
-    services.client.sendMessage(session, content.from.mailbox, envelopeTo, message.value(),
+    // The envelope carries bare addresses; names belong in the header only.
+    services.client.sendMessage(session, LXStringUtils::trimLateralSpace(content.from.mailbox), envelopeTo,
+                                message.value(),
                                 [report = std::move(report)](const std::optional<SmtpFailure> &failure) {
                                     report(failure ? std::optional<QString>(failure->localizedDescription)
                                                    : std::nullopt);
@@ -117,14 +142,18 @@ MessageContent LXMailCoreBridge::htmlMessageContent(const QString &htmlBody, con
                                                     const QString &toName, const QString &subject)
 {
     MessageContent content;
-    content.from = MailAddress{fromName, fromEmail};
+    content.from = senderAddress(fromEmail, fromName);
     // Every comma-separated address is a recipient, as in the text form:
     // handed over whole, a list of addresses would be one malformed mailbox
     // and nobody but the first (if anyone) would get the message. A
     // recipient name can only belong to a single address.
-    content.to = splitRecipients(to, QString());
-    if (content.to.size() == 1)
-        content.to.first().displayName = toName;
+    if (const std::optional<MailAddress> named = namedRecipient(to, toName)) {
+        content.to = {*named};
+    } else {
+        content.to = splitRecipients(to, QString());
+        if (content.to.size() == 1)
+            content.to.first().displayName = toName;
+    }
     content.subject = subject;
     content.htmlBody = htmlBody;
     content.textBody = textAlternate;
@@ -137,8 +166,11 @@ MessageContent LXMailCoreBridge::textMessageContent(const QString &textBody, con
                                                     const QString &to, const QString &, const QString &subject)
 {
     MessageContent content;
-    content.from = MailAddress{fromName, fromEmail};
-    content.to = splitRecipients(to, QString());
+    content.from = senderAddress(fromEmail, fromName);
+    if (const std::optional<MailAddress> named = namedRecipient(to, QString()))
+        content.to = {*named};
+    else
+        content.to = splitRecipients(to, QString());
     content.subject = subject;
     content.textBody = textBody;
     content.attachmentPaths = attachmentPaths(attachments);

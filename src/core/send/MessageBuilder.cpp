@@ -1,5 +1,8 @@
 #include "send/MessageBuilder.h"
 
+#include "send/HeaderEncoder.h"
+#include "send/MailboxText.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -41,10 +44,9 @@ struct GFree
 };
 
 // A header value is one line. Line breaks (and the other control characters,
-// which no header may carry raw) become spaces before GMime sees the value,
-// so nothing a user or a record supplies can start a header of its own; GMime
-// then encodes what is not plain ASCII.
-QByteArray headerText(const QString &value)
+// which no header may carry raw) become spaces before the value is encoded,
+// so nothing a user or a record supplies can start a header of its own.
+QString oneLine(const QString &value)
 {
     QString text = value;
     text.replace(u"\r\n"_s, u" "_s);
@@ -52,7 +54,12 @@ QByteArray headerText(const QString &value)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = u' ';
     }
-    return text.toUtf8();
+    return text;
+}
+
+QByteArray headerText(const QString &value)
+{
+    return oneLine(value).toUtf8();
 }
 
 // Bodies are written with CRLF line ends, so the text's own line breaks are
@@ -173,47 +180,75 @@ gsize expectedMessageSize(const MessageContent &content)
     return size;
 }
 
-InternetAddress *utf8Address(InternetAddress *address)
+// The address as a header carries it, written by GMime: an international
+// domain name in its ASCII form.
+QString headerAddress(const QString &address)
 {
-    internet_address_set_charset(address, "utf-8");
-    return address;
+    GPtr<InternetAddress> mailbox(internet_address_mailbox_new(nullptr, address.toUtf8().constData()));
+    std::unique_ptr<char, GFree> text(internet_address_to_string(mailbox.get(), nullptr, TRUE));
+    return QString::fromUtf8(text.get());
 }
 
-// One sender or recipient entry. With a display name the mailbox is one
-// address. Without one, the mailbox text may hold several comma-separated
-// addresses (a recipient text handed on as the user typed it): each of them
-// becomes a recipient. GMime would otherwise keep only the first address of
-// such a text and drop the others without a word. A mailbox that is blank
-// adds nothing (an empty entry in an address list is no address); one that
-// parses as a group is taken as a single mailbox, so that text such as
-// "a@b.example Bcc: c@d.example" can never smuggle in another recipient.
-void addAddress(InternetAddressList *list, const MailAddress &address, bool allowSeveral)
+// A bare address of an address list, with nothing in it that a reader could
+// take for a group, a name or a second address.
+bool isPlainAddress(const QString &text)
 {
-    const QByteArray mailbox = headerText(address.mailbox).trimmed();
-    if (mailbox.isEmpty())
+    for (const QChar c : text) {
+        if (c.isSpace() || QStringView(u",;:<>\"()[]\\").contains(c))
+            return false;
+    }
+    return !text.isEmpty();
+}
+
+// The mailboxes of one sender or recipient entry, as the header writes them.
+// A mailbox text in the named form ("Name <address>") gives its name and
+// address, unless the entry has a display name of its own. Without a
+// display name, a recipient text may hold several comma-separated addresses
+// (a recipient text handed on as the user typed it): each of them becomes a
+// recipient. A mailbox that is blank adds nothing (an empty entry in an
+// address list is no address); a text that is no clean list of addresses is
+// taken as a single mailbox, so that text such as "a@b.example, Bcc:
+// c@d.example;" can never smuggle in another recipient.
+void appendMailboxes(QList<MailAddress> &list, const MailAddress &entry, bool allowSeveral)
+{
+    const QString text = oneLine(entry.mailbox).trimmed();
+    const QString name = oneLine(entry.displayName).trimmed();
+    if (text.isEmpty())
         return;
-    const QByteArray name = headerText(address.displayName).trimmed();
+    if (const std::optional<MailAddress> named = MailboxText::parseNamed(text)) {
+        if (!named->mailbox.isEmpty())
+            list.append({name.isEmpty() ? named->displayName : name, headerAddress(named->mailbox)});
+        return;
+    }
     if (allowSeveral && name.isEmpty()) {
-        if (InternetAddressList *parsed = internet_address_list_parse(nullptr, mailbox.constData())) {
-            GPtr<InternetAddressList> owner(parsed);
-            const int count = internet_address_list_length(parsed);
-            bool onlyMailboxes = count > 0;
-            for (int i = 0; i < count && onlyMailboxes; ++i)
-                onlyMailboxes = INTERNET_ADDRESS_IS_MAILBOX(internet_address_list_get_address(parsed, i));
-            if (onlyMailboxes) {
-                for (int i = 0; i < count; ++i)
-                    internet_address_list_add(list, utf8Address(internet_address_list_get_address(parsed, i)));
-                return;
+        QList<MailAddress> pieces;
+        bool clean = true;
+        for (const QString &piece : text.split(u',')) {
+            const QString trimmed = piece.trimmed();
+            if (trimmed.isEmpty())
+                continue;
+            if (const std::optional<MailAddress> named = MailboxText::parseNamed(trimmed)) {
+                if (!named->mailbox.isEmpty() && isPlainAddress(named->mailbox))
+                    pieces.append({named->displayName, headerAddress(named->mailbox)});
+                else
+                    clean = false;
+            } else if (isPlainAddress(trimmed)) {
+                pieces.append({QString(), headerAddress(trimmed)});
+            } else {
+                clean = false;
             }
         }
+        if (clean) {
+            list.append(pieces);
+            return;
+        }
     }
-    GPtr<InternetAddress> single(utf8Address(internet_address_mailbox_new(name.constData(), mailbox.constData())));
-    internet_address_list_add(list, single.get());
+    list.append({name, headerAddress(text)});
 }
 
-QByteArray messageIdDomain(const MailAddress &from)
+QByteArray messageIdDomain(const QString &address)
 {
-    const QString mailbox = from.mailbox.trimmed();
+    const QString mailbox = address.trimmed();
     const qsizetype at = mailbox.lastIndexOf(u'@');
     if (at < 0)
         return kFallbackMessageIdDomain;
@@ -274,17 +309,28 @@ Result<QByteArray> buildMessage(const MessageContent &content)
         body.reset(GMIME_OBJECT(mixed.release()));
     }
 
-    GPtr<GMimeMessage> message(g_mime_message_new(TRUE));
-    addAddress(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_FROM), content.from, false);
-    InternetAddressList *to = g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_TO);
+    // From, To, Subject and the extra headers are written here rather than
+    // by GMime, whose encoded words grow past the 75 characters RFC 2047
+    // allows and which leaves text that looks like an encoded word as it is,
+    // for readers to decode. GMime writes the rest.
+    QList<MailAddress> from;
+    appendMailboxes(from, content.from, false);
+    QList<MailAddress> to;
     for (const MailAddress &recipient : content.to)
-        addAddress(to, recipient, true);
-    g_mime_message_set_subject(message.get(), headerText(content.subject).constData(), "utf-8");
-    std::unique_ptr<char, GFree> messageId(g_mime_utils_generate_message_id(messageIdDomain(content.from).constData()));
-    g_mime_message_set_message_id(message.get(), messageId.get());
+        appendMailboxes(to, recipient, true);
+    QByteArray headers;
+    if (!from.isEmpty())
+        headers += HeaderEncoder::mailboxList("From", from);
+    if (!to.isEmpty())
+        headers += HeaderEncoder::mailboxList("To", to);
+    headers += HeaderEncoder::unstructured("Subject", oneLine(content.subject));
     for (const auto &[name, value] : content.extraHeaders)
-        g_mime_object_append_header(GMIME_OBJECT(message.get()), name.constData(), headerText(value).constData(),
-                                    "utf-8");
+        headers += HeaderEncoder::unstructured(name, oneLine(value));
+
+    GPtr<GMimeMessage> message(g_mime_message_new(TRUE));
+    std::unique_ptr<char, GFree> messageId(g_mime_utils_generate_message_id(
+        messageIdDomain(from.isEmpty() ? content.from.mailbox : from.first().mailbox).constData()));
+    g_mime_message_set_message_id(message.get(), messageId.get());
     g_mime_message_set_mime_part(message.get(), body.get());
 
     // CRLF throughout: the bytes go to SMTP as they are (and to sendmail and
@@ -296,12 +342,13 @@ Result<QByteArray> buildMessage(const MessageContent &content)
     if (g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), options.get(), out.get()) < 0)
         return Result<QByteArray>::failure(u"The message could not be written: an attachment could not be read."_s);
     const GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-    // The Date goes first, where GMime itself would put it. Without a date the
-    // header is left out; the submission server or sendmail adds one.
-    const QByteArray date = content.date.isValid() ? dateHeader(content.date) : QByteArray();
-    QByteArray result(date.size() + qsizetype(bytes->len), Qt::Uninitialized);
-    std::copy(date.begin(), date.end(), result.begin());
-    std::copy_n(reinterpret_cast<const char *>(bytes->data), bytes->len, result.begin() + date.size());
+    // The Date goes first, where GMime itself would put it, then the headers
+    // written here. Without a date the header is left out; the submission
+    // server or sendmail adds one.
+    const QByteArray head = (content.date.isValid() ? dateHeader(content.date) : QByteArray()) + headers;
+    QByteArray result(head.size() + qsizetype(bytes->len), Qt::Uninitialized);
+    std::copy(head.begin(), head.end(), result.begin());
+    std::copy_n(reinterpret_cast<const char *>(bytes->data), bytes->len, result.begin() + head.size());
     return result;
 }
 

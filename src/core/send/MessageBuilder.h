@@ -8,8 +8,9 @@
 namespace quillcast {
 
 // Turns message content into the bytes of an RFC 5322 message: UTF-8
-// throughout, header values encoded (a line break in a subject, a name or a
-// mailbox becomes a space, so it can never start a header of its own),
+// throughout, header values encoded and folded as HeaderEncoder does (a line
+// break in a subject, a name or a mailbox becomes a space, so it can never
+// start a header of its own),
 // bodies and attachments in transfer encodings that pass 7-bit servers, a
 // Date and a Message-ID. It knows nothing of how the bytes travel.
 //
@@ -20,9 +21,10 @@ namespace quillcast {
 //   characters, quoted-printable otherwise; attachments are base64, with the
 //   MIME type guessed from the file name and the name RFC 2231-encoded when
 //   it is not ASCII.
-// - A recipient without a display name may hold several comma-separated
-//   addresses (a recipient text as the user typed it): each becomes a
-//   recipient. A blank mailbox adds no recipient; with no recipient left the
+// - A mailbox text in the named form ("Name <address>", MailboxText) is that
+//   name and address. A recipient without a display name may hold several
+//   comma-separated addresses (a recipient text as the user typed it): each
+//   becomes a recipient. A blank mailbox adds no recipient; with no recipient left the
 //   To header is left out.
 // - The Message-ID's domain is the sender's, or "quillcast.invalid" when the
 //   sender has none; an invalid date leaves the Date header out.

@@ -6,6 +6,7 @@
 #include "platform/LXBookmark.h"
 #include "send/LXMailCoreBridge.h"
 #include "send/LogTimeStamp.h"
+#include "send/MailboxText.h"
 #include "send/ServerSettings.h"
 #include "send/SystemMailClient.h"
 #include "util/LXStringUtils.h"
@@ -26,6 +27,22 @@ bool blank(const QString &text)
 QString orSpace(const QString &text)
 {
     return text.isNull() ? u" "_s : text;
+}
+
+// The recipient text: addresses separated by commas, or one mailbox with a
+// name ("Name <address>") whose address is valid.
+bool validRecipients(const QString &to)
+{
+    if (LXNetValidator::isValidEmailAlsoMultiple(to))
+        return true;
+    const std::optional<MailAddress> named = MailboxText::parseNamed(to);
+    return named && LXNetValidator::isValidEmail(named->mailbox);
+}
+
+// The sender: one address, bare or with a name.
+bool validSender(const QString &from)
+{
+    return LXNetValidator::isValidEmail(MailboxText::addressOf(from));
 }
 
 } // namespace
@@ -73,13 +90,13 @@ MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &
     if (blank(form.to))
         return refuse(u" EMAIL ERROR: Can't prepare and send without a TO address\n"_s,
                       u" EMAIL ERROR: Can't prepare without a TO address\n"_s);
-    if (!LXNetValidator::isValidEmailAlsoMultiple(form.to))
+    if (!validRecipients(form.to))
         return refuse(u" EMAIL ERROR: Can't prepare and send without a valid TO address\n"_s,
                       u" EMAIL ERROR: Can't prepare without a valid TO address\n"_s);
     if (blank(form.from))
         return refuse(u" EMAIL ERROR: Can't prepare and send without a FROM address\n"_s,
                       u" EMAIL ERROR: Can't prepare without a FROM address\n"_s);
-    if (!LXNetValidator::isValidEmail(form.from))
+    if (!validSender(form.from))
         return refuse(u" EMAIL ERROR: Can't prepare and send without a valid FROM address\n"_s,
                       u" EMAIL ERROR: Can't prepare without a valid FROM address\n"_s);
 

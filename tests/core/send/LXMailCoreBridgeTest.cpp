@@ -145,6 +145,42 @@ TEST(MessageContentForms, SenderAndASingleRecipientCarryTheirDisplayNames)
     EXPECT_EQ(html.to, (QList<MailAddress>{{u"Ann"_s, u"a@x.test"_s}}));
 }
 
+// A sender or recipient text in the named form gives its name and address;
+// a list of addresses stays a list. Both forms alike.
+TEST(MessageContentForms, NamedSenderAndRecipientTextsAreNameAndAddress)
+{
+    const struct
+    {
+        const char *name;
+        QString from;
+        QString to;
+        MailAddress sender;
+        QList<MailAddress> recipients;
+    } rows[] = {
+        {"named sender", u"Bibliothèque Municipale <news@example.org>"_s, u"a@x.test"_s,
+         {u"Bibliothèque Municipale"_s, u"news@example.org"_s}, {{QString(), u"a@x.test"_s}}},
+        {"quoted names", u"\"Doe, Jane\" <jane@x.test>"_s, u" \"O'Brien, Seán\" <o'brien@y.test> "_s,
+         {u"Doe, Jane"_s, u"jane@x.test"_s}, {{u"O'Brien, Seán"_s, u"o'brien@y.test"_s}}},
+        {"brackets without a name", u"<jane@x.test>"_s, u"<a@x.test>"_s, {QString(), u"jane@x.test"_s},
+         {{QString(), u"a@x.test"_s}}},
+        {"bare sender is kept as given", u" me@x.test"_s, u"a@x.test, b@y.test"_s, {QString(), u" me@x.test"_s},
+         {{QString(), u"a@x.test"_s}, {QString(), u"b@y.test"_s}}},
+        {"named pieces of a list stay pieces", u"me@x.test"_s, u"Ann <a@x.test>, b@y.test"_s,
+         {QString(), u"me@x.test"_s}, {{QString(), u"Ann <a@x.test>"_s}, {QString(), u"b@y.test"_s}}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const MessageContent text = LXMailCoreBridge::textMessageContent(u"b"_s, List(), row.from, QString(), row.to,
+                                                                         QString(), u"s"_s);
+        EXPECT_EQ(text.from, row.sender);
+        EXPECT_EQ(text.to, row.recipients);
+        const MessageContent html = LXMailCoreBridge::htmlMessageContent(u"h"_s, u"t"_s, List(), row.from,
+                                                                         QString(), row.to, QString(), u"s"_s);
+        EXPECT_EQ(html.from, row.sender);
+        EXPECT_EQ(html.to, row.recipients);
+    }
+}
+
 // ---- Sends -------------------------------------------------------------------
 
 class BridgeSend : public ::testing::Test
@@ -174,6 +210,24 @@ TEST_F(BridgeSend, EnvelopeGoesFromTheSenderToEveryNonEmptyRecipient)
     ASSERT_EQ(client.calls().size(), 1);
     EXPECT_EQ(client.calls().first().envelopeFrom, u"office@x.test"_s);
     EXPECT_EQ(client.calls().first().envelopeTo, (QStringList{u"a@x.test"_s, u"b@y.test"_s}));
+}
+
+// The SMTP envelope never carries a display name: the server would refuse
+// "MAIL FROM:<Name <address>>", and the client refuses to send it at all.
+TEST_F(BridgeSend, EnvelopeCarriesTheBareAddressesOfNamedTexts)
+{
+    bridge.sendHtmlBody(u"<p>Hello</p>"_s, u"Hello"_s, List(), u"Bibliothèque Municipale <news@example.org>"_s,
+                        QString(), u"Seán O'Brien <o'brien@example.ie>"_s, QString(), u"Subject"_s,
+                        u"smtp.example.test"_s, 587, 1, false, QString(), QString(),
+                        [this](const LXMailCoreBridge::SendReport &r) { reports.append(r); });
+    ASSERT_EQ(client.calls().size(), 1);
+    EXPECT_EQ(client.calls().first().envelopeFrom, u"news@example.org"_s);
+    EXPECT_EQ(client.calls().first().envelopeTo, QStringList{u"o'brien@example.ie"_s});
+    const QByteArray message = client.calls().first().message;
+    EXPECT_TRUE(message.contains("\r\nFrom: =?UTF-8?Q?Biblioth=C3=A8que?= Municipale <news@example.org>\r\n"))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains("\r\nTo: =?UTF-8?Q?Se=C3=A1n?= O'Brien <o'brien@example.ie>\r\n"))
+        << message.toStdString();
 }
 
 // The words of a failure are checked against a real server by the

@@ -1,3 +1,4 @@
+#include "GMimeReading.h"
 #include "ParsedMessage.h"
 #include "TestFiles.h"
 #include "TestPrinters.h"
@@ -174,6 +175,153 @@ TEST_F(MessageBuilderTest, RecipientTextsAreReadAsAddressLists)
         content.to = row.to;
         EXPECT_EQ(roundTrip(content).toMailboxes(), row.expected);
     }
+}
+
+// Names and subjects as users write them, read back by Python's email
+// package and by GMime's parser alike, from header lines within the limits
+// of RFC 5322 and RFC 2047.
+//
+// Python 3.11 keeps the space between two encoded words of a display name,
+// which RFC 2047 has readers drop; a name too long for one encoded word is
+// compared with Python's reading up to runs of spaces.
+TEST_F(MessageBuilderTest, NamesAndSubjectsReadBackExactlyByBothReaders)
+{
+    const QString emoji60 = QString(u"😀"_s).repeated(60);
+    const QString longUrl = u"https://example.org/"_s + QString(150, u'x');
+    const QString longName = QString(u"Société Générale "_s).repeated(8).trimmed();
+    const MailAddress ann{QString(), u"ann@example.com"_s};
+    const QList<MailAddress> bob{{QString(), u"bob@example.org"_s}};
+    const struct
+    {
+        const char *name;
+        MailAddress from;
+        QList<MailAddress> to;
+        QString subject;
+        MailAddress readFrom; // as both readers should see it
+        QList<MailAddress> readTo;
+        QString readSubject;
+    } rows[] = {
+        {"sender name in the sender text", {QString(), u"Bibliothèque Municipale <news@example.org>"_s}, bob,
+         u"Hello"_s, {u"Bibliothèque Municipale"_s, u"news@example.org"_s}, bob, u"Hello"_s},
+        {"quoted sender name with a comma", {QString(), u"  \"Doe, Jane\" <jane@example.org>"_s}, bob, u"Hello"_s,
+         {u"Doe, Jane"_s, u"jane@example.org"_s}, bob, u"Hello"_s},
+        {"name with quotes, a backslash and dots", {u"J. \"Bob\" Smith \\ Co."_s, u"bob@example.com"_s},
+         {{QString(), u"o'brien@example.org"_s}}, u"Hello"_s,
+         {u"J. \"Bob\" Smith \\ Co."_s, u"bob@example.com"_s}, {{QString(), u"o'brien@example.org"_s}}, u"Hello"_s},
+        {"names that look like encoded words", {u"=?utf-8?q?hello?="_s, u"ann@example.com"_s},
+         {{QString(), u"Zoë =?utf-8?b?aGk=?= <zoe@example.net>"_s}}, u"Hello"_s,
+         {u"=?utf-8?q?hello?="_s, u"ann@example.com"_s}, {{u"Zoë =?utf-8?b?aGk=?="_s, u"zoe@example.net"_s}},
+         u"Hello"_s},
+        {"a long name", {longName, u"ann@example.com"_s}, {{longName, u"bob@example.org"_s}}, u"Hello"_s,
+         {longName, u"ann@example.com"_s}, {{longName, u"bob@example.org"_s}}, u"Hello"_s},
+        {"several named recipients", ann,
+         {{u"Zoë Ångström"_s, u"zoe@example.net"_s}, {u"Jürgen Groß"_s, u"j@example.de"_s},
+          {u"François Müller"_s, u"f@example.fr"_s}, {u"Łukasz Żółć"_s, u"l@example.pl"_s}},
+         u"Hello"_s, ann,
+         {{u"Zoë Ångström"_s, u"zoe@example.net"_s}, {u"Jürgen Groß"_s, u"j@example.de"_s},
+          {u"François Müller"_s, u"f@example.fr"_s}, {u"Łukasz Żółć"_s, u"l@example.pl"_s}},
+         u"Hello"_s},
+        {"long ASCII name that needs quoting",
+         {u"Department of Very Long Names, Subdivision of Lengthy Titles (Sales) and More"_s, u"d@example.com"_s}, bob,
+         u"Hello"_s, {u"Department of Very Long Names, Subdivision of Lengthy Titles (Sales) and More"_s,
+                      u"d@example.com"_s},
+         bob, u"Hello"_s},
+        {"long name of plain and accented words", ann,
+         {{u"Jean-François de la Fontaine et les Amis de la Bibliothèque de Château-Thierry"_s, u"j@example.fr"_s}},
+         u"Hello"_s, ann,
+         {{u"Jean-François de la Fontaine et les Amis de la Bibliothèque de Château-Thierry"_s, u"j@example.fr"_s}},
+         u"Hello"_s},
+        {"sixty emoji", ann, bob, emoji60, ann, bob, emoji60},
+        {"emoji after CJK text", ann, bob, u"李小龙"_s.repeated(10) + u"😀"_s.repeated(30), ann, bob,
+         u"李小龙"_s.repeated(10) + u"😀"_s.repeated(30)},
+        {"subject that looks like an encoded word", ann, bob, u"=?utf-8?q?hello?= and x=?iso-8859-1?q?y?=z"_s, ann,
+         bob, u"=?utf-8?q?hello?= and x=?iso-8859-1?q?y?=z"_s},
+        {"long ASCII word and spaces kept", ann, bob, u"See  "_s + longUrl + u" now, Grüße   aus   Köln"_s, ann, bob,
+         u"See  "_s + longUrl + u" now, Grüße   aus   Köln"_s},
+        {"mixed text past a line", ann, bob, u"Ünïcödé "_s.repeated(20) + u"end"_s, ann, bob,
+         u"Ünïcödé "_s.repeated(20) + u"end"_s},
+    };
+    const auto sameName = [](const QString &read, const QString &expected) {
+        return read == expected || (expected.size() > 30 && read.simplified() == expected.simplified());
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MessageContent content = basicContent();
+        content.from = row.from;
+        content.to = row.to;
+        content.subject = row.subject;
+        QByteArray raw;
+        const ParsedMessage python = roundTrip(content, &raw);
+        EXPECT_EQ(sevenBitProblem(raw), QString());
+        EXPECT_EQ(headerLimitProblems(raw), QStringList());
+        EXPECT_TRUE(python.defects.isEmpty()) << python.defects.join(u", "_s).toStdString();
+        ASSERT_EQ(python.from.size(), 1);
+        EXPECT_PRED2(sameName, python.from[0].name, row.readFrom.displayName);
+        EXPECT_EQ(python.from[0].addr, row.readFrom.mailbox);
+        ASSERT_EQ(python.to.size(), row.readTo.size());
+        for (qsizetype i = 0; i < row.readTo.size(); ++i) {
+            EXPECT_PRED2(sameName, python.to[i].name, row.readTo[i].displayName);
+            EXPECT_EQ(python.to[i].addr, row.readTo[i].mailbox);
+        }
+        EXPECT_EQ(python.subject, row.readSubject);
+
+        const std::optional<GMimeReading> gmime = GMimeReading::read(raw);
+        ASSERT_TRUE(gmime.has_value());
+        ASSERT_EQ(gmime->from.size(), 1);
+        EXPECT_EQ(gmime->from[0].name, row.readFrom.displayName);
+        EXPECT_EQ(gmime->from[0].addr, row.readFrom.mailbox);
+        ASSERT_EQ(gmime->to.size(), row.readTo.size());
+        for (qsizetype i = 0; i < row.readTo.size(); ++i) {
+            EXPECT_EQ(gmime->to[i].name, row.readTo[i].displayName);
+            EXPECT_EQ(gmime->to[i].addr, row.readTo[i].mailbox);
+        }
+        EXPECT_EQ(gmime->subject, row.readSubject);
+    }
+}
+
+// Where a named mailbox, a list and things that are neither meet.
+TEST_F(MessageBuilderTest, NamedMailboxesAmongRecipientTexts)
+{
+    const struct { const char *name; QList<MailAddress> to; QStringList names; QStringList addresses; } rows[] = {
+        {"named text", {{QString(), u"Zoë <zoe@example.net>"_s}}, {u"Zoë"_s}, {u"zoe@example.net"_s}},
+        {"named pieces of a list", {{QString(), u"Ann <a@example.net>, b@example.org"_s}}, {u"Ann"_s, QString()},
+         {u"a@example.net"_s, u"b@example.org"_s}},
+        {"entry name wins over the text's", {{u"Bob"_s, u"Zoë <zoe@example.net>"_s}}, {u"Bob"_s},
+         {u"zoe@example.net"_s}},
+        {"empty brackets", {{QString(), u"Nobody <>"_s}, {QString(), u"b@example.org"_s}}, {QString()},
+         {u"b@example.org"_s}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MessageContent content = basicContent();
+        content.to = row.to;
+        const ParsedMessage m = roundTrip(content);
+        QStringList names;
+        for (const ParsedMessage::Address &address : m.to)
+            names.append(address.name);
+        EXPECT_EQ(names, row.names);
+        EXPECT_EQ(m.toMailboxes(), row.addresses);
+    }
+}
+
+// The limits hold for every header line, not only for the subject.
+TEST_F(MessageBuilderTest, EveryHeaderLineKeepsTheLimits)
+{
+    MessageContent content = basicContent();
+    content.from = {u"Ünïcödé Ünïcödé Ünïcödé Ünïcödé Ünïcödé Ünïcödé 😀😀😀😀😀😀😀😀😀😀"_s, u"ann@example.com"_s};
+    for (int i = 0; i < 8; ++i)
+        content.to.append({u"Empfänger Nummer %1 mit langem Namen"_s.arg(i), u"r%1@example.org"_s.arg(i)});
+    content.subject = QString(u"😀"_s).repeated(60);
+    content.extraHeaders = {{"X-Long-Header-Name-For-Testing", u"Grüße "_s.repeated(30)}};
+    QByteArray raw;
+    const ParsedMessage m = roundTrip(content, &raw);
+    EXPECT_EQ(headerLimitProblems(raw), QStringList());
+    EXPECT_EQ(m.to.size(), 9);
+    EXPECT_EQ(m.header(u"X-Long-Header-Name-For-Testing"_s), u"Grüße "_s.repeated(30).trimmed());
+    const std::optional<GMimeReading> gmime = GMimeReading::read(raw);
+    ASSERT_TRUE(gmime.has_value());
+    EXPECT_EQ(gmime->from.value(0).name, content.from.displayName);
+    EXPECT_EQ(gmime->to.size(), 9);
 }
 
 TEST_F(MessageBuilderTest, BodyStructureFollowsTheBodiesGiven)

@@ -98,6 +98,19 @@ TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
         {"two FROM addresses", u"ann@example.org"_s, u"a@example.org, b@example.org"_s,
          u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
          u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
+        {"named FROM with an invalid address", u"ann@example.org"_s, u"Office <office@example>"_s,
+         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
+         u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
+        {"named FROM followed by another address", u"ann@example.org"_s,
+         u"Office <office@example.org>, b@example.org"_s,
+         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
+         u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
+        {"named TO among several", u"Ann <ann@example.org>, bob@example.org"_s, u"office@example.org"_s,
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
+         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
+        {"named TO with an invalid address", u"Ann <ann at example.org>"_s, u"office@example.org"_s,
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
+         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -134,6 +147,35 @@ TEST_F(MessagePreparationTest, ValuesArriveAsWrittenEvenWhenTheyHoldTagText)
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].title, u"Hello Jo _email_ #_#_ _Name_ _yy_"_s);
     EXPECT_EQ(calls[0].body, u"Dear Jo _email_ #_#_ _Name_ _yy_"_s);
+}
+
+// A sender or recipient under a name, and addresses with any RFC 5322 atom
+// character, pass the checks and go out; the envelope has the bare address.
+TEST_F(MessagePreparationTest, NamedAndApostropheAddressesAreSent)
+{
+    doc.setUseMailServerToSend(1);
+    doc.setEmailKind(0);
+    const struct { const char *name; QString from; QString to; QString envelopeFrom; QStringList envelopeTo; } rows[] = {
+        {"named sender", u"Bibliothèque Municipale <news@example.org>"_s, u"ann@example.org"_s,
+         u"news@example.org"_s, {u"ann@example.org"_s}},
+        {"quoted sender name", u"\"Doe, Jane\" <jane@example.org>"_s, u"ann@example.org"_s, u"jane@example.org"_s,
+         {u"ann@example.org"_s}},
+        {"named recipient", u"office@example.org"_s, u"Seán O'Brien <o'brien@example.ie>"_s,
+         u"office@example.org"_s, {u"o'brien@example.ie"_s}},
+        {"atom characters", u"news+fr/eu@example.org"_s, u"o'brien@example.ie, d'arcy&co@example.fr"_s,
+         u"news+fr/eu@example.org"_s, {u"o'brien@example.ie"_s, u"d'arcy&co@example.fr"_s}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        doc.setMailFormFrom(row.from);
+        doc.setMailFormTo(row.to);
+        const qsizetype before = smtp.calls().size();
+        EXPECT_EQ(prepare(true), MessagePreparation::Outcome::HandedToServer);
+        ASSERT_EQ(smtp.calls().size(), before + 1);
+        EXPECT_EQ(smtp.calls().last().envelopeFrom, row.envelopeFrom);
+        EXPECT_EQ(smtp.calls().last().envelopeTo, row.envelopeTo);
+        EXPECT_EQ(takeLog(), QStringList{u" Email sent via smtp.example.org to "_s + row.to});
+    }
 }
 
 TEST_F(MessagePreparationTest, PreparingAlwaysGoesToTheUsersMailSystem)
