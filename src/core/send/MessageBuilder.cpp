@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <QStringDecoder>
 #include <QUrl>
 
 #include <gmime/gmime.h>
@@ -121,6 +122,27 @@ struct ErrorFree
     void operator()(GError *error) const { g_error_free(error); }
 };
 
+// Whether the file holds valid UTF-8 (plain ASCII included), read in
+// pieces so that a large file is never held in memory whole.
+bool isUtf8File(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(64 * 1024);
+        if (chunk.isEmpty() && file.error() != QFileDevice::NoError)
+            return false;
+        (void)decoder.decode(chunk);
+        if (decoder.hasError())
+            return false;
+    }
+    // A sequence cut off at the end of the file is an error as well.
+    (void)decoder.decode(QByteArray());
+    return !decoder.hasError();
+}
+
 Result<GPtr<GMimeObject>> attachmentPart(const QString &path)
 {
     const QFileInfo info(path);
@@ -148,6 +170,10 @@ Result<GPtr<GMimeObject>> attachmentPart(const QString &path)
     const QByteArray subtype = slash > 0 ? mimeName.mid(slash + 1).toLatin1() : QByteArrayLiteral("octet-stream");
 
     GPtr<GMimePart> part(g_mime_part_new_with_type(type.constData(), subtype.constData()));
+    // A text file is read with its charset named: without one, the reader
+    // takes it as US-ASCII and garbles every accent.
+    if (type == "text" && isUtf8File(path))
+        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "utf-8");
     g_mime_object_set_disposition(GMIME_OBJECT(part.get()), GMIME_DISPOSITION_ATTACHMENT);
     g_mime_part_set_filename(part.get(), headerText(info.fileName()).constData());
     useUtf8ForParameter(g_mime_content_disposition_get_parameters(
