@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMimeDatabase>
-#include <QStringDecoder>
 #include <QUrl>
 
 #include <gmime/gmime.h>
@@ -123,24 +122,33 @@ struct ErrorFree
 };
 
 // Whether the file holds valid UTF-8 (plain ASCII included), read in
-// pieces so that a large file is never held in memory whole.
+// pieces so that a large file is never held in memory whole. A character
+// cut by the end of a piece is carried over to the next; one cut by the end
+// of the file makes it invalid.
 bool isUtf8File(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(64 * 1024);
-        if (chunk.isEmpty() && file.error() != QFileDevice::NoError)
-            return false;
-        (void)decoder.decode(chunk);
-        if (decoder.hasError())
+    QByteArray carried;
+    for (;;) {
+        const QByteArray read = file.read(64 * 1024);
+        if (read.isEmpty())
+            return file.error() == QFileDevice::NoError && QByteArrayView(carried).isValidUtf8();
+        QByteArray piece = carried + read;
+        // The start of the last character: up to three continuation bytes
+        // back. Is the character complete?
+        qsizetype start = piece.size() - 1;
+        while (start > 0 && piece.size() - start < 4 && (uchar(piece[start]) & 0xC0) == 0x80)
+            --start;
+        const uchar lead = uchar(piece[start]);
+        const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const qsizetype cut = piece.size() - start < length ? start : piece.size();
+        carried = piece.mid(cut);
+        piece.truncate(cut);
+        if (!QByteArrayView(piece).isValidUtf8())
             return false;
     }
-    // A sequence cut off at the end of the file is an error as well.
-    (void)decoder.decode(QByteArray());
-    return !decoder.hasError();
 }
 
 Result<GPtr<GMimeObject>> attachmentPart(const QString &path)
