@@ -164,6 +164,8 @@ MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &
     if (!sendsThroughServer() || !sending) {
         if (!m_services.mailClient)
             return Outcome::NotSent;
+        // The mail system's answer is its own line, stamped when it came (a
+        // sendmail may take its time).
         const Result<QString> handed = m_services.mailClient->prepareEmailViaMailApp(content, form.to, sending);
         const QString said = handed ? handed.value() : handed.error();
         m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u' ' + said + u'\n');
