@@ -15,6 +15,7 @@
 #include "send/MessagePreparation.h"
 #include "send/Preview.h"
 #include "send/RoutingMailClient.h"
+#include "send/RunWarnings.h"
 #include "send/SendRun.h"
 #include "send/SendingValues.h"
 #include "send/ServerSettings.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
@@ -150,11 +152,16 @@ QString SendCommands::summary()
            "                            run the send run over the checked or all records of the\n"
            "                            send list: --prepare writes drafts (.eml) into DIR\n"
            "                            (default FILE-drafts beside the mailing); sending goes\n"
-           "                            through the SMTP server given or through sendmail (the\n"
-           "                            mailing keeps that choice); without either, as the\n"
-           "                            mailing says. Without --smtp-host the stored connection\n"
-           "                            N (see connections list) or else the mailing's chosen\n"
-           "                            one is used, and N becomes the mailing's choice.\n"
+           "                            through the SMTP server given or through sendmail for\n"
+           "                            this run only (the mailing keeps its own choice);\n"
+           "                            without either, as the mailing says. Without\n"
+           "                            --smtp-host the stored connection N (see connections\n"
+           "                            list) or else the mailing's chosen one is used, and N\n"
+           "                            becomes the mailing's choice. Drafts and sendmail get\n"
+           "                            the whole message, HTML and files included; a message\n"
+           "                            with nothing to read is refused, and what the run\n"
+           "                            lacks (a subject, a text alternative, a size most\n"
+           "                            providers take) is warned about first.\n"
            "                            A user name and password that would travel unencrypted\n"
            "                            to another machine are warned about (--allow-plain-auth:\n"
            "                            meant so). Sending needs a complete server setting\n"
@@ -232,12 +239,13 @@ int SendCommands::runSend(const QStringList &arguments)
     mailing.alerts().setConsentButton(u"OK"_s);
     if (prepare && !QDir().mkpath(drafts))
         return refuse(command, 1, u"cannot create the drafts folder %1"_s.arg(drafts));
-    if (hasServer) {
-        doc.setUseMailServerToSend(1);
-    } else if (args.has(u"--sendmail"_s)) {
-        doc.setUseMailServerToSend(0);
-        ServerSettings(doc, nullptr).changedMetodToSend();
-    }
+    // A transport given for this run is used for this run only: the
+    // mailing's own choice, its kind of message and its chosen connection
+    // are saved as they were.
+    const SendingServices::Transport transport = hasServer ? SendingServices::Transport::MailServer
+        : args.has(u"--sendmail"_s)                      ? SendingServices::Transport::MailClient
+                                                          : SendingServices::Transport::AsMailingSays;
+    const std::optional<qint64> savedConnection = doc.selectedIndexConnection();
     if (*interval > 0)
         doc.setSendPrepTimeInterval(*interval);
     if (!doc.sendListRebuilder().rebuildNow())
@@ -275,7 +283,9 @@ int SendCommands::runSend(const QStringList &arguments)
     ServerSettings(doc, &connections).adjustSendingValueFromPref();
     if (!hasServer)
         stored.list().readPassword(doc.selectedIndexConnection().value_or(0));
-    if (!prepare && doc.useMailServerToSend() == 1 && !args.has(u"--allow-plain-auth"_s)) {
+    const bool throughServer = transport == SendingServices::Transport::MailServer
+        || (transport == SendingServices::Transport::AsMailingSays && doc.useMailServerToSend() == 1);
+    if (!prepare && throughServer && !args.has(u"--allow-plain-auth"_s)) {
         // A warning only, as the user may mean it.
         ServerSettings(doc, &connections).adjustSendingValueFromPref();
         if (CleartextCredentials::wouldTravelInClear(doc.serverName(), doc.connectionType(),
@@ -291,6 +301,10 @@ int SendCommands::runSend(const QStringList &arguments)
     services.mailCore = &bridge;
     services.mailClient = &mailClient;
     services.connections = &connections;
+    services.transport = transport;
+
+    for (const QString &warning : RunWarnings::beforeRun(doc))
+        m_ctx.err << command << ": warning: " << warning << Qt::endl;
 
     qint64 accepted = 0;
     qint64 failed = 0;
@@ -365,6 +379,8 @@ int SendCommands::runSend(const QStringList &arguments)
     smtp.abortAll();
     runEvents(doc);
 
+    if (hasServer)
+        doc.setSelectedIndexConnection(savedConnection);
     if (!mailing.save())
         return 1;
 
@@ -419,14 +435,8 @@ int SendCommands::runPreview(const QStringList &arguments)
 
     if (args.has(u"--eml"_s)) {
         const Dict record = *doc.previewArrayShown().at(row);
-        const MessagePreparation::MergedForm form = MessagePreparation::merge(doc, record);
-        const auto orSpace = [](const QString &text) { return text.isNull() ? u" "_s : text; };
-        MessageContent content = doc.emailKind() == 1
-            ? LXMailCoreBridge::htmlMessageContent(orSpace(form.bodyHtml), orSpace(form.htmlAltText),
-                                                   doc.attachmentBookmarks(), form.from, QString(), form.to,
-                                                   QString(), orSpace(form.subject))
-            : LXMailCoreBridge::textMessageContent(orSpace(form.body), doc.attachmentBookmarks(), form.from,
-                                                   QString(), form.to, QString(), orSpace(form.subject));
+        MessageContent content = MessagePreparation::messageContent(
+            doc.emailKind(), MessagePreparation::merge(doc, record), doc.attachmentBookmarks());
         content.date = m_ctx.clock.now();
         const Result<QByteArray> message = MessageBuilder::build(content);
         if (!message)
@@ -442,7 +452,8 @@ int SendCommands::runPreview(const QStringList &arguments)
                                  {u"body"_s, doc.previewFormBody()},
                                  {u"bodyHtml"_s, doc.previewFormBodyHtml()},
                                  {u"bodyHtmlAltText"_s, doc.previewFormBodyHtmlAltText()},
-                                 {u"attachment"_s, doc.previewFormAttach()}};
+                                 {u"attachment"_s, doc.previewFormAttach()},
+                                 {u"attachments"_s, QJsonArray::fromStringList(preview.attachedFiles())}};
         m_ctx.out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
         return 0;
     }
@@ -451,6 +462,8 @@ int SendCommands::runPreview(const QStringList &arguments)
               << "Subject: " << doc.previewFormSubject() << "\n";
     if (!doc.previewFormAttach().isEmpty())
         m_ctx.out << "Attachment: " << doc.previewFormAttach() << "\n";
+    for (const QString &file : preview.attachedFiles())
+        m_ctx.out << "Attachment: " << file << "\n";
     if (doc.emailKind() == 1) {
         m_ctx.out << "\n--- HTML ---\n" << doc.previewFormBodyHtml() << "\n--- Text alternative ---\n"
                   << doc.previewFormBodyHtmlAltText() << "\n";

@@ -80,7 +80,7 @@ TEST_F(SendCommandsTest, PreviewShowsTheMergedRecord)
     const QJsonObject fields = QJsonDocument::fromJson(json.out.toUtf8()).object();
     EXPECT_EQ(fields.value(u"to"_s).toString(), u"jose.garcia@example.es"_s);
     EXPECT_EQ(fields.value(u"subject"_s).toString(), u"José, our winter programme for Sevilla (06.12.2026)"_s);
-    EXPECT_EQ(fields.keys().size(), 7);
+    EXPECT_EQ(fields.keys().size(), 8);
 
     const CliRun eml = runCli({u"preview"_s, mailing(), u"--record"_s, u"1"_s, u"--eml"_s});
     ASSERT_EQ(eml.status, 0);

@@ -8,8 +8,10 @@
 #include "send/LogTimeStamp.h"
 
 #include "LocalSmtpServer.h"
+#include "ParsedMessage.h"
 #include "TestApplication.h"
 #include "TestFiles.h"
+#include "TestPrinters.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -423,6 +425,163 @@ TEST_F(SendCommand, SecondCtrlCEndsTheWaitForAnswers)
                     .match(lines[1])
                     .hasMatch())
         << lines[1].toStdString();
+}
+
+// What a reader sees of a message: the parts in order with their type,
+// charset, file name and decoded bytes, and the Subject, From and To.
+QStringList outline(const testing::ParsedMessage &message)
+{
+    QStringList lines{u"Subject: "_s + message.subject, u"From: "_s + message.from.value(0).addr,
+                      u"To: "_s + message.toMailboxes().join(u", "_s)};
+    for (const testing::ParsedMessage::Part &part : message.parts)
+        lines.append(u"%1; charset=%2; filename=%3; %4"_s.arg(part.contentType, part.charset, part.filename,
+                                                               QString::fromLatin1(part.payload.toBase64())));
+    return lines;
+}
+
+// Why the raw header block breaks a line limit of RFC 5322 (998) or an
+// encoded word of RFC 2047 is longer than 75 characters, or "".
+QString headerLimitProblem(const QByteArray &message)
+{
+    static const QRegularExpression encodedWord(u"=\\?[^?\\s]+\\?[BbQq]\\?[^?\\s]*\\?="_s);
+    for (const QByteArray &line : testing::rawHeaderBlock(message).split('\n')) {
+        const QString text = QString::fromLatin1(line.endsWith('\r') ? line.chopped(1) : line);
+        if (text.size() > 998)
+            return u"a header line of %1 characters"_s.arg(text.size());
+        for (auto words = encodedWord.globalMatch(text); words.hasNext();) {
+            const QString word = words.next().captured();
+            if (word.size() > 75)
+                return u"an encoded word of %1 characters: %2"_s.arg(word.size()).arg(word);
+        }
+    }
+    return QString();
+}
+
+// An HTML mailing with two files, prepared as drafts and sent through
+// sendmail, arrives as the very message the preview shows: HTML with its
+// text alternative and both files, the text file with its charset. Neither
+// run changes how the mailing itself sends.
+TEST_F(SendCommand, AnHtmlMailingArrivesWholeThroughDraftsAndSendmail)
+{
+    if (!testing::haveParser())
+        GTEST_SKIP() << "python3 is needed to read the messages back";
+    const QString mailing = copyOfSample();
+    const QString notes = scratch.filePath(u"Notes été.txt"_s);
+    ASSERT_TRUE(testing::writeFile(notes, "Crème brûlée à 5 €\n"));
+    const QString flyer = scratch.filePath(u"flyer.pdf"_s);
+    ASSERT_TRUE(testing::writeFile(flyer, QByteArray("%PDF-1.4\n\x00\xff\xfe", 12)));
+    ASSERT_EQ(cli({u"attach"_s, mailing, notes}).status, 0);
+    ASSERT_EQ(cli({u"attach"_s, mailing, flyer}).status, 0);
+    const CliRun set = cli({u"set"_s, mailing, u"emailKind=1"_s, u"mailFormBodyHtml=<p>Bonjour 😀 <b>_email_</b></p>"_s,
+                            u"mailFormBodyHtmlAltText=Bonjour _email_"_s});
+    ASSERT_EQ(set.status, 0) << set.err.toStdString();
+    const auto saved = [&] {
+        const QJsonObject all = QJsonDocument::fromJson(cli({u"show"_s, mailing, u"--json"_s}).out.toUtf8()).object();
+        return QStringList{all.value(u"emailKind"_s).toVariant().toString(),
+                           all.value(u"useMailServerToSend"_s).toVariant().toString(),
+                           all.value(u"selectedIndexConnection"_s).toVariant().toString()};
+    };
+    const QStringList before = saved();
+    ASSERT_EQ(before.value(0), u"1"_s);
+
+    // The preview lists both files and builds the message.
+    const QJsonObject json =
+        QJsonDocument::fromJson(cli({u"preview"_s, mailing, u"--json"_s}).out.toUtf8()).object();
+    EXPECT_EQ(json.value(u"attachments"_s).toArray().toVariantList(), QVariantList({notes, flyer}));
+    const CliRun shown = cli({u"preview"_s, mailing});
+    EXPECT_TRUE(shown.out.contains(u"Attachment: "_s + notes + u'\n') && shown.out.contains(u"Attachment: "_s + flyer))
+        << shown.out.toStdString();
+    const CliRun eml = cli({u"preview"_s, mailing, u"--eml"_s});
+    ASSERT_EQ(eml.status, 0) << eml.err.toStdString();
+    const std::optional<testing::ParsedMessage> previewed = testing::parseMessage(eml.out.toUtf8());
+    ASSERT_TRUE(previewed);
+    const QStringList expected = outline(*previewed);
+    EXPECT_EQ(expected.mid(3, 5),
+              (QStringList{u"multipart/mixed; charset=; filename=; "_s, u"multipart/alternative; charset=; filename=; "_s,
+                           u"text/plain; charset=utf-8; filename=; "_s + QString::fromLatin1(QByteArray("Bonjour ada.lovelace@example.org").toBase64()),
+                           u"text/html; charset=utf-8; filename=; "_s
+                               + QString::fromLatin1(QStringLiteral("<p>Bonjour 😀 <b>ada.lovelace@example.org</b></p>").toUtf8().toBase64()),
+                           u"text/plain; charset=utf-8; filename=Notes été.txt; "_s
+                               + QString::fromLatin1(QByteArray("Crème brûlée à 5 €\n").toBase64())}))
+        << expected.join(u'\n').toStdString();
+
+    const CliRun prepared = cli({u"send"_s, mailing, u"--all"_s, u"--prepare"_s, u"--yes"_s, u"--drafts"_s,
+                                 scratch.filePath(u"hd"_s), u"--interval"_s, u"1"_s});
+    EXPECT_EQ(prepared.status, 0) << prepared.err.toStdString();
+    EXPECT_TRUE(prepared.out.contains(u"Summary: 0 refused"_s)) << prepared.out.toStdString();
+    const QDir drafts(scratch.filePath(u"hd"_s));
+    const QStringList draftFiles = drafts.entryList({u"*.eml"_s}, QDir::Files, QDir::Name);
+    ASSERT_EQ(draftFiles.size(), 3);
+    QFile draftFile(drafts.filePath(draftFiles.first()));
+    ASSERT_TRUE(draftFile.open(QIODevice::ReadOnly));
+    const QByteArray draft = draftFile.readAll();
+    const std::optional<testing::ParsedMessage> drafted = testing::parseMessage(draft);
+    ASSERT_TRUE(drafted);
+    EXPECT_EQ(outline(*drafted), expected);
+    EXPECT_EQ(drafted->headerValues(u"X-Unsent"_s), QStringList{u"1"_s});
+    EXPECT_EQ(previewed->headerCount(u"X-Unsent"_s), 0);
+    EXPECT_TRUE(drafted->defects.isEmpty()) << drafted->defects.join(u", "_s).toStdString();
+    EXPECT_EQ(testing::sevenBitProblem(draft), QString());
+    EXPECT_EQ(headerLimitProblem(draft), QString());
+    EXPECT_EQ(saved(), before) << "preparing drafts changed the mailing";
+
+    // sendmail gets each message on its standard input, one file each.
+    const QString sent = scratch.filePath(u"sent"_s);
+    ASSERT_TRUE(QDir().mkpath(sent));
+    ASSERT_TRUE(testing::writeScript(scratch.filePath(u"sendmail-keep"_s),
+                                     u"cat > \"%1/$$.eml\"\n"_s.arg(sent)));
+    const CliRun mailed = cli({u"send"_s, mailing, u"--all"_s, u"--yes"_s, u"--sendmail"_s,
+                               scratch.filePath(u"sendmail-keep"_s), u"--interval"_s, u"1"_s});
+    EXPECT_EQ(mailed.status, 0) << mailed.err.toStdString();
+    const QStringList sentFiles = QDir(sent).entryList({u"*.eml"_s}, QDir::Files);
+    ASSERT_EQ(sentFiles.size(), 3);
+    bool found = false;
+    for (const QString &name : sentFiles) {
+        QFile file(QDir(sent).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const std::optional<testing::ParsedMessage> delivered = testing::parseMessage(bytes);
+        ASSERT_TRUE(delivered);
+        if (delivered->toMailboxes() != QStringList{kRecipients[0]})
+            continue;
+        found = true;
+        EXPECT_EQ(outline(*delivered), expected);
+        EXPECT_EQ(delivered->headerCount(u"X-Unsent"_s), 0);
+        EXPECT_EQ(testing::sevenBitProblem(bytes), QString());
+        EXPECT_EQ(headerLimitProblem(bytes), QString());
+    }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(saved(), before) << "sending through sendmail changed the mailing";
+
+    // A server given for one run does not become the mailing's choice.
+    const CliRun served = cli({u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
+                               u"--smtp-port"_s, QString::number(s_server->port("clear")), u"--security"_s, u"plain"_s,
+                               u"--interval"_s, u"1"_s});
+    EXPECT_EQ(served.status, 0) << served.err.toStdString() << served.out.toStdString();
+    EXPECT_EQ(saved(), before) << "sending through a server given for the run changed the mailing";
+}
+
+// A message the recipient would see as blank is refused with its line and
+// never reaches sendmail; the run says beforehand what is missing.
+TEST_F(SendCommand, AnEmptyMessageIsRefusedAndTheRunWarnsFirst)
+{
+    const QString mailing = copyOfSample();
+    ASSERT_EQ(cli({u"set"_s, mailing, u"emailKind=1"_s, u"mailFormBodyHtml=<p> &nbsp; </p>"_s,
+                   u"mailFormBodyHtmlAltText="_s, u"mailFormSubject="_s})
+                  .status,
+              0);
+    const QString input = scratch.filePath(u"stdin"_s);
+    ASSERT_TRUE(testing::writeScript(scratch.filePath(u"sendmail-keep"_s), u"cat >> \"%1\"\n"_s.arg(input)));
+    const CliRun run = cli({u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--sendmail"_s,
+                            scratch.filePath(u"sendmail-keep"_s), u"--connection"_s, u"0"_s, u"--interval"_s, u"1"_s});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(u"send: warning: The HTML message has no text alternative"_s)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(u"send: warning: The subject is empty."_s)) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"Summary: 3 refused"_s)) << run.out.toStdString();
+    EXPECT_FALSE(QFile::exists(input));
+    const QStringList lines = linesOfTheRun(mailing);
+    ASSERT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.count(u"EMAIL ERROR: Can't prepare and send an empty message"_s), 3);
 }
 
 } // namespace

@@ -521,9 +521,12 @@ TEST_F(SmtpIntegration, SendmailThroughMsmtpDelivers)
     ASSERT_TRUE(testing::writeScript(wrapper, u"exec '%1' -C '%2' \"$@\"\n"_s.arg(msmtp, config)));
 
     SendmailMailClient sendmail(clock, wrapper);
-    const Result<QString> sent = sendmail.prepareEmailViaMailAppWithBody(u"Body via sendmail\n"_s, u"rcpt@example.test"_s,
-                                                                u"Über sendmail"_s, u"msmtp@sender.test"_s,
-                                                                List(), true);
+    MessageContent content;
+    content.from = {QString(), u"msmtp@sender.test"_s};
+    content.to = {{QString(), u"rcpt@example.test"_s}};
+    content.subject = u"Über sendmail"_s;
+    content.textBody = u"Body via sendmail\n"_s;
+    const Result<QString> sent = sendmail.prepareEmailViaMailApp(content, u"rcpt@example.test"_s, true);
     ASSERT_TRUE(sent.ok()) << sent.error().toStdString();
     const QList<Received> received = receivedFrom(u"msmtp@sender.test"_s);
     ASSERT_EQ(received.size(), 1);

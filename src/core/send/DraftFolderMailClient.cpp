@@ -39,19 +39,20 @@ DraftFolderMailClient::DraftFolderMailClient(QString folder, const Clock &clock)
 {
 }
 
-Result<QString> DraftFolderMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                                      const QString &title, const QString &from,
-                                                                      const List &attachments, bool /*send*/)
+Result<QString> DraftFolderMailClient::prepareEmailViaMailApp(const MessageContent &content, const QString &email,
+                                                              bool /*send*/)
 {
     const auto failed = [&](const QString &reason) {
         return Result<QString>::failure(u"Error writing the draft for %1 : %2"_s.arg(email, reason));
     };
     const QDateTime now = m_clock.now().toTimeZone(m_clock.timeZone());
-    Result<MessageContent> content = SystemMailMessage::content(body, email, title, from, attachments, now);
-    if (!content)
-        return failed(content.error());
-    content.value().extraHeaders.append({QByteArrayLiteral("X-Unsent"), u"1"_s});
-    const Result<QByteArray> message = MessageBuilder::build(content.value());
+    if (const Status files = SystemMailMessage::checkAttachedFiles(content.attachmentPaths); !files)
+        return failed(files.error());
+    // The message as it would be sent, plus the mark that makes it a draft.
+    MessageContent draft = content;
+    draft.date = now;
+    draft.extraHeaders.append({QByteArrayLiteral("X-Unsent"), u"1"_s});
+    const Result<QByteArray> message = MessageBuilder::build(draft);
     if (!message)
         return failed(message.error());
 

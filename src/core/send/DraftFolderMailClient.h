@@ -24,8 +24,7 @@ class DraftFolderMailClient final : public SystemMailClient
 public:
     DraftFolderMailClient(QString folder, const Clock &clock);
 
-    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                                   const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailApp(const MessageContent &content, const QString &email, bool send) override;
 
     const QString &folder() const { return m_folder; }
 

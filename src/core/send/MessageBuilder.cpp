@@ -128,6 +128,36 @@ struct ErrorFree
     void operator()(GError *error) const { g_error_free(error); }
 };
 
+// Whether the file holds valid UTF-8 (plain ASCII included), read in
+// pieces so that a large file is never held in memory whole. A character
+// cut by the end of a piece is carried over to the next; one cut by the end
+// of the file makes it invalid.
+bool isUtf8File(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray carried;
+    for (;;) {
+        const QByteArray read = file.read(64 * 1024);
+        if (read.isEmpty())
+            return file.error() == QFileDevice::NoError && QByteArrayView(carried).isValidUtf8();
+        QByteArray piece = carried + read;
+        // The start of the last character: up to three continuation bytes
+        // back. Is the character complete?
+        qsizetype start = piece.size() - 1;
+        while (start > 0 && piece.size() - start < 4 && (uchar(piece[start]) & 0xC0) == 0x80)
+            --start;
+        const uchar lead = uchar(piece[start]);
+        const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const qsizetype cut = piece.size() - start < length ? start : piece.size();
+        carried = piece.mid(cut);
+        piece.truncate(cut);
+        if (!QByteArrayView(piece).isValidUtf8())
+            return false;
+    }
+}
+
 Result<GPtr<GMimeObject>> attachmentPart(const QString &path)
 {
     const QFileInfo info(path);
@@ -155,6 +185,10 @@ Result<GPtr<GMimeObject>> attachmentPart(const QString &path)
     const QByteArray subtype = slash > 0 ? mimeName.mid(slash + 1).toLatin1() : QByteArrayLiteral("octet-stream");
 
     GPtr<GMimePart> part(g_mime_part_new_with_type(type.constData(), subtype.constData()));
+    // A text file is read with its charset named: without one, the reader
+    // takes it as US-ASCII and garbles every accent.
+    if (type == "text" && isUtf8File(path))
+        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "utf-8");
     g_mime_object_set_disposition(GMIME_OBJECT(part.get()), GMIME_DISPOSITION_ATTACHMENT);
     g_mime_part_set_filename(part.get(), headerText(info.fileName()).constData());
     useUtf8ForParameter(g_mime_content_disposition_get_parameters(

@@ -20,7 +20,7 @@ namespace quillcast {
 // - Text parts are 7bit when they are ASCII with lines of at most 998
 //   characters, quoted-printable otherwise; attachments are base64, with the
 //   MIME type guessed from the file name and the name RFC 2231-encoded when
-//   it is not ASCII.
+//   it is not ASCII. A text file that is valid UTF-8 says charset=utf-8.
 // - A mailbox text in the named form ("Name <address>", MailboxText) is that
 //   name and address. A recipient without a display name may hold several
 //   comma-separated addresses (a recipient text as the user typed it): each

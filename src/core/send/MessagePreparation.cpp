@@ -11,6 +11,8 @@
 #include "send/SystemMailClient.h"
 #include "util/LXStringUtils.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -45,6 +47,32 @@ bool validSender(const QString &from)
     return LXNetValidator::isValidEmail(MailboxText::addressOf(from));
 }
 
+bool blankText(const std::optional<QString> &text)
+{
+    return !text || text->trimmed().isEmpty();
+}
+
+// What a mail program would show of an HTML body: nothing when, with the
+// parts that are never shown and every tag left out, only white space is
+// left, unless an image is there.
+bool blankHtml(const std::optional<QString> &html)
+{
+    if (blankText(html))
+        return true;
+    static const QRegularExpression image(u"<img[\\s>/]"_s, QRegularExpression::CaseInsensitiveOption);
+    if (html->contains(image))
+        return false;
+    static const QRegularExpression hidden(u"<!--.*?-->|<(head|style|script|title)\\b.*?</\\1\\s*>"_s,
+                                           QRegularExpression::CaseInsensitiveOption
+                                               | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tag(u"<[^>]*>"_s);
+    static const QRegularExpression space(u"&(nbsp|#160|#xa0|ensp|emsp|thinsp|#8203|zwnj|zwj);"_s,
+                                          QRegularExpression::CaseInsensitiveOption);
+    QString shown = *html;
+    shown.remove(hidden).remove(tag).replace(space, u" "_s);
+    return shown.trimmed().isEmpty();
+}
+
 } // namespace
 
 MessagePreparation::MergedForm MessagePreparation::merge(const MyDocument &document, const Dict &record)
@@ -73,6 +101,38 @@ bool MessagePreparation::attachmentsAccessible(const List &attachments)
             ++failures;
     }
     return failures == 0;
+}
+
+MessageContent MessagePreparation::messageContent(qint64 emailKind, const MergedForm &form, const List &attachments)
+{
+    if (emailKind == 1)
+        return LXMailCoreBridge::htmlMessageContent(orSpace(form.bodyHtml), orSpace(form.htmlAltText), attachments,
+                                                    form.from, QString(u""_s), form.to, QString(u""_s),
+                                                    orSpace(form.subject));
+    return LXMailCoreBridge::textMessageContent(orSpace(form.body), attachments, form.from, QString(u""_s), form.to,
+                                                QString(u""_s), orSpace(form.subject));
+}
+
+bool MessagePreparation::arrivesEmpty(const MessageContent &content)
+{
+    if (!content.attachmentPaths.isEmpty())
+        return false;
+    if (content.htmlBody)
+        return blankHtml(content.htmlBody) && blankText(content.textBody);
+    return blankText(content.textBody);
+}
+
+bool MessagePreparation::sendsThroughServer() const
+{
+    switch (m_services.transport) {
+    case SendingServices::Transport::MailServer:
+        return true;
+    case SendingServices::Transport::MailClient:
+        return false;
+    case SendingServices::Transport::AsMailingSays:
+        break;
+    }
+    return m_doc.useMailServerToSend() == 1;
 }
 
 MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &record, bool sending)
@@ -105,19 +165,24 @@ MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &
     const QString bodyHtml = orSpace(form.bodyHtml);
     const QString htmlAltText = orSpace(form.htmlAltText);
 
+    // The same message for every transport: the server's, a draft, sendmail.
+    const List attachments = m_doc.attachmentBookmarks();
+    const MessageContent content = messageContent(m_doc.emailKind(), form, attachments);
+    if (arrivesEmpty(content))
+        return refuse(u" EMAIL ERROR: Can't prepare and send an empty message\n"_s,
+                      u" EMAIL ERROR: Can't prepare an empty message\n"_s);
+
     // An attachment that cannot be opened refuses the whole message rather
     // than letting it go out without the file.
-    const List attachments = m_doc.attachmentBookmarks();
     if (!attachmentsAccessible(attachments))
         return refuse(u" ATTACHMENTS ERROR. Try to reselect them\n"_s, u" ATTACHMENTS ERROR. Try to reselect them\n"_s);
 
-    if (m_doc.useMailServerToSend() != 1 || !sending) {
+    if (!sendsThroughServer() || !sending) {
         if (!m_services.mailClient)
             return Outcome::NotSent;
         // The mail system's answer is its own line, stamped when it came (a
         // sendmail may take its time).
-        const Result<QString> handed = m_services.mailClient->prepareEmailViaMailAppWithBody(
-            body, form.to, subject, form.from, attachments, sending);
+        const Result<QString> handed = m_services.mailClient->prepareEmailViaMailApp(content, form.to, sending);
         const QString said = handed ? handed.value() : handed.error();
         m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u' ' + said + u'\n');
         return handed ? Outcome::HandedToMailClient : Outcome::MailClientFailed;

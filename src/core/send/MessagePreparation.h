@@ -1,5 +1,6 @@
 #pragma once
 
+#include "send/MessageContent.h"
 #include "send/SendingServices.h"
 #include "util/Dict.h"
 #include "util/List.h"
@@ -61,6 +62,20 @@ public:
     static MergedForm merge(const MyDocument &document, const Dict &record);
     // Whether every attachment entry resolves and its file can be opened now.
     static bool attachmentsAccessible(const List &attachments);
+
+    // The message of a merged form as every transport sends it, and as the
+    // preview shows it: HTML with its text alternative when the mailing's
+    // kind is 1, the text body otherwise; a null text becomes a space.
+    static MessageContent messageContent(qint64 emailKind, const MergedForm &form, const List &attachments);
+    // Whether the recipient would see nothing: no attachment, and a blank
+    // text body, or for an HTML message both a blank HTML body (no text and
+    // no image once tags, comments, styles and scripts are left out) and a
+    // blank text alternative. Such a message is refused, never sent.
+    static bool arrivesEmpty(const MessageContent &content);
+
+    // Whether messages that are sent go to the SMTP server (otherwise to
+    // the user's mail system): the run's own choice, or the mailing's.
+    bool sendsThroughServer() const;
 
 private:
     MyDocument &m_doc;

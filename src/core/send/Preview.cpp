@@ -1,6 +1,7 @@
 #include "send/Preview.h"
 
 #include "database/SendListRebuilder.h"
+#include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "platform/DocumentOpener.h"
 #include "platform/FileRevealer.h"
@@ -80,6 +81,14 @@ void Preview::loadPreviewWebView(const QString &html)
 void Preview::updateWebInPreview()
 {
     loadPreviewWebView(m_doc.mailFormBodyHtml());
+}
+
+QStringList Preview::attachedFiles() const
+{
+    QStringList files;
+    for (const Value &entry : m_doc.attachmentBookmarks().items())
+        files.append(entry.toDict().stringValue(DocumentKeys::attachmentPath()));
+    return files;
 }
 
 void Preview::previewAttachRun()

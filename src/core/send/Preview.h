@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -40,6 +41,10 @@ public:
     void loadPreviewWebView(const QString &html);
     // Shows the mail form's HTML body unmerged.
     void updateWebInPreview();
+
+    // The files the message attaches, by the names the mailing keeps, in
+    // the order they are attached.
+    QStringList attachedFiles() const;
 
     // Open, or show in the file manager, the file named by the merged
     // attachment text; nothing when nothing is there.

@@ -2,12 +2,11 @@
 
 namespace quillcast {
 
-Result<QString> RoutingMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                                  const QString &title, const QString &from,
-                                                                  const List &attachments, bool send)
+Result<QString> RoutingMailClient::prepareEmailViaMailApp(const MessageContent &content, const QString &email,
+                                                          bool send)
 {
     SystemMailClient &client = send ? m_send : m_prepare;
-    return client.prepareEmailViaMailAppWithBody(body, email, title, from, attachments, send);
+    return client.prepareEmailViaMailApp(content, email, send);
 }
 
 } // namespace quillcast

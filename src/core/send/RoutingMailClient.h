@@ -12,8 +12,7 @@ class RoutingMailClient final : public SystemMailClient
 public:
     RoutingMailClient(SystemMailClient &prepare, SystemMailClient &send) : m_prepare(prepare), m_send(send) {}
 
-    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                                   const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailApp(const MessageContent &content, const QString &email, bool send) override;
 
 private:
     SystemMailClient &m_prepare;

@@ -162,7 +162,7 @@ void SendRun::doPrepareCheckedRecordsSending(bool sending)
     });
     const QString stamp = LogTimeStamp::now(m_doc.clock());
     if (sending) {
-        const QString via = m_doc.useMailServerToSend() == 1 ? m_doc.serverName() : u"Mail.app"_s;
+        const QString via = m_preparation.sendsThroughServer() ? m_doc.serverName() : u"Mail.app"_s;
         m_doc.appendToLogView(stamp + u" Prepare and send checked records via "_s + via + u" \u2026\n"_s);
     } else {
         m_doc.appendToLogView(stamp + u" Prepare checked records via Mail.app \u2026\n"_s);

@@ -21,6 +21,13 @@ struct SendingServices
     // be fixed for merging, is not used for this).
     Sleeper *sleeper = nullptr;
     const Clock *pacingClock = nullptr;
+
+    // How messages that are sent leave: as the mailing says, or through the
+    // transport chosen for this run alone (on the command line). A choice
+    // for one run never changes the mailing: its transport and its kind of
+    // message stay as saved.
+    enum class Transport { AsMailingSays, MailServer, MailClient };
+    Transport transport = Transport::AsMailingSays;
 };
 
 } // namespace quillcast

@@ -15,9 +15,8 @@ SendmailMailClient::SendmailMailClient(const Clock &clock, QString path, std::ch
 {
 }
 
-Result<QString> SendmailMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                                   const QString &title, const QString &from,
-                                                                   const List &attachments, bool send)
+Result<QString> SendmailMailClient::prepareEmailViaMailApp(const MessageContent &content, const QString &email,
+                                                           bool send)
 {
     const auto failed = [&](const QString &reason) {
         return Result<QString>::failure(u"Error sending email via sendmail to %1 : %2"_s.arg(email, reason));
@@ -25,11 +24,13 @@ Result<QString> SendmailMailClient::prepareEmailViaMailAppWithBody(const QString
     if (!send)
         return Result<QString>::failure(u"Error preparing email to %1 : %2 cannot prepare a draft; it only sends."_s.arg(
             email, m_path));
-    const Result<MessageContent> content = SystemMailMessage::content(
-        body, email, title, from, attachments, m_clock.now().toTimeZone(m_clock.timeZone()));
-    if (!content)
-        return failed(content.error());
-    const Result<QByteArray> message = MessageBuilder::build(content.value());
+    if (const Status files = SystemMailMessage::checkAttachedFiles(content.attachmentPaths); !files)
+        return failed(files.error());
+    // The whole message, as the SMTP transport would send it: sendmail
+    // takes any MIME.
+    MessageContent dated = content;
+    dated.date = m_clock.now().toTimeZone(m_clock.timeZone());
+    const Result<QByteArray> message = MessageBuilder::build(dated);
     if (!message)
         return failed(message.error());
 

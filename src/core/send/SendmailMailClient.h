@@ -25,8 +25,7 @@ public:
     explicit SendmailMailClient(const Clock &clock, QString path = defaultPath(),
                                 std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
-    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                                   const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailApp(const MessageContent &content, const QString &email, bool send) override;
 
 private:
     const Clock &m_clock;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "util/List.h"
+#include "send/MessageContent.h"
 #include "util/Result.h"
 
 #include <QString>
@@ -8,12 +8,12 @@
 namespace quillcast {
 
 // The user's own mail system: creates a message as a visible draft (send
-// false) or hands it over for delivery at once (send true). Plain text only;
-// one recipient text, as given, also when it holds several comma-separated
-// addresses. attachments are attachment entries (dictionaries with "path"
-// and "bookmark"): each is resolved through its bookmark and attached; an
-// entry that does not resolve to a regular file that can be read fails the
-// message, which is never made without one of its files.
+// false) or hands it over for delivery at once (send true). The content is
+// the message exactly as the SMTP transport would send it (HTML with its
+// text alternative, attachments by their files); a client that can carry a
+// whole message (a drafts folder, sendmail) builds it with the same builder,
+// so that the same record gives the same MIME whatever the transport.
+// email is the recipient text as the user gave it, for the outcome line.
 //
 // Called on the send run's worker or on the main thread; returns when the
 // message has been handed over. The outcome is what the document's log says
@@ -25,9 +25,8 @@ class SystemMailClient
 {
 public:
     virtual ~SystemMailClient() = default;
-    virtual Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                                           const QString &from, const List &attachments,
-                                                           bool send) = 0;
+    virtual Result<QString> prepareEmailViaMailApp(const MessageContent &content, const QString &email,
+                                                   bool send) = 0;
 };
 
 } // namespace quillcast

@@ -2,6 +2,7 @@
 
 #include "send/SystemMailMessage.h"
 
+
 #include <QProcess>
 #include <QUrl>
 
@@ -28,19 +29,20 @@ QStringList XdgEmailMailClient::arguments(const QString &body, const QString &em
     return args;
 }
 
-Result<QString> XdgEmailMailClient::prepareEmailViaMailAppWithBody(const QString &body, const QString &email,
-                                                                   const QString &title, const QString & /*from*/,
-                                                                   const List &attachments, bool send)
+Result<QString> XdgEmailMailClient::prepareEmailViaMailApp(const MessageContent &content, const QString &email,
+                                                           bool send)
 {
     const auto failed = [&](const QString &reason) {
         return Result<QString>::failure(u"Error opening the email to %1 in the mail program : %2"_s.arg(email, reason));
     };
     if (send)
         return failed(u"%1 cannot send a message; it only opens it in the mail program."_s.arg(m_program));
-    const Result<QStringList> files = SystemMailMessage::attachedFiles(attachments);
-    if (!files)
+    if (const Status files = SystemMailMessage::checkAttachedFiles(content.attachmentPaths); !files)
         return failed(files.error());
-    if (!QProcess::startDetached(m_program, arguments(body, email, title, files.value())))
+    // A compose window takes text only: an HTML message arrives as its text
+    // alternative, which the user sees before anything is sent.
+    if (!QProcess::startDetached(m_program, arguments(content.textBody.value_or(QString()), email,
+                                                      content.subject, content.attachmentPaths)))
         return failed(u"“%1” does not start."_s.arg(m_program));
     return u"Email to %1: opened in the mail program"_s.arg(email);
 }

@@ -12,14 +12,14 @@ namespace quillcast {
 // directly, never through a shell, and is not waited for.
 //
 // It only prepares: a message that is to leave at once is refused (the
-// compose window cannot be told to send).
+// compose window cannot be told to send). A compose window takes text only:
+// an HTML message opens with its text alternative.
 class XdgEmailMailClient final : public SystemMailClient
 {
 public:
     explicit XdgEmailMailClient(QString program = QStringLiteral("xdg-email"));
 
-    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                                   const QString &from, const List &attachments, bool send) override;
+    Result<QString> prepareEmailViaMailApp(const MessageContent &content, const QString &email, bool send) override;
 
     // The command line after the program name. The recipient goes last as a
     // mailto: URL, so that a text starting with "-" or without "@" cannot be

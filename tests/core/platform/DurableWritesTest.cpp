@@ -110,10 +110,12 @@ const std::vector<Writer> &writers()
          [](const QString &folder) { QDir().mkpath(folder + u"/Drafts"_s); },
          [](const QString &folder) {
              DraftFolderMailClient drafts(folder + u"/Drafts"_s, clock());
-             return drafts
-                 .prepareEmailViaMailAppWithBody(QString::fromLatin1(kLarge), u"a@example.org"_s, u"Hi"_s,
-                                                 u"me@example.org"_s, List(), false)
-                 .ok();
+             MessageContent content;
+             content.from = {QString(), u"me@example.org"_s};
+             content.to = {{QString(), u"a@example.org"_s}};
+             content.subject = u"Hi"_s;
+             content.textBody = QString::fromLatin1(kLarge);
+             return drafts.prepareEmailViaMailApp(content, u"a@example.org"_s, false).ok();
          }},
         {"user guide",
          [](const QString &folder) {

@@ -409,6 +409,42 @@ TEST_F(MessageBuilderTest, AttachmentsArriveByteForByteUnderTheirNames)
     EXPECT_TRUE(m.defects.isEmpty()) << m.defects.join(u", "_s).toStdString();
 }
 
+// A text file is read in its charset only when it names one: UTF-8 files
+// say so, also when a character straddles two pieces of the reading; a
+// file in another encoding, or cut in the middle of a character, names
+// none rather than a wrong one, and other types never do.
+TEST_F(MessageBuilderTest, TextFilesThatAreUtf8NameTheirCharset)
+{
+    QByteArray straddling(64 * 1024 - 1, 'a');
+    straddling.append("\xe2\x82\xac end"); // "€" over the first piece's end
+    const struct
+    {
+        const char *name;
+        QString fileName;
+        QByteArray bytes;
+        QString charset;
+    } rows[] = {
+        {"UTF-8 text", u"notes.txt"_s, "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9e \xf0\x9f\x98\x80\n", u"utf-8"_s},
+        {"ASCII CSV", u"list.csv"_s, "name,email\nAnn,ann@example.org\n", u"utf-8"_s},
+        {"character over a piece boundary", u"long.txt"_s, straddling, u"utf-8"_s},
+        {"empty text", u"empty.txt"_s, QByteArray(), u"utf-8"_s},
+        {"Latin-1 text", u"latin1.txt"_s, "Cr\xe8me\n", QString()},
+        {"cut in a character", u"cut.txt"_s, "Cr\xc3", QString()},
+        {"UTF-8 in a PDF", u"doc.pdf"_s, "%PDF Cr\xc3\xa8me", QString()},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MessageContent content = basicContent();
+        content.attachmentPaths = {file(row.fileName, row.bytes)};
+        const ParsedMessage m = roundTrip(content);
+        ASSERT_EQ(m.parts.size(), 3);
+        EXPECT_EQ(m.parts[2].charset, row.charset);
+        EXPECT_EQ(m.parts[2].payload, row.bytes);
+        if (!row.charset.isEmpty() && row.bytes.size() < 100)
+            EXPECT_EQ(m.parts[2].text, QString::fromUtf8(row.bytes));
+    }
+}
+
 // Everything a 7-bit relay or a strict server could trip over, in a message
 // that has all of it: non-ASCII everywhere, a very long line, binary data.
 TEST_F(MessageBuilderTest, OutputIsSevenBitCleanWithCrlfLinesOfLegalLength)

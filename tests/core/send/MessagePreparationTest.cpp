@@ -7,9 +7,13 @@
 #include "send/LogTimeStamp.h"
 #include "send/MessagePreparation.h"
 
+#include "send/DraftFolderMailClient.h"
+
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <gmime/gmime.h>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +22,46 @@ namespace quillcast {
 namespace {
 
 using sendtest::record;
+
+void outlinePart(GMimeObject *, GMimeObject *part, gpointer data)
+{
+    auto *outline = static_cast<QStringList *>(data);
+    char *type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
+    QString line = QString::fromUtf8(type);
+    g_free(type);
+    if (const char *charset = g_mime_object_get_content_type_parameter(part, "charset"))
+        line += u"; charset="_s + QString::fromUtf8(charset);
+    if (GMIME_IS_PART(part)) {
+        GMimeStream *decoded = g_mime_stream_mem_new();
+        g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(GMIME_PART(part)), decoded);
+        GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(decoded));
+        line += u": "_s + QString::fromUtf8(reinterpret_cast<const char *>(bytes->data), int(bytes->len));
+        g_object_unref(decoded);
+    }
+    outline->append(line);
+}
+
+// The message as GMime's parser reads it back: Subject and X-Unsent, then
+// every part depth first, a leaf with its content decoded. What the
+// transports send must give the same outline for the same record.
+QStringList mimeOutline(const QByteArray &bytes, bool withUnsent = true)
+{
+    QStringList outline;
+    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size()));
+    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage *message = g_mime_parser_construct_message(parser, nullptr);
+    if (message) {
+        outline.append(u"Subject: "_s + QString::fromUtf8(g_mime_message_get_subject(message)));
+        if (withUnsent)
+            outline.append(u"X-Unsent: "_s
+                           + QString::fromUtf8(g_mime_object_get_header(GMIME_OBJECT(message), "X-Unsent")));
+        g_mime_message_foreach(message, outlinePart, &outline);
+        g_object_unref(message);
+    }
+    g_object_unref(parser);
+    g_object_unref(stream);
+    return outline;
+}
 
 class MessagePreparationTest : public ::testing::Test
 {
@@ -127,15 +171,146 @@ TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
 TEST_F(MessagePreparationTest, SeveralRecipientsPassAndNullTextsBecomeASpace)
 {
     doc.setMailFormTo(u"ann@example.org, bob@example.org"_s);
-    doc.setMailFormSubject(u""_s);
-    doc.setMailFormBody(QString());
+    doc.setMailFormSubject(QString());
     prepare(false);
 
     const auto calls = mail.takeCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].email, u"ann@example.org, bob@example.org"_s);
-    EXPECT_EQ(calls[0].title, u""_s);
-    EXPECT_EQ(calls[0].body, u" "_s);
+    EXPECT_EQ(calls[0].title, u" "_s);
+    EXPECT_EQ(calls[0].content.to.size(), 2);
+}
+
+// A record whose message would arrive with nothing to read is refused with
+// its log line and reaches no transport; anything to see (text, an image,
+// the text alternative, a file) lets it go.
+TEST_F(MessagePreparationTest, AMessageThatWouldArriveEmptyIsRefused)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"flyer.pdf"_s);
+    ASSERT_TRUE(testing::writeFile(file, "%PDF"));
+    const struct
+    {
+        const char *name;
+        qint64 kind;
+        QString body; // the text body, or the HTML body for kind 1
+        QString altText;
+        bool attach;
+        bool refused;
+    } rows[] = {
+        {"text: null body", 0, QString(), QString(), false, true},
+        {"text: spaces and line breaks", 0, u" \r\n\t "_s, QString(), false, true},
+        {"text: a body", 0, u"Hi"_s, QString(), false, false},
+        {"text: blank but a file", 0, u" "_s, QString(), true, false},
+        {"HTML: both null", 1, QString(), QString(), false, true},
+        {"HTML: tags, a comment, a style and spaces only", 1,
+         u"<html><head><title>T</title><style>p{}</style></head><body><p>&nbsp;<!-- x --></p><br/></body></html>"_s,
+         u"  "_s, false, true},
+        {"HTML: text", 1, u"<p>Bonjour</p>"_s, QString(), false, false},
+        {"HTML: an image only", 1, u"<img src=\"https://example.org/a.png\">"_s, QString(), false, false},
+        {"HTML: blank, but the alternative has text", 1, u"<p></p>"_s, u"Bonjour"_s, false, false},
+    };
+    for (const bool throughServer : {false, true}) {
+        doc.setUseMailServerToSend(throughServer ? 1 : 0);
+        for (const auto &row : rows) {
+            SCOPED_TRACE(std::string(row.name) + (throughServer ? " (server)" : " (mail system)"));
+            doc.setEmailKind(row.kind);
+            if (row.kind == 1)
+                doc.setMailFormBodyHtml(row.body);
+            else
+                doc.setMailFormBody(row.body);
+            doc.setMailFormBodyHtmlAltText(row.altText);
+            doc.setAttachmentBookmarks(row.attach ? List({testing::attachmentEntry(file)}) : List());
+            const qsizetype before = smtp.calls().size();
+            const MessagePreparation::Outcome outcome = prepare(true);
+            const bool reached = !mail.takeCalls().empty() || smtp.calls().size() > before;
+            const QStringList log = takeLog();
+            EXPECT_EQ(outcome == MessagePreparation::Outcome::Refused, row.refused);
+            EXPECT_EQ(reached, !row.refused);
+            if (row.refused) {
+                EXPECT_EQ(log, QStringList{u" EMAIL ERROR: Can't prepare and send an empty message"_s});
+            }
+        }
+    }
+    doc.setEmailKind(0);
+    doc.setMailFormBody(QString());
+    doc.setUseMailServerToSend(0);
+    prepare(false);
+    EXPECT_EQ(takeLog(), QStringList{u" EMAIL ERROR: Can't prepare an empty message"_s});
+}
+
+// A draft, a message to sendmail and one to the SMTP server are the same
+// message: an HTML mailing stays HTML with its alternative and its files;
+// the draft only adds its unsent mark.
+TEST_F(MessagePreparationTest, EveryTransportGetsTheSameMessage)
+{
+    QTemporaryDir dir;
+    const QString notes = dir.filePath(u"notes.txt"_s);
+    ASSERT_TRUE(testing::writeFile(notes, "Crème brûlée\n"));
+    const QString flyer = dir.filePath(u"flyer.pdf"_s);
+    ASSERT_TRUE(testing::writeFile(flyer, "%PDF-1.4"));
+    doc.setAttachmentBookmarks(List({testing::attachmentEntry(notes), testing::attachmentEntry(flyer)}));
+    doc.setEmailKind(1);
+    doc.setMailFormBodyHtml(u"<p>Bonjour _Name_ 😀</p>"_s);
+
+    DraftFolderMailClient drafts(dir.filePath(u"drafts"_s), clock);
+    SendingServices services;
+    services.mailCore = &bridge;
+    services.mailClient = &drafts;
+    doc.setUseMailServerToSend(1);
+    ASSERT_EQ(MessagePreparation(doc, services).prepareMailWithDict(doc.addressArray().at(0).toDict(), false),
+              MessagePreparation::Outcome::HandedToMailClient);
+    ASSERT_EQ(prepare(true), MessagePreparation::Outcome::HandedToServer);
+    const QStringList written = QDir(dir.filePath(u"drafts"_s)).entryList(QDir::Files);
+    ASSERT_EQ(written.size(), 1);
+    QFile draftFile(QDir(dir.filePath(u"drafts"_s)).filePath(written.first()));
+    ASSERT_TRUE(draftFile.open(QIODevice::ReadOnly));
+    const QByteArray draft = draftFile.readAll();
+    ASSERT_EQ(smtp.calls().size(), 1);
+
+    const QStringList expected{
+        u"Subject: Hello Ann"_s,
+        u"X-Unsent: 1"_s,
+        u"multipart/mixed"_s,
+        u"multipart/alternative"_s,
+        u"text/plain; charset=utf-8: Dear Ann (text)"_s,
+        u"text/html; charset=utf-8: <p>Bonjour Ann 😀</p>"_s,
+        u"text/plain; charset=utf-8: Crème brûlée\n"_s,
+        u"application/pdf: %PDF-1.4"_s,
+    };
+    EXPECT_EQ(mimeOutline(draft), expected);
+    QStringList sent = expected;
+    sent.removeAt(1);
+    EXPECT_EQ(mimeOutline(smtp.calls().first().message, false), sent);
+    EXPECT_EQ(doc.useMailServerToSend(), 1);
+    EXPECT_EQ(doc.emailKind(), 1);
+}
+
+// A transport chosen for one run sends through it without touching the
+// mailing's own choice or its kind of message.
+TEST_F(MessagePreparationTest, TheRunsOwnTransportLeavesTheMailingAsItWas)
+{
+    doc.setEmailKind(1);
+    SendingServices services;
+    services.mailCore = &bridge;
+    services.mailClient = &mail;
+    const Dict ann = doc.addressArray().at(0).toDict();
+    doc.setUseMailServerToSend(1);
+    services.transport = SendingServices::Transport::MailClient;
+    EXPECT_EQ(MessagePreparation(doc, services).prepareMailWithDict(ann, true),
+              MessagePreparation::Outcome::HandedToMailClient);
+    doc.setUseMailServerToSend(0);
+    services.transport = SendingServices::Transport::MailServer;
+    EXPECT_EQ(MessagePreparation(doc, services).prepareMailWithDict(ann, true),
+              MessagePreparation::Outcome::HandedToServer);
+
+    const auto calls = mail.takeCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(calls[0].send);
+    EXPECT_EQ(calls[0].content.htmlBody, std::optional<QString>(u"<p>Dear Ann</p>"_s));
+    EXPECT_EQ(smtp.calls().size(), 1);
+    EXPECT_EQ(doc.useMailServerToSend(), 0);
+    EXPECT_EQ(doc.emailKind(), 1);
 }
 
 TEST_F(MessagePreparationTest, ValuesArriveAsWrittenEvenWhenTheyHoldTagText)

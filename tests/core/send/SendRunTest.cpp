@@ -22,6 +22,7 @@ protected:
     SendRunTest() : doc(paced.clock)
     {
         doc.setMailFormFrom(u"office@example.org"_s);
+        doc.setMailFormBody(u"Hello"_s);
         doc.setAlertPresenter(&presenter);
         connect();
     }

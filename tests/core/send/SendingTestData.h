@@ -60,12 +60,13 @@ public:
         QString body, email, title, from;
         qsizetype attachments = 0;
         bool send = false;
+        MessageContent content;
     };
-    Result<QString> prepareEmailViaMailAppWithBody(const QString &body, const QString &email, const QString &title,
-                                                   const QString &from, const List &attachments, bool send) override
+    Result<QString> prepareEmailViaMailApp(const MessageContent &content, const QString &email, bool send) override
     {
         const std::lock_guard guard(lock);
-        calls.push_back({body, email, title, from, attachments.size(), send});
+        calls.push_back({content.textBody.value_or(QString()), email, content.subject, content.from.mailbox,
+                         content.attachmentPaths.size(), send, content});
         if (!failure.isEmpty())
             return Result<QString>::failure(QStringLiteral("Error handing over email to %1 : %2").arg(email, failure));
         return QStringLiteral("Email handed over to %1").arg(email);

@@ -28,6 +28,21 @@ namespace {
 
 const QByteArray kBinary("%PDF-1.4 \x00\xff", 11);
 
+// A text message as preparation hands it over: the recipient text as one
+// To value, the files of the attachment entries.
+MessageContent message(const QString &body, const QString &email, const QString &title, const QString &from,
+                       const List &attachments)
+{
+    MessageContent content;
+    content.from = {QString(), from};
+    content.to = {{QString(), email}};
+    content.subject = title;
+    content.textBody = body;
+    for (const Value &entry : attachments.items())
+        content.attachmentPaths.append(entry.toDict().stringValue(DocumentKeys::attachmentPath()));
+    return content;
+}
+
 class SystemMailClientTest : public ::testing::Test
 {
 protected:
@@ -49,7 +64,7 @@ protected:
     // Sends or prepares a plain message with no attachments.
     static Result<QString> simple(SystemMailClient &client, const QString &body, const QString &email, bool send)
     {
-        return client.prepareEmailViaMailAppWithBody(body, email, u"S"_s, u"a@x.org"_s, List(), send);
+        return client.prepareEmailViaMailApp(message(body, email, u"S"_s, u"a@x.org"_s, List()), email, send);
     }
 
     QTemporaryDir dir;
@@ -91,8 +106,9 @@ TEST_F(DraftFolderTest, RecipientTextAndAttachmentsMakeTheDraft)
     attachments.append(attachmentEntry(file(u"kept.pdf"_s, kBinary)));
 
     DraftFolderMailClient client(draftsPath(), clock);
-    const Result<QString> written = client.prepareEmailViaMailAppWithBody(
-        u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s, u"a@x.org"_s, attachments, false);
+    const Result<QString> written = client.prepareEmailViaMailApp(
+        message(u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s, u"a@x.org"_s, attachments),
+        u"b@x.org, c@y.org"_s, false);
     ASSERT_TRUE(written.ok()) << written.error().toStdString();
     EXPECT_EQ(written.value(), u"Email to b@x.org, c@y.org: draft written to "_s
                                    + QDir(draftsPath()).filePath(drafts().value(0)));
@@ -105,30 +121,25 @@ TEST_F(DraftFolderTest, RecipientTextAndAttachmentsMakeTheDraft)
     EXPECT_EQ(m.parts.value(2).payload, kBinary);
 }
 
-// An entry that is no longer a regular file fails the message, as it does
-// for the SMTP server: neither a draft nor a sent message goes without one
-// of its files.
+// A file replaced by something that is not a regular file since it was
+// attached fails the message, as it does for the SMTP server: neither a
+// draft nor a sent message goes without one of its files.
 TEST_F(SystemMailClientTest, AMessageWithoutOneOfItsFilesIsNotMade)
 {
     const QString kept = file(u"kept.pdf"_s, kBinary);
-    const QString deleted = file(u"deleted.txt"_s, "gone soon");
+    const QString deleted = dir.filePath(u"deleted.txt"_s);
     const QString pipe = dir.filePath(u"pipe"_s);
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
-    const Value deletedEntry = attachmentEntry(deleted);
-    ASSERT_TRUE(QFile::remove(deleted));
     const struct
     {
         const char *name;
-        Value entry;
+        QString path;
         QString reason;
     } rows[] = {
-        {"folder", attachmentEntry(dir.filePath(u"folder"_s)), dir.filePath(u"folder"_s) + u" cannot be read: it is a folder"_s},
-        {"named pipe", attachmentEntry(pipe), pipe + u" cannot be read: it is a pipe"_s},
-        {"deleted file", deletedEntry, u"The attachment “%1” can no longer be found."_s.arg(deleted)},
-        {"no bookmark", Value(Dict{{DocumentKeys::attachmentPath(), kept},
-                                   {DocumentKeys::attachmentBookmark(), QByteArray("not a bookmark")}}),
-         u"The attachment “%1” can no longer be found."_s.arg(kept)},
+        {"folder", dir.filePath(u"folder"_s), dir.filePath(u"folder"_s) + u" cannot be read: it is a folder"_s},
+        {"named pipe", pipe, pipe + u" cannot be read: it is a pipe"_s},
+        {"deleted file", deleted, deleted + u" cannot be read: "_s},
     };
     const QString drafts = dir.filePath(u"Drafts"_s);
     const QString sendmailInput = dir.filePath(u"stdin"_s);
@@ -136,16 +147,13 @@ TEST_F(SystemMailClientTest, AMessageWithoutOneOfItsFilesIsNotMade)
     SendmailMailClient sendmail(clock, script(u"fake-sendmail"_s, u"cat > \"%1\"\n"_s.arg(sendmailInput)));
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        List attachments;
-        attachments.append(attachmentEntry(kept));
-        attachments.append(row.entry);
-        const Result<QString> draft =
-            draftFolder.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, attachments, false);
+        MessageContent content = message(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List());
+        content.attachmentPaths = {kept, row.path};
+        const Result<QString> draft = draftFolder.prepareEmailViaMailApp(content, u"b@x.org"_s, false);
         ASSERT_FALSE(draft.ok());
         EXPECT_TRUE(draft.error().startsWith(u"Error writing the draft for b@x.org : "_s + row.reason))
             << draft.error().toStdString();
-        const Result<QString> sent =
-            sendmail.prepareEmailViaMailAppWithBody(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, attachments, true);
+        const Result<QString> sent = sendmail.prepareEmailViaMailApp(content, u"b@x.org"_s, true);
         ASSERT_FALSE(sent.ok());
         EXPECT_TRUE(sent.error().startsWith(u"Error sending email via sendmail to b@x.org : "_s + row.reason))
             << sent.error().toStdString();
@@ -181,7 +189,8 @@ TEST_F(SystemMailClientTest, XdgEmailArgumentsArriveVerbatimWithoutAShell)
 
     XdgEmailMailClient client(program);
     const Result<QString> opened =
-        client.prepareEmailViaMailAppWithBody(body, u"-b@x.org"_s, subject, u"a@x.org"_s, attachments, false);
+        client.prepareEmailViaMailApp(message(body, u"-b@x.org"_s, subject, u"a@x.org"_s, attachments), u"-b@x.org"_s,
+                                      false);
     ASSERT_TRUE(opened.ok()) << opened.error().toStdString();
     EXPECT_EQ(opened.value(), u"Email to -b@x.org: opened in the mail program"_s);
     const QDeadlineTimer deadline(20000);
@@ -236,8 +245,9 @@ TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
     Result<QString> status = Result<QString>::failure(u"not run"_s);
     // The send run calls the client on a plain worker thread.
     std::thread worker([&] {
-        status = client.prepareEmailViaMailAppWithBody(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s, u"Grüße"_s,
-                                                       u"a@x.org"_s, attachments, true);
+        status = client.prepareEmailViaMailApp(
+            message(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s, u"Grüße"_s, u"a@x.org"_s, attachments),
+            u"b@x.org, c@y.org"_s, true);
     });
     worker.join();
     ASSERT_TRUE(status.ok()) << status.error().toStdString();
@@ -296,8 +306,7 @@ TEST_F(SendmailTest, EachProgramRefusesTheOtherModeAndFailsWhenMissing)
 class RecordingMailClient final : public SystemMailClient
 {
 public:
-    Result<QString> prepareEmailViaMailAppWithBody(const QString &, const QString &email, const QString &,
-                                                   const QString &, const List &, bool send) override
+    Result<QString> prepareEmailViaMailApp(const MessageContent &, const QString &email, bool send) override
     {
         calls.append(email + (send ? u" send"_s : u" prepare"_s));
         return calls.last();
@@ -310,8 +319,8 @@ TEST(RoutingMailClient, DraftsAndSendsGoToTheirOwnClients)
     RecordingMailClient prepare;
     RecordingMailClient send;
     RoutingMailClient routing(prepare, send);
-    EXPECT_TRUE(routing.prepareEmailViaMailAppWithBody(u"b"_s, u"one"_s, u"s"_s, u"f"_s, List(), false).ok());
-    EXPECT_TRUE(routing.prepareEmailViaMailAppWithBody(u"b"_s, u"two"_s, u"s"_s, u"f"_s, List(), true).ok());
+    EXPECT_TRUE(routing.prepareEmailViaMailApp(MessageContent(), u"one"_s, false).ok());
+    EXPECT_TRUE(routing.prepareEmailViaMailApp(MessageContent(), u"two"_s, true).ok());
     EXPECT_EQ(prepare.calls, QStringList{u"one prepare"_s});
     EXPECT_EQ(send.calls, QStringList{u"two send"_s});
 }
