@@ -1,8 +1,10 @@
 #include "TestApplication.h"
+#include "platform/ManualMainLoop.h"
 #include "platform/QtMainLoop.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -160,6 +162,49 @@ TEST(QtMainLoopConcurrency, WorkThatDestroysItsContext)
     EXPECT_TRUE(processEventsUntil([&] { return order.contains(u"other"_s); }));
     drainEvents();
     EXPECT_EQ(order, (QStringList{u"destroying"_s, u"other"_s}));
+}
+
+// The tests' loop takes work from the SMTP client's workers while the test
+// turns it: every piece runs once, on the turning thread, in each thread's
+// order.
+TEST(ManualMainLoopConcurrency, WorkPostedWhileItTurnsRunsOnceInOrder)
+{
+    ManualMainLoop loop;
+    const std::thread::id turningThread = std::this_thread::get_id();
+    std::vector<std::vector<int>> seen(kThreads);
+    int ran = 0;
+    int offThread = 0;
+    std::vector<std::thread> posters;
+    for (int t = 0; t < kThreads; ++t) {
+        posters.emplace_back([&, t] {
+            for (int i = 0; i < kPostsPerThread; ++i) {
+                loop.post([&, t, i] {
+                    if (std::this_thread::get_id() != turningThread)
+                        ++offThread;
+                    seen[t].push_back(i);
+                    ++ran;
+                });
+            }
+        });
+    }
+    QElapsedTimer timer;
+    timer.start();
+    int counted = 0;
+    while (ran < kThreads * kPostsPerThread && timer.elapsed() < 60000)
+        counted += loop.runPending();
+    for (std::thread &poster : posters)
+        poster.join();
+    counted += loop.runPending();
+
+    EXPECT_EQ(ran, kThreads * kPostsPerThread);
+    EXPECT_EQ(counted, ran);
+    EXPECT_FALSE(loop.hasPending());
+    EXPECT_EQ(offThread, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(seen[t].size(), size_t(kPostsPerThread)) << "thread " << t;
+        for (int i = 0; i < kPostsPerThread; ++i)
+            ASSERT_EQ(seen[t][i], i) << "thread " << t;
+    }
 }
 
 } // namespace
