@@ -5,14 +5,12 @@
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 
-#include <QMetaObject>
-
 #include <optional>
 #include <utility>
 
 namespace quillcast {
 
-SendListRebuilder::SendListRebuilder(MyDocument &document) : m_document(document)
+SendListRebuilder::SendListRebuilder(MyDocument &document) : m_document(document), m_documentThread(&document)
 {
 }
 
@@ -108,13 +106,10 @@ void SendListRebuilder::workerLoop()
         List::Items items = buildSendItems(job.addresses, job.exceptions);
         // Posted, not called: the list is put in place by the document's own
         // thread. The destructor joins this thread before the document's
-        // QObject goes, and Qt drops calls posted to a destroyed object.
-        QMetaObject::invokeMethod(
-            &m_document,
-            [this, generation = job.generation, built = std::move(items)]() mutable {
-                apply(generation, std::move(built));
-            },
-            Qt::QueuedConnection);
+        // QObject goes, and work posted to a destroyed document is dropped.
+        m_documentThread.post([this, generation = job.generation, built = std::move(items)]() mutable {
+            apply(generation, std::move(built));
+        });
     }
 }
 

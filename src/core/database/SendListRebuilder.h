@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/QtMainLoop.h"
 #include "util/List.h"
 
 #include <QtGlobal>
@@ -60,6 +61,8 @@ private:
     void apply(quint64 generation, List::Items items);
 
     MyDocument &m_document;
+    // Where built lists are put in place.
+    QtMainLoop m_documentThread;
 
     // Main-thread state.
     quint64 m_requested = 0;

@@ -9,6 +9,7 @@
 #include "send/LogTimeStamp.h"
 
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <utility>
@@ -42,6 +43,7 @@ MyDocument::MyDocument(const Clock &clock, QObject *parent)
       m_myActionString(u""_s),
       m_myEstimationString(u""_s),
       m_undoManager(std::make_unique<UndoManager>()),
+      m_ownThread(this),
       m_sendListRebuilder(std::make_unique<SendListRebuilder>(*this))
 {
     m_self = this;
@@ -316,17 +318,14 @@ void MyDocument::appendToLogView(const QString &text)
 {
     // Always deferred, also on the document's own thread, so lines keep the
     // order in which they were handed in whoever hands them in.
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            {
-                const std::lock_guard guard(m_lock);
-                m_logViewText.append(text);
-            }
-            Q_EMIT logAppended(text);
-            updateChangeCount(ChangeKind::Done);
-        },
-        Qt::QueuedConnection);
+    m_ownThread.post([this, text] {
+        {
+            const std::lock_guard guard(m_lock);
+            m_logViewText.append(text);
+        }
+        Q_EMIT logAppended(text);
+        updateChangeCount(ChangeKind::Done);
+    });
 }
 
 void MyDocument::noteDeliveryFinished(PendingDeliveries::Ticket ticket, bool succeeded, const QString &logLine)
@@ -552,6 +551,19 @@ RecordMerge MyDocument::recordMerge(const Dict &record) const
 
 // --- Properties --------------------------------------------------------------------
 
+template<typename Arg, typename V>
+void MyDocument::notifyChange(void (MyDocument::*signal)(Arg), const V &value)
+{
+    if (QThread::currentThread() == thread()) {
+        Q_EMIT(this->*signal)(value);
+        return;
+    }
+    // Through the document's own queue rather than a queued connection, whose
+    // copy of the value crosses threads unseen by the race checker. Observers
+    // on the document's thread heard it at the loop's next turn before too.
+    m_ownThread.post([this, signal, value] { Q_EMIT(this->*signal)(value); });
+}
+
 template<typename T>
 T MyDocument::readGuarded(const T &field) const
 {
@@ -571,7 +583,7 @@ void MyDocument::assignString(QString &field, const QString &value, void (MyDocu
             return;
         field.swap(replaced);
     }
-    Q_EMIT(this->*notify)(value);
+    notifyChange(notify, value);
 }
 
 bool MyDocument::assignList(List &field, const List &value, void (MyDocument::*notify)(const List &))
@@ -583,7 +595,7 @@ bool MyDocument::assignList(List &field, const List &value, void (MyDocument::*n
             return false;
         std::swap(field, replaced);
     }
-    Q_EMIT(this->*notify)(value);
+    notifyChange(notify, value);
     return true;
 }
 
@@ -591,7 +603,7 @@ template<typename T>
 void MyDocument::assignAtomic(std::atomic<T> &field, T value, void (MyDocument::*notify)(T))
 {
     if (field.exchange(value) != value)
-        Q_EMIT(this->*notify)(value);
+        notifyChange(notify, value);
 }
 
 List MyDocument::addressArray() const
@@ -658,7 +670,7 @@ void MyDocument::setSelectedIndexConnection(std::optional<qint64> value)
             return;
         m_selectedIndexConnection = value;
     }
-    Q_EMIT selectedIndexConnectionChanged(value);
+    notifyChange(&MyDocument::selectedIndexConnectionChanged, value);
 }
 
 QString MyDocument::mailFormFrom() const

@@ -4,6 +4,7 @@
 #include "document/UndoManager.h"
 #include "merge/MergeTagCache.h"
 #include "merge/RecordMerge.h"
+#include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
 #include "send/PendingDeliveries.h"
 #include "util/Value.h"
@@ -36,10 +37,10 @@ class SendListRebuilder;
 // worker reads records, the mail form and the server settings and writes the
 // progress properties. Every property is therefore read and written whole
 // from any thread (strings, lists and the optional connection index under an
-// internal lock, numbers and flags as atomics). A signal emitted on the
-// worker reaches observers living on the main thread through a queued
-// connection. The views, the key-name rule and the record operations stay on
-// the main thread.
+// internal lock, numbers and flags as atomics). A property set on the worker
+// emits its signal on the document's thread, at the loop's next turn, so
+// observers always hear it there. The views, the key-name rule and the record
+// operations stay on the main thread.
 class MyDocument : public QObject
 {
     Q_OBJECT
@@ -501,6 +502,10 @@ private:
     bool assignList(List &field, const List &value, void (MyDocument::*notify)(const List &));
     template<typename T>
     void assignAtomic(std::atomic<T> &field, T value, void (MyDocument::*notify)(T));
+    // Emits a change signal on the document's thread: at once when called
+    // there, else (a send run's worker setting the progress) posted to it.
+    template<typename Arg, typename V>
+    void notifyChange(void (MyDocument::*signal)(Arg), const V &value);
 
     const Clock &m_clock;
     MergeTagCache m_mergeTags;
@@ -578,6 +583,8 @@ private:
     std::unique_ptr<UndoManager> m_undoManager;
     AlertPresenter *m_alertPresenter = nullptr;
     std::atomic<int> m_selectedTab{DatabaseTab};
+    // Where the log appends and the change signals of other threads go.
+    QtMainLoop m_ownThread;
     // Its destructor stops the worker before the QObject goes, so no result
     // is ever posted to a document being destroyed.
     std::unique_ptr<SendListRebuilder> m_sendListRebuilder;

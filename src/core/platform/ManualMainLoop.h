@@ -3,11 +3,13 @@
 #include "platform/MainLoop.h"
 
 #include <deque>
+#include <mutex>
 
 namespace quillcast {
 
 // A main loop that turns only when told to, for tests: posted work waits
-// until runPending().
+// until runPending(). Work may be posted from any thread, as from the
+// workers of the SMTP client.
 class ManualMainLoop final : public MainLoop
 {
 public:
@@ -15,10 +17,11 @@ public:
     // Runs posted work, including work posted meanwhile, until none is left;
     // returns how many calls ran.
     int runPending();
-    bool hasPending() const { return !m_pending.empty(); }
+    bool hasPending() const;
 
 private:
-    std::deque<std::function<void()>> m_pending;
+    mutable std::mutex m_lock;
+    std::deque<std::function<void()>> m_pending; // guarded by m_lock
 };
 
 } // namespace quillcast

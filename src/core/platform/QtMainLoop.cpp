@@ -1,16 +1,19 @@
 #include "platform/QtMainLoop.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "platform/QtWorkQueue.h"
 
 namespace quillcast {
 
+QtMainLoop::QtMainLoop(QObject *context) : m_queue(context ? QtWorkQueue::of(context) : nullptr)
+{
+}
+
 void QtMainLoop::post(std::function<void()> work)
 {
-    // The application object lives on the main thread, so a queued call on
-    // it runs there at the loop's next turn.
-    QMetaObject::invokeMethod(m_context ? m_context : QCoreApplication::instance(), std::move(work),
-                              Qt::QueuedConnection);
+    if (m_queue)
+        m_queue->post(std::move(work));
+    else
+        QtWorkQueue::postToApplication(std::move(work));
 }
 
 QtMainLoop &QtMainLoop::instance()

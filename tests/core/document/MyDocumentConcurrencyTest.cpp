@@ -112,31 +112,60 @@ TEST(MyDocumentConcurrency, WorkerReadsRecordsAndMailFormWhileTheMainThreadEdits
     EXPECT_EQ(badMerges.load(), 0);
 }
 
-// Signals emitted on the worker reach an observer of the main thread through
-// its event loop, in order.
-TEST(MyDocumentConcurrency, ProgressSignalsReachMainThreadObserversQueued)
+// Change signals of a worker's setters reach observers on the document's
+// thread through its event loop, in order and with the values whole --
+// also an observer connected without a context object.
+TEST(MyDocumentConcurrency, WorkerChangeSignalsReachObserversOnTheDocumentThread)
 {
     quillcast::testing::application();
-    MyDocument doc;
-    QObject observer;
-    QList<qint64> positions;
-    std::atomic<bool> onMainThread{true};
-    const std::thread::id mainThread = std::this_thread::get_id();
-    QObject::connect(&doc, &MyDocument::sendingArrayPosChanged, &observer, [&](qint64 pos) {
-        if (std::this_thread::get_id() != mainThread)
-            onMainThread.store(false);
-        positions.append(pos);
-    });
+    const struct
+    {
+        const char *name;
+        bool withContext;
+    } rows[] = {
+        {"observer_with_context", true},
+        {"observer_without_context", false},
+    };
+    for (const auto &row : rows) {
+        MyDocument doc;
+        QObject observer;
+        QList<qint64> positions;
+        QStringList actions;
+        std::atomic<int> offThread{0};
+        const std::thread::id mainThread = std::this_thread::get_id();
+        auto onPosition = [&](qint64 pos) {
+            if (std::this_thread::get_id() != mainThread)
+                offThread.fetch_add(1);
+            positions.append(pos);
+        };
+        auto onAction = [&](const QString &action) {
+            if (std::this_thread::get_id() != mainThread)
+                offThread.fetch_add(1);
+            actions.append(action);
+        };
+        if (row.withContext) {
+            QObject::connect(&doc, &MyDocument::sendingArrayPosChanged, &observer, onPosition);
+            QObject::connect(&doc, &MyDocument::myActionStringChanged, &observer, onAction);
+        } else {
+            QObject::connect(&doc, &MyDocument::sendingArrayPosChanged, onPosition);
+            QObject::connect(&doc, &MyDocument::myActionStringChanged, onAction);
+        }
 
-    std::thread worker([&] {
-        for (qint64 i = 1; i <= 100; ++i)
-            doc.setSendingArrayPos(i);
-    });
-    worker.join();
-    QCoreApplication::processEvents();
+        std::thread worker([&] {
+            for (qint64 i = 1; i <= 100; ++i) {
+                doc.setSendingArrayPos(i);
+                doc.setMyActionString(progressLine(i - 1, 100));
+            }
+        });
+        worker.join();
+        QCoreApplication::processEvents();
 
-    EXPECT_TRUE(onMainThread.load());
-    ASSERT_EQ(positions.size(), 100);
-    EXPECT_EQ(positions.front(), 1);
-    EXPECT_EQ(positions.back(), 100);
+        EXPECT_EQ(offThread.load(), 0) << row.name;
+        ASSERT_EQ(positions.size(), 100) << row.name;
+        ASSERT_EQ(actions.size(), 100) << row.name;
+        for (qint64 i = 1; i <= 100; ++i) {
+            EXPECT_EQ(positions[i - 1], i) << row.name;
+            EXPECT_EQ(actions[i - 1], progressLine(i - 1, 100)) << row.name;
+        }
+    }
 }

@@ -39,22 +39,19 @@ protected:
         return s;
     }
 
+    // The run's progress signals reach the document's thread; waitForRun()
+    // lets them arrive.
     void connect()
     {
-        QObject::connect(
-            &doc, &MyDocument::myActionStringChanged, &doc,
-            [this](const QString &line) {
-                const std::lock_guard guard(linesLock);
-                actions.append(line);
-            },
-            Qt::DirectConnection);
-        QObject::connect(
-            &doc, &MyDocument::myEstimationStringChanged, &doc,
-            [this](const QString &line) {
-                const std::lock_guard guard(linesLock);
-                estimates.append(line);
-            },
-            Qt::DirectConnection);
+        QObject::connect(&doc, &MyDocument::myActionStringChanged, &doc,
+                         [this](const QString &line) { actions.append(line); });
+        QObject::connect(&doc, &MyDocument::myEstimationStringChanged, &doc,
+                         [this](const QString &line) { estimates.append(line); });
+    }
+    void waitForRun(SendRun &run)
+    {
+        run.waitForFinished();
+        sendtest::drainEvents();
     }
 
     sendtest::PacedClock paced;
@@ -63,7 +60,6 @@ protected:
     sendtest::RecordingMailClient mail;
     StaticConnectionProvider connections{
         List({Value(Dict{{u"mailServerName"_s, Value(u"smtp.example.org"_s)}, {u"useCustomPort"_s, Value(qint64(0))}})})};
-    std::mutex linesLock;
     QStringList actions;
     QStringList estimates;
 };
@@ -76,7 +72,7 @@ TEST_F(SendRunTest, ThreeCheckedRecordsAtFiveSeconds)
 
     SendRun run(doc, services());
     run.prepareCheckedRecords();
-    run.waitForFinished();
+    waitForRun(run);
 
     EXPECT_EQ(presenter.shown().at(0).messageText, u"Do you want to prepare the emails for 3 checked records?"_s);
     EXPECT_EQ(actions, QStringList({u"Preparing email: 1 of 3 (2 remaining)"_s, u"Preparing email: 2 of 3 (1 remaining)"_s,
@@ -109,7 +105,7 @@ TEST_F(SendRunTest, CancelDuringThePauseStopsBeforeTheNextRecord)
 
     SendRun run(doc, services());
     run.sendAllRecords();
-    run.waitForFinished();
+    waitForRun(run);
 
     EXPECT_EQ(doc.myActionString(), u"Cancelled at: 2 of 10 (1 sent, 9 unsent)"_s);
     EXPECT_EQ(doc.myEstimationString(), QString());
@@ -213,7 +209,7 @@ TEST_F(SendRunTest, CancelOnTheConfirmationStartsNothing)
     presenter.queueAnswer(1);
     SendRun run(doc, services());
     run.sendAllRecords();
-    run.waitForFinished();
+    waitForRun(run);
     EXPECT_EQ(presenter.shown().at(0).messageText, u"Do you want to send the emails for all the 1 records?"_s);
     EXPECT_EQ(presenter.shown().at(0).buttons, QStringList({u"OK"_s, u"Cancel"_s}));
     EXPECT_TRUE(actions.isEmpty());
