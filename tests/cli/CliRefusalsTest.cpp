@@ -101,6 +101,7 @@ const Refusal refusals[] = {
      2, "checked exceptions cannot be undone and needs --yes"},
     {"delete-checked in a newer release's file", {"delete-checked", "MAILING", "--yes"}, 1, newer, Mailing::Newer},
     {"renumber exceptions", {"renumber", "MAILING", "--exceptions"}, 2, "unknown option"},
+    {"renumber in a missing folder", {"renumber", "DIR/none/m.quill"}, 1, "there is no folder"},
     {"renumber a damaged file", {"renumber", "MAILING"}, 1, damaged, Mailing::Damaged},
     {"attach a missing file", {"attach", "MAILING", "DIR/missing.pdf"}, 1, "cannot be read"},
     {"attach a folder", {"attach", "MAILING", "DIR/folder"}, 1, "is a folder"},

@@ -50,7 +50,9 @@ MailingLock::Attempt MailingLock::tryOnce(QString *error)
     const QByteArray path = QFile::encodeName(m_lockPath);
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
-        *error = u"%1 cannot be locked for changing: %2"_s.arg(m_mailingPath, systemError(errno));
+        *error = errno == ENOENT
+            ? u"%1 cannot be changed: there is no folder %2"_s.arg(m_mailingPath, QFileInfo(m_lockPath).absolutePath())
+            : u"%1 cannot be locked for changing: %2"_s.arg(m_mailingPath, systemError(errno));
         return Attempt::Failed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
