@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMimeDatabase>
 #include <QUrl>
 
@@ -313,14 +312,22 @@ bool isHeaderName(const QByteArray &name)
 
 // The Date header in RFC 5322 form, in the time zone the date carries. It is
 // formatted here rather than by GMime, whose dates go through GLib's shared
-// time zone cache.
+// time zone cache, and without QLocale, whose format cache is guarded by a
+// lock it creates lazily: messages are built on several threads at once.
 QByteArray dateHeader(const QDateTime &date)
 {
+    static constexpr const char *days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static constexpr const char *months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDate day = date.date();
+    const QTime time = date.time();
     const int offsetMinutes = date.offsetFromUtc() / 60;
     const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    return "Date: " + QLocale::c().toString(date, u"ddd, dd MMM yyyy HH:mm:ss "_s).toLatin1()
-        + (offsetMinutes < 0 ? '-' : '+') + QByteArray::number(magnitude / 60).rightJustified(2, '0')
-        + QByteArray::number(magnitude % 60).rightJustified(2, '0') + "\r\n";
+    const auto two = [](int n) { return QByteArray::number(n).rightJustified(2, '0'); };
+    return "Date: " + QByteArray(days[day.dayOfWeek() - 1]) + ", " + two(day.day()) + ' ' + months[day.month() - 1]
+        + ' ' + QByteArray::number(day.year()).rightJustified(4, '0') + ' ' + two(time.hour()) + ':'
+        + two(time.minute()) + ':' + two(time.second()) + ' ' + (offsetMinutes < 0 ? '-' : '+')
+        + two(magnitude / 60) + two(magnitude % 60) + "\r\n";
 }
 
 Result<QByteArray> buildMessage(const MessageContent &content)
