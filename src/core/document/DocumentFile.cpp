@@ -297,23 +297,9 @@ Status DocumentFile::writeToFile(MyDocument &doc, const QString &path)
     if (!bytes)
         return Status::failure(bytes.error());
     // The old file stays whole until the new one is complete and on the disk.
-    DurableSaveFile file(path);
-    const auto failed = [&] {
+    if (const Status saved = DurableSaveFile::replaceWith(path, bytes.value()); !saved)
         return Status::failure(u"The mailing could not be saved to %1: %2. The file on disk is unchanged."_s.arg(
-            path, file.errorString()));
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed();
-    constexpr qsizetype piece = 1 << 20;
-    for (qsizetype at = 0; at < bytes.value().size(); at += piece) {
-        const qsizetype length = std::min(piece, bytes.value().size() - at);
-        if (file.write(bytes.value().constData() + at, length) != length) {
-            file.cancelWriting();
-            return failed();
-        }
-    }
-    if (!file.commit())
-        return failed();
+            path, saved.error()));
     return success();
 }
 

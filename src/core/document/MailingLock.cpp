@@ -6,7 +6,6 @@
 #include <QThread>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,15 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
-
-namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-} // namespace
 
 MailingLock::MailingLock(const QString &mailingPath)
     : m_mailingPath(mailingPath), m_lockPath(lockPathFor(mailingPath))
@@ -52,7 +42,7 @@ MailingLock::Attempt MailingLock::tryOnce(QString *error)
     if (fd < 0) {
         *error = errno == ENOENT
             ? u"%1 cannot be changed: there is no folder %2"_s.arg(m_mailingPath, QFileInfo(m_lockPath).absolutePath())
-            : u"%1 cannot be locked for changing: %2"_s.arg(m_mailingPath, systemError(errno));
+            : u"%1 cannot be locked for changing: %2"_s.arg(m_mailingPath, qt_error_string(errno));
         return Attempt::Failed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -60,7 +50,7 @@ MailingLock::Attempt MailingLock::tryOnce(QString *error)
         ::close(fd);
         if (failure == EWOULDBLOCK || failure == EINTR)
             return Attempt::Busy;
-        *error = u"%1 cannot be locked for changing: %2"_s.arg(m_mailingPath, systemError(failure));
+        *error = u"%1 cannot be locked for changing: %2"_s.arg(m_mailingPath, qt_error_string(failure));
         return Attempt::Failed;
     }
     // The holder before us may have removed the file between our open and

@@ -5,7 +5,6 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,11 +14,6 @@ using namespace Qt::StringLiterals;
 namespace quillcast {
 
 namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // The file a save replaces: where a symbolic link points, so that the link
 // stays a link.
@@ -85,7 +79,7 @@ bool DurableSaveFile::open(OpenMode mode)
             break;
     }
     if (m_fd < 0) {
-        setErrorString(u"no file can be created beside it: "_s + systemError(errno));
+        setErrorString(u"no file can be created beside it: "_s + qt_error_string(errno));
         m_temporary.clear();
         return false;
     }
@@ -127,7 +121,7 @@ qint64 DurableSaveFile::writeData(const char *data, qint64 size)
 void DurableSaveFile::fail(const QString &what, int error)
 {
     m_failed = true;
-    const QString reason = systemError(error);
+    const QString reason = qt_error_string(error);
     setErrorString(what + u": "_s + reason);
 }
 
@@ -180,22 +174,29 @@ void DurableSaveFile::discard()
         QIODevice::close();
 }
 
-Status DurableSaveFile::writeWhole(const QString &path, const QByteArray &bytes, mode_t newFileMode)
+Status DurableSaveFile::replaceWith(const QString &path, const QByteArray &bytes, mode_t newFileMode)
 {
     DurableSaveFile file(path, newFileMode);
-    const auto failed = [&] { return Status::failure(u"%1 could not be written, %2."_s.arg(path, file.errorString())); };
     if (!file.open(WriteOnly))
-        return failed();
+        return Status::failure(file.errorString());
     constexpr qsizetype piece = 1 << 20;
     for (qsizetype at = 0; at < bytes.size(); at += piece) {
         const qsizetype length = std::min(piece, bytes.size() - at);
         if (file.write(bytes.constData() + at, length) != length) {
             file.cancelWriting();
-            return failed();
+            return Status::failure(file.errorString());
         }
     }
     if (!file.commit())
-        return failed();
+        return Status::failure(file.errorString());
+    return success();
+}
+
+Status DurableSaveFile::writeWhole(const QString &path, const QByteArray &bytes, mode_t newFileMode)
+{
+    const Status replaced = replaceWith(path, bytes, newFileMode);
+    if (!replaced)
+        return Status::failure(u"%1 could not be written, %2."_s.arg(path, replaced.error()));
     return success();
 }
 

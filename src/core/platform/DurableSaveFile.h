@@ -43,7 +43,9 @@ public:
 
     const QString &targetPath() const { return m_target; }
 
-    // Writes bytes to path in one go; the message names path.
+    // Writes bytes to path in one go; the message says why, without the path.
+    static Status replaceWith(const QString &path, const QByteArray &bytes, mode_t newFileMode = 0666);
+    // The same, with a message that names path.
     static Status writeWhole(const QString &path, const QByteArray &bytes, mode_t newFileMode = 0666);
 
 protected:

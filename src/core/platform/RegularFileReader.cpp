@@ -4,7 +4,6 @@
 #include <QLocale>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,11 +13,6 @@ using namespace Qt::StringLiterals;
 namespace quillcast {
 
 namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QString kindOf(mode_t mode)
 {
@@ -62,7 +56,7 @@ Status RegularFileReader::checkRegular(const QString &path)
 {
     struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return Status::failure(systemError(errno));
+        return Status::failure(qt_error_string(errno));
     if (!S_ISREG(info.st_mode))
         return Status::failure(notRegular(info.st_mode));
     return success();
@@ -75,10 +69,10 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
     // between a check and the open cannot slip through.
     const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0)
-        return Result<QByteArray>::failure(systemError(errno));
+        return Result<QByteArray>::failure(qt_error_string(errno));
     struct stat info = {};
     if (::fstat(fd.get(), &info) != 0)
-        return Result<QByteArray>::failure(systemError(errno));
+        return Result<QByteArray>::failure(qt_error_string(errno));
     if (!S_ISREG(info.st_mode))
         return Result<QByteArray>::failure(notRegular(info.st_mode));
     if (info.st_size > limit) {
@@ -102,7 +96,7 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return Result<QByteArray>::failure(systemError(errno));
+            return Result<QByteArray>::failure(qt_error_string(errno));
         }
         if (got == 0)
             break;
