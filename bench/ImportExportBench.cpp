@@ -13,8 +13,8 @@
 #include "import/MyDataImportManager.h"
 #include "import/RowSplitter.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <benchmark/benchmark.h>
 

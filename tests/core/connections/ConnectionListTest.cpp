@@ -5,7 +5,7 @@
 #include "connections/LXCommonCrypto.h"
 #include "document/UndoManager.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 #include "send/SendingValues.h"
 
 #include "MemorySecretStore.h"

@@ -8,8 +8,8 @@
 #include "import/MyExceptImportManager.h"
 #include "platform/FixedClock.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <gtest/gtest.h>
 
