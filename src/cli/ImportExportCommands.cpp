@@ -342,7 +342,7 @@ int ImportExportCommands::runImport(const QStringList &arguments)
 
     const List destination = exceptions ? doc.exceptArray() : doc.addressArray();
     const qsizetype before = destination.size();
-    importer.DoImport();
+    importer.importRows();
     loop.runPending();
     const qsizetype added = destination.size() - before;
 

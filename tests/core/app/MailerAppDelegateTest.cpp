@@ -148,7 +148,7 @@ TEST_F(MailerTest, TesterShowsTheSelectedConnectionsEffectivePort)
                         .editConnection(app->connections().connectionArray().size() - 1,
                                         Dict{{u"useCustomPort"_s, row.useCustomPort}})
                         .ok());
-        app->connections().tableViewSelectionDidChange({app->connections().connectionArray().size() - 1});
+        app->connections().setSelectionIndexes({app->connections().connectionArray().size() - 1});
         app->testConnectionFromPreferences();
         ASSERT_NE(app->myMailConnectionTester(), nullptr);
         EXPECT_EQ(app->myMailConnectionTester()->serverPortString(), row.shown) << row.name;
