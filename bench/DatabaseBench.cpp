@@ -5,7 +5,7 @@
 #include "database/SendListRebuilder.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <benchmark/benchmark.h>
 

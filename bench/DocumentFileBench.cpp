@@ -4,7 +4,7 @@
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "platform/NullUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -13,8 +13,8 @@
 #include "import/MyDataImportManager.h"
 #include "import/RowSplitter.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -116,7 +116,7 @@ void BM_ImportIntoRecords(benchmark::State &state)
         importer.loadDataFromFile(path, 0, 0);
         loop.runPending();
         importer.AssignCascadeImportFields();
-        importer.DoImport();
+        importer.importRows();
         state.counters["records"] = double(records.size());
         state.PauseTiming(); // freeing a million records is not part of the import
         records.clear();
@@ -173,7 +173,7 @@ void BM_ImportIntoMailing(benchmark::State &state)
         MyDataImportManager &importer = imports->importFromTextFile();
         loop.runPending();
         importer.tryAssignFromFirstRow();
-        importer.DoImport();
+        importer.importRows();
         loop.runPending();
 
         state.PauseTiming();

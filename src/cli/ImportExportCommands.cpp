@@ -2,6 +2,8 @@
 
 #include "ParsedArguments.h"
 
+#include "CollectingAlertPresenter.h"
+#include "CommandLineFilePanel.h"
 #include "ConsoleAlertPresenter.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
@@ -16,8 +18,6 @@
 #include "import/RowSplitter.h"
 #include "platform/ManualMainLoop.h"
 #include "platform/NullUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -247,11 +247,10 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     // The import runs as the window would run it: the chooser answers with
     // the file, the loading and the settings sheet follow at the next turns
     // of the loop.
-    ScriptedFilePanel panel;
-    ScriptedAlertPresenter alerts;
+    CommandLineFilePanel panel(dataPath);
+    CollectingAlertPresenter alerts;
     ManualMainLoop loop;
     DocumentImport documentImport(doc, {panel, alerts, loop});
-    panel.queueOpenAnswer(dataPath);
     MyDataImportManager *addressImporter = exceptions ? nullptr : &documentImport.importFromTextFile();
     LXDataImportManager &importer = addressImporter
         ? static_cast<LXDataImportManager &>(*addressImporter)
@@ -260,8 +259,8 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     importer.setFileEncodeToImport(*encoding);
     loop.runPending();
     if (importer.phase() != LXDataImportManager::Phase::Settings) {
-        printAlerts(err, u"import"_s, alerts.shown());
-        if (alerts.shown().isEmpty())
+        printAlerts(err, u"import"_s, alerts.collected());
+        if (alerts.collected().isEmpty())
             err << "import: " << dataPath << " could not be loaded" << Qt::endl;
         return 1;
     }
@@ -343,7 +342,7 @@ int ImportExportCommands::runImport(const QStringList &arguments)
 
     const List destination = exceptions ? doc.exceptArray() : doc.addressArray();
     const qsizetype before = destination.size();
-    importer.DoImport();
+    importer.importRows();
     loop.runPending();
     const qsizetype added = destination.size() - before;
 
@@ -468,8 +467,8 @@ int ImportExportCommands::runExport(const QStringList &arguments)
     }
     doc.windowControllerDidLoadNib();
 
-    ScriptedFilePanel panel;
-    ScriptedAlertPresenter alerts;
+    CommandLineFilePanel panel(outPath);
+    CollectingAlertPresenter alerts;
     DocumentExport documentExport(doc, {panel, alerts});
     LXDataExportManager &exporter = exceptions ? documentExport.exportExceptToTextFile(mailingInfo.fileName())
                                                : documentExport.exportToTextFile(mailingInfo.fileName());
@@ -514,7 +513,7 @@ int ImportExportCommands::runExport(const QStringList &arguments)
     // What confirming the save panel does; the alert of a failed write is
     // printed.
     if (!exporter.writeToFile(outPath)) {
-        printAlerts(err, u"export"_s, alerts.shown());
+        printAlerts(err, u"export"_s, alerts.collected());
         return 1;
     }
 

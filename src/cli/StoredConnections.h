@@ -1,11 +1,11 @@
 #pragma once
 
+#include "CollectingAlertPresenter.h"
 #include "connections/ConnectionList.h"
 #include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "connections/SecretStore.h"
 #include "platform/QtMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
 
 #include <memory>
 
@@ -32,7 +32,7 @@ public:
 private:
     ConnectionStore m_store;
     HardwareAddress m_address;
-    ScriptedAlertPresenter m_alerts;
+    CollectingAlertPresenter m_alerts;
     QtMainLoop m_mainLoop;
     std::unique_ptr<SecretStore> m_keyring;
     ConnectionList m_list;

@@ -8,7 +8,7 @@
 #include "platform/FixedClock.h"
 #include "platform/LXBookmark.h"
 #include "platform/NullUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "platform/FixedClock.h"
 #include "platform/NullUrlOpener.h"
 #include "platform/RegularFileReader.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

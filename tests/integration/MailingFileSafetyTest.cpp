@@ -8,7 +8,7 @@
 #include "document/MailingLock.h"
 #include "document/MyDocument.h"
 #include "platform/NullUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

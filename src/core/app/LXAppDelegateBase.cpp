@@ -2,7 +2,7 @@
 
 #include "app/LXAppSupportUtility.h"
 #include "app/UserDefaults.h"
-#include "app/transformers/LXValueNotEqualToRef.h"
+#include "app/transformers/ReferenceComparison.h"
 #include "platform/AlertPresenter.h"
 #include "platform/ApplicationShell.h"
 #include "platform/DocumentOpener.h"

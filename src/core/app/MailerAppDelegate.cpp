@@ -1,9 +1,9 @@
 #include "app/MailerAppDelegate.h"
 
 #include "app/UserDefaults.h"
-#include "app/transformers/LX1IfNot0.h"
+#include "app/transformers/ConversionTransformers.h"
 #include "app/transformers/LXValueIsEqualToRef.h"
-#include "app/transformers/LXValueNotEqualToRef.h"
+#include "app/transformers/ReferenceComparison.h"
 #include "app/update/LXPhoneHome.h"
 #include "connections/ConnectionList.h"
 #include "document/UndoManager.h"

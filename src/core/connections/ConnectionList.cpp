@@ -357,7 +357,7 @@ Status ConnectionList::editConnection(qsizetype index, const Dict &changes)
     return m_lastStore;
 }
 
-void ConnectionList::tableViewSelectionDidChange(const QList<qsizetype> &selectionIndexes)
+void ConnectionList::setSelectionIndexes(const QList<qsizetype> &selectionIndexes)
 {
     m_selection = selectionIndexes;
     setUnlockedConnection(false);

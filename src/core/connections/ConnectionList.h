@@ -106,7 +106,7 @@ public:
 
     // The table's selection, as row indexes; the selected connection is the
     // last of them. A change of selection locks the editor.
-    void tableViewSelectionDidChange(const QList<qsizetype> &selectionIndexes);
+    void setSelectionIndexes(const QList<qsizetype> &selectionIndexes);
     QList<qsizetype> selectionIndexes() const { return m_selection; }
     // The last of the selected connections; none when nothing is selected.
     std::optional<Dict> selectedConnection() const;

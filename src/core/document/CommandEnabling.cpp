@@ -74,7 +74,7 @@ std::optional<bool> CommandEnabling::isEnabled(Command command, Control control,
     case Command::prepareAllRecords:
     case Command::sendAllRecords:
         return menu ? std::optional<bool>(t == 4 && s.sendCount > 0) : notListed;
-    case Command::cancelOperation2:
+    case Command::cancelOperation:
         return menu ? std::optional<bool>(t == 4 && s.preparingSending) : notListed;
     }
     return notListed;

@@ -42,7 +42,7 @@ enum class Command {
     sendCheckedRecords,
     prepareAllRecords,
     sendAllRecords,
-    cancelOperation2,
+    cancelOperation,
 };
 
 // Which commands are available, from the selected tab and the contents of the

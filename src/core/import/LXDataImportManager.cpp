@@ -164,7 +164,7 @@ void LXDataImportManager::loadDataFromText(QString text, qint32 format)
 void LXDataImportManager::continueAfterLoading()
 {
     if (!m_useSettingsPanel) {
-        DoImport();
+        importRows();
         return;
     }
     QPointer<LXDataImportManager> self(this);
@@ -408,7 +408,7 @@ void LXDataImportManager::addRecordToDestination(const Dict &record)
     m_outsideDataArray.append(Value(record));
 }
 
-void LXDataImportManager::DoImport()
+void LXDataImportManager::importRows()
 {
     showImportingFileSheet();
     m_innerKeyFinalDestinationArray.clear();

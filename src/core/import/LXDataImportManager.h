@@ -97,7 +97,9 @@ public:
     void loadDataFromText(QString text, qint32 format);
     void ImportSettings();
     void CancelImportSetting();
-    void DoImport();
+    // Makes one record of every loaded row under the chosen mapping and hands
+    // it to the destination: the settings sheet's Import button.
+    void importRows();
 
     // The pop-up of mapping row `row` was set (its "destination" already
     // holds the choice): selects the row and, at the next turn of the loop,

@@ -117,7 +117,7 @@ bool LXUrlResolutor::openFeed(const QString &text, const QString &, const QStrin
     return openAsUrl(text);
 }
 
-bool LXUrlResolutor::openTelneet(const QString &text, const QString &, const QString &)
+bool LXUrlResolutor::openTelnet(const QString &text, const QString &, const QString &)
 {
     return openAsUrl(text);
 }

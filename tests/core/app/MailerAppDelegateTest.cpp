@@ -10,12 +10,12 @@
 #include "document/UndoManager.h"
 #include "platform/FixedClock.h"
 #include "platform/QtMainLoop.h"
-#include "platform/RecordingApplicationShell.h"
-#include "platform/RecordingDocumentOpener.h"
-#include "platform/RecordingFileRevealer.h"
-#include "platform/RecordingUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "RecordingApplicationShell.h"
+#include "RecordingDocumentOpener.h"
+#include "RecordingFileRevealer.h"
+#include "RecordingUrlOpener.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <gtest/gtest.h>
 
@@ -148,7 +148,7 @@ TEST_F(MailerTest, TesterShowsTheSelectedConnectionsEffectivePort)
                         .editConnection(app->connections().connectionArray().size() - 1,
                                         Dict{{u"useCustomPort"_s, row.useCustomPort}})
                         .ok());
-        app->connections().tableViewSelectionDidChange({app->connections().connectionArray().size() - 1});
+        app->connections().setSelectionIndexes({app->connections().connectionArray().size() - 1});
         app->testConnectionFromPreferences();
         ASSERT_NE(app->myMailConnectionTester(), nullptr);
         EXPECT_EQ(app->myMailConnectionTester()->serverPortString(), row.shown) << row.name;

@@ -5,7 +5,7 @@
 #include "connections/LXCommonCrypto.h"
 #include "document/UndoManager.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 #include "send/SendingValues.h"
 
 #include "MemorySecretStore.h"
@@ -119,7 +119,7 @@ TEST_F(ConnectionListTest, NewConnectionSendsOnPort25UnencryptedWithAuthenticati
     EXPECT_EQ(sending.intValue(u"connectionType"_s), 0);
     EXPECT_TRUE(sending.boolValue(u"useAuth"_s));
     EXPECT_TRUE(run->list.unlockedConnection());
-    run->list.tableViewSelectionDidChange({0});
+    run->list.setSelectionIndexes({0});
     EXPECT_FALSE(run->list.unlockedConnection());
 }
 
@@ -436,7 +436,7 @@ TEST_F(ConnectionListTest, DeletionAsksAndNamesTheLastSelectedConnection)
     run->list.addConnectionDict(withPassword(u"First"_s, u"a"_s));
     run->list.addConnectionDict(withPassword(u"Second"_s, u"b"_s));
     run->list.addConnectionDict(withPassword(u"Third"_s, u"c"_s));
-    run->list.tableViewSelectionDidChange({0, 2});
+    run->list.setSelectionIndexes({0, 2});
 
     run->alerts.queueAnswer(0); // Cancel
     run->list.deleteSelectedConnection();

@@ -4,7 +4,7 @@
 #include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include "ScriptedSecureRandomSource.h"
 #include "TestApplication.h"

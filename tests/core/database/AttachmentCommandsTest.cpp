@@ -2,9 +2,9 @@
 #include "TestPrinters.h"
 #include "database/AttachmentCommands.h"
 #include "platform/LXBookmark.h"
-#include "platform/RecordingDocumentOpener.h"
-#include "platform/RecordingFileRevealer.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "RecordingDocumentOpener.h"
+#include "RecordingFileRevealer.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <QDir>
 #include <QFile>

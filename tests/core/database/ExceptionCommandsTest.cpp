@@ -1,7 +1,7 @@
 #include "DatabaseTestData.h"
 #include "TestPrinters.h"
 #include "database/ExceptionCommands.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <gtest/gtest.h>
 

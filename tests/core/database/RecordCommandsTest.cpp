@@ -2,7 +2,7 @@
 #include "TestPrinters.h"
 #include "database/GeneralCommands.h"
 #include "database/RecordCommands.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <gtest/gtest.h>
 

@@ -94,11 +94,11 @@ TEST(CommandEnabling, DeletingAKeyNeedsTheDatabaseTabAndASelectedUserKey)
 TEST(CommandEnabling, CancelOnlyOnTheSendTabDuringARun)
 {
     CommandEnablingState s = onTab(4, 1, 0, 1);
-    EXPECT_EQ(menu(Command::cancelOperation2, s), false);
+    EXPECT_EQ(menu(Command::cancelOperation, s), false);
     s.preparingSending = true;
-    EXPECT_EQ(menu(Command::cancelOperation2, s), true);
+    EXPECT_EQ(menu(Command::cancelOperation, s), true);
     s.selectedTab = 0;
-    EXPECT_EQ(menu(Command::cancelOperation2, s), false);
+    EXPECT_EQ(menu(Command::cancelOperation, s), false);
 }
 
 TEST(CommandEnabling, DeleteCheckedFollowsTheDocumentsChecks)

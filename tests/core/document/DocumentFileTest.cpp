@@ -5,8 +5,8 @@
 #include "document/MyDocument.h"
 #include "document/TagUpgrade.h"
 #include "document/archive/KeyedArchiver.h"
-#include "platform/RecordingUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "RecordingUrlOpener.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "document/MyDocument.h"
 #include "export/DocumentExport.h"
 #include "platform/FixedClock.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "TestPrinters.h"
 #include "document/DocumentKeys.h"
 #include "export/LXDataExportManager.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include "import/MyExceptImportManager.h"
 #include "platform/FixedClock.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <gtest/gtest.h>
 
@@ -133,7 +133,7 @@ TEST_F(DocumentImporters, SerialNumbersContinueFromTheLargestNumberNotTheLastRec
     auto importer = addressImporter(u"x@y.org\tXavier\ny@y.org\tYvonne\nz@y.org"_s);
     choose(*importer, 0, 4);
     choose(*importer, 1, 5);
-    importer->DoImport();
+    importer->importRows();
 
     ASSERT_EQ(doc.addressArray().size(), 6);
     EXPECT_EQ(addressAt(3).value(u"1"_s), Value(qint64(42)));
@@ -147,18 +147,18 @@ TEST_F(DocumentImporters, SerialNumbersStartAtOneInEmptyListsAndDoNotOverflow)
 {
     auto exceptions = exceptImporter(u"b@x.org"_s);
     choose(*exceptions, 0, 2);
-    exceptions->DoImport();
+    exceptions->importRows();
     EXPECT_EQ(exceptAt(0).intValue(u"num"_s), 1);
 
     auto first = addressImporter(u"a@x.org"_s);
     choose(*first, 0, 4);
-    first->DoImport();
+    first->importRows();
     EXPECT_EQ(addressAt(0).intValue(u"1"_s), 1);
 
     doc.addressArray().append(Value(Dict{{u"1"_s, u"99999999999999999999"_s}, {u"3"_s, u"b@x.org"_s}}));
     auto top = addressImporter(u"c@x.org\nd@x.org"_s);
     choose(*top, 0, 4);
-    top->DoImport();
+    top->importRows();
     ASSERT_EQ(doc.addressArray().size(), 4);
     EXPECT_EQ(addressAt(3).intValue(u"1"_s), std::numeric_limits<qint64>::max());
 }
@@ -171,7 +171,7 @@ TEST_F(DocumentImporters, NewFieldColumnsBecomeNewKeysInColumnOrderBeforeAnyReco
     auto importer = addressImporter(u"x@y.org,Berlin,blue,\ny@y.org"_s);
     for (const auto &[column, to] : {std::pair(0, 4), std::pair(1, 2), std::pair(2, 2), std::pair(3, 2)})
         choose(*importer, column, to);
-    importer->DoImport();
+    importer->importRows();
 
     ASSERT_EQ(doc.keyArray().size(), 7) << "a column no row fills is made too";
     EXPECT_EQ(importer->innerKeyFinalDestinationArray(), (QStringList{u"3"_s, u"5"_s, u"6"_s, u"7"_s}));
@@ -193,7 +193,7 @@ TEST_F(DocumentImporters, NamesRowNamesTheNewColumns)
     EXPECT_EQ(destination(*importer, 1), 2);
     EXPECT_EQ(destination(*importer, 2), 5) << "the name key matched";
     EXPECT_EQ(destination(*importer, 3), 0) << "a column without a name is not imported";
-    importer->DoImport();
+    importer->importRows();
 
     QStringList names;
     for (const Value &key : doc.keyArray().items())
@@ -207,7 +207,7 @@ TEST_F(DocumentImporters, NamesRowNamesTheNewColumns)
     auto again = addressImporter(u"a@y.org,Ulm\n"_s);
     choose(*again, 0, 4);
     choose(*again, 1, 2);
-    again->DoImport();
+    again->importRows();
     EXPECT_EQ(doc.keyArray().at(7).toDict().stringValue(DocumentKeys::publicKey()), u"KEY8"_s);
 }
 
@@ -221,7 +221,7 @@ TEST_F(DocumentImporters, WithoutItsDocumentANewFieldColumnIsLeftOut)
     choose(importer, 0, 4);
     choose(importer, 1, 2);
     orphan.reset();
-    importer.DoImport();
+    importer.importRows();
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(importer.innerKeyFinalDestinationArray(), (QStringList{u"3"_s, u""_s}));
     EXPECT_EQ(records.at(0).toDict().keys(), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
@@ -236,7 +236,7 @@ TEST_F(DocumentImporters, ImportedExceptionsHaveNoDate)
     auto importer = exceptImporter(u"spam@x.org;ignored;bounced\nnoreply@x.org"_s);
     choose(*importer, 0, 2);
     choose(*importer, 2, 3);
-    importer->DoImport();
+    importer->importRows();
     ASSERT_EQ(doc.exceptArray().size(), 3);
     EXPECT_EQ(exceptAt(1).keys(), (QStringList{u"email"_s, u"note"_s, u"num"_s, u"sel"_s}));
     EXPECT_EQ(exceptAt(1).stringValue(u"note"_s), u"bounced"_s);
@@ -252,7 +252,7 @@ TEST_F(DocumentImporters, TheDocumentHearsOfTheEndOfARunAtTheNextTurn)
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
     auto addresses = addressImporter(u"x@y.org"_s);
     choose(*addresses, 0, 4);
-    addresses->DoImport();
+    addresses->importRows();
     EXPECT_EQ(doc.searchFieldStr(), u"zzz"_s) << "not before the next turn";
     loop.runPending();
     EXPECT_EQ(doc.searchFieldStr(), u""_s);
@@ -261,7 +261,7 @@ TEST_F(DocumentImporters, TheDocumentHearsOfTheEndOfARunAtTheNextTurn)
 
     auto exceptions = exceptImporter(u"x@y.org"_s);
     choose(*exceptions, 0, 2);
-    exceptions->DoImport();
+    exceptions->importRows();
     loop.runPending();
     EXPECT_EQ(doc.searchFieldExceptStr(), u""_s);
     EXPECT_EQ(doc.exceptArrayShown().size(), 1);
@@ -288,7 +288,7 @@ TEST_F(DocumentImporters, EachListKeepsItsImporterAndEveryImportStartsOnTheListA
     EXPECT_FALSE(second.doNotImportFirstRecord()) << "the first-row options start afresh";
     loop.runPending();
     second.AssignCascadeImportFields();
-    second.DoImport();
+    second.importRows();
     EXPECT_EQ(doc.addressArray().size(), 1) << "records go to the list the mailing now holds";
 }
 

@@ -5,8 +5,8 @@
 #include "import/LXDataImportManager.h"
 #include "import/LXSmartStringFileReader.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +111,7 @@ TEST_F(ImportManager, HeldBackFirstRowStillUsesATemplate)
     load(tenRows());
     manager.AssignCascadeImportFields();
     manager.setDoNotImportFirstRecord(true);
-    manager.DoImport();
+    manager.importRows();
     ASSERT_EQ(records.size(), 9);
     EXPECT_EQ(records.at(0).toDict().intValue(u"n"_s), 2);
 }
@@ -122,7 +122,7 @@ TEST_F(ImportManager, FirstRowAsNamesIsKept)
     manager.AssignCascadeImportFields();
     manager.setUseFirstRecordAsFieldsName(true);
     manager.firstRowSetFieldsNameSelected();
-    manager.DoImport();
+    manager.importRows();
     ASSERT_TRUE(manager.firstRowToImportUsedForColumnNames().has_value());
     EXPECT_EQ(manager.firstRowToImportUsedForColumnNames()->stringValue(u"4"_s), u"Name 0"_s);
 }
@@ -131,7 +131,7 @@ TEST_F(ImportManager, RunCallsTheHooksInOrder)
 {
     load(u"x\n"_s);
     manager.calls.clear();
-    manager.DoImport();
+    manager.importRows();
     EXPECT_EQ(manager.calls, (QStringList{u"willImport"_s, u"create"_s, u"willInsert"_s, u"add"_s, u"didImport"_s}));
 }
 
@@ -175,7 +175,7 @@ TEST_F(ImportManager, ColumnsLeftOutAndSeparatorsStoreNothing)
     manager.chooseDestination(0, 4);
     manager.chooseDestination(1, 1); // a separator entry
     loop.runPending();
-    manager.DoImport();
+    manager.importRows();
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records.at(0).toDict().keys(), (QStringList{u"3"_s, u"n"_s}));
     EXPECT_EQ(recordValue(0, u"3"_s), u"ann@x.org"_s);
@@ -185,7 +185,7 @@ TEST_F(ImportManager, ShortRowKeepsTheTemplateValues)
 {
     load(u"x,Ann\n\"\"\n"_s, 2);
     manager.AssignCascadeImportFields();
-    manager.DoImport();
+    manager.importRows();
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(recordValue(1, u"3"_s), QString());
     EXPECT_FALSE(records.at(1).toDict().contains(u"4"_s));
@@ -195,7 +195,7 @@ TEST_F(ImportManager, FinalKeysWinAndTheLaterColumnWins)
 {
     load(u"a,b,c\n"_s);
     manager.finalKeys = {u"7"_s, QString(), u"7"_s};
-    manager.DoImport();
+    manager.importRows();
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(recordValue(0, u"7"_s), u"c"_s);
 }

@@ -10,12 +10,12 @@
 #include "platform/FixedClock.h"
 #include "platform/ManualMainLoop.h"
 #include "platform/NullUrlOpener.h"
-#include "platform/RecordingApplicationShell.h"
-#include "platform/RecordingDocumentOpener.h"
-#include "platform/RecordingFileRevealer.h"
-#include "platform/RecordingUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
-#include "platform/ScriptedFilePanel.h"
+#include "RecordingApplicationShell.h"
+#include "RecordingDocumentOpener.h"
+#include "RecordingFileRevealer.h"
+#include "RecordingUrlOpener.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
 #include "send/DraftFolderMailClient.h"
 
 #include <gmock/gmock.h>

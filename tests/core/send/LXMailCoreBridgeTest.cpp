@@ -1,6 +1,6 @@
 #include "platform/FixedClock.h"
 #include "platform/ManualMainLoop.h"
-#include "send/FakeSmtpClient.h"
+#include "FakeSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "send/LogTimeStamp.h"
 

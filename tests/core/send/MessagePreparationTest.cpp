@@ -2,7 +2,7 @@
 #include "TestFiles.h"
 
 #include "platform/ManualMainLoop.h"
-#include "send/FakeSmtpClient.h"
+#include "FakeSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "send/LogTimeStamp.h"
 #include "send/MessagePreparation.h"

@@ -1,7 +1,7 @@
 #include "SendingTestData.h"
 
-#include "platform/RecordingDocumentOpener.h"
-#include "platform/RecordingFileRevealer.h"
+#include "RecordingDocumentOpener.h"
+#include "RecordingFileRevealer.h"
 #include "send/Preview.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "SendingTestData.h"
 
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 #include "send/LogTimeStamp.h"
 #include "send/SendRun.h"
 #include "send/StaticConnectionProvider.h"

@@ -1,6 +1,6 @@
 #include "SendingTestData.h"
 
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 #include "send/SendingValues.h"
 #include "send/ServerSettings.h"
 #include "send/StaticConnectionProvider.h"

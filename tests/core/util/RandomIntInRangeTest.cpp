@@ -1,4 +1,4 @@
-#include "platform/ScriptedRandomSource.h"
+#include "ScriptedRandomSource.h"
 #include "util/RandomIntInRange.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "TestPrinters.h"
 #include "platform/FixedClock.h"
-#include "platform/ScriptedRandomSource.h"
+#include "ScriptedRandomSource.h"
 #include "util/LXStringUtils.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "TestPrinters.h"
-#include "platform/RecordingUrlOpener.h"
+#include "RecordingUrlOpener.h"
 #include "util/LXUrlResolutor.h"
 
 #include <gtest/gtest.h>

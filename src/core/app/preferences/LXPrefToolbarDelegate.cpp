@@ -14,7 +14,7 @@ std::optional<LXPrefToolbarItem> LXPrefToolbarDelegate::toolbar(const QString &,
     return std::nullopt;
 }
 
-void LXPrefToolbarDelegate::awakeFromNib()
+void LXPrefToolbarDelegate::setUpToolbar()
 {
     m_items.clear();
     for (const QString &identifier : returnAllkeys()) {
@@ -41,7 +41,7 @@ void LXPrefToolbarDelegate::PanelAction(const LXPrefToolbarItem *item)
     showPanel(index, item->label);
 }
 
-void LXPrefToolbarDelegate::SetPanelTab(int index)
+void LXPrefToolbarDelegate::selectPanel(int index)
 {
     if (index < 0 || index >= m_items.size() || index >= m_myHeightArray.size())
         return;

@@ -31,7 +31,7 @@ public:
 
     // Once, when the window's interface is loaded: creates the toolbar items,
     // takes the panel heights, and shows the first panel.
-    void awakeFromNib();
+    void setUpToolbar();
 
     // Every panel is shown, allowed and selectable, in the subclass's order.
     QStringList toolbarDefaultItemIdentifiers() const { return returnAllkeys(); }
@@ -43,13 +43,13 @@ public:
     void PanelAction(const LXPrefToolbarItem *item);
     // Shows the panel at that index; an index outside the toolbar does
     // nothing.
-    void SetPanelTab(int index);
+    void selectPanel(int index);
 
     // Frame height minus content height, truncated to an integer; 0 for no
     // window.
     static int ToolbarHeightForWindow(const LXPrefWindow *window);
 
-    // The toolbar's items, in order (empty before awakeFromNib).
+    // The toolbar's items, in order (empty before setUpToolbar).
     const QList<LXPrefToolbarItem> &toolbarItems() const { return m_items; }
     QString selectedItemIdentifier() const { return m_selectedItemIdentifier; }
 

@@ -7,7 +7,7 @@ namespace quillcast {
 // 1 when the mode equals the reference. The reverse gives the reference for a
 // true input and none otherwise: ticking the control writes the mode,
 // unticking leaves no value.
-class LXValueIsEqualToRef : public ReferenceComparison
+class LXValueIsEqualToRef : public ReferenceComparison<std::equal_to<>>
 {
 public:
     explicit LXValueIsEqualToRef(qint32 reference) : ReferenceComparison(reference) {}
@@ -17,9 +17,6 @@ public:
         return value.toBool() ? Value(qint64(reference())) : Value();
     }
     bool allowsReverseTransformation() const override { return true; }
-
-protected:
-    bool holds(qint16 value, qint32 reference) const override { return value == reference; }
 };
 
 } // namespace quillcast

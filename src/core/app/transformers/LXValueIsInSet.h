@@ -22,4 +22,7 @@ private:
     List::Items m_members;
 };
 
+// The same test over a fixed list: the interface names both.
+using LXValueIsInArray = LXValueIsInSet;
+
 } // namespace quillcast

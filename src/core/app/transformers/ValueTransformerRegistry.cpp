@@ -1,16 +1,6 @@
 #include "app/transformers/ValueTransformerRegistry.h"
 
-#include "app/transformers/LX1IfNot0.h"
-#include "app/transformers/LXEmptyTrimmedString.h"
-#include "app/transformers/LXFilledTrimmedString.h"
-#include "app/transformers/LXHeightForFontSize.h"
-#include "app/transformers/LXIntToBool.h"
-#include "app/transformers/LXNameFromBookmark.h"
-#include "app/transformers/LXNegateIntToBool.h"
-#include "app/transformers/LXNumberBoolToNumberNum.h"
-#include "app/transformers/LXOneIfOneInArray.h"
-#include "app/transformers/LXPathFromBookmark.h"
-#include "app/transformers/LXUnarchivieFromDataToText.h"
+#include "app/transformers/ConversionTransformers.h"
 #include "app/transformers/LXValueIs1.h"
 
 #include <QMutexLocker>

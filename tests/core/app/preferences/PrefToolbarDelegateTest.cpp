@@ -55,7 +55,7 @@ protected:
     explicit Preferences(qreal strip = 78) : m_window(strip)
     {
         m_delegate.setWindow(&m_window);
-        m_delegate.awakeFromNib();
+        m_delegate.setUpToolbar();
     }
 
     Shown shown() const
@@ -91,7 +91,7 @@ TEST_F(Preferences, ChosenItemShowsItsPanelAtItsHeight)
         {"no_item_returns_to_general", MyPrefToolbarDelegate::Update, -1, 0, u"General"_s, 210},
     };
     for (const auto &row : rows) {
-        m_delegate.SetPanelTab(row.from);
+        m_delegate.selectPanel(row.from);
         const LXPrefToolbarItem item = m_delegate.toolbarItems().value(row.item);
         m_delegate.PanelAction(row.item < 0 ? nullptr : &item);
         EXPECT_EQ(shown(), (Shown{QRectF(300, 120, 640, row.contentHeight + 78), row.title, row.page,
@@ -102,10 +102,10 @@ TEST_F(Preferences, ChosenItemShowsItsPanelAtItsHeight)
 
 TEST_F(Preferences, PanelOutsideTheToolbarChangesNothing)
 {
-    m_delegate.SetPanelTab(MyPrefToolbarDelegate::MailServer);
+    m_delegate.selectPanel(MyPrefToolbarDelegate::MailServer);
     const Shown before = shown();
     for (const int tab : {3, 4, 1000, -1}) {
-        m_delegate.SetPanelTab(tab);
+        m_delegate.selectPanel(tab);
         EXPECT_EQ(shown(), before) << tab;
     }
     const LXPrefToolbarItem stray{u"9"_s, u"Stray"_s, u"Stray"_s, u"Stray"_s, QString(), 9};
@@ -133,15 +133,15 @@ protected:
 
 TEST_F(FractionalToolbar, WindowHeightIsWholeWithToolbarTruncated)
 {
-    m_delegate.SetPanelTab(MyPrefToolbarDelegate::Update);
+    m_delegate.selectPanel(MyPrefToolbarDelegate::Update);
     EXPECT_EQ(m_window.frame().height(), 151 + 78);
 }
 
 TEST(PrefToolbarDelegateWithoutWindow, StillSelectsThePanel)
 {
     MyPrefToolbarDelegate delegate;
-    delegate.awakeFromNib();
-    delegate.SetPanelTab(MyPrefToolbarDelegate::MailServer);
+    delegate.setUpToolbar();
+    delegate.selectPanel(MyPrefToolbarDelegate::MailServer);
     EXPECT_EQ(delegate.selectedItemIdentifier(), u"1"_s);
 }
 

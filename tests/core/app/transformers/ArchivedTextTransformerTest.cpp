@@ -1,5 +1,5 @@
 #include "TransformerTestSupport.h"
-#include "app/transformers/LXUnarchivieFromDataToText.h"
+#include "app/transformers/ConversionTransformers.h"
 #include "document/archive/BinaryPlistWriter.h"
 #include "document/archive/KeyedArchiver.h"
 

@@ -1,7 +1,6 @@
 #include "TestFiles.h"
 #include "TransformerTestSupport.h"
-#include "app/transformers/LXNameFromBookmark.h"
-#include "app/transformers/LXPathFromBookmark.h"
+#include "app/transformers/ConversionTransformers.h"
 #include "platform/LXBookmark.h"
 
 #include <gtest/gtest.h>

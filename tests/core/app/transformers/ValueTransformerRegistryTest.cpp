@@ -1,6 +1,5 @@
 #include "TransformerTestSupport.h"
 #include "app/transformers/LXValueIsEqualToRef.h"
-#include "app/transformers/LXValueNotEqualToRef.h"
 #include "app/transformers/ValueTransformerRegistry.h"
 
 #include <gtest/gtest.h>

@@ -1,23 +1,11 @@
 #include "TransformerTestSupport.h"
-#include "app/transformers/LX1IfEqualToRef.h"
-#include "app/transformers/LX1IfNot0.h"
-#include "app/transformers/LXEmptyTrimmedString.h"
-#include "app/transformers/LXFilledTrimmedString.h"
-#include "app/transformers/LXHeightForFontSize.h"
-#include "app/transformers/LXIntToBool.h"
-#include "app/transformers/LXNegateIntToBool.h"
-#include "app/transformers/LXNumberBoolToNumberNum.h"
-#include "app/transformers/LXOneIfOneInArray.h"
+#include "app/transformers/ConversionTransformers.h"
 #include "app/transformers/LXReturnInitStr.h"
 #include "app/transformers/LXValueIs1.h"
 #include "app/transformers/LXValueIsEqualToRef.h"
 #include "app/transformers/LXValueIsEqualToStr.h"
-#include "app/transformers/LXValueIsGreaterOfRef.h"
-#include "app/transformers/LXValueIsInArray.h"
 #include "app/transformers/LXValueIsInSet.h"
-#include "app/transformers/LXValueIsSmallerOfRef.h"
 #include "app/transformers/LXValueMultipliedBy.h"
-#include "app/transformers/LXValueNotEqualToRef.h"
 
 #include <gtest/gtest.h>
 
@@ -156,6 +144,51 @@ TEST(ValueTransformers, GiveTheExpectedModelValueInReverse)
     for (const ConversionRow &row : reverseRows)
         EXPECT_EQ(describe(row.transformer()->reverseTransformedValue(row.input)), describe(row.expected))
             << row.name;
+}
+
+// What the interface asks before binding: the kind of the shown value, and
+// whether a control may write back through the transformer.
+TEST(ValueTransformers, DeclareTheirResultClassAndWhetherTheyWriteBack)
+{
+    using enum ValueTransformer::ValueClass;
+    const struct
+    {
+        const char *name;
+        Maker transformer;
+        ValueTransformer::ValueClass valueClass;
+        bool reverse;
+    } rows[] = {
+        {"LXValueIsEqualToRef", make<LXValueIsEqualToRef>(3), Number, true},
+        {"LXValueIs1", make<LXValueIs1>(), Number, true},
+        {"LXValueNotEqualToRef", make<LXValueNotEqualToRef>(0), Number, false},
+        {"LX1IfEqualToRef", make<LX1IfEqualToRef>(0), Number, false},
+        {"LXValueIsGreaterOfRef", make<LXValueIsGreaterOfRef>(0), Number, false},
+        {"LXValueIsSmallerOfRef", make<LXValueIsSmallerOfRef>(0), Number, false},
+        {"LXValueMultipliedBy", make<LXValueMultipliedBy>(Value(2.0)), Number, false},
+        {"LXValueIsEqualToStr", make<LXValueIsEqualToStr>(u"a"_s), String, false},
+        {"LXReturnInitStr", make<LXReturnInitStr>(u"a"_s), String, false},
+        {"LXValueIsInSet", make<LXValueIsInSet>(List()), Number, false},
+        {"LXValueIsInArray", make<LXValueIsInArray>(List()), Number, false},
+        {"LX1IfNot0", make<LX1IfNot0>(), Number, false},
+        {"LXIntToBool", make<LXIntToBool>(), Number, true},
+        {"LXNegateIntToBool", make<LXNegateIntToBool>(), Number, true},
+        {"LXNumberBoolToNumberNum", make<LXNumberBoolToNumberNum>(), Number, true},
+        {"LXOneIfOneInArray", make<LXOneIfOneInArray>(), Number, true},
+        {"LXEmptyTrimmedString", make<LXEmptyTrimmedString>(), Number, false},
+        {"LXFilledTrimmedString", make<LXFilledTrimmedString>(), Number, false},
+        {"LXHeightForFontSize", make<LXHeightForFontSize>(), Number, false},
+        {"LXPathFromBookmark", make<LXPathFromBookmark>(), String, false},
+        {"LXNameFromBookmark", make<LXNameFromBookmark>(), String, false},
+        {"LXUnarchivieFromDataToText", make<LXUnarchivieFromDataToText>(), String, false},
+    };
+    for (const auto &row : rows) {
+        const std::shared_ptr<ValueTransformer> transformer = row.transformer();
+        EXPECT_EQ(transformer->transformedValueClass(), row.valueClass) << row.name;
+        EXPECT_EQ(transformer->allowsReverseTransformation(), row.reverse) << row.name;
+        // A one-way transformer writes nothing back.
+        if (!row.reverse)
+            EXPECT_EQ(describe(transformer->reverseTransformedValue(Value(true))), describe(Value())) << row.name;
+    }
 }
 
 TEST(LXOneIfOneInArray, ReverseGivesANewListEachTime)

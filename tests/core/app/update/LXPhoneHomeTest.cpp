@@ -6,8 +6,8 @@
 #include "connections/ConnectionStore.h"
 #include "platform/FixedClock.h"
 #include "platform/QtMainLoop.h"
-#include "platform/RecordingUrlOpener.h"
-#include "platform/ScriptedAlertPresenter.h"
+#include "RecordingUrlOpener.h"
+#include "ScriptedAlertPresenter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/ScriptedAlertPresenter.h"
+#include "ScriptedAlertPresenter.h"
 
 namespace quillcast {
 

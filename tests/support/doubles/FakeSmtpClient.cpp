@@ -1,4 +1,4 @@
-#include "send/FakeSmtpClient.h"
+#include "FakeSmtpClient.h"
 
 namespace quillcast {
 

@@ -1,4 +1,4 @@
-#include "platform/RecordingDocumentOpener.h"
+#include "RecordingDocumentOpener.h"
 
 namespace quillcast {
 

@@ -1,4 +1,4 @@
-#include "platform/RecordingApplicationShell.h"
+#include "RecordingApplicationShell.h"
 
 namespace quillcast {
 

@@ -1,4 +1,4 @@
-#include "platform/RecordingFileRevealer.h"
+#include "RecordingFileRevealer.h"
 
 namespace quillcast {
 

@@ -9,8 +9,7 @@
 namespace quillcast {
 
 // A presenter without a screen: records every alert and answers each at once
-// with the next scripted button (or a fixed default answer). Used by the CLI,
-// where --yes picks the first button, and by tests.
+// with the next scripted button (or a fixed default answer).
 class ScriptedAlertPresenter final : public AlertPresenter
 {
 public:

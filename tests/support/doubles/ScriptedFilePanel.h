@@ -8,9 +8,8 @@
 
 namespace quillcast {
 
-// A file panel without a screen, for tests and the CLI: records every request
-// and answers each at once with the next scripted answer (cancel when none is
-// left).
+// A file panel without a screen: records every request and answers each at
+// once with the next scripted answer (cancel when none is left).
 class ScriptedFilePanel final : public FilePanel
 {
 public:

@@ -1,4 +1,4 @@
-#include "app/transformers/LXUnarchivieFromDataToText.h"
+#include "app/transformers/Conversions.h"
 
 #include "document/archive/BinaryPlist.h"
 #include "document/archive/KeyedUnarchiver.h"
@@ -9,7 +9,18 @@
 
 using namespace Qt::StringLiterals;
 
-namespace quillcast {
+// The plain text of a stored rich-text value: the bytes are a keyed archive
+// (binary property list) whose root object is an NSAttributedString, or one
+// of its subclasses, with its characters under "NSString", either as an
+// inline string or as an NSString / NSMutableString object holding
+// "NS.string". Character attributes are of no use to the caller and are not
+// read.
+//
+// KeyedUnarchiver reads the archives of the document model, whose roots are
+// dictionaries of plain values; it refuses other classes by design, so this
+// reads the one object graph it needs straight from the validated property
+// list, within the same size limit.
+namespace quillcast::conversions {
 
 namespace {
 
@@ -61,7 +72,7 @@ std::optional<QString> stringOf(const BinaryPlist::Items &objects, Node object)
 
 } // namespace
 
-Value LXUnarchivieFromDataToText::transformedValue(const Value &value) const
+Value plainTextOfRichTextArchive(const Value &value)
 {
     if (value.type() != Value::Type::Bytes)
         return Value();
@@ -93,4 +104,4 @@ Value LXUnarchivieFromDataToText::transformedValue(const Value &value) const
     return Value(*text);
 }
 
-} // namespace quillcast
+} // namespace quillcast::conversions

@@ -1,4 +1,4 @@
-#include "platform/RecordingUrlOpener.h"
+#include "RecordingUrlOpener.h"
 
 namespace quillcast {
 

@@ -1,4 +1,4 @@
-#include "platform/ScriptedFilePanel.h"
+#include "ScriptedFilePanel.h"
 
 namespace quillcast {
 
