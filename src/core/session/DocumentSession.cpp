@@ -110,6 +110,9 @@ Status DocumentSession::create(const QString &path)
 
 Status DocumentSession::open(const QString &path, Access access)
 {
+    // A second lock on the file this session holds would wait for itself.
+    if (isLocked() && samePath(path, m_path))
+        return Status::failure(u"%1 is open already; revert it to read it again."_s.arg(path));
     std::unique_ptr<MailingLock> lock;
     if (access == Access::Editing) {
         lock = std::make_unique<MailingLock>(path);

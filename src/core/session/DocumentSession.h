@@ -106,8 +106,9 @@ public:
     // Throws the edits away and reads the file again. Refused while a send run
     // is active, as the run works on the document it would replace.
     Status revert();
-    // Saves an edited mailing when autosaving, and lets go of its file. The
-    // session then holds a new untitled document.
+    // Saves an edited mailing when autosaving, and lets go of its file and
+    // its lock; the document stays, untitled. A failed save is refused and
+    // keeps the file and the lock, so that the window can offer another place.
     Status close();
 
     MyDocument &document() { return *m_doc; }

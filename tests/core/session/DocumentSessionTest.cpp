@@ -6,11 +6,13 @@
 #include "document/MyDocument.h"
 #include "platform/FixedClock.h"
 #include "platform/NullUrlOpener.h"
+#include "platform/QtTimerFactory.h"
 #include "platform/ScriptedAlertPresenter.h"
 #include "session/DocumentSession.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -113,6 +115,8 @@ TEST_F(DocumentSessionTest, TheLockIsHeldWhileOpenMovesWithSaveAsAndGoesOnClose)
         << refused.error().toStdString();
     EXPECT_TRUE(second->filePath().isEmpty()) << "a refused open leaves the session as it was";
     EXPECT_TRUE(second->open(path, DocumentSession::Access::Reading).ok()) << "looking needs no lock";
+    EXPECT_FALSE(first->open(path).ok()) << "opening its own file again is refused, not waited for";
+    EXPECT_TRUE(first->isLocked());
 
     const QString other = dir.filePath(u"moved.quill"_s);
     ASSERT_TRUE(first->saveAs(other).ok());
@@ -186,6 +190,30 @@ TEST_F(DocumentSessionTest, AFailedSaveKeepsTheSessionEditedAndSaysWhy)
     ASSERT_TRUE(s->save().ok());
     EXPECT_FALSE(s->isEdited());
     EXPECT_TRUE(s->lastSaveError().isEmpty());
+}
+
+// The real timers: started over, they fire once, after the last start.
+TEST(QtTimerFactory, ARestartedTimerFiresOnceAfterTheLastStart)
+{
+    application();
+    QtTimerFactory factory;
+    int fired = 0;
+    std::unique_ptr<Timer> timer = factory.createTimer([&] { ++fired; });
+    timer->start(50ms);
+    QElapsedTimer clock;
+    clock.start();
+    timer->start(150ms);
+    EXPECT_TRUE(processEventsUntil([&] { return fired > 0; }, 2000));
+    EXPECT_GE(clock.elapsed(), 140);
+    EXPECT_FALSE(timer->isActive());
+    processEventsUntil([] { return false; }, 100);
+    EXPECT_EQ(fired, 1);
+
+    // A timer destroyed while running never calls its handler.
+    timer->start(10ms);
+    timer.reset();
+    processEventsUntil([] { return false; }, 50);
+    EXPECT_EQ(fired, 1);
 }
 
 } // namespace
