@@ -64,7 +64,7 @@ std::unique_ptr<MyDocument> makeMailing()
     doc->keyArray().append(Value(DocumentKeys::makeDbKey(u"5"_s, u"Town"_s)));
     doc->setAddressArray(List(makeRecords(kRecords)));
     doc->setExceptArray(List(makeExceptions()));
-    doc->windowControllerDidLoadNib();
+    doc->setUpOpenedDocument();
     doc->filterAddresses();
     doc->filterExcepts();
     return doc;

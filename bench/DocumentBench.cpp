@@ -68,7 +68,7 @@ MyDocument &mailing()
                                       {u"5"_s, places.at(i % places.size())}});
         }
         d->setAddressArray(List(std::move(records)));
-        d->windowControllerDidLoadNib();
+        d->setUpOpenedDocument();
         return d;
     }();
     return *doc;

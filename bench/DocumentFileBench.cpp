@@ -19,7 +19,7 @@ namespace {
 
 void fill(MyDocument &doc)
 {
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     static const QStringList names{u"FirstName"_s, u"LastName"_s, u"Street"_s, u"City"_s,    u"Zip"_s,
                                    u"Country"_s,   u"Phone"_s,    u"Company"_s, u"Member"_s, u"Note"_s};
     for (const QString &name : names)

@@ -161,7 +161,7 @@ void BM_ImportIntoMailing(benchmark::State &state)
             const QString inner = doc->getUniqueNewInnerColName();
             doc->keyArray().append(Value(DocumentKeys::makeDbKey(inner, name)));
         }
-        doc->windowControllerDidLoadNib();
+        doc->setUpOpenedDocument();
         ScriptedFilePanel panel;
         ScriptedAlertPresenter alerts;
         ManualMainLoop loop;

@@ -61,7 +61,7 @@ void BM_SendRunAgainstSlowServer(benchmark::State &state)
                                       {DocumentKeys::emailInnerKey(), Value(u"r%1@example.org"_s.arg(i))}});
         doc.setAddressArray(List(records));
         doc.setSendArray(List(records));
-        doc.windowControllerDidLoadNib();
+        doc.setUpOpenedDocument();
         doc.filterSend();
         doc.setMailFormFrom(u"office@example.org"_s);
         doc.setMailFormSubject(u"Hello"_s);

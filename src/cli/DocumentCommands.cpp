@@ -1,15 +1,12 @@
 #include "DocumentCommands.h"
 
-#include "ConsoleAlertPresenter.h"
+#include "OpenedMailing.h"
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
-#include "document/MailingLock.h"
 #include "document/MyDocument.h"
 #include "document/archive/KeyedUnarchiver.h"
-#include "platform/NullUrlOpener.h"
 #include "platform/RegularFileReader.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -133,24 +130,10 @@ int DocumentCommands::runNew(const QStringList &arguments)
         m_ctx.err << "new: give the path of the mailing to create" << Qt::endl;
         return 2;
     }
-    const QString path = arguments.first();
-    MailingLock lock(path);
-    if (const Status locked = lock.acquire(); !locked) {
-        m_ctx.err << "new: " << locked.error() << Qt::endl;
+    OpenedMailing mailing(m_ctx, u"new"_s, false);
+    if (!mailing.report(mailing.session().create(arguments.first())))
         return 1;
-    }
-    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
-        m_ctx.err << "new: " << path << " already exists; it was not replaced" << Qt::endl;
-        return 1;
-    }
-    MyDocument doc(m_ctx.clock);
-    doc.windowControllerDidLoadNib();
-    const Status saved = DocumentFile::writeToFile(doc, path);
-    if (!saved) {
-        m_ctx.err << "new: " << saved.error() << Qt::endl;
-        return 1;
-    }
-    m_ctx.out << "Created " << path << Qt::endl;
+    m_ctx.out << "Created " << arguments.first() << Qt::endl;
     return 0;
 }
 
@@ -169,13 +152,12 @@ int DocumentCommands::runShow(const QStringList &arguments)
         return 1;
     }
     const QByteArray &bytes = contents.value();
-    MyDocument doc(m_ctx.clock);
-    ConsoleAlertPresenter alerts(m_ctx.err, false);
-    const Status read = DocumentFile::readFromData(doc, bytes, alerts, NullUrlOpener::instance());
-    if (!read) {
+    OpenedMailing mailing(m_ctx, u"show"_s, false);
+    if (const Status read = mailing.session().openData(path, bytes); !read) {
         m_ctx.err << "show: " << path << ": " << read.error() << Qt::endl;
         return 1;
     }
+    const MyDocument &doc = mailing.document();
 
     if (json) {
         const Dict root = DocumentFile::readRoot(bytes).value();
@@ -186,7 +168,6 @@ int DocumentCommands::runShow(const QStringList &arguments)
         return 0;
     }
 
-    doc.windowControllerDidLoadNib();
     QStringList columns;
     for (const Value &key : doc.keyArray().items())
         columns.append(key.toDict().stringValue(DocumentKeys::publicKey()));
@@ -270,19 +251,10 @@ int DocumentCommands::runSet(const QStringList &arguments)
         assignments.append(a);
     }
 
-    MailingLock lock(path);
-    if (const Status locked = lock.acquire(); !locked) {
-        m_ctx.err << "set: " << locked.error() << Qt::endl;
+    OpenedMailing mailing(m_ctx, u"set"_s, false);
+    if (!mailing.report(mailing.session().open(path)))
         return 1;
-    }
-    MyDocument doc(m_ctx.clock);
-    ConsoleAlertPresenter alerts(m_ctx.err, false);
-    const Status read = DocumentFile::readFromFile(doc, path, alerts, NullUrlOpener::instance());
-    if (!read) {
-        m_ctx.err << "set: " << read.error() << Qt::endl;
-        return 1;
-    }
-    doc.windowControllerDidLoadNib();
+    MyDocument &doc = mailing.document();
     for (const Assignment &a : assignments) {
         if (a.name == u"mailFormFrom")
             doc.setMailFormFrom(a.text);
@@ -298,19 +270,15 @@ int DocumentCommands::runSet(const QStringList &arguments)
             doc.setMailFormBodyHtmlAltText(a.text);
         else if (a.setting == Setting::Pause)
             doc.setSendPrepTimeInterval(a.number);
-        else if (a.setting == Setting::Kind) {
-            doc.setEmailKind(a.number);
-            doc.changedMailType();
-        } else if (a.setting == Setting::Transport)
-            doc.setUseMailServerToSend(a.number);
+        else if (a.setting == Setting::Kind)
+            doc.chooseEmailKind(a.number);
+        else if (a.setting == Setting::Transport)
+            doc.chooseTransport(a.number);
         else if (a.setting == Setting::ConnectionIndex)
             doc.setSelectedIndexConnection(a.number);
     }
-    const Status saved = DocumentFile::writeToFile(doc, path);
-    if (!saved) {
-        m_ctx.err << "set: " << saved.error() << Qt::endl;
+    if (!mailing.report(mailing.session().save()))
         return 1;
-    }
     m_ctx.out << "Saved " << path << Qt::endl;
     return 0;
 }

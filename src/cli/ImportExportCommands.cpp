@@ -4,10 +4,8 @@
 
 #include "CollectingAlertPresenter.h"
 #include "CommandLineFilePanel.h"
-#include "ConsoleAlertPresenter.h"
-#include "document/DocumentFile.h"
+#include "OpenedMailing.h"
 #include "document/DocumentKeys.h"
-#include "document/MailingLock.h"
 #include "document/MyDocument.h"
 #include "export/DocumentExport.h"
 #include "export/ExportDelimiters.h"
@@ -17,7 +15,6 @@
 #include "import/MyExceptImportManager.h"
 #include "import/RowSplitter.h"
 #include "platform/ManualMainLoop.h"
-#include "platform/NullUrlOpener.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -228,29 +225,22 @@ int ImportExportCommands::runImport(const QStringList &arguments)
         }
     }
 
-    // Held from the read to the save, so that no other process saves in
-    // between.
-    MailingLock lock(path);
-    if (const Status locked = lock.acquire(); !locked) {
-        err << "import: " << locked.error() << Qt::endl;
+    // The mailing is locked from the read to the save, so that no other
+    // process saves in between. The import's panel and loop outlive the
+    // session, whose importer uses them.
+    CommandLineFilePanel panel(dataPath);
+    CollectingAlertPresenter alerts;
+    ManualMainLoop loop;
+    OpenedMailing mailing(m_ctx, u"import"_s, false);
+    if (!mailing.report(mailing.session().open(path)))
         return 1;
-    }
-    MyDocument doc(m_ctx.clock);
-    ConsoleAlertPresenter documentAlerts(err, false);
-    const Status read = DocumentFile::readFromFile(doc, path, documentAlerts, NullUrlOpener::instance());
-    if (!read) {
-        err << "import: " << read.error() << Qt::endl;
-        return 1;
-    }
-    doc.windowControllerDidLoadNib();
+    MyDocument &doc = mailing.document();
 
     // The import runs as the window would run it: the chooser answers with
     // the file, the loading and the settings sheet follow at the next turns
     // of the loop.
-    CommandLineFilePanel panel(dataPath);
-    CollectingAlertPresenter alerts;
-    ManualMainLoop loop;
-    DocumentImport documentImport(doc, {panel, alerts, loop});
+    mailing.session().setDialogServices({panel, alerts, loop});
+    DocumentImport &documentImport = mailing.session().documentImport();
     MyDataImportManager *addressImporter = exceptions ? nullptr : &documentImport.importFromTextFile();
     LXDataImportManager &importer = addressImporter
         ? static_cast<LXDataImportManager &>(*addressImporter)
@@ -374,11 +364,8 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     out << "Added " << added << (added == 1 ? " record" : " records")
         << (exceptions ? " to the exception list\n" : " to the database\n");
 
-    const Status saved = DocumentFile::writeToFile(doc, path);
-    if (!saved) {
-        err << "import: " << saved.error() << Qt::endl;
+    if (!mailing.report(mailing.session().save()))
         return 1;
-    }
     out << "Saved " << path << Qt::endl;
     return 0;
 }
@@ -458,18 +445,14 @@ int ImportExportCommands::runExport(const QStringList &arguments)
         return 2;
     }
 
-    MyDocument doc(m_ctx.clock);
-    ConsoleAlertPresenter documentAlerts(err, false);
-    const Status read = DocumentFile::readFromFile(doc, path, documentAlerts, NullUrlOpener::instance());
-    if (!read) {
-        err << "export: " << read.error() << Qt::endl;
-        return 1;
-    }
-    doc.windowControllerDidLoadNib();
-
     CommandLineFilePanel panel(outPath);
     CollectingAlertPresenter alerts;
-    DocumentExport documentExport(doc, {panel, alerts});
+    ManualMainLoop loop;
+    OpenedMailing mailing(m_ctx, u"export"_s, false);
+    if (!mailing.report(mailing.session().open(path, DocumentSession::Access::Reading)))
+        return 1;
+    mailing.session().setDialogServices({panel, alerts, loop});
+    DocumentExport &documentExport = mailing.session().documentExport();
     LXDataExportManager &exporter = exceptions ? documentExport.exportExceptToTextFile(mailingInfo.fileName())
                                                : documentExport.exportToTextFile(mailingInfo.fileName());
 

@@ -1,6 +1,5 @@
 #include "OpenedMailing.h"
 
-#include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
 #include "platform/NullUrlOpener.h"
 
@@ -11,38 +10,38 @@
 namespace quillcast::cli {
 
 OpenedMailing::OpenedMailing(CliContext context, QString command, bool yes)
-    : m_ctx(context), m_command(std::move(command)), m_alerts(context.err, yes), m_doc(context.clock)
+    : m_ctx(context),
+      m_command(std::move(command)),
+      m_alerts(context.err, yes),
+      m_session({context.clock, m_alerts, NullUrlOpener::instance()})
 {
-    m_doc.setAlertPresenter(&m_alerts);
+}
+
+bool OpenedMailing::report(const Status &status)
+{
+    if (status)
+        return true;
+    m_ctx.err << m_command << ": " << status.error() << Qt::endl;
+    return false;
 }
 
 bool OpenedMailing::open(const QString &path)
 {
-    m_lock = std::make_unique<MailingLock>(path);
-    if (const Status locked = m_lock->acquire(); !locked) {
-        m_ctx.err << m_command << ": " << locked.error() << Qt::endl;
-        return false;
-    }
-    return read(path);
+    return opened(m_session.open(path));
 }
 
 bool OpenedMailing::openForReading(const QString &path)
 {
-    return read(path);
+    return opened(m_session.open(path, DocumentSession::Access::Reading));
 }
 
-bool OpenedMailing::read(const QString &path)
+bool OpenedMailing::opened(const Status &status)
 {
-    m_path = path;
-    const Status read = DocumentFile::readFromFile(m_doc, path, m_alerts, NullUrlOpener::instance());
-    if (!read) {
-        m_ctx.err << m_command << ": " << read.error() << Qt::endl;
+    if (!report(status))
         return false;
-    }
-    m_doc.windowControllerDidLoadNib();
     // The CLI has no search field: every command sees the whole lists.
-    m_doc.filterAddresses();
-    m_doc.filterExcepts();
+    document().filterAddresses();
+    document().filterExcepts();
     return true;
 }
 
@@ -50,19 +49,14 @@ bool OpenedMailing::save()
 {
     // Work the commands posted for after the current event (scrolling, the
     // any-checked flags) runs now, so the saved state is the finished one.
-    QCoreApplication::sendPostedEvents(&m_doc);
-    const Status saved = DocumentFile::writeToFile(m_doc, m_path);
-    if (!saved) {
-        m_ctx.err << m_command << ": " << saved.error() << Qt::endl;
-        return false;
-    }
-    return true;
+    QCoreApplication::sendPostedEvents(&document());
+    return report(m_session.save());
 }
 
 QStringList OpenedMailing::columnNames() const
 {
     QStringList names;
-    m_doc.keyArray().read([&](const List::Items &keys) {
+    m_session.document().keyArray().read([&](const List::Items &keys) {
         for (const Value &key : keys)
             names.append(key.toDict().stringValue(DocumentKeys::publicKey()));
     });

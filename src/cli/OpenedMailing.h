@@ -2,19 +2,16 @@
 
 #include "CliContext.h"
 #include "ConsoleAlertPresenter.h"
-#include "document/MailingLock.h"
-#include "document/MyDocument.h"
+#include "session/DocumentSession.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
 namespace quillcast::cli {
 
-// A mailing file opened for one editing command: read as the desktop
-// application opens it (window set up, views evaluated over the full lists,
-// alerts printed and answered from --yes), then saved in place.
+// A mailing opened for one command: the session of a window, with alerts
+// printed and answered from --yes, failures printed after the command's
+// name, views evaluated over the full lists, and no autosave.
 //
 // Nothing touches the file until save(), and save() replaces it atomically,
 // so a command that stops early leaves the file exactly as it was. A mailing
@@ -42,20 +39,21 @@ public:
     // The public names of the mailing's columns, in order.
     QStringList columnNames() const;
 
-    MyDocument &document() { return m_doc; }
+    MyDocument &document() { return m_session.document(); }
+    DocumentSession &session() { return m_session; }
     ConsoleAlertPresenter &alerts() { return m_alerts; }
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_session.filePath(); }
+    // Prints a failure after the command's name; returns false.
+    bool report(const Status &status);
 
 private:
-    bool read(const QString &path);
+    bool opened(const Status &status);
 
     CliContext m_ctx;
     QString m_command;
-    QString m_path;
-    // Declared before the document, which keeps a pointer to it.
+    // Declared before the session, whose document keeps a pointer to it.
     ConsoleAlertPresenter m_alerts;
-    MyDocument m_doc;
-    std::unique_ptr<MailingLock> m_lock;
+    DocumentSession m_session;
 };
 
 } // namespace quillcast::cli

@@ -1,7 +1,7 @@
 #include "SampleCommand.h"
 
+#include "OpenedMailing.h"
 #include "SendCommands.h"
-#include "document/DocumentFile.h"
 
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
@@ -119,13 +119,17 @@ int SampleCommand::run(const QStringList &arguments)
     const QString mailingPath = folder.filePath(u"sample.quill"_s);
     const QString drafts = folder.filePath(u"drafts"_s);
     {
-        MyDocument doc(clock);
-        const QString error = loadMailing(source.readAll(), doc);
-        if (!error.isEmpty()) {
-            m_ctx.err << "sample: " << path << ": " << error << Qt::endl;
+        // Let go of (unlocked) before the send below opens the mailing.
+        OpenedMailing mailing(CliContext{m_ctx.out, m_ctx.err, clock}, u"sample"_s, false);
+        const QByteArray description = source.readAll();
+        const Status made = mailing.session().newDocument([&](MyDocument &doc) {
+            const QString error = loadMailing(description, doc);
+            return error.isEmpty() ? success() : Status::failure(error);
+        });
+        if (!made) {
+            m_ctx.err << "sample: " << path << ": " << made.error() << Qt::endl;
             return 1;
         }
-        doc.windowControllerDidLoadNib();
         // Drafts of an earlier run would mix with this one's.
         if (QDir(drafts).exists() && !QDir(drafts).removeRecursively()) {
             m_ctx.err << "sample: cannot empty " << drafts << Qt::endl;
@@ -135,11 +139,8 @@ int SampleCommand::run(const QStringList &arguments)
             m_ctx.err << "sample: cannot create " << folder.path() << Qt::endl;
             return 1;
         }
-        const Status saved = DocumentFile::writeToFile(doc, mailingPath);
-        if (!saved) {
-            m_ctx.err << "sample: " << saved.error() << Qt::endl;
+        if (!mailing.report(mailing.session().saveAs(mailingPath)))
             return 1;
-        }
     }
     m_ctx.out << "Sample mailing written to " << QDir::toNativeSeparators(mailingPath) << Qt::endl;
 

@@ -51,7 +51,7 @@ protected:
     void writeMailing(const std::vector<Dict> &records, const std::vector<Dict> &exceptions = {})
     {
         MyDocument doc(clock);
-        doc.windowControllerDidLoadNib();
+        doc.setUpOpenedDocument();
         for (const Dict &record : records)
             doc.addressArray().append(Value(record));
         for (const Dict &exception : exceptions)

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QTemporaryDir>
 
 using namespace quillcast;
@@ -69,10 +70,39 @@ TEST_F(DocumentCommandsTest, SetChangesTextsAndSettingsAndSaves)
     EXPECT_EQ(root.value(u"selectedIndexConnection").toInteger(), 2);
 }
 
+// The message kind and the transport are tied both ways, in whichever order
+// they are set: the mail client takes plain text only.
+TEST_F(DocumentCommandsTest, SetKeepsTheMessageKindAndTheTransportTogether)
+{
+    struct Row
+    {
+        const char *name;
+        QStringList assignments;
+        qint64 emailKind;
+        qint64 useMailServerToSend;
+    };
+    const Row rows[] = {
+        {"HtmlThenMailClientIsPlainText", {u"emailKind=1"_s, u"useMailServerToSend=0"_s}, 0, 0},
+        {"MailClientThenHtmlIsTheServer", {u"useMailServerToSend=0"_s, u"emailKind=1"_s}, 1, 1},
+        {"ServerKeepsHtml", {u"emailKind=1"_s, u"useMailServerToSend=1"_s}, 1, 1},
+        {"PlainTextKeepsTheMailClient", {u"emailKind=0"_s, u"useMailServerToSend=0"_s}, 0, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(path);
+        ASSERT_EQ(runCli({u"new"_s, path}).status, 0);
+        const CliRun run = runCli(QStringList{u"set"_s, path} + row.assignments);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const QJsonObject root = shown();
+        EXPECT_EQ(root.value(u"emailKind").toInteger(), row.emailKind);
+        EXPECT_EQ(root.value(u"useMailServerToSend").toInteger(), row.useMailServerToSend);
+    }
+}
+
 TEST_F(DocumentCommandsTest, ShowJsonTellsWhichSendRecordsAreShared)
 {
     MyDocument doc;
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     const Dict a{{u"1"_s, 1}, {u"2"_s, false}, {u"3"_s, u"a@example.org"_s}};
     const Dict b{{u"1"_s, 2}, {u"2"_s, true}, {u"3"_s, u"b@example.org"_s}};
     const Dict stray{{u"3"_s, u"c@example.org"_s}};

@@ -37,7 +37,7 @@ std::unique_ptr<MyDocument> readMailing(const QString &path)
     auto doc = std::make_unique<MyDocument>(clock);
     ScriptedAlertPresenter alerts;
     EXPECT_TRUE(DocumentFile::readFromFile(*doc, path, alerts, NullUrlOpener::instance()).ok());
-    doc->windowControllerDidLoadNib();
+    doc->setUpOpenedDocument();
     return doc;
 }
 

@@ -53,7 +53,7 @@ MyDocument::~MyDocument() = default;
 
 // --- Set-up and DB keys --------------------------------------------------------
 
-void MyDocument::windowControllerDidLoadNib()
+void MyDocument::setUpOpenedDocument()
 {
     InitialSetupKeyArrayController();
     // From here on, key names, records and the database's list are watched.
@@ -278,6 +278,8 @@ void MyDocument::updateChangeCount(ChangeKind kind)
     const bool edited = kind == ChangeKind::Done;
     if (m_edited.exchange(edited) != edited)
         Q_EMIT documentEditedChanged(edited);
+    if (edited)
+        Q_EMIT editCounted();
 }
 
 void MyDocument::changedMailType()
@@ -286,6 +288,20 @@ void MyDocument::changedMailType()
         setUseMailServerToSend(1);
     // The kind is saved with the document: choosing another one is an edit
     // like any other, or closing the window would silently drop it.
+    updateChangeCount(ChangeKind::Done);
+}
+
+void MyDocument::chooseEmailKind(qint64 kind)
+{
+    setEmailKind(kind);
+    changedMailType();
+}
+
+void MyDocument::chooseTransport(qint64 useMailServer)
+{
+    setUseMailServerToSend(useMailServer);
+    if (useMailServer == 0)
+        setEmailKind(0);
     updateChangeCount(ChangeKind::Done);
 }
 
@@ -349,7 +365,8 @@ void MyDocument::clearLog()
     const QString previous = logViewText();
     m_undoManager->registerUndo([this, previous] { clearLogUndo(previous); });
     m_undoManager->setActionName(u"Clear Log"_s);
-    setLogViewText(QString());
+    // The empty text, not no text: the saved file keeps its "log" key.
+    setLogViewText(u""_s);
     updateChangeCount(ChangeKind::Done);
 }
 

@@ -114,15 +114,14 @@ public:
     explicit MyDocument(const Clock &clock = SystemClock::instance(), QObject *parent = nullptr);
     ~MyDocument() override;
 
-    static bool autosavesInPlace() { return true; }
     const Clock &clock() const { return m_clock; }
 
     // --- Set-up and DB keys ---------------------------------------------------
 
-    // The part of the window set-up that belongs to the model: fixed keys, the
+    // Sets up the model of a freshly opened or new document: fixed keys, the
     // any-checked flag, the column headers, the log text, a pause of at least
     // one second. Changes after it follow the edited rule.
-    void windowControllerDidLoadNib();
+    void setUpOpenedDocument();
     // Adds the fixed keys "1"/"#", "2"/"sel", "3"/"email" when keyArray is empty.
     void InitialSetupKeyArrayController();
     // The first of "2", "3", "4", ... that is the innerKey of no key.
@@ -158,11 +157,17 @@ public:
 
     void updateChangeCount(ChangeKind kind);
     bool isDocumentEdited() const { return m_edited.load(); }
-    // Whether windowControllerDidLoadNib() has run (the log view exists).
+    // Whether setUpOpenedDocument() has run (the log view exists).
     bool isWindowSetUp() const { return m_watchingChanges.load(); }
     // After the user chose the message kind: an HTML message (kind 1 or more)
     // is sent through the SMTP server.
     void changedMailType();
+    // The user chooses the message kind, respectively the transport. The two
+    // are tied, so that an HTML message never goes to the mail client, which
+    // takes plain text only: an HTML kind chooses the SMTP server, the mail
+    // client chooses plain text. Both are edits.
+    void chooseEmailKind(qint64 kind);
+    void chooseTransport(qint64 useMailServer);
     // After the user edited the pause.
     void changedTimeInterval();
     // Keeps the pause at one second or more; during a send run also
@@ -472,6 +477,9 @@ Q_SIGNALS:
     void deliveryFinished(bool succeeded);
     void columnHeadersChanged(const QStringList &headers);
     void documentEditedChanged(bool edited);
+    // An edit was counted (every one, also while the document is edited
+    // already): what autosave waits to go quiet.
+    void editCounted();
 
     // The public name of the key at index changed (the key list rows).
     void keyNameChanged(qsizetype index, const QString &name);

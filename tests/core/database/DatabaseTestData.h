@@ -75,7 +75,7 @@ inline void setUp(MyDocument &doc, const QList<Dict> &records = {}, const QList<
     for (const Dict &e : exceptions)
         excepts.emplace_back(e);
     doc.setExceptArray(List(std::move(excepts)));
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     doc.filterAddresses();
     doc.filterExcepts();
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);

@@ -26,7 +26,7 @@ void setUpPlain(MyDocument &doc, const QList<Dict> &records)
     for (const Dict &r : records)
         items.emplace_back(r);
     doc.setAddressArray(List(std::move(items)));
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     doc.filterAddresses();
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
 }

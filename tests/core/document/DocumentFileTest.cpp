@@ -104,7 +104,7 @@ TEST(DocumentFile, RoundTripKeepsEveryPersistedPropertyAndTheBytes)
     EXPECT_TRUE(inDatabase.boolValue(u"2"_s));
     inSendList.set(u"2"_s, false);
 
-    opened.windowControllerDidLoadNib();
+    opened.setUpOpenedDocument();
     EXPECT_EQ(DocumentFile::dataOfType(opened).value(), bytes.value());
 }
 

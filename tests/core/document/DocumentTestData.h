@@ -17,7 +17,7 @@ inline void setUpWithUserKeys(MyDocument &doc)
     doc.InitialSetupKeyArrayController();
     doc.keyArray().append(Value(DocumentKeys::makeDbKey(QStringLiteral("4"), QStringLiteral("Name"))));
     doc.keyArray().append(Value(DocumentKeys::makeDbKey(QStringLiteral("5"), QStringLiteral("City"))));
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
 }
 
 } // namespace quillcast::testdata

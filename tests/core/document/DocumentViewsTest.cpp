@@ -62,7 +62,7 @@ TEST(ExceptionSearch, Predicate)
     for (const SearchRow &row : rows) {
         SCOPED_TRACE(row.name);
         MyDocument doc;
-        doc.windowControllerDidLoadNib();
+        doc.setUpOpenedDocument();
         if (row.search)
             doc.setSearchFieldExceptStr(*row.search);
         EXPECT_EQ(doc.exceptArrayControllerPredicate(row.record), row.shown);

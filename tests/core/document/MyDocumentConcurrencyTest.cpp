@@ -30,7 +30,7 @@ QString progressLine(qint64 i, qint64 n)
 TEST(MyDocumentConcurrency, WindowReadsProgressWhileTheWorkerWritesIt)
 {
     MyDocument doc;
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     std::atomic<bool> done{false};
 
     std::thread worker([&] {

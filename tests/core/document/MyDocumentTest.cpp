@@ -30,7 +30,7 @@ QStringList keyNames(const List &keys, const QString &entry = u"innerKey"_s)
 TEST(MyDocumentSetUp, NewDocumentGetsExactlyTheFixedKeysAndNoValueWhereNoneIsSaved)
 {
     MyDocument doc;
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
 
     EXPECT_EQ(keyNames(doc.keyArray()), QStringList({u"1"_s, u"2"_s, u"3"_s}));
     EXPECT_EQ(doc.columnHeaders(), QStringList({u"#"_s, u"sel"_s, u"email"_s}));
@@ -52,7 +52,7 @@ TEST(MyDocumentSetUp, KeepsTheKeysLogAndCheckedStateOfAnOpenedDocument)
                               Value(record(2, true, u"bob@example.org"_s))}));
     doc.setSearchFieldStr(u"ann"_s);
     doc.filterAddresses();
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
 
     EXPECT_EQ(keyNames(doc.keyArray()), QStringList({u"1"_s, u"2"_s, u"3"_s, u"7"_s}));
     EXPECT_EQ(doc.columnHeaders(), QStringList({u"#"_s, u"sel"_s, u"email"_s, u"Town"_s}));
@@ -74,7 +74,7 @@ TEST(MyDocumentSetUp, RaisesAPauseBelowOneSecondToOne)
         SCOPED_TRACE(row.name);
         MyDocument doc;
         doc.setSendPrepTimeInterval(row.saved);
-        doc.windowControllerDidLoadNib();
+        doc.setUpOpenedDocument();
         EXPECT_EQ(doc.sendPrepTimeInterval(), row.shown);
         EXPECT_FALSE(doc.isDocumentEdited());
         doc.setSendPrepTimeInterval(row.saved);
@@ -89,7 +89,7 @@ TEST(MyDocumentSetUp, RaisesAPauseBelowOneSecondToOne)
 TEST(MyDocumentInnerNames, FirstFreeNumberAfterTheFixedKeys)
 {
     MyDocument fresh;
-    fresh.windowControllerDidLoadNib();
+    fresh.setUpOpenedDocument();
     EXPECT_EQ(fresh.getUniqueNewInnerColName(), u"4"_s);
 
     MyDocument doc;
@@ -189,7 +189,7 @@ TEST(MyDocumentEditedRule, ReadingADocumentBeforeSetUpIsNoEdit)
     const Dict r = record(1, false, u"ann@example.org"_s);
     doc.setAddressArray(List({Value(r)}));
     doc.setRecordValue(r, u"2"_s, true);
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     EXPECT_FALSE(doc.isDocumentEdited());
 }
 
@@ -198,7 +198,7 @@ TEST(MyDocumentEditedRule, ReadingADocumentBeforeSetUpIsNoEdit)
 TEST(MyDocumentCommands, HtmlMailIsSentThroughTheServer)
 {
     MyDocument doc;
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     doc.setEmailKind(0);
     doc.changedMailType();
     EXPECT_EQ(doc.useMailServerToSend(), 0);

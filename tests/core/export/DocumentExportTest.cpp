@@ -28,7 +28,7 @@ protected:
     {
         doc.InitialSetupKeyArrayController();
         doc.keyArray().append(Value(DocumentKeys::makeDbKey(u"4"_s, u"City"_s)));
-        doc.windowControllerDidLoadNib();
+        doc.setUpOpenedDocument();
         doc.addressArray().append(Value(Dict{{u"1"_s, Value(1)}, {u"3"_s, Value(u"a@x.org"_s)}}));
         doc.exceptArray().append(Value(Dict{{u"num"_s, Value(1)}, {u"email"_s, Value(u"b@x.org"_s)}}));
     }

@@ -39,7 +39,7 @@ protected:
     {
         doc.InitialSetupKeyArrayController();
         doc.keyArray().append(Value(DocumentKeys::makeDbKey(u"4"_s, u"name"_s)));
-        doc.windowControllerDidLoadNib();
+        doc.setUpOpenedDocument();
     }
 
     // The importer with the text loaded and the settings sheet open.

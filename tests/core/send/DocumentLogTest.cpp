@@ -1,4 +1,5 @@
 #include "SendingTestData.h"
+#include "document/DocumentFile.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ TEST(DocumentLog, AppendsLaterInArrivalOrderAndMarksEdited)
 {
     sendtest::application();
     MyDocument doc;
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
 
     std::thread worker([&] {
@@ -36,7 +37,7 @@ TEST(DocumentLog, ClearUndoRedo)
 {
     sendtest::application();
     MyDocument doc;
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     doc.setLogViewText(u"old line\n"_s);
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
 
@@ -51,6 +52,20 @@ TEST(DocumentLog, ClearUndoRedo)
 
     doc.undoManager().redo();
     EXPECT_EQ(doc.logViewText(), QString());
+}
+
+TEST(DocumentLog, ClearedLogIsSavedAsTheEmptyText)
+{
+    sendtest::application();
+    MyDocument doc;
+    doc.setUpOpenedDocument();
+    doc.setLogViewText(u"old line\n"_s);
+    doc.clearLog();
+
+    // No value would leave the key out of the file.
+    const Dict root = DocumentFile::rootDictionary(doc);
+    ASSERT_TRUE(root.contains(u"log"_s));
+    EXPECT_EQ(root.value(u"log"_s).toString(), u""_s);
 }
 
 TEST(RemainingTime, EstimationStringsAndRecalculation)

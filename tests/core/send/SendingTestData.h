@@ -94,7 +94,7 @@ inline void setUp(MyDocument &doc, const QList<Dict> &records)
         items.emplace_back(r);
     doc.setAddressArray(List(items));
     doc.setSendArray(List(items));
-    doc.windowControllerDidLoadNib();
+    doc.setUpOpenedDocument();
     doc.filterAddresses();
     doc.filterSend();
     doc.filterPreview();
