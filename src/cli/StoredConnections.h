@@ -1,11 +1,11 @@
 #pragma once
 
 #include "connections/ConnectionList.h"
-#include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "connections/SecretStore.h"
 #include "platform/QtMainLoop.h"
 #include "platform/ScriptedAlertPresenter.h"
+#include "platform/SettingsFileStore.h"
 
 #include <memory>
 
@@ -30,7 +30,7 @@ public:
     QString fileName() const { return m_store.fileName(); }
 
 private:
-    ConnectionStore m_store;
+    SettingsFileStore m_store;
     HardwareAddress m_address;
     ScriptedAlertPresenter m_alerts;
     QtMainLoop m_mainLoop;

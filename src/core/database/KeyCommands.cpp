@@ -125,22 +125,6 @@ bool KeyCommands::deleteKeyConfirmed(qsizetype index)
     return true;
 }
 
-void KeyCommands::makeInnerKeyUnique()
-{
-    const List keys = m_doc.keyArray();
-    const qsizetype count = keys.size();
-    if (count < 5)
-        return;
-    for (qsizetype i = DocumentKeys::fixedKeyCount; i < count - 1; ++i) {
-        const QString inner = keys.at(i).toDict().stringValue(DocumentKeys::innerKey());
-        for (qsizetype j = i + 1; j < count; ++j) {
-            Dict later = keys.at(j).toDict();
-            if (later.stringValue(DocumentKeys::innerKey()) == inner)
-                later.set(DocumentKeys::innerKey(), m_doc.getUniqueNewInnerColName());
-        }
-    }
-}
-
 void KeyCommands::tableViewSelectionDidChange(std::optional<qsizetype> selectedRow)
 {
     m_doc.setCanRemoveKeyListElement(selectedRow.has_value() && shouldEditKeyRow(*selectedRow));

@@ -41,10 +41,6 @@ public:
     // The answer "Delete": false for a fixed key or an index outside the list.
     bool deleteKeyConfirmed(qsizetype index);
 
-    // At window set-up: a user key whose inner key repeats an earlier one's
-    // gets a new inner key (and so starts without values).
-    void makeInnerKeyUnique();
-
     // The key list's selection changed: only a user key may be deleted.
     void tableViewSelectionDidChange(std::optional<qsizetype> selectedRow);
     // Whether the key list lets the user edit the name in this row.

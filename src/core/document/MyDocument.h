@@ -1,12 +1,12 @@
 #pragma once
 
 #include "document/ArrangedView.h"
-#include "document/UndoManager.h"
 #include "merge/MergeTagCache.h"
 #include "merge/RecordMerge.h"
 #include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
 #include "send/PendingDeliveries.h"
+#include "util/UndoManager.h"
 #include "util/Value.h"
 
 #include <QObject>
@@ -127,6 +127,9 @@ public:
     void InitialSetupKeyArrayController();
     // The first of "2", "3", "4", ... that is the innerKey of no key.
     QString getUniqueNewInnerColName() const;
+    // A user key whose inner key repeats an earlier one's gets a new inner
+    // key (and so starts without values); the fixed keys are left alone.
+    void makeInnerKeyUnique();
     // One header per key, from the keys' public names.
     void buildColumnHeaders();
     QStringList columnHeaders() const;
@@ -291,6 +294,8 @@ public:
 
     // Rebuilds the send list aside and puts it in place on this document's thread.
     SendListRebuilder &sendListRebuilder() { return *m_sendListRebuilder; }
+    // The loop of the document's thread, for the commands' deferred steps.
+    MainLoop &mainLoop() { return m_ownThread; }
 
     // Whether a change of the address records' values under innerKey counts
     // as an edit: "2", "3" and the inner keys of the user keys.

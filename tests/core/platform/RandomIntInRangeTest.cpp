@@ -1,5 +1,5 @@
 #include "platform/ScriptedRandomSource.h"
-#include "util/RandomIntInRange.h"
+#include "platform/RandomIntInRange.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "TestPrinters.h"
+#include "platform/LXUrlResolutor.h"
 #include "platform/RecordingUrlOpener.h"
-#include "util/LXUrlResolutor.h"
 
 #include <gtest/gtest.h>
 
