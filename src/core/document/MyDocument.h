@@ -292,10 +292,13 @@ public:
     // preview tab rebuilds the send list.
     bool selectTab(int tab);
 
+    // Where the commands defer work to the loop's next turn (the document's
+    // own thread unless another loop was set, as tests do to step it).
+    MainLoop &mainLoop() { return m_mainLoop ? *m_mainLoop : m_ownThread; }
+    void setMainLoop(MainLoop *loop) { m_mainLoop = loop; }
+
     // Rebuilds the send list aside and puts it in place on this document's thread.
     SendListRebuilder &sendListRebuilder() { return *m_sendListRebuilder; }
-    // The loop of the document's thread, for the commands' deferred steps.
-    MainLoop &mainLoop() { return m_ownThread; }
 
     // Whether a change of the address records' values under innerKey counts
     // as an edit: "2", "3" and the inner keys of the user keys.
@@ -590,6 +593,7 @@ private:
     std::atomic<int> m_selectedTab{DatabaseTab};
     // Where the log appends and the change signals of other threads go.
     QtMainLoop m_ownThread;
+    MainLoop *m_mainLoop = nullptr;
     // Its destructor stops the worker before the QObject goes, so no result
     // is ever posted to a document being destroyed.
     std::unique_ptr<SendListRebuilder> m_sendListRebuilder;

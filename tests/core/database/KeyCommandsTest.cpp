@@ -74,7 +74,7 @@ TEST(KeyCommandsAdd, TheNewNameSkipsNamesTheUserGaveOtherKeys)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         setUpPlain(doc, {});
         KeyCommands keys(doc);
         for (int i = 0; i < row.added; ++i)
@@ -94,7 +94,7 @@ TEST(KeyCommandsAdd, TheNewNameSkipsNamesTheUserGaveOtherKeys)
 TEST(KeyCommandsAdd, TheScrollToTheNewColumnWaitsForTheLoop)
 {
     ManualMainLoop loop;
-    auto doc = std::make_unique<MyDocument>();
+    auto doc = std::make_unique<MyDocument>(SystemClock::instance());
     setUpPlain(*doc, {});
     int scrolls = 0;
     QObject::connect(doc.get(), &MyDocument::scrollToLastColumnRequested, [&scrolls] { ++scrolls; });
