@@ -12,10 +12,7 @@ import pathlib
 import re
 import sys
 
-# Lowest first: each folder builds on the value model and the platform
-# interfaces, the document on the merge engine, the commands and the send run
-# on the document, the session on everything a mailing does, the application
-# on the session and the connection list.
+# Lowest first; each folder uses only the ones before it (a mailing's commands, sending, import and export act on the document, the session holds them, the application holds the sessions).
 LAYERS = [
     "util",
     "platform",
