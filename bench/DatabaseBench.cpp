@@ -2,10 +2,10 @@
 // list of a hundred thousand addresses: the send-list rebuild, the duplicate
 // and unique checks, delete-checked and the check-all family.
 #include "database/RecordCommands.h"
-#include "database/SendListRebuilder.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "ScriptedAlertPresenter.h"
+#include "document/SendListRebuilder.h"
 
 #include <benchmark/benchmark.h>
 

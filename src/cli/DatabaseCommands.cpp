@@ -6,9 +6,9 @@
 #include "OpenedMailing.h"
 #include "database/ExceptionCommands.h"
 #include "database/RecordCommands.h"
-#include "database/SendListRebuilder.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "document/SendListRebuilder.h"
 
 #include <QSet>
 

@@ -3,8 +3,8 @@
 #include "OpenedMailing.h"
 #include "ParsedArguments.h"
 #include "StoredConnections.h"
-#include "database/SendListRebuilder.h"
 #include "document/MyDocument.h"
+#include "document/SendListRebuilder.h"
 #include "platform/Clock.h"
 #include "platform/QtMainLoop.h"
 #include "send/CleartextCredentials.h"
@@ -18,8 +18,8 @@
 #include "send/RunWarnings.h"
 #include "send/SendRun.h"
 #include "send/SendingValues.h"
-#include "send/ServerSettings.h"
 #include "send/SendmailMailClient.h"
+#include "send/ServerSettings.h"
 #include "send/StaticConnectionProvider.h"
 
 #include <QCoreApplication>

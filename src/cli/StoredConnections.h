@@ -2,10 +2,11 @@
 
 #include "CollectingAlertPresenter.h"
 #include "connections/ConnectionList.h"
-#include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "connections/SecretStore.h"
 #include "platform/QtMainLoop.h"
+#include "ScriptedAlertPresenter.h"
+#include "platform/SettingsFileStore.h"
 
 #include <memory>
 
@@ -30,7 +31,7 @@ public:
     QString fileName() const { return m_store.fileName(); }
 
 private:
-    ConnectionStore m_store;
+    SettingsFileStore m_store;
     HardwareAddress m_address;
     CollectingAlertPresenter m_alerts;
     QtMainLoop m_mainLoop;

@@ -2,12 +2,12 @@
 
 #include "ConsoleAlertPresenter.h"
 #include "app/MailerAppDelegate.h"
-#include "app/UserDefaults.h"
 #include "app/update/CurlUpdateListSource.h"
 #include "app/update/LXPhoneHome.h"
-#include "connections/ConnectionStore.h"
 #include "platform/NullUrlOpener.h"
 #include "platform/QtMainLoop.h"
+#include "platform/SettingsFileStore.h"
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -59,7 +59,7 @@ int UpdateCheckCommand::run(const QStringList &arguments)
         return 2;
     }
 
-    ConnectionStore store;
+    SettingsFileStore store;
     UserDefaults defaults(store);
     defaults.registerDefaults(MailerAppDelegate::registeredDefaults());
     if (addresses.isEmpty())

@@ -1,7 +1,7 @@
 #include "CliRunner.h"
 
 #include "TestApplication.h"
-#include "connections/ConnectionStore.h"
+#include "platform/SettingsFileStore.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@
 using namespace Qt::StringLiterals;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using quillcast::ConnectionStore;
+using quillcast::SettingsFileStore;
 using quillcast::clitest::CliRun;
 using quillcast::clitest::fileContents;
 using quillcast::clitest::runCli;
@@ -51,7 +51,7 @@ protected:
     static QString settingsFile()
     {
         home();
-        return ConnectionStore::userFileName();
+        return SettingsFileStore::userFileName();
     }
 
     static CliRun connections(const QStringList &arguments)

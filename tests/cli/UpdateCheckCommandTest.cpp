@@ -2,7 +2,7 @@
 
 #include "LocalHttpServer.h"
 #include "TestApplication.h"
-#include "connections/ConnectionStore.h"
+#include "platform/SettingsFileStore.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 
 using namespace Qt::StringLiterals;
 using ::testing::HasSubstr;
-using quillcast::ConnectionStore;
+using quillcast::SettingsFileStore;
 using quillcast::clitest::CliRun;
 using quillcast::clitest::runCli;
 using quillcast::testing::LocalHttpServer;
@@ -38,8 +38,8 @@ protected:
     void SetUp() override
     {
         const QString folder = home().path();
-        ASSERT_TRUE(ConnectionStore::userFileName().startsWith(folder));
-        QFile::remove(ConnectionStore::userFileName());
+        ASSERT_TRUE(SettingsFileStore::userFileName().startsWith(folder));
+        QFile::remove(SettingsFileStore::userFileName());
         server.setReply("/current.plist", {200, listWithRelease(21001), {}});
         server.setReply("/newer.plist", {200, listWithRelease(21102), {}});
     }
@@ -84,7 +84,7 @@ TEST_F(UpdateCheckCommandTest, ReportsTheOutcomeInTheExitStatus)
 TEST_F(UpdateCheckCommandTest, SuccessfulCheckIsTheDaysCheck)
 {
     check({u"/current.plist"_s});
-    EXPECT_TRUE(ConnectionStore().contains(u"lastCheckDateForUpdate"_s));
+    EXPECT_TRUE(SettingsFileStore().contains(u"lastCheckDateForUpdate"_s));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "app/LXAppDelegateBase.h"
 
 #include "app/LXAppSupportUtility.h"
-#include "app/UserDefaults.h"
 #include "app/transformers/ReferenceComparison.h"
 #include "platform/AlertPresenter.h"
 #include "platform/ApplicationShell.h"
@@ -12,6 +11,8 @@
 #include "platform/MainLoop.h"
 #include "platform/RegularFileReader.h"
 #include "platform/UrlOpener.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserDefaultsKeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,8 +29,8 @@ namespace {
 // The guide is a PDF of a few megabytes; anything far bigger is not it.
 constexpr qint64 kMaxUserGuideSize = qint64(256) * 1024 * 1024;
 
-const QString startupBookmarkKey = u"StartupSelectedDocBookmark"_s;
-const QString startupActionKey = u"StartupActionTag"_s;
+const QString &startupBookmarkKey = UserDefaultsKeys::startupSelectedDocBookmark;
+const QString &startupActionKey = UserDefaultsKeys::startupActionTag;
 
 const QString noDocumentStatus = u"Please select a file or change startup option"_s;
 const QString refusedStatus = u"Not valid Startup Document selected. Please re-select"_s;

@@ -29,11 +29,6 @@ public:
     // The same for a data file of the application's own data folder.
     static Alert newerDataFileAlert();
     static bool dataIn_ApplicationSupportFolder_CreatedWithANewerVersion(AlertPresenter &alerts, UrlOpener &opener);
-
-private:
-    // A newer-release alert whose first button leads to the download page.
-    static Alert downloadAlert(const QString &messageText, const QString &informativeText);
-    static bool askToDownload(const Alert &alert, AlertPresenter &alerts, UrlOpener &opener);
 };
 
 } // namespace quillcast

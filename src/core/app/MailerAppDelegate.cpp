@@ -1,14 +1,15 @@
 #include "app/MailerAppDelegate.h"
 
-#include "app/UserDefaults.h"
 #include "app/transformers/ConversionTransformers.h"
 #include "app/transformers/LXValueIsEqualToRef.h"
 #include "app/transformers/ReferenceComparison.h"
 #include "app/update/LXPhoneHome.h"
 #include "connections/ConnectionList.h"
-#include "document/UndoManager.h"
 #include "platform/ApplicationShell.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserDefaultsKeys.h"
 #include "send/SendingValues.h"
+#include "util/UndoManager.h"
 
 #include <QDebug>
 
@@ -44,12 +45,12 @@ MailerAppDelegate::~MailerAppDelegate() = default;
 Dict MailerAppDelegate::registeredDefaults()
 {
     return Dict{
-        {u"notifyUpdate"_s, Value(true)},
-        {u"StartupActionTag"_s, Value(qint64(0))},
-        {u"StartupSelectedDoc"_s, Value(QString())},
-        {u"lastVersionUsedToUpdatePref"_s, Value(qint64(0))},
-        {u"haveSelectedPrefForCheckForUpdate"_s, Value(false)},
-        {u"userPrefForCheckForUpdate"_s, Value(qint64(1))},
+        {UserDefaultsKeys::notifyUpdate, Value(true)},
+        {UserDefaultsKeys::startupActionTag, Value(qint64(0))},
+        {UserDefaultsKeys::startupSelectedDoc, Value(QString())},
+        {UserDefaultsKeys::lastVersionUsedToUpdatePref, Value(qint64(0))},
+        {UserDefaultsKeys::haveSelectedPrefForCheckForUpdate, Value(false)},
+        {UserDefaultsKeys::userPrefForCheckForUpdate, Value(qint64(1))},
     };
 }
 
@@ -95,7 +96,7 @@ void MailerAppDelegate::applicationDidFinishLaunching()
 
 bool MailerAppDelegate::applicationShouldOpenUntitledFile() const
 {
-    return services().defaults.integerForKey(u"StartupActionTag"_s) == 0;
+    return services().defaults.integerForKey(UserDefaultsKeys::startupActionTag) == 0;
 }
 
 void MailerAppDelegate::applicationWillTerminate()

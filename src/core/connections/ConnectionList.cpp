@@ -1,13 +1,14 @@
 #include "connections/ConnectionList.h"
 
-#include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "connections/LXCommonCrypto.h"
 #include "connections/PasswordVault.h"
 #include "connections/SecureRandomSource.h"
-#include "document/UndoManager.h"
 #include "platform/AlertPresenter.h"
 #include "platform/MainLoop.h"
+#include "platform/SettingsFileStore.h"
+#include "platform/UserDefaultsKeys.h"
+#include "util/UndoManager.h"
 
 #include <QPointer>
 #include <QUuid>
@@ -18,9 +19,9 @@ namespace quillcast {
 
 namespace {
 
-const QString kConnectionArray = u"connectionArray"_s;
-const QString kSalt = u"salt"_s;
-const QString kIV = u"iv"_s;
+const QString &kConnectionArray = UserDefaultsKeys::connectionArray;
+const QString &kSalt = UserDefaultsKeys::salt;
+const QString &kIV = UserDefaultsKeys::iv;
 const QString kPassword = u"password"_s;
 const QString kDescription = u"mailServerDescription"_s;
 const QString kServerName = u"mailServerName"_s;
@@ -31,9 +32,7 @@ const QString deleteConnectionAction = u"Delete Connection"_s;
 // The single-server settings of release 1, in the order they are taken over.
 const QStringList &releaseOneKeys()
 {
-    static const QStringList keys{u"mailServerName"_s,  u"mailServerDescription"_s, u"useCustomPort"_s,
-                                  u"customPortUsed"_s,  u"connectionType"_s,        u"useAuth"_s,
-                                  u"username"_s,        u"password"_s};
+    static const QStringList keys = UserDefaultsKeys::releaseOneServerKeys();
     return keys;
 }
 
@@ -167,7 +166,7 @@ void ConnectionList::readPassword(qsizetype index)
 
 Status ConnectionList::takeOverReleaseOneSettings()
 {
-    if (!m_services.store.contains(u"mailServerName"_s))
+    if (!m_services.store.contains(releaseOneKeys().first()))
         return success();
     Dict connection;
     for (const QString &key : releaseOneKeys()) {
@@ -179,7 +178,7 @@ Status ConnectionList::takeOverReleaseOneSettings()
 
     // The old keys go in the same write that stores the connection, so that
     // neither a crash loses the server nor its clear password stays behind.
-    std::vector<ConnectionStore::Change> removals;
+    std::vector<SettingsFileStore::Change> removals;
     for (const QString &key : releaseOneKeys())
         removals.emplace_back(key, Value());
     return writeStoredForm(std::move(removals));

@@ -21,7 +21,7 @@
 namespace quillcast {
 
 class AlertPresenter;
-class ConnectionStore;
+class SettingsFileStore;
 class HardwareAddress;
 class LXCommonCrypto;
 class MainLoop;
@@ -44,7 +44,7 @@ class ConnectionList final : public QObject, public ConnectionProvider
 public:
     struct Services
     {
-        ConnectionStore &store;
+        SettingsFileStore &store;
         SecureRandomSource &random; // salt, IV and connection identifiers
         const HardwareAddress &hardwareAddress;
         AlertPresenter &alerts;

@@ -1,7 +1,7 @@
 #include "connections/LXCommonCrypto.h"
 
 #include "connections/SecureRandomSource.h"
-#include "util/RandomIntInRange.h"
+#include "platform/RandomIntInRange.h"
 
 #include <openssl/evp.h>
 

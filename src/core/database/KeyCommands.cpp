@@ -3,8 +3,8 @@
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "platform/AlertPresenter.h"
+#include "platform/MainLoop.h"
 
-#include <QMetaObject>
 #include <QPointer>
 
 #include <algorithm>
@@ -24,9 +24,17 @@ bool isFixedInnerKey(const QString &inner)
 
 } // namespace
 
+KeyCommands::KeyCommands(MyDocument &document) : KeyCommands(document, document.mainLoop())
+{
+}
+
 QString KeyCommands::insertNewColumnInTable()
 {
     const QString inner = m_doc.getUniqueNewInnerColName();
+    // Two keys of one name would give one merge tag for two columns.
+    QString name = u"KEY"_s + inner;
+    for (qint64 n = inner.toLongLong() + 1; indexOfPublicKey(name) >= 0; ++n)
+        name = u"KEY"_s + QString::number(n);
     const Value empty(QString(u""_s));
     m_doc.addressArray().read([&](const List::Items &records) {
         for (const Value &item : records) {
@@ -38,14 +46,16 @@ QString KeyCommands::insertNewColumnInTable()
     });
     m_doc.filterAddresses();
 
-    m_doc.keyArray().append(Value(DocumentKeys::makeDbKey(inner, u"KEY"_s + inner)));
+    m_doc.keyArray().append(Value(DocumentKeys::makeDbKey(inner, name)));
     m_doc.keyArrayDidChange();
     m_doc.buildColumnHeaders();
     // The new key is the key list's selection, and it may be deleted.
     m_doc.setCanRemoveKeyListElement(true);
 
-    MyDocument *doc = &m_doc;
-    QMetaObject::invokeMethod(doc, [doc] { doc->requestScrollToLastColumn(); }, Qt::QueuedConnection);
+    m_mainLoop.post([doc = QPointer<MyDocument>(&m_doc)] {
+        if (doc)
+            doc->requestScrollToLastColumn();
+    });
     m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
     return inner;
 }
@@ -125,23 +135,7 @@ bool KeyCommands::deleteKeyConfirmed(qsizetype index)
     return true;
 }
 
-void KeyCommands::makeInnerKeyUnique()
-{
-    const List keys = m_doc.keyArray();
-    const qsizetype count = keys.size();
-    if (count < 5)
-        return;
-    for (qsizetype i = DocumentKeys::fixedKeyCount; i < count - 1; ++i) {
-        const QString inner = keys.at(i).toDict().stringValue(DocumentKeys::innerKey());
-        for (qsizetype j = i + 1; j < count; ++j) {
-            Dict later = keys.at(j).toDict();
-            if (later.stringValue(DocumentKeys::innerKey()) == inner)
-                later.set(DocumentKeys::innerKey(), m_doc.getUniqueNewInnerColName());
-        }
-    }
-}
-
-void KeyCommands::tableViewSelectionDidChange(std::optional<qsizetype> selectedRow)
+void KeyCommands::selectKeyRow(std::optional<qsizetype> selectedRow)
 {
     m_doc.setCanRemoveKeyListElement(selectedRow.has_value() && shouldEditKeyRow(*selectedRow));
 }

@@ -8,6 +8,7 @@
 
 namespace quillcast {
 
+class MainLoop;
 class MyDocument;
 
 // The commands on the columns of the recipient database (the DB keys): add,
@@ -19,11 +20,15 @@ class MyDocument;
 class KeyCommands
 {
 public:
-    explicit KeyCommands(MyDocument &document) : m_doc(document) {}
+    // Deferred steps (the scroll to a new column) go to the document's loop.
+    explicit KeyCommands(MyDocument &document);
+    KeyCommands(MyDocument &document, MainLoop &mainLoop) : m_doc(document), m_mainLoop(mainLoop) {}
 
-    // Adds a user key "KEY<n>" with a new inner key n, "" under n in every
-    // record, and returns n (the importer maps new fields onto it). The new
-    // key becomes the key list's selection. No undo step.
+    // Adds a user key with a new inner key n, "" under n in every record, and
+    // returns n (the importer maps new fields onto it). The key is named
+    // "KEY<n>", or "KEY<n+1>" and so on when the user already gave another
+    // key that name. The new key becomes the key list's selection; the table
+    // is asked to scroll to it on the next turn of the loop. No undo step.
     QString addColumnInTable() { return insertNewColumnInTable(); }
     QString insertNewColumnInTable();
 
@@ -41,12 +46,9 @@ public:
     // The answer "Delete": false for a fixed key or an index outside the list.
     bool deleteKeyConfirmed(qsizetype index);
 
-    // At window set-up: a user key whose inner key repeats an earlier one's
-    // gets a new inner key (and so starts without values).
-    void makeInnerKeyUnique();
-
-    // The key list's selection changed: only a user key may be deleted.
-    void tableViewSelectionDidChange(std::optional<qsizetype> selectedRow);
+    // The user selected a row of the key list (or none): only a user key may
+    // be deleted.
+    void selectKeyRow(std::optional<qsizetype> selectedRow);
     // Whether the key list lets the user edit the name in this row.
     static bool shouldEditKeyRow(qsizetype row);
 
@@ -64,6 +66,7 @@ private:
     QStringList rebuiltMenu(const QStringList &currentItems, qsizetype fixedItems) const;
 
     MyDocument &m_doc;
+    MainLoop &m_mainLoop;
 };
 
 } // namespace quillcast

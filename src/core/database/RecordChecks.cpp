@@ -1,7 +1,7 @@
 #include "database/RecordChecks.h"
 
-#include "database/TextSet.h"
-#include "database/LXNetValidator.h"
+#include "util/LXNetValidator.h"
+#include "util/TextSet.h"
 
 #include <algorithm>
 #include <bit>

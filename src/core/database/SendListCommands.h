@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/SendListRebuilder.h"
+#include "document/SendListRebuilder.h"
 
 #include <QtGlobal>
 

@@ -1,8 +1,8 @@
 #include "document/DocumentFile.h"
 
-#include "app/LXAppSupportUtility.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "document/NewerReleaseAlert.h"
 #include "document/TagUpgrade.h"
 #include "document/archive/KeyedArchiver.h"
 #include "document/archive/KeyedUnarchiver.h"
@@ -244,8 +244,9 @@ Status DocumentFile::readFromData(MyDocument &doc, const QByteArray &data, Alert
     if (!format)
         return Status::failure(format.error());
     if (format.value() > currentFormat) {
-        LXAppSupportUtility::sayFilecreatedWithANewerVersion(alerts, opener);
-        return Status::failure(LXAppSupportUtility::newerVersionAlert().messageText);
+        const Alert alert = NewerReleaseAlert::forDocument();
+        NewerReleaseAlert::askToDownload(alert, alerts, opener);
+        return Status::failure(alert.messageText);
     }
     const Row row = rowFor(format.value());
     const Dict::Snapshot values = root.value().snapshot();

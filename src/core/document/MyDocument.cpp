@@ -1,9 +1,8 @@
 #include "document/MyDocument.h"
 
-#include "database/KeyCommands.h"
-#include "database/SendListRebuilder.h"
 #include "document/DocumentKeys.h"
 #include "document/SearchPredicate.h"
+#include "document/SendListRebuilder.h"
 #include "merge/TagSubstitution.h"
 #include "platform/Clock.h"
 #include "send/LogTimeStamp.h"
@@ -60,7 +59,7 @@ void MyDocument::setUpOpenedDocument()
     m_watchingChanges.store(true);
     updateIsCheckedRecords();
     // Duplicate inner keys among the user keys get repaired here, before the columns are built.
-    KeyCommands(*this).makeInnerKeyUnique();
+    makeInnerKeyUnique();
     buildColumnHeaders();
     // The user keys' columns are built here, from keyArray and the headers above.
     setLogViewText(myLog());
@@ -93,6 +92,22 @@ QString MyDocument::getUniqueNewInnerColName() const
         QString name = QString::number(candidate);
         if (!used.contains(name))
             return name;
+    }
+}
+
+void MyDocument::makeInnerKeyUnique()
+{
+    const List keys = keyArray();
+    const qsizetype count = keys.size();
+    if (count < 5)
+        return;
+    for (qsizetype i = DocumentKeys::fixedKeyCount; i < count - 1; ++i) {
+        const QString inner = keys.at(i).toDict().stringValue(DocumentKeys::innerKey());
+        for (qsizetype j = i + 1; j < count; ++j) {
+            Dict later = keys.at(j).toDict();
+            if (later.stringValue(DocumentKeys::innerKey()) == inner)
+                later.set(DocumentKeys::innerKey(), getUniqueNewInnerColName());
+        }
     }
 }
 

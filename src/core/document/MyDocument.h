@@ -1,12 +1,12 @@
 #pragma once
 
 #include "document/ArrangedView.h"
-#include "document/UndoManager.h"
 #include "merge/MergeTagCache.h"
 #include "merge/RecordMerge.h"
 #include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
 #include "send/PendingDeliveries.h"
+#include "util/UndoManager.h"
 #include "util/Value.h"
 
 #include <QObject>
@@ -126,6 +126,9 @@ public:
     void InitialSetupKeyArrayController();
     // The first of "2", "3", "4", ... that is the innerKey of no key.
     QString getUniqueNewInnerColName() const;
+    // A user key whose inner key repeats an earlier one's gets a new inner
+    // key (and so starts without values); the fixed keys are left alone.
+    void makeInnerKeyUnique();
     // One header per key, from the keys' public names.
     void buildColumnHeaders();
     QStringList columnHeaders() const;
@@ -293,6 +296,11 @@ public:
     // the run's list must not change under it; selecting the send or the
     // preview tab rebuilds the send list.
     bool selectTab(int tab);
+
+    // Where the commands defer work to the loop's next turn (the document's
+    // own thread unless another loop was set, as tests do to step it).
+    MainLoop &mainLoop() { return m_mainLoop ? *m_mainLoop : m_ownThread; }
+    void setMainLoop(MainLoop *loop) { m_mainLoop = loop; }
 
     // Rebuilds the send list aside and puts it in place on this document's thread.
     SendListRebuilder &sendListRebuilder() { return *m_sendListRebuilder; }
@@ -593,6 +601,7 @@ private:
     std::atomic<int> m_selectedTab{DatabaseTab};
     // Where the log appends and the change signals of other threads go.
     QtMainLoop m_ownThread;
+    MainLoop *m_mainLoop = nullptr;
     // Its destructor stops the worker before the QObject goes, so no result
     // is ever posted to a document being destroyed.
     std::unique_ptr<SendListRebuilder> m_sendListRebuilder;

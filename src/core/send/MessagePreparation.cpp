@@ -1,6 +1,5 @@
 #include "send/MessagePreparation.h"
 
-#include "database/LXNetValidator.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "platform/LXBookmark.h"
@@ -9,6 +8,7 @@
 #include "send/MailboxText.h"
 #include "send/ServerSettings.h"
 #include "send/SystemMailClient.h"
+#include "util/LXNetValidator.h"
 #include "util/LXStringUtils.h"
 
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 #include "send/Preview.h"
 
-#include "database/SendListRebuilder.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "document/SendListRebuilder.h"
 #include "platform/DocumentOpener.h"
 #include "platform/FileRevealer.h"
 

@@ -1,12 +1,6 @@
 #include "util/LXStringUtils.h"
 
-#include "platform/Clock.h"
-#include "platform/SeededRandomSource.h"
-#include "util/RandomIntInRange.h"
-
 #include <QUuid>
-
-#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -23,37 +17,6 @@ QString trimLateral(const QString &text, QChar c)
     while (end > begin && text.at(end - 1) == c)
         --end;
     return text.mid(begin, end - begin);
-}
-
-QString twoDigits(int n)
-{
-    return u"%1"_s.arg(n, 2, 10, QLatin1Char('0'));
-}
-
-// The last time string handed to getNewSerialForTimeString and its counter,
-// shared by the whole process.
-struct SerialState
-{
-    std::mutex lock;
-    QString lastTimeString;
-    qint64 counter = 0;
-
-    QString next(const QString &timeString)
-    {
-        if (timeString == lastTimeString) {
-            ++counter;
-        } else {
-            counter = 0;
-            lastTimeString = timeString;
-        }
-        return QString::number(counter);
-    }
-};
-
-SerialState &serialState()
-{
-    static SerialState state;
-    return state;
 }
 
 } // namespace
@@ -131,42 +94,6 @@ QString LXStringUtils::trimStringToFit(const QString &text, qreal pixelLength, c
     while (measure(shortened + ellipsis) > pixelLength && shortened.size() > lastCharSize(shortened))
         shortened.chop(lastCharSize(shortened));
     return shortened + ellipsis;
-}
-
-QString LXStringUtils::uniqueTimeString(const Clock &clock)
-{
-    const CalendarReading r = clock.read();
-    return QString::number(r.year) + twoDigits(r.month) + twoDigits(r.day) + twoDigits(r.hour)
-        + twoDigits(r.minute) + twoDigits(r.second);
-}
-
-QString LXStringUtils::uniqueTimeRandString(const Clock &clock)
-{
-    return uniqueTimeRandString(clock, SeededRandomSource::processInstance());
-}
-
-QString LXStringUtils::uniqueTimeRandString(const Clock &clock, RandomSource &random)
-{
-    const qint64 number = randomIntInRange(1, 32000000000000, random);
-    return uniqueTimeString(clock) + u"%1"_s.arg(number, 5, 10, QLatin1Char('0'));
-}
-
-QString LXStringUtils::getNewSerialForTimeString(const QString &timeString)
-{
-    SerialState &state = serialState();
-    std::lock_guard lock(state.lock);
-    return state.next(timeString);
-}
-
-QString LXStringUtils::uniqueTimeSerialString(const Clock &clock)
-{
-    SerialState &state = serialState();
-    // The clock is read under the lock too: a caller that read an earlier
-    // second but came in late would reset the counter and let the next caller
-    // of the later second repeat a serial already given out.
-    std::lock_guard lock(state.lock);
-    const QString timeString = uniqueTimeString(clock);
-    return timeString + state.next(timeString);
 }
 
 QString LXStringUtils::createUUIDString()

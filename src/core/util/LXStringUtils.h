@@ -6,10 +6,7 @@
 
 namespace quillcast {
 
-class Clock;
-class RandomSource;
-
-// String trimming and cleaning, and unique strings built from the time.
+// String trimming and cleaning, and UUID strings.
 // Positions and lengths are counted in UTF-16 code units. Everything here is
 // safe to call from any thread.
 class LXStringUtils
@@ -38,18 +35,6 @@ public:
     // The text unchanged when it fits, otherwise its longest start that fits
     // with ".." appended (at least one character and "..").
     static QString trimStringToFit(const QString &text, qreal pixelLength, const TextMeasure &measure);
-
-    // Local date and time of the clock as yyyyMMddhhmmss (the year in as many
-    // digits as it has).
-    static QString uniqueTimeString(const Clock &clock);
-    // The time string followed by a random number of at least five digits.
-    static QString uniqueTimeRandString(const Clock &clock);
-    static QString uniqueTimeRandString(const Clock &clock, RandomSource &random);
-    // "0" for a time string not seen just before, then "1", "2"... while the
-    // same time string comes again.
-    static QString getNewSerialForTimeString(const QString &timeString);
-    // The time string followed by its serial: unique within the process.
-    static QString uniqueTimeSerialString(const Clock &clock);
 
     // A new random UUID: 36 characters, upper-case hexadecimal 8-4-4-4-12.
     static QString createUUIDString();

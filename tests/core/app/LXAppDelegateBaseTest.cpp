@@ -1,8 +1,6 @@
 #include "TestFiles.h"
 #include "app/LXAppDelegateBase.h"
 #include "app/LXAppSupportUtility.h"
-#include "app/UserDefaults.h"
-#include "connections/ConnectionStore.h"
 #include "platform/ManualMainLoop.h"
 #include "RecordingApplicationShell.h"
 #include "RecordingDocumentOpener.h"
@@ -10,6 +8,8 @@
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
 #include "ScriptedFilePanel.h"
+#include "platform/SettingsFileStore.h"
+#include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ struct AppTest : ::testing::Test
     }
 
     QTemporaryDir folder;
-    ConnectionStore store{folder.filePath(u"settings.ini"_s)};
+    SettingsFileStore store{folder.filePath(u"settings.ini"_s)};
     UserDefaults defaults{store};
     RecordingApplicationShell shell;
     ScriptedAlertPresenter alerts;

@@ -1,13 +1,10 @@
 #include "TestApplication.h"
 #include "app/MailerAppDelegate.h"
-#include "app/UserDefaults.h"
 #include "app/update/LXPhoneHome.h"
 #include "app/update/UpdateListSource.h"
 #include "connections/ConnectionList.h"
-#include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "connections/OpenSslRandomSource.h"
-#include "document/UndoManager.h"
 #include "platform/FixedClock.h"
 #include "platform/QtMainLoop.h"
 #include "RecordingApplicationShell.h"
@@ -16,6 +13,9 @@
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
 #include "ScriptedFilePanel.h"
+#include "platform/SettingsFileStore.h"
+#include "platform/UserDefaults.h"
+#include "util/UndoManager.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +62,7 @@ struct MailerTest : ::testing::Test
     }
 
     QTemporaryDir folder;
-    ConnectionStore store{folder.filePath(u"settings.ini"_s)};
+    SettingsFileStore store{folder.filePath(u"settings.ini"_s)};
     UserDefaults defaults{store};
     HardwareAddress machine{folder.filePath(u"no-sys"_s)};
     FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc())};

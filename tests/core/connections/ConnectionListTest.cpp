@@ -1,12 +1,12 @@
 #include "connections/ConnectionList.h"
 
-#include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "connections/LXCommonCrypto.h"
-#include "document/UndoManager.h"
 #include "platform/ManualMainLoop.h"
 #include "ScriptedAlertPresenter.h"
+#include "platform/SettingsFileStore.h"
 #include "send/SendingValues.h"
+#include "util/UndoManager.h"
 
 #include "MemorySecretStore.h"
 #include "ScriptedSecureRandomSource.h"
@@ -51,7 +51,7 @@ struct AppRun
     {
     }
 
-    ConnectionStore store;
+    SettingsFileStore store;
     ScriptedSecureRandomSource random;
     HardwareAddress address;
     ScriptedAlertPresenter alerts;
@@ -86,7 +86,7 @@ protected:
         launch()->list.addConnectionDict(withPassword(description, password));
     }
     // The stored connections as a fresh reader sees them.
-    List stored() const { return ConnectionStore(settingsFile()).value(u"connectionArray"_s).toList(); }
+    List stored() const { return SettingsFileStore(settingsFile()).value(u"connectionArray"_s).toList(); }
     Dict storedAt(qsizetype i) const { return stored().at(i).toDict(); }
     QByteArray fileContents() const { return quillcast::testing::fileContents(settingsFile()); }
     int fileMode() const
@@ -145,7 +145,7 @@ TEST_F(ConnectionListTest, WithoutAKeyringEachPasswordIsEncryptedWithASaltAndIVO
         EXPECT_FALSE(entry.contains(u"cryptopw"_s));
     }
     EXPECT_FALSE(storedAt(2).contains(u"cryptopwData"_s));
-    EXPECT_FALSE(ConnectionStore(settingsFile()).contains(u"salt"_s));
+    EXPECT_FALSE(SettingsFileStore(settingsFile()).contains(u"salt"_s));
     EXPECT_FALSE(fileContents().contains("hunter2"));
 
     // The device password and the entry's own pair read it back.
@@ -181,14 +181,14 @@ void writeSharedPairList(const QString &file, const QString &devicePassword, con
     for (const QByteArray &password : passwords)
         list.append(Value(Dict{{u"mailServerDescription"_s, Value(QString::fromUtf8(password))},
                                {u"cryptopw"_s, Value(crypto.encrypt(password).value_or(QByteArray()))}}));
-    ConnectionStore(file).write(
+    SettingsFileStore(file).write(
         {{u"salt"_s, Value(crypto.salt())}, {u"iv"_s, Value(crypto.IV())}, {u"connectionArray"_s, Value(list)}});
 }
 
 TEST_F(ConnectionListTest, ListOfTheReleaseBeforeIsReadAndRewrittenInTheNewForm)
 {
     writeSharedPairList(settingsFile(), u"54:e1:ad:12:34:56Qc7mR2xLp"_s, {"first-secret", "second-secret"});
-    const QByteArray sharedSalt = ConnectionStore(settingsFile()).value(u"salt"_s).toBytes();
+    const QByteArray sharedSalt = SettingsFileStore(settingsFile()).value(u"salt"_s).toBytes();
     auto run = launch();
     ASSERT_EQ(run->list.connectionArray().size(), 2);
     EXPECT_EQ(passwordAt(*run, 0), u"first-secret"_s);
@@ -199,7 +199,7 @@ TEST_F(ConnectionListTest, ListOfTheReleaseBeforeIsReadAndRewrittenInTheNewForm)
         EXPECT_FALSE(storedAt(i).contains(u"cryptopw"_s)) << i;
         EXPECT_EQ(storedAt(i).value(u"cryptopwIV"_s).toBytes().size(), 16) << i;
     }
-    EXPECT_EQ(ConnectionStore(settingsFile()).value(u"salt"_s).toBytes(), sharedSalt);
+    EXPECT_EQ(SettingsFileStore(settingsFile()).value(u"salt"_s).toBytes(), sharedSalt);
     auto next = launch();
     EXPECT_EQ(passwordAt(*next, 1), u"second-secret"_s);
 }
@@ -317,13 +317,13 @@ TEST_F(ConnectionListTest, PasswordSetByTheReleaseBeforeSinceIsTheOneRead)
     writeSharedPairList(settingsFile(), u"54:e1:ad:12:34:56Qc7mR2xLp"_s, {"changed-there"});
     Dict rewritten = storedAt(0);
     rewritten.set(u"keyringPasswordRef"_s, Value(reference));
-    ConnectionStore(settingsFile()).write({{u"connectionArray"_s, Value(List({Value(rewritten)}))}});
+    SettingsFileStore(settingsFile()).write({{u"connectionArray"_s, Value(List({Value(rewritten)}))}});
     EXPECT_EQ(passwordAt(*launchWith(&keyring), 0), u"changed-there"_s);
     // Its own empty password, written when it could not read ours, is not.
     writeSharedPairList(settingsFile(), u"54:e1:ad:12:34:56Qc7mR2xLp"_s, {""});
     rewritten = storedAt(0);
     rewritten.set(u"keyringPasswordRef"_s, Value(reference));
-    ConnectionStore(settingsFile()).write({{u"connectionArray"_s, Value(List({Value(rewritten)}))}});
+    SettingsFileStore(settingsFile()).write({{u"connectionArray"_s, Value(List({Value(rewritten)}))}});
     EXPECT_EQ(passwordAt(*launchWith(&keyring), 0), u"old"_s);
 }
 
@@ -486,7 +486,7 @@ TEST_F(ConnectionListTest, ReleaseOneServerIsTakenOverStoredEncryptedAndItsKeysR
     EXPECT_EQ(sending.intValue(u"connectionType"_s), 1);
     EXPECT_FALSE(sending.boolValue(u"useAuth"_s)); // whatever useAuth holds
 
-    const ConnectionStore reader(settingsFile());
+    const SettingsFileStore reader(settingsFile());
     for (const QString &key : {u"mailServerName"_s, u"password"_s, u"useAuth"_s, u"customPortUsed"_s})
         EXPECT_FALSE(reader.contains(key)) << key.toStdString();
     EXPECT_TRUE(reader.contains(u"StartupActionTag"_s));
@@ -502,7 +502,7 @@ TEST_F(ConnectionListTest, ReleaseOneServerIsTakenOverStoredEncryptedAndItsKeysR
 TEST_F(ConnectionListTest, StoredEmptyListStillTakesOverReleaseOne)
 {
     writeReleaseOneSettings(settingsFile());
-    ConnectionStore(settingsFile()).write({{u"connectionArray"_s, Value(List())}});
+    SettingsFileStore(settingsFile()).write({{u"connectionArray"_s, Value(List())}});
     auto run = launch();
     EXPECT_EQ(run->list.connectionArray().size(), 1);
 }

@@ -1,10 +1,10 @@
 #include "connections/LibsecretSecretStore.h"
 
 #include "connections/ConnectionList.h"
-#include "connections/ConnectionStore.h"
 #include "connections/HardwareAddress.h"
 #include "platform/ManualMainLoop.h"
 #include "ScriptedAlertPresenter.h"
+#include "platform/SettingsFileStore.h"
 
 #include "ScriptedSecureRandomSource.h"
 #include "TestApplication.h"
@@ -216,7 +216,7 @@ TEST(LibsecretSecretStoreTest, PasswordRoundTripsThroughTheDesktopKeyring)
     QTemporaryDir folder;
     const QString settings = folder.filePath(u"Quillcast.ini"_s);
     const auto launch = [&](auto &&use) {
-        ConnectionStore store(settings);
+        SettingsFileStore store(settings);
         ScriptedSecureRandomSource random;
         const HardwareAddress machine(folder.filePath(u"no-sys"_s));
         ScriptedAlertPresenter alerts;
@@ -231,7 +231,7 @@ TEST(LibsecretSecretStoreTest, PasswordRoundTripsThroughTheDesktopKeyring)
                                     {u"password"_s, Value(u"k3yring pässword"_s)}});
         ASSERT_TRUE(list.lastStoreStatus().ok()) << list.lastStoreStatus().error().toStdString();
     });
-    const Dict entry = ConnectionStore(settings).value(u"connectionArray"_s).toList().at(0).toDict();
+    const Dict entry = SettingsFileStore(settings).value(u"connectionArray"_s).toList().at(0).toDict();
     const QString reference = entry.stringValue(u"keyringPasswordRef"_s);
     ASSERT_FALSE(reference.isEmpty());
     for (const QString &key : {u"password"_s, u"cryptopw"_s, u"cryptopwData"_s, u"cryptopwSalt"_s, u"cryptopwIV"_s})
@@ -246,7 +246,7 @@ TEST(LibsecretSecretStoreTest, PasswordRoundTripsThroughTheDesktopKeyring)
         list.editConnection(0, Dict{{u"password"_s, Value(u"changed"_s)}});
     });
     EXPECT_EQ(keyring->lookupPassword(reference).value(), std::nullopt);
-    const QString changed = ConnectionStore(settings)
+    const QString changed = SettingsFileStore(settings)
                                 .value(u"connectionArray"_s)
                                 .toList()
                                 .at(0)

@@ -2,8 +2,13 @@
 #include "TestPrinters.h"
 #include "database/KeyCommands.h"
 #include "ScriptedAlertPresenter.h"
+#include "platform/ManualMainLoop.h"
 
 #include <gtest/gtest.h>
+
+#include <QSet>
+
+#include <memory>
 
 using namespace quillcast;
 using namespace quillcast::dbtest;
@@ -48,6 +53,59 @@ TEST(KeyCommandsAdd, NewColumnsTakeTheNextInnerKeysAndEmptyValues)
     EXPECT_TRUE(doc.canRemoveKeyListElement());
     EXPECT_TRUE(doc.isDocumentEdited());
     EXPECT_FALSE(doc.undoManager().canUndo());
+}
+
+// A new key is never named like a key the user already named: the merge tag
+// "_KEY5_" would stand for two columns.
+TEST(KeyCommandsAdd, TheNewNameSkipsNamesTheUserGaveOtherKeys)
+{
+    const struct
+    {
+        const char *name;
+        int added; // columns added before the renames
+        QStringList renames; // new names of the user keys, in order
+        QString expectedName; // of the column added after them
+        QString expectedInner;
+    } rows[] = {
+        {"no clash", 1, {u"City"_s}, u"KEY5"_s, u"5"_s},
+        {"the user took the new key's name", 1, {u"KEY5"_s}, u"KEY6"_s, u"5"_s},
+        {"the user took the next names too", 2, {u"KEY6"_s, u"KEY7"_s}, u"KEY8"_s, u"6"_s},
+        {"a name of another case is another tag", 1, {u"key5"_s}, u"KEY5"_s, u"5"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc{SystemClock::instance()};
+        setUpPlain(doc, {});
+        KeyCommands keys(doc);
+        for (int i = 0; i < row.added; ++i)
+            keys.insertNewColumnInTable();
+        for (qsizetype i = 0; i < row.renames.size(); ++i)
+            ASSERT_TRUE(keys.renameKey(3 + i, row.renames.at(i)));
+
+        EXPECT_EQ(keys.insertNewColumnInTable(), row.expectedInner);
+        EXPECT_EQ(doc.columnHeaders().constLast(), row.expectedName);
+        const QStringList tags = keys.userKeyTags();
+        EXPECT_EQ(QSet<QString>(tags.cbegin(), tags.cend()).size(), tags.size()) << tags.join(u' ').toStdString();
+    }
+}
+
+// The table scrolls to the new column only once the command has finished,
+// on the next turn of the loop; a document closed before then is left alone.
+TEST(KeyCommandsAdd, TheScrollToTheNewColumnWaitsForTheLoop)
+{
+    ManualMainLoop loop;
+    auto doc = std::make_unique<MyDocument>(SystemClock::instance());
+    setUpPlain(*doc, {});
+    int scrolls = 0;
+    QObject::connect(doc.get(), &MyDocument::scrollToLastColumnRequested, [&scrolls] { ++scrolls; });
+    KeyCommands(*doc, loop).insertNewColumnInTable();
+    EXPECT_EQ(scrolls, 0);
+    EXPECT_EQ(loop.runPending(), 1);
+    EXPECT_EQ(scrolls, 1);
+
+    KeyCommands(*doc, loop).insertNewColumnInTable();
+    doc.reset();
+    EXPECT_EQ(loop.runPending(), 1);
 }
 
 TEST(KeyCommandsDelete, AsksThenRemovesTheKeyAndItsValuesAndTheInnerKeyIsReused)
@@ -154,7 +212,7 @@ TEST(KeyCommandsSelection, OnlyAUserKeyMayBeDeleted)
         bool removable;
     } rows[] = {{"email row", 2, false}, {"user key", 3, true}, {"no selection", std::nullopt, false}};
     for (const auto &row : rows) {
-        keys.tableViewSelectionDidChange(row.row);
+        keys.selectKeyRow(row.row);
         EXPECT_EQ(doc.canRemoveKeyListElement(), row.removable) << row.name;
     }
 }

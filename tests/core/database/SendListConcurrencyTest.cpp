@@ -1,7 +1,7 @@
 #include "DatabaseTestData.h"
 #include "TestPrinters.h"
 #include "database/SendListCommands.h"
-#include "database/SendListRebuilder.h"
+#include "document/SendListRebuilder.h"
 
 #include <gtest/gtest.h>
 

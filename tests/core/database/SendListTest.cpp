@@ -2,7 +2,7 @@
 #include "TestPrinters.h"
 #include "database/GeneralCommands.h"
 #include "database/SendListCommands.h"
-#include "database/SendListRebuilder.h"
+#include "document/SendListRebuilder.h"
 
 #include <gtest/gtest.h>
 

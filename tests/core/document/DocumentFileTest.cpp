@@ -1,8 +1,8 @@
 #include "DocumentTestData.h"
 #include "TestPrinters.h"
-#include "app/LXAppSupportUtility.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
+#include "document/NewerReleaseAlert.h"
 #include "document/TagUpgrade.h"
 #include "document/archive/KeyedArchiver.h"
 #include "RecordingUrlOpener.h"
@@ -206,10 +206,10 @@ TEST(DocumentFile, NewerReleaseIsRefusedWithItsAlertAndLeavesTheDocumentAlone)
         MyDocument doc;
         EXPECT_FALSE(reader.read(doc, archived(everyKey(quint64(answer ? 99999 : 20801)))).ok());
         ASSERT_EQ(reader.alerts.shown().size(), 1);
-        EXPECT_EQ(reader.alerts.shown().front(), LXAppSupportUtility::newerVersionAlert());
+        EXPECT_EQ(reader.alerts.shown().front(), NewerReleaseAlert::forDocument());
         EXPECT_EQ(reader.alerts.shown().front().buttons, QStringList({u"Go to Download Last Version"_s, u"Cancel"_s}));
         EXPECT_EQ(reader.opener.openedUrls,
-                  answer ? QStringList() : QStringList{LXAppSupportUtility::downloadPageUrl().toString()});
+                  answer ? QStringList() : QStringList{NewerReleaseAlert::downloadPageUrl().toString()});
         EXPECT_EQ(doc.mailFormTo(), u"_email_"_s);
         EXPECT_EQ(doc.sendPrepTimeInterval(), 5);
     }

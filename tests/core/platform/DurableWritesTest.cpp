@@ -1,8 +1,6 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "app/LXAppDelegateBase.h"
-#include "app/UserDefaults.h"
-#include "connections/ConnectionStore.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
 #include "export/ExportWriter.h"
@@ -16,6 +14,8 @@
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
 #include "ScriptedFilePanel.h"
+#include "platform/SettingsFileStore.h"
+#include "platform/UserDefaults.h"
 #include "send/DraftFolderMailClient.h"
 
 #include <gmock/gmock.h>
@@ -99,11 +99,11 @@ const std::vector<Writer> &writers()
          }},
         {"settings store",
          [](const QString &folder) {
-             ConnectionStore store(folder + u"/settings.ini"_s);
+             SettingsFileStore store(folder + u"/settings.ini"_s);
              store.write({{u"kept"_s, Value(u"earlier value"_s)}});
          },
          [](const QString &folder) {
-             ConnectionStore store(folder + u"/settings.ini"_s);
+             SettingsFileStore store(folder + u"/settings.ini"_s);
              return store.write({{u"large"_s, Value(QString::fromLatin1(kLarge))}}).ok();
          }},
         {"draft",
@@ -124,7 +124,7 @@ const std::vector<Writer> &writers()
              writeFile(folder + u"/data/Quillcast User Guide 2/Quillcast User Guide 2.9.pdf"_s, "old guide");
          },
          [](const QString &folder) {
-             ConnectionStore store(folder + u"/../settings.ini"_s);
+             SettingsFileStore store(folder + u"/../settings.ini"_s);
              UserDefaults defaults(store);
              RecordingApplicationShell shell;
              ScriptedAlertPresenter alerts;

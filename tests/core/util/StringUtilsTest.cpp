@@ -1,6 +1,4 @@
 #include "TestPrinters.h"
-#include "platform/FixedClock.h"
-#include "ScriptedRandomSource.h"
 #include "util/LXStringUtils.h"
 
 #include <gtest/gtest.h>
@@ -139,49 +137,6 @@ TEST(StringUtils, TrimStringToFitNeverSplitsSurrogatePair)
     const QString text = u"ab\U0001F600cd"_s;
     EXPECT_EQ(LXStringUtils::trimStringToFit(text, 50, monospaced), u"ab.."_s);
     EXPECT_EQ(LXStringUtils::trimStringToFit(u"\U0001F600\U0001F600"_s, 0, monospaced), u"\U0001F600.."_s);
-}
-
-QDateTime utc(int year, int month, int day, int hour, int minute, int second)
-{
-    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone::utc());
-}
-
-TEST(StringUtils, UniqueTimeStringReadsLocalTimeOfClock)
-{
-    EXPECT_EQ(LXStringUtils::uniqueTimeString(FixedClock(utc(2026, 12, 5, 6, 59, 3))), u"20261205065903"_s);
-    // 23:30 UTC is already the next day two hours east.
-    const FixedClock east(utc(2026, 12, 31, 23, 30, 0), QTimeZone(2 * 3600));
-    EXPECT_EQ(LXStringUtils::uniqueTimeString(east), u"20270101013000"_s);
-    EXPECT_EQ(LXStringUtils::uniqueTimeString(FixedClock(utc(987, 1, 2, 3, 4, 5))), u"9870102030405"_s);
-}
-
-TEST(StringUtils, UniqueTimeRandStringPadsRandomNumberToFiveDigits)
-{
-    const FixedClock clock(utc(2026, 12, 5, 6, 59, 3));
-    ScriptedRandomSource small({41});
-    EXPECT_EQ(LXStringUtils::uniqueTimeRandString(clock, small), u"2026120506590300042"_s);
-    ScriptedRandomSource largest({2147483647});
-    EXPECT_EQ(LXStringUtils::uniqueTimeRandString(clock, largest), u"202612050659032147483648"_s);
-}
-
-TEST(StringUtils, SerialCountsWithinOneSecondAndRestartsInTheNext)
-{
-    FixedClock clock(utc(2026, 12, 5, 6, 59, 3));
-    EXPECT_EQ(LXStringUtils::uniqueTimeSerialString(clock), u"202612050659030"_s);
-    clock.advance(400);
-    EXPECT_EQ(LXStringUtils::uniqueTimeSerialString(clock), u"202612050659031"_s);
-    clock.advance(500);
-    EXPECT_EQ(LXStringUtils::uniqueTimeSerialString(clock), u"202612050659032"_s);
-    clock.advance(100);
-    EXPECT_EQ(LXStringUtils::uniqueTimeSerialString(clock), u"202612050659040"_s);
-}
-
-TEST(StringUtils, SerialRestartsWheneverTimeStringChanges)
-{
-    EXPECT_EQ(LXStringUtils::getNewSerialForTimeString(u"A"_s), u"0"_s);
-    EXPECT_EQ(LXStringUtils::getNewSerialForTimeString(u"A"_s), u"1"_s);
-    EXPECT_EQ(LXStringUtils::getNewSerialForTimeString(u"B"_s), u"0"_s);
-    EXPECT_EQ(LXStringUtils::getNewSerialForTimeString(u"A"_s), u"0"_s);
 }
 
 TEST(StringUtils, UuidStringIsUpperCaseAndFresh)

@@ -1,12 +1,13 @@
 #include "app/update/LXPhoneHome.h"
 
 #include "app/LXAppSupportUtility.h"
-#include "app/UserDefaults.h"
 #include "app/update/UpdateListSource.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Clock.h"
 #include "platform/MainLoop.h"
 #include "platform/UrlOpener.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserDefaultsKeys.h"
 
 using namespace Qt::StringLiterals;
 
@@ -14,9 +15,9 @@ namespace quillcast {
 
 namespace {
 
-const QString notifyUpdateKey = u"notifyUpdate"_s;
-const QString lastCheckKey = u"lastCheckDateForUpdate"_s;
-const QString listAddressesKey = u"updateListAddresses"_s;
+const QString &notifyUpdateKey = UserDefaultsKeys::notifyUpdate;
+const QString &lastCheckKey = UserDefaultsKeys::lastCheckDateForUpdate;
+const QString &listAddressesKey = UserDefaultsKeys::updateListAddresses;
 const QString latestReleaseKey = u"LRA"_s;
 const QString updateAddressKey = u"GFU"_s;
 const QString downloadPageKey = u"DPU"_s;

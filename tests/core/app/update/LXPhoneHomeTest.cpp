@@ -1,13 +1,13 @@
 #include "TestApplication.h"
 #include "app/LXAppSupportUtility.h"
-#include "app/UserDefaults.h"
 #include "app/update/LXPhoneHome.h"
 #include "app/update/UpdateListSource.h"
-#include "connections/ConnectionStore.h"
 #include "platform/FixedClock.h"
 #include "platform/QtMainLoop.h"
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
+#include "platform/SettingsFileStore.h"
+#include "platform/UserDefaults.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -154,7 +154,7 @@ struct Rig
     void setNotifyUpdate(bool on) { ASSERT_TRUE(defaults.setObject(u"notifyUpdate"_s, Value(on))); }
 
     QTemporaryDir dir;
-    ConnectionStore store{dir.filePath(u"defaults.ini"_s)};
+    SettingsFileStore store{dir.filePath(u"defaults.ini"_s)};
     UserDefaults defaults{store};
     ScriptedAlertPresenter alerts{2};
     RecordingUrlOpener opener;

@@ -1,5 +1,5 @@
 #include "ScriptedRandomSource.h"
-#include "util/RandomIntInRange.h"
+#include "platform/RandomIntInRange.h"
 
 #include <gtest/gtest.h>
 

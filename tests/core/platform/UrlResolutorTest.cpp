@@ -1,6 +1,6 @@
 #include "TestPrinters.h"
 #include "RecordingUrlOpener.h"
-#include "util/LXUrlResolutor.h"
+#include "platform/LXUrlResolutor.h"
 
 #include <gtest/gtest.h>
 

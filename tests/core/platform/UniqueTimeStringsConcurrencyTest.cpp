@@ -1,5 +1,5 @@
 #include "platform/FixedClock.h"
-#include "util/LXStringUtils.h"
+#include "platform/UniqueTimeStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ namespace {
 
 // Serial strings stay unique while several threads draw them and the clock
 // moves on under them.
-TEST(StringUtilsConcurrency, SerialStringsStayUniqueAcrossThreads)
+TEST(UniqueTimeStringsConcurrency, SerialStringsStayUniqueAcrossThreads)
 {
     FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(6, 59, 3), QTimeZone::utc()));
     constexpr int threadCount = 4;
@@ -25,7 +25,7 @@ TEST(StringUtilsConcurrency, SerialStringsStayUniqueAcrossThreads)
     for (int t = 0; t < threadCount; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < callsPerThread; ++i) {
-                results[t].append(LXStringUtils::uniqueTimeSerialString(clock));
+                results[t].append(UniqueTimeStrings::uniqueTimeSerialString(clock));
                 if (t == 0 && i % 50 == 0)
                     clock.advance(1000);
             }

@@ -1,10 +1,10 @@
-#include "app/UserDefaults.h"
+#include "platform/UserDefaults.h"
 
-#include "connections/ConnectionStore.h"
+#include "platform/SettingsFileStore.h"
 
 namespace quillcast {
 
-UserDefaults::UserDefaults(ConnectionStore &store)
+UserDefaults::UserDefaults(SettingsFileStore &store)
     : m_store(store)
 {
 }

@@ -1,4 +1,4 @@
-#include "util/RandomIntInRange.h"
+#include "platform/RandomIntInRange.h"
 
 #include "platform/SeededRandomSource.h"
 

@@ -1,4 +1,4 @@
-#include "document/UndoManager.h"
+#include "util/UndoManager.h"
 
 #include <utility>
 

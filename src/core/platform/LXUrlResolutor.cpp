@@ -1,7 +1,7 @@
-#include "util/LXUrlResolutor.h"
+#include "platform/LXUrlResolutor.h"
 
-#include "database/LXNetValidator.h"
 #include "platform/NullUrlOpener.h"
+#include "util/LXNetValidator.h"
 #include "util/LXStringUtils.h"
 
 #include <QUrl>

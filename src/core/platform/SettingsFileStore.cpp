@@ -1,7 +1,8 @@
-#include "connections/ConnectionStore.h"
+#include "platform/SettingsFileStore.h"
 
 #include "platform/DurableSaveFile.h"
 #include "platform/RegularFileReader.h"
+#include "util/ValueVariant.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,27 +72,27 @@ QString canonicalText(const QVariant &value)
 
 } // namespace
 
-ConnectionStore::ConnectionStore(QString fileName)
+SettingsFileStore::SettingsFileStore(QString fileName)
     : m_fileName(fileName.isEmpty() ? userFileName() : std::move(fileName))
 {
 }
 
-QString ConnectionStore::userFileName()
+QString SettingsFileStore::userFileName()
 {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, u"Quillcast"_s, u"Quillcast"_s).fileName();
 }
 
-bool ConnectionStore::contains(const QString &key) const
+bool SettingsFileStore::contains(const QString &key) const
 {
     return QSettings(m_fileName, QSettings::IniFormat).contains(key);
 }
 
-Value ConnectionStore::value(const QString &key) const
+Value SettingsFileStore::value(const QString &key) const
 {
-    return fromVariant(QSettings(m_fileName, QSettings::IniFormat).value(key));
+    return ValueVariant::fromVariant(QSettings(m_fileName, QSettings::IniFormat).value(key));
 }
 
-Status ConnectionStore::write(const std::vector<Change> &changes)
+Status SettingsFileStore::write(const std::vector<Change> &changes)
 {
     if (!createPrivately(m_fileName))
         return Status::failure(u"cannot create the settings file %1"_s.arg(m_fileName));
@@ -120,7 +121,7 @@ Status ConnectionStore::write(const std::vector<Change> &changes)
             if (change.second.isNull())
                 settings.remove(change.first);
             else
-                settings.setValue(change.first, toVariant(change.second));
+                settings.setValue(change.first, ValueVariant::toVariant(change.second));
         }
         settings.sync();
         if (settings.status() != QSettings::NoError)
@@ -150,85 +151,6 @@ Status ConnectionStore::write(const std::vector<Change> &changes)
     if (!QFile::setPermissions(m_fileName, ownerOnly))
         return Status::failure(u"cannot make the settings file %1 private"_s.arg(m_fileName));
     return success();
-}
-
-QVariant ConnectionStore::toVariant(const Value &value)
-{
-    switch (value.type()) {
-    case Value::Type::Null:
-        return QVariant();
-    case Value::Type::Bool:
-        return value.toBool();
-    case Value::Type::Int:
-        return QVariant::fromValue(value.toInt64());
-    case Value::Type::UInt:
-        return QVariant::fromValue(value.toUInt64());
-    case Value::Type::Real:
-        return value.toDouble();
-    case Value::Type::String:
-        return value.toString();
-    case Value::Type::Date:
-        return value.toDateTime();
-    case Value::Type::Bytes:
-        return value.toBytes();
-    case Value::Type::List: {
-        QVariantList list;
-        for (const Value &item : value.toList().items())
-            list.append(toVariant(item));
-        return list;
-    }
-    case Value::Type::Dict: {
-        QVariantMap map;
-        for (const auto &entry : value.toDict().snapshot().entries())
-            map.insert(entry.first, toVariant(entry.second));
-        return map;
-    }
-    }
-    return QVariant();
-}
-
-Value ConnectionStore::fromVariant(const QVariant &variant)
-{
-    switch (variant.typeId()) {
-    case QMetaType::UnknownType:
-        return Value();
-    case QMetaType::Bool:
-        return Value(variant.toBool());
-    case QMetaType::Int:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-        return Value(variant.toLongLong());
-    case QMetaType::UInt:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-    case QMetaType::UShort:
-        return Value(variant.toULongLong());
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return Value(variant.toDouble());
-    case QMetaType::QDateTime:
-        return Value(variant.toDateTime());
-    case QMetaType::QByteArray:
-        return Value(variant.toByteArray());
-    case QMetaType::QStringList:
-    case QMetaType::QVariantList: {
-        List list;
-        for (const QVariant &item : variant.toList())
-            list.append(fromVariant(item));
-        return Value(list);
-    }
-    case QMetaType::QVariantMap:
-    case QMetaType::QVariantHash: {
-        Dict dict;
-        const QVariantMap map = variant.toMap();
-        for (auto it = map.cbegin(); it != map.cend(); ++it)
-            dict.set(it.key(), fromVariant(it.value()));
-        return Value(dict);
-    }
-    default:
-        return Value(variant.toString());
-    }
 }
 
 } // namespace quillcast

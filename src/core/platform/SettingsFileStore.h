@@ -10,20 +10,21 @@
 
 namespace quillcast {
 
-// The user's defaults file as the connection list sees it: the file of
-// QSettings(IniFormat, UserScope, "Quillcast", "Quillcast"), or another given
-// file (tests). Every read goes to the file as it is now, so a second store
-// object, or a second process, sees what the first one wrote.
+// The user's settings file, the ini file that the user defaults and the
+// connection list are stored in: the file of QSettings(IniFormat, UserScope,
+// "Quillcast", "Quillcast"), or another given file (tests). Every read goes
+// to the file as it is now, so a second store object, or a second process,
+// sees what the first one wrote.
 //
 // The file holds the encrypted passwords and the release-1 settings with a
 // clear one, so it is kept readable by the user alone (mode 0600), from its
 // creation on.
-class ConnectionStore
+class SettingsFileStore
 {
 public:
     using Change = std::pair<QString, Value>;
 
-    explicit ConnectionStore(QString fileName = QString());
+    explicit SettingsFileStore(QString fileName = QString());
 
     QString fileName() const { return m_fileName; }
     bool contains(const QString &key) const;
@@ -35,9 +36,6 @@ public:
 
     // The settings file the application uses for the current user.
     static QString userFileName();
-
-    static QVariant toVariant(const Value &value);
-    static Value fromVariant(const QVariant &variant);
 
 private:
     QString m_fileName;

@@ -1,4 +1,4 @@
-#include "database/LXNetValidator.h"
+#include "util/LXNetValidator.h"
 
 #include "util/LXStringUtils.h"
 

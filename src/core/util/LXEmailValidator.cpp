@@ -1,4 +1,4 @@
-#include "database/LXEmailValidator.h"
+#include "util/LXEmailValidator.h"
 
 #include <QRegularExpression>
 

@@ -1,9 +1,8 @@
-#include "database/SendListRebuilder.h"
+#include "document/SendListRebuilder.h"
 
-#include "database/SendListCommands.h"
-#include "database/TextSet.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "util/TextSet.h"
 
 #include <optional>
 #include <utility>
@@ -121,7 +120,8 @@ void SendListRebuilder::apply(quint64 generation, List::Items items)
         return;
     m_document.setSendArray(List(std::move(items)));
     // The send list's views (shown and checked) and its any-checked flag.
-    SendListCommands(m_document).updateIsCheckedRecords4Send();
+    m_document.filterSendAndChecked();
+    m_document.setIsCheckedRecords4Send(!m_document.sendArrayChecked().isEmpty());
     // The preview shows the same list; its view is re-evaluated when the
     // preview is what the user looks at (its tab rebuilds the list again).
     if (m_document.selectedTab() == MyDocument::PreviewTab)

@@ -1,4 +1,4 @@
-#include "database/TextSet.h"
+#include "util/TextSet.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,5 +1,5 @@
 #include "TestPrinters.h"
-#include "document/UndoManager.h"
+#include "util/UndoManager.h"
 
 #include <gtest/gtest.h>
 

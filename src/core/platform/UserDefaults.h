@@ -11,7 +11,7 @@
 
 namespace quillcast {
 
-class ConnectionStore;
+class SettingsFileStore;
 
 // The per-user defaults: what the user stored, over the fallback values the
 // application registers at start-up. Registered values are never written to
@@ -23,7 +23,7 @@ class ConnectionStore;
 class UserDefaults
 {
 public:
-    explicit UserDefaults(ConnectionStore &store);
+    explicit UserDefaults(SettingsFileStore &store);
 
     // Adds fallback values (a key registered again takes the new value).
     void registerDefaults(const Dict &defaults);
@@ -44,10 +44,10 @@ public:
     // registered fallback shows again).
     Status setObject(const QString &key, const Value &value);
 
-    ConnectionStore &store() const { return m_store; }
+    SettingsFileStore &store() const { return m_store; }
 
 private:
-    ConnectionStore &m_store;
+    SettingsFileStore &m_store;
     Dict m_registered;
 };
 

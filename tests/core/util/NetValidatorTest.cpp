@@ -1,6 +1,6 @@
 #include "TestPrinters.h"
-#include "database/LXEmailValidator.h"
-#include "database/LXNetValidator.h"
+#include "util/LXEmailValidator.h"
+#include "util/LXNetValidator.h"
 
 #include <gtest/gtest.h>
 
