@@ -5,7 +5,6 @@
 #include "connections/HardwareAddress.h"
 #include "connections/SecretStore.h"
 #include "platform/QtMainLoop.h"
-#include "ScriptedAlertPresenter.h"
 #include "platform/SettingsFileStore.h"
 
 #include <memory>
