@@ -2,7 +2,6 @@
 
 #include "send/MessagePreparation.h"
 #include "send/SendingServices.h"
-#include "send/ServerCredentials.h"
 #include "util/List.h"
 
 #include <QString>
