@@ -7,6 +7,7 @@
 #include "document/MyDocument.h"
 #include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
+#include "platform/SystemSleeper.h"
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "send/SendRun.h"
@@ -22,8 +23,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-
-#include <atomic>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -78,11 +77,9 @@ void BM_SendRunAgainstSlowServer(benchmark::State &state)
         SendingServices services;
         services.mailCore = &bridge;
         services.connections = &connections;
-        ServerSettings(doc, &connections).adjustSendingValueFromPref();
-        SendRun run(doc, services);
+        services.server = ServerSettings(doc, &connections).adjustSendingValueFromPref();
+        SendRun run(doc, services, SystemSleeper::instance(), SystemClock::instance());
 
-        std::atomic<bool> finished{false};
-        run.setFinishedHandler([&] { finished.store(true); });
         int answered = 0;
         int accepted = 0;
         QObject::connect(&doc, &MyDocument::deliveryFinished, &doc, [&](bool ok) {

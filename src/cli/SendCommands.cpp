@@ -6,21 +6,15 @@
 #include "document/MyDocument.h"
 #include "document/SendListRebuilder.h"
 #include "platform/Clock.h"
-#include "platform/QtMainLoop.h"
 #include "send/CleartextCredentials.h"
-#include "send/CurlSmtpClient.h"
-#include "send/DraftFolderMailClient.h"
-#include "send/LXMailCoreBridge.h"
 #include "send/MessageBuilder.h"
 #include "send/MessagePreparation.h"
 #include "send/Preview.h"
-#include "send/RoutingMailClient.h"
 #include "send/RunWarnings.h"
+#include "send/SendProgress.h"
 #include "send/SendRun.h"
-#include "send/SendingValues.h"
-#include "send/SendmailMailClient.h"
+#include "send/SendingServicesFactory.h"
 #include "send/ServerSettings.h"
-#include "send/StaticConnectionProvider.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -73,11 +67,10 @@ private:
     struct sigaction m_previous = {};
 };
 
-// A connection made of the command line's server options, in the stored form
-// of a connection.
+// The server of the command line's server options.
 struct ServerOptions
 {
-    Dict connection;
+    ServerCredentials server;
     QString error;
 };
 
@@ -97,10 +90,10 @@ ServerOptions serverOptions(const ParsedArguments &args)
         result.error = u"--smtp-port must be a port number from 1 to 65535"_s;
         return result;
     }
-    Dict c{{u"mailServerDescription"_s, Value(args.value(u"--smtp-host"_s))},
-           {u"mailServerName"_s, Value(args.value(u"--smtp-host"_s))},
-           {u"connectionType"_s, Value(connectionType)}};
-    SendingValues::setPortChoice(c, *port);
+    ServerCredentials &server = result.server;
+    server.name = args.value(u"--smtp-host"_s);
+    server.port = static_cast<qint32>(*port);
+    server.connectionType = static_cast<qint32>(connectionType);
     if (args.has(u"--user"_s)) {
         if (!args.has(u"--password-env"_s)) {
             result.error = u"--user needs --password-env VAR (passwords never come from the command line)"_s;
@@ -111,16 +104,13 @@ ServerOptions serverOptions(const ParsedArguments &args)
             result.error = u"the environment variable %1 is not set"_s.arg(variable);
             return result;
         }
-        c.set(u"authenticationType"_s, Value(qint64(1)));
-        c.set(u"username"_s, Value(args.value(u"--user"_s)));
-        c.set(u"password"_s, Value(qEnvironmentVariable(variable.toLocal8Bit().constData())));
+        server.requirePassword = true;
+        server.username = args.value(u"--user"_s);
+        server.password = qEnvironmentVariable(variable.toLocal8Bit().constData());
     } else if (args.has(u"--password-env"_s)) {
         result.error = u"--password-env needs --user"_s;
         return result;
-    } else {
-        c.set(u"authenticationType"_s, Value(qint64(0)));
     }
-    result.connection = c;
     return result;
 }
 
@@ -245,27 +235,22 @@ int SendCommands::runSend(const QStringList &arguments)
     const SendingServices::Transport transport = hasServer ? SendingServices::Transport::MailServer
         : args.has(u"--sendmail"_s)                      ? SendingServices::Transport::MailClient
                                                           : SendingServices::Transport::AsMailingSays;
-    const std::optional<qint64> savedConnection = doc.selectedIndexConnection();
     if (*interval > 0)
         doc.setSendPrepTimeInterval(*interval);
     if (!doc.sendListRebuilder().rebuildNow())
         return refuse(command, 1, u"the send list could not be built"_s);
 
-    // The transports. The main loop outlives the SMTP client, whose last
-    // answers are posted to it while the client winds down.
-    QtMainLoop mainLoop(&doc);
-    CurlSmtpClient smtp(CurlSmtpClient::Options::fromEnvironment());
-    const LXMailCoreBridge bridge({smtp, mainLoop, m_ctx.clock});
-    DraftFolderMailClient draftFolder(drafts, m_ctx.clock);
-    SendmailMailClient sendmail(m_ctx.clock, args.has(u"--sendmail"_s) ? args.value(u"--sendmail"_s)
-                                                                        : SendmailMailClient::defaultPath());
-    RoutingMailClient mailClient(draftFolder, sendmail);
     // The server given on the command line, or else the user's stored
     // connections with the mailing's chosen one (or the one named).
-    StaticConnectionProvider commandLineServer(hasServer ? List({Value(server.connection)}) : List());
+    SendingServicesFactory::Options options;
+    options.draftsFolder = drafts;
+    if (args.has(u"--sendmail"_s))
+        options.sendmailPath = args.value(u"--sendmail"_s);
+    options.transport = transport;
     StoredConnections stored;
+    std::unique_ptr<SendingServicesFactory> sending;
     if (hasServer) {
-        doc.setSelectedIndexConnection(0);
+        sending = SendingServicesFactory::forServer(doc, server.server, m_ctx.clock, options);
     } else {
         // Only the password of the connection the run uses is read, below.
         if (const Status loaded = stored.load(ConnectionList::PasswordLoading::None); !loaded)
@@ -276,32 +261,21 @@ int SendCommands::runSend(const QStringList &arguments)
                           u"there is no stored connection %1 (%2 stored)"_s.arg(*connectionIndex).arg(count));
         if (*connectionIndex >= 0)
             doc.setSelectedIndexConnection(*connectionIndex);
-    }
-    ConnectionProvider &connections = hasServer ? static_cast<ConnectionProvider &>(commandLineServer)
-                                                : static_cast<ConnectionProvider &>(stored.list());
-    // The connection the run will use (an index beyond the list is repaired).
-    ServerSettings(doc, &connections).adjustSendingValueFromPref();
-    if (!hasServer)
+        // The connection the run will use (an index beyond the list is repaired).
+        ServerSettings(doc, &stored.list()).adjustSendingValueFromPref();
         stored.list().readPassword(doc.selectedIndexConnection().value_or(0));
-    const bool throughServer = transport == SendingServices::Transport::MailServer
-        || (transport == SendingServices::Transport::AsMailingSays && doc.useMailServerToSend() == 1);
-    if (!prepare && throughServer && !args.has(u"--allow-plain-auth"_s)) {
+        sending = SendingServicesFactory::forConnections(doc, stored.list(), m_ctx.clock, options);
+    }
+    if (!prepare && sending->sendsThroughServer() && !args.has(u"--allow-plain-auth"_s)) {
         // A warning only, as the user may mean it.
-        ServerSettings(doc, &connections).adjustSendingValueFromPref();
-        if (CleartextCredentials::wouldTravelInClear(doc.serverName(), doc.connectionType(),
-                                                     doc.serverRequirePassword(), doc.serverUsername(),
-                                                     doc.serverPassword()))
-            m_ctx.err << command << ": warning: " << CleartextCredentials::warning(doc.serverName()) << "; "
+        const ServerCredentials used = sending->server();
+        if (CleartextCredentials::wouldTravelInClear(used.name, used.connectionType, used.requirePassword,
+                                                     used.username, used.password))
+            m_ctx.err << command << ": warning: " << CleartextCredentials::warning(used.name) << "; "
                       << (hasServer ? u"use --security starttls or tls"_s
                                     : u"choose starttls or tls for the connection (connections edit)"_s)
                       << ", or give --allow-plain-auth if this is meant" << Qt::endl;
     }
-
-    SendingServices services;
-    services.mailCore = &bridge;
-    services.mailClient = &mailClient;
-    services.connections = &connections;
-    services.transport = transport;
 
     for (const QString &warning : RunWarnings::beforeRun(doc))
         m_ctx.err << command << ": warning: " << warning << Qt::endl;
@@ -311,43 +285,38 @@ int SendCommands::runSend(const QStringList &arguments)
     QObject::connect(&doc, &MyDocument::deliveryFinished, &doc,
                      [&](bool succeeded) { ++(succeeded ? accepted : failed); });
 
-    // Progress as it changes: the run sets the progress line, then the
-    // estimate; the changes arrive here in that order.
-    QString pendingAction;
-    QObject::connect(&doc, &MyDocument::myActionStringChanged, &doc, [&](const QString &action) {
-        if (action.startsWith(u"Preparing"_s)) {
-            pendingAction = action;
-        } else {
-            m_ctx.out << action << Qt::endl;
-            pendingAction.clear();
-        }
-    });
-    QObject::connect(&doc, &MyDocument::myEstimationStringChanged, &doc, [&](const QString &estimate) {
-        if (pendingAction.isEmpty())
+    // One line for every record begun, with its estimate, and the last line.
+    SendProgress &progress = doc.sendProgress();
+    QString shownAction = progress.snapshot().action;
+    bool finished = false;
+    QObject::connect(&progress, &SendProgress::changed, &doc, [&](const SendProgress::Snapshot &now) {
+        if (now.action == shownAction)
             return;
-        m_ctx.out << pendingAction << (estimate.isEmpty() ? QString() : u"  "_s + estimate) << Qt::endl;
-        pendingAction.clear();
+        shownAction = now.action;
+        if (now.action.startsWith(u"Preparing"_s))
+            m_ctx.out << now.action << (now.estimate.isEmpty() ? QString() : u"  "_s + now.estimate) << Qt::endl;
+        else
+            m_ctx.out << now.action << Qt::endl;
     });
+    QObject::connect(&progress, &SendProgress::finished, &doc, [&] { finished = true; });
 
-    SendRun run(doc, services);
-    std::atomic<bool> finished{false};
-    run.setFinishedHandler([&] { finished.store(true); });
+    SendRun run(doc, sending->services(), sending->sleeper(), sending->pacingClock());
     InterruptGuard interrupts;
     const bool checked = args.has(u"--checked"_s);
     if (prepare)
         checked ? run.prepareCheckedRecords() : run.prepareAllRecords();
     else
         checked ? run.sendCheckedRecords() : run.sendAllRecords();
-    if (!run.isRunning() && !finished.load()) {
+    if (run.launchedCount() == 0) {
         // The settings alert has been printed; nothing was started.
         return 1;
     }
 
     bool cancelling = false;
-    while (!finished.load()) {
+    while (!finished) {
         if (g_interrupts.load() > 0 && !cancelling) {
             cancelling = true;
-            doc.cancelOperation();
+            run.cancel();
             m_ctx.err << command << ": stopping before the next message" << Qt::endl;
         }
         runEvents(doc);
@@ -376,11 +345,9 @@ int SendCommands::runSend(const QStringList &arguments)
     // process ends now instead of when the server answers.
     const qint64 waited = deadline.hasExpired() ? *waitSeconds : waiting.elapsed() / 1000;
     const int unanswered = doc.giveUpOnDeliveries(waited);
-    smtp.abortAll();
+    sending->abortDeliveries();
     runEvents(doc);
 
-    if (hasServer)
-        doc.setSelectedIndexConnection(savedConnection);
     if (!mailing.save())
         return 1;
 

@@ -6,6 +6,7 @@
 #include "merge/TagSubstitution.h"
 #include "platform/Clock.h"
 #include "send/LogTimeStamp.h"
+#include "send/SendProgress.h"
 
 #include <QSet>
 #include <QThread>
@@ -39,10 +40,9 @@ MyDocument::MyDocument(const Clock &clock, QObject *parent)
       m_mailFormBodyHtmlAltText(u""_s),
       m_mailFormAttachment(u""_s),
       m_myLog(u""_s),
-      m_myActionString(u""_s),
-      m_myEstimationString(u""_s),
       m_undoManager(std::make_unique<UndoManager>()),
       m_ownThread(this),
+      m_sendProgress(std::make_unique<SendProgress>(m_ownThread)),
       m_sendListRebuilder(std::make_unique<SendListRebuilder>(*this))
 {
     m_self = this;
@@ -330,17 +330,12 @@ void MyDocument::recalculateTimeEstimation()
 {
     if (sendPrepTimeInterval() < 1)
         setSendPrepTimeInterval(1);
-    if (!preparingSending())
-        return;
-    setMyEstimationString(estimationString(sendPrepTimeInterval() * (sendingArrayLen() - sendingArrayPos())));
+    m_sendProgress->recalculateEstimation(sendPrepTimeInterval());
 }
 
-QString MyDocument::estimationString(qint64 seconds)
+bool MyDocument::preparingSending() const
 {
-    if (seconds < 1)
-        return QString();
-    return QString::asprintf("Completation in about %02lli:%02lli:%02lli (hh:mm:ss)", seconds / 3600,
-                             (seconds % 3600) / 60, seconds % 60);
+    return m_sendProgress->isRunning();
 }
 
 // --- The log ---------------------------------------------------------------------
@@ -875,56 +870,6 @@ void MyDocument::setPreviewFormAttach(const QString &value)
     assignString(m_previewFormAttach, value, &MyDocument::previewFormAttachChanged);
 }
 
-QString MyDocument::myActionString() const
-{
-    return readGuarded(m_myActionString);
-}
-
-void MyDocument::setMyActionString(const QString &value)
-{
-    assignString(m_myActionString, value, &MyDocument::myActionStringChanged);
-}
-
-QString MyDocument::myEstimationString() const
-{
-    return readGuarded(m_myEstimationString);
-}
-
-void MyDocument::setMyEstimationString(const QString &value)
-{
-    assignString(m_myEstimationString, value, &MyDocument::myEstimationStringChanged);
-}
-
-QString MyDocument::serverName() const
-{
-    return readGuarded(m_serverName);
-}
-
-void MyDocument::setServerName(const QString &value)
-{
-    assignString(m_serverName, value, &MyDocument::serverNameChanged);
-}
-
-QString MyDocument::serverUsername() const
-{
-    return readGuarded(m_serverUsername);
-}
-
-void MyDocument::setServerUsername(const QString &value)
-{
-    assignString(m_serverUsername, value, &MyDocument::serverUsernameChanged);
-}
-
-QString MyDocument::serverPassword() const
-{
-    return readGuarded(m_serverPassword);
-}
-
-void MyDocument::setServerPassword(const QString &value)
-{
-    assignString(m_serverPassword, value, &MyDocument::serverPasswordChanged);
-}
-
 QString MyDocument::searchFieldStr() const
 {
     return readGuarded(m_searchFieldStr);
@@ -988,41 +933,6 @@ void MyDocument::setEmailKind(qint64 value)
 void MyDocument::setUseMailServerToSend(qint64 value)
 {
     assignAtomic(m_useMailServerToSend, value, &MyDocument::useMailServerToSendChanged);
-}
-
-void MyDocument::setSendingArrayLen(qint64 value)
-{
-    assignAtomic(m_sendingArrayLen, value, &MyDocument::sendingArrayLenChanged);
-}
-
-void MyDocument::setSendingArrayPos(qint64 value)
-{
-    assignAtomic(m_sendingArrayPos, value, &MyDocument::sendingArrayPosChanged);
-}
-
-void MyDocument::setServerPort(qint32 value)
-{
-    assignAtomic(m_serverPort, value, &MyDocument::serverPortChanged);
-}
-
-void MyDocument::setConnectionType(qint32 value)
-{
-    assignAtomic(m_connectionType, value, &MyDocument::connectionTypeChanged);
-}
-
-void MyDocument::setPreparingSending(bool value)
-{
-    assignAtomic(m_preparingSending, value, &MyDocument::preparingSendingChanged);
-}
-
-void MyDocument::setServerRequirePassword(bool value)
-{
-    assignAtomic(m_serverRequirePassword, value, &MyDocument::serverRequirePasswordChanged);
-}
-
-void MyDocument::setNoServerAvailable(bool value)
-{
-    assignAtomic(m_noServerAvailable, value, &MyDocument::noServerAvailableChanged);
 }
 
 void MyDocument::setIsCheckedRecords(bool value)

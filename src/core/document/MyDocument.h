@@ -25,6 +25,7 @@ class Clock;
 class SearchPredicate;
 class AlertPresenter;
 class SendListRebuilder;
+class SendProgress;
 
 // One mailing: the recipient database (its DB keys and address records), the
 // exception list, the send list, the mail form, the pause between messages,
@@ -34,8 +35,8 @@ class SendListRebuilder;
 // window can bind to it.
 //
 // Threads: the document belongs to the main thread, but a send run on a
-// worker reads records, the mail form and the server settings and writes the
-// progress properties. Every property is therefore read and written whole
+// worker reads records and the mail form (its progress is its own object,
+// sendProgress()). Every property is therefore read and written whole
 // from any thread (strings, lists and the optional connection index under an
 // internal lock, numbers and flags as atomics). A property set on the worker
 // emits its signal on the document's thread, at the loop's next turn, so
@@ -74,18 +75,6 @@ class MyDocument : public QObject
     Q_PROPERTY(QString previewFormBodyHtml READ previewFormBodyHtml WRITE setPreviewFormBodyHtml NOTIFY previewFormBodyHtmlChanged)
     Q_PROPERTY(QString previewFormBodyHtmlAltText READ previewFormBodyHtmlAltText WRITE setPreviewFormBodyHtmlAltText NOTIFY previewFormBodyHtmlAltTextChanged)
     Q_PROPERTY(QString previewFormAttach READ previewFormAttach WRITE setPreviewFormAttach NOTIFY previewFormAttachChanged)
-    Q_PROPERTY(bool preparingSending READ preparingSending WRITE setPreparingSending NOTIFY preparingSendingChanged)
-    Q_PROPERTY(QString myActionString READ myActionString WRITE setMyActionString NOTIFY myActionStringChanged)
-    Q_PROPERTY(QString myEstimationString READ myEstimationString WRITE setMyEstimationString NOTIFY myEstimationStringChanged)
-    Q_PROPERTY(qint64 sendingArrayLen READ sendingArrayLen WRITE setSendingArrayLen NOTIFY sendingArrayLenChanged)
-    Q_PROPERTY(qint64 sendingArrayPos READ sendingArrayPos WRITE setSendingArrayPos NOTIFY sendingArrayPosChanged)
-    Q_PROPERTY(QString serverName READ serverName WRITE setServerName NOTIFY serverNameChanged)
-    Q_PROPERTY(QString serverUsername READ serverUsername WRITE setServerUsername NOTIFY serverUsernameChanged)
-    Q_PROPERTY(QString serverPassword READ serverPassword WRITE setServerPassword NOTIFY serverPasswordChanged)
-    Q_PROPERTY(qint32 serverPort READ serverPort WRITE setServerPort NOTIFY serverPortChanged)
-    Q_PROPERTY(qint32 connectionType READ connectionType WRITE setConnectionType NOTIFY connectionTypeChanged)
-    Q_PROPERTY(bool serverRequirePassword READ serverRequirePassword WRITE setServerRequirePassword NOTIFY serverRequirePasswordChanged)
-    Q_PROPERTY(bool noServerAvailable READ noServerAvailable WRITE setNoServerAvailable NOTIFY noServerAvailableChanged)
     Q_PROPERTY(bool isCheckedRecords READ isCheckedRecords WRITE setIsCheckedRecords NOTIFY isCheckedRecordsChanged)
     Q_PROPERTY(bool isCheckedRecords4Exception READ isCheckedRecords4Exception WRITE setIsCheckedRecords4Exception NOTIFY isCheckedRecords4ExceptionChanged)
     Q_PROPERTY(bool isCheckedRecords4Send READ isCheckedRecords4Send WRITE setIsCheckedRecords4Send NOTIFY isCheckedRecords4SendChanged)
@@ -176,8 +165,6 @@ public:
     // Keeps the pause at one second or more; during a send run also
     // recomputes the remaining-time line for the records still to come.
     void recalculateTimeEstimation();
-    // The remaining-time line for seconds left ("" below one second).
-    static QString estimationString(qint64 seconds);
 
     // --- The log -----------------------------------------------------------------
 
@@ -191,12 +178,15 @@ public:
     // The undo of clearLog(): puts text back as the whole log.
     void clearLogUndo(const QString &text);
 
-    // --- The send run's cancel flag ------------------------------------------------
+    // --- The send run ------------------------------------------------------------
 
-    // Asks the send run to stop before its next record.
-    void cancelOperation() { m_cancelOperationFlag.store(true); }
-    bool cancelOperationFlag() const { return m_cancelOperationFlag.load(); }
-    void setCancelOperationFlag(bool value) { m_cancelOperationFlag.store(value); }
+    // The progress and the cancel of this document's send run (one at a time).
+    SendProgress &sendProgress() { return *m_sendProgress; }
+    const SendProgress &sendProgress() const { return *m_sendProgress; }
+    // Whether a send run is active: the document then refuses to leave the
+    // send tab and to rebuild the send list, as the run's list must not
+    // change under it.
+    bool preparingSending() const;
 
     // --- Messages handed to the SMTP server --------------------------------------
 
@@ -381,32 +371,6 @@ public:
     QString previewFormAttach() const;
     void setPreviewFormAttach(const QString &value);
 
-    bool preparingSending() const { return m_preparingSending.load(); }
-    void setPreparingSending(bool value);
-    QString myActionString() const;
-    void setMyActionString(const QString &value);
-    QString myEstimationString() const;
-    void setMyEstimationString(const QString &value);
-    qint64 sendingArrayLen() const { return m_sendingArrayLen.load(); }
-    void setSendingArrayLen(qint64 value);
-    qint64 sendingArrayPos() const { return m_sendingArrayPos.load(); }
-    void setSendingArrayPos(qint64 value);
-
-    QString serverName() const;
-    void setServerName(const QString &value);
-    QString serverUsername() const;
-    void setServerUsername(const QString &value);
-    QString serverPassword() const;
-    void setServerPassword(const QString &value);
-    qint32 serverPort() const { return m_serverPort.load(); }
-    void setServerPort(qint32 value);
-    qint32 connectionType() const { return m_connectionType.load(); }
-    void setConnectionType(qint32 value);
-    bool serverRequirePassword() const { return m_serverRequirePassword.load(); }
-    void setServerRequirePassword(bool value);
-    bool noServerAvailable() const { return m_noServerAvailable.load(); }
-    void setNoServerAvailable(bool value);
-
     bool isCheckedRecords() const { return m_isCheckedRecords.load(); }
     void setIsCheckedRecords(bool value);
     bool isCheckedRecords4Exception() const { return m_isCheckedRecords4Exception.load(); }
@@ -456,18 +420,6 @@ Q_SIGNALS:
     void previewFormBodyHtmlChanged(const QString &value);
     void previewFormBodyHtmlAltTextChanged(const QString &value);
     void previewFormAttachChanged(const QString &value);
-    void preparingSendingChanged(bool value);
-    void myActionStringChanged(const QString &value);
-    void myEstimationStringChanged(const QString &value);
-    void sendingArrayLenChanged(qint64 value);
-    void sendingArrayPosChanged(qint64 value);
-    void serverNameChanged(const QString &value);
-    void serverUsernameChanged(const QString &value);
-    void serverPasswordChanged(const QString &value);
-    void serverPortChanged(qint32 value);
-    void connectionTypeChanged(qint32 value);
-    void serverRequirePasswordChanged(bool value);
-    void noServerAvailableChanged(bool value);
     void isCheckedRecordsChanged(bool value);
     void isCheckedRecords4ExceptionChanged(bool value);
     void isCheckedRecords4SendChanged(bool value);
@@ -556,19 +508,6 @@ private:
     QString m_previewFormBodyHtml;
     QString m_previewFormBodyHtmlAltText;
     QString m_previewFormAttach;
-    std::atomic<bool> m_preparingSending{false};
-    QString m_myActionString;
-    QString m_myEstimationString;
-    std::atomic<qint64> m_sendingArrayLen{0};
-    std::atomic<qint64> m_sendingArrayPos{0};
-    QString m_serverName;
-    QString m_serverUsername;
-    QString m_serverPassword;
-    std::atomic<qint32> m_serverPort{0};
-    std::atomic<qint32> m_connectionType{0};
-    std::atomic<bool> m_serverRequirePassword{false};
-    std::atomic<bool> m_noServerAvailable{false};
-    std::atomic<bool> m_cancelOperationFlag{false};
     PendingDeliveries m_pendingDeliveries;
     QPointer<MyDocument> m_self;
     std::atomic<bool> m_isCheckedRecords{false};
@@ -602,6 +541,8 @@ private:
     // Where the log appends and the change signals of other threads go.
     QtMainLoop m_ownThread;
     MainLoop *m_mainLoop = nullptr;
+    // Announces on the document's thread, through m_ownThread.
+    std::unique_ptr<SendProgress> m_sendProgress;
     // Its destructor stops the worker before the QObject goes, so no result
     // is ever posted to a document being destroyed.
     std::unique_ptr<SendListRebuilder> m_sendListRebuilder;

@@ -205,9 +205,9 @@ namespace {
 
 // Reports the server's answer to the document, on its thread; a document
 // closed meanwhile hears nothing.
-LXMailCoreBridge::SendCompletion reportTo(MyDocument &document)
+LXMailCoreBridge::SendCompletion reportTo(MyDocument &document, const QString &host)
 {
-    const PendingDeliveries::Ticket ticket = document.noteDeliveryStarted(document.serverName());
+    const PendingDeliveries::Ticket ticket = document.noteDeliveryStarted(host);
     return [doc = document.selfPointer(), ticket](const LXMailCoreBridge::SendReport &report) {
         if (doc)
             doc->noteDeliveryFinished(ticket, report.succeeded, report.logLine);
@@ -224,9 +224,9 @@ void MessagePreparation::sendEmailViaMailCoreWithHtmlBody(const QString &htmlBod
     if (!m_services.mailCore)
         return;
     m_services.mailCore->sendHtmlBody(htmlBody, textAlternate, attachments, fromEmail, fromName, toEmail, toName,
-                                      title, m_doc.serverName(), m_doc.serverPort(), m_doc.connectionType(),
-                                      m_doc.serverRequirePassword(), m_doc.serverUsername(), m_doc.serverPassword(),
-                                      reportTo(m_doc));
+                                      title, m_server.name, m_server.port, m_server.connectionType,
+                                      m_server.requirePassword, m_server.username, m_server.password,
+                                      reportTo(m_doc, m_server.name));
 }
 
 void MessagePreparation::sendEmailViaMailCoreWithBody(const QString &body, const List &attachments,
@@ -237,9 +237,9 @@ void MessagePreparation::sendEmailViaMailCoreWithBody(const QString &body, const
     if (!m_services.mailCore)
         return;
     m_services.mailCore->sendTextBody(body, attachments, fromEmail, fromName, toEmail, toName, title,
-                                      m_doc.serverName(), m_doc.serverPort(), m_doc.connectionType(),
-                                      m_doc.serverRequirePassword(), m_doc.serverUsername(), m_doc.serverPassword(),
-                                      reportTo(m_doc));
+                                      m_server.name, m_server.port, m_server.connectionType,
+                                      m_server.requirePassword, m_server.username, m_server.password,
+                                      reportTo(m_doc, m_server.name));
 }
 
 void MessagePreparation::prepareSelectedRecordPlusSend(bool sending, const QList<qsizetype> &selectedRows)
@@ -260,11 +260,12 @@ void MessagePreparation::prepareSelectedRecord(const QList<qsizetype> &selectedR
 void MessagePreparation::sendSelectedRecord(const QList<qsizetype> &selectedRows)
 {
     ServerSettings settings(m_doc, m_services.connections);
-    settings.adjustSendingValueFromPref();
-    if (const int code = settings.checkForCorrectServerSetting(); code != ServerSettings::Complete) {
+    const ServerCredentials server = settings.serverForSending(m_services.server);
+    if (const int code = ServerSettings::checkForCorrectServerSetting(server); code != ServerSettings::Complete) {
         settings.presentServerSettingErrorDialog(code);
         return;
     }
+    m_server = server;
     prepareSelectedRecordPlusSend(true, selectedRows);
 }
 

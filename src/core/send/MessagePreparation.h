@@ -36,7 +36,17 @@ public:
         QString htmlAltText;
     };
 
-    MessagePreparation(MyDocument &document, SendingServices services) : m_doc(document), m_services(services) {}
+    // The server of the sends is the one given for the run, if any, until
+    // setServer().
+    MessagePreparation(MyDocument &document, SendingServices services)
+        : m_doc(document), m_services(services), m_server(services.server.value_or(ServerCredentials()))
+    {
+    }
+
+    // The server the SMTP transport sends through; not while a run's worker
+    // prepares messages.
+    void setServer(const ServerCredentials &server) { m_server = server; }
+    const ServerCredentials &server() const { return m_server; }
 
     // On the send run's worker or on the main thread.
     Outcome prepareMailWithDict(const Dict &record, bool sending);
@@ -45,11 +55,11 @@ public:
     // shown view): the last selected record is prepared.
     void prepareSelectedRecordPlusSend(bool sending, const QList<qsizetype> &selectedRows);
     void prepareSelectedRecord(const QList<qsizetype> &selectedRows);
-    // Refreshes and checks the server settings first; a failed check shows
-    // its alert and sends nothing.
+    // Takes the server for sending anew and checks it first; a failed check
+    // shows its alert and sends nothing.
     void sendSelectedRecord(const QList<qsizetype> &selectedRows);
 
-    // The SMTP transport with the document's server settings.
+    // The SMTP transport with the server set.
     void sendEmailViaMailCoreWithHtmlBody(const QString &htmlBody, const QString &textAlternate,
                                           const List &attachments, const QString &fromEmail,
                                           const QString &fromName, const QString &toEmail, const QString &toName,
@@ -80,6 +90,7 @@ public:
 private:
     MyDocument &m_doc;
     SendingServices m_services;
+    ServerCredentials m_server;
 };
 
 } // namespace quillcast

@@ -6,9 +6,9 @@
 #include "document/MyDocument.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Clock.h"
-#include "platform/SystemClock.h"
-#include "platform/SystemSleeper.h"
+#include "platform/Sleeper.h"
 #include "send/LogTimeStamp.h"
+#include "send/SendProgress.h"
 #include "send/ServerSettings.h"
 
 #include <QPointer>
@@ -31,20 +31,39 @@ bool isCheckedKind(SendRun::Kind kind)
 
 } // namespace
 
-SendRun::SendRun(MyDocument &document, SendingServices services)
+SendRun::SendRun(MyDocument &document, SendingServices services, Sleeper &sleeper, const Clock &pacingClock)
     : m_doc(document),
+      m_progress(document.sendProgress()),
       m_services(services),
       m_preparation(document, services),
-      m_sleeper(services.sleeper ? *services.sleeper : SystemSleeper::instance()),
-      m_pacingClock(services.pacingClock ? *services.pacingClock : SystemClock::instance())
+      m_sleeper(sleeper),
+      m_pacingClock(pacingClock),
+      m_alive(std::make_shared<SendRun *>(this))
 {
 }
 
 SendRun::~SendRun()
 {
-    if (m_running.load())
-        m_doc.cancelOperation();
+    m_alive.reset();
+    bool ownWorker = false;
+    {
+        const std::lock_guard guard(m_threadLock);
+        ownWorker = m_worker.joinable();
+    }
+    // Another run's object may be the one working on the document.
+    if (ownWorker && m_progress.isRunning())
+        m_progress.requestCancel();
     waitForFinished();
+}
+
+bool SendRun::isRunning() const
+{
+    return m_progress.isRunning();
+}
+
+void SendRun::cancel()
+{
+    m_progress.requestCancel();
 }
 
 void SendRun::waitForFinished()
@@ -73,11 +92,6 @@ QString SendRun::confirmationText(Kind kind, qint64 count)
     return QString();
 }
 
-QString SendRun::progressString(qint64 i, qint64 n)
-{
-    return QString::asprintf("Preparing email: %lli of %lli (%lli remaining)", i + 1, n, n - i - 1);
-}
-
 void SendRun::refuseSecondRun()
 {
     if (AlertPresenter *presenter = m_doc.alertPresenter()) {
@@ -92,7 +106,7 @@ void SendRun::refuseSecondRun()
 
 void SendRun::start(Kind kind)
 {
-    if (m_running.load()) {
+    if (m_progress.isRunning()) {
         refuseSecondRun();
         return;
     }
@@ -111,31 +125,36 @@ void SendRun::start(Kind kind)
     alert.style = Alert::Style::Warning;
     alert.kind = Alert::Kind::Sheet;
 
-    // The sheet may answer after the run object is gone with its window.
+    // The sheet may answer after the run object is gone with its window,
+    // or after the document is.
     QPointer<MyDocument> document = m_doc.selfPointer();
-    presenter->present(alert, [this, document, kind](int chosen) {
-        if (chosen != 0 || !document)
+    presenter->present(alert, [alive = std::weak_ptr<SendRun *>(m_alive), document, kind](int chosen) {
+        const std::shared_ptr<SendRun *> run = alive.lock();
+        if (chosen != 0 || !run || !document)
             return;
-        launch(kind);
+        (*run)->launch(kind);
     });
 }
 
 void SendRun::launch(Kind kind)
 {
     ServerSettings settings(m_doc, m_services.connections);
-    settings.adjustSendingValueFromPref();
+    const ServerCredentials server = settings.serverForSending(m_services.server);
     // Sending through the user's own mail system is checked as well.
     if (isSendKind(kind)) {
-        if (const int code = settings.checkForCorrectServerSetting(); code != ServerSettings::Complete) {
+        if (const int code = ServerSettings::checkForCorrectServerSetting(server); code != ServerSettings::Complete) {
             settings.presentServerSettingErrorDialog(code);
             return;
         }
     }
-    if (m_running.exchange(true)) {
+    if (!m_progress.tryStart()) {
         refuseSecondRun();
         return;
     }
     waitForFinished(); // the worker of the previous run has ended its loop already
+    // Before the worker exists: it reads the server from its start on.
+    m_preparation.setServer(server);
+    m_launched.fetch_add(1);
 
     const bool sending = isSendKind(kind);
     const std::lock_guard guard(m_threadLock);
@@ -144,9 +163,6 @@ void SendRun::launch(Kind kind)
             doPrepareCheckedRecordsSending(sending);
         else
             doPrepareAllRecordsSending(sending);
-        m_running.store(false);
-        if (m_finished)
-            m_finished();
     });
 }
 
@@ -162,7 +178,8 @@ void SendRun::doPrepareCheckedRecordsSending(bool sending)
     });
     const QString stamp = LogTimeStamp::now(m_doc.clock());
     if (sending) {
-        const QString via = m_preparation.sendsThroughServer() ? m_doc.serverName() : u"Mail.app"_s;
+        const QString via =
+            m_preparation.sendsThroughServer() ? m_preparation.server().name : u"Mail.app"_s;
         m_doc.appendToLogView(stamp + u" Prepare and send checked records via "_s + via + u" \u2026\n"_s);
     } else {
         m_doc.appendToLogView(stamp + u" Prepare checked records via Mail.app \u2026\n"_s);
@@ -187,7 +204,7 @@ void SendRun::pause()
         const qint64 elapsedMs = started.msecsTo(m_pacingClock.now());
         if (elapsedMs >= m_doc.sendPrepTimeInterval() * 1000)
             return;
-        if (m_doc.cancelOperationFlag())
+        if (m_progress.cancelRequested())
             return;
         m_sleeper.sleepFor(std::chrono::milliseconds(500));
     }
@@ -199,27 +216,19 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
     m_handedToServer.store(0);
     m_handedToMailClient.store(0);
     m_mailClientFailed.store(0);
-    m_doc.setCancelOperationFlag(false);
-    m_doc.setPreparingSending(true);
     if (m_doc.sendPrepTimeInterval() < 1)
         m_doc.setSendPrepTimeInterval(1);
 
     const auto n = static_cast<qint64>(records.size());
-    m_doc.setSendingArrayLen(n);
-    bool cancelled = false;
+    m_progress.begin(n);
     for (qint64 i = 0; i < n; ++i) {
-        m_doc.setSendingArrayPos(i);
-        m_doc.setMyActionString(progressString(i, n));
-        m_doc.setMyEstimationString(MyDocument::estimationString(m_doc.sendPrepTimeInterval() * (n - i)));
+        m_progress.recordStarted(i, m_doc.sendPrepTimeInterval());
         if (i > 0)
             pause();
         const Dict record = records[static_cast<size_t>(i)].toDict();
-        if (m_doc.cancelOperationFlag()) {
-            m_doc.setMyActionString(
-                QString::asprintf("Cancelled at: %lli of %lli (%lli sent, %lli unsent)", i + 1, n, i, n - i));
-            m_doc.setMyEstimationString(QString(u""_s));
-            cancelled = true;
-            break;
+        if (m_progress.cancelRequested()) {
+            m_progress.cancelledAt(i);
+            return;
         }
         switch (m_preparation.prepareMailWithDict(record, sending)) {
         case MessagePreparation::Outcome::Refused:
@@ -238,11 +247,7 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
             break;
         }
     }
-    if (!cancelled) {
-        m_doc.setMyActionString(QString::asprintf("Done. %lli sent.", n));
-        m_doc.setMyEstimationString(QString(u""_s));
-    }
-    m_doc.setPreparingSending(false);
+    m_progress.done();
 }
 
 } // namespace quillcast

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include <atomic>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -15,6 +15,7 @@ namespace quillcast {
 
 class Clock;
 class MyDocument;
+class SendProgress;
 class Sleeper;
 
 // The send run: one message for each record of a chosen set of the send
@@ -25,13 +26,20 @@ class Sleeper;
 // The commands run on the document's thread and ask for confirmation first.
 // One run at a time per document: a start while a run is active is refused
 // with an alert, as two runs would share the cancel flag and the progress.
+// The run writes the document's SendProgress, which the window reads.
+//
+// The pauses are slept with sleeper and measured with pacingClock (the
+// document's clock, which may be fixed for merging, is not used for this).
+// The server of the sends is the one the services give for the run, or else
+// the document's chosen connection, read anew at every start.
 class SendRun
 {
 public:
     enum class Kind { SendChecked, PrepareChecked, SendAll, PrepareAll };
 
-    SendRun(MyDocument &document, SendingServices services);
-    // Cancels a run still going and waits for its worker.
+    SendRun(MyDocument &document, SendingServices services, Sleeper &sleeper, const Clock &pacingClock);
+    // Cancels a run still going and waits for its worker. A confirmation
+    // still open then starts nothing when it is answered.
     ~SendRun();
     SendRun(const SendRun &) = delete;
     SendRun &operator=(const SendRun &) = delete;
@@ -47,11 +55,17 @@ public:
     void doPrepareAllRecordsSending(bool sending);
     void doPrepareInArray(const List::Items &records, bool sending);
 
-    bool isRunning() const { return m_running.load(); }
+    // Whether a run of the document is active (also one started by another
+    // SendRun object on the same document).
+    bool isRunning() const;
+    // Asks the active run to stop before its next record.
+    void cancel();
     // Blocks until the current run's worker has ended (at once when none).
     void waitForFinished();
-    // Called on the worker thread as a run ends, after its last line.
-    void setFinishedHandler(std::function<void()> handler) { m_finished = std::move(handler); }
+    // How many runs the start commands launched (a confirmation answered
+    // with Cancel, or refused settings, launch none). The end of each run is
+    // announced by SendProgress::finished on the document's thread.
+    int launchedCount() const { return m_launched.load(); }
     // How the records of the last run fared.
     qint64 refusedCount() const { return m_refused.load(); }
     qint64 handedToServerCount() const { return m_handedToServer.load(); }
@@ -60,7 +74,6 @@ public:
     qint64 mailClientFailedCount() const { return m_mailClientFailed.load(); }
 
     static QString confirmationText(Kind kind, qint64 count);
-    static QString progressString(qint64 i, qint64 n);
 
 private:
     void launch(Kind kind);
@@ -68,15 +81,18 @@ private:
     void refuseSecondRun();
 
     MyDocument &m_doc;
+    SendProgress &m_progress;
     SendingServices m_services;
     MessagePreparation m_preparation;
     Sleeper &m_sleeper;
     const Clock &m_pacingClock;
-    std::function<void()> m_finished;
+    // Held by the run alone; a confirmation's completion keeps a weak
+    // reference, which is empty once the run is gone.
+    std::shared_ptr<SendRun *> m_alive;
 
     std::mutex m_threadLock; // guards m_worker
     std::thread m_worker;
-    std::atomic<bool> m_running{false};
+    std::atomic<int> m_launched{0};
     std::atomic<qint64> m_refused{0};
     std::atomic<qint64> m_handedToServer{0};
     std::atomic<qint64> m_handedToMailClient{0};

@@ -1,26 +1,23 @@
 #pragma once
 
+#include "send/ServerCredentials.h"
+
+#include <optional>
+
 namespace quillcast {
 
-class Clock;
 class ConnectionProvider;
 class LXMailCoreBridge;
-class Sleeper;
 class SystemMailClient;
 
 // What a document's sending needs from outside: the SMTP transport, the
-// user's own mail system, the application's connection list and the pacing
-// of the send run. A missing transport means messages for it go nowhere.
+// user's own mail system and the application's connection list. A missing
+// transport means messages for it go nowhere.
 struct SendingServices
 {
     const LXMailCoreBridge *mailCore = nullptr;
     SystemMailClient *mailClient = nullptr;
     ConnectionProvider *connections = nullptr;
-    // The send run's pacing: how it sleeps and the clock its pauses are
-    // measured with (the system's when null; the document's clock, which may
-    // be fixed for merging, is not used for this).
-    Sleeper *sleeper = nullptr;
-    const Clock *pacingClock = nullptr;
 
     // How messages that are sent leave: as the mailing says, or through the
     // transport chosen for this run alone (on the command line). A choice
@@ -28,6 +25,10 @@ struct SendingServices
     // message stay as saved.
     enum class Transport { AsMailingSays, MailServer, MailClient };
     Transport transport = Transport::AsMailingSays;
+
+    // The server given for this run alone (on the command line); none: the
+    // document's chosen connection of the list, as it is when a send starts.
+    std::optional<ServerCredentials> server;
 };
 
 } // namespace quillcast

@@ -36,6 +36,19 @@ Dict SendingValues::GetSendingValueFromDict(const Dict &connection)
     };
 }
 
+ServerCredentials SendingValues::serverFromDict(const Dict &connection)
+{
+    const Dict values = GetSendingValueFromDict(connection);
+    ServerCredentials server;
+    server.name = values.stringValue(u"mailServerName"_s);
+    server.username = values.stringValue(u"username"_s);
+    server.password = values.stringValue(u"password"_s);
+    server.port = static_cast<qint32>(values.intValue(u"port"_s));
+    server.connectionType = static_cast<qint32>(values.intValue(u"connectionType"_s));
+    server.requirePassword = values.boolValue(u"useAuth"_s);
+    return server;
+}
+
 void SendingValues::setPortChoice(Dict &connection, qint64 port)
 {
     if (port == 25) {

@@ -13,14 +13,11 @@ using namespace Qt::StringLiterals;
 
 namespace quillcast {
 
-void ServerSettings::adjustSendingValueFromPref()
+std::optional<ServerCredentials> ServerSettings::adjustSendingValueFromPref()
 {
     const List connections = m_connections ? m_connections->connections() : List();
-    if (connections.isEmpty()) {
-        m_doc.setNoServerAvailable(true);
-        return;
-    }
-    m_doc.setNoServerAvailable(false);
+    if (connections.isEmpty())
+        return std::nullopt;
 
     qint64 index = m_doc.selectedIndexConnection().value_or(0);
     if (index >= connections.size()) {
@@ -30,27 +27,28 @@ void ServerSettings::adjustSendingValueFromPref()
     // A negative index can only come from a damaged file; it reads as the first.
     const Dict connection = connections.at(std::max<qint64>(index, 0)).toDict();
 
-    const Dict values = SendingValues::GetSendingValueFromDict(connection);
-    m_doc.setServerName(values.stringValue(u"mailServerName"_s));
-    m_doc.setServerUsername(values.stringValue(u"username"_s));
-    m_doc.setServerPassword(values.stringValue(u"password"_s));
-    m_doc.setServerPort(static_cast<qint32>(values.intValue(u"port"_s)));
-    m_doc.setConnectionType(static_cast<qint32>(values.intValue(u"connectionType"_s)));
-    m_doc.setServerRequirePassword(values.boolValue(u"useAuth"_s));
+    return SendingValues::serverFromDict(connection);
 }
 
-int ServerSettings::checkForCorrectServerSetting() const
+ServerCredentials ServerSettings::serverForSending(const std::optional<ServerCredentials> &given)
+{
+    if (given)
+        return *given;
+    return adjustSendingValueFromPref().value_or(ServerCredentials());
+}
+
+int ServerSettings::checkForCorrectServerSetting(const ServerCredentials &server)
 {
     const auto blank = [](const QString &text) { return LXStringUtils::trimLateralSpace(text).isEmpty(); };
-    if (blank(m_doc.serverName()))
+    if (blank(server.name))
         return EmptyServerName;
-    if (m_doc.serverRequirePassword()) {
-        if (blank(m_doc.serverUsername()))
+    if (server.requirePassword) {
+        if (blank(server.username))
             return EmptyUsername;
-        if (blank(m_doc.serverPassword()))
+        if (blank(server.password))
             return EmptyPassword;
     }
-    if (m_doc.serverPort() == 0)
+    if (server.port == 0)
         return WrongPort;
     return Complete;
 }
@@ -95,7 +93,7 @@ void ServerSettings::presentServerSettingErrorDialog(int code)
     });
 }
 
-void ServerSettings::changedMetodToSend()
+void ServerSettings::fitMessageKindToTransport()
 {
     if (m_doc.useMailServerToSend() == 0)
         m_doc.setEmailKind(0);

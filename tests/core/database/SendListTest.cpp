@@ -3,6 +3,7 @@
 #include "database/GeneralCommands.h"
 #include "database/SendListCommands.h"
 #include "document/SendListRebuilder.h"
+#include "send/SendProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ TEST(SendListRebuild, SelectingTheSendOrPreviewTabRebuildsAndASendRunForbidsIt)
     ASSERT_TRUE(processEventsUntil([&] { return doc.previewArrayShown().size() == 1; }));
     ASSERT_TRUE(doc.selectTab(MyDocument::SendTab));
 
-    doc.setPreparingSending(true);
+    ASSERT_TRUE(doc.sendProgress().tryStart());
     doc.appendRecord(record(2, false, u"b@x.org"_s));
     EXPECT_FALSE(doc.selectTab(MyDocument::DatabaseTab));
     EXPECT_EQ(doc.selectedTab(), MyDocument::SendTab);

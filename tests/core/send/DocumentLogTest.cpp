@@ -1,6 +1,8 @@
 #include "SendingTestData.h"
 #include "document/DocumentFile.h"
 
+#include "send/SendProgress.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -71,21 +73,22 @@ TEST(DocumentLog, ClearedLogIsSavedAsTheEmptyText)
 TEST(RemainingTime, EstimationStringsAndRecalculation)
 {
     // Estimates of whole runs are checked by the send run's tests.
-    EXPECT_EQ(MyDocument::estimationString(3723), u"Completation in about 01:02:03 (hh:mm:ss)"_s);
-    EXPECT_EQ(MyDocument::estimationString(0), QString());
+    EXPECT_EQ(SendProgress::estimationString(3723), u"Completation in about 01:02:03 (hh:mm:ss)"_s);
+    EXPECT_EQ(SendProgress::estimationString(0), QString());
 
     MyDocument doc;
     doc.setSendPrepTimeInterval(0);
     doc.recalculateTimeEstimation();
     EXPECT_EQ(doc.sendPrepTimeInterval(), 1);
-    EXPECT_EQ(doc.myEstimationString(), QString()); // no run: no estimate
+    EXPECT_EQ(doc.sendProgress().snapshot().estimate, QString()); // no run: no estimate
 
-    doc.setPreparingSending(true);
+    SendProgress &progress = doc.sendProgress();
+    ASSERT_TRUE(progress.tryStart());
+    progress.begin(10);
+    progress.recordStarted(7, 1);
     doc.setSendPrepTimeInterval(4);
-    doc.setSendingArrayLen(10);
-    doc.setSendingArrayPos(7);
     doc.recalculateTimeEstimation();
-    EXPECT_EQ(doc.myEstimationString(), u"Completation in about 00:00:12 (hh:mm:ss)"_s);
+    EXPECT_EQ(progress.snapshot().estimate, u"Completation in about 00:00:12 (hh:mm:ss)"_s);
 }
 
 } // namespace

@@ -78,8 +78,6 @@ protected:
         doc.setMailFormBody(u"Dear _Name_"_s);
         doc.setMailFormBodyHtml(u"<p>Dear _Name_</p>"_s);
         doc.setMailFormBodyHtmlAltText(u"Dear _Name_ (text)"_s);
-        doc.setServerName(u"smtp.example.org"_s);
-        doc.setServerPort(587);
         smtp.completeAtOnce(std::nullopt);
     }
 
@@ -88,6 +86,7 @@ protected:
         SendingServices s;
         s.mailCore = &bridge;
         s.mailClient = &mail;
+        s.server = ServerCredentials{.name = u"smtp.example.org"_s, .port = 587};
         return MessagePreparation(doc, s);
     }
     // Prepares (or sends) the message of the first database record.

@@ -1,7 +1,9 @@
 #include "SendingTestData.h"
 
+#include "HeldAlertPresenter.h"
 #include "ScriptedAlertPresenter.h"
 #include "send/LogTimeStamp.h"
+#include "send/SendProgress.h"
 #include "send/SendRun.h"
 #include "send/StaticConnectionProvider.h"
 
@@ -34,20 +36,24 @@ protected:
         SendingServices s;
         s.mailClient = &mail;
         s.connections = &connections;
-        s.sleeper = &paced;
-        s.pacingClock = &paced.clock;
         return s;
     }
 
-    // The run's progress signals reach the document's thread; waitForRun()
-    // lets them arrive.
+    // The run's progress reaches the document's thread; waitForRun() lets it
+    // arrive. Each line is recorded when it changes, with the estimate
+    // announced with it.
     void connect()
     {
-        QObject::connect(&doc, &MyDocument::myActionStringChanged, &doc,
-                         [this](const QString &line) { actions.append(line); });
-        QObject::connect(&doc, &MyDocument::myEstimationStringChanged, &doc,
-                         [this](const QString &line) { estimates.append(line); });
+        QObject::connect(&doc.sendProgress(), &SendProgress::changed, &doc, [this](const SendProgress::Snapshot &now) {
+            if (now.action == lastAction)
+                return;
+            lastAction = now.action;
+            actions.append(now.action);
+            estimates.append(now.estimate);
+        });
+        QObject::connect(&doc.sendProgress(), &SendProgress::finished, &doc, [this] { ++finishedSignals; });
     }
+    SendProgress::Snapshot progress() const { return doc.sendProgress().snapshot(); }
     void waitForRun(SendRun &run)
     {
         run.waitForFinished();
@@ -60,8 +66,10 @@ protected:
     sendtest::RecordingMailClient mail;
     StaticConnectionProvider connections{
         List({Value(Dict{{u"mailServerName"_s, Value(u"smtp.example.org"_s)}, {u"useCustomPort"_s, Value(qint64(0))}})})};
+    QString lastAction;
     QStringList actions;
     QStringList estimates;
+    int finishedSignals = 0;
 };
 
 TEST_F(SendRunTest, ThreeCheckedRecordsAtFiveSeconds)
@@ -70,7 +78,7 @@ TEST_F(SendRunTest, ThreeCheckedRecordsAtFiveSeconds)
                 record(3, true, u"b@example.org"_s), record(4, true, u"c@example.org"_s)});
     doc.setSendPrepTimeInterval(5);
 
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.prepareCheckedRecords();
     waitForRun(run);
 
@@ -87,8 +95,9 @@ TEST_F(SendRunTest, ThreeCheckedRecordsAtFiveSeconds)
     EXPECT_EQ(calls[2].email, u"c@example.org"_s);
     EXPECT_FALSE(calls[0].send);
     EXPECT_FALSE(doc.preparingSending());
-    EXPECT_EQ(doc.sendingArrayLen(), 3);
-    EXPECT_EQ(doc.sendingArrayPos(), 2);
+    EXPECT_EQ(progress().length, 3);
+    EXPECT_EQ(progress().position, 2);
+    EXPECT_EQ(finishedSignals, 1);
 }
 
 TEST_F(SendRunTest, CancelDuringThePauseStopsBeforeTheNextRecord)
@@ -100,15 +109,16 @@ TEST_F(SendRunTest, CancelDuringThePauseStopsBeforeTheNextRecord)
     doc.setSendPrepTimeInterval(5);
     paced.onSleep = [&](qint64 elapsed) {
         if (elapsed == 1000)
-            doc.cancelOperation();
+            doc.sendProgress().requestCancel();
     };
 
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.sendAllRecords();
     waitForRun(run);
 
-    EXPECT_EQ(doc.myActionString(), u"Cancelled at: 2 of 10 (1 sent, 9 unsent)"_s);
-    EXPECT_EQ(doc.myEstimationString(), QString());
+    EXPECT_EQ(progress().action, u"Cancelled at: 2 of 10 (1 sent, 9 unsent)"_s);
+    EXPECT_EQ(progress().estimate, QString());
+    EXPECT_EQ(finishedSignals, 1);
     EXPECT_FALSE(actions.contains(u"Done. 10 sent."_s));
     EXPECT_FALSE(doc.preparingSending());
     EXPECT_EQ(mail.takeCalls().size(), 1u);
@@ -124,7 +134,7 @@ TEST_F(SendRunTest, LoweringTheIntervalShortensThePauseUnderWay)
         if (elapsed == 2000)
             doc.setSendPrepTimeInterval(1);
     };
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.doPrepareInArray(doc.sendArray().items(), false);
     // Polls at 0, 0.5, ... 2.0 s; the next one, at 2.5 s, ends the pause.
     EXPECT_EQ(paced.sleeps.size(), 5u);
@@ -135,9 +145,9 @@ TEST_F(SendRunTest, EmptyRunAndTooSmallInterval)
 {
     setRecords({});
     doc.setSendPrepTimeInterval(0);
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.doPrepareCheckedRecordsSending(false);
-    EXPECT_EQ(doc.myActionString(), u"Done. 0 sent."_s);
+    EXPECT_EQ(progress().action, u"Done. 0 sent."_s);
     EXPECT_EQ(doc.sendPrepTimeInterval(), 1);
 }
 
@@ -145,8 +155,9 @@ TEST_F(SendRunTest, RunLogLinesNameTheRoute)
 {
     setRecords({record(1, true, u"a@example.org"_s)});
     doc.setUseMailServerToSend(1);
-    doc.setServerName(u"smtp.example.org"_s);
-    SendRun run(doc, services());
+    SendingServices s = services();
+    s.server = ServerCredentials{.name = u"smtp.example.org"_s};
+    SendRun run(doc, s, paced, paced.clock);
     const QString stamp = LogTimeStamp::now(paced.clock);
 
     run.doPrepareCheckedRecordsSending(true);
@@ -176,12 +187,12 @@ TEST_F(SendRunTest, CheckedRunIgnoresTheSearchFieldAndCountsRefusals)
     doc.filterSend();
     ASSERT_EQ(doc.sendArrayShown().size(), 1);
 
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.prepareCheckedRecords();
     run.waitForFinished();
 
     EXPECT_EQ(doc.searchFieldSendStr(), QString());
-    EXPECT_EQ(doc.myActionString(), u"Done. 3 sent."_s);
+    EXPECT_EQ(progress().action, u"Done. 3 sent."_s);
     EXPECT_EQ(run.refusedCount(), 1);
     EXPECT_EQ(run.handedToMailClientCount(), 2);
     EXPECT_EQ(mail.takeCalls().size(), 2u);
@@ -193,11 +204,11 @@ TEST_F(SendRunTest, MessagesTheMailSystemRefusesCountAsFailed)
 {
     setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
     mail.failure = u"queue full"_s;
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.prepareCheckedRecords();
     run.waitForFinished();
 
-    EXPECT_EQ(doc.myActionString(), u"Done. 2 sent."_s);
+    EXPECT_EQ(progress().action, u"Done. 2 sent."_s);
     EXPECT_EQ(run.mailClientFailedCount(), 2);
     EXPECT_EQ(run.handedToMailClientCount(), 0);
     EXPECT_EQ(run.refusedCount(), 0);
@@ -207,7 +218,7 @@ TEST_F(SendRunTest, CancelOnTheConfirmationStartsNothing)
 {
     setRecords({record(1, true, u"a@example.org"_s)});
     presenter.queueAnswer(1);
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.sendAllRecords();
     waitForRun(run);
     EXPECT_EQ(presenter.shown().at(0).messageText, u"Do you want to send the emails for all the 1 records?"_s);
@@ -221,7 +232,7 @@ TEST_F(SendRunTest, IncompleteServerSettingsStopSendsButNotPrepares)
     StaticConnectionProvider none;
     SendingServices s = services();
     s.connections = &none;
-    SendRun run(doc, s);
+    SendRun run(doc, s, paced, paced.clock);
 
     run.sendCheckedRecords(); // through the user's mail system, still checked
     run.waitForFinished();
@@ -245,7 +256,7 @@ TEST_F(SendRunTest, SecondStartWhileRunningIsRefused)
         while (!release.load())
             std::this_thread::yield();
     };
-    SendRun run(doc, services());
+    SendRun run(doc, services(), paced, paced.clock);
     run.prepareAllRecords();
     while (!inPause.load())
         std::this_thread::yield();
@@ -254,7 +265,70 @@ TEST_F(SendRunTest, SecondStartWhileRunningIsRefused)
     EXPECT_EQ(presenter.shown().last().messageText, u"A send run is already in progress"_s);
     release.store(true);
     run.waitForFinished();
-    EXPECT_EQ(doc.myActionString(), u"Done. 2 sent."_s);
+    EXPECT_EQ(progress().action, u"Done. 2 sent."_s);
+}
+
+// A sheet answered after its run object has gone (the window closed the
+// run, the document stays open) starts nothing and touches nothing; an
+// answer while the run is there starts it.
+TEST_F(SendRunTest, ConfirmationAnsweredAfterTheRunIsGoneStartsNothing)
+{
+    setRecords({record(1, true, u"a@example.org"_s)});
+    testing::HeldAlertPresenter sheets;
+    doc.setAlertPresenter(&sheets);
+
+    const struct
+    {
+        const char *name;
+        bool runGoneFirst;
+        std::size_t messages;
+    } rows[] = {
+        {"answered while the run is there", false, 1},
+        {"answered after the run is gone", true, 0},
+    };
+    for (const auto &row : rows) {
+        auto run = std::make_unique<SendRun>(doc, services(), paced, paced.clock);
+        run->prepareAllRecords();
+        ASSERT_EQ(sheets.openCount(), 1u) << row.name;
+        if (row.runGoneFirst)
+            run.reset();
+        EXPECT_TRUE(sheets.answer(0)) << row.name;
+        if (run)
+            run->waitForFinished();
+        run.reset();
+        sendtest::drainEvents();
+        EXPECT_EQ(mail.takeCalls().size(), row.messages) << row.name;
+        EXPECT_FALSE(doc.preparingSending()) << row.name;
+    }
+}
+
+// The end of a run is announced once, on the document's thread, after the
+// last progress line, and the run can be started again from there.
+TEST_F(SendRunTest, FinishedArrivesOnTheDocumentThreadAfterTheLastLine)
+{
+    setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
+    SendRun run(doc, services(), paced, paced.clock);
+    const std::thread::id mainThread = std::this_thread::get_id();
+    QStringList seenAtFinish;
+    bool onMainThread = false;
+    int restarts = 0;
+    QObject::connect(&doc.sendProgress(), &SendProgress::finished, &doc, [&] {
+        onMainThread = std::this_thread::get_id() == mainThread;
+        seenAtFinish = actions;
+        if (restarts++ == 0) {
+            presenter.queueAnswer(0);
+            run.prepareAllRecords();
+        }
+    });
+    run.prepareAllRecords();
+    ASSERT_TRUE(sendtest::processEventsUntil([&] { return finishedSignals == 2; }));
+    run.waitForFinished();
+
+    EXPECT_TRUE(onMainThread);
+    EXPECT_EQ(seenAtFinish.last(), u"Done. 2 sent."_s);
+    // The second start was not refused as a run still in progress.
+    EXPECT_EQ(run.launchedCount(), 2);
+    EXPECT_EQ(mail.takeCalls().size(), 4u);
 }
 
 } // namespace

@@ -85,9 +85,9 @@ TEST(ServerSettings, CompletenessCodes)
     for (const CheckRow &row : rows) {
         MyDocument doc;
         StaticConnectionProvider provider(List({Value(row.connection)}));
-        ServerSettings settings(doc, &provider);
-        settings.adjustSendingValueFromPref();
-        EXPECT_EQ(settings.checkForCorrectServerSetting(), row.code) << row.name;
+        const std::optional<ServerCredentials> server = ServerSettings(doc, &provider).adjustSendingValueFromPref();
+        ASSERT_TRUE(server) << row.name;
+        EXPECT_EQ(ServerSettings::checkForCorrectServerSetting(*server), row.code) << row.name;
     }
 }
 
@@ -97,26 +97,35 @@ TEST(ServerSettings, CopiesTheChosenConnectionAndRepairsTheIndex)
     doc.setSelectedIndexConnection(5);
     StaticConnectionProvider provider(List({Value(connection(u"first.example.org"_s)),
                                             Value(connection(u"second.example.org"_s, 2, {}, 1, u"me"_s, u"pw"_s))}));
-    ServerSettings(doc, &provider).adjustSendingValueFromPref();
+    const std::optional<ServerCredentials> server = ServerSettings(doc, &provider).adjustSendingValueFromPref();
 
     EXPECT_EQ(doc.selectedIndexConnection(), std::optional<qint64>(1));
-    EXPECT_EQ(doc.serverName(), u"second.example.org"_s);
-    EXPECT_EQ(doc.serverPort(), 465);
-    EXPECT_EQ(doc.connectionType(), 1);
-    EXPECT_TRUE(doc.serverRequirePassword());
-    EXPECT_EQ(doc.serverUsername(), u"me"_s);
-    EXPECT_EQ(doc.serverPassword(), u"pw"_s);
-    EXPECT_FALSE(doc.noServerAvailable());
+    ASSERT_TRUE(server);
+    EXPECT_EQ(*server, (ServerCredentials{.name = u"second.example.org"_s,
+                                          .port = 465,
+                                          .connectionType = 1,
+                                          .requirePassword = true,
+                                          .username = u"me"_s,
+                                          .password = u"pw"_s}));
 }
 
-TEST(ServerSettings, EmptyListKeepsTheOldValuesAndFailsTheCheck)
+// Without any connection there is no server, and a send is refused: the
+// values of a connection used before (since deleted) are never used again.
+// A server given for the run is used whatever the list holds.
+TEST(ServerSettings, ServerForSendingIsTheGivenOneOrTheChosenConnection)
 {
     MyDocument doc;
     StaticConnectionProvider empty;
-    ServerSettings settings(doc, &empty);
-    settings.adjustSendingValueFromPref();
-    EXPECT_TRUE(doc.noServerAvailable());
-    EXPECT_EQ(settings.checkForCorrectServerSetting(), ServerSettings::EmptyServerName);
+    StaticConnectionProvider one(List({Value(connection(u"listed.example.org"_s))}));
+    const ServerCredentials given{.name = u"given.example.org"_s, .port = 2525};
+
+    EXPECT_FALSE(ServerSettings(doc, &empty).adjustSendingValueFromPref());
+    EXPECT_FALSE(ServerSettings(doc, nullptr).adjustSendingValueFromPref());
+    EXPECT_EQ(ServerSettings::checkForCorrectServerSetting(ServerSettings(doc, &empty).serverForSending(std::nullopt)),
+              ServerSettings::EmptyServerName);
+    EXPECT_EQ(ServerSettings(doc, &one).serverForSending(std::nullopt).name, u"listed.example.org"_s);
+    EXPECT_EQ(ServerSettings(doc, &one).serverForSending(given), given);
+    EXPECT_EQ(ServerSettings(doc, &empty).serverForSending(given), given);
 }
 
 TEST(ServerSettings, AlertLeadsToTheMailServerPreferences)
@@ -148,12 +157,12 @@ TEST(ServerSettings, SystemMailClientTakesPlainTextOnly)
     MyDocument doc;
     doc.setEmailKind(1);
     doc.setUseMailServerToSend(0);
-    ServerSettings(doc, nullptr).changedMetodToSend();
+    ServerSettings(doc, nullptr).fitMessageKindToTransport();
     EXPECT_EQ(doc.emailKind(), 0);
 
     doc.setEmailKind(1);
     doc.setUseMailServerToSend(1);
-    ServerSettings(doc, nullptr).changedMetodToSend();
+    ServerSettings(doc, nullptr).fitMessageKindToTransport();
     EXPECT_EQ(doc.emailKind(), 1);
 }
 
