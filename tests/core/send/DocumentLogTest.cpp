@@ -14,7 +14,7 @@ using sendtest::processEventsUntil;
 TEST(DocumentLog, AppendsLaterInArrivalOrderAndMarksEdited)
 {
     sendtest::application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.windowControllerDidLoadNib();
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
 
@@ -35,7 +35,7 @@ TEST(DocumentLog, AppendsLaterInArrivalOrderAndMarksEdited)
 TEST(DocumentLog, ClearUndoRedo)
 {
     sendtest::application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.windowControllerDidLoadNib();
     doc.setLogViewText(u"old line\n"_s);
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
@@ -59,7 +59,7 @@ TEST(RemainingTime, EstimationStringsAndRecalculation)
     EXPECT_EQ(MyDocument::estimationString(3723), u"Completation in about 01:02:03 (hh:mm:ss)"_s);
     EXPECT_EQ(MyDocument::estimationString(0), QString());
 
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setSendPrepTimeInterval(0);
     doc.recalculateTimeEstimation();
     EXPECT_EQ(doc.sendPrepTimeInterval(), 1);

@@ -110,7 +110,7 @@ protected:
     }
 
     FixedClock clock;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     FakeSmtpClient smtp;
     ManualMainLoop mainLoop;
     LXMailCoreBridge bridge;

@@ -55,7 +55,7 @@ protected:
     }
 
     sendtest::PacedClock paced;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter;
     sendtest::RecordingMailClient mail;
     StaticConnectionProvider connections{

@@ -83,7 +83,7 @@ TEST(ServerSettings, CompletenessCodes)
         {"custom port missing", connection(u"smtp.example.org"_s, 1, {}), 4},
     };
     for (const CheckRow &row : rows) {
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         StaticConnectionProvider provider(List({Value(row.connection)}));
         ServerSettings settings(doc, &provider);
         settings.adjustSendingValueFromPref();
@@ -93,7 +93,7 @@ TEST(ServerSettings, CompletenessCodes)
 
 TEST(ServerSettings, CopiesTheChosenConnectionAndRepairsTheIndex)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setSelectedIndexConnection(5);
     StaticConnectionProvider provider(List({Value(connection(u"first.example.org"_s)),
                                             Value(connection(u"second.example.org"_s, 2, {}, 1, u"me"_s, u"pw"_s))}));
@@ -111,7 +111,7 @@ TEST(ServerSettings, CopiesTheChosenConnectionAndRepairsTheIndex)
 
 TEST(ServerSettings, EmptyListKeepsTheOldValuesAndFailsTheCheck)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     StaticConnectionProvider empty;
     ServerSettings settings(doc, &empty);
     settings.adjustSendingValueFromPref();
@@ -122,7 +122,7 @@ TEST(ServerSettings, EmptyListKeepsTheOldValuesAndFailsTheCheck)
 TEST(ServerSettings, AlertLeadsToTheMailServerPreferences)
 {
     sendtest::application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter;
     doc.setAlertPresenter(&presenter);
     int openedTab = -1;
@@ -145,7 +145,7 @@ TEST(ServerSettings, AlertLeadsToTheMailServerPreferences)
 
 TEST(ServerSettings, SystemMailClientTakesPlainTextOnly)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setEmailKind(1);
     doc.setUseMailServerToSend(0);
     ServerSettings(doc, nullptr).changedMetodToSend();
