@@ -231,7 +231,8 @@ public:
     // Sets list's any-checked flag (isCheckedRecords, isCheckedRecords4Exception
     // or isCheckedRecords4Send) to what its records say now.
     void updateAnyChecked(RecordList &list);
-    // The same from the checked view of a list re-evaluated just now.
+    // Sets list's any-checked flag to value; a change is announced through
+    // the flag's property signal, on the document's thread.
     void setAnyChecked(RecordList &list, bool value);
 
     // --- Views -------------------------------------------------------------------

@@ -44,6 +44,8 @@ public:
         } else if (it == m_rows.cend() && m_valid == count) {
             return -1;
         }
+        if (m_valid == 0)
+            m_rows.reserve(count);
         for (qsizetype row = m_valid; row < count; ++row) {
             const void *id = identityAt(row);
             if (!id)
