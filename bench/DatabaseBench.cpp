@@ -6,6 +6,7 @@
 #include "document/MyDocument.h"
 #include "ScriptedAlertPresenter.h"
 #include "document/SendListRebuilder.h"
+#include "platform/SystemClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,7 +59,7 @@ List::Items makeExceptions()
 
 std::unique_ptr<MyDocument> makeMailing()
 {
-    auto doc = std::make_unique<MyDocument>();
+    auto doc = std::make_unique<MyDocument>(SystemClock::instance());
     doc->InitialSetupKeyArrayController();
     doc->keyArray().append(Value(DocumentKeys::makeDbKey(u"4"_s, u"Name"_s)));
     doc->keyArray().append(Value(DocumentKeys::makeDbKey(u"5"_s, u"Town"_s)));

@@ -2,6 +2,7 @@
 // in the database's search field, on a large mailing.
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,7 +51,7 @@ QStringList towns()
 MyDocument &mailing()
 {
     static MyDocument *doc = [] {
-        auto *d = new MyDocument;
+        auto *d = new MyDocument(SystemClock::instance());
         d->InitialSetupKeyArrayController();
         d->keyArray().append(Value(DocumentKeys::makeDbKey(u"4"_s, u"Name"_s)));
         d->keyArray().append(Value(DocumentKeys::makeDbKey(u"5"_s, u"Town"_s)));

@@ -3,6 +3,7 @@
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 #include "platform/NullUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
 
@@ -85,7 +86,7 @@ void resetPeakRss()
 
 void BM_SaveMailing100k(benchmark::State &state)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     fill(doc);
     qsizetype size = 0;
     for (auto _ : state) {
@@ -101,7 +102,7 @@ void BM_OpenMailing100k(benchmark::State &state)
 {
     QByteArray bytes;
     {
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         fill(doc);
         bytes = DocumentFile::dataOfType(doc).value();
     }
@@ -111,7 +112,7 @@ void BM_OpenMailing100k(benchmark::State &state)
         resetPeakRss();
         const qint64 before = currentRss();
         {
-            MyDocument doc;
+            MyDocument doc{SystemClock::instance()};
             if (!DocumentFile::readFromData(doc, bytes, alerts, NullUrlOpener::instance()))
                 state.SkipWithError("the mailing did not open");
             benchmark::DoNotOptimize(doc.addressArray().size());

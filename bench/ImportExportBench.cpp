@@ -4,6 +4,7 @@
 // export of a large record list as CSV.
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 #include "export/ExportDelimiters.h"
 #include "export/ExportWriter.h"
 #include "import/DocumentImport.h"
@@ -155,7 +156,7 @@ void BM_ImportIntoMailing(benchmark::State &state)
     const QString &path = csvPath();
     for (auto _ : state) {
         state.PauseTiming();
-        auto doc = std::make_unique<MyDocument>();
+        auto doc = std::make_unique<MyDocument>(SystemClock::instance());
         doc->InitialSetupKeyArrayController();
         for (const QString &name : {u"first"_s, u"last"_s, u"town"_s, u"customer"_s}) {
             const QString inner = doc->getUniqueNewInnerColName();

@@ -51,7 +51,7 @@ void BM_SendRunAgainstSlowServer(benchmark::State &state)
     const qint64 port = info.value(u"slow"_s).toInteger();
 
     for (auto _ : state) {
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         doc.InitialSetupKeyArrayController();
         List::Items records;
         for (int i = 0; i < 20; ++i)

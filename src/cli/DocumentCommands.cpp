@@ -173,7 +173,7 @@ int DocumentCommands::runShow(const QStringList &arguments)
         columns.append(key.toDict().stringValue(DocumentKeys::publicKey()));
     qsizetype checked = 0;
     for (const Value &record : doc.addressArray().items())
-        checked += MyDocument::checkedRecordPredicate(record.toDict()) ? 1 : 0;
+        checked += record.toDict().boolValue(doc.addresses().keys().checked) ? 1 : 0;
     const QStringList logLines = doc.myLog().split(u'\n', Qt::SkipEmptyParts);
 
     QTextStream &out = m_ctx.out;

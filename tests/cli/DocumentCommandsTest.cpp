@@ -2,6 +2,7 @@
 #include "TestPrinters.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +102,7 @@ TEST_F(DocumentCommandsTest, SetKeepsTheMessageKindAndTheTransportTogether)
 
 TEST_F(DocumentCommandsTest, ShowJsonTellsWhichSendRecordsAreShared)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setUpOpenedDocument();
     const Dict a{{u"1"_s, 1}, {u"2"_s, false}, {u"3"_s, u"a@example.org"_s}};
     const Dict b{{u"1"_s, 2}, {u"2"_s, true}, {u"3"_s, u"b@example.org"_s}};

@@ -7,6 +7,7 @@
 #include "document/DocumentFile.h"
 #include "document/MailingLock.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 #include "platform/NullUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
 
@@ -71,7 +72,7 @@ Finished runCli(const QStringList &arguments, const QString &setup = QString(), 
 
 qsizetype recordsIn(const QString &mailing)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter alerts;
     if (!DocumentFile::readFromFile(doc, mailing, alerts, NullUrlOpener::instance()))
         return -1;

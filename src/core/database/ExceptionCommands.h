@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/RecordListCommands.h"
 #include "util/Dict.h"
 
 #include <QList>
@@ -12,8 +13,8 @@ namespace quillcast {
 class MyDocument;
 
 // The commands of the exception list, the addresses that must never be
-// written to: the twins of the database's commands, on "sel" and "email" and
-// the exception list's shown view, and the exception test.
+// written to: the shared list commands on "sel", "email" and "num", new
+// exception records and the exception test.
 //
 // Unlike the database, the checked count and the any-checked flag of this
 // list cover only the records its search shows. Main thread only; a handle
@@ -59,8 +60,7 @@ public:
     bool emailInExceptionList(const Value &address) const;
 
 private:
-    void finishChecks(qsizetype changed);
-    void removeFromList(const Dict &record);
+    RecordListCommands list() const;
 
     MyDocument &m_doc;
 };

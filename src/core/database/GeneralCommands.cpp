@@ -1,10 +1,11 @@
 #include "database/GeneralCommands.h"
 
 #include "database/ExceptionCommands.h"
+#include "database/RecordListCommands.h"
 #include "database/RecordCommands.h"
-#include "database/SendListCommands.h"
 #include "document/MyDocument.h"
 
+#include <optional>
 #include <utility>
 
 namespace quillcast {
@@ -37,104 +38,77 @@ void GeneralCommands::addRow()
 
 void GeneralCommands::removeRow(const QList<qsizetype> &selectedRows)
 {
-    switch (listTarget()) {
-    case Target::Database:
-        RecordCommands(m_doc).removeAddress(selectedRows);
-        break;
-    case Target::ExceptionList:
-        ExceptionCommands(m_doc).removeExcept(selectedRows);
-        break;
+    if (auto list = checkTarget(false))
+        list->removeSelected(selectedRows);
+}
+
+std::optional<RecordListCommands> GeneralCommands::checkTarget(bool withSendList) const
+{
+    switch (m_doc.selectedTab()) {
+    case MyDocument::DatabaseTab:
+        return RecordListCommands(m_doc, m_doc.addresses());
+    case MyDocument::ExceptionTab:
+        return RecordListCommands(m_doc, m_doc.exceptions());
+    case MyDocument::SendTab:
+        if (withSendList)
+            return RecordListCommands(m_doc, m_doc.sendList());
+        return std::nullopt;
     default:
-        break;
+        return std::nullopt;
     }
 }
 
 void GeneralCommands::checkAllGeneral()
 {
-    switch (m_doc.selectedTab()) {
-    case MyDocument::DatabaseTab:
-        RecordCommands(m_doc).checkAllRecords();
-        break;
-    case MyDocument::ExceptionTab:
-        ExceptionCommands(m_doc).checkAllRecords4Except();
-        break;
-    case MyDocument::SendTab:
-        SendListCommands(m_doc).checkAllRecords4Send();
-        break;
-    default:
-        break;
-    }
+    if (auto list = checkTarget(true))
+        list->checkAll();
 }
 
 void GeneralCommands::uncheckAllGeneral()
 {
-    switch (m_doc.selectedTab()) {
-    case MyDocument::DatabaseTab:
-        RecordCommands(m_doc).uncheckAllRecords();
-        break;
-    case MyDocument::ExceptionTab:
-        ExceptionCommands(m_doc).uncheckAllRecords4Except();
-        break;
-    case MyDocument::SendTab:
-        SendListCommands(m_doc).uncheckAllRecords4Send();
-        break;
-    default:
-        break;
-    }
+    if (auto list = checkTarget(true))
+        list->uncheckAll();
 }
 
 void GeneralCommands::checkUniqueEmailGeneral()
 {
-    if (listTarget() == Target::Database)
-        RecordCommands(m_doc).checkUniqueEmails();
-    else if (listTarget() == Target::ExceptionList)
-        ExceptionCommands(m_doc).checkUniqueEmails4Except();
+    if (auto list = checkTarget(false))
+        list->checkRepeated(false);
 }
 
 void GeneralCommands::checkDuplicateEmailGeneral()
 {
-    if (listTarget() == Target::Database)
-        RecordCommands(m_doc).checkDuplicateEmails();
-    else if (listTarget() == Target::ExceptionList)
-        ExceptionCommands(m_doc).checkDuplicateEmails4Except();
+    if (auto list = checkTarget(false))
+        list->checkRepeated(true);
 }
 
 void GeneralCommands::checkValidEmailGeneral()
 {
-    if (listTarget() == Target::Database)
-        RecordCommands(m_doc).checkValidEmails();
-    else if (listTarget() == Target::ExceptionList)
-        ExceptionCommands(m_doc).checkValidEmails4Except();
+    if (auto list = checkTarget(false))
+        list->checkValid(true);
 }
 
 void GeneralCommands::checkUnvalidEmailGeneral()
 {
-    if (listTarget() == Target::Database)
-        RecordCommands(m_doc).checkUnvalidEmails();
-    else if (listTarget() == Target::ExceptionList)
-        ExceptionCommands(m_doc).checkUnvalidEmails4Except();
+    if (auto list = checkTarget(false))
+        list->checkValid(false);
 }
 
 void GeneralCommands::deleteCheckRecordsGeneral(std::function<void(qsizetype)> done)
 {
-    if (listTarget() == Target::Database)
-        RecordCommands(m_doc).deleteCheckRecords(std::move(done));
-    else if (listTarget() == Target::ExceptionList)
-        ExceptionCommands(m_doc).deleteCheckRecords4Except(std::move(done));
+    if (auto list = checkTarget(false))
+        list->deleteChecked(std::move(done));
     else if (done)
         done(-1);
 }
 
 bool GeneralCommands::atLeastOneRecordChecked() const
 {
-    switch (listTarget()) {
-    case Target::Database:
-        return RecordCommands(m_doc).atLeastOneRecordCheckedDataBase();
-    case Target::ExceptionList:
-        return ExceptionCommands(m_doc).atLeastOneRecordCheckedExcept();
-    default:
-        return false;
-    }
+    // Over the records the list's flag covers: every database record, the
+    // exception records the search shows.
+    if (auto list = checkTarget(false))
+        return list->anyCheckedInFlagScope();
+    return false;
 }
 
 CommandEnablingState GeneralCommands::enablingState(bool keyListHasSelection, bool sendListHasSelection) const

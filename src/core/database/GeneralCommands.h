@@ -1,10 +1,12 @@
 #pragma once
 
+#include "database/RecordListCommands.h"
 #include "document/CommandEnablingState.h"
 
 #include <QList>
 
 #include <functional>
+#include <optional>
 
 namespace quillcast {
 
@@ -48,6 +50,9 @@ public:
 private:
     // Database or exception list only (import, export, add, remove, the address checks).
     Target listTarget() const;
+    // The list the selected tab's check commands reach: the database, the
+    // exception list, and with withSendList the send list.
+    std::optional<RecordListCommands> checkTarget(bool withSendList) const;
 
     MyDocument &m_doc;
 };

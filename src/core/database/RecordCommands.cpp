@@ -1,33 +1,22 @@
 #include "database/RecordCommands.h"
 
-#include "database/RecordChecks.h"
+#include "database/RecordListCommands.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
-#include "platform/AlertPresenter.h"
+#include "platform/MainLoop.h"
 
-#include <QMetaObject>
 #include <QPointer>
 
-#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
 
-namespace {
-
-QString addRecordAction()
+RecordListCommands RecordCommands::list() const
 {
-    return u"Add Record"_s;
+    return RecordListCommands(m_doc, m_doc.addresses());
 }
-
-QString deleteRecordAction()
-{
-    return u"Delete Record"_s;
-}
-
-} // namespace
 
 // --- Add and remove, with undo ---------------------------------------------------
 
@@ -41,170 +30,79 @@ Dict RecordCommands::addAddress()
 
 void RecordCommands::addTheAddress(const Dict &record)
 {
+    // Redo adds a fresh record numbered for the view at that time, not this one.
     MyDocument *doc = &m_doc;
-    m_doc.undoManager().registerUndo([doc, record] { RecordCommands(*doc).addTheAddressUndo(record); });
-    m_doc.undoManager().setActionName(addRecordAction());
-
-    m_doc.appendRecord(record);
-    // The search is cleared so that the new record is visible.
-    m_doc.setSearchFieldStr(u""_s);
-    m_doc.filterAddresses();
-    m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
-    updateIsCheckedRecords();
+    list().add(record, [doc] { RecordCommands(*doc).addAddress(); });
 }
 
 void RecordCommands::addTheAddressUndo(const Dict &record)
 {
-    // Redo adds a fresh record numbered for the view at that time, not this one.
     MyDocument *doc = &m_doc;
-    m_doc.undoManager().registerUndo([doc] { RecordCommands(*doc).addAddress(); });
-    m_doc.undoManager().setActionName(addRecordAction());
-
-    m_doc.removeRecord(record);
-    // The shown view must not go on offering a record the list no longer holds.
-    m_doc.filterAddresses();
-    updateIsCheckedRecords();
+    list().undoAdd(record, [doc] { RecordCommands(*doc).addAddress(); });
 }
 
 bool RecordCommands::removeAddress(const QList<qsizetype> &selectedRows)
 {
-    const qsizetype shown = m_doc.addressArrayShown().size();
-    qsizetype last = -1;
-    for (qsizetype row : selectedRows) {
-        if (row >= 0 && row < shown)
-            last = std::max(last, row);
-    }
-    const std::optional<Dict> record = m_doc.addressArrayShown().at(last);
-    if (!record)
-        return false;
-    removeAddressObj(*record);
-    return true;
+    return list().removeSelected(selectedRows);
 }
 
 void RecordCommands::removeAddressObj(const Dict &record)
 {
-    // A record that is not in the database (already removed) leaves no step:
-    // undoing it would add a record that was never there.
-    if (m_doc.addressArray().indexOfObject(record.identity()) < 0)
-        return;
-    MyDocument *doc = &m_doc;
-    m_doc.undoManager().registerUndo([doc, record] { RecordCommands(*doc).removeAddressObjUndo(record); });
-    m_doc.undoManager().setActionName(deleteRecordAction());
-
-    m_doc.removeRecord(record);
-    m_doc.filterAddresses();
-    m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
-    updateIsCheckedRecords();
+    list().remove(record);
 }
 
 void RecordCommands::removeAddressObjUndo(const Dict &record)
 {
-    MyDocument *doc = &m_doc;
-    m_doc.undoManager().registerUndo([doc, record] { RecordCommands(*doc).removeAddressObj(record); });
-    m_doc.undoManager().setActionName(deleteRecordAction());
-
-    // Back at the end of the list, not at its old place.
-    m_doc.appendRecord(record);
-    m_doc.filterAddresses();
-    m_doc.filterSend();
-    m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
-    updateIsCheckedRecords();
+    list().undoRemove(record);
 }
 
 // --- Checks ------------------------------------------------------------------------
 
-void RecordCommands::finishChecks(qsizetype changed)
-{
-    if (changed > 0)
-        m_doc.recordValuesDidChange(DocumentKeys::checkedInnerKey());
-    updateIsCheckedRecords();
-}
-
 void RecordCommands::checkAllRecords()
 {
-    finishChecks(RecordChecks::setAll(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey(), true));
+    list().checkAll();
 }
 
 void RecordCommands::uncheckAllRecords()
 {
-    finishChecks(RecordChecks::setAll(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey(), false));
+    list().uncheckAll();
 }
 
 void RecordCommands::invertCheckRecords()
 {
-    finishChecks(RecordChecks::invert(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey()));
+    list().invertChecks();
 }
 
 void RecordCommands::checkValidEmails()
 {
-    finishChecks(RecordChecks::checkValid(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey(),
-                                          DocumentKeys::emailInnerKey(), true));
+    list().checkValid(true);
 }
 
 void RecordCommands::checkUnvalidEmails()
 {
-    finishChecks(RecordChecks::checkValid(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey(),
-                                          DocumentKeys::emailInnerKey(), false));
+    list().checkValid(false);
 }
 
 void RecordCommands::checkDuplicateEmails()
 {
-    finishChecks(RecordChecks::checkRepeated(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey(),
-                                             DocumentKeys::emailInnerKey(), true));
+    list().checkRepeated(true);
 }
 
 void RecordCommands::checkUniqueEmails()
 {
-    finishChecks(RecordChecks::checkRepeated(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey(),
-                                             DocumentKeys::emailInnerKey(), false));
+    list().checkRepeated(false);
 }
 
 // --- Delete checked ----------------------------------------------------------------
 
 void RecordCommands::deleteCheckRecords(std::function<void(qsizetype)> done)
 {
-    AlertPresenter *presenter = m_doc.alertPresenter();
-    if (!presenter) {
-        updateIsCheckedRecords();
-        if (done)
-            done(-1);
-        return;
-    }
-    // The count covers every checked record, hidden by the search or not.
-    Alert alert;
-    alert.messageText = u"Do you want to delete all the %1 checked records?"_s.arg(checkedRecordsDataBaseN());
-    alert.informativeText = u"It will not be possible to undo the action"_s;
-    alert.buttons = {u"OK"_s, u"Cancel"_s};
-    alert.kind = Alert::Kind::Sheet;
-
-    QPointer<MyDocument> doc(&m_doc);
-    presenter->present(alert, [doc, done = std::move(done)](int chosen) {
-        qsizetype deleted = -1;
-        if (doc) {
-            if (chosen == 0)
-                deleted = RecordCommands(*doc).deleteCheckedRecordsConfirmed();
-            else
-                RecordCommands(*doc).updateIsCheckedRecords();
-        }
-        if (done)
-            done(deleted);
-    });
+    list().deleteChecked(std::move(done));
 }
 
 qsizetype RecordCommands::deleteCheckedRecordsConfirmed()
 {
-    // Only what the user sees: checked records hidden by the search stay.
-    const RecordChecks::Records doomed =
-        RecordChecks::checkedAmong(*m_doc.addressArrayShown().records(), DocumentKeys::checkedInnerKey());
-    List addresses = m_doc.addressArray();
-    const qsizetype removed = RecordChecks::removeRecords(addresses, doomed);
-    if (removed > 0) {
-        m_doc.addressArrayDidChange();
-        m_doc.filterAddressesAndChecked();
-    } else {
-        updateIsCheckedRecords();
-    }
-    return removed;
+    return list().deleteCheckedConfirmed();
 }
 
 // --- Numbers and flags -------------------------------------------------------------
@@ -221,8 +119,12 @@ void RecordCommands::resetCounterField()
         if (target.set(number, Value(next++)))
             changed = true;
     }
-    if (changed)
+    if (changed) {
         m_doc.recordValuesDidChange(number);
+        // The numbers are saved: a renumbered mailing must be kept, by the
+        // user's save or by autosave, like any other edit.
+        m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
+    }
     updateIsCheckedRecords();
 }
 
@@ -233,12 +135,12 @@ void RecordCommands::updateIsCheckedRecords()
 
 qsizetype RecordCommands::checkedRecordsDataBaseN() const
 {
-    return RecordChecks::countChecked(m_doc.addressArray(), DocumentKeys::checkedInnerKey());
+    return list().checkedCount();
 }
 
 bool RecordCommands::atLeastOneRecordCheckedDataBase() const
 {
-    return RecordChecks::anyChecked(m_doc.addressArray(), DocumentKeys::checkedInnerKey());
+    return list().anyChecked();
 }
 
 Dict RecordCommands::getNewAddressRow() const
@@ -258,7 +160,7 @@ Dict RecordCommands::getNewAddressRow() const
 
 qint64 RecordCommands::getMaxValueOfField1() const
 {
-    return RecordChecks::maxNumber(*m_doc.addressArrayShown().records(), DocumentKeys::numberInnerKey());
+    return list().maxShownNumber();
 }
 
 // --- Import ----------------------------------------------------------------------
@@ -266,17 +168,18 @@ qint64 RecordCommands::getMaxValueOfField1() const
 void RecordCommands::justFinishedImporting()
 {
     m_doc.setSearchFieldStr(u""_s);
+    // The import appended to the list in place: its rows are new as a whole.
+    m_doc.addressArrayDidChange();
     m_doc.filterAddresses();
     m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
-    MyDocument *doc = &m_doc;
+    QPointer<MyDocument> doc(&m_doc);
     // At the next turn of the event loop, once the table shows the new rows.
-    QMetaObject::invokeMethod(
-        doc,
-        [doc] {
-            doc->requestScrollToEnd(MyDocument::View::AddressShown);
-            RecordCommands(*doc).updateIsCheckedRecords();
-        },
-        Qt::QueuedConnection);
+    m_doc.mainLoop().post([doc] {
+        if (!doc)
+            return;
+        doc->requestScrollToEnd(MyDocument::View::AddressShown);
+        RecordCommands(*doc).updateIsCheckedRecords();
+    });
 }
 
 } // namespace quillcast

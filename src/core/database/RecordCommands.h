@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/RecordListCommands.h"
 #include "util/Dict.h"
 
 #include <QList>
@@ -11,9 +12,9 @@ namespace quillcast {
 
 class MyDocument;
 
-// The commands that edit the recipient database of a document: add and remove
-// records with undo, the check commands over the database's shown view,
-// delete-checked, renumbering and the numbering of new records.
+// The commands that edit the recipient database of a document: the shared
+// list commands on the database's keys, renumbering and the numbering of new
+// records.
 //
 // A RecordCommands is a light handle on its document; the undo steps it
 // registers hold the document, not the handle, so any handle may be dropped.
@@ -42,13 +43,15 @@ public:
     void checkUniqueEmails();
 
     // Asks, through the document's alert presenter, then deletes the checked
-    // records of the shown view. done (optional) receives how many were
-    // deleted, or -1 when the user cancelled or nobody could be asked.
+    // records of the shown view; the count asked about is the count deleted.
+    // done (optional) receives how many were deleted, or -1 when the user
+    // cancelled or nobody could be asked.
     void deleteCheckRecords(std::function<void(qsizetype deleted)> done = {});
     // Deletes the checked records of the shown view without asking; the
     // answer "OK" of deleteCheckRecords.
     qsizetype deleteCheckedRecordsConfirmed();
 
+    // Numbers the shown records 1, 2, 3, ... in view order; an edit.
     void resetCounterField();
     void updateIsCheckedRecords();
     // Over every record, shown or hidden by the search.
@@ -61,8 +64,7 @@ public:
     void justFinishedImporting();
 
 private:
-    // Ends every check command: one notification, the flag and the checked view.
-    void finishChecks(qsizetype changed);
+    RecordListCommands list() const;
 
     MyDocument &m_doc;
 };

@@ -1,38 +1,33 @@
 #include "database/SendListCommands.h"
 
-#include "database/RecordChecks.h"
-#include "document/DocumentKeys.h"
+#include "database/RecordListCommands.h"
 #include "document/MyDocument.h"
 
 namespace quillcast {
 
+RecordListCommands SendListCommands::list() const
+{
+    return RecordListCommands(m_doc, m_doc.sendList());
+}
+
 void SendListCommands::checkAllRecords4Send()
 {
-    setAll(true);
+    list().checkAll();
 }
 
 void SendListCommands::uncheckAllRecords4Send()
 {
-    setAll(false);
-}
-
-void SendListCommands::setAll(bool value)
-{
-    const QString checked = DocumentKeys::checkedInnerKey();
-    if (RecordChecks::setAll(*m_doc.sendArrayShown().records(), checked, value) > 0)
-        m_doc.recordValuesDidChange(checked);
-    updateIsCheckedRecords4Send();
+    list().uncheckAll();
 }
 
 void SendListCommands::updateIsCheckedRecords4Send()
 {
-    m_doc.filterSendAndChecked();
-    m_doc.setIsCheckedRecords4Send(!m_doc.sendArrayChecked().isEmpty());
+    list().updateAnyChecked();
 }
 
 qsizetype SendListCommands::checkedRecordsSendN() const
 {
-    return RecordChecks::countChecked(m_doc.sendArray(), DocumentKeys::checkedInnerKey());
+    return list().checkedCount();
 }
 
 bool SendListCommands::updateTheSendArray(SendListRebuilder::Completion done)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/RecordListCommands.h"
 #include "document/SendListRebuilder.h"
 
 #include <QtGlobal>
@@ -28,7 +29,7 @@ public:
     bool updateTheSendArray(SendListRebuilder::Completion done = {});
 
 private:
-    void setAll(bool value);
+    RecordListCommands list() const;
 
     MyDocument &m_doc;
 };

@@ -1,5 +1,7 @@
 #include "document/ArrangedView.h"
 
+#include <algorithm>
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -7,15 +9,9 @@ namespace quillcast {
 
 namespace {
 
-ArrangedView::Records emptyRecords()
-{
-    static const ArrangedView::Records empty = std::make_shared<const std::vector<Dict>>();
-    return empty;
-}
-
 } // namespace
 
-ArrangedView::ArrangedView() : m_records(emptyRecords())
+ArrangedView::ArrangedView() : m_records(std::make_shared<std::vector<Dict>>())
 {
 }
 
@@ -65,19 +61,61 @@ void ArrangedView::rearrangeTogether(const List &source, ArrangedView &first, co
 void ArrangedView::install(std::vector<Dict> &&arranged)
 {
     arranged.shrink_to_fit();
-    Records replaced = std::make_shared<const std::vector<Dict>>(std::move(arranged));
+    Arrangement replaced = std::make_shared<std::vector<Dict>>(std::move(arranged));
     {
         std::lock_guard lock(m_lock);
         m_records.swap(replaced);
+        m_index.clear();
     }
     // The old arrangement is released here, outside the lock.
 }
 
 void ArrangedView::clear()
 {
-    Records replaced = emptyRecords();
+    install({});
+}
+
+std::vector<Dict> &ArrangedView::writable()
+{
+    // Every copy of the pointer is made under m_lock, so a count of one here
+    // means no reader holds the arrangement nor can take it meanwhile.
+    if (m_records.use_count() == 1) {
+        // Pairs with the release of the last reader's reference.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return *m_records;
+    }
+    m_records = std::make_shared<std::vector<Dict>>(*m_records);
+    return *m_records;
+}
+
+void ArrangedView::append(const Dict &record)
+{
     std::lock_guard lock(m_lock);
-    m_records.swap(replaced);
+    std::vector<Dict> &records = writable();
+    records.push_back(record);
+    m_index.appended(record.identity(), qsizetype(records.size()) - 1);
+}
+
+void ArrangedView::insert(qsizetype i, const Dict &record)
+{
+    std::lock_guard lock(m_lock);
+    std::vector<Dict> &records = writable();
+    i = std::clamp<qsizetype>(i, 0, qsizetype(records.size()));
+    records.insert(records.begin() + i, record);
+    m_index.invalidateFrom(i);
+}
+
+bool ArrangedView::removeAt(qsizetype i)
+{
+    std::optional<Dict> removed;
+    std::lock_guard lock(m_lock);
+    if (i < 0 || i >= qsizetype(m_records->size()))
+        return false;
+    std::vector<Dict> &records = writable();
+    removed = records[size_t(i)];
+    records.erase(records.begin() + i);
+    m_index.removed(removed->identity(), i);
+    return true;
 }
 
 ArrangedView::Records ArrangedView::records() const
@@ -101,12 +139,10 @@ std::optional<Dict> ArrangedView::at(qsizetype i) const
 
 qsizetype ArrangedView::indexOf(const Dict &record) const
 {
-    const Records r = records();
-    for (size_t i = 0; i < r->size(); ++i) {
-        if (Dict::sameObject((*r)[i], record))
-            return qsizetype(i);
-    }
-    return -1;
+    std::lock_guard lock(m_lock);
+    const std::vector<Dict> &r = *m_records;
+    return m_index.find(record.identity(), qsizetype(r.size()),
+                        [&](qsizetype i) { return r[size_t(i)].identity(); });
 }
 
 } // namespace quillcast

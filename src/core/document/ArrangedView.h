@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/RowIndex.h"
 #include "util/Dict.h"
 #include "util/List.h"
 
@@ -14,16 +15,19 @@
 namespace quillcast {
 
 // The records of one list that a predicate lets through, in list order, as
-// they were when the view was last re-evaluated. A view changes only when
-// rearrange() is called: edits of the list or of the search text in between
-// leave it as it is, which is what the user sees in the table.
+// they were when the view was last re-evaluated. rearrange() re-evaluates the
+// whole view; append(), insert() and removeAt() follow one record added to or
+// removed from the list, so that a table over a million rows hears of one row
+// and not of a new list. An edit of a record's values leaves the view as it
+// is, which is what the user sees in the table.
 //
 // The view holds handles on the list's own records (never copies), so a change
 // made through the view is a change of the record in every list holding it.
 //
-// Thread safety: rearrange() swaps in a whole new arrangement, and records()
-// hands out that arrangement as an immutable snapshot, so a worker may read a
-// view while the main thread re-evaluates it.
+// Thread safety: records() hands out the arrangement as an immutable
+// snapshot, so a worker may read a view while the main thread changes it. A
+// change made while such a snapshot is held goes to a fresh copy; otherwise
+// the arrangement is changed in place, so one append costs O(1) amortised.
 class ArrangedView
 {
 public:
@@ -45,21 +49,34 @@ public:
                                   ArrangedView &second, const Predicate &secondPredicate);
     void clear();
 
+    // One record more at the end of the arrangement.
+    void append(const Dict &record);
+    // One record more at position i (clamped to the arrangement).
+    void insert(qsizetype i, const Dict &record);
+    // Takes the record at position i out; false outside the arrangement.
+    bool removeAt(qsizetype i);
+
     // The arrangement as of the last re-evaluation; never null.
     Records records() const;
     qsizetype size() const;
     bool isEmpty() const { return size() == 0; }
     // The record at position i of the arrangement; nothing outside it.
     std::optional<Dict> at(qsizetype i) const;
-    // Position of this very record (identity, not equal contents), or -1.
+    // Position of this very record (identity, not equal contents), or -1;
+    // a hash look-up, not a walk of the view.
     qsizetype indexOf(const Dict &record) const;
     bool contains(const Dict &record) const { return indexOf(record) >= 0; }
 
 private:
+    using Arrangement = std::shared_ptr<std::vector<Dict>>;
+
     void install(std::vector<Dict> &&arranged);
+    // The arrangement to change, copied first when a reader holds it. Under m_lock.
+    std::vector<Dict> &writable();
 
     mutable std::mutex m_lock;
-    Records m_records;
+    Arrangement m_records;
+    mutable RowIndex m_index; // under m_lock
 };
 
 } // namespace quillcast

@@ -40,12 +40,39 @@ MyDocument::MyDocument(const Clock &clock, QObject *parent)
       m_mailFormBodyHtmlAltText(u""_s),
       m_mailFormAttachment(u""_s),
       m_myLog(u""_s),
+      m_addresses({DocumentKeys::checkedInnerKey(), DocumentKeys::emailInnerKey(), DocumentKeys::numberInnerKey(),
+                   RecordList::FlagScope::AllRecords},
+                  [this](const QString &text) { return addressSearch(text); }),
+      m_exceptions({DocumentKeys::exceptChecked(), DocumentKeys::exceptEmail(), DocumentKeys::exceptNumber(),
+                    RecordList::FlagScope::ShownRecords},
+                   [](const QString &text) {
+                       return SearchPredicate::containsInEntries(
+                           text, {DocumentKeys::exceptEmail(), DocumentKeys::exceptNote()});
+                   }),
+      m_sendList({DocumentKeys::checkedInnerKey(), DocumentKeys::emailInnerKey(), DocumentKeys::numberInnerKey(),
+                  RecordList::FlagScope::AllRecords},
+                 [](const QString &text) {
+                     return SearchPredicate::containsInEntries(text, {DocumentKeys::emailInnerKey()});
+                 }),
       m_undoManager(std::make_unique<UndoManager>()),
       m_ownThread(this),
       m_sendProgress(std::make_unique<SendProgress>(m_ownThread)),
       m_sendListRebuilder(std::make_unique<SendListRebuilder>(*this))
 {
     m_self = this;
+    announceViews(m_addresses, View::AddressShown, View::AddressChecked);
+    announceViews(m_exceptions, View::ExceptShown, View::ExceptChecked);
+    announceViews(m_sendList, View::SendShown, View::SendChecked);
+}
+
+void MyDocument::announceViews(const RecordList &list, View shown, View checked)
+{
+    connect(&list, &RecordList::rearranged, this, [this, shown, checked](RecordList::Part part) {
+        if (part == RecordList::Part::Shown)
+            Q_EMIT viewRearranged(shown);
+        else if (part == RecordList::Part::Checked)
+            Q_EMIT viewRearranged(checked);
+    });
 }
 
 MyDocument::~MyDocument() = default;
@@ -182,44 +209,71 @@ void MyDocument::setRecordValue(const Dict &record, const QString &innerKey, con
         return;
     Dict target = record;
     target.set(innerKey, value);
-    Q_EMIT recordValueChanged(record, innerKey);
 
-    // Renumbering ("1") happens in bulk and is not a change the user makes.
-    bool watched = innerKey == DocumentKeys::checkedInnerKey() || innerKey == DocumentKeys::emailInnerKey();
-    if (!watched) {
-        keyArray().read([&](const List::Items &keys) {
-            for (size_t i = size_t(DocumentKeys::fixedKeyCount); i < keys.size() && !watched; ++i)
-                watched = keys[i].toDict().stringValue(DocumentKeys::innerKey()) == innerKey;
-        });
+    // The send list holds the database's own records: a record ticked on the
+    // send tab is ticked in the database too, and both rows are announced.
+    bool inExceptions = false;
+    for (RecordList *list : {&m_addresses, &m_sendList, &m_exceptions}) {
+        if (!list->noteValueChanged(record, innerKey))
+            continue;
+        if (list == &m_exceptions)
+            inExceptions = true;
+        if (innerKey == list->keys().checked)
+            setAnyChecked(*list, list->computeAnyCheckedAfterEdit(record));
     }
-    if (watched)
+
+    if (inExceptions) {
+        // Saved with the document like everything else.
+        updateChangeCount(ChangeKind::Done);
+        return;
+    }
+    // Renumbering ("1") happens in bulk and is not a change the user makes.
+    if (isWatchedInnerKey(innerKey))
         noteWatchedChange();
 }
 
 void MyDocument::appendRecord(const Dict &record)
 {
-    addressArray().append(Value(record));
-    addressArrayDidChange();
+    m_addresses.append(record);
+    noteWatchedChange();
 }
 
 void MyDocument::insertRecord(qsizetype index, const Dict &record)
 {
-    addressArray().insert(index, Value(record));
-    addressArrayDidChange();
+    m_addresses.insert(index, record);
+    noteWatchedChange();
 }
 
 bool MyDocument::removeRecord(const Dict &record)
 {
-    if (addressArray().removeAll(Value(record)) == 0)
+    if (!m_addresses.remove(record))
         return false;
-    addressArrayDidChange();
+    noteWatchedChange();
     return true;
 }
 
 void MyDocument::addressArrayDidChange()
 {
+    m_addresses.rowsChangedInBulk();
     Q_EMIT addressArrayChanged(addressArray());
     noteWatchedChange();
+}
+
+void MyDocument::updateAnyChecked(RecordList &list)
+{
+    setAnyChecked(list, list.computeAnyChecked());
+}
+
+void MyDocument::setAnyChecked(RecordList &list, bool value)
+{
+    if (list.exchangeAnyChecked(value) == value)
+        return;
+    if (&list == &m_addresses)
+        notifyChange(&MyDocument::isCheckedRecordsChanged, value);
+    else if (&list == &m_exceptions)
+        notifyChange(&MyDocument::isCheckedRecords4ExceptionChanged, value);
+    else
+        notifyChange(&MyDocument::isCheckedRecords4SendChanged, value);
 }
 
 bool MyDocument::isWatchedInnerKey(const QString &innerKey) const
@@ -236,6 +290,7 @@ bool MyDocument::isWatchedInnerKey(const QString &innerKey) const
 
 void MyDocument::recordValuesDidChange(const QString &innerKey)
 {
+    m_addresses.valuesChangedInBulk();
     Q_EMIT recordValuesChanged(innerKey);
     if (isWatchedInnerKey(innerKey))
         noteWatchedChange();
@@ -243,6 +298,7 @@ void MyDocument::recordValuesDidChange(const QString &innerKey)
 
 void MyDocument::exceptValuesDidChange()
 {
+    m_exceptions.valuesChangedInBulk();
     Q_EMIT exceptValuesChanged();
     // The checks and notes of the exception list are saved with the document
     // like everything else: closing without asking would lose them.
@@ -251,6 +307,7 @@ void MyDocument::exceptValuesDidChange()
 
 void MyDocument::exceptArrayDidChange()
 {
+    m_exceptions.rowsChangedInBulk();
     Q_EMIT exceptArrayChanged(exceptArray());
 }
 
@@ -388,11 +445,10 @@ void MyDocument::clearLogUndo(const QString &text)
     updateChangeCount(ChangeKind::Done);
 }
 
-// --- Predicates ------------------------------------------------------------------
+// --- Searches and views ------------------------------------------------------------
 
-SearchPredicate MyDocument::addressSearch() const
+SearchPredicate MyDocument::addressSearch(const QString &text) const
 {
-    const QString text = searchFieldStr();
     if (text.isEmpty())
         return SearchPredicate::all();
     QStringList searched;
@@ -408,138 +464,25 @@ SearchPredicate MyDocument::addressSearch() const
     return SearchPredicate::containsInEntries(text, searched);
 }
 
-SearchPredicate MyDocument::exceptSearch() const
-{
-    return SearchPredicate::containsInEntries(searchFieldExceptStr(),
-                                              {DocumentKeys::exceptEmail(), DocumentKeys::exceptNote()});
-}
-
 SearchPredicate MyDocument::previewSearch() const
 {
     return SearchPredicate::containsInEntries(searchFieldPreviewStr(), {DocumentKeys::emailInnerKey()});
 }
 
-SearchPredicate MyDocument::sendSearch() const
-{
-    return SearchPredicate::containsInEntries(searchFieldSendStr(), {DocumentKeys::emailInnerKey()});
-}
-
-bool MyDocument::addressArrayControllerPredicate(const Dict &record) const
-{
-    return addressSearch().matches(record);
-}
-
-bool MyDocument::exceptArrayControllerPredicate(const Dict &record) const
-{
-    return exceptSearch().matches(record);
-}
-
-bool MyDocument::previewArrayControllerPredicate(const Dict &record) const
-{
-    return previewSearch().matches(record);
-}
-
-bool MyDocument::sendArrayControllerPredicate(const Dict &record) const
-{
-    return sendSearch().matches(record);
-}
-
-bool MyDocument::checkedRecordPredicate(const Dict &record)
-{
-    return record.boolValue(DocumentKeys::checkedInnerKey());
-}
-
-bool MyDocument::checkedRecordPredicate4Except(const Dict &record)
-{
-    return record.boolValue(DocumentKeys::exceptChecked());
-}
-
-bool MyDocument::checkedRecordPredicate4Send(const Dict &record)
-{
-    return record.boolValue(DocumentKeys::checkedInnerKey());
-}
-
-// --- Views -----------------------------------------------------------------------
-
-namespace {
-
-ArrangedView::Predicate searchedBy(const SearchPredicate &search)
-{
-    if (search.matchesEverything())
-        return {};
-    return [search](const Dict::Snapshot &record) { return search.matches(record); };
-}
-
-ArrangedView::Predicate checkedBy(const QString &entry)
-{
-    return [entry](const Dict::Snapshot &record) { return record.boolValue(entry); };
-}
-
-} // namespace
-
-void MyDocument::filterAddresses()
-{
-    m_addressShown.rearrange(addressArray(), searchedBy(addressSearch()));
-    Q_EMIT viewRearranged(View::AddressShown);
-}
-
-void MyDocument::filterExcepts()
-{
-    m_exceptShown.rearrange(exceptArray(), searchedBy(exceptSearch()));
-    Q_EMIT viewRearranged(View::ExceptShown);
-}
-
 void MyDocument::filterPreview()
 {
-    m_previewShown.rearrange(previewArray(), searchedBy(previewSearch()));
+    const SearchPredicate search = previewSearch();
+    ArrangedView::Predicate predicate;
+    if (!search.matchesEverything())
+        predicate = [search](const Dict::Snapshot &record) { return search.matches(record); };
+    m_previewShown.rearrange(previewArray(), predicate);
     Q_EMIT viewRearranged(View::PreviewShown);
-}
-
-void MyDocument::filterSend()
-{
-    m_sendShown.rearrange(sendArray(), searchedBy(sendSearch()));
-    Q_EMIT viewRearranged(View::SendShown);
-}
-
-void MyDocument::rearrangeCheckedAddresses()
-{
-    m_addressChecked.rearrange(addressArray(), checkedBy(DocumentKeys::checkedInnerKey()));
-    Q_EMIT viewRearranged(View::AddressChecked);
-}
-
-void MyDocument::rearrangeCheckedExcepts()
-{
-    m_exceptChecked.rearrange(exceptArray(), checkedBy(DocumentKeys::exceptChecked()));
-    Q_EMIT viewRearranged(View::ExceptChecked);
-}
-
-void MyDocument::rearrangeCheckedSend()
-{
-    m_sendChecked.rearrange(sendArray(), checkedBy(DocumentKeys::checkedInnerKey()));
-    Q_EMIT viewRearranged(View::SendChecked);
 }
 
 void MyDocument::updateIsCheckedRecords()
 {
-    rearrangeCheckedAddresses();
-    setIsCheckedRecords(!m_addressChecked.isEmpty());
-}
-
-void MyDocument::filterAddressesAndChecked()
-{
-    ArrangedView::rearrangeTogether(addressArray(), m_addressShown, searchedBy(addressSearch()), m_addressChecked,
-                                    checkedBy(DocumentKeys::checkedInnerKey()));
-    Q_EMIT viewRearranged(View::AddressShown);
-    Q_EMIT viewRearranged(View::AddressChecked);
-    setIsCheckedRecords(!m_addressChecked.isEmpty());
-}
-
-void MyDocument::filterSendAndChecked()
-{
-    ArrangedView::rearrangeTogether(sendArray(), m_sendShown, searchedBy(sendSearch()), m_sendChecked,
-                                    checkedBy(DocumentKeys::checkedInnerKey()));
-    Q_EMIT viewRearranged(View::SendShown);
-    Q_EMIT viewRearranged(View::SendChecked);
+    m_addresses.rearrangeChecked();
+    updateAnyChecked(m_addresses);
 }
 
 // --- Merge tags ------------------------------------------------------------------
@@ -635,13 +578,15 @@ void MyDocument::assignAtomic(std::atomic<T> &field, T value, void (MyDocument::
 
 List MyDocument::addressArray() const
 {
-    return readGuarded(m_addressArray);
+    return m_addresses.items();
 }
 
 void MyDocument::setAddressArray(const List &value)
 {
-    if (assignList(m_addressArray, value, &MyDocument::addressArrayChanged))
-        noteWatchedChange();
+    if (!m_addresses.replaceItems(value))
+        return;
+    notifyChange(&MyDocument::addressArrayChanged, value);
+    noteWatchedChange();
 }
 
 List MyDocument::keyArray() const
@@ -656,22 +601,24 @@ void MyDocument::setKeyArray(const List &value)
 
 List MyDocument::exceptArray() const
 {
-    return readGuarded(m_exceptArray);
+    return m_exceptions.items();
 }
 
 void MyDocument::setExceptArray(const List &value)
 {
-    assignList(m_exceptArray, value, &MyDocument::exceptArrayChanged);
+    if (m_exceptions.replaceItems(value))
+        notifyChange(&MyDocument::exceptArrayChanged, value);
 }
 
 List MyDocument::sendArray() const
 {
-    return readGuarded(m_sendArray);
+    return m_sendList.items();
 }
 
 void MyDocument::setSendArray(const List &value)
 {
-    assignList(m_sendArray, value, &MyDocument::sendArrayChanged);
+    if (m_sendList.replaceItems(value))
+        notifyChange(&MyDocument::sendArrayChanged, value);
 }
 
 List MyDocument::attachmentBookmarks() const
@@ -872,22 +819,24 @@ void MyDocument::setPreviewFormAttach(const QString &value)
 
 QString MyDocument::searchFieldStr() const
 {
-    return readGuarded(m_searchFieldStr);
+    return m_addresses.searchText();
 }
 
 void MyDocument::setSearchFieldStr(const QString &value)
 {
-    assignString(m_searchFieldStr, value, &MyDocument::searchFieldStrChanged);
+    if (m_addresses.replaceSearchText(value))
+        notifyChange(&MyDocument::searchFieldStrChanged, value);
 }
 
 QString MyDocument::searchFieldExceptStr() const
 {
-    return readGuarded(m_searchFieldExceptStr);
+    return m_exceptions.searchText();
 }
 
 void MyDocument::setSearchFieldExceptStr(const QString &value)
 {
-    assignString(m_searchFieldExceptStr, value, &MyDocument::searchFieldExceptStrChanged);
+    if (m_exceptions.replaceSearchText(value))
+        notifyChange(&MyDocument::searchFieldExceptStrChanged, value);
 }
 
 QString MyDocument::searchFieldPreviewStr() const
@@ -902,12 +851,13 @@ void MyDocument::setSearchFieldPreviewStr(const QString &value)
 
 QString MyDocument::searchFieldSendStr() const
 {
-    return readGuarded(m_searchFieldSendStr);
+    return m_sendList.searchText();
 }
 
 void MyDocument::setSearchFieldSendStr(const QString &value)
 {
-    assignString(m_searchFieldSendStr, value, &MyDocument::searchFieldSendStrChanged);
+    if (m_sendList.replaceSearchText(value))
+        notifyChange(&MyDocument::searchFieldSendStrChanged, value);
 }
 
 QString MyDocument::logViewText() const
@@ -935,19 +885,6 @@ void MyDocument::setUseMailServerToSend(qint64 value)
     assignAtomic(m_useMailServerToSend, value, &MyDocument::useMailServerToSendChanged);
 }
 
-void MyDocument::setIsCheckedRecords(bool value)
-{
-    assignAtomic(m_isCheckedRecords, value, &MyDocument::isCheckedRecordsChanged);
-}
-
-void MyDocument::setIsCheckedRecords4Exception(bool value)
-{
-    assignAtomic(m_isCheckedRecords4Exception, value, &MyDocument::isCheckedRecords4ExceptionChanged);
-}
-
-void MyDocument::setIsCheckedRecords4Send(bool value)
-{
-    assignAtomic(m_isCheckedRecords4Send, value, &MyDocument::isCheckedRecords4SendChanged);
 }
 
 void MyDocument::setCanRemoveKeyListElement(bool value)

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "document/ArrangedView.h"
+#include "document/RecordList.h"
 #include "merge/MergeTagCache.h"
 #include "merge/RecordMerge.h"
 #include "platform/QtMainLoop.h"
-#include "platform/SystemClock.h"
 #include "send/PendingDeliveries.h"
 #include "util/UndoManager.h"
 #include "util/Value.h"
@@ -99,8 +99,9 @@ public:
     enum class View { AddressShown, AddressChecked, ExceptShown, ExceptChecked, SendShown, SendChecked, PreviewShown };
     Q_ENUM(View)
 
-    // A new document with every default, empty lists and no keys yet.
-    explicit MyDocument(const Clock &clock = SystemClock::instance(), QObject *parent = nullptr);
+    // A new document with every default, empty lists and no keys yet; its
+    // merge tags and new records read the time from clock.
+    explicit MyDocument(const Clock &clock, QObject *parent = nullptr);
     ~MyDocument() override;
 
     const Clock &clock() const { return m_clock; }
@@ -132,17 +133,22 @@ public:
 
     // --- Records and the edited rule -------------------------------------------
 
-    // Stores value under innerKey in an address record (the null Value removes
-    // the entry). Once the window is set up, a change under "2", "3" or a user
-    // key's innerKey marks the document edited; the number "1" alone does not.
+    // Stores value under innerKey in a record of the database, the send list
+    // or the exception list (the null Value removes the entry); each list
+    // holding the record announces its row, and a change of a list's checked
+    // flag recomputes that list's any-checked flag. Once the window is set
+    // up, a change under "2", "3" or a user key's innerKey marks the document
+    // edited; the number "1" alone does not. Any change of an exception
+    // record is an edit.
     void setRecordValue(const Dict &record, const QString &innerKey, const Value &value);
-    // Changes of the database's list of records; each marks the document edited
-    // once the window is set up.
+    // Changes of the database's list of records, announced row by row; each
+    // marks the document edited once the window is set up.
     void appendRecord(const Dict &record);
     void insertRecord(qsizetype index, const Dict &record);
     bool removeRecord(const Dict &record);
     // For code that edits addressArray() in place (an import, say): reports the
-    // change so that it counts as an edit and observers hear of it.
+    // change so that it counts as an edit and observers hear of it (the rows
+    // as rearranged).
     void addressArrayDidChange();
 
     // --- Change count ------------------------------------------------------------
@@ -206,18 +212,26 @@ public:
     // copyable from any thread while the document exists.
     QPointer<MyDocument> selfPointer() const { return m_self; }
 
-    // --- Predicates --------------------------------------------------------------
+    // --- The three record lists -------------------------------------------------
 
-    // The search predicates, each reading its list's current search text (and,
-    // for the database, the current keys).
-    bool addressArrayControllerPredicate(const Dict &record) const;
-    bool exceptArrayControllerPredicate(const Dict &record) const;
-    bool previewArrayControllerPredicate(const Dict &record) const;
-    bool sendArrayControllerPredicate(const Dict &record) const;
-    // The checked predicates: "2" (for an exception record "sel") reads true.
-    static bool checkedRecordPredicate(const Dict &record);
-    static bool checkedRecordPredicate4Except(const Dict &record);
-    static bool checkedRecordPredicate4Send(const Dict &record);
+    // The database ("2", "3", "1"; its search reads the address and the user
+    // columns; the flag covers every record), the exception list ("sel",
+    // "email", "num"; its search reads the address and the note; the flag
+    // covers the shown records) and the send list (the database's keys; its
+    // search reads the address; the flag covers every record).
+    RecordList &addresses() { return m_addresses; }
+    const RecordList &addresses() const { return m_addresses; }
+    RecordList &exceptions() { return m_exceptions; }
+    const RecordList &exceptions() const { return m_exceptions; }
+    RecordList &sendList() { return m_sendList; }
+    const RecordList &sendList() const { return m_sendList; }
+
+    // Sets list's any-checked flag (isCheckedRecords, isCheckedRecords4Exception
+    // or isCheckedRecords4Send) to what its records say now.
+    void updateAnyChecked(RecordList &list);
+    // Sets list's any-checked flag to value; a change is announced through
+    // the flag's property signal, on the document's thread.
+    void setAnyChecked(RecordList &list, bool value);
 
     // --- Views -------------------------------------------------------------------
 
@@ -225,32 +239,23 @@ public:
     // sendArray(), and previewArray(), which is the send list.
     List previewArray() const { return sendArray(); }
 
-    const ArrangedView &addressArrayShown() const { return m_addressShown; }
-    const ArrangedView &addressArrayChecked() const { return m_addressChecked; }
-    const ArrangedView &exceptArrayShown() const { return m_exceptShown; }
-    const ArrangedView &exceptArrayChecked() const { return m_exceptChecked; }
-    const ArrangedView &sendArrayShown() const { return m_sendShown; }
-    const ArrangedView &sendArrayChecked() const { return m_sendChecked; }
+    const ArrangedView &addressArrayShown() const { return m_addresses.shown(); }
+    const ArrangedView &exceptArrayShown() const { return m_exceptions.shown(); }
+    const ArrangedView &sendArrayShown() const { return m_sendList.shown(); }
+    // What the preview tab's own search lets through of the send list.
+    SearchPredicate previewSearch() const;
+    // The send list as the preview tab's own search shows it.
     const ArrangedView &previewArrayShown() const { return m_previewShown; }
 
     // Re-evaluate the shown view of the database, the exception list, the
     // preview list, the send list with its current search text.
-    void filterAddresses();
-    void filterExcepts();
+    void filterAddresses() { m_addresses.filterShown(); }
+    void filterExcepts() { m_exceptions.filterShown(); }
     void filterPreview();
-    void filterSend();
-    // Re-evaluate the checked views (over the full lists).
-    void rearrangeCheckedAddresses();
-    void rearrangeCheckedExcepts();
-    void rearrangeCheckedSend();
-    // isCheckedRecords: whether any record of the database's full view is
-    // checked; re-evaluates the database's checked view on the way.
+    void filterSend() { m_sendList.filterShown(); }
+    // isCheckedRecords: whether any record of the database is checked;
+    // re-evaluates the database's checked view on the way.
     void updateIsCheckedRecords();
-    // filterAddresses() then updateIsCheckedRecords(), and filterSend() then
-    // rearrangeCheckedSend(), each in one walk of the list (one snapshot per
-    // record for both views).
-    void filterAddressesAndChecked();
-    void filterSendAndChecked();
 
     // --- Merge tags --------------------------------------------------------------
 
@@ -371,12 +376,12 @@ public:
     QString previewFormAttach() const;
     void setPreviewFormAttach(const QString &value);
 
-    bool isCheckedRecords() const { return m_isCheckedRecords.load(); }
-    void setIsCheckedRecords(bool value);
-    bool isCheckedRecords4Exception() const { return m_isCheckedRecords4Exception.load(); }
-    void setIsCheckedRecords4Exception(bool value);
-    bool isCheckedRecords4Send() const { return m_isCheckedRecords4Send.load(); }
-    void setIsCheckedRecords4Send(bool value);
+    bool isCheckedRecords() const { return m_addresses.anyChecked(); }
+    void setIsCheckedRecords(bool value) { setAnyChecked(m_addresses, value); }
+    bool isCheckedRecords4Exception() const { return m_exceptions.anyChecked(); }
+    void setIsCheckedRecords4Exception(bool value) { setAnyChecked(m_exceptions, value); }
+    bool isCheckedRecords4Send() const { return m_sendList.anyChecked(); }
+    void setIsCheckedRecords4Send(bool value) { setAnyChecked(m_sendList, value); }
     bool canRemoveKeyListElement() const { return m_canRemoveKeyListElement.load(); }
     void setCanRemoveKeyListElement(bool value);
 
@@ -443,8 +448,6 @@ Q_SIGNALS:
 
     // The public name of the key at index changed (the key list rows).
     void keyNameChanged(qsizetype index, const QString &name);
-    // A value of an address record changed through setRecordValue.
-    void recordValueChanged(const quillcast::Dict &record, const QString &innerKey);
     // A view was re-evaluated; its records may differ now.
     void viewRearranged(quillcast::MyDocument::View view);
 
@@ -457,10 +460,9 @@ Q_SIGNALS:
     void scrollToLastColumnRequested();
 
 private:
-    SearchPredicate addressSearch() const;
-    SearchPredicate exceptSearch() const;
-    SearchPredicate previewSearch() const;
-    SearchPredicate sendSearch() const;
+    SearchPredicate addressSearch(const QString &text) const;
+    // Re-announces a list's whole re-evaluations as the document's views.
+    void announceViews(const RecordList &list, View shown, View checked);
     // A change that the edited rule counts, once the window is set up.
     void noteWatchedChange();
 
@@ -481,10 +483,7 @@ private:
     // Guards every string, list and optional member below; numbers and flags are atomics.
     mutable std::mutex m_lock;
 
-    List m_addressArray;
     List m_keyArray;
-    List m_exceptArray;
-    List m_sendArray;
     List m_attachmentBookmarks;
     QString m_mailFormFrom;
     QString m_mailFormTo;
@@ -510,14 +509,8 @@ private:
     QString m_previewFormAttach;
     PendingDeliveries m_pendingDeliveries;
     QPointer<MyDocument> m_self;
-    std::atomic<bool> m_isCheckedRecords{false};
-    std::atomic<bool> m_isCheckedRecords4Exception{false};
-    std::atomic<bool> m_isCheckedRecords4Send{false};
     std::atomic<bool> m_canRemoveKeyListElement{false};
-    QString m_searchFieldStr;
-    QString m_searchFieldExceptStr;
     QString m_searchFieldPreviewStr;
-    QString m_searchFieldSendStr;
 
     QString m_logViewText;
     QStringList m_columnHeaders;
@@ -526,13 +519,11 @@ private:
     // Set once the window is set up: from then on the edited rule applies.
     std::atomic<bool> m_watchingChanges{false};
 
-    // Re-evaluated on the main thread; readable from any thread.
-    ArrangedView m_addressShown;
-    ArrangedView m_addressChecked;
-    ArrangedView m_exceptShown;
-    ArrangedView m_exceptChecked;
-    ArrangedView m_sendShown;
-    ArrangedView m_sendChecked;
+    // Each with its own lock; their views re-evaluated on the main thread and
+    // readable from any thread.
+    RecordList m_addresses;
+    RecordList m_exceptions;
+    RecordList m_sendList;
     ArrangedView m_previewShown;
 
     std::unique_ptr<UndoManager> m_undoManager;

@@ -120,8 +120,8 @@ void SendListRebuilder::apply(quint64 generation, List::Items items)
         return;
     m_document.setSendArray(List(std::move(items)));
     // The send list's views (shown and checked) and its any-checked flag.
-    m_document.filterSendAndChecked();
-    m_document.setIsCheckedRecords4Send(!m_document.sendArrayChecked().isEmpty());
+    m_document.sendList().filterShownAndChecked();
+    m_document.updateAnyChecked(m_document.sendList());
     // The preview shows the same list; its view is re-evaluated when the
     // preview is what the user looks at (its tab rebuilds the list again).
     if (m_document.selectedTab() == MyDocument::PreviewTab)

@@ -124,7 +124,7 @@ TEST(LXBookmark, RefusesWhatIsNoBookmark)
 TEST(AttachmentCommands, AddUndoRedoRestoresTheSameEntryAtTheEnd)
 {
     QTemporaryDir dir;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc);
     AttachmentCommands commands(doc);
     ASSERT_TRUE(commands.addAttachmentPath(writeFile(dir, u"a.pdf"_s)).ok());
@@ -146,7 +146,7 @@ TEST(AttachmentCommands, AddUndoRedoRestoresTheSameEntryAtTheEnd)
 
 TEST(AttachmentCommands, UndoOfARemovalPutsTheEntryLast)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc);
     AttachmentCommands commands(doc);
     for (const QString &p : {u"/a"_s, u"/b"_s, u"/c"_s})
@@ -180,7 +180,7 @@ TEST(AttachmentCommands, OnlyARegularFileThatCanBeReadIsAttached)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         setUp(doc);
         const Status added = AttachmentCommands(doc).addAttachmentPath(row.path);
         EXPECT_EQ(added.ok(), row.error.isEmpty());
@@ -193,7 +193,7 @@ TEST(AttachmentCommands, OnlyARegularFileThatCanBeReadIsAttached)
 TEST(AttachmentCommands, RevealShowsTheFileOrTellsTheBookmarkExpired)
 {
     QTemporaryDir dir;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter;
     doc.setAlertPresenter(&presenter);
     setUp(doc);
@@ -219,7 +219,7 @@ TEST(AttachmentCommands, RevealShowsTheFileOrTellsTheBookmarkExpired)
 TEST(AttachmentCommands, StaleBookmarksAreRenewedInPlace)
 {
     QTemporaryDir dir;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc);
     AttachmentCommands commands(doc);
     const QString path = writeFile(dir, u"a.pdf"_s);
@@ -243,7 +243,7 @@ TEST(AttachmentCommands, StaleBookmarksAreRenewedInPlace)
 TEST(AttachmentCommands, LegacyPreviewAttachmentOpensOrRevealsOnlyWhatExists)
 {
     QTemporaryDir dir;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     RecordingFileRevealer revealer;
     RecordingDocumentOpener opener;
     AttachmentCommands commands(doc, &revealer, &opener);

@@ -48,7 +48,7 @@ TEST(ExceptionCommandsAdd, UndoThenRedoBringsBackTheSameRecord)
 
 TEST(ExceptionCommandsRemove, UndoAppendsAndRedoRemovesAgain)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {}, {exceptRecord(1, u"a@x.org"_s), exceptRecord(2, u"b@x.org"_s, true), exceptRecord(3, u"c@x.org"_s)});
     ExceptionCommands commands(doc);
     commands.updateIsCheckedRecords4Exception();
@@ -66,7 +66,7 @@ TEST(ExceptionCommandsRemove, UndoAppendsAndRedoRemovesAgain)
 
 TEST(ExceptionCommandsDeleteChecked, CountsAndDeletesOnlyTheShownRecords)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter(0);
     doc.setAlertPresenter(&presenter);
     setUp(doc, {},
@@ -89,7 +89,7 @@ TEST(ExceptionCommandsDeleteChecked, CountsAndDeletesOnlyTheShownRecords)
 
 TEST(ExceptionCommandsChecks, WorkOnEmailAndSel)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {},
           {exceptRecord(1, u"Ann@X.org"_s), exceptRecord(2, u"ann@x.org"_s), exceptRecord(3, u"bad address"_s),
            exceptRecord(4, u"ANN@X.ORG"_s)});
@@ -107,7 +107,7 @@ TEST(ExceptionCommandsChecks, WorkOnEmailAndSel)
 
 TEST(ExceptionCommandsTest, ComparesTheWholeFieldExactly)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {}, {exceptRecord(1, u"ann@x.org"_s), exceptRecord(2, u""_s)});
     ExceptionCommands commands(doc);
     const struct
@@ -126,7 +126,7 @@ TEST(ExceptionCommandsTest, ComparesTheWholeFieldExactly)
     for (const auto &row : rows)
         EXPECT_EQ(commands.emailInExceptionList(row.address), row.excluded) << row.name;
 
-    MyDocument empty;
+    MyDocument empty{SystemClock::instance()};
     setUp(empty);
     EXPECT_FALSE(ExceptionCommands(empty).emailInExceptionList(Value(u""_s)));
 }

@@ -40,7 +40,7 @@ void setUpPlain(MyDocument &doc, const QList<Dict> &records)
 
 TEST(KeyCommandsAdd, NewColumnsTakeTheNextInnerKeysAndEmptyValues)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     const Dict r = record(1, false, u"a@x.org"_s);
     setUpPlain(doc, {r});
     KeyCommands keys(doc);
@@ -110,7 +110,7 @@ TEST(KeyCommandsAdd, TheScrollToTheNewColumnWaitsForTheLoop)
 
 TEST(KeyCommandsDelete, AsksThenRemovesTheKeyAndItsValuesAndTheInnerKeyIsReused)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter;
     presenter.queueAnswer(1); // "Delete"
     doc.setAlertPresenter(&presenter);
@@ -140,7 +140,7 @@ TEST(KeyCommandsDelete, AsksThenRemovesTheKeyAndItsValuesAndTheInnerKeyIsReused)
 
 TEST(KeyCommandsDelete, CancelAndFixedRowsChangeNothing)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter(0); // "Cancel"
     doc.setAlertPresenter(&presenter);
     setUpPlain(doc, {});
@@ -162,7 +162,7 @@ TEST(KeyCommandsDelete, CancelAndFixedRowsChangeNothing)
 
 TEST(KeyCommandsRename, FollowsTheKeyNameRuleAndTheMenus)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     const Dict r = record(1, false, u"a@x.org"_s);
     setUpPlain(doc, {r});
     KeyCommands keys(doc);
@@ -185,7 +185,7 @@ TEST(KeyCommandsRename, FollowsTheKeyNameRuleAndTheMenus)
 
 TEST(KeyCommandsRepair, ASecondKeyWithTheSameInnerKeyGetsANewOne)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     const Dict r = record(1, false, u"a@x.org"_s);
     Dict(r).set(u"4"_s, u"Berlin"_s);
     doc.setKeyArray(List({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)), Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s)),
@@ -201,7 +201,7 @@ TEST(KeyCommandsRepair, ASecondKeyWithTheSameInnerKeyGetsANewOne)
 
 TEST(KeyCommandsSelection, OnlyAUserKeyMayBeDeleted)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpPlain(doc, {});
     KeyCommands keys(doc);
     keys.insertNewColumnInTable();

@@ -3,6 +3,7 @@
 #include "database/GeneralCommands.h"
 #include "database/RecordCommands.h"
 #include "ScriptedAlertPresenter.h"
+#include "platform/ManualMainLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ void setUpSearched(MyDocument &doc, const QList<Dict> &records, const QString &s
 
 TEST(RecordCommandsAdd, NumbersFromTheShownRecordsThenClearsTheSearch)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpSearched(doc, {record(3, false, u"anna@a.org"_s), record(20, false, u"ben@b.org"_s), record(5, false, u"anna@c.org"_s)},
                   u"anna"_s);
     const Dict added = RecordCommands(doc).addAddress();
@@ -38,14 +39,14 @@ TEST(RecordCommandsAdd, NumbersFromTheShownRecordsThenClearsTheSearch)
     EXPECT_EQ(doc.addressArrayShown().indexOf(added), 3);
     EXPECT_TRUE(doc.isDocumentEdited());
 
-    MyDocument empty;
+    MyDocument empty{SystemClock::instance()};
     setUp(empty);
     EXPECT_EQ(RecordCommands(empty).addAddress().value(u"1"_s), Value(qint64(1)));
 }
 
 TEST(RecordCommandsAdd, UndoRemovesItAndRedoAddsAFreshEmptyRecord)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@a.org"_s)});
     const Dict added = RecordCommands(doc).addAddress();
     Dict handle = added;
@@ -66,7 +67,7 @@ TEST(RecordCommandsAdd, UndoRemovesItAndRedoAddsAFreshEmptyRecord)
 
 TEST(RecordCommandsRemove, UndoPutsTheRecordBackAtTheEnd)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@x.org"_s), record(2, true, u"b@x.org"_s), record(3, false, u"c@x.org"_s)});
     ASSERT_TRUE(RecordCommands(doc).removeAddress({0, 1}));
     EXPECT_EQ(emails(doc.addressArray()), QStringList({u"a@x.org"_s, u"c@x.org"_s}));
@@ -82,7 +83,7 @@ TEST(RecordCommandsRemove, UndoPutsTheRecordBackAtTheEnd)
 
 TEST(RecordCommandsRemove, RemovesOnlyTheSelectedRecordAndNothingWhenNoneIsSelected)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     // Two identical rows, as an import of a file with a repeated line makes them.
     setUp(doc, {record(1, false, u"same@x.org"_s), record(1, false, u"same@x.org"_s)});
     EXPECT_FALSE(RecordCommands(doc).removeAddress({}));
@@ -110,7 +111,7 @@ TEST(RecordCommandsChecks, DuplicateAndUniqueIgnoreCaseAndCompareWholeFields)
         QList<Dict> records;
         for (qsizetype i = 0; i < row.fields.size(); ++i)
             records.append(record(i + 1, true, row.fields[i]));
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         setUp(doc, records);
 
         RecordCommands(doc).checkDuplicateEmails();
@@ -124,7 +125,7 @@ TEST(RecordCommandsChecks, DuplicateAndUniqueIgnoreCaseAndCompareWholeFields)
 
 TEST(RecordCommandsChecks, RecordsWithoutAnAddressFieldAreUncheckedAndSkipped)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     Dict noField{{u"1"_s, qint64(1)}, {u"2"_s, true}};
     setUp(doc, {noField, record(2, true, u"a@x.org"_s), record(3, false, u"a@x.org"_s)});
     RecordCommands(doc).checkUniqueEmails();
@@ -134,7 +135,7 @@ TEST(RecordCommandsChecks, RecordsWithoutAnAddressFieldAreUncheckedAndSkipped)
 
 TEST(RecordCommandsChecks, ValidAndInvalidUseTheMultipleAddressTest)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@x.org, b@y.org"_s), record(2, false, u""_s), record(3, true, u"a@x.org;b@y.org"_s),
                 record(4, false, u"not an address"_s)});
     RecordCommands(doc).checkValidEmails();
@@ -145,7 +146,7 @@ TEST(RecordCommandsChecks, ValidAndInvalidUseTheMultipleAddressTest)
 
 TEST(RecordCommandsChecks, ActOnTheShownRecordsOnly)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpSearched(doc, {record(1, false, u"anna@x.org"_s), record(2, true, u"ben@x.org"_s), record(3, false, u"anna@y.org"_s)},
                   u"anna"_s);
     RecordCommands commands(doc);
@@ -163,7 +164,7 @@ TEST(RecordCommandsChecks, ActOnTheShownRecordsOnly)
 
 TEST(RecordCommandsChecks, MarkTheDocumentEditedOnlyWhenAFlagChanged)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, true, u"a@x.org"_s)});
     RecordCommands(doc).checkAllRecords();
     EXPECT_FALSE(doc.isDocumentEdited());
@@ -174,9 +175,11 @@ TEST(RecordCommandsChecks, MarkTheDocumentEditedOnlyWhenAFlagChanged)
 
 // --- Delete checked ----------------------------------------------------------------
 
-TEST(RecordCommandsDeleteChecked, AsksAboutEveryCheckedRecordButDeletesTheShownOnes)
+// The number in an irreversible confirmation is the number deleted: checked
+// records hidden by the search are neither counted nor deleted.
+TEST(RecordCommandsDeleteChecked, AsksAboutExactlyTheShownCheckedRecordsItDeletes)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter(0);
     doc.setAlertPresenter(&presenter);
     setUpSearched(doc, {record(1, true, u"anna@a.org"_s), record(2, true, u"ben@b.org"_s), record(3, true, u"anna@c.org"_s),
@@ -186,7 +189,7 @@ TEST(RecordCommandsDeleteChecked, AsksAboutEveryCheckedRecordButDeletesTheShownO
     RecordCommands(doc).deleteCheckRecords([&](qsizetype n) { deleted = n; });
 
     ASSERT_EQ(presenter.shown().size(), 1);
-    EXPECT_EQ(presenter.shown().front().messageText, u"Do you want to delete all the 5 checked records?"_s);
+    EXPECT_EQ(presenter.shown().front().messageText, u"Do you want to delete all the 3 checked records?"_s);
     EXPECT_EQ(deleted, 3);
     EXPECT_EQ(emails(doc.addressArray()), QStringList({u"ben@b.org"_s, u"carl@d.org"_s, u"anna@f.org"_s}));
     EXPECT_EQ(doc.addressArrayShown().size(), 1);
@@ -196,7 +199,7 @@ TEST(RecordCommandsDeleteChecked, AsksAboutEveryCheckedRecordButDeletesTheShownO
 
 TEST(RecordCommandsDeleteChecked, CancelOrNoPresenterChangesNothing)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, true, u"a@x.org"_s)});
     qsizetype deleted = -2;
     RecordCommands(doc).deleteCheckRecords([&](qsizetype n) { deleted = n; });
@@ -214,7 +217,7 @@ TEST(RecordCommandsDeleteChecked, CancelOrNoPresenterChangesNothing)
 
 TEST(RecordCommandsNumbers, RenumberingCountsTheShownRecords)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     Dict hidden = record(9, false, u"ben@x.org"_s);
     setUpSearched(doc, {record(7, false, u"anna@x.org"_s), hidden, record(4, false, u"anna@y.org"_s)}, u"anna"_s);
     RecordCommands(doc).resetCounterField();
@@ -223,9 +226,29 @@ TEST(RecordCommandsNumbers, RenumberingCountsTheShownRecords)
     EXPECT_EQ(hidden.intValue(u"1"_s), 9);
 }
 
+// The numbers are saved with the mailing: renumbering that changed one must
+// leave the mailing edited, or neither the user nor autosave would keep it.
+TEST(RecordCommandsNumbers, RenumberingThatChangesANumberMarksTheMailingEdited)
+{
+    struct Row { const char *name; QList<qint64> numbers; bool edited; };
+    const Row rows[] = {
+        {"numbers out of order", {7, 4}, true},
+        {"numbers in order already", {1, 2}, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc{SystemClock::instance()};
+        setUpSearched(doc, {record(row.numbers[0], false, u"anna@x.org"_s), record(row.numbers[1], false, u"anna@y.org"_s)},
+                      u"anna"_s);
+        ASSERT_FALSE(doc.isDocumentEdited());
+        RecordCommands(doc).resetCounterField();
+        EXPECT_EQ(doc.isDocumentEdited(), row.edited);
+    }
+}
+
 TEST(RecordCommandsNumbers, MaximumIgnoresRecordsWithoutANumber)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {Dict{{u"3"_s, u"a@x.org"_s}}, record(-4, false, u"b@x.org"_s)});
     EXPECT_EQ(RecordCommands(doc).getMaxValueOfField1(), -4);
 }
@@ -233,7 +256,7 @@ TEST(RecordCommandsNumbers, MaximumIgnoresRecordsWithoutANumber)
 TEST(RecordCommandsImport, ClearsTheSearchAndUpdatesTheFlagOnTheNextTurn)
 {
     application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpSearched(doc, {record(1, false, u"anna@x.org"_s)}, u"zzz"_s);
     doc.appendRecord(record(2, true, u"new@x.org"_s)); // the importer appends straight to the list
     int scrolled = 0;
@@ -248,13 +271,41 @@ TEST(RecordCommandsImport, ClearsTheSearchAndUpdatesTheFlagOnTheNextTurn)
     EXPECT_EQ(scrolled, 1);
 }
 
+// The step after an import goes through the document's main loop, so a test
+// steps it; a document closed before the loop turns is left alone.
+TEST(RecordCommandsImport, StepAfterTheImportRunsOnTheMainLoopOnlyWhileTheDocumentLives)
+{
+    ManualMainLoop loop;
+    {
+        MyDocument doc{SystemClock::instance()};
+        doc.setMainLoop(&loop);
+        setUp(doc, {record(1, false, u"anna@x.org"_s)});
+        doc.addressArray().append(Value(record(2, true, u"new@x.org"_s))); // as the importer appends
+        QStringList heard;
+        QObject::connect(&doc.addresses(), &RecordList::rearranged, [&](RecordList::Part part) {
+            heard.append(part == RecordList::Part::Items ? u"Items"_s : u"view"_s);
+        });
+
+        RecordCommands(doc).justFinishedImporting();
+        EXPECT_TRUE(heard.contains(u"Items"_s));
+        EXPECT_EQ(doc.addressArrayShown().size(), 2);
+        EXPECT_FALSE(doc.isCheckedRecords());
+        EXPECT_EQ(loop.runPending(), 1);
+        EXPECT_TRUE(doc.isCheckedRecords());
+
+        RecordCommands(doc).justFinishedImporting();
+        ASSERT_TRUE(loop.hasPending());
+    }
+    EXPECT_EQ(loop.runPending(), 1);
+}
+
 // --- General commands ------------------------------------------------------------------
 
 TEST(GeneralCommands, DoNothingOnTheMailAndPreviewTabs)
 {
     for (int tab : {MyDocument::MailTab, MyDocument::PreviewTab}) {
         SCOPED_TRACE(tab);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         ScriptedAlertPresenter presenter(0);
         doc.setAlertPresenter(&presenter);
         setUp(doc, {record(1, true, u"a@x.org"_s)}, {exceptRecord(1, u"b@x.org"_s, true)});
@@ -274,7 +325,7 @@ TEST(GeneralCommands, DoNothingOnTheMailAndPreviewTabs)
 
 TEST(GeneralCommands, DispatchOnTheSelectedTab)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@x.org"_s)}, {exceptRecord(1, u"b@x.org"_s)});
     GeneralCommands general(doc);
 

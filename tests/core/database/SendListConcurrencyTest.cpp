@@ -27,7 +27,7 @@ constexpr int kBatch = 200;
 TEST(SendListConcurrency, ViewsNeverSeeAHalfBuiltList)
 {
     application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc);
     std::atomic<bool> finished{false};
     std::atomic<int> broken{0};
@@ -84,7 +84,7 @@ TEST(SendListConcurrency, ClosingTheDocumentDuringARebuild)
     for (int i = 0; i < 20; ++i) {
         bool called = false;
         {
-            MyDocument doc;
+            MyDocument doc{SystemClock::instance()};
             QList<Dict> records;
             for (int r = 0; r < 2000; ++r)
                 records.append(record(r, false, u"r%1@x.org"_s.arg(r)));

@@ -32,7 +32,7 @@ TEST(SendListBuild, LeavesOutExactlyTheAddressesOfTheExceptionList)
 TEST(SendListRebuild, PutsTheListInPlaceOnTheDocumentsThread)
 {
     application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, true, u"a@x.org"_s), record(2, false, u"b@x.org"_s)}, {exceptRecord(1, u"b@x.org"_s)});
     bool done = false;
     ASSERT_TRUE(SendListCommands(doc).updateTheSendArray([&] { done = true; }));
@@ -44,10 +44,30 @@ TEST(SendListRebuild, PutsTheListInPlaceOnTheDocumentsThread)
     EXPECT_FALSE(doc.sendListRebuilder().isPending());
 }
 
+// Ticking or unticking one box of the send list decides at once whether
+// "send checked" can run; the database, holding the same record, follows.
+TEST(SendListFlag, OneTickedBoxRecomputesWhetherAnythingIsChecked)
+{
+    MyDocument doc{SystemClock::instance()};
+    setUp(doc, {record(1, false, u"a@x.org"_s), record(2, false, u"b@x.org"_s)});
+    doc.setSendArray(List(doc.addressArray().items()));
+    SendListCommands(doc).updateIsCheckedRecords4Send();
+    ASSERT_FALSE(doc.isCheckedRecords4Send());
+    const Dict second = doc.sendArray().at(1).toDict();
+
+    doc.setRecordValue(second, u"2"_s, Value(true));
+    EXPECT_TRUE(doc.isCheckedRecords4Send());
+    EXPECT_TRUE(doc.isCheckedRecords());
+
+    doc.setRecordValue(second, u"2"_s, Value(false));
+    EXPECT_FALSE(doc.isCheckedRecords4Send());
+    EXPECT_FALSE(doc.isCheckedRecords());
+}
+
 TEST(SendListRebuild, OnlyTheLatestRequestIsPutInPlace)
 {
     application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@x.org"_s)});
     int firstDone = 0;
     int secondDone = 0;
@@ -67,7 +87,7 @@ TEST(SendListRebuild, OnlyTheLatestRequestIsPutInPlace)
 TEST(SendListRebuild, SelectingTheSendOrPreviewTabRebuildsAndASendRunForbidsIt)
 {
     application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@x.org"_s)});
     ASSERT_TRUE(doc.selectTab(MyDocument::SendTab));
     ASSERT_TRUE(processEventsUntil([&] { return doc.sendArray().size() == 1; }));
@@ -86,7 +106,7 @@ TEST(SendListRebuild, SelectingTheSendOrPreviewTabRebuildsAndASendRunForbidsIt)
 
 TEST(SendListRebuild, RebuildNowWorksWithoutAnEventLoop)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@x.org"_s), record(2, false, u"b@x.org"_s)}, {exceptRecord(1, u"a@x.org"_s)});
     ASSERT_TRUE(doc.sendListRebuilder().rebuildNow());
     EXPECT_EQ(emails(doc.sendArray()), QStringList({u"b@x.org"_s}));
@@ -94,7 +114,7 @@ TEST(SendListRebuild, RebuildNowWorksWithoutAnEventLoop)
 
 TEST(SendListChecks, CheckingInTheSendListChecksTheDatabaseRecord)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUp(doc, {record(1, false, u"a@x.org"_s), record(2, false, u"b@x.org"_s), record(3, false, u"c@x.org"_s)},
           {exceptRecord(1, u"c@x.org"_s)});
     doc.sendListRebuilder().rebuildNow();

@@ -103,7 +103,7 @@ TEST(CommandEnabling, CancelOnlyOnTheSendTabDuringARun)
 
 TEST(CommandEnabling, DeleteCheckedFollowsTheDocumentsChecks)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     testdata::setUpWithUserKeys(doc);
     doc.setExceptArray(List({Value(testdata::exceptRecord(1, u"a@x.org"_s, u""_s))}));
     doc.appendRecord(testdata::record(1, false, u"a@x.org"_s));

@@ -3,6 +3,7 @@
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
 #include "document/NewerReleaseAlert.h"
+#include "platform/SystemClock.h"
 #include "document/TagUpgrade.h"
 #include "document/archive/KeyedArchiver.h"
 #include "RecordingUrlOpener.h"
@@ -68,13 +69,13 @@ void fillMailing(MyDocument &doc)
 // shared by two lists come back as one object, and the bytes do not change.
 TEST(DocumentFile, RoundTripKeepsEveryPersistedPropertyAndTheBytes)
 {
-    MyDocument saved;
+    MyDocument saved{SystemClock::instance()};
     fillMailing(saved);
     const Result<QByteArray> bytes = DocumentFile::dataOfType(saved);
     ASSERT_TRUE(bytes.ok()) << bytes.error().toStdString();
     ASSERT_TRUE(bytes.value().startsWith("bplist00"));
 
-    MyDocument opened;
+    MyDocument opened{SystemClock::instance()};
     Reader reader;
     ASSERT_TRUE(reader.read(opened, bytes.value()).ok());
 
@@ -165,7 +166,7 @@ TEST(DocumentFile, EachFormatReadsExactlyTheKeysOfItsRow)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         Reader reader;
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         ASSERT_TRUE(reader.read(doc, archived(everyKey(row.format))).ok());
 
         EXPECT_EQ(doc.mailFormSubject(), u"subject"_s);
@@ -188,7 +189,7 @@ TEST(DocumentFile, EachFormatReadsExactlyTheKeysOfItsRow)
 TEST(DocumentFile, MissingKeysOfTheRowLeaveNoValue)
 {
     Reader reader;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ASSERT_TRUE(reader.read(doc, archived(Dict{{u"appversion"_s, quint64(20800)}})).ok());
     EXPECT_TRUE(doc.mailFormTo().isNull());
     EXPECT_EQ(doc.sendPrepTimeInterval(), 0);
@@ -203,7 +204,7 @@ TEST(DocumentFile, NewerReleaseIsRefusedWithItsAlertAndLeavesTheDocumentAlone)
         SCOPED_TRACE(answer);
         Reader reader;
         reader.alerts.queueAnswer(answer);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         EXPECT_FALSE(reader.read(doc, archived(everyKey(quint64(answer ? 99999 : 20801)))).ok());
         ASSERT_EQ(reader.alerts.shown().size(), 1);
         EXPECT_EQ(reader.alerts.shown().front(), NewerReleaseAlert::forDocument());
@@ -235,7 +236,7 @@ TEST(DocumentFile, DamagedFileIsRefusedAndLeavesTheDocumentAlone)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         Reader reader;
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         const Status status = reader.read(doc, row.bytes);
         ASSERT_FALSE(status.ok());
         EXPECT_THAT(status.error().toStdString(), StartsWith("The file is not a Quillcast document or is damaged: "));
@@ -277,7 +278,7 @@ protected:
 
 TEST(DocumentFile, FailedWriteIsReported)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     fillMailing(doc);
     FullDevice device;
     const Status status = DocumentFile::writeToDevice(doc, device);

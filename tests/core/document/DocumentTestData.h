@@ -2,6 +2,7 @@
 
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 #include "util/Value.h"
 
 #include "TestRecords.h"

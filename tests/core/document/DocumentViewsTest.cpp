@@ -1,6 +1,7 @@
 #include "DocumentTestData.h"
 #include "TestPrinters.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 
 #include <gtest/gtest.h>
 
@@ -40,11 +41,11 @@ TEST(DatabaseSearch, Predicate)
     };
     for (const SearchRow &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         setUpWithUserKeys(doc); // "3" email, "4" Name, "5" City are searched
         if (row.search)
             doc.setSearchFieldStr(*row.search);
-        EXPECT_EQ(doc.addressArrayControllerPredicate(row.record), row.shown);
+        EXPECT_EQ(doc.addresses().search().matches(row.record), row.shown);
     }
 }
 
@@ -61,11 +62,11 @@ TEST(ExceptionSearch, Predicate)
     };
     for (const SearchRow &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         doc.setUpOpenedDocument();
         if (row.search)
             doc.setSearchFieldExceptStr(*row.search);
-        EXPECT_EQ(doc.exceptArrayControllerPredicate(row.record), row.shown);
+        EXPECT_EQ(doc.exceptions().search().matches(row.record), row.shown);
     }
 }
 
@@ -81,41 +82,47 @@ TEST(SendSearch, SendAndPreviewPredicates)
     };
     for (const SearchRow &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         setUpWithUserKeys(doc);
         if (row.search) {
             doc.setSearchFieldSendStr(*row.search);
             doc.setSearchFieldPreviewStr(*row.search);
         }
-        EXPECT_EQ(doc.sendArrayControllerPredicate(row.record), row.shown);
-        EXPECT_EQ(doc.previewArrayControllerPredicate(row.record), row.shown);
+        EXPECT_EQ(doc.sendList().search().matches(row.record), row.shown);
+        EXPECT_EQ(doc.previewSearch().matches(row.record), row.shown);
     }
 }
 
 TEST(DatabaseSearchKeys, FewerThanThreeKeysShowNothingOnceSearched)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setKeyArray(List({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)),
                           Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s))}));
     const Dict r = record(1, false, u"ann@example.org"_s);
 
-    EXPECT_TRUE(doc.addressArrayControllerPredicate(r));
+    EXPECT_TRUE(doc.addresses().search().matches(r));
     doc.setSearchFieldStr(u"ann"_s);
-    EXPECT_FALSE(doc.addressArrayControllerPredicate(r));
+    EXPECT_FALSE(doc.addresses().search().matches(r));
 }
 
-TEST(CheckedPredicates, ReadTheFlagAsABooleanAndMissingAsFalse)
+TEST(CheckedKeys, EachListReadsItsOwnFlagAsABooleanAndMissingAsFalse)
 {
-    EXPECT_TRUE(MyDocument::checkedRecordPredicate(Dict{{u"2"_s, 1}}));
-    EXPECT_TRUE(MyDocument::checkedRecordPredicate4Send(Dict{{u"2"_s, true}}));
-    EXPECT_FALSE(MyDocument::checkedRecordPredicate(Dict{{u"2"_s, 0}}));
-    EXPECT_FALSE(MyDocument::checkedRecordPredicate(Dict()));
-    EXPECT_FALSE(MyDocument::checkedRecordPredicate(Dict{{u"sel"_s, true}}));
-    EXPECT_TRUE(MyDocument::checkedRecordPredicate4Except(Dict{{u"sel"_s, true}}));
-    EXPECT_FALSE(MyDocument::checkedRecordPredicate4Except(Dict{{u"2"_s, true}}));
+    MyDocument doc{SystemClock::instance()};
+    struct Row { const char *name; const RecordList &list; Dict record; bool checked; };
+    const Row rows[] = {
+        {"database, number 1", doc.addresses(), Dict{{u"2"_s, 1}}, true},
+        {"send list, true", doc.sendList(), Dict{{u"2"_s, true}}, true},
+        {"database, number 0", doc.addresses(), Dict{{u"2"_s, 0}}, false},
+        {"database, missing", doc.addresses(), Dict(), false},
+        {"database ignores sel", doc.addresses(), Dict{{u"sel"_s, true}}, false},
+        {"exception list, sel", doc.exceptions(), Dict{{u"sel"_s, true}}, true},
+        {"exception list ignores 2", doc.exceptions(), Dict{{u"2"_s, true}}, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.record.boolValue(row.list.keys().checked), row.checked);
+    }
 }
-
-// --- Views ----------------------------------------------------------------------------
 
 QList<qint64> numbersOf(const ArrangedView &view)
 {
@@ -136,7 +143,7 @@ protected:
                                   Value(record(3, false, u"cy@bonn.de"_s, u"Cy"_s, u"Bonn"_s)),
                                   Value(record(4, true, u"dee@köln.de"_s, u"Dee"_s, u"Köln"_s))}));
     }
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
 };
 
 TEST_F(DocumentViews, ShownViewHoldsTheListsOwnRecordsInOrderAndChangesOnlyWhenReEvaluated)
@@ -157,28 +164,29 @@ TEST_F(DocumentViews, CheckedViewCoversRecordsTheSearchHides)
 {
     doc.setSearchFieldStr(u"Bonn"_s);
     doc.filterAddresses();
-    doc.rearrangeCheckedAddresses();
-    EXPECT_EQ(numbersOf(doc.addressArrayChecked()), QList<qint64>({2, 4}));
+    doc.addresses().rearrangeChecked();
+    EXPECT_EQ(numbersOf(doc.addresses().checked()), QList<qint64>({2, 4}));
 
     doc.setRecordValue(doc.addressArray().at(0).toDict(), u"2"_s, true);
-    EXPECT_EQ(numbersOf(doc.addressArrayChecked()), QList<qint64>({2, 4}));
-    doc.rearrangeCheckedAddresses();
-    EXPECT_EQ(numbersOf(doc.addressArrayChecked()), QList<qint64>({1, 2, 4}));
+    EXPECT_EQ(numbersOf(doc.addresses().checked()), QList<qint64>({2, 4}));
+    doc.addresses().rearrangeChecked();
+    EXPECT_EQ(numbersOf(doc.addresses().checked()), QList<qint64>({1, 2, 4}));
 }
 
 TEST_F(DocumentViews, ShownAndCheckedTogetherMatchTheViewsReEvaluatedInTurn)
 {
     doc.setSearchFieldStr(u"Bonn"_s);
-    doc.filterAddressesAndChecked();
+    doc.addresses().filterShownAndChecked();
+    doc.updateAnyChecked(doc.addresses());
     EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({1, 3}));
-    EXPECT_EQ(numbersOf(doc.addressArrayChecked()), QList<qint64>({2, 4}));
+    EXPECT_EQ(numbersOf(doc.addresses().checked()), QList<qint64>({2, 4}));
     EXPECT_TRUE(doc.isCheckedRecords());
 
     doc.setSendArray(List({doc.addressArray().at(3), Value(u"not a record"_s), doc.addressArray().at(0)}));
     doc.setSearchFieldSendStr(u"köln"_s);
-    doc.filterSendAndChecked();
+    doc.sendList().filterShownAndChecked();
     EXPECT_EQ(numbersOf(doc.sendArrayShown()), QList<qint64>({4}));
-    EXPECT_EQ(numbersOf(doc.sendArrayChecked()), QList<qint64>({4}));
+    EXPECT_EQ(numbersOf(doc.sendList().checked()), QList<qint64>({4}));
 }
 
 TEST_F(DocumentViews, PreviewListIsTheSendList)
@@ -210,7 +218,7 @@ TEST_F(DocumentViews, ReEvaluationIsAnnounced)
     QList<MyDocument::View> seen;
     QObject::connect(&doc, &MyDocument::viewRearranged, [&](MyDocument::View v) { seen.append(v); });
     doc.filterSend();
-    doc.rearrangeCheckedExcepts();
+    doc.exceptions().rearrangeChecked();
     EXPECT_EQ(seen, QList<MyDocument::View>({MyDocument::View::SendShown, MyDocument::View::ExceptChecked}));
 }
 

@@ -2,6 +2,7 @@
 #include "TestApplication.h"
 #include "TestPrinters.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 
 #include <QCoreApplication>
 
@@ -27,7 +28,7 @@ QString progressLine(qint64 i, qint64 n)
 // on the main thread.
 TEST(MyDocumentConcurrency, WorkerReadsRecordsAndMailFormWhileTheMainThreadEdits)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpWithUserKeys(doc);
     List records;
     for (qint64 i = 0; i < 50; ++i)
@@ -75,7 +76,7 @@ TEST(MyDocumentConcurrency, WorkerChangeSignalsReachObserversOnTheDocumentThread
         {"observer_without_context", false},
     };
     for (const auto &row : rows) {
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         QObject observer;
         QList<qint64> positions;
         QStringList actions;

@@ -1,6 +1,7 @@
 #include "DocumentTestData.h"
 #include "TestPrinters.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ QStringList keyNames(const List &keys, const QString &entry = u"innerKey"_s)
 // "new"; here, what the window shows and which texts have no value at all.
 TEST(MyDocumentSetUp, NewDocumentGetsExactlyTheFixedKeysAndNoValueWhereNoneIsSaved)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setUpOpenedDocument();
 
     EXPECT_EQ(keyNames(doc.keyArray()), QStringList({u"1"_s, u"2"_s, u"3"_s}));
@@ -42,7 +43,7 @@ TEST(MyDocumentSetUp, NewDocumentGetsExactlyTheFixedKeysAndNoValueWhereNoneIsSav
 
 TEST(MyDocumentSetUp, KeepsTheKeysLogAndCheckedStateOfAnOpenedDocument)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setKeyArray(List({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)),
                           Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s)),
                           Value(DocumentKeys::makeDbKey(u"3"_s, u"email"_s)),
@@ -72,7 +73,7 @@ TEST(MyDocumentSetUp, RaisesAPauseBelowOneSecondToOne)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         doc.setSendPrepTimeInterval(row.saved);
         doc.setUpOpenedDocument();
         EXPECT_EQ(doc.sendPrepTimeInterval(), row.shown);
@@ -88,11 +89,11 @@ TEST(MyDocumentSetUp, RaisesAPauseBelowOneSecondToOne)
 
 TEST(MyDocumentInnerNames, FirstFreeNumberAfterTheFixedKeys)
 {
-    MyDocument fresh;
+    MyDocument fresh{SystemClock::instance()};
     fresh.setUpOpenedDocument();
     EXPECT_EQ(fresh.getUniqueNewInnerColName(), u"4"_s);
 
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpWithUserKeys(doc); // user keys "4" and "5"
     // A key whose inner name was stored as a number still occupies that name.
     doc.keyArray().append(Value(Dict{{u"innerKey"_s, 6}, {u"publicKey"_s, u"Zip"_s}}));
@@ -115,7 +116,7 @@ TEST(MyDocumentKeyNames, EditsOfAUserKeyName)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         setUpWithUserKeys(doc);
 
         EXPECT_EQ(doc.setPublicKey(3, row.typed), row.taken);
@@ -127,7 +128,7 @@ TEST(MyDocumentKeyNames, EditsOfAUserKeyName)
 
 TEST(MyDocumentKeyNames, FixedKeysAndMissingKeysCannotBeRenamed)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpWithUserKeys(doc);
 
     EXPECT_FALSE(doc.setPublicKey(2, u"mail"_s));
@@ -153,7 +154,7 @@ TEST(MyDocumentEditedRule, WhichRecordValuesMarkTheDocumentEdited)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         setUpWithUserKeys(doc);
         const Dict r = record(1, false, u"ann@example.org"_s, u"Ann"_s, u"Bonn"_s);
         doc.appendRecord(r);
@@ -167,7 +168,7 @@ TEST(MyDocumentEditedRule, WhichRecordValuesMarkTheDocumentEdited)
 
 TEST(MyDocumentEditedRule, ChangesOfTheListOfRecordsMarkEdited)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpWithUserKeys(doc);
     const Dict r = record(1, false, u"ann@example.org"_s);
 
@@ -185,7 +186,7 @@ TEST(MyDocumentEditedRule, ChangesOfTheListOfRecordsMarkEdited)
 
 TEST(MyDocumentEditedRule, ReadingADocumentBeforeSetUpIsNoEdit)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     const Dict r = record(1, false, u"ann@example.org"_s);
     doc.setAddressArray(List({Value(r)}));
     doc.setRecordValue(r, u"2"_s, true);
@@ -197,7 +198,7 @@ TEST(MyDocumentEditedRule, ReadingADocumentBeforeSetUpIsNoEdit)
 
 TEST(MyDocumentCommands, HtmlMailIsSentThroughTheServer)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setUpOpenedDocument();
     doc.setEmailKind(0);
     doc.changedMailType();
@@ -210,7 +211,7 @@ TEST(MyDocumentCommands, HtmlMailIsSentThroughTheServer)
 
 TEST(MyDocumentCommands, ChangeCountNotifiesOnlyWhenTheStateFlips)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     QList<bool> seen;
     QObject::connect(&doc, &MyDocument::documentEditedChanged, [&](bool edited) { seen.append(edited); });
 
@@ -222,7 +223,7 @@ TEST(MyDocumentCommands, ChangeCountNotifiesOnlyWhenTheStateFlips)
 
 TEST(MyDocumentProperties, NoValueAndEmptyTextAreDistinctChanges)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     int notified = 0;
     QObject::connect(&doc, &MyDocument::searchFieldStrChanged, [&](const QString &) { ++notified; });
 
@@ -237,7 +238,7 @@ TEST(MyDocumentProperties, NoValueAndEmptyTextAreDistinctChanges)
 
 TEST(MyDocumentMerge, PositionalFormUsesTheSendListAndToleratesABadPosition)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     setUpWithUserKeys(doc);
     doc.setSendArray(List({Value(record(7, true, u"ann@example.org"_s, u"Ann"_s, u"Bonn"_s))}));
     const QString text = u"_Name_ <_email_> #_#_ in _City_"_s;

@@ -1,6 +1,7 @@
 #include "TestPrinters.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 #include "export/DocumentExport.h"
 #include "platform/FixedClock.h"
 #include "ScriptedAlertPresenter.h"
@@ -34,7 +35,7 @@ protected:
     }
 
     const FixedClock clock{QDateTime(QDate(2024, 3, 5), QTime(9, 30), QTimeZone::utc())};
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedFilePanel panel;
     ScriptedAlertPresenter alerts;
     DocumentExport exports;

@@ -3,6 +3,7 @@
 #include "TestRecords.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 #include "import/DocumentImport.h"
 #include "import/MyDataImportManager.h"
 #include "import/MyExceptImportManager.h"
@@ -78,7 +79,7 @@ protected:
     Dict exceptAt(qsizetype i) const { return doc.exceptArray().at(i).toDict(); }
     LXDataImportManager::Services services() { return {panel, alerts, loop}; }
 
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedFilePanel panel;
     ScriptedAlertPresenter alerts;
     ManualMainLoop loop;

@@ -17,7 +17,7 @@ using sendtest::processEventsUntil;
 TEST(DocumentLog, AppendsLaterInArrivalOrderAndMarksEdited)
 {
     sendtest::application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setUpOpenedDocument();
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
 
@@ -38,7 +38,7 @@ TEST(DocumentLog, AppendsLaterInArrivalOrderAndMarksEdited)
 TEST(DocumentLog, ClearUndoRedo)
 {
     sendtest::application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setUpOpenedDocument();
     doc.setLogViewText(u"old line\n"_s);
     doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
@@ -59,7 +59,7 @@ TEST(DocumentLog, ClearUndoRedo)
 TEST(DocumentLog, ClearedLogIsSavedAsTheEmptyText)
 {
     sendtest::application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setUpOpenedDocument();
     doc.setLogViewText(u"old line\n"_s);
     doc.clearLog();
@@ -76,7 +76,7 @@ TEST(RemainingTime, EstimationStringsAndRecalculation)
     EXPECT_EQ(SendProgress::estimationString(3723), u"Completation in about 01:02:03 (hh:mm:ss)"_s);
     EXPECT_EQ(SendProgress::estimationString(0), QString());
 
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setSendPrepTimeInterval(0);
     doc.recalculateTimeEstimation();
     EXPECT_EQ(doc.sendPrepTimeInterval(), 1);

@@ -109,7 +109,7 @@ protected:
     }
 
     FixedClock clock;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     FakeSmtpClient smtp;
     ManualMainLoop mainLoop;
     LXMailCoreBridge bridge;

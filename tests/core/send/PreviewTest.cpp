@@ -28,7 +28,7 @@ protected:
     }
 
     FixedClock clock;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     RecordingFileRevealer revealer;
     RecordingDocumentOpener opener;
     Preview preview{doc, &revealer, &opener};

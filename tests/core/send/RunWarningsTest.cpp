@@ -47,7 +47,7 @@ TEST(RunWarnings, EachCauseItsOwnWarning)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         sendtest::setUp(doc, {});
         doc.setEmailKind(row.kind);
         doc.setMailFormSubject(row.subject);

@@ -61,7 +61,7 @@ protected:
     }
 
     sendtest::PacedClock paced;
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter;
     sendtest::RecordingMailClient mail;
     StaticConnectionProvider connections{

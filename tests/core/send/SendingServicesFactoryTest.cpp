@@ -53,7 +53,7 @@ TEST(SendingServicesFactory, StoredConnectionOrGivenServer)
         {"given server, to sendmail", false, Transport::MailClient, 1, u"given.example.org"_s, 7, false},
     };
     for (const auto &row : rows) {
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         doc.setSelectedIndexConnection(7);
         doc.setUseMailServerToSend(row.mailingTransport);
         SendingServicesFactory::Options options;
@@ -86,7 +86,7 @@ TEST(SendingServicesFactory, RunsPrepareDraftsAndSendThroughSendmail)
     const QString sendmail = dir.filePath(u"fake-sendmail"_s);
     ASSERT_TRUE(testing::writeScript(sendmail, u"cat > \"%1\"\n"_s.arg(received)));
 
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     sendtest::setUp(doc, {record(1, true, u"ann@example.org"_s, u"Ann"_s)});
     doc.setMailFormFrom(u"office@example.org"_s);
     doc.setMailFormSubject(u"Hello _Name_"_s);

@@ -2,6 +2,7 @@
 
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "platform/SystemClock.h"
 #include "platform/FixedClock.h"
 #include "platform/Sleeper.h"
 #include "send/SystemMailClient.h"

@@ -83,7 +83,7 @@ TEST(ServerSettings, CompletenessCodes)
         {"custom port missing", connection(u"smtp.example.org"_s, 1, {}), 4},
     };
     for (const CheckRow &row : rows) {
-        MyDocument doc;
+        MyDocument doc{SystemClock::instance()};
         StaticConnectionProvider provider(List({Value(row.connection)}));
         const std::optional<ServerCredentials> server = ServerSettings(doc, &provider).adjustSendingValueFromPref();
         ASSERT_TRUE(server) << row.name;
@@ -93,7 +93,7 @@ TEST(ServerSettings, CompletenessCodes)
 
 TEST(ServerSettings, CopiesTheChosenConnectionAndRepairsTheIndex)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setSelectedIndexConnection(5);
     StaticConnectionProvider provider(List({Value(connection(u"first.example.org"_s)),
                                             Value(connection(u"second.example.org"_s, 2, {}, 1, u"me"_s, u"pw"_s))}));
@@ -114,7 +114,7 @@ TEST(ServerSettings, CopiesTheChosenConnectionAndRepairsTheIndex)
 // A server given for the run is used whatever the list holds.
 TEST(ServerSettings, ServerForSendingIsTheGivenOneOrTheChosenConnection)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     StaticConnectionProvider empty;
     StaticConnectionProvider one(List({Value(connection(u"listed.example.org"_s))}));
     const ServerCredentials given{.name = u"given.example.org"_s, .port = 2525};
@@ -131,7 +131,7 @@ TEST(ServerSettings, ServerForSendingIsTheGivenOneOrTheChosenConnection)
 TEST(ServerSettings, AlertLeadsToTheMailServerPreferences)
 {
     sendtest::application();
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter;
     doc.setAlertPresenter(&presenter);
     int openedTab = -1;
@@ -154,7 +154,7 @@ TEST(ServerSettings, AlertLeadsToTheMailServerPreferences)
 
 TEST(ServerSettings, SystemMailClientTakesPlainTextOnly)
 {
-    MyDocument doc;
+    MyDocument doc{SystemClock::instance()};
     doc.setEmailKind(1);
     doc.setUseMailServerToSend(0);
     ServerSettings(doc, nullptr).fitMessageKindToTransport();

@@ -1,0 +1,211 @@
+// The record lists as a table over them sees them: one row signal per record
+// added, removed or edited, the views following those rows, and a record's
+// row found by identity.
+#include "DocumentTestData.h"
+#include "TestPrinters.h"
+#include "document/ArrangedView.h"
+#include "document/MyDocument.h"
+#include "document/RecordList.h"
+#include "platform/SystemClock.h"
+
+#include <gtest/gtest.h>
+
+#include <QList>
+#include <QString>
+
+using namespace quillcast;
+using namespace quillcast::testdata;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every signal of one list, in order, as text: "inserted Shown 2-2".
+class SignalLog
+{
+public:
+    explicit SignalLog(const RecordList &list)
+    {
+        QObject::connect(&list, &RecordList::rowsInserted, [this](RecordList::Part p, qsizetype f, qsizetype l) {
+            lines.append(u"inserted %1 %2-%3"_s.arg(name(p)).arg(f).arg(l));
+        });
+        QObject::connect(&list, &RecordList::rowsRemoved, [this](RecordList::Part p, qsizetype f, qsizetype l) {
+            lines.append(u"removed %1 %2-%3"_s.arg(name(p)).arg(f).arg(l));
+        });
+        QObject::connect(&list, &RecordList::rowChanged, [this](RecordList::Part p, qsizetype row, const QString &key) {
+            lines.append(u"changed %1 %2 %3"_s.arg(name(p)).arg(row).arg(key));
+        });
+        QObject::connect(&list, &RecordList::rearranged,
+                         [this](RecordList::Part p) { lines.append(u"rearranged %1"_s.arg(name(p))); });
+    }
+    QStringList take() { return std::exchange(lines, {}); }
+
+private:
+    static QString name(RecordList::Part p)
+    {
+        switch (p) {
+        case RecordList::Part::Items:
+            return u"Items"_s;
+        case RecordList::Part::Shown:
+            return u"Shown"_s;
+        case RecordList::Part::Checked:
+            return u"Checked"_s;
+        }
+        return {};
+    }
+    QStringList lines;
+};
+
+QList<qint64> numbersOf(const ArrangedView &view)
+{
+    QList<qint64> out;
+    for (const Dict &r : *view.records())
+        out.append(r.intValue(u"1"_s));
+    return out;
+}
+
+class RecordRows : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setUpWithUserKeys(doc);
+        doc.setAddressArray(List({Value(record(1, false, u"ann@bonn.de"_s, u"Ann"_s, u"Bonn"_s)),
+                                  Value(record(2, true, u"bob@ulm.de"_s, u"Bob"_s, u"Ulm"_s)),
+                                  Value(record(3, false, u"cy@bonn.de"_s, u"Cy"_s, u"Bonn"_s))}));
+        doc.setSearchFieldStr(u"bonn"_s);
+        doc.addresses().filterShownAndChecked();
+    }
+    Dict at(qsizetype i) const { return doc.addressArray().at(i).toDict(); }
+
+    MyDocument doc{SystemClock::instance()};
+};
+
+TEST_F(RecordRows, AnAppendedRecordIsOneRowOfTheListAndOfEachViewItBelongsTo)
+{
+    SignalLog log(doc.addresses());
+    doc.appendRecord(record(4, true, u"dee@bonn.de"_s, u"Dee"_s, u"Bonn"_s));
+    doc.appendRecord(record(5, false, u"eve@ulm.de"_s, u"Eve"_s, u"Ulm"_s));
+
+    EXPECT_EQ(log.take(), QStringList({u"inserted Items 3-3"_s, u"inserted Shown 2-2"_s, u"inserted Checked 1-1"_s,
+                                       u"inserted Items 4-4"_s}));
+    EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({1, 3, 4}));
+    EXPECT_EQ(numbersOf(doc.addresses().checked()), QList<qint64>({2, 4}));
+    EXPECT_EQ(doc.addresses().rowOf(at(4)), 4);
+}
+
+TEST_F(RecordRows, AnInsertedRecordTakesItsPlaceInTheViews)
+{
+    SignalLog log(doc.addresses());
+    doc.insertRecord(1, record(9, true, u"zed@bonn.de"_s, u"Zed"_s, u"Bonn"_s));
+
+    EXPECT_EQ(log.take(),
+              QStringList({u"inserted Items 1-1"_s, u"inserted Shown 1-1"_s, u"inserted Checked 0-0"_s}));
+    EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({1, 9, 3}));
+    EXPECT_EQ(numbersOf(doc.addresses().checked()), QList<qint64>({9, 2}));
+    // The rows after the insertion moved down by one.
+    EXPECT_EQ(doc.addresses().rowOf(at(3)), 3);
+    EXPECT_EQ(doc.addressArrayShown().indexOf(at(3)), 2);
+}
+
+TEST_F(RecordRows, ARemovedRecordLeavesTheListAndTheViewsHoldingIt)
+{
+    const Dict first = at(0);
+    const Dict bob = at(1);
+    SignalLog log(doc.addresses());
+    EXPECT_TRUE(doc.removeRecord(first));
+    EXPECT_TRUE(doc.removeRecord(bob));
+    EXPECT_FALSE(doc.removeRecord(bob));
+
+    EXPECT_EQ(log.take(), QStringList({u"removed Items 0-0"_s, u"removed Shown 0-0"_s, u"removed Items 0-0"_s,
+                                       u"removed Checked 0-0"_s}));
+    EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({3}));
+    EXPECT_TRUE(doc.addresses().checked().isEmpty());
+    EXPECT_EQ(doc.addresses().rowOf(at(0)), 0);
+    EXPECT_EQ(doc.addresses().rowOf(first), -1);
+    EXPECT_EQ(doc.addressArrayShown().indexOf(first), -1);
+}
+
+TEST_F(RecordRows, AnEditedCellIsOneRowOfOneColumnInEveryListHoldingTheRecord)
+{
+    const Dict cy = at(2);
+    doc.setSendArray(List({Value(at(1)), Value(cy)}));
+    doc.filterSend();
+    SignalLog addressLog(doc.addresses());
+    SignalLog sendLog(doc.sendList());
+
+    doc.setRecordValue(cy, u"4"_s, Value(u"Cyrus"_s));
+    doc.setRecordValue(cy, u"4"_s, Value(u"Cyrus"_s)); // no change, no signal
+
+    EXPECT_EQ(addressLog.take(), QStringList({u"changed Items 2 4"_s, u"changed Shown 1 4"_s}));
+    EXPECT_EQ(sendLog.take(), QStringList({u"changed Items 1 4"_s, u"changed Shown 1 4"_s}));
+}
+
+TEST_F(RecordRows, OnlyANewSearchAndBulkChangesRearrange)
+{
+    SignalLog log(doc.addresses());
+    doc.setSearchFieldStr(u"Ulm"_s);
+    doc.filterAddresses();
+    EXPECT_EQ(log.take(), QStringList({u"rearranged Shown"_s}));
+
+    // An import appends to the list in place and says so once.
+    doc.addressArray().append(Value(record(4, false, u"dee@ulm.de"_s)));
+    doc.addressArrayDidChange();
+    EXPECT_EQ(log.take(), QStringList({u"rearranged Items"_s}));
+    EXPECT_EQ(doc.addresses().rowOf(at(3)), 3);
+}
+
+TEST_F(RecordRows, AListReplacedUnderTheViewsIsNotFollowedUntilReEvaluated)
+{
+    doc.setAddressArray(List({Value(record(7, true, u"gil@bonn.de"_s))}));
+    doc.appendRecord(record(8, true, u"hal@bonn.de"_s));
+    // The views still show the old list; they do not mix in rows of the new one.
+    EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({1, 3}));
+    doc.addresses().filterShownAndChecked();
+    EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({7, 8}));
+    EXPECT_EQ(doc.addresses().rowOf(at(1)), 1);
+}
+
+// --- The views and their row index ---------------------------------------------------
+
+TEST(ArrangedViewRows, ChangesInPlaceKeepTheIndexAndLeaveReadersSnapshotsAlone)
+{
+    const Dict a{{u"1"_s, 1}};
+    const Dict b{{u"1"_s, 2}};
+    const Dict c{{u"1"_s, 3}};
+    ArrangedView view;
+    view.append(a);
+    view.append(c);
+    const ArrangedView::Records before = view.records();
+    view.insert(1, b);
+
+    EXPECT_EQ(numbersOf(view), QList<qint64>({1, 2, 3}));
+    EXPECT_EQ(before->size(), 2u);
+    EXPECT_EQ(view.indexOf(c), 2);
+
+    EXPECT_TRUE(view.removeAt(0));
+    EXPECT_FALSE(view.removeAt(2));
+    EXPECT_EQ(view.indexOf(a), -1);
+    EXPECT_EQ(view.indexOf(b), 0);
+    EXPECT_EQ(view.indexOf(c), 1);
+    EXPECT_EQ(before->size(), 2u);
+}
+
+// A list changed behind the index's back (the list handle is shared) costs a
+// re-indexing, never a wrong row.
+TEST(RecordListRows, ARowFoundIsCheckedAgainstTheList)
+{
+    RecordList list({u"2"_s, u"3"_s, u"1"_s}, [](const QString &) { return SearchPredicate::all(); });
+    const Dict a{{u"1"_s, 1}};
+    const Dict b{{u"1"_s, 2}};
+    list.replaceItems(List({Value(a), Value(b)}));
+    EXPECT_EQ(list.rowOf(b), 1);
+
+    list.items().removeAt(0);
+    EXPECT_EQ(list.rowOf(b), 0);
+    EXPECT_EQ(list.rowOf(a), -1);
+    list.items().append(Value(a));
+    list.rowsChangedInBulk();
+    EXPECT_EQ(list.rowOf(a), 1);
+}
+
+} // namespace
