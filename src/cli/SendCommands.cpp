@@ -11,7 +11,7 @@
 #include "send/MessagePreparation.h"
 #include "send/Preview.h"
 #include "send/RunWarnings.h"
-#include "send/SendProgress.h"
+#include "document/SendProgress.h"
 #include "send/SendRun.h"
 #include "send/SendingServicesFactory.h"
 #include "send/ServerSettings.h"
@@ -300,7 +300,8 @@ int SendCommands::runSend(const QStringList &arguments)
     });
     QObject::connect(&progress, &SendProgress::finished, &doc, [&] { finished = true; });
 
-    SendRun run(doc, sending->services(), sending->sleeper(), sending->pacingClock());
+    SendingServicesFactory &transports = *sending;
+    SendRun &run = mailing.session().startSendRun(std::move(sending));
     InterruptGuard interrupts;
     const bool checked = args.has(u"--checked"_s);
     if (prepare)
@@ -345,7 +346,7 @@ int SendCommands::runSend(const QStringList &arguments)
     // process ends now instead of when the server answers.
     const qint64 waited = deadline.hasExpired() ? *waitSeconds : waiting.elapsed() / 1000;
     const int unanswered = doc.giveUpOnDeliveries(waited);
-    sending->abortDeliveries();
+    transports.abortDeliveries();
     runEvents(doc);
 
     if (!mailing.save())

@@ -5,7 +5,7 @@
 // follow what really happened.
 
 #include "platform/SystemClock.h"
-#include "send/LogTimeStamp.h"
+#include "document/LogTimeStamp.h"
 
 #include "GMimeReading.h"
 #include "LocalSmtpServer.h"

@@ -6,7 +6,7 @@
 #include "platform/QtMainLoop.h"
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
-#include "send/LogTimeStamp.h"
+#include "document/LogTimeStamp.h"
 #include "send/SendmailMailClient.h"
 
 #include "CapturedMessages.h"

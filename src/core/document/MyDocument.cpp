@@ -5,8 +5,8 @@
 #include "document/SendListRebuilder.h"
 #include "merge/TagSubstitution.h"
 #include "platform/Clock.h"
-#include "send/LogTimeStamp.h"
-#include "send/SendProgress.h"
+#include "document/LogTimeStamp.h"
+#include "document/SendProgress.h"
 
 #include <QSet>
 #include <QThread>
@@ -883,8 +883,6 @@ void MyDocument::setEmailKind(qint64 value)
 void MyDocument::setUseMailServerToSend(qint64 value)
 {
     assignAtomic(m_useMailServerToSend, value, &MyDocument::useMailServerToSendChanged);
-}
-
 }
 
 void MyDocument::setCanRemoveKeyListElement(bool value)

@@ -5,7 +5,7 @@
 #include "merge/MergeTagCache.h"
 #include "merge/RecordMerge.h"
 #include "platform/QtMainLoop.h"
-#include "send/PendingDeliveries.h"
+#include "document/PendingDeliveries.h"
 #include "util/UndoManager.h"
 #include "util/Value.h"
 

@@ -3,7 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/LXBookmark.h"
 #include "platform/MainLoop.h"
-#include "send/LogTimeStamp.h"
+#include "document/LogTimeStamp.h"
 #include "send/MailboxText.h"
 #include "send/MessageBuilder.h"
 #include "send/SmtpClient.h"

@@ -4,7 +4,7 @@
 #include "document/MyDocument.h"
 #include "platform/LXBookmark.h"
 #include "send/LXMailCoreBridge.h"
-#include "send/LogTimeStamp.h"
+#include "document/LogTimeStamp.h"
 #include "send/MailboxText.h"
 #include "send/ServerSettings.h"
 #include "send/SystemMailClient.h"

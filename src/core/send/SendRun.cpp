@@ -7,8 +7,8 @@
 #include "platform/AlertPresenter.h"
 #include "platform/Clock.h"
 #include "platform/Sleeper.h"
-#include "send/LogTimeStamp.h"
-#include "send/SendProgress.h"
+#include "document/LogTimeStamp.h"
+#include "document/SendProgress.h"
 #include "send/ServerSettings.h"
 
 #include <QPointer>

@@ -7,6 +7,7 @@
 #include "platform/TimerFactory.h"
 #include "send/Preview.h"
 #include "send/SendRun.h"
+#include "send/SendingServicesFactory.h"
 
 #include <QFileInfo>
 
@@ -278,6 +279,7 @@ void DocumentSession::dropHelpers()
     // The run first: its destructor stops its worker, which may still read
     // the document.
     m_sendRun.reset();
+    m_transports.reset();
     m_preview.reset();
     m_export.reset();
     m_import.reset();
@@ -318,12 +320,14 @@ Preview &DocumentSession::preview()
     return *m_preview;
 }
 
-SendRun &DocumentSession::startSendRun(const SendingServices &services)
+SendRun &DocumentSession::startSendRun(std::unique_ptr<SendingServicesFactory> transports)
 {
     // The services of a run are fixed when it is made; a new choice needs a
     // new run (the old one is cancelled and waited for).
     m_sendRun.reset();
-    m_sendRun = std::make_unique<SendRun>(*m_doc, services);
+    m_transports = std::move(transports);
+    m_sendRun = std::make_unique<SendRun>(*m_doc, m_transports->services(), m_transports->sleeper(),
+                                          m_transports->pacingClock());
     return *m_sendRun;
 }
 

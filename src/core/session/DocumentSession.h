@@ -27,7 +27,7 @@ class SendRun;
 class Timer;
 class TimerFactory;
 class UrlOpener;
-struct SendingServices;
+class SendingServicesFactory;
 
 // One mailing from its opening to its closing, as a window holds it: the
 // document, the file it lives in and the name it shows, open / save / save
@@ -134,10 +134,10 @@ public:
     DocumentExport &documentExport();
     Preview &preview();
 
-    // The send run of the document with the services given (the transports
-    // come from the caller). A run still going is cancelled and waited for
-    // first.
-    SendRun &startSendRun(const SendingServices &services);
+    // The send run of the document through the transports the factory built;
+    // the session keeps them as long as the run. A run still going is
+    // cancelled and waited for first.
+    SendRun &startSendRun(std::unique_ptr<SendingServicesFactory> transports);
     // The current run, or null.
     SendRun *sendRun() const { return m_sendRun.get(); }
 
@@ -177,6 +177,8 @@ private:
     std::unique_ptr<DocumentImport> m_import;
     std::unique_ptr<DocumentExport> m_export;
     std::unique_ptr<Preview> m_preview;
+    // The run's transports outlive the run, which is destroyed first.
+    std::unique_ptr<SendingServicesFactory> m_transports;
     std::unique_ptr<SendRun> m_sendRun;
 };
 

@@ -3,7 +3,7 @@
 #include "database/GeneralCommands.h"
 #include "database/SendListCommands.h"
 #include "document/SendListRebuilder.h"
-#include "send/SendProgress.h"
+#include "document/SendProgress.h"
 
 #include <gtest/gtest.h>
 

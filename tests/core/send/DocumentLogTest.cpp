@@ -1,7 +1,7 @@
 #include "SendingTestData.h"
 #include "document/DocumentFile.h"
 
-#include "send/SendProgress.h"
+#include "document/SendProgress.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "platform/ManualMainLoop.h"
 #include "FakeSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
-#include "send/LogTimeStamp.h"
+#include "document/LogTimeStamp.h"
 
 #include "CapturedMessages.h"
 #include "TestFiles.h"

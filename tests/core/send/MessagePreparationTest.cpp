@@ -4,7 +4,7 @@
 #include "platform/ManualMainLoop.h"
 #include "FakeSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
-#include "send/LogTimeStamp.h"
+#include "document/LogTimeStamp.h"
 #include "send/MessagePreparation.h"
 
 #include "send/DraftFolderMailClient.h"

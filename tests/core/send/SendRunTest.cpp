@@ -2,8 +2,8 @@
 
 #include "HeldAlertPresenter.h"
 #include "ScriptedAlertPresenter.h"
-#include "send/LogTimeStamp.h"
-#include "send/SendProgress.h"
+#include "document/LogTimeStamp.h"
+#include "document/SendProgress.h"
 #include "send/SendRun.h"
 #include "send/StaticConnectionProvider.h"
 

@@ -1,4 +1,4 @@
-#include "send/SendProgress.h"
+#include "document/SendProgress.h"
 
 #include "platform/MainLoop.h"
 

@@ -1,5 +1,5 @@
 #include "platform/ManualMainLoop.h"
-#include "send/SendProgress.h"
+#include "document/SendProgress.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "send/LogTimeStamp.h"
+#include "document/LogTimeStamp.h"
 
 #include "platform/Clock.h"
 

@@ -1,4 +1,4 @@
-#include "send/PendingDeliveries.h"
+#include "document/PendingDeliveries.h"
 
 using namespace Qt::StringLiterals;
 
