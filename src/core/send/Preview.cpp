@@ -7,7 +7,7 @@
 #include "platform/FileRevealer.h"
 
 #include <QFileInfo>
-#include <QMetaObject>
+#include <QPointer>
 
 using namespace Qt::StringLiterals;
 
@@ -40,13 +40,11 @@ void Preview::setSelectedRow(std::optional<qsizetype> row)
 void Preview::previewTableChanged()
 {
     std::weak_ptr<bool> alive = m_alive;
-    QMetaObject::invokeMethod(
-        &m_doc,
-        [this, alive] {
-            if (!alive.expired())
-                doPreviewTableChanged();
-        },
-        Qt::QueuedConnection);
+    QPointer<MyDocument> document(&m_doc);
+    m_doc.mainLoop().post([this, alive, document] {
+        if (document && !alive.expired())
+            doPreviewTableChanged();
+    });
 }
 
 void Preview::doPreviewTableChanged()

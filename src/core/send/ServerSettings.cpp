@@ -6,7 +6,6 @@
 #include "send/SendingValues.h"
 #include "util/LXStringUtils.h"
 
-#include <QMetaObject>
 #include <QPointer>
 
 using namespace Qt::StringLiterals;
@@ -87,9 +86,10 @@ void ServerSettings::presentServerSettingErrorDialog(int code)
         if (chosen != 0 || !connections || !document)
             return;
         // After the sheet has gone, as the window would open on top of it otherwise.
-        QMetaObject::invokeMethod(
-            document.data(), [connections] { connections->openPreferencesAtTab(ConnectionProvider::MailServerTab); },
-            Qt::QueuedConnection);
+        document->mainLoop().post([connections, document] {
+            if (document)
+                connections->openPreferencesAtTab(ConnectionProvider::MailServerTab);
+        });
     });
 }
 
