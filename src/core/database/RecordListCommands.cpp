@@ -96,12 +96,8 @@ void RecordListCommands::add(const Dict &record, std::function<void()> redo)
     if (!m_list.filterShownIfStale() && !search.isEmpty())
         m_list.filterShown();
     m_list.append(record);
-    noteListEdited();
-    m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
     // A redo brings back the record as it was, checked or not.
-    m_list.rearrangeCheckedIfStale();
-    m_doc.updateAnyChecked(m_list);
-    updateSendFlagAfterExceptions();
+    finishRowEdit();
 }
 
 void RecordListCommands::undoAdd(const Dict &record, std::function<void()> redo)
@@ -150,11 +146,7 @@ void RecordListCommands::remove(const Dict &record)
     m_doc.undoManager().setActionName(deleteRecordAction());
 
     m_list.remove(record);
-    noteListEdited();
-    m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
-    m_list.rearrangeCheckedIfStale();
-    m_doc.updateAnyChecked(m_list);
-    updateSendFlagAfterExceptions();
+    finishRowEdit();
 }
 
 void RecordListCommands::undoRemove(const Dict &record)
@@ -167,6 +159,11 @@ void RecordListCommands::undoRemove(const Dict &record)
     // Back at the end of the list, not at its old place.
     m_list.filterShownIfStale();
     m_list.append(record);
+    finishRowEdit();
+}
+
+void RecordListCommands::finishRowEdit()
+{
     noteListEdited();
     m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
     m_list.rearrangeCheckedIfStale();

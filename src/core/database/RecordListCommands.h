@@ -78,6 +78,8 @@ public:
 
 private:
     void finishChecks(qsizetype changed);
+    // Ends a single add or removal: the edit, the checked view and the flags.
+    void finishRowEdit();
     // The list's change for the edited rule: always for the exception list,
     // under the rule for the others.
     void noteListEdited();

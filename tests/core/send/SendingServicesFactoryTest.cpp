@@ -1,14 +1,8 @@
 #include "SendingTestData.h"
-#include "TestFiles.h"
 
-#include "ScriptedAlertPresenter.h"
 #include "platform/SystemClock.h"
-#include "send/SendRun.h"
 #include "send/SendingServicesFactory.h"
 #include "send/StaticConnectionProvider.h"
-
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -16,8 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace quillcast {
 namespace {
-
-using sendtest::record;
 
 Dict connection(const QString &host, qint64 customPort)
 {
@@ -71,51 +63,6 @@ TEST(SendingServicesFactory, StoredConnectionOrGivenServer)
         EXPECT_EQ(services.server.has_value(), !row.fromList) << row.name;
         EXPECT_EQ(services.transport, row.transport) << row.name;
     }
-}
-
-// A run on the real services: preparing writes a draft into the folder,
-// sending through the mail system pipes the message to the sendmail program
-// (here a script keeping what it was given).
-TEST(SendingServicesFactory, RunsPrepareDraftsAndSendThroughSendmail)
-{
-    sendtest::application();
-    QTemporaryDir dir;
-    const QString drafts = dir.filePath(u"drafts"_s);
-    ASSERT_TRUE(QDir().mkpath(drafts));
-    const QString received = dir.filePath(u"received.eml"_s);
-    const QString sendmail = dir.filePath(u"fake-sendmail"_s);
-    ASSERT_TRUE(testing::writeScript(sendmail, u"cat > \"%1\"\n"_s.arg(received)));
-
-    MyDocument doc{SystemClock::instance()};
-    sendtest::setUp(doc, {record(1, true, u"ann@example.org"_s, u"Ann"_s)});
-    doc.setMailFormFrom(u"office@example.org"_s);
-    doc.setMailFormSubject(u"Hello _Name_"_s);
-    doc.setMailFormBody(u"Dear _Name_"_s);
-    ScriptedAlertPresenter presenter;
-    doc.setAlertPresenter(&presenter);
-
-    SendingServicesFactory::Options options;
-    options.draftsFolder = drafts;
-    options.sendmailPath = sendmail;
-    options.transport = SendingServices::Transport::MailClient;
-    const auto factory = SendingServicesFactory::forServer(
-        doc, ServerCredentials{.name = u"127.0.0.1"_s, .port = 25}, SystemClock::instance(), options);
-    SendRun run(doc, factory->services(), factory->sleeper(), factory->pacingClock());
-
-    run.prepareAllRecords();
-    run.waitForFinished();
-    const QStringList written = QDir(drafts).entryList({u"*.eml"_s}, QDir::Files);
-    ASSERT_EQ(written.size(), 1);
-    EXPECT_TRUE(testing::fileContents(QDir(drafts).filePath(written.first())).contains("Subject: Hello Ann"));
-    EXPECT_FALSE(QFile::exists(received));
-
-    run.sendAllRecords();
-    run.waitForFinished();
-    EXPECT_TRUE(testing::fileContents(received).contains("Dear Ann"));
-    EXPECT_EQ(QDir(drafts).entryList({u"*.eml"_s}, QDir::Files).size(), 1);
-    EXPECT_EQ(run.launchedCount(), 2);
-    EXPECT_EQ(run.handedToMailClientCount(), 1);
-    sendtest::drainEvents();
 }
 
 } // namespace
