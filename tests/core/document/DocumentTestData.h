@@ -21,4 +21,13 @@ inline void setUpWithUserKeys(MyDocument &doc)
     doc.setUpOpenedDocument();
 }
 
+// The record numbers of a view, in its order.
+inline QList<qint64> numbersOf(const ArrangedView &view)
+{
+    QList<qint64> out;
+    for (const Dict &r : *view.records())
+        out.append(r.intValue(QStringLiteral("1")));
+    return out;
+}
+
 } // namespace quillcast::testdata

@@ -124,14 +124,6 @@ TEST(CheckedKeys, EachListReadsItsOwnFlagAsABooleanAndMissingAsFalse)
     }
 }
 
-QList<qint64> numbersOf(const ArrangedView &view)
-{
-    QList<qint64> out;
-    for (const Dict &r : *view.records())
-        out.append(r.intValue(u"1"_s));
-    return out;
-}
-
 class DocumentViews : public ::testing::Test
 {
 protected:

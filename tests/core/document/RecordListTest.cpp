@@ -55,14 +55,6 @@ private:
     QStringList lines;
 };
 
-QList<qint64> numbersOf(const ArrangedView &view)
-{
-    QList<qint64> out;
-    for (const Dict &r : *view.records())
-        out.append(r.intValue(u"1"_s));
-    return out;
-}
-
 class RecordRows : public ::testing::Test
 {
 protected:
