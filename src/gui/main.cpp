@@ -1,7 +1,7 @@
-#include "MainWindow.h"
-
 #include <QApplication>
+#include <QMainWindow>
 
+// Stands until the document controller takes over the start-up.
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -9,7 +9,8 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Quillcast"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLCAST_RELEASE));
 
-    quillcast::gui::MainWindow window;
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Untitled"));
     window.show();
     return QApplication::exec();
 }
