@@ -269,8 +269,14 @@ void MailingWindow::buildMenus()
     bar->setObjectName(u"menuBar"_s);
     CommandTable &table = *m_commands;
     const auto add = [&](QMenu *menu, QAction *action, std::optional<QKeySequence::StandardKey> key, Rule rule) {
-        if (key)
+        if (key) {
             action->setShortcuts(*key);
+            // Some desktops bind none for these two; the usual keys then.
+            if (action->shortcuts().isEmpty() && *key == QKeySequence::Quit)
+                action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+            if (action->shortcuts().isEmpty() && *key == QKeySequence::SaveAs)
+                action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+        }
         menu->addAction(action);
         if (rule)
             table.add(action, std::move(rule));
@@ -512,13 +518,13 @@ void MailingWindow::buildToolbar()
          [document] { GeneralCommands(document()).checkAllGeneral(); });
     item(u"toolbarUncheckAll"_s, u"Uncheck All"_s, Command::uncheckAllGeneral,
          [document] { GeneralCommands(document()).uncheckAllGeneral(); });
-    item(u"toolbarCheckDuplicate"_s, u"Duplicates"_s, Command::checkDuplicateEmailGeneral,
+    item(u"toolbarCheckDuplicate"_s, u"Check Duplicates"_s, Command::checkDuplicateEmailGeneral,
          [document] { GeneralCommands(document()).checkDuplicateEmailGeneral(); });
-    item(u"toolbarCheckUnique"_s, u"Unique"_s, Command::checkUniqueEmailGeneral,
+    item(u"toolbarCheckUnique"_s, u"Check Unique"_s, Command::checkUniqueEmailGeneral,
          [document] { GeneralCommands(document()).checkUniqueEmailGeneral(); });
-    item(u"toolbarCheckValid"_s, u"Valid"_s, Command::checkValidEmailGeneral,
+    item(u"toolbarCheckValid"_s, u"Check Valid"_s, Command::checkValidEmailGeneral,
          [document] { GeneralCommands(document()).checkValidEmailGeneral(); });
-    item(u"toolbarCheckInvalid"_s, u"Invalid"_s, Command::checkUnvalidEmailGeneral,
+    item(u"toolbarCheckInvalid"_s, u"Check Invalid"_s, Command::checkUnvalidEmailGeneral,
          [document] { GeneralCommands(document()).checkUnvalidEmailGeneral(); });
     m_toolbar->addSeparator();
     item(u"toolbarDeleteChecked"_s, u"Delete Checked"_s, Command::deleteCheckRecordsGeneral,

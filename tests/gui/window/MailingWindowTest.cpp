@@ -389,10 +389,15 @@ private Q_SLOTS:
             timers.advance(3s);
             QCOMPARE(alerts->shown().size(), 1);
 
+            // A save the user asks for always says why it failed.
+            action(*window, u"actionSave"_s)->trigger();
+            QCOMPARE(alerts->shown().size(), 2);
+            QVERIFY(window->isWindowModified());
+
             // Closing tries once more, says why and keeps the window.
             window->requestClose([&](bool c) { closed = c; });
             QVERIFY(!closed);
-            QCOMPARE(alerts->shown().size(), 2);
+            QCOMPARE(alerts->shown().size(), 3);
             QVERIFY(window->isVisible());
             QVERIFY(window->isWindowModified());
             QVERIFY(window->session().isLocked());
@@ -582,6 +587,14 @@ private Q_SLOTS:
             window->tabs()->setCurrentIndex(tab);
             QTest::qWait(50);
             QVERIFY(window->grab().save(u"%1/window-%2.png"_s.arg(folder).arg(tab)));
+        }
+        window->tabs()->setCurrentIndex(0);
+        for (const QString &name : {u"menuFile"_s, u"menuEdit"_s, u"menuRecords"_s, u"menuSend"_s}) {
+            QMenu *menu = window->findChild<QMenu *>(name);
+            menu->popup(window->mapToGlobal(QPoint(0, 0)));
+            QTest::qWait(50);
+            QVERIFY(menu->grab().save(u"%1/%2.png"_s.arg(folder, name)));
+            menu->hide();
         }
     }
 };
