@@ -759,6 +759,18 @@ void MailingWindow::finishClose(const std::function<void(bool)> &done)
     // with its edits, and the user is told why even if an autosave said so
     // before.
     m_reportedSaveError.clear();
+    // The session saves on close only when it autosaves: the window makes
+    // sure a named mailing's edits reach its file either way.
+    if (!m_session->filePath().isEmpty() && m_session->access() == DocumentSession::Access::Editing
+        && m_session->isEdited()) {
+        if (const Status written = m_session->save(); !written) {
+            if (m_reportedSaveError.isEmpty())
+                showSaveFailure(written.error());
+            if (done)
+                done(false);
+            return;
+        }
+    }
     const Status closedSession = m_session->close();
     if (!closedSession) {
         if (m_reportedSaveError.isEmpty())

@@ -45,10 +45,10 @@ class MailingWindowTest : public QObject
 private:
     // A window as the application makes it, over doubles: its sheets and
     // panels answer as the test scripts them, its autosave waits for advance().
-    std::unique_ptr<MailingWindow> makeWindow(const QString &createdAt = {})
+    std::unique_ptr<MailingWindow> makeWindow(const QString &createdAt = {}, bool autosave = true)
     {
         auto session = std::make_unique<DocumentSession>(
-            DocumentSession::Services{clock, appAlerts, NullUrlOpener::instance(), &timers, 0ms});
+            DocumentSession::Services{clock, appAlerts, NullUrlOpener::instance(), autosave ? &timers : nullptr, 0ms});
         session->setAutosaveDelay(3s);
         if (!createdAt.isEmpty() && !session->create(createdAt).ok())
             return nullptr;
@@ -409,6 +409,21 @@ private Q_SLOTS:
         DocumentSession reader(DocumentSession::Services{clock, appAlerts, NullUrlOpener::instance(), nullptr, 0ms});
         QVERIFY(reader.open(file, DocumentSession::Access::Reading).ok());
         QCOMPARE(reader.document().mailFormBody(), body);
+    }
+
+    // Without autosave the session keeps the edits in memory: closing the
+    // window still writes them.
+    void closingANamedWindowWritesItsEditsEvenWithoutAutosave()
+    {
+        const QString file = dir->filePath(u"Quiet.quill"_s);
+        auto window = makeWindow(file, false);
+        QVERIFY(window);
+        window->show();
+        window->session().document().setMailFormSubject(u"Kept"_s);
+        QVERIFY(window->close());
+        QVERIFY(alerts->shown().isEmpty());
+        QCOMPARE(savedSubject(file), u"Kept"_s);
+        QVERIFY(!window->session().isLocked());
     }
 
     void closingAnUntitledEditedWindow_data()
