@@ -74,6 +74,9 @@ SendTab::SendTab(WindowContext &context, QWidget *parent)
         m_summary->setText(tr("Waiting for the server's answers to %1 messages").arg(count));
     });
     connect(&m_context.session, &DocumentSession::documentReplaced, this, &SendTab::bindDocument);
+    // The window's members, the session among them, go before its child
+    // widgets: the list model must not outlive the record list it reads.
+    connect(&m_context.session, &QObject::destroyed, this, [this] { bindDocument(nullptr); });
     connect(&m_context.session, &DocumentSession::filePathChanged, this, [this] { setDraftsFolder(m_chosenDraftsFolder); });
     bindDocument(&m_context.session.document());
 }
@@ -413,6 +416,8 @@ std::unique_ptr<quillcast::SendingServicesFactory> SendTab::makeTransports() con
 
 void SendTab::startRun(quillcast::SendRun::Kind kind)
 {
+    if (!m_document)
+        return;
     if (isRunActive()) {
         // The worker may be done while the server's answers are still
         // counted for this run's summary: a second run waits for them too.

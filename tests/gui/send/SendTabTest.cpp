@@ -5,6 +5,7 @@
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
 #include "ScriptedFilePanel.h"
+#include "TestFiles.h"
 #include "TestRecords.h"
 #include "WindowContext.h"
 #include "document/MyDocument.h"
@@ -402,6 +403,91 @@ private Q_SLOTS:
         // A value the document takes otherwise (a revert, a run's repair) shows.
         page.doc().setSendPrepTimeInterval(7);
         QCOMPARE(pause->value(), 7);
+    }
+
+    // Sending through the user's own mail system goes to sendmail, one
+    // message each, and the summary counts what sendmail took.
+    void sendingThroughTheSystemGoesToSendmail_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("takes every message")
+            << u"cat > \"$(mktemp \"$0.out.XXXXXX\")\"\nexit 0\n"_s
+            << u"Summary: 0 refused (see the log), 2 accepted by sendmail, 0 failed"_s;
+        QTest::newRow("queue full") << u"cat > /dev/null\necho 'queue full' >&2\nexit 75\n"_s
+                                    << u"Summary: 0 refused (see the log), 0 accepted by sendmail, 2 failed"_s;
+    }
+    void sendingThroughTheSystemGoesToSendmail()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, summary);
+        QTemporaryDir scratch;
+        const QString sendmail = scratch.filePath(u"sendmail"_s);
+        QVERIFY(quillcast::testing::writeScript(sendmail, script));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        page.doc().setUseMailServerToSend(0);
+        page.tab->setSendmailPath(sendmail);
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("sendCheckedButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QCOMPARE(page.tab->summaryText(), summary);
+        QTRY_COMPARE(page.logText(), page.doc().logViewText());
+        QCOMPARE(page.logText().count(u"via sendmail to"_s), 2);
+        // Nothing was written as a draft, nothing offered to open.
+        QCOMPARE(page.alerts.shown().size(), 1);
+    }
+
+    // The desktop's compose window opens for the one selected record alone.
+    void preparingTheSelectedRecordOpensOneComposeWindow()
+    {
+        QTemporaryDir scratch;
+        const QString calls = scratch.filePath(u"calls"_s);
+        const QString compose = scratch.filePath(u"xdg-email"_s);
+        QVERIFY(quillcast::testing::writeScript(compose, u"for a; do last=$a; done\necho \"$last\" >> \"%1\"\n"_s.arg(calls)));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}));
+        page.tab->setComposeProgram(compose);
+        page.child<QTableView>("sendListTable")->selectRow(1);
+        page.click("prepareSelectedButton");
+        QTRY_VERIFY(QFileInfo::exists(calls));
+        QTRY_COMPARE(page.logText(), page.doc().logViewText());
+        QFile file(calls);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.at(0), u"mailto:b@example.org"_s);
+        QCOMPARE(page.logText().split(u'\n', Qt::SkipEmptyParts).size(), 1);
+    }
+
+    // The window lets go of its session before its pages (members go before
+    // child widgets): the page then shows nothing rather than the records
+    // of a mailing that is gone.
+    void thePageOutlivesItsSession()
+    {
+        ScriptedAlertPresenter alerts;
+        RecordingUrlOpener urlOpener;
+        RecordingFileRevealer revealer;
+        ScriptedFilePanel filePanel;
+        QtMainLoop mainLoop;
+        auto session = std::make_unique<DocumentSession>(
+            DocumentSession::Services{SystemClock::instance(), alerts, urlOpener});
+        session->document().setAddressArray(List(checkedRecords({u"a@example.org"_s, u"b@example.org"_s})));
+        session->document().sendListRebuilder().rebuildNow();
+        session->document().setLogViewText(u"a line\n"_s);
+        QWidget window;
+        WindowContext context{*session, alerts, filePanel, urlOpener, revealer, mainLoop, &window, nullptr, nullptr, {}};
+        auto *tab = new SendTab(context, &window);
+        window.resize(800, 600);
+        tab->resize(window.size());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(tab->findChild<QTableView *>(u"sendListTable"_s)->model()->rowCount(), 2);
+
+        session.reset();
+        tab->repaint();
+        QTest::qWait(50);
+        QCOMPARE(tab->findChild<QTableView *>(u"sendListTable"_s)->model(), nullptr);
+        QCOMPARE(tab->findChild<LogView *>(u"logView"_s)->toPlainText(), QString());
     }
 
     // The search field filters the send list as the user types, and a run
