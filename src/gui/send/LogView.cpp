@@ -19,8 +19,7 @@ LogView::LogView(QWidget *parent) : QPlainTextEdit(parent)
     setUndoRedoEnabled(false);
     setFocusPolicy(Qt::StrongFocus);
     m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(kDefaultFlushInterval);
-    connect(&m_flushTimer, &QTimer::timeout, this, &LogView::flush);
+    connect(&m_flushTimer, &QTimer::timeout, this, [this] { write(kLinesPerSlice); });
 }
 
 void LogView::setDocument(quillcast::MyDocument *document)
@@ -43,7 +42,7 @@ void LogView::append(const QString &text)
 {
     m_pending.append(text);
     if (!m_flushTimer.isActive())
-        m_flushTimer.start();
+        m_flushTimer.start(kDefaultFlushInterval);
 }
 
 void LogView::replaceAll(const QString &text)
@@ -57,17 +56,29 @@ void LogView::replaceAll(const QString &text)
 
 void LogView::flush()
 {
+    write(m_pending.size());
+}
+
+void LogView::write(qsizetype lines)
+{
     m_flushTimer.stop();
     if (m_pending.isEmpty())
         return;
-    const QString text = m_pending.join(QString());
-    m_pending.clear();
+    const qsizetype count = std::min(lines, m_pending.size());
+    QString text;
+    for (qsizetype i = 0; i < count; ++i)
+        text += m_pending.at(i);
+    m_pending.remove(0, count);
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     // A plain format: the appended lines take the view's normal text colour
     // whatever format the text before them ends in.
     cursor.insertText(text, QTextCharFormat());
     scrollToEnd();
+    // The rest at the loop's next turn, after what waits there (input,
+    // painting): a burst of lines is laid out in slices.
+    if (!m_pending.isEmpty())
+        m_flushTimer.start(0);
 }
 
 void LogView::scrollToEnd()

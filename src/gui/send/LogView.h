@@ -26,18 +26,22 @@ class LogView : public QPlainTextEdit
 
 public:
     static constexpr std::chrono::milliseconds kDefaultFlushInterval{100};
+    // Laying out lines takes time: a slice of this many keeps the window
+    // answering while a long backlog is written.
+    static constexpr qsizetype kLinesPerSlice = 2000;
 
     explicit LogView(QWidget *parent = nullptr);
 
     // Shows document's log and follows it; null: shows nothing.
     void setDocument(quillcast::MyDocument *document);
-    void setFlushInterval(std::chrono::milliseconds interval) { m_flushTimer.setInterval(interval); }
     // Writes the lines collected so far now.
     void flush();
     bool hasPendingLines() const { return !m_pending.isEmpty(); }
 
 private:
     void append(const QString &text);
+    // Writes the first lines collected, at most lines of them.
+    void write(qsizetype lines);
     void replaceAll(const QString &text);
     void scrollToEnd();
 
