@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <ostream>
+
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 
@@ -17,6 +19,11 @@ struct SummaryRow
     QString line;
     bool allDelivered;
 };
+
+void PrintTo(const SummaryRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 SendSummary counts(qint64 refused, qint64 handed, qint64 accepted, qint64 failed, qint64 unanswered = 0,
                    qint64 mailClient = 0, qint64 mailClientFailed = 0)
