@@ -449,6 +449,8 @@ void SendTab::runSelected(bool sending)
         std::unique_ptr<SendingServicesFactory> transports = makeTransports();
         m_runTransports = transports.get();
         const SendingServices services = transports->services();
+        // The last run's object goes with its transports.
+        m_tally->expectRun(nullptr, false, QString());
         m_context.session.startSendRun(std::move(transports));
         MessagePreparation(*m_document, services).sendSelectedRecord(rows);
         return;
