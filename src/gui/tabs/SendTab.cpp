@@ -328,6 +328,12 @@ QList<qsizetype> SendTab::selectedRows() const
     return rows;
 }
 
+bool SendTab::hasSelection() const
+{
+    const QItemSelectionModel *selection = m_table->selectionModel();
+    return selection && selection->hasSelection();
+}
+
 bool SendTab::isRunActive() const
 {
     return m_tally->isActive() || (m_document && m_document->preparingSending());

@@ -42,7 +42,8 @@ public:
 
     // The selected rows of the send list, as rows of its shown view.
     QList<qsizetype> selectedRows() const;
-    bool hasSelection() const { return !selectedRows().isEmpty(); }
+    // Without listing the rows (a selection may hold a million).
+    bool hasSelection() const;
     // The run commands, each after its confirmation sheet.
     void startRun(quillcast::SendRun::Kind kind);
     // The selected record alone: prepared, or sent.
