@@ -25,6 +25,8 @@ public:
         bool allowsMultipleSelection = false;
         Accessory accessory = Accessory::None;
         QObject *accessoryOwner = nullptr;
+        // Folders are chosen instead of files (the drafts folder of a run).
+        bool choosesFolders = false;
     };
 
     struct SaveRequest
