@@ -1,0 +1,140 @@
+#include "mail/HtmlPage.h"
+#include "mail/HtmlView.h"
+
+#include "LocalHttpServer.h"
+#include "RecordingUrlOpener.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QWebEngineView>
+#include <QtTest>
+
+using namespace quillcast;
+using namespace quillcast::gui;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Loads html into the view and waits for the page to finish.
+bool load(QWebEngineView &view, const QString &html)
+{
+    QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+    if (auto *mailView = qobject_cast<HtmlView *>(&view))
+        mailView->loadHtml(html);
+    else
+        view.setHtml(html);
+    return finished.wait(20000) && finished.first().first().toBool();
+}
+
+} // namespace
+
+class HtmlViewTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // What a tracking mail asks the network for; none of it may be fetched.
+    void nothingRemoteIsEverFetched_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("image") << u"<p>Hello</p><img src='%1' width=1 height=1>"_s << true;
+        QTest::newRow("css background") << u"<table><tr><td style=\"background:url('%1')\">Hi</td></tr></table>"_s
+                                        << true;
+        QTest::newRow("style sheet") << u"<link rel='stylesheet' href='%1'><p>Hi</p>"_s << true;
+        QTest::newRow("frame") << u"<iframe src='%1'></iframe>"_s << false;
+    }
+    void nothingRemoteIsEverFetched()
+    {
+        QFETCH(QString, html);
+        QFETCH(bool, reported);
+        testing::LocalHttpServer server;
+        server.setReply("/pixel", {200, QByteArray("GIF89a"), QByteArray("Content-Type: image/gif\r\n")});
+        const QString page = html.arg(server.url(u"/pixel"_s));
+
+        // The same mail in a plain browser view does fetch it: the server
+        // sees what a view lets through.
+        {
+            QWebEngineView plain;
+            plain.resize(400, 300);
+            plain.show();
+            QVERIFY(load(plain, page));
+            QTRY_VERIFY_WITH_TIMEOUT(!server.requests().isEmpty(), 10000);
+        }
+        const qsizetype fetchedByPlainView = server.requests().size();
+
+        RecordingUrlOpener urls;
+        HtmlView view(urls);
+        view.resize(400, 300);
+        view.show();
+        QSignalSpy blocked(&view, &HtmlView::requestBlocked);
+        QVERIFY(load(view, page));
+        // A frame is refused before it asks (the page does not navigate to
+        // the network), anything else asks and is refused.
+        QTest::qWait(500); // anything late would have arrived by now
+        QCOMPARE(server.requests().size(), fetchedByPlainView);
+        QCOMPARE(blocked.isEmpty(), !reported);
+        if (reported)
+            QCOMPARE(blocked.first().first().toUrl(), QUrl(server.url(u"/pixel"_s)));
+    }
+
+    void scriptsDoNotRun()
+    {
+        RecordingUrlOpener urls;
+        HtmlView view(urls);
+        view.show();
+        QVERIFY(load(view, u"<title>mail</title><script>document.title = 'script ran';</script>"_s));
+        QTest::qWait(100);
+        QCOMPARE(view.title(), u"mail"_s);
+    }
+
+    // A followed link goes to the desktop's browser; the view keeps the mail.
+    void aFollowedLinkOpensInTheBrowser_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<bool>("navigates");
+        QTest::newRow("link clicked") << int(QWebEnginePage::NavigationTypeLinkClicked) << true << false;
+        QTest::newRow("redirect to the network") << int(QWebEnginePage::NavigationTypeRedirect) << false << false;
+    }
+    void aFollowedLinkOpensInTheBrowser()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, opened);
+        QFETCH(bool, navigates);
+        RecordingUrlOpener urls;
+        HtmlView view(urls);
+        auto *page = qobject_cast<HtmlPage *>(view.page());
+        QVERIFY(page);
+        const QUrl target(u"https://example.org/offer"_s);
+        QCOMPARE(page->acceptNavigationRequest(target, QWebEnginePage::NavigationType(type), true), navigates);
+        QCOMPARE(urls.openedUrls, opened ? QStringList{target.toString()} : QStringList());
+    }
+
+    void aClickOnALinkOpensItInTheBrowser()
+    {
+        RecordingUrlOpener urls;
+        HtmlView view(urls);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(load(view, u"<body style='margin:0'><a href='https://example.org/offer' "
+                           "style='display:block;width:400px;height:300px'>offer</a></body>"_s));
+        QTest::qWait(200);
+        QWidget *surface = view.focusProxy() ? view.focusProxy() : &view;
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(50, 50));
+        QTRY_COMPARE_WITH_TIMEOUT(urls.openedUrls, QStringList{u"https://example.org/offer"_s}, 10000);
+        QVERIFY(view.url().scheme() != u"https"_s);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // The engine shares its graphics contexts with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    HtmlViewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "HtmlViewTest.moc"
