@@ -1,11 +1,17 @@
+#include "MailPageFixture.h"
+
 #include "mail/HtmlPage.h"
 #include "mail/HtmlView.h"
+#include "tabs/MailTab.h"
 
 #include "LocalHttpServer.h"
 #include "RecordingUrlOpener.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTimer>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -24,6 +30,20 @@ bool load(QWebEngineView &view, const QString &html)
     else
         view.setHtml(html);
     return finished.wait(20000) && finished.first().first().toBool();
+}
+
+// The text the page shows now.
+QString shownText(QWebEnginePage *page)
+{
+    QString text;
+    QEventLoop loop;
+    page->toPlainText([&](const QString &shown) {
+        text = shown;
+        loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return text;
 }
 
 } // namespace
@@ -48,7 +68,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, html);
         QFETCH(bool, reported);
-        testing::LocalHttpServer server;
+        quillcast::testing::LocalHttpServer server;
         server.setReply("/pixel", {200, QByteArray("GIF89a"), QByteArray("Content-Type: image/gif\r\n")});
         const QString page = html.arg(server.url(u"/pixel"_s));
 
@@ -109,6 +129,31 @@ private Q_SLOTS:
         const QUrl target(u"https://example.org/offer"_s);
         QCOMPARE(page->acceptNavigationRequest(target, QWebEnginePage::NavigationType(type), true), navigates);
         QCOMPARE(urls.openedUrls, opened ? QStringList{target.toString()} : QStringList());
+    }
+
+    // The mail page's "web" tab shows the HTML body as it is written, tags
+    // and all, and follows it while shown.
+    void theMailPagesWebTabShowsTheHtmlBodyAsWritten()
+    {
+        quillcast::gui::testing::PageContext page;
+        QVERIFY(page.session.newDocument([](MyDocument &doc) {
+            doc.setEmailKind(1);
+            doc.setUseMailServerToSend(1);
+            doc.setMailFormBodyHtml(u"<table><tr><td>Dear _Name_</td></tr></table>"_s);
+            return success();
+        }));
+        new MailTab(page.context, &page.window);
+        page.show();
+        QVERIFY(!page.find<HtmlView>(u"mailWebView"_s)); // not before it is needed
+        auto *tabs = page.find<QTabWidget>(u"mailHtmlTabs"_s);
+        tabs->setCurrentWidget(page.find<QWidget>(u"web"_s));
+        auto *view = page.find<HtmlView>(u"mailWebView"_s);
+        QVERIFY(view);
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(view->page()).trimmed(), u"Dear _Name_"_s, 20000);
+        QVERIFY(!page.document().isDocumentEdited()); // showing is no edit
+
+        page.document().setMailFormBodyHtml(u"<p>Changed</p>"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(view->page()).trimmed(), u"Changed"_s, 20000);
     }
 
     void aClickOnALinkOpensItInTheBrowser()
