@@ -181,21 +181,8 @@ void MailTab::buildForm()
     attachmentRow->addLayout(attachmentButtons);
     outer->addWidget(attachmentBox);
 
-    QWidget::setTabOrder(m_from, m_replyTo);
-    QWidget::setTabOrder(m_replyTo, m_to);
-    QWidget::setTabOrder(m_to, m_subject);
-    QWidget::setTabOrder(m_subject, m_kind);
-    QWidget::setTabOrder(m_kind, m_transport);
-    QWidget::setTabOrder(m_transport, m_connection);
-    QWidget::setTabOrder(m_connection, m_tagButton);
-    QWidget::setTabOrder(m_tagButton, m_body);
-    QWidget::setTabOrder(m_body, m_htmlTabs);
-    QWidget::setTabOrder(m_htmlTabs, m_html);
-    QWidget::setTabOrder(m_html, m_altText);
-    QWidget::setTabOrder(m_altText, m_attachments);
-    QWidget::setTabOrder(m_attachments, m_addAttachment);
-    QWidget::setTabOrder(m_addAttachment, m_removeAttachment);
-    QWidget::setTabOrder(m_removeAttachment, m_revealAttachment);
+
+    // The tab order is the order of creation, which is the visual order.
 
     // The user's edits, each going to the document as an edit.
     const auto lineEdit = [this](TagLineEdit *field, void (UserEdits::*edit)(const QString &)) {

@@ -111,6 +111,8 @@ void PreviewTab::buildPage()
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the message; the arrows move between records.
+    m_table->setTabKeyNavigation(false);
     m_table->verticalHeader()->setVisible(false);
     // Uniform rows: a million of them are laid out without measuring each.
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -178,20 +180,12 @@ void PreviewTab::buildPage()
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 3);
 
-    QWidget::setTabOrder(m_search, m_table);
-    QWidget::setTabOrder(m_table, m_from);
-    QWidget::setTabOrder(m_from, m_to);
-    QWidget::setTabOrder(m_to, m_subject);
-    QWidget::setTabOrder(m_subject, m_bodyTabs);
-    QWidget::setTabOrder(m_bodyTabs, m_body);
-    QWidget::setTabOrder(m_body, m_unmerged);
-    QWidget::setTabOrder(m_unmerged, m_attachment);
-    QWidget::setTabOrder(m_attachment, m_openAttachment);
-    QWidget::setTabOrder(m_openAttachment, m_revealAttachment);
 
+    // The tab order is the order of creation, which is the visual order.
     connect(m_search, &QLineEdit::textChanged, m_searchDelay, qOverload<>(&QTimer::start));
     connect(m_searchDelay, &QTimer::timeout, this, &PreviewTab::applySearch);
     connect(m_bodyTabs, &QTabWidget::currentChanged, this, &PreviewTab::bodyTabChanged);
+    connect(m_bodyTabs, &QTabWidget::tabBarClicked, this, [this] { m_bodyTabChosen = true; });
     connect(m_unmerged, &QPushButton::clicked, this, &PreviewTab::showUnmergedHtml);
     connect(m_openAttachment, &QPushButton::clicked, this, [this] { preview().previewAttachRun(); });
     connect(m_revealAttachment, &QPushButton::clicked, this, [this] { preview().previewAttachShow(); });
@@ -298,6 +292,13 @@ void PreviewTab::showCount()
 void PreviewTab::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // An HTML message is previewed as it will be seen, until the user picks
+    // a tab himself.
+    if (!m_bodyTabChosen && document().emailKind() >= 1) {
+        const QSignalBlocker quiet(m_bodyTabs);
+        m_bodyTabs->setCurrentWidget(m_htmlPage);
+        bodyTabChanged(m_bodyTabs->currentIndex());
+    }
     preview();
     showCount();
 }

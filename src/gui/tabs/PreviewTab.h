@@ -74,6 +74,9 @@ private:
     // Made when the HTML tab is first shown: the engine is slow to start.
     QPointer<HtmlView> m_web;
     QString m_html;
+    // Whether the user picked the text or the HTML tab (else the message
+    // kind picks it).
+    bool m_bodyTabChosen = false;
     QPushButton *m_unmerged = nullptr;
     QLineEdit *m_attachment = nullptr;
     QPushButton *m_openAttachment = nullptr;
