@@ -2,13 +2,19 @@
 
 #include "mail/HtmlPage.h"
 #include "mail/HtmlView.h"
+#include "document/DocumentKeys.h"
 #include "tabs/MailTab.h"
+#include "send/Preview.h"
+#include "tabs/PreviewTab.h"
+
+#include "TestRecords.h"
 
 #include "LocalHttpServer.h"
 #include "RecordingUrlOpener.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTimer>
@@ -156,20 +162,56 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(shownText(view->page()).trimmed(), u"Changed"_s, 20000);
     }
 
+    void aClickOnALinkOpensItInTheBrowser_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("in place") << QString();
+        QTest::newRow("in a new window") << u"target='_blank'"_s;
+    }
     void aClickOnALinkOpensItInTheBrowser()
     {
+        QFETCH(QString, target);
         RecordingUrlOpener urls;
         HtmlView view(urls);
         view.resize(400, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QVERIFY(load(view, u"<body style='margin:0'><a href='https://example.org/offer' "
-                           "style='display:block;width:400px;height:300px'>offer</a></body>"_s));
+        QVERIFY(load(view, u"<body style='margin:0'><a href='https://example.org/offer' %1 "
+                           "style='display:block;width:400px;height:300px'>offer</a></body>"_s.arg(target)));
         QTest::qWait(200);
         QWidget *surface = view.focusProxy() ? view.focusProxy() : &view;
         QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(50, 50));
         QTRY_COMPARE_WITH_TIMEOUT(urls.openedUrls, QStringList{u"https://example.org/offer"_s}, 10000);
         QVERIFY(view.url().scheme() != u"https"_s);
+    }
+
+    // The preview renders the merged HTML of the previewed record, and the
+    // HTML as written on request, also once the window has given the session
+    // its dialog services again (which makes the preview anew).
+    void thePreviewRendersTheMergedAndTheUnmergedHtml()
+    {
+        quillcast::gui::testing::PageContext page;
+        QVERIFY(page.session.newDocument([](MyDocument &doc) {
+            doc.setKeyArray(List({Value(DocumentKeys::makeDbKey(u"1"_s, u"#"_s)),
+                                  Value(DocumentKeys::makeDbKey(u"2"_s, u"sel"_s)),
+                                  Value(DocumentKeys::makeDbKey(u"3"_s, u"email"_s)),
+                                  Value(DocumentKeys::makeDbKey(u"4"_s, u"Name"_s))}));
+            doc.setAddressArray(List({Value(quillcast::testing::record(1, false, u"ann@x.org"_s, u"Ann"_s))}));
+            doc.setEmailKind(1);
+            doc.setUseMailServerToSend(1);
+            doc.setMailFormBodyHtml(u"<p>Dear _Name_</p>"_s);
+            return success();
+        }));
+        new PreviewTab(page.context, &page.window);
+        page.show();
+        page.session.setDialogServices({page.panel, page.alerts, page.loop, &page.revealer, &page.opener, &page.window});
+        page.session.preview().updateThePreviewArray();
+        auto *view = page.find<HtmlView>(u"previewWebView"_s);
+        QVERIFY(view); // an HTML message opens on its rendering
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(view->page()).trimmed(), u"Dear Ann"_s, 20000);
+
+        QTest::mouseClick(page.find<QPushButton>(u"previewUnmergedButton"_s), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(view->page()).trimmed(), u"Dear _Name_"_s, 20000);
     }
 };
 
