@@ -121,11 +121,25 @@ private Q_SLOTS:
         Q_UNUSED(tab);
     }
 
-    void aNewToFieldShowsTheEmailTag()
+    // Revert and New replace the document under the page.
+    void aReplacedDocumentIsShownAndEditedInstead()
     {
         PageContext page;
         new MailTab(page.context, &page.window);
-        QCOMPARE(page.find<QLineEdit>(u"mailToField"_s)->text(), u"_email_"_s);
+        page.show();
+        QVERIFY(page.session.newDocument([](MyDocument &doc) {
+            doc.setMailFormSubject(u"Replaced"_s);
+            doc.setAttachmentBookmarks(List({Value(AttachmentCommands::makeEntry(u"/tmp/x.pdf"_s, "token"))}));
+            return success();
+        }));
+        auto *subject = page.find<QLineEdit>(u"mailSubjectField"_s);
+        QCOMPARE(subject->text(), u"Replaced"_s);
+        QCOMPARE(page.find<AttachmentListView>(u"attachmentList"_s)->count(), 1);
+        QVERIFY(!page.document().isDocumentEdited());
+        subject->setFocus();
+        QTest::keyClicks(subject, u"!"_s);
+        QCOMPARE(page.document().mailFormSubject(), u"Replaced!"_s);
+        QVERIFY(page.document().isDocumentEdited());
     }
 
     void aTagGoesToTheFocusedFieldInPlaceOfItsSelection_data()
@@ -183,21 +197,6 @@ private Q_SLOTS:
         QCOMPARE(page.document().isDocumentEdited(), !field.isEmpty());
         QCOMPARE(subject->text(), page.document().mailFormSubject());
         QCOMPARE(body->toPlainText(), page.document().mailFormBody());
-    }
-
-    void theTagMenuHoldsTheRecordDateAndKeyTags()
-    {
-        PageContext page;
-        page.context.dbKeyTags = [] { return QStringList{u"_Name_"_s, u"_City_"_s}; };
-        auto *tab = new MailTab(page.context, &page.window);
-        Q_EMIT tab->tagMenu()->aboutToShow();
-        QStringList titles;
-        for (QAction *action : tab->tagMenu()->actions()) {
-            if (!action->isSeparator())
-                titles.append(action->text());
-        }
-        QCOMPARE(titles, QStringList({u"_#_"_s, u"_sel_"_s, u"_email_"_s, u"_yy_"_s, u"_yyyy_"_s, u"_mm_"_s,
-                                      u"_dd_"_s, u"_hh_"_s, u"_ii_"_s, u"_ss_"_s, u"_Name_"_s, u"_City_"_s}));
     }
 
     // kind and transport before, the pop-up and the row chosen (by keyboard),
