@@ -247,8 +247,8 @@ void PreviewTab::showColumns()
     const List keys = document().keyArray();
     for (qsizetype i = DocumentKeys::fixedKeyCount; i < keys.size(); ++i) {
         const Dict key = keys.at(i).toDict();
-        columns.append({key.stringValue(DocumentKeys::innerKey()), headers.value(i, key.stringValue(DocumentKeys::publicKey())),
-                        Kind::Text, false});
+        const QString title = headers.value(i, key.stringValue(DocumentKeys::publicKey()));
+        columns.append({key.stringValue(DocumentKeys::innerKey()), title, Kind::Text, false});
     }
     m_model->setColumns(columns);
     m_table->resizeColumnToContents(0);

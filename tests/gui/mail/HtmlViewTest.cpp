@@ -204,7 +204,8 @@ private Q_SLOTS:
         }));
         new PreviewTab(page.context, &page.window);
         page.show();
-        page.session.setDialogServices({page.panel, page.alerts, page.loop, &page.revealer, &page.opener, &page.window});
+        page.session.setDialogServices(
+            {page.panel, page.alerts, page.loop, &page.revealer, &page.opener, &page.window});
         page.session.preview().updateThePreviewArray();
         auto *view = page.find<HtmlView>(u"previewWebView"_s);
         QVERIFY(view); // an HTML message opens on its rendering
