@@ -25,6 +25,8 @@ public:
         bool allowsMultipleSelection = false;
         Accessory accessory = Accessory::None;
         QObject *accessoryOwner = nullptr;
+        QString prompt; // the confirm button's title; empty: the panel's own
+        bool filesOnly = false; // only regular files can be chosen (no folders, pipes or devices)
     };
 
     struct SaveRequest
