@@ -51,16 +51,11 @@ void FilePanelDialog::updateNameFilters()
         setNameFilter(QString());
         return;
     }
-    // Both spellings: the name filter is case-sensitive on Linux, and a
-    // mailing's files come from everywhere ("LIST.CSV").
+    // The dialog's listing matches the patterns in any case already; names
+    // typed in by hand are held to the same in accept().
     QStringList patterns;
-    for (const QString &extension : m_extensions) {
-        for (const QString &spelling : {extension.toLower(), extension.toUpper()}) {
-            const QString pattern = u"*."_s + spelling;
-            if (!patterns.contains(pattern))
-                patterns.append(pattern);
-        }
-    }
+    for (const QString &extension : m_extensions)
+        patterns.append(u"*."_s + extension.toLower());
     QStringList filters{u"%1 (%2)"_s.arg(m_extensions.join(u", "_s).toUpper(), patterns.join(u' '))};
     if (acceptMode() == QFileDialog::AcceptSave && m_allowsOtherFileTypes)
         filters.append(u"All files (*)"_s);

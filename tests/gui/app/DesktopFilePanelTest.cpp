@@ -195,7 +195,7 @@ private Q_SLOTS:
         request.allowedExtensions = {u"csv"_s};
         panel.runOpenPanel(request, [this](std::optional<QStringList> paths) { opened = paths; });
         FilePanelDialog *dialog = panel.currentDialog();
-        QVERIFY(dialog->nameFilters().join(u' ').contains(u"*.CSV"));
+        QVERIFY(dialog->nameFilters().join(u' ').contains(u"*.csv"));
 
         // The import's format choice moves to tab-separated text.
         panel.setAllowedExtensions({u"tsv"_s});
