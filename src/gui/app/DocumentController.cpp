@@ -63,8 +63,11 @@ DocumentController::DocumentController(Services services, QObject *parent)
                        [](QWidget *window) -> std::unique_ptr<AlertPresenter> {
                            return std::make_unique<WindowAlertPresenter>(window);
                        },
-                       [](QWidget *window) -> std::unique_ptr<FilePanel> {
-                           return std::make_unique<DesktopFilePanel>(window);
+                       [this](QWidget *window) -> std::unique_ptr<FilePanel> {
+                           auto panel = std::make_unique<DesktopFilePanel>(window);
+                           for (auto it = m_accessories.cbegin(); it != m_accessories.cend(); ++it)
+                               panel->setAccessoryFactory(it.key(), it.value());
+                           return panel;
                        }},
       m_quitApplication([] { QCoreApplication::quit(); })
 {
@@ -79,6 +82,13 @@ DocumentController::~DocumentController()
     }
     for (const auto &open : m_windows)
         delete open->window.data();
+}
+
+void DocumentController::setFilePanelAccessory(FilePanel::Accessory accessory,
+                                               DesktopFilePanel::AccessoryFactory factory)
+{
+    m_openPanel.setAccessoryFactory(accessory, factory);
+    m_accessories.insert(accessory, std::move(factory));
 }
 
 void DocumentController::setConnectionProvider(ConnectionProvider *connections)

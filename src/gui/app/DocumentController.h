@@ -5,6 +5,7 @@
 #include "app/DesktopFilePanel.h"
 #include "platform/DocumentOpener.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -58,6 +59,10 @@ public:
     // unless set).
     void setQuitHandler(std::function<void()> handler) { m_quitApplication = std::move(handler); }
 
+    // The accessory of every file panel made from now on (the import and
+    // export options), for the panels of the windows as for the open panel.
+    void setFilePanelAccessory(FilePanel::Accessory accessory, DesktopFilePanel::AccessoryFactory factory);
+
     // ApplicationActions
     void newDocument() override;
     void showOpenPanel(QWidget *parent) override;
@@ -95,6 +100,7 @@ private:
     Services m_services;
     WindowServices m_windowServices;
     DesktopFilePanel m_openPanel;
+    QHash<FilePanel::Accessory, DesktopFilePanel::AccessoryFactory> m_accessories;
     std::vector<std::unique_ptr<OpenWindow>> m_windows;
     std::function<void(int)> m_showPreferences;
     std::function<void()> m_quitApplication;

@@ -243,6 +243,24 @@ private Q_SLOTS:
         QVERIFY(controller->windowFor(a) && controller->windowFor(b));
     }
 
+    void windowPanelsCarryTheAccessoriesSet()
+    {
+        QWidget window;
+        window.show();
+        std::unique_ptr<FilePanel> before = controller->windowServices().makeFilePanel(&window);
+        controller->setFilePanelAccessory(FilePanel::Accessory::ExportOptions,
+                                          [](QObject *) { return new QWidget; });
+        std::unique_ptr<FilePanel> after = controller->windowServices().makeFilePanel(&window);
+        FilePanel::SaveRequest request;
+        request.accessory = FilePanel::Accessory::ExportOptions;
+        for (FilePanel *panel : {before.get(), after.get()})
+            panel->runSavePanel(request, [](std::optional<QString>) {});
+        const QList<FilePanelDialog *> dialogs = window.findChildren<FilePanelDialog *>();
+        QCOMPARE(dialogs.size(), 2);
+        QCOMPARE(dialogs.at(0)->findChild<QWidget *>(u"exportAccessory"_s) != nullptr, false);
+        QCOMPARE(dialogs.at(1)->findChild<QWidget *>(u"exportAccessory"_s) != nullptr, true);
+    }
+
 private:
     static bool writeFile(const QString &path, const QByteArray &bytes)
     {
