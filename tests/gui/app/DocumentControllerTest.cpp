@@ -23,24 +23,6 @@ using namespace quillcast;
 using namespace quillcast::gui;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Stands in for a window whose user keeps it open (the close sheet
-// cancelled, a save that failed): every close is refused.
-class RefuseClose : public QObject
-{
-public:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() != QEvent::Close)
-            return false;
-        event->ignore();
-        return true;
-    }
-};
-
-} // namespace
-
 class DocumentControllerTest : public QObject
 {
     Q_OBJECT
@@ -188,34 +170,61 @@ private Q_SLOTS:
         QCOMPARE(controller->windows().size(), 1);
     }
 
+    void quitStopsAtTheFirstWindowThatStaysOpen_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("quitsAfterAll");
+        QTest::newRow("Cancel keeps the window") << u"Cancel"_s << false;
+        QTest::newRow("Don't Save lets it go") << u"Don't Save"_s << true;
+    }
     void quitStopsAtTheFirstWindowThatStaysOpen()
     {
-        const QString named = makeMailing(u"named.quill"_s);
-        QVERIFY(controller->openDocument(named));
+        QFETCH(QString, answer);
+        QFETCH(bool, quitsAfterAll);
+        QVERIFY(controller->openDocument(makeMailing(u"named.quill"_s)));
         controller->newDocument();
         controller->newDocument();
         const QList<MailingWindow *> windows = controller->windows();
         QCOMPARE(windows.size(), 3);
-        QPointer<MailingWindow> first = windows.at(0), staying = windows.at(1), last = windows.at(2);
-        RefuseClose refuse;
-        staying->installEventFilter(&refuse);
+        QPointer<MailingWindow> named = windows.at(0), edited = windows.at(1), last = windows.at(2);
+        // An untitled mailing with edits: closing it asks first.
+        edited->session().document().setMailFormSubject(u"Spring offers"_s);
+        QVERIFY(edited->session().isEdited());
         QSignalSpy cancelled(controller.get(), &DocumentController::quitCancelled);
 
         controller->quit();
-        QTRY_COMPARE(cancelled.size(), 1);
-        QTRY_VERIFY(first.isNull());
-        QVERIFY(staying && staying->isVisible());
-        // Not asked at all: quitting stopped before it.
+        QTRY_VERIFY(named.isNull());
+        QMessageBox *sheet = nullptr;
+        QTRY_VERIFY((sheet = edited->findChild<QMessageBox *>(u"alert"_s)) && sheet->isVisible());
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+        // Nothing further happens while the sheet waits for its answer.
+        QTest::qWait(20);
         QVERIFY(last && last->isVisible());
         QCOMPARE(quits, 0);
-        QVERIFY(!controller->isQuitting());
 
-        // The user lets it go: the next quit goes all the way.
-        staying->removeEventFilter(&refuse);
-        controller->quit();
-        QTRY_COMPARE(quits, 1);
-        QTRY_VERIFY(staying.isNull() && last.isNull());
-        QVERIFY(controller->windows().isEmpty());
+        QPushButton *button = nullptr;
+        for (QPushButton *candidate : sheet->findChildren<QPushButton *>()) {
+            if (candidate->text() == answer)
+                button = candidate;
+        }
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+
+        if (quitsAfterAll) {
+            QTRY_COMPARE(quits, 1);
+            QTRY_VERIFY(edited.isNull() && last.isNull());
+            QVERIFY(controller->windows().isEmpty());
+            QCOMPARE(cancelled.size(), 0);
+            return;
+        }
+        QTRY_COMPARE(cancelled.size(), 1);
+        QVERIFY(edited && edited->isVisible() && edited->session().isEdited());
+        // Not asked at all: quitting stopped before it.
+        QVERIFY(last && last->isVisible());
+        QTest::qWait(20);
+        QCOMPARE(quits, 0);
+        QVERIFY(!controller->isQuitting());
+        QCOMPARE(controller->windows().size(), 2);
     }
 
     void quitWithoutWindowsQuitsAtOnce()
