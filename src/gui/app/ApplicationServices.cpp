@@ -20,6 +20,12 @@
 #include "platform/UserDefaults.h"
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
+#include "MailingWindow.h"
+
+#include <QAction>
+#include <QMenu>
+
+using namespace Qt::StringLiterals;
 
 namespace quillcast::gui {
 
@@ -67,6 +73,8 @@ ApplicationServices::ApplicationServices(Options options)
         MailerAppDelegate::MailerServices{OpenSslRandomSource::instance(), *m_hardwareAddress,
                                           SystemClock::instance(), updateList, accountCheck, m_keyring.get()});
     m_documents->setConnectionProvider(&m_application->connections());
+    QObject::connect(m_documents.get(), &DocumentController::windowOpened, m_documents.get(),
+                     [this](MailingWindow *window) { addApplicationMenuItems(*window); });
     m_documents->setPreferencesHandler([this](int panel) { m_application->openPreferencesAtTab(panel); });
 }
 
@@ -74,6 +82,22 @@ ApplicationServices::~ApplicationServices()
 {
     // The windows first: their sessions and pages use everything else.
     m_documents.reset();
+}
+
+void ApplicationServices::addApplicationMenuItems(MailingWindow &window)
+{
+    // The application menu of the desktop this was made for is the Help
+    // menu here: its first item is "About Quillcast" too.
+    auto *help = window.findChild<QMenu *>(u"menuHelp"_s);
+    if (!help)
+        return;
+    for (const GuiApplicationShell::MenuItem &item : m_shell->applicationMenuItems()) {
+        auto *action = new QAction(item.title, help);
+        action->setObjectName(u"actionApplicationMenuItem"_s);
+        QObject::connect(action, &QAction::triggered, help, item.action);
+        const QList<QAction *> actions = help->actions();
+        help->insertAction(actions.value(item.position), action);
+    }
 }
 
 void ApplicationServices::launch(const QStringList &documentPaths)

@@ -29,6 +29,7 @@ class DesktopFilePanel;
 class DesktopFileRevealer;
 class DocumentController;
 class GuiApplicationShell;
+class MailingWindow;
 class RecentDocuments;
 class WindowAlertPresenter;
 
@@ -73,6 +74,10 @@ public:
     MailerAppDelegate &application() { return *m_application; }
 
 private:
+    // The items the application object put into its menu, in the window's
+    // Help menu.
+    void addApplicationMenuItems(MailingWindow &window);
+
     std::unique_ptr<SettingsFileStore> m_store;
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<SecretStore> m_keyring;

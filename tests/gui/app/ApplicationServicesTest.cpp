@@ -13,6 +13,7 @@
 #include "platform/UserDefaults.h"
 #include "session/DocumentSession.h"
 
+#include <QMenu>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -87,14 +88,24 @@ private Q_SLOTS:
         QVERIFY(services->application().finishedLaunching());
     }
 
-    void softwareUpdateWaitsInTheApplicationMenuItems()
+    void softwareUpdateStandsInEveryWindowsHelpMenu()
     {
         services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(4)));
-        services->launch();
+        services->launch({makeMailing(u"given.quill"_s)});
+        services->documents().newDocument();
         const QList<GuiApplicationShell::MenuItem> &items = services->shell().applicationMenuItems();
         QCOMPARE(items.size(), 1);
         QCOMPARE(items.first().title, u"Software Update\u2026"_s);
-        QCOMPARE(items.first().position, 1);
+        // Right after the menu's first item, as in the application menu.
+        for (MailingWindow *window : services->documents().windows()) {
+            auto *help = window->findChild<QMenu *>(u"menuHelp"_s);
+            QVERIFY(help);
+            QStringList titles;
+            for (QAction *action : help->actions())
+                titles.append(action->text());
+            QCOMPARE(titles.value(1), u"Software Update\u2026"_s);
+            QCOMPARE(titles.count(u"Software Update\u2026"_s), 1);
+        }
     }
 
     void serverSettingsOpenThePreferencesAtTheMailServerPanel()
