@@ -12,12 +12,13 @@ int runDesktopFileRevealerTests(int argc, char **argv);
 int runDocumentControllerTests(int argc, char **argv);
 int runApplicationServicesTests(int argc, char **argv);
 
-// The message boxes now shown as windows of their own (modal alerts).
+// The message boxes now shown on no window (modal alerts); sheets, which are
+// windows too, belong to theirs.
 inline QList<QMessageBox *> shownTopLevelAlerts()
 {
     QList<QMessageBox *> boxes;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible() && !box->parentWidget())
             boxes.append(box);
     }
     return boxes;
