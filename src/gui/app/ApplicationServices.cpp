@@ -37,7 +37,8 @@ ApplicationServices::ApplicationServices(Options options)
     if (!options.urlOpener)
         m_ownUrlOpener = std::make_unique<DesktopUrlOpener>();
     m_urlOpener = options.urlOpener ? options.urlOpener : m_ownUrlOpener.get();
-    m_revealer = std::make_unique<DesktopFileRevealer>(*m_urlOpener, options.bus);
+    m_revealer = std::make_unique<DesktopFileRevealer>(*m_urlOpener,
+                                                       options.bus ? *options.bus : QDBusConnection::sessionBus());
     m_mainLoop = std::make_unique<QtMainLoop>();
     m_timers = std::make_unique<QtTimerFactory>();
     if (!options.updateList)

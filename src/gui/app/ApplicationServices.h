@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace quillcast {
 class AlertPresenter;
@@ -51,8 +52,8 @@ public:
         UpdateListSource *updateList = nullptr;
         // What opens pages and folders; none: the desktop's default applications.
         UrlOpener *urlOpener = nullptr;
-        // The bus the file manager is reached on.
-        QDBusConnection bus = QDBusConnection::sessionBus();
+        // The bus the file manager is reached on; none: the session bus.
+        std::optional<QDBusConnection> bus;
     };
 
     explicit ApplicationServices(Options options);
