@@ -1,6 +1,7 @@
 #include "app/WindowAlertPresenter.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -50,8 +51,12 @@ QMessageBox *WindowAlertPresenter::makeBox(const Alert &alert, QWidget *parent)
     auto *box = new QMessageBox(parent);
     box->setObjectName(u"alert"_s);
     box->setIcon(iconFor(alert.style));
+    // As written: an address such as "<ada@example.org>" is no markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(alert.messageText);
     box->setInformativeText(alert.informativeText);
+    if (auto *informative = box->findChild<QLabel *>(u"qt_msgbox_informativelabel"_s))
+        informative->setTextFormat(Qt::PlainText);
     box->setAccessibleName(alert.messageText);
     box->setAccessibleDescription(alert.informativeText);
     // The window manager's title bar has nothing else to say.

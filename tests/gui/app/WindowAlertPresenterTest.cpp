@@ -1,6 +1,7 @@
 #include "AppTests.h"
 #include "app/WindowAlertPresenter.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QtTest>
@@ -132,6 +133,22 @@ private Q_SLOTS:
         QFETCH(int, icon);
         std::unique_ptr<QMessageBox> box(WindowAlertPresenter::makeBox(sheet({u"OK"_s}, Alert::Style(style)), nullptr));
         QCOMPARE(int(box->icon()), icon);
+    }
+
+    void textsShowAsWritten()
+    {
+        // Addresses in angle brackets would vanish as unknown markup.
+        const Alert alert{u"Send to <ada@example.org>?"_s, u"Reply to <b>bob@example.org</b>"_s, {u"OK"_s},
+                          Alert::Style::Warning, Alert::Kind::Sheet};
+        std::unique_ptr<QMessageBox> box(WindowAlertPresenter::makeBox(alert, nullptr));
+        box->show();
+        QStringList shown;
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->isVisible() && !label->text().isEmpty() && label->pixmap().isNull())
+                shown.append(label->textFormat() == Qt::PlainText ? label->text() : u"(markup) "_s + label->text());
+        }
+        shown.sort();
+        QCOMPARE(shown, (QStringList{alert.informativeText, alert.messageText}));
     }
 
     void windowClosedUnderTheSheetAnswersOnceWithTheLastButton()
