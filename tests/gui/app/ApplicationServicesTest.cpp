@@ -8,7 +8,6 @@
 #include "app/MailerAppDelegate.h"
 #include "app/PreferencesPlaceholder.h"
 #include "app/update/UpdateListSource.h"
-#include "connections/ConnectionList.h"
 #include "platform/SystemClock.h"
 #include "platform/UserDefaults.h"
 #include "session/DocumentSession.h"
@@ -124,13 +123,6 @@ private Q_SLOTS:
         services->application().openPreferencesAtTab(PreferencesPlaceholder::Update);
         QCOMPARE(panels->tabText(panels->currentIndex()), u"Update"_s);
         QCOMPARE(services->shell().preferencesWindow(), preferences);
-    }
-
-    void windowsGetTheApplicationsConnectionList()
-    {
-        QVERIFY(services->documents().windowServices().connections);
-        QCOMPARE(services->documents().windowServices().connections,
-                 static_cast<ConnectionProvider *>(&services->application().connections()));
     }
 
 private:

@@ -119,22 +119,6 @@ private Q_SLOTS:
         QCOMPARE(answers, QList<int>{0});
     }
 
-    void iconFollowsTheStyle_data()
-    {
-        QTest::addColumn<int>("style");
-        QTest::addColumn<int>("icon");
-        QTest::newRow("warning") << int(Alert::Style::Warning) << int(QMessageBox::Warning);
-        QTest::newRow("informational") << int(Alert::Style::Informational) << int(QMessageBox::Information);
-        QTest::newRow("critical") << int(Alert::Style::Critical) << int(QMessageBox::Critical);
-    }
-    void iconFollowsTheStyle()
-    {
-        QFETCH(int, style);
-        QFETCH(int, icon);
-        std::unique_ptr<QMessageBox> box(WindowAlertPresenter::makeBox(sheet({u"OK"_s}, Alert::Style(style)), nullptr));
-        QCOMPARE(int(box->icon()), icon);
-    }
-
     void textsShowAsWritten()
     {
         // Addresses in angle brackets would vanish as unknown markup.
