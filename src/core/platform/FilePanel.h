@@ -27,6 +27,8 @@ public:
         QObject *accessoryOwner = nullptr;
         QString prompt; // the confirm button's title; empty: the panel's own
         bool filesOnly = false; // only regular files can be chosen (no folders, pipes or devices)
+        // Folders are chosen instead of files (the drafts folder of a run).
+        bool choosesFolders = false;
     };
 
     struct SaveRequest
