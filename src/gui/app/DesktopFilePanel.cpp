@@ -84,9 +84,14 @@ void DesktopFilePanel::runOpenPanel(const OpenRequest &request, OpenCompletion c
 {
     FilePanelDialog *dialog = makeDialog(request.window, u"openPanel"_s);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    dialog->setFilesOnly(request.filesOnly);
-    dialog->setAllowedExtensions(request.allowedExtensions);
+    if (request.choosesFolders) {
+        dialog->setChoosesFolders(true);
+    } else {
+        dialog->setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles
+                                                            : QFileDialog::ExistingFile);
+        dialog->setFilesOnly(request.filesOnly);
+        dialog->setAllowedExtensions(request.allowedExtensions);
+    }
     const QString title = request.prompt.isEmpty() ? u"Open"_s : request.prompt;
     dialog->setWindowTitle(title);
     dialog->setAccessibleName(title);

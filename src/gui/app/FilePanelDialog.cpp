@@ -45,6 +45,13 @@ void FilePanelDialog::setAllowsOtherFileTypes(bool allows)
     updateNameFilters();
 }
 
+void FilePanelDialog::setChoosesFolders(bool choosesFolders)
+{
+    m_choosesFolders = choosesFolders;
+    setFileMode(choosesFolders ? QFileDialog::Directory : QFileDialog::ExistingFile);
+    setOption(QFileDialog::ShowDirsOnly, choosesFolders);
+}
+
 void FilePanelDialog::updateNameFilters()
 {
     if (m_extensions.isEmpty()) {
@@ -101,6 +108,16 @@ void FilePanelDialog::accept()
             const QString path = savePathFor(chosen.first(), m_extensions, m_allowsOtherFileTypes);
             if (path != chosen.first())
                 selectFile(path);
+        }
+        QFileDialog::accept();
+        return;
+    }
+    if (m_choosesFolders) {
+        for (const QString &path : chosen) {
+            if (!QFileInfo(path).isDir()) {
+                QApplication::beep();
+                return;
+            }
         }
         QFileDialog::accept();
         return;

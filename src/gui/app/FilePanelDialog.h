@@ -8,7 +8,8 @@ namespace quillcast::gui {
 // The desktop file panel's dialog: a QFileDialog that holds the user to what
 // the request allows. Extensions match in any case ("CSV" is a csv file); an
 // open panel takes only files of an allowed extension (and, when it is for
-// files only, only regular files); a save panel adds the first allowed
+// files only, only regular files; when it chooses folders, only folders); a
+// save panel adds the first allowed
 // extension to a name that has none it may keep.
 class FilePanelDialog final : public QFileDialog
 {
@@ -22,6 +23,8 @@ public:
     QStringList allowedExtensions() const { return m_extensions; }
     void setFilesOnly(bool filesOnly);
     void setAllowsOtherFileTypes(bool allows);
+    // Folders are chosen instead of files.
+    void setChoosesFolders(bool choosesFolders);
 
     // Whether the path ends in one of the extensions, in any case (any path
     // when there are none).
@@ -41,6 +44,7 @@ private:
     QStringList m_extensions;
     bool m_filesOnly = false;
     bool m_allowsOtherFileTypes = true;
+    bool m_choosesFolders = false;
 };
 
 } // namespace quillcast::gui

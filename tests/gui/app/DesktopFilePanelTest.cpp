@@ -3,6 +3,7 @@
 #include "app/FilePanelDialog.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -143,6 +144,30 @@ private Q_SLOTS:
             QCOMPARE(openAnswers, 1);
             QCOMPARE(opened, std::nullopt);
         }
+    }
+
+    void folderPanelTakesOnlyAFolder()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"drafts"_s));
+        touch(dir.filePath(u"list.csv"_s));
+        DesktopFilePanel panel(window);
+        FilePanel::OpenRequest request;
+        request.choosesFolders = true;
+        panel.runOpenPanel(request, [this](std::optional<QStringList> paths) {
+            opened = paths;
+            ++openAnswers;
+        });
+        FilePanelDialog *dialog = panel.currentDialog();
+        dialog->setDirectory(dir.path());
+        // A file typed in is no folder.
+        dialog->selectFile(dir.filePath(u"list.csv"_s));
+        dialog->accept();
+        QCOMPARE(openAnswers, 0);
+        dialog->selectFile(dir.filePath(u"drafts"_s));
+        dialog->accept();
+        QCOMPARE(openAnswers, 1);
+        QCOMPARE(opened, std::optional<QStringList>(QStringList{dir.filePath(u"drafts"_s)}));
     }
 
     void multipleSelectionAnswersEveryFile()
