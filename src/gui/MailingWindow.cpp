@@ -450,6 +450,20 @@ void MailingWindow::buildMenus()
     add(mail, makeAction(u"actionRemoveAttachment"_s, u"Remove Attachment"_s,
                          [this] { m_mailPage->removeSelectedAttachments(); }),
         {}, CommandTable::menuRule(Command::removeAttachmentPath));
+    // The tags of the document's keys, inserted at the cursor of the mail
+    // field being edited (the menu bar leaves the keyboard focus there).
+    mail->addSeparator();
+    QMenu *tags = mail->addMenu(tr("Insert Tag"));
+    tags->setObjectName(u"menuInsertTag"_s);
+    tags->menuAction()->setObjectName(u"actionInsertTag"_s);
+    connect(tags, &QMenu::aboutToShow, this, [this, tags] {
+        tags->clear();
+        for (const QString &tag : m_mailPage->tagMenuItems()) {
+            QAction *item = tags->addAction(tag);
+            connect(item, &QAction::triggered, this, [this, tag] { m_mailPage->insertTag(tag); });
+        }
+    });
+    table.add(tags->menuAction(), [](const CommandEnablingState &s) { return s.selectedTab == MyDocument::MailTab; });
 
     // Send: a second run must not start while one is going.
     QMenu *send = menu(u"menuSend"_s, u"&Send"_s);

@@ -10,6 +10,9 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    // The browser engine that renders mail HTML shares its graphics contexts
+    // with the widgets; it has to be told before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Quillcast"_s);
     QApplication::setApplicationDisplayName(u"Quillcast"_s);
