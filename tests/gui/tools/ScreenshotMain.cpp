@@ -4,7 +4,7 @@
 // page and the main menus as PNG. With --stay-open the window then stays up,
 // for tools that inspect it from outside (the accessibility check).
 //
-//   quillcast-screenshots [--out DIR] [--size WxH] [--stay-open] MAILING
+//   quillcast-screenshots [--out DIR] [--size WxH] [--icon-theme NAME] [--stay-open] MAILING
 #include "FakeApplicationActions.h"
 #include "MailingWindow.h"
 #include "PageSettler.h"
@@ -22,9 +22,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextStream>
 
@@ -98,7 +100,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption outOption(u"out"_s, u"Where the pictures go (none: no pictures)."_s, u"dir"_s);
     const QCommandLineOption sizeOption(u"size"_s, u"The window's size."_s, u"WxH"_s, u"1100x750"_s);
     const QCommandLineOption stayOption(u"stay-open"_s, u"Keep the window up afterwards."_s);
-    options.addOptions({outOption, sizeOption, stayOption});
+    const QCommandLineOption themeOption(u"icon-theme"_s, u"The icon theme where the platform names none."_s,
+                                         u"name"_s, u"Adwaita"_s);
+    options.addOptions({outOption, sizeOption, stayOption, themeOption});
     options.addPositionalArgument(u"mailing"_s, u"The .quill file to show."_s);
     options.process(app);
     if (options.positionalArguments().size() != 1)
@@ -108,6 +112,18 @@ int main(int argc, char *argv[])
     if (size.size() != 2 || size[0].toInt() <= 0 || size[1].toInt() <= 0) {
         err() << "screenshots: --size wants WIDTHxHEIGHT" << Qt::endl;
         return 2;
+    }
+
+    // The offscreen platform has no desktop and so no icon theme: the pictures
+    // show the window as it looks on a desktop with this one.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor") {
+        QStringList searchPaths = QIcon::themeSearchPaths();
+        for (const QString &data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+            if (const QString icons = QDir(data).filePath(u"icons"_s); !searchPaths.contains(icons))
+                searchPaths.append(icons);
+        }
+        QIcon::setThemeSearchPaths(searchPaths);
+        QIcon::setThemeName(options.value(themeOption));
     }
 
     // The same moment every time: dates on the pages do not change the pictures.
