@@ -10,7 +10,7 @@ namespace {
 
 constexpr char kHtmlViewClass[] = "QWebEngineView";
 // What the widgets need to lay out and paint once shown or switched to.
-constexpr std::chrono::milliseconds kWidgetPaint{150};
+constexpr std::chrono::milliseconds kWidgetPaint{300};
 // After an HTML view's last load: the engine composites its frame a little
 // later than it reports the load finished.
 constexpr std::chrono::milliseconds kHtmlQuiet{400};

@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextStream>
@@ -55,6 +56,20 @@ QTextStream &err()
     return stream;
 }
 
+// The window as it shows. HTML views draw in the browser engine's own
+// surface, which a window's grab may leave blank: their own grab goes on top.
+QImage picture(MailingWindow &window)
+{
+    QImage shot = window.grab().toImage();
+    QPainter painter(&shot);
+    const QList<QWidget *> widgets = window.findChildren<QWidget *>();
+    for (QWidget *view : widgets) {
+        if (view->inherits("QWebEngineView") && view->isVisible())
+            painter.drawPixmap(view->mapTo(&window, QPoint()), view->grab());
+    }
+    return shot;
+}
+
 // A window's picture with one of its menus open below its title in the menu bar.
 QImage withMenuOpen(MailingWindow &window, PageSettler &settler, const QString &menuName)
 {
@@ -65,13 +80,39 @@ QImage withMenuOpen(MailingWindow &window, PageSettler &settler, const QString &
     const QPoint below = bar->mapTo(&window, bar->actionGeometry(menu->menuAction()).bottomLeft());
     menu->popup(window.mapToGlobal(below));
     settler.settle(&window, 300ms);
-    QImage shot = window.grab().toImage();
+    QImage shot = picture(window);
     {
         QPainter painter(&shot);
         painter.drawPixmap(below, menu->grab());
     }
     menu->hide();
     return shot;
+}
+
+// The inner tabs of page that show something else than at first: the
+// mail's HTML rendering beside its text, say. Tab sets out of sight (the
+// HTML parts of a plain-text mail) stay out of the pictures too.
+QList<QPair<QTabWidget *, int>> innerTabsOf(QWidget *page)
+{
+    QList<QPair<QTabWidget *, int>> found;
+    const QList<QTabWidget *> inner = page->findChildren<QTabWidget *>();
+    for (QTabWidget *tabs : inner) {
+        if (!tabs->isVisible())
+            continue;
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            if (tab != tabs->currentIndex() && tabs->isTabVisible(tab) && tabs->isTabEnabled(tab))
+                found.append({tabs, tab});
+        }
+    }
+    return found;
+}
+
+// A file name's part from a tab's title: "HTML" -> "html", "&Web" -> "web".
+QString slug(const QString &title)
+{
+    QString name = title.toLower().remove(u'&');
+    name.replace(QRegularExpression(u"[^a-z0-9]+"_s), u"-"_s);
+    return name.remove(QRegularExpression(u"^-+|-+$"_s));
 }
 
 bool save(const QImage &image, const QDir &out, const QString &name)
@@ -89,6 +130,8 @@ bool save(const QImage &image, const QDir &out, const QString &name)
 
 int main(int argc, char *argv[])
 {
+    // The HTML views' engine shares its drawing contexts with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Quillcast"_s);
     QApplication::setOrganizationName(u"Quillcast"_s);
@@ -178,7 +221,19 @@ int main(int argc, char *argv[])
                 err() << "screenshots: page " << tab + 1 << " still loading after " << kSettleLimit.count() << " ms"
                       << Qt::endl;
             const QString page = tab < kPageNames.size() ? kPageNames[tab] : tabs->tabText(tab).toLower();
-            ok = save(window.grab().toImage(), out, u"%1-%2"_s.arg(tab + 1).arg(page)) && ok;
+            ok = save(picture(window), out, u"%1-%2"_s.arg(tab + 1).arg(page)) && ok;
+            // What the page keeps behind inner tabs (HTML views load now).
+            for (const auto &[inner, index] : innerTabsOf(tabs->widget(tab))) {
+                const int shown = inner->currentIndex();
+                inner->setCurrentIndex(index);
+                if (!settler.settle(&window, kSettleLimit))
+                    err() << "screenshots: inner tab of page " << tab + 1 << " still loading after "
+                          << kSettleLimit.count() << " ms" << Qt::endl;
+                ok = save(picture(window), out,
+                          u"%1-%2-%3"_s.arg(tab + 1).arg(page, slug(inner->tabText(index))))
+                    && ok;
+                inner->setCurrentIndex(shown);
+            }
         }
         // The records commands as the database page offers them.
         tabs->setCurrentIndex(0);
