@@ -26,7 +26,8 @@ void PageSettler::watch(QWidget *root)
 {
     const QList<QWidget *> widgets = root->findChildren<QWidget *>();
     for (QWidget *widget : widgets) {
-        if (!widget->inherits(kHtmlViewClass) || m_views.contains(widget))
+        // A view gone since may have left its address to a new one.
+        if (!widget->inherits(kHtmlViewClass) || (m_views.contains(widget) && m_views.value(widget).view))
             continue;
         m_views.insert(widget, ViewState{widget});
         // By name: the tools build whether or not the pages hold HTML views.
