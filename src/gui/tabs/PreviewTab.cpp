@@ -94,6 +94,7 @@ void PreviewTab::buildPage()
     auto *outer = new QHBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(u"previewSplitter"_s);
+    splitter->setAccessibleName(tr("Recipients and message"));
     splitter->setChildrenCollapsible(false);
     outer->addWidget(splitter);
 
