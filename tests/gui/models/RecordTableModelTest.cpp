@@ -1,0 +1,192 @@
+#include "models/RecordTableModel.h"
+
+#include "TestRecords.h"
+#include "document/MyDocument.h"
+#include "platform/SystemClock.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using quillcast::Dict;
+using quillcast::List;
+using quillcast::MyDocument;
+using quillcast::SystemClock;
+using quillcast::Value;
+using quillcast::gui::RecordTableModel;
+using quillcast::testing::record;
+using Kind = RecordTableModel::Column::Kind;
+
+namespace {
+
+// A set-up mailing with user keys "Name" ("4") and "City" ("5"), holding rows
+// records, and a model of its database table over it.
+struct Table
+{
+    explicit Table(qsizetype rows = 3)
+    {
+        doc.setUpOpenedDocument();
+        List keys = doc.keyArray();
+        keys.append(Dict{{QStringLiteral("innerKey"), QStringLiteral("4")}, {QStringLiteral("publicKey"), QStringLiteral("Name")}});
+        keys.append(Dict{{QStringLiteral("innerKey"), QStringLiteral("5")}, {QStringLiteral("publicKey"), QStringLiteral("City")}});
+        doc.setKeyArray(keys);
+        List::Items items;
+        items.reserve(size_t(rows));
+        for (qsizetype i = 0; i < rows; ++i)
+            items.push_back(record(i + 1, false, QStringLiteral("r%1@x.org").arg(i + 1), QStringLiteral("Name %1").arg(i)));
+        doc.setAddressArray(List(std::move(items)));
+        doc.filterAddresses();
+        doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+        model.setColumns({{QStringLiteral("1"), QStringLiteral("#"), Kind::Number, false},
+                          {QStringLiteral("2"), QStringLiteral("sel"), Kind::Check, true},
+                          {QStringLiteral("3"), QStringLiteral("email"), Kind::Text, true},
+                          {QStringLiteral("4"), QStringLiteral("Name"), Kind::Text, true}});
+    }
+
+    MyDocument doc{SystemClock::instance()};
+    RecordTableModel model{doc.addresses(),
+                           [this](const Dict &r, const QString &key, const Value &v) { doc.setRecordValue(r, key, v); }};
+};
+
+} // namespace
+
+class RecordTableModelTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void singleRowsAreAnnouncedAlone()
+    {
+        Table table;
+        QSignalSpy inserted(&table.model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&table.model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(&table.model, &QAbstractItemModel::modelReset);
+
+        table.doc.appendRecord(record(4, false, QStringLiteral("new@x.org")));
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 3);
+        QCOMPARE(table.model.rowCount(), 4);
+        QCOMPARE(table.model.index(3, 2).data().toString(), QStringLiteral("new@x.org"));
+
+        const Dict second = *table.model.recordAt(1);
+        QVERIFY(table.doc.removeRecord(second));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed[0][1].toInt(), 1);
+        QCOMPARE(table.model.rowCount(), 3);
+        QCOMPARE(table.model.index(1, 2).data().toString(), QStringLiteral("r3@x.org"));
+        QCOMPARE(reset.count(), 0);
+    }
+
+    void editsGoThroughTheDocumentAndMarkItEdited_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QVariant>("typed");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("text kept as typed") << 3 << QVariant(QStringLiteral("  Zoë  ")) << int(Qt::EditRole)
+                                            << QVariant(QStringLiteral("  Zoë  "));
+        QTest::newRow("address") << 2 << QVariant(QStringLiteral("b@y.org")) << int(Qt::EditRole)
+                                 << QVariant(QStringLiteral("b@y.org"));
+        QTest::newRow("tick") << 1 << QVariant(int(Qt::Checked)) << int(Qt::CheckStateRole) << QVariant(true);
+    }
+    void editsGoThroughTheDocumentAndMarkItEdited()
+    {
+        QFETCH(int, column);
+        QFETCH(QVariant, typed);
+        QFETCH(int, role);
+        QFETCH(QVariant, stored);
+        Table table;
+        QSignalSpy changed(&table.model, &QAbstractItemModel::dataChanged);
+        QVERIFY(!table.doc.isDocumentEdited());
+
+        QVERIFY(table.model.setData(table.model.index(1, column), typed, role));
+        const Dict edited = *table.model.recordAt(1);
+        const QString key = table.model.columns()[column].key;
+        if (stored.typeId() == QMetaType::Bool)
+            QCOMPARE(edited.boolValue(key), stored.toBool());
+        else
+            QCOMPARE(edited.stringValue(key), stored.toString());
+        QVERIFY(table.doc.isDocumentEdited());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].toModelIndex(), table.model.index(1, column));
+        QCOMPARE(changed[0][1].toModelIndex(), table.model.index(1, column));
+    }
+
+    void tickingFollowsTheCheckedFlag()
+    {
+        Table table;
+        QVERIFY(!table.doc.isCheckedRecords());
+        table.model.setData(table.model.index(0, 1), int(Qt::Checked), Qt::CheckStateRole);
+        QVERIFY(table.doc.isCheckedRecords());
+        QCOMPARE(table.model.index(0, 1).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        table.model.setData(table.model.index(0, 1), int(Qt::Unchecked), Qt::CheckStateRole);
+        QVERIFY(!table.doc.isCheckedRecords());
+    }
+
+    void readOnlyColumnsAndBadNumbersAreRefused()
+    {
+        Table table;
+        QVERIFY(!(table.model.flags(table.model.index(0, 0)) & Qt::ItemIsEditable));
+        QVERIFY(!table.model.setData(table.model.index(0, 0), QStringLiteral("9")));
+        QVERIFY(!table.model.setData(table.model.index(7, 2), QStringLiteral("past the end")));
+        QVERIFY(!table.doc.isDocumentEdited());
+    }
+
+    void aSearchRearrangesTheTable()
+    {
+        Table table;
+        QSignalSpy reset(&table.model, &QAbstractItemModel::modelReset);
+        table.doc.setSearchFieldStr(QStringLiteral("Name 2"));
+        table.doc.filterAddresses();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(table.model.rowCount(), 1);
+        QCOMPARE(table.model.index(0, 2).data().toString(), QStringLiteral("r3@x.org"));
+        // A record added later that the search lets through joins as one row.
+        QSignalSpy inserted(&table.model, &QAbstractItemModel::rowsInserted);
+        table.doc.appendRecord(record(9, false, QStringLiteral("z@x.org"), QStringLiteral("Name 2b")));
+        table.doc.appendRecord(record(10, false, QStringLiteral("y@x.org"), QStringLiteral("Other")));
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(table.model.rowCount(), 2);
+    }
+
+    void columnChangesAreAnnouncedAsSuch()
+    {
+        Table table;
+        QSignalSpy inserted(&table.model, &QAbstractItemModel::columnsInserted);
+        QSignalSpy removed(&table.model, &QAbstractItemModel::columnsRemoved);
+        QSignalSpy header(&table.model, &QAbstractItemModel::headerDataChanged);
+        QSignalSpy reset(&table.model, &QAbstractItemModel::modelReset);
+
+        QList<RecordTableModel::Column> columns = table.model.columns();
+        columns.append({QStringLiteral("5"), QStringLiteral("City"), Kind::Text, true});
+        table.model.setColumns(columns);
+        QCOMPARE(inserted.count(), 1);
+        columns[3].title = QStringLiteral("First name");
+        table.model.setColumns(columns);
+        QCOMPARE(header.count(), 1);
+        QCOMPARE(table.model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("First name"));
+        columns.removeAt(3);
+        table.model.setColumns(columns);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed[0][1].toInt(), 3);
+        QCOMPARE(table.model.columnOfKey(QStringLiteral("5")), 3);
+        QCOMPARE(reset.count(), 0);
+    }
+
+    void oneEditInAMillionRowsIsOneRow()
+    {
+        Table table(1'000'000);
+        QCOMPARE(table.model.rowCount(), 1'000'000);
+        QSignalSpy changed(&table.model, &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(&table.model, &QAbstractItemModel::modelReset);
+        QSignalSpy layout(&table.model, &QAbstractItemModel::layoutChanged);
+
+        QVERIFY(table.model.setData(table.model.index(765'432, 3), QStringLiteral("Edited")));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].toModelIndex().row(), 765'432);
+        QCOMPARE(reset.count() + layout.count(), 0);
+        QCOMPARE(table.model.index(765'432, 3).data().toString(), QStringLiteral("Edited"));
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordTableModelTest)
+#include "RecordTableModelTest.moc"
