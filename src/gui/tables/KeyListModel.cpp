@@ -4,6 +4,8 @@
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 
+#include <QFont>
+
 namespace quillcast::gui {
 
 KeyListModel::KeyListModel(MyDocument &document, QObject *parent)
@@ -45,6 +47,14 @@ QVariant KeyListModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
     case Qt::AccessibleTextRole:
         return nameAt(index.row());
+    case Qt::FontRole:
+        if (!KeyCommands::shouldEditKeyRow(index.row())) {
+            // The fixed keys read as such: they cannot be renamed.
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        return {};
     case Qt::ToolTipRole:
         if (!KeyCommands::shouldEditKeyRow(index.row()))
             return tr("A fixed column: it cannot be renamed or deleted");

@@ -54,6 +54,7 @@ DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(pare
     m_keyList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                | QAbstractItemView::SelectedClicked);
     m_keyList->setUniformItemSizes(true);
+    m_keyList->setSpacing(2);
     m_keysLabel->setBuddy(m_keyList);
 
     m_keyMessage = new QLabel(this);
@@ -90,6 +91,10 @@ DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(pare
     auto *keyPanel = new QWidget(this);
     auto *keyLayout = new QVBoxLayout(keyPanel);
     keyLayout->setContentsMargins(0, 0, 0, 0);
+    // As tall as the search field beside it, so that the list and the table
+    // start on one line.
+    m_keysLabel->setMinimumHeight(m_searchField->sizeHint().height());
+    m_keysLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     keyLayout->addWidget(m_keysLabel);
     keyLayout->addWidget(m_keyList, 1);
     keyLayout->addWidget(m_keyMessage);
@@ -120,7 +125,7 @@ DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(pare
     splitter->addWidget(tablePanel);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 880});
+    splitter->setSizes({240, 860});
     keyPanel->setMinimumWidth(keyPanel->sizeHint().width());
 
     auto *layout = new QVBoxLayout(this);
