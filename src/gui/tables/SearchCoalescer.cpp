@@ -2,6 +2,9 @@
 
 #include "document/RecordList.h"
 
+#include <QThread>
+
+#include <algorithm>
 #include <utility>
 
 namespace quillcast::gui {
@@ -9,7 +12,6 @@ namespace quillcast::gui {
 SearchCoalescer::SearchCoalescer(QObject *parent) : QObject(parent)
 {
     m_timer.setSingleShot(true);
-    m_timer.setInterval(kDefaultDelay);
     connect(&m_timer, &QTimer::timeout, this, &SearchCoalescer::search);
     m_pool.setMaxThreadCount(1);
 }
@@ -35,7 +37,8 @@ void SearchCoalescer::textEdited(const QString &text)
     m_pending = text;
     // A walk for an older text is of no use any more.
     cancelWalk();
-    m_timer.start();
+    const bool aside = m_list->items().size() >= m_workerThreshold;
+    m_timer.start(aside ? std::min(m_delay, kWorkerDelay) : m_delay);
 }
 
 void SearchCoalescer::flush()
@@ -79,8 +82,10 @@ void SearchCoalescer::walkAside(const QString &text)
     const quint64 token = m_walkToken;
     m_walking = true;
 
-    m_pool.start([this, pass, cancelled, token, text] {
-        if (!pass->run(cancelled.get()))
+    // A million records take a core a tenth of a second: every core takes a share.
+    const int parts = m_list->items().size() >= kSplitThreshold ? std::max(1, QThread::idealThreadCount()) : 1;
+    m_pool.start([this, pass, cancelled, token, text, parts] {
+        if (!pass->run(cancelled.get(), parts))
             return;
         // Queued to this object: dropped by Qt if it is gone by then (the
         // destructor waits for this walk, so `this` is alive here).

@@ -28,11 +28,17 @@ class SearchCoalescer : public QObject
     Q_OBJECT
 
 public:
-    // How long typing must pause before the list is searched.
+    // How long typing must pause before the list is searched in place.
     static constexpr std::chrono::milliseconds kDefaultDelay{80};
+    // The same before a walk on the worker, which holds nothing up and is
+    // dropped at the next keystroke: only a burst (a paste, a held key) is
+    // gathered, so that the result comes as soon as the walk can bring it.
+    static constexpr std::chrono::milliseconds kWorkerDelay{30};
     // From this many records on, the list is walked on a worker: one walk of a
     // million records takes about a tenth of a second.
     static constexpr qsizetype kDefaultWorkerThreshold = 20000;
+    // From this many records on, the walk is shared among the machine's cores.
+    static constexpr qsizetype kSplitThreshold = 200000;
 
     explicit SearchCoalescer(QObject *parent = nullptr);
     // Cancels a walk in progress and waits for it to give up.
@@ -42,7 +48,8 @@ public:
     // document keeps one per list). None: keystrokes are dropped.
     void bind(RecordList *list, std::function<void(const QString &)> setSearchText);
 
-    void setDelay(std::chrono::milliseconds delay) { m_timer.setInterval(delay); }
+    // The wait before a search in place; the worker's is never longer.
+    void setDelay(std::chrono::milliseconds delay) { m_delay = delay; }
     void setWorkerThreshold(qsizetype records) { m_workerThreshold = records; }
 
     // The user typed: the list is searched for text once typing pauses.
@@ -64,6 +71,7 @@ private:
     QPointer<RecordList> m_list;
     std::function<void(const QString &)> m_setSearchText;
     QTimer m_timer;
+    std::chrono::milliseconds m_delay = kDefaultDelay;
     QString m_pending;
     qsizetype m_workerThreshold = kDefaultWorkerThreshold;
     // One walk at a time; the pool lets the destructor wait for it.
