@@ -49,6 +49,12 @@ void SearchCoalescer::flush()
     }
 }
 
+void SearchCoalescer::cancel()
+{
+    m_timer.stop();
+    cancelWalk();
+}
+
 void SearchCoalescer::cancelWalk()
 {
     if (m_cancelWalk)

@@ -56,6 +56,10 @@ public:
     void textEdited(const QString &text);
     // Searches at once for the text typed last, if any is waiting.
     void flush();
+    // Drops the search waiting or being walked: a command set the list's
+    // search text itself (an added record clears it), and the typing before
+    // it must not bring the old text back.
+    void cancel();
     // Whether a search is waiting or being walked.
     bool isBusy() const { return m_timer.isActive() || m_walking; }
 

@@ -345,9 +345,12 @@ void DatabaseTab::updateButtons()
 
 void DatabaseTab::showSearchText(const QString &text)
 {
-    // A command cleared the search (a record was added): the field says so.
-    if (m_searchField->text() != text)
+    // A command cleared the search (a record was added): the field says so,
+    // and what was typed before is not searched any more.
+    if (m_searchField->text() != text) {
+        m_search->cancel();
         m_searchField->setText(text);
+    }
 }
 
 } // namespace quillcast::gui

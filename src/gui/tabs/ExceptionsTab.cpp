@@ -117,8 +117,10 @@ void ExceptionsTab::bindDocument(MyDocument *document)
                    })
         << connect(doc, &MyDocument::searchFieldExceptStrChanged, this,
                    [this](const QString &text) {
-                       if (m_searchField->text() != text)
+                       if (m_searchField->text() != text) {
+                           m_search->cancel();
                            m_searchField->setText(text);
+                       }
                    })
         << connect(&doc->exceptions(), &RecordList::rowsInserted, this, &ExceptionsTab::updateButtons)
         << connect(&doc->exceptions(), &RecordList::rowsRemoved, this, &ExceptionsTab::updateButtons)

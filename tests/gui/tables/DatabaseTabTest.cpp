@@ -370,6 +370,28 @@ private Q_SLOTS:
                      QStringLiteral("%1 records, 1 checked, %1 shown").arg(QLocale().toString(qint64(kRecords))));
     }
 
+    // Typing still waiting to be searched when a command clears the search
+    // (an added record) does not bring the old text back over the new record.
+    void aCommandClearingTheSearchDropsTheTypingBeforeIt()
+    {
+        TablesFixture fixture;
+        fixture.fill(fourPeople());
+        DatabaseTab page(fixture.context);
+        page.search().setDelay(std::chrono::milliseconds(200));
+        auto *field = child<QLineEdit>(page, "databaseSearchField");
+        QTest::keyClicks(field, QStringLiteral("ulm"));
+        page.search().flush();
+        QTest::keyClicks(field, QStringLiteral("-Nord"));
+        QVERIFY(page.search().isBusy());
+
+        QTest::mouseClick(child<QPushButton>(page, "addRecordButton"), Qt::LeftButton);
+        QVERIFY(!page.search().isBusy());
+        QTest::qWait(300);
+        QCOMPARE(field->text(), QString());
+        QCOMPARE(fixture.doc().searchFieldStr(), QString());
+        QCOMPARE(page.recordsModel()->rowCount(), 5);
+    }
+
     // A new or reverted document replaces the one the page showed.
     void anotherDocumentIsShownInPlaceOfTheOld()
     {
