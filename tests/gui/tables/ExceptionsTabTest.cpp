@@ -152,6 +152,25 @@ private Q_SLOTS:
         QCOMPARE(fixture.doc().undoManager().undoActionName(), QStringLiteral("Delete Record"));
     }
 
+    void everyControlIsNamedInTabOrder()
+    {
+        TablesFixture fixture;
+        fixture.fill(threeExceptions());
+        ExceptionsTab page(fixture.context);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        const QStringList order{QStringLiteral("exceptionsSearchField"), QStringLiteral("exceptionsTable"),
+                                QStringLiteral("addExceptionButton"), QStringLiteral("removeExceptionButton")};
+        child<QWidget>(page, "exceptionsSearchField")->setFocus();
+        for (const QString &name : order) {
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            QCOMPARE(focused->objectName(), name);
+            QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(name));
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+    }
+
     // Not a test: QUILLCAST_SCREENSHOT_DIR set, the page is saved there as PNG.
     void screenshot()
     {
