@@ -7,12 +7,14 @@
 #include "document/SendListRebuilder.h"
 #include "platform/Clock.h"
 #include "send/CleartextCredentials.h"
+#include "send/DraftFolderMailClient.h"
 #include "send/MessageBuilder.h"
 #include "send/MessagePreparation.h"
 #include "send/Preview.h"
 #include "send/RunWarnings.h"
 #include "document/SendProgress.h"
 #include "send/SendRun.h"
+#include "send/SendSummary.h"
 #include "send/SendingServicesFactory.h"
 #include "send/ServerSettings.h"
 
@@ -112,12 +114,6 @@ ServerOptions serverOptions(const ParsedArguments &args)
         return result;
     }
     return result;
-}
-
-QString defaultDraftsFolder(const QString &mailingPath)
-{
-    const QFileInfo info(mailingPath);
-    return info.absoluteDir().filePath(info.completeBaseName() + u"-drafts"_s);
 }
 
 void runEvents(MyDocument &doc)
@@ -220,7 +216,7 @@ int SendCommands::runSend(const QStringList &arguments)
             return refuse(command, 2, server.error);
     }
     const bool prepare = args.has(u"--prepare"_s);
-    const QString drafts = args.has(u"--drafts"_s) ? args.value(u"--drafts"_s) : defaultDraftsFolder(args.positional[0]);
+    const QString drafts = args.has(u"--drafts"_s) ? args.value(u"--drafts"_s) : DraftFolderMailClient::defaultFolderFor(args.positional[0]);
 
     OpenedMailing mailing(m_ctx, command, true);
     if (!mailing.open(args.positional[0]))
@@ -352,21 +348,18 @@ int SendCommands::runSend(const QStringList &arguments)
     if (!mailing.save())
         return 1;
 
-    const qint64 refused = run.refusedCount();
-    const qint64 mailClientFailed = run.mailClientFailedCount();
-    m_ctx.out << "Summary: " << refused << " refused (see the log)";
-    if (run.handedToServerCount() > 0)
-        m_ctx.out << ", " << accepted << " accepted by the server, " << failed << " failed";
-    if (unanswered > 0)
-        m_ctx.out << ", " << unanswered << " without an answer";
-    if (run.handedToMailClientCount() + mailClientFailed > 0) {
-        m_ctx.out << ", " << run.handedToMailClientCount()
-                  << (prepare ? " drafts written, " : " accepted by sendmail, ") << mailClientFailed << " failed";
-    }
-    if (prepare)
-        m_ctx.out << "; drafts in " << QDir::toNativeSeparators(drafts);
-    m_ctx.out << Qt::endl;
-    return refused == 0 && failed == 0 && unanswered == 0 && mailClientFailed == 0 && !cancelling ? 0 : 1;
+    SendSummary summary;
+    summary.refused = run.refusedCount();
+    summary.handedToServer = run.handedToServerCount();
+    summary.accepted = accepted;
+    summary.failed = failed;
+    summary.unanswered = unanswered;
+    summary.handedToMailClient = run.handedToMailClientCount();
+    summary.mailClientFailed = run.mailClientFailedCount();
+    summary.preparing = prepare;
+    summary.draftsFolder = drafts;
+    m_ctx.out << summary.line() << Qt::endl;
+    return summary.allDelivered() && !cancelling ? 0 : 1;
 }
 
 int SendCommands::runPreview(const QStringList &arguments)

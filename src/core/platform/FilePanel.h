@@ -25,6 +25,11 @@ public:
         bool allowsMultipleSelection = false;
         Accessory accessory = Accessory::None;
         QObject *accessoryOwner = nullptr;
+        // What the panel asks of the user ("Select a file to attach"); empty: nothing.
+        QString prompt;
+        bool filesOnly = false; // folders cannot be chosen
+        // Folders are chosen instead of files (the drafts folder of a run).
+        bool choosesFolders = false;
     };
 
     struct SaveRequest

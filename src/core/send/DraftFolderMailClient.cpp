@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
@@ -33,6 +34,18 @@ QString fileNamePart(const QString &email)
 }
 
 } // namespace
+
+QString DraftFolderMailClient::defaultFolderFor(const QString &mailingPath)
+{
+    if (mailingPath.isEmpty()) {
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (documents.isEmpty())
+            documents = QDir::homePath();
+        return QDir(documents).filePath(u"Untitled-drafts"_s);
+    }
+    const QFileInfo info(mailingPath);
+    return info.absoluteDir().filePath(info.completeBaseName() + u"-drafts"_s);
+}
 
 DraftFolderMailClient::DraftFolderMailClient(QString folder, const Clock &clock)
     : m_folder(std::move(folder)), m_clock(clock)

@@ -28,6 +28,11 @@ public:
 
     const QString &folder() const { return m_folder; }
 
+    // Where the drafts of the mailing at mailingPath go unless the user chose
+    // another folder: "NAME-drafts" beside it. An untitled mailing has no
+    // place of its own: "Untitled-drafts" in the user's documents folder.
+    static QString defaultFolderFor(const QString &mailingPath);
+
 private:
     QString m_folder;
     const Clock &m_clock;

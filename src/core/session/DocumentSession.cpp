@@ -1,5 +1,7 @@
 #include "session/DocumentSession.h"
 
+#include "database/KeyCommands.h"
+#include "database/SendListCommands.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
 #include "export/DocumentExport.h"
@@ -10,6 +12,7 @@
 #include "send/SendingServicesFactory.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 #include <utility>
 
@@ -329,6 +332,46 @@ SendRun &DocumentSession::startSendRun(std::unique_ptr<SendingServicesFactory> t
     m_sendRun = std::make_unique<SendRun>(*m_doc, m_transports->services(), m_transports->sleeper(),
                                           m_transports->pacingClock());
     return *m_sendRun;
+}
+
+// --- The tabs ----------------------------------------------------------------------
+
+bool DocumentSession::selectTab(int tab)
+{
+    MyDocument &doc = *m_doc;
+    if (doc.preparingSending() && tab != doc.selectedTab())
+        return false;
+    doc.setSelectedTab(tab);
+    switch (tab) {
+    case MyDocument::MailTab: {
+        // The fixed items of both menus are the window's; what follows them,
+        // one tag per user key, is the same in both.
+        const QStringList tags = KeyCommands(doc).adjustDBKey({});
+        if (tags != m_dbKeyTags) {
+            m_dbKeyTags = tags;
+            Q_EMIT tagMenuChanged(m_dbKeyTags);
+        }
+        break;
+    }
+    case MyDocument::PreviewTab: {
+        Preview &shown = preview();
+        shown.updateThePreviewArray();
+        // After the switch completes, so the preview tab is the one refreshed.
+        QPointer<DocumentSession> self(this);
+        MyDocument *current = m_doc.get();
+        doc.mainLoop().post([self, current] {
+            if (self && self->m_doc.get() == current && self->m_preview)
+                self->m_preview->previewTableChanged();
+        });
+        break;
+    }
+    case MyDocument::SendTab:
+        SendListCommands(doc).updateTheSendArray();
+        break;
+    default:
+        break;
+    }
+    return true;
 }
 
 } // namespace quillcast

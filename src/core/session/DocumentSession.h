@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
@@ -141,6 +142,16 @@ public:
     // The current run, or null.
     SendRun *sendRun() const { return m_sendRun.get(); }
 
+    // The user selects a tab of the window (MyDocument::Tab). Refused (false)
+    // while a send run is active, as the run's list must not change under it.
+    // Otherwise the tab's own lists are brought up to date: the mail tab
+    // rebuilds the tag menus of the DB keys, the preview tab rebuilds the
+    // send list and refreshes the preview, the send tab rebuilds the send
+    // list.
+    bool selectTab(int tab);
+    // The merge tags of the user keys, as the tag menus last rebuilt them.
+    const QStringList &dbKeyTags() const { return m_dbKeyTags; }
+
 Q_SIGNALS:
     // The session holds another document (new, opened, reverted): whoever
     // shows the old one lets go of it.
@@ -148,6 +159,8 @@ Q_SIGNALS:
     void filePathChanged(const QString &path);
     void saved(const QString &path);
     void saveFailed(const QString &reason);
+    // The tag menus were rebuilt (selecting the mail tab): the user keys' tags.
+    void tagMenuChanged(const QStringList &tags);
 
 private:
     Status adopt(std::unique_ptr<MyDocument> doc, const QString &path, Access access,
@@ -170,6 +183,7 @@ private:
     Access m_access = Access::Editing;
     QString m_lastSaveError;
     std::unique_ptr<MailingLock> m_lock;
+    QStringList m_dbKeyTags;
 
     // The helpers keep references to the document: declared after it, so
     // that they go first.

@@ -26,6 +26,20 @@ RecordTableModel::RecordTableModel(RecordList &list, Editor editor, QObject *par
     connect(&list, &RecordList::rearranged, this, &RecordTableModel::rearranged);
 }
 
+RecordTableModel::RecordTableModel(RecordList &list, const ArrangedView &view, Editor editor, QObject *parent)
+    : QAbstractTableModel(parent), m_list(list), m_view(&view), m_editor(std::move(editor)),
+      m_rows(clampedRows(view.size()))
+{
+    // The list's row signals count rows of its own shown view, not of this one.
+}
+
+void RecordTableModel::viewRearranged()
+{
+    beginResetModel();
+    m_rows = clampedRows(view().size());
+    endResetModel();
+}
+
 void RecordTableModel::setColumns(const QList<Column> &columns)
 {
     const auto sameKeys = [](const QList<Column> &a, const QList<Column> &b, qsizetype n) {
@@ -81,12 +95,12 @@ std::optional<Dict> RecordTableModel::recordAt(int row) const
 {
     if (row < 0 || row >= m_rows)
         return std::nullopt;
-    return m_list.shown().at(row);
+    return view().at(row);
 }
 
 int RecordTableModel::rowOf(const Dict &record) const
 {
-    const qsizetype row = m_list.shown().indexOf(record);
+    const qsizetype row = view().indexOf(record);
     return row < m_rows ? int(row) : -1;
 }
 
@@ -186,7 +200,7 @@ void RecordTableModel::insertedRows(RecordList::Part part, qsizetype first, qsiz
     // The view has the rows already; the count the table sees moves only
     // between begin and end.
     beginInsertRows({}, int(first), int(last));
-    m_rows = clampedRows(m_list.shown().size());
+    m_rows = clampedRows(view().size());
     endInsertRows();
 }
 
@@ -195,7 +209,7 @@ void RecordTableModel::removedRows(RecordList::Part part, qsizetype first, qsize
     if (part != RecordList::Part::Shown)
         return;
     beginRemoveRows({}, int(first), int(last));
-    m_rows = clampedRows(m_list.shown().size());
+    m_rows = clampedRows(view().size());
     endRemoveRows();
 }
 
@@ -217,7 +231,7 @@ void RecordTableModel::rearranged(RecordList::Part part)
     if (part != RecordList::Part::Shown)
         return;
     beginResetModel();
-    m_rows = clampedRows(m_list.shown().size());
+    m_rows = clampedRows(view().size());
     endResetModel();
 }
 

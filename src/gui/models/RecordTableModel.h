@@ -49,6 +49,14 @@ public:
     using Editor = std::function<void(const Dict &record, const QString &key, const Value &value)>;
 
     RecordTableModel(RecordList &list, Editor editor, QObject *parent = nullptr);
+    // A table over another view of the list's records, one the list does not
+    // keep (the preview's own search over the send list): its rows follow
+    // only whole re-evaluations, which the caller announces with
+    // viewRearranged(). The view must outlive the model.
+    RecordTableModel(RecordList &list, const ArrangedView &view, Editor editor, QObject *parent = nullptr);
+
+    // The view was re-evaluated: the table shows its records anew.
+    void viewRearranged();
 
     // Replaces the columns: a column added at the end or removed, or titles
     // alone changed, are announced as such; anything else resets the table.
@@ -76,8 +84,11 @@ private:
     void changedRow(RecordList::Part part, qsizetype row, const QString &key);
     void rearranged(RecordList::Part part);
     static QString displayText(const Value &value, Column::Kind kind);
+    const ArrangedView &view() const { return m_view ? *m_view : m_list.shown(); }
 
     RecordList &m_list;
+    // None: the list's shown view.
+    const ArrangedView *m_view = nullptr;
     Editor m_editor;
     QList<Column> m_columns;
     // The rows the table was last told of: changes only between the begin

@@ -2,7 +2,10 @@
 #include "ManualTimerFactory.h"
 #include "TestApplication.h"
 #include "TestFiles.h"
+#include "database/KeyCommands.h"
+#include "database/RecordCommands.h"
 #include "document/MailingLock.h"
+#include "document/SendProgress.h"
 #include "document/MyDocument.h"
 #include "platform/FixedClock.h"
 #include "platform/NullUrlOpener.h"
@@ -190,6 +193,53 @@ TEST_F(DocumentSessionTest, AFailedSaveKeepsTheSessionEditedAndSaysWhy)
     ASSERT_TRUE(s->save().ok());
     EXPECT_FALSE(s->isEdited());
     EXPECT_TRUE(s->lastSaveError().isEmpty());
+}
+
+// The window's tab switch: each tab's lists are brought up to date as it is
+// selected, and an active send run keeps the window on the send tab.
+TEST_F(DocumentSessionTest, SelectingATabRefreshesItsListsAndARunKeepsTheSendTab)
+{
+    auto s = session(false);
+    MyDocument &doc = s->document();
+    QList<QStringList> menus;
+    QObject::connect(s.get(), &DocumentSession::tagMenuChanged, [&](const QStringList &tags) { menus.append(tags); });
+
+    const QString first = KeyCommands(doc).addColumnInTable();
+    ASSERT_TRUE(doc.setPublicKey(3, u"first"_s));
+    const Dict ann = RecordCommands(doc).addAddress();
+    doc.setRecordValue(ann, u"3"_s, Value(u"ann@x.org"_s));
+    doc.setRecordValue(ann, first, Value(u"Ann"_s));
+    doc.setMailFormSubject(u"Hello _first_"_s);
+
+    ASSERT_TRUE(s->selectTab(MyDocument::MailTab));
+    EXPECT_EQ(doc.selectedTab(), MyDocument::MailTab);
+    EXPECT_EQ(menus, QList<QStringList>({{u"_first_"_s}}));
+    EXPECT_EQ(s->dbKeyTags(), QStringList({u"_first_"_s}));
+    ASSERT_TRUE(s->selectTab(MyDocument::MailTab));
+    EXPECT_EQ(menus.size(), 1) << "unchanged menus are not announced again";
+
+    // The preview is rebuilt from a fresh send list, merged with the first record.
+    ASSERT_TRUE(s->selectTab(MyDocument::PreviewTab));
+    EXPECT_TRUE(processEventsUntil([&] { return doc.previewFormSubject() == u"Hello Ann"_s; }))
+        << doc.previewFormSubject().toStdString();
+    EXPECT_EQ(doc.sendArray().size(), 1);
+
+    const Dict bob = RecordCommands(doc).addAddress();
+    doc.setRecordValue(bob, u"3"_s, Value(u"bob@y.org"_s));
+    ASSERT_TRUE(s->selectTab(MyDocument::SendTab));
+    EXPECT_TRUE(processEventsUntil([&] { return doc.sendArray().size() == 2; }));
+
+    // A run keeps the send tab: other tabs are refused, the send tab itself is not.
+    ASSERT_TRUE(doc.sendProgress().tryStart());
+    for (int tab : {int(MyDocument::DatabaseTab), int(MyDocument::ExceptionTab), int(MyDocument::MailTab),
+                    int(MyDocument::PreviewTab)})
+        EXPECT_FALSE(s->selectTab(tab)) << "tab " << tab;
+    EXPECT_EQ(doc.selectedTab(), MyDocument::SendTab);
+    EXPECT_TRUE(s->selectTab(MyDocument::SendTab));
+    doc.sendProgress().done();
+    EXPECT_TRUE(processEventsUntil([&] { return !doc.preparingSending(); }));
+    EXPECT_TRUE(s->selectTab(MyDocument::DatabaseTab));
+    EXPECT_EQ(doc.selectedTab(), MyDocument::DatabaseTab);
 }
 
 // The real timers: started over, they fire once, after the last start.

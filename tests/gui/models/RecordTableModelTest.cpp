@@ -148,6 +148,35 @@ private Q_SLOTS:
         QCOMPARE(table.model.rowCount(), 2);
     }
 
+    // The preview's list: the send list under the preview's own search, a
+    // view the send list does not keep; its rows must not move with the send
+    // list's shown view.
+    void aViewOfItsOwnFollowsOnlyItsReEvaluations()
+    {
+        MyDocument doc{SystemClock::instance()};
+        doc.setUpOpenedDocument();
+        doc.setSendArray(List({Value(record(1, false, QStringLiteral("ann@x.org"))),
+                               Value(record(2, false, QStringLiteral("bob@x.org")))}));
+        doc.setSearchFieldPreviewStr(QStringLiteral("bob"));
+        doc.filterPreview();
+        doc.filterSend();
+        RecordTableModel model(doc.sendList(), doc.previewArrayShown(), {});
+        model.setColumns({{QStringLiteral("3"), QStringLiteral("email"), Kind::Text, false}});
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("bob@x.org"));
+
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        doc.sendList().append(record(3, false, QStringLiteral("carl@x.org")));
+        QCOMPARE(inserted.count(), 0);
+        QCOMPARE(model.rowCount(), 1);
+
+        doc.setSearchFieldPreviewStr(QString());
+        doc.filterPreview();
+        model.viewRearranged();
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.rowOf(*doc.previewArrayShown().at(2)), 2);
+    }
+
     void columnChangesAreAnnouncedAsSuch()
     {
         Table table;

@@ -1,0 +1,543 @@
+#include "tabs/SendTab.h"
+
+#include "LocalSmtpServer.h"
+#include "RecordingFileRevealer.h"
+#include "RecordingUrlOpener.h"
+#include "ScriptedAlertPresenter.h"
+#include "ScriptedFilePanel.h"
+#include "TestFiles.h"
+#include "TestRecords.h"
+#include "WindowContext.h"
+#include "document/MyDocument.h"
+#include "document/SendListRebuilder.h"
+#include "platform/QtMainLoop.h"
+#include "platform/SystemClock.h"
+#include "send/LogView.h"
+#include "send/StaticConnectionProvider.h"
+#include "session/DocumentSession.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+using quillcast::gui::LogView;
+using quillcast::gui::SendTab;
+using quillcast::gui::WindowContext;
+using quillcast::testing::LocalSmtpServer;
+using quillcast::testing::record;
+
+namespace {
+
+// A plain, password-free connection to port on this machine.
+Dict localConnection(int port)
+{
+    return Dict{{u"mailServerDescription"_s, Value(u"local"_s)},
+                {u"mailServerName"_s, Value(u"127.0.0.1"_s)},
+                {u"useCustomPort"_s, Value(qint64(1))},
+                {u"customPortUsed"_s, Value(qint64(port))},
+                {u"connectionType"_s, Value(qint64(0))}};
+}
+
+// A send page over an untitled mailing with the given records, a mail form
+// that merges, sending through the server of connections.
+struct Page
+{
+    explicit Page(const List::Items &records, List connectionList = List())
+        : connections(std::move(connectionList), [this](int panel) { openedPreferences.append(panel); })
+    {
+        MyDocument &doc = session.document();
+        doc.setMailFormFrom(u"sender@example.org"_s);
+        doc.setMailFormSubject(u"Hello _email_"_s);
+        doc.setMailFormBody(u"Dear _email_,\nthe news.\n"_s);
+        doc.setUseMailServerToSend(1);
+        doc.setEmailKind(0);
+        doc.setSendPrepTimeInterval(1);
+        doc.setAddressArray(List(List::Items(records)));
+        doc.filterAddresses();
+        doc.sendListRebuilder().rebuildNow();
+        doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+        tab = std::make_unique<SendTab>(context, &window);
+        window.resize(1100, 750);
+        tab->resize(window.size());
+        window.show();
+    }
+
+    MyDocument &doc() { return session.document(); }
+    template<typename T = QPushButton>
+    T *child(const char *name)
+    {
+        T *found = tab->findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+    void click(const char *name) { QTest::mouseClick(child(name), Qt::LeftButton); }
+    QString logText() { return child<LogView>("logView")->toPlainText(); }
+
+    ScriptedAlertPresenter alerts;
+    RecordingUrlOpener urlOpener;
+    RecordingFileRevealer revealer;
+    ScriptedFilePanel filePanel;
+    QtMainLoop mainLoop;
+    QList<int> openedPreferences;
+    StaticConnectionProvider connections;
+    DocumentSession session{DocumentSession::Services{SystemClock::instance(), alerts, urlOpener}};
+    QWidget window;
+    WindowContext context{session, alerts, filePanel, urlOpener, revealer, mainLoop, &window, nullptr, &connections, {}};
+    std::unique_ptr<SendTab> tab;
+};
+
+List::Items checkedRecords(const QStringList &addresses)
+{
+    List::Items items;
+    qint64 number = 0;
+    for (const QString &address : addresses)
+        items.push_back(record(++number, true, address));
+    return items;
+}
+
+qsizetype storedMessages(const LocalSmtpServer &server)
+{
+    return QDir(server.messagesFolder()).entryList({u"*.json"_s}, QDir::Files).size();
+}
+
+} // namespace
+
+class SendTabTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<LocalSmtpServer> m_server;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_server = std::make_unique<LocalSmtpServer>(QStringList{u"--delay"_s, u"0.2"_s, u"--late"_s, u"60"_s});
+        QVERIFY2(m_server->error().isEmpty(), qPrintable(m_server->error()));
+    }
+
+    void cleanupTestCase() { m_server.reset(); }
+
+    // A run from the page against the local server: the confirmation sheet,
+    // the bar up to its end, a log line per answer, and a summary that says
+    // what the server did: "Done. 3 sent." reads the same when all failed.
+    void aRunShowsItsProgressLogAndWhatTheServerDid_data()
+    {
+        QTest::addColumn<QStringList>("addresses");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<qsizetype>("stored");
+        QTest::newRow("all accepted") << QStringList{u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}
+                                      << u"Summary: 0 refused (see the log), 3 accepted by the server, 0 failed"_s
+                                      << qsizetype(3);
+        QTest::newRow("all refused by the server")
+            << QStringList{u"a@reject.test"_s, u"b@reject.test"_s, u"c@reject.test"_s}
+            << u"Summary: 0 refused (see the log), 0 accepted by the server, 3 failed"_s << qsizetype(0);
+        QTest::newRow("one without an address")
+            << QStringList{u"a@example.org"_s, u"not an address"_s, u"c@reject.test"_s}
+            << u"Summary: 1 refused (see the log), 1 accepted by the server, 1 failed"_s << qsizetype(1);
+    }
+    void aRunShowsItsProgressLogAndWhatTheServerDid()
+    {
+        QFETCH(QStringList, addresses);
+        QFETCH(QString, summary);
+        QFETCH(qsizetype, stored);
+        const qsizetype storedBefore = storedMessages(*m_server);
+        Page page(checkedRecords(addresses), List({Value(localConnection(m_server->port("clear")))}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        auto *bar = page.child<QProgressBar>("runProgressBar");
+
+        page.click("sendCheckedButton");
+        QCOMPARE(page.alerts.shown().size(), 1);
+        QCOMPARE(page.alerts.shown().at(0).messageText, u"Do you want to send the emails for 3 checked records?"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 1, 5000);
+        QCOMPARE(active.at(0).at(0).toBool(), true);
+        QVERIFY(!page.child("sendCheckedButton")->isEnabled());
+        QVERIFY(page.child("cancelRunButton")->isEnabled());
+
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QCOMPARE(active.at(1).at(0).toBool(), false);
+        QCOMPARE(bar->maximum(), 3);
+        QCOMPARE(bar->value(), 3);
+        QCOMPARE(page.child<QLabel>("runActionLine")->text(), u"Done. 3 sent."_s);
+        QCOMPARE(page.child<QLabel>("runEstimateLine")->text(), QString());
+        QCOMPARE(page.tab->summaryText(), summary);
+        QCOMPARE(page.child<QLabel>("runSummaryLine")->text(), summary);
+        QVERIFY(!page.child("cancelRunButton")->isEnabled());
+        QVERIFY(page.child("sendCheckedButton")->isEnabled());
+
+        // Every line of the log shows, the run's first, in order.
+        // The last answer's line is posted as the answer is counted.
+        QTRY_COMPARE_WITH_TIMEOUT(page.logText().count(u'\n'), 4, 2000);
+        QCOMPARE(page.logText(), page.doc().logViewText());
+        const QStringList lines = page.logText().split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.at(0).endsWith(u" Prepare and send checked records via 127.0.0.1 \u2026"_s), qPrintable(lines.at(0)));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(storedMessages(*m_server) - storedBefore, stored);
+        QVERIFY(page.doc().isDocumentEdited());
+    }
+
+    // Cancel takes effect before the next message: with a long pause the
+    // run stops in it, and the second message never leaves.
+    void cancelStopsBeforeTheNextMessage()
+    {
+        const qsizetype storedBefore = storedMessages(*m_server);
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        page.doc().setSendPrepTimeInterval(60);
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runActionLine")->text(),
+                                  u"Preparing email: 2 of 3 (1 remaining)"_s, 5000);
+        QCOMPARE(page.child<QLabel>("runEstimateLine")->text(), u"Completation in about 00:02:00 (hh:mm:ss)"_s);
+        QElapsedTimer cancelled;
+        cancelled.start();
+        page.click("cancelRunButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 5000);
+        QVERIFY2(cancelled.elapsed() < 3000, "the cancel waited for the pause");
+        QCOMPARE(page.child<QLabel>("runActionLine")->text(), u"Cancelled at: 2 of 3 (1 sent, 2 unsent)"_s);
+        QCOMPARE(page.tab->summaryText(), u"Summary: 0 refused (see the log), 1 accepted by the server, 0 failed"_s);
+        QCOMPARE(page.child<QProgressBar>("runProgressBar")->value(), 1);
+        QCOMPARE(storedMessages(*m_server) - storedBefore, 1);
+    }
+
+    // The worker ends as soon as it has handed the last message over; the
+    // run stays active until the server has answered, and the summary waits
+    // for the answers. Cancel then stops waiting: what was cut off counts
+    // as failed.
+    void theRunWaitsForTheServersAnswers()
+    {
+        Page page(checkedRecords({u"a@example.org"_s}), List({Value(localConnection(m_server->port("late")))}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runActionLine")->text(), u"Done. 1 sent."_s, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.tab->summaryText(), u"Waiting for the server's answers to 1 messages"_s, 5000);
+        QCOMPARE(active.size(), 1);
+        QVERIFY(page.tab->isRunActive());
+        QVERIFY(!page.child("sendAllButton")->isEnabled());
+        QVERIFY(page.child("cancelRunButton")->isEnabled());
+
+        page.click("cancelRunButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 10000);
+        QCOMPARE(page.tab->summaryText(), u"Summary: 0 refused (see the log), 0 accepted by the server, 1 failed"_s);
+        QVERIFY(page.child("sendAllButton")->isEnabled());
+    }
+
+    // The selected record alone, sent at once through the server.
+    void sendingTheSelectedRecordSendsItAlone()
+    {
+        const qsizetype storedBefore = storedMessages(*m_server);
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        page.child<QTableView>("sendListTable")->selectRow(1);
+        page.click("sendSelectedButton");
+        QTRY_VERIFY_WITH_TIMEOUT(page.logText().contains(u"Email sent via 127.0.0.1 to b@example.org"_s), 10000);
+        QCOMPARE(storedMessages(*m_server) - storedBefore, 1);
+        QCOMPARE(page.alerts.shown().size(), 0);
+    }
+
+    // A confirmation answered with Cancel starts nothing.
+    void aCancelledConfirmationStartsNoRun()
+    {
+        Page page(checkedRecords({u"a@example.org"_s}), List({Value(localConnection(m_server->port("clear")))}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.alerts.queueAnswer(1);
+        page.click("sendAllButton");
+        QCOMPARE(page.alerts.shown().size(), 1);
+        QTest::qWait(200);
+        QCOMPARE(active.size(), 0);
+        QVERIFY(page.child("sendAllButton")->isEnabled());
+    }
+
+    // Ticking a record's "sel" box on the send page enables the checked
+    // commands at once, and unticking the last one disables them again.
+    void tickingARecordEnablesTheCheckedCommandsAtOnce()
+    {
+        List::Items items{record(1, false, u"a@example.org"_s), record(2, false, u"b@example.org"_s)};
+        Page page(items);
+        auto *table = page.child<QTableView>("sendListTable");
+        QVERIFY(!page.child("sendCheckedButton")->isEnabled());
+        QVERIFY(!page.child("prepareCheckedButton")->isEnabled());
+        QVERIFY(page.child("sendAllButton")->isEnabled());
+
+        table->setFocus();
+        table->setCurrentIndex(table->model()->index(1, 1));
+        QTest::keyClick(table, Qt::Key_Space);
+        QVERIFY(page.doc().isCheckedRecords4Send());
+        QVERIFY(page.child("sendCheckedButton")->isEnabled());
+        QVERIFY(page.child("prepareCheckedButton")->isEnabled());
+        QVERIFY(page.doc().isDocumentEdited());
+        QCOMPARE(page.doc().addressArray().at(1).toDict().boolValue(u"2"_s), true);
+
+        QTest::keyClick(table, Qt::Key_Space);
+        QVERIFY(!page.doc().isCheckedRecords4Send());
+        QVERIFY(!page.child("sendCheckedButton")->isEnabled());
+    }
+
+    // The selected-record commands follow the table's selection.
+    void theSelectedRecordCommandsFollowTheSelection()
+    {
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}));
+        QSignalSpy selection(page.tab.get(), &SendTab::selectionChanged);
+        QVERIFY(!page.child("prepareSelectedButton")->isEnabled());
+        auto *table = page.child<QTableView>("sendListTable");
+        table->selectRow(1);
+        QCOMPARE(page.tab->selectedRows(), QList<qsizetype>{1});
+        QVERIFY(selection.size() >= 1);
+        QVERIFY(page.child("prepareSelectedButton")->isEnabled());
+        QVERIFY(page.child("sendSelectedButton")->isEnabled());
+    }
+
+    // The log is written in batches: a hundred thousand lines arriving as
+    // fast as a worker can hand them in never hold the window up for long.
+    void aFloodOfLogLinesKeepsTheWindowResponsive()
+    {
+        Page page({});
+        constexpr int kLines = 100000;
+        std::atomic<bool> stop{false};
+        std::thread writer([&] {
+            for (int i = 0; i < kLines && !stop.load(); ++i) {
+                page.doc().appendToLogView(u"12/8/26, 1:00 Email sent via 127.0.0.1 to r%1@example.org\n"_s.arg(i));
+                if (i % 200 == 199)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+
+        qint64 largestGap = 0;
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, &ticker, [&] { largestGap = std::max(largestGap, sinceTick.restart()); });
+        ticker.start();
+        auto *log = page.child<LogView>("logView");
+        QElapsedTimer total;
+        total.start();
+        while (log->blockCount() < kLines + 1 && total.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        ticker.stop();
+        stop.store(true);
+        writer.join();
+
+        QCOMPARE(log->blockCount(), kLines + 1);
+        QCOMPARE(log->toPlainText().size(), page.doc().logViewText().size());
+        QVERIFY2(largestGap < 150, qPrintable(u"the loop stood still for %1 ms"_s.arg(largestGap)));
+        qInfo("largest gap of a 10 ms timer while 100000 lines were logged: %lld ms", largestGap);
+        // Kept at its end.
+        QCOMPARE(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
+    }
+
+    // Clear Log empties the view through the document's undoable command,
+    // marks the mailing edited; undo brings the text back, redo clears again.
+    void clearLogIsUndoable()
+    {
+        Page page({});
+        page.doc().setLogViewText(u"12/8/26, 1:00 Email sent via host to a@example.org\n"_s);
+        page.doc().updateChangeCount(MyDocument::ChangeKind::Cleared);
+        QTRY_VERIFY(page.child("clearLogButton")->isEnabled());
+        page.click("clearLogButton");
+        QCOMPARE(page.logText(), QString());
+        QVERIFY(page.doc().isDocumentEdited());
+        QVERIFY(!page.child("clearLogButton")->isEnabled());
+        QCOMPARE(page.doc().undoManager().undoActionName(), u"Clear Log"_s);
+
+        QVERIFY(page.doc().undoManager().undo());
+        QCOMPARE(page.logText(), u"12/8/26, 1:00 Email sent via host to a@example.org\n"_s);
+        QVERIFY(page.child("clearLogButton")->isEnabled());
+        QVERIFY(page.doc().undoManager().redo());
+        QCOMPARE(page.logText(), QString());
+    }
+
+    // Incomplete server settings: the sheet names what is missing, and its
+    // "Open Server Settings" opens the preferences at the mail servers.
+    void incompleteSettingsLeadToThePreferences_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QList<int>>("opened");
+        QTest::newRow("Open Server Settings") << 0 << QList<int>{ConnectionProvider::MailServerTab};
+        QTest::newRow("Cancel") << 1 << QList<int>{};
+    }
+    void incompleteSettingsLeadToThePreferences()
+    {
+        QFETCH(int, answer);
+        QFETCH(QList<int>, opened);
+        Page page(checkedRecords({u"a@example.org"_s}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.alerts.queueAnswer(0);
+        page.alerts.queueAnswer(answer);
+        page.click("sendCheckedButton");
+        QCOMPARE(page.alerts.shown().size(), 2);
+        const Alert &sheet = page.alerts.shown().at(1);
+        QCOMPARE(sheet.messageText, u"Wrong server settings: Empty server name"_s);
+        QCOMPARE(sheet.buttons, (QStringList{u"Open Server Settings"_s, u"Cancel"_s}));
+        QCOMPARE(sheet.kind, Alert::Kind::Sheet);
+        QTest::qWait(100);
+        QCOMPARE(page.openedPreferences, opened);
+        QCOMPARE(active.size(), 0);
+    }
+
+    // Preparing writes one draft per record into the folder the user chose,
+    // says so, and offers to open the folder.
+    void preparingWritesADraftPerRecordIntoTheChosenFolder()
+    {
+        QTemporaryDir scratch;
+        const QString drafts = scratch.filePath(u"chosen drafts"_s);
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"bad address"_s}));
+        QVERIFY(page.child<QLabel>("draftsFolderLine")->text().endsWith(u"Untitled-drafts"_s));
+        page.filePanel.queueOpenAnswer(drafts);
+        page.click("draftsFolderButton");
+        QCOMPARE(page.filePanel.openRequests().size(), 1);
+        QVERIFY(page.filePanel.openRequests().at(0).choosesFolders);
+        QCOMPARE(page.tab->draftsFolder(), drafts);
+
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("prepareAllButton");
+        QCOMPARE(page.alerts.shown().at(0).messageText,
+                 u"Do you want to prepare the emails for all the 3 records?"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QCOMPARE(QDir(drafts).entryList({u"*.eml"_s}, QDir::Files).size(), 2);
+        QCOMPARE(page.tab->summaryText(),
+                 u"Summary: 1 refused (see the log), 2 drafts written, 0 failed; drafts in "_s + drafts);
+        QCOMPARE(page.alerts.shown().size(), 2);
+        QCOMPARE(page.alerts.shown().at(1).buttons.at(0), u"Open Drafts Folder"_s);
+        QCOMPARE(page.urlOpener.openedFiles, QStringList{drafts});
+    }
+
+    // The pause is a user edit: it marks the mailing edited, and never goes
+    // below one second.
+    void editingThePauseMarksTheMailingEdited()
+    {
+        Page page({});
+        auto *pause = page.child<QSpinBox>("pauseField");
+        QCOMPARE(pause->value(), 1);
+        QVERIFY(!page.doc().isDocumentEdited());
+        pause->setFocus();
+        pause->selectAll();
+        QTest::keyClicks(pause, u"12"_s);
+        QTest::keyClick(pause, Qt::Key_Return);
+        QCOMPARE(page.doc().sendPrepTimeInterval(), 12);
+        QVERIFY(page.doc().isDocumentEdited());
+
+        pause->selectAll();
+        QTest::keyClicks(pause, u"0"_s);
+        QTest::keyClick(pause, Qt::Key_Return);
+        QVERIFY(page.doc().sendPrepTimeInterval() >= 1);
+
+        // A value the document takes otherwise (a revert, a run's repair) shows.
+        page.doc().setSendPrepTimeInterval(7);
+        QCOMPARE(pause->value(), 7);
+    }
+
+    // Sending through the user's own mail system goes to sendmail, one
+    // message each, and the summary counts what sendmail took.
+    void sendingThroughTheSystemGoesToSendmail_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("takes every message")
+            << u"cat > \"$(mktemp \"$0.out.XXXXXX\")\"\nexit 0\n"_s
+            << u"Summary: 0 refused (see the log), 2 accepted by sendmail, 0 failed"_s;
+        QTest::newRow("queue full") << u"cat > /dev/null\necho 'queue full' >&2\nexit 75\n"_s
+                                    << u"Summary: 0 refused (see the log), 0 accepted by sendmail, 2 failed"_s;
+    }
+    void sendingThroughTheSystemGoesToSendmail()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, summary);
+        QTemporaryDir scratch;
+        const QString sendmail = scratch.filePath(u"sendmail"_s);
+        QVERIFY(quillcast::testing::writeScript(sendmail, script));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        page.doc().setUseMailServerToSend(0);
+        page.tab->setSendmailPath(sendmail);
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("sendCheckedButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QCOMPARE(page.tab->summaryText(), summary);
+        QTRY_COMPARE(page.logText().count(u"via sendmail to"_s), 2);
+        QCOMPARE(page.logText(), page.doc().logViewText());
+        // Nothing was written as a draft, nothing offered to open.
+        QCOMPARE(page.alerts.shown().size(), 1);
+    }
+
+    // The desktop's compose window opens for the one selected record alone.
+    void preparingTheSelectedRecordOpensOneComposeWindow()
+    {
+        QTemporaryDir scratch;
+        const QString calls = scratch.filePath(u"calls"_s);
+        const QString compose = scratch.filePath(u"xdg-email"_s);
+        QVERIFY(quillcast::testing::writeScript(compose, u"for a; do last=$a; done\necho \"$last\" >> \"%1\"\n"_s.arg(calls)));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}));
+        page.tab->setComposeProgram(compose);
+        page.child<QTableView>("sendListTable")->selectRow(1);
+        page.click("prepareSelectedButton");
+        QTRY_VERIFY(QFileInfo::exists(calls));
+        QTRY_COMPARE(page.logText().split(u'\n', Qt::SkipEmptyParts).size(), 1);
+        QFile file(calls);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.at(0), u"mailto:b@example.org"_s);
+    }
+
+    // The window lets go of its session before its pages (members go before
+    // child widgets): the page then shows nothing rather than the records
+    // of a mailing that is gone.
+    void thePageOutlivesItsSession()
+    {
+        ScriptedAlertPresenter alerts;
+        RecordingUrlOpener urlOpener;
+        RecordingFileRevealer revealer;
+        ScriptedFilePanel filePanel;
+        QtMainLoop mainLoop;
+        auto session = std::make_unique<DocumentSession>(
+            DocumentSession::Services{SystemClock::instance(), alerts, urlOpener});
+        session->document().setAddressArray(List(checkedRecords({u"a@example.org"_s, u"b@example.org"_s})));
+        session->document().sendListRebuilder().rebuildNow();
+        session->document().setLogViewText(u"a line\n"_s);
+        QWidget window;
+        WindowContext context{*session, alerts, filePanel, urlOpener, revealer, mainLoop, &window, nullptr, nullptr, {}};
+        auto *tab = new SendTab(context, &window);
+        window.resize(800, 600);
+        tab->resize(window.size());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(tab->findChild<QTableView *>(u"sendListTable"_s)->model()->rowCount(), 2);
+
+        session.reset();
+        tab->repaint();
+        QTest::qWait(50);
+        QCOMPARE(tab->findChild<QTableView *>(u"sendListTable"_s)->model(), nullptr);
+        QCOMPARE(tab->findChild<LogView *>(u"logView"_s)->toPlainText(), QString());
+    }
+
+    // The search field filters the send list as the user types, and a run
+    // clears it: every record takes part.
+    void theSearchFiltersTheList()
+    {
+        Page page(checkedRecords({u"anna@example.org"_s, u"bert@example.org"_s, u"anne@example.org"_s}));
+        auto *table = page.child<QTableView>("sendListTable");
+        QCOMPARE(table->model()->rowCount(), 3);
+        QTest::keyClicks(page.child<QLineEdit>("sendSearchField"), u"ann"_s);
+        QTRY_COMPARE(table->model()->rowCount(), 2);
+        QCOMPARE(page.doc().searchFieldSendStr(), u"ann"_s);
+    }
+};
+
+QTEST_MAIN(SendTabTest)
+#include "SendTabTest.moc"
