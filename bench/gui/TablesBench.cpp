@@ -264,25 +264,8 @@ void BM_SearchAsYouType(benchmark::State &state)
     state.counters["shown"] = page->recordsModel()->rowCount();
 }
 
-// The walk behind one search alone, in one share or in one per core.
-void BM_SearchWalk(benchmark::State &state)
-{
-    Mailing &mailing = Mailing::of(state.range(0));
-    MyDocument &doc = mailing.session.document();
-    doc.setSearchFieldStr(u"Fulda-Hafen"_s);
-    for (auto _ : state) {
-        QElapsedTimer clock;
-        clock.start();
-        RecordList::ShownPass pass = doc.addresses().shownPass();
-        pass.run(nullptr, int(state.range(1)));
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-    }
-    doc.setSearchFieldStr(QString());
-}
-
 } // namespace
 
-BENCHMARK(BM_SearchWalk)->Args({1000000, 1})->Args({1000000, 2})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_OpenDatabasePage)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PageDown50)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_EditOneCell)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(50);

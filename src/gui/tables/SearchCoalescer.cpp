@@ -2,8 +2,6 @@
 
 #include "document/RecordList.h"
 
-#include <QThread>
-
 #include <algorithm>
 #include <utility>
 
@@ -88,10 +86,8 @@ void SearchCoalescer::walkAside(const QString &text)
     const quint64 token = m_walkToken;
     m_walking = true;
 
-    // A million records take a core a tenth of a second: every core takes a share.
-    const int parts = m_list->items().size() >= kSplitThreshold ? std::max(1, QThread::idealThreadCount()) : 1;
-    m_pool.start([this, pass, cancelled, token, text, parts] {
-        if (!pass->run(cancelled.get(), parts))
+    m_pool.start([this, pass, cancelled, token, text] {
+        if (!pass->run(cancelled.get()))
             return;
         // Queued to this object: dropped by Qt if it is gone by then (the
         // destructor waits for this walk, so `this` is alive here).

@@ -37,8 +37,6 @@ public:
     // From this many records on, the list is walked on a worker: one walk of a
     // million records takes about a tenth of a second.
     static constexpr qsizetype kDefaultWorkerThreshold = 20000;
-    // From this many records on, the walk is shared among the machine's cores.
-    static constexpr qsizetype kSplitThreshold = 200000;
 
     explicit SearchCoalescer(QObject *parent = nullptr);
     // Cancels a walk in progress and waits for it to give up.
