@@ -1,8 +1,5 @@
 #include "document/ArrangedView.h"
 
-#include <iterator>
-#include <thread>
-
 #include <algorithm>
 #include <atomic>
 #include <optional>
@@ -24,55 +21,27 @@ void ArrangedView::rearrange(const List &source, const Predicate &predicate)
 }
 
 std::optional<std::vector<Dict>> ArrangedView::arrange(const List &source, const Predicate &predicate,
-                                                       const std::atomic<bool> *cancelled, int parts)
+                                                       const std::atomic<bool> *cancelled)
 {
     constexpr size_t kCancelStride = 4096;
-    // Records [begin, end) into out; false once cancelled.
-    const auto walk = [&](const List::Items &items, size_t begin, size_t end, std::vector<Dict> &out) {
-        for (size_t i = begin; i < end; ++i) {
-            if (cancelled && (i - begin) % kCancelStride == 0 && cancelled->load(std::memory_order_relaxed))
-                return false;
+    std::vector<Dict> arranged;
+    bool gaveUp = false;
+    source.read([&](const List::Items &items) {
+        arranged.reserve(items.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (cancelled && i % kCancelStride == 0 && cancelled->load(std::memory_order_relaxed)) {
+                gaveUp = true;
+                return;
+            }
             const Dict *record = items[i].asDict();
             if (!record)
                 continue;
             // No predicate: every record, without reading any of them.
             if (!predicate || predicate(record->snapshot()))
-                out.push_back(*record);
+                arranged.push_back(*record);
         }
-        return true;
-    };
-
-    std::vector<Dict> arranged;
-    bool finished = true;
-    source.read([&](const List::Items &items) {
-        const size_t count = items.size();
-        const size_t chunks = std::clamp<size_t>(size_t(std::max(parts, 1)), 1, std::max<size_t>(count, 1));
-        if (chunks == 1) {
-            arranged.reserve(count);
-            finished = walk(items, 0, count, arranged);
-            return;
-        }
-        // Each part walks its share of the list on a thread of its own (the
-        // first on this one); the shares are joined in list order.
-        std::vector<std::vector<Dict>> shares(chunks);
-        std::vector<char> done(chunks, 0);
-        std::vector<std::thread> helpers;
-        const auto bounds = [&](size_t part) { return count * part / chunks; };
-        for (size_t part = 1; part < chunks; ++part) {
-            helpers.emplace_back([&, part] { done[part] = walk(items, bounds(part), bounds(part + 1), shares[part]); });
-        }
-        done[0] = walk(items, 0, bounds(1), shares[0]);
-        for (std::thread &helper : helpers)
-            helper.join();
-        finished = std::all_of(done.begin(), done.end(), [](char d) { return d != 0; });
-        size_t total = 0;
-        for (const auto &share : shares)
-            total += share.size();
-        arranged.reserve(total);
-        for (auto &share : shares)
-            std::move(share.begin(), share.end(), std::back_inserter(arranged));
     });
-    if (!finished)
+    if (gaveUp)
         return std::nullopt;
     return arranged;
 }

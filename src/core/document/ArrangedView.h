@@ -52,11 +52,9 @@ public:
     // The arrangement rearrange() would install, computed without touching any
     // view, so that a long list can be walked on a worker: callable from any
     // thread. Gives up (nothing) once cancelled reads true; it is read every
-    // few thousand records. With parts above 1 the list is walked in that
-    // many shares at once, each on a thread of its own (the predicate must
-    // then be callable from several threads at once).
+    // few thousand records.
     static std::optional<std::vector<Dict>> arrange(const List &source, const Predicate &predicate,
-                                                    const std::atomic<bool> *cancelled = nullptr, int parts = 1);
+                                                    const std::atomic<bool> *cancelled = nullptr);
     // Puts an arrangement computed by arrange() in place.
     void install(std::vector<Dict> &&arranged);
 

@@ -152,9 +152,9 @@ RecordList::ShownPass RecordList::shownPass() const
     return pass;
 }
 
-bool RecordList::ShownPass::run(const std::atomic<bool> *cancelled, int parts)
+bool RecordList::ShownPass::run(const std::atomic<bool> *cancelled)
 {
-    m_arranged = ArrangedView::arrange(m_items, searchedBy(m_search), cancelled, parts);
+    m_arranged = ArrangedView::arrange(m_items, searchedBy(m_search), cancelled);
     return m_arranged.has_value();
 }
 

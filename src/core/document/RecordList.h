@@ -116,9 +116,8 @@ public:
     {
     public:
         const QString &text() const { return m_text; }
-        // Walks the list, in parts shares at once (see ArrangedView::arrange);
-        // false when cancelled on the way.
-        bool run(const std::atomic<bool> *cancelled = nullptr, int parts = 1);
+        // Walks the list; false when cancelled on the way.
+        bool run(const std::atomic<bool> *cancelled = nullptr);
         bool isDone() const { return m_arranged.has_value(); }
 
     private:

@@ -268,29 +268,3 @@ TEST_F(RecordRows, ASearchPassIsCancelledOnTheWayAndOutlivesItsList)
     }
     EXPECT_TRUE(orphan->run());
 }
-
-// A walk shared among threads gives what one walk gives, in list order.
-TEST(ArrangedViewWalk, SharedAmongThreadsKeepsListOrder)
-{
-    List::Items items;
-    for (qint64 i = 1; i <= 1000; ++i)
-        items.emplace_back(record(i, i % 7 == 0, u"r%1@x.org"_s.arg(i)));
-    items.emplace_back(Value(u"not a record"_s));
-    const List list(std::move(items));
-    const ArrangedView::Predicate everyThird = [](const Dict::Snapshot &r) { return r.value(u"1"_s).toInt64() % 3 == 0; };
-
-    for (const int parts : {1, 2, 3, 8, 5000}) {
-        SCOPED_TRACE(parts);
-        for (const ArrangedView::Predicate &predicate : {everyThird, ArrangedView::Predicate()}) {
-            const std::optional<std::vector<Dict>> arranged = ArrangedView::arrange(list, predicate, nullptr, parts);
-            ASSERT_TRUE(arranged.has_value());
-            ArrangedView inPlace;
-            inPlace.rearrange(list, predicate);
-            ASSERT_EQ(qsizetype(arranged->size()), inPlace.size());
-            for (size_t i = 0; i < arranged->size(); ++i)
-                EXPECT_TRUE(Dict::sameObject((*arranged)[i], *inPlace.at(qsizetype(i))));
-        }
-        std::atomic<bool> cancelled{true};
-        EXPECT_FALSE(ArrangedView::arrange(list, everyThird, &cancelled, parts).has_value());
-    }
-}
