@@ -26,9 +26,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 
@@ -46,6 +48,28 @@ constexpr auto kExtension = "quill";
 Rule always()
 {
     return [](const CommandEnablingState &) { return true; };
+}
+
+// A toolbar item's picture: the first of the names the desktop's icon theme
+// has, else the style's own picture (a desktop without a theme, or a theme
+// without these names, still shows one).
+struct ToolbarIcon
+{
+    // In order of preference; unused places stay null.
+    const char *themeNames[2] = {};
+    QStyle::StandardPixmap standard;
+};
+
+QIcon toolbarIcon(const ToolbarIcon &icon, const QStyle &style)
+{
+    for (const char *name : icon.themeNames) {
+        if (!name)
+            break;
+        const QString themeName = QString::fromLatin1(name);
+        if (QIcon::hasThemeIcon(themeName))
+            return QIcon::fromTheme(themeName);
+    }
+    return style.standardIcon(icon.standard);
 }
 
 // The database's own command on the preview tab, the general one elsewhere.
@@ -450,6 +474,20 @@ void MailingWindow::buildMenus()
     add(mail, makeAction(u"actionRemoveAttachment"_s, u"Remove Attachment"_s,
                          [this] { m_mailPage->removeSelectedAttachments(); }),
         {}, CommandTable::menuRule(Command::removeAttachmentPath));
+    // The tags of the document's keys, inserted at the cursor of the mail
+    // field being edited (the menu bar leaves the keyboard focus there).
+    mail->addSeparator();
+    QMenu *tags = mail->addMenu(tr("Insert Tag"));
+    tags->setObjectName(u"menuInsertTag"_s);
+    tags->menuAction()->setObjectName(u"actionInsertTag"_s);
+    connect(tags, &QMenu::aboutToShow, this, [this, tags] {
+        tags->clear();
+        for (const QString &tag : m_mailPage->tagMenuItems()) {
+            QAction *item = tags->addAction(tag);
+            connect(item, &QAction::triggered, this, [this, tag] { m_mailPage->insertTag(tag); });
+        }
+    });
+    table.add(tags->menuAction(), [](const CommandEnablingState &s) { return s.selectedTab == MyDocument::MailTab; });
 
     // Send: a second run must not start while one is going.
     QMenu *send = menu(u"menuSend"_s, u"&Send"_s);
@@ -494,40 +532,54 @@ void MailingWindow::buildToolbar()
     m_toolbar->setObjectName(u"mainToolbar"_s);
     m_toolbar->setAccessibleName(u"Records"_s);
     m_toolbar->setMovable(false);
-    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Pictures with their words below: eleven bare words in a row read as one
+    // line of text. The style's usual toolbar size keeps them crisp.
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const int iconSide = style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, m_toolbar);
+    m_toolbar->setIconSize(QSize(iconSide, iconSide));
     CommandTable &table = *m_commands;
     const auto document = [this]() -> MyDocument & { return m_session->document(); };
     // The toolbar's own rule set; its items act on the selected tab's list.
-    const auto item = [&](const QString &name, const QString &text, Command command, std::function<void()> run) {
+    const auto item = [&](const QString &name, const QString &text, const ToolbarIcon &icon, Command command,
+                          std::function<void()> run) {
         QAction *action = makeAction(name, text, std::move(run));
         action->setToolTip(text);
+        action->setIcon(toolbarIcon(icon, *style()));
         m_toolbar->addAction(action);
         table.add(action, CommandTable::toolbarRule(command));
         return action;
     };
-    item(u"toolbarAddRow"_s, u"Add"_s, Command::addRow, [document] { GeneralCommands(document()).addRow(); });
-    item(u"toolbarRemoveRow"_s, u"Remove"_s, Command::removeRow,
+    item(u"toolbarAddRow"_s, u"Add"_s, {{"list-add"}, QStyle::SP_FileIcon}, Command::addRow, [document] { GeneralCommands(document()).addRow(); });
+    item(u"toolbarRemoveRow"_s, u"Remove"_s, {{"list-remove"}, QStyle::SP_DialogDiscardButton}, Command::removeRow,
          [this, document] { GeneralCommands(document()).removeRow(selectedRowsOfTab()); });
     m_toolbar->addSeparator();
-    item(u"toolbarImport"_s, u"Import"_s, Command::importFromTextFileGeneral,
+    item(u"toolbarImport"_s, u"Import"_s, {{"document-import", "document-open"}, QStyle::SP_DialogOpenButton},
+         Command::importFromTextFileGeneral,
          [this] { m_session->documentImport().importFromTextFileGeneral(); });
-    item(u"toolbarExport"_s, u"Export"_s, Command::exportToTextFileGeneral,
+    item(u"toolbarExport"_s, u"Export"_s, {{"document-export", "document-save-as"}, QStyle::SP_DialogSaveButton},
+         Command::exportToTextFileGeneral,
          [this] { m_session->documentExport().exportToTextFileGeneral(m_session->displayName()); });
     m_toolbar->addSeparator();
-    item(u"toolbarCheckAll"_s, u"Check All"_s, Command::checkAllGeneral,
+    item(u"toolbarCheckAll"_s, u"Check All"_s, {{"edit-select-all"}, QStyle::SP_DialogApplyButton}, Command::checkAllGeneral,
          [document] { GeneralCommands(document()).checkAllGeneral(); });
-    item(u"toolbarUncheckAll"_s, u"Uncheck All"_s, Command::uncheckAllGeneral,
+    item(u"toolbarUncheckAll"_s, u"Uncheck All"_s, {{"edit-clear-all", "edit-clear"}, QStyle::SP_DialogResetButton},
+         Command::uncheckAllGeneral,
          [document] { GeneralCommands(document()).uncheckAllGeneral(); });
-    item(u"toolbarCheckDuplicate"_s, u"Check Duplicates"_s, Command::checkDuplicateEmailGeneral,
+    item(u"toolbarCheckDuplicate"_s, u"Check Duplicates"_s, {{"edit-copy"}, QStyle::SP_FileDialogContentsView},
+         Command::checkDuplicateEmailGeneral,
          [document] { GeneralCommands(document()).checkDuplicateEmailGeneral(); });
-    item(u"toolbarCheckUnique"_s, u"Check Unique"_s, Command::checkUniqueEmailGeneral,
+    item(u"toolbarCheckUnique"_s, u"Check Unique"_s, {{"edit-find"}, QStyle::SP_FileDialogDetailedView},
+         Command::checkUniqueEmailGeneral,
          [document] { GeneralCommands(document()).checkUniqueEmailGeneral(); });
-    item(u"toolbarCheckValid"_s, u"Check Valid"_s, Command::checkValidEmailGeneral,
+    item(u"toolbarCheckValid"_s, u"Check Valid"_s, {{"emblem-ok", "emblem-default"}, QStyle::SP_DialogYesButton},
+         Command::checkValidEmailGeneral,
          [document] { GeneralCommands(document()).checkValidEmailGeneral(); });
-    item(u"toolbarCheckInvalid"_s, u"Check Invalid"_s, Command::checkUnvalidEmailGeneral,
+    item(u"toolbarCheckInvalid"_s, u"Check Invalid"_s, {{"dialog-warning", "emblem-important"}, QStyle::SP_MessageBoxWarning},
+         Command::checkUnvalidEmailGeneral,
          [document] { GeneralCommands(document()).checkUnvalidEmailGeneral(); });
     m_toolbar->addSeparator();
-    item(u"toolbarDeleteChecked"_s, u"Delete Checked"_s, Command::deleteCheckRecordsGeneral,
+    item(u"toolbarDeleteChecked"_s, u"Delete Checked"_s, {{"edit-delete", "user-trash"}, QStyle::SP_TrashIcon},
+         Command::deleteCheckRecordsGeneral,
          [document] { GeneralCommands(document()).deleteCheckRecordsGeneral(); });
     for (QAction *action : m_toolbar->actions()) {
         if (QWidget *button = m_toolbar->widgetForAction(action)) {

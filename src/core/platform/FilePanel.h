@@ -25,9 +25,9 @@ public:
         bool allowsMultipleSelection = false;
         Accessory accessory = Accessory::None;
         QObject *accessoryOwner = nullptr;
-        // What the panel asks of the user ("Select a file to attach"); empty: nothing.
+        // What the panel asks of the user ("Select a file to attach"), on its accept button; empty: the panel's own.
         QString prompt;
-        bool filesOnly = false; // folders cannot be chosen
+        bool filesOnly = false; // only regular files can be chosen (no folders, pipes or devices)
         // Folders are chosen instead of files (the drafts folder of a run).
         bool choosesFolders = false;
     };

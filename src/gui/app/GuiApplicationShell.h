@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/ApplicationShell.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+namespace quillcast::gui {
+
+class DocumentController;
+class PreferencesPlaceholder;
+
+// The application object's view of the desktop: the document controller's
+// windows and commands, one-shot timers of the event loop, the preferences
+// window, and the items the application adds to its menu. Linux desktops
+// have no application menu: the items are kept here for the windows' Help
+// menus to show.
+class GuiApplicationShell final : public QObject, public ApplicationShell
+{
+    Q_OBJECT
+
+public:
+    struct MenuItem
+    {
+        int position = 0;
+        QString title;
+        std::function<void()> action;
+    };
+
+    explicit GuiApplicationShell(DocumentController &documents, QObject *parent = nullptr);
+    ~GuiApplicationShell() override;
+
+    int openDocumentCount() const override;
+    void newUntitledDocument() override;
+    void showOpenPanel() override;
+    void runAfter(int milliseconds, std::function<void()> work) override;
+    void insertApplicationMenuItem(int position, const QString &title, std::function<void()> action) override;
+    void showPreferences(std::optional<int> panel) override;
+
+    // In menu order.
+    const QList<MenuItem> &applicationMenuItems() const { return m_menuItems; }
+    // None until first shown.
+    PreferencesPlaceholder *preferencesWindow() const { return m_preferences.get(); }
+
+Q_SIGNALS:
+    void applicationMenuItemsChanged();
+
+private:
+    DocumentController &m_documents;
+    QList<MenuItem> m_menuItems;
+    std::unique_ptr<PreferencesPlaceholder> m_preferences;
+};
+
+} // namespace quillcast::gui
