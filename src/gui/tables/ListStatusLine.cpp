@@ -50,8 +50,9 @@ void ListStatusLine::refreshNow()
     const qsizetype records = m_list->items().size();
     const qsizetype checked = m_checkedCount ? m_checkedCount() : 0;
     const qsizetype shown = m_list->shown().size();
-    setText(tr("%1 records, %2 checked, %3 shown")
-                .arg(locale.toString(qint64(records)), locale.toString(qint64(checked)), locale.toString(qint64(shown))));
+    const QString count = locale.toString(qint64(records));
+    setText((records == 1 ? tr("%1 record, %2 checked, %3 shown") : tr("%1 records, %2 checked, %3 shown"))
+                .arg(count, locale.toString(qint64(checked)), locale.toString(qint64(shown))));
 }
 
 } // namespace quillcast::gui

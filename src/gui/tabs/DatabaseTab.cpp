@@ -20,6 +20,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillcast::gui {
@@ -210,6 +211,17 @@ void DatabaseTab::bindDocument(MyDocument *document)
         // The session replaces a document by destroying it first.
         << connect(doc, &QObject::destroyed, this, &DatabaseTab::unbindDocument);
 
+    // A mailing read from its file, or a list put in place whole, has a shown
+    // view nobody evaluated: the table shows what its search lets through.
+    // Checked once the loop comes round, so that a command that filters
+    // itself (an import) is not doubled.
+    m_docConnections << connect(doc, &MyDocument::addressArrayChanged, this, [this, guard] {
+        QTimer::singleShot(0, this, [this, guard] {
+            if (guard && guard == m_doc)
+                guard->addresses().filterShownIfStale();
+        });
+    });
+    doc->addresses().filterShownIfStale();
     m_status->bind(&doc->addresses(), [guard] { return guard ? RecordCommands(*guard).checkedRecordsDataBaseN() : 0; });
     m_search->bind(&doc->addresses(), [guard](const QString &text) {
         if (guard)

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillcast::gui {
@@ -127,6 +128,14 @@ void ExceptionsTab::bindDocument(MyDocument *document)
         << connect(&doc->exceptions(), &RecordList::rearranged, this, &ExceptionsTab::updateButtons)
         << connect(doc, &QObject::destroyed, this, &ExceptionsTab::unbindDocument);
 
+    // A list read from the file or put in place whole: see the database page.
+    m_docConnections << connect(doc, &MyDocument::exceptArrayChanged, this, [this, guard] {
+        QTimer::singleShot(0, this, [this, guard] {
+            if (guard && guard == m_doc)
+                guard->exceptions().filterShownIfStale();
+        });
+    });
+    doc->exceptions().filterShownIfStale();
     m_status->bind(&doc->exceptions(), [guard] { return guard ? ExceptionCommands(*guard).checkedRecordsExceptN() : 0; });
     m_search->bind(&doc->exceptions(), [guard](const QString &text) {
         if (guard)

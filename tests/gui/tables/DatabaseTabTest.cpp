@@ -6,6 +6,7 @@
 #include "tables/KeyListModel.h"
 #include "tables/SearchCoalescer.h"
 #include "tabs/DatabaseTab.h"
+#include "tabs/ExceptionsTab.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -390,6 +391,26 @@ private Q_SLOTS:
         QCOMPARE(field->text(), QString());
         QCOMPARE(fixture.doc().searchFieldStr(), QString());
         QCOMPARE(page.recordsModel()->rowCount(), 5);
+    }
+
+    // A mailing as the session reads it has views nobody evaluated yet: the
+    // pages show its records all the same, and so do lists put in place later.
+    void aMailingReadFromItsFileShowsItsRecords()
+    {
+        TablesFixture fixture;
+        Records records = fourPeople();
+        records.exceptions = {quillcast::testing::exceptRecord(1, QStringLiteral("spam@bonn.de"))};
+        fixture.fill(records, false);
+        DatabaseTab database(fixture.context);
+        ExceptionsTab exceptions(fixture.context);
+        QCOMPARE(database.recordsModel()->rowCount(), 4);
+        QCOMPARE(exceptions.exceptionsModel()->rowCount(), 1);
+        QCOMPARE(child<QLabel>(database, "databaseStatus")->text(), QStringLiteral("4 records, 1 checked, 4 shown"));
+
+        fixture.doc().setAddressArray(List({Value(record(7, false, QStringLiteral("g@x.org")))}));
+        QTRY_COMPARE(database.recordsModel()->rowCount(), 1);
+        QCOMPARE(shownEmails(*database.recordsModel()), QStringList{QStringLiteral("g@x.org")});
+        QTRY_COMPARE(child<QLabel>(database, "databaseStatus")->text(), QStringLiteral("1 record, 0 checked, 1 shown"));
     }
 
     // A new or reverted document replaces the one the page showed.
