@@ -435,24 +435,6 @@ private Q_SLOTS:
         QCOMPARE(page.recordsModel()->rowCount(), 1);
     }
 
-    // Not a test: QUILLCAST_SCREENSHOT_DIR set, the page is saved there as PNG.
-    void screenshot()
-    {
-        const QString dir = qEnvironmentVariable("QUILLCAST_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            QSKIP("QUILLCAST_SCREENSHOT_DIR not set");
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
-        DatabaseTab page(fixture.context);
-        page.resize(1100, 750);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
-        QTest::mouseClick(child<QListView>(page, "keyList")->viewport(), Qt::LeftButton, {},
-                          child<QListView>(page, "keyList")->visualRect(page.keyModel()->index(3)).center());
-        QCoreApplication::processEvents();
-        QVERIFY(page.grab().save(dir + QStringLiteral("/tables-database.png")));
-    }
-
     void everyControlIsNamedInTabOrder()
     {
         TablesFixture fixture;

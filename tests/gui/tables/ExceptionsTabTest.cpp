@@ -171,20 +171,6 @@ private Q_SLOTS:
         }
     }
 
-    // Not a test: QUILLCAST_SCREENSHOT_DIR set, the page is saved there as PNG.
-    void screenshot()
-    {
-        const QString dir = qEnvironmentVariable("QUILLCAST_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            QSKIP("QUILLCAST_SCREENSHOT_DIR not set");
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
-        ExceptionsTab page(fixture.context);
-        page.resize(1100, 750);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
-        QVERIFY(page.grab().save(dir + QStringLiteral("/tables-exceptions.png")));
-    }
 };
 
 QTEST_MAIN(ExceptionsTabTest)
