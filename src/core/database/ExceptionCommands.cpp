@@ -137,6 +137,20 @@ qint64 ExceptionCommands::getMaxValueOfFieldNum() const
     return list().maxShownNumber();
 }
 
+// --- Cell edits ------------------------------------------------------------------
+
+bool ExceptionCommands::setExceptionValue(const Dict &record, const QString &key, const Value &value)
+{
+    const bool isFlag = key == DocumentKeys::exceptChecked();
+    const bool isText = key == DocumentKeys::exceptEmail() || key == DocumentKeys::exceptNote();
+    if (!(isFlag && value.type() == Value::Type::Bool) && !(isText && value.isString()))
+        return false;
+    if (!m_doc.exceptions().contains(record))
+        return false;
+    m_doc.setRecordValue(record, key, value);
+    return true;
+}
+
 // --- Import and the exception test -------------------------------------------------
 
 void ExceptionCommands::justFinishedImportingExcept()

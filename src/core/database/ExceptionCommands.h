@@ -55,6 +55,14 @@ public:
 
     void justFinishedImportingExcept();
 
+    // The user edited a cell of the exception table: "email" and "note" take
+    // the text as typed, "sel" a flag. The number and the date are the list's
+    // own (a typed date would be text where the file keeps a date), so they,
+    // values of another type and records outside the list are refused
+    // (false). A change is an edit of the document and is announced as the
+    // record's row; no undo step, like every cell edit.
+    bool setExceptionValue(const Dict &record, const QString &key, const Value &value);
+
     // Whether the address field is, character for character, the "email" of
     // a record of the whole exception list. No text gives false.
     bool emailInExceptionList(const Value &address) const;

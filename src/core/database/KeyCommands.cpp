@@ -62,6 +62,9 @@ QString KeyCommands::insertNewColumnInTable()
 
 bool KeyCommands::renameKey(qsizetype index, const QString &newName)
 {
+    const qsizetype holder = indexOfPublicKey(newName);
+    if (holder >= 0 && holder != index)
+        return false;
     return m_doc.setPublicKey(index, newName);
 }
 

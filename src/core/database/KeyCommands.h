@@ -33,7 +33,9 @@ public:
     QString insertNewColumnInTable();
 
     // The key-name rule for the key at index: a blank name is refused (false)
-    // and the key keeps its previous name; fixed keys are never renamed.
+    // and the key keeps its previous name; fixed keys are never renamed. A
+    // name another key has already is refused too and changes nothing: two
+    // columns of one name would answer to one merge tag.
     bool renameKey(qsizetype index, const QString &newName);
     // Index of the first key with this public name, or -1.
     qsizetype indexOfPublicKey(const QString &publicName) const;

@@ -17,11 +17,23 @@ ArrangedView::ArrangedView() : m_records(std::make_shared<std::vector<Dict>>())
 
 void ArrangedView::rearrange(const List &source, const Predicate &predicate)
 {
+    install(std::move(*arrange(source, predicate)));
+}
+
+std::optional<std::vector<Dict>> ArrangedView::arrange(const List &source, const Predicate &predicate,
+                                                       const std::atomic<bool> *cancelled)
+{
+    constexpr size_t kCancelStride = 4096;
     std::vector<Dict> arranged;
+    bool gaveUp = false;
     source.read([&](const List::Items &items) {
         arranged.reserve(items.size());
-        for (const Value &item : items) {
-            const Dict *record = item.asDict();
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (cancelled && i % kCancelStride == 0 && cancelled->load(std::memory_order_relaxed)) {
+                gaveUp = true;
+                return;
+            }
+            const Dict *record = items[i].asDict();
             if (!record)
                 continue;
             // No predicate: every record, without reading any of them.
@@ -29,7 +41,9 @@ void ArrangedView::rearrange(const List &source, const Predicate &predicate)
                 arranged.push_back(*record);
         }
     });
-    install(std::move(arranged));
+    if (gaveUp)
+        return std::nullopt;
+    return arranged;
 }
 
 void ArrangedView::rearrangeTogether(const List &source, ArrangedView &first, const Predicate &firstPredicate,

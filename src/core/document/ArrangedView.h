@@ -6,6 +6,7 @@
 
 #include <QtGlobal>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,14 @@ public:
     static void rearrangeTogether(const List &source, ArrangedView &first, const Predicate &firstPredicate,
                                   ArrangedView &second, const Predicate &secondPredicate);
     void clear();
+    // The arrangement rearrange() would install, computed without touching any
+    // view, so that a long list can be walked on a worker: callable from any
+    // thread. Gives up (nothing) once cancelled reads true; it is read every
+    // few thousand records.
+    static std::optional<std::vector<Dict>> arrange(const List &source, const Predicate &predicate,
+                                                    const std::atomic<bool> *cancelled = nullptr);
+    // Puts an arrangement computed by arrange() in place.
+    void install(std::vector<Dict> &&arranged);
 
     // One record more at the end of the arrangement.
     void append(const Dict &record);
@@ -70,7 +79,6 @@ public:
 private:
     using Arrangement = std::shared_ptr<std::vector<Dict>>;
 
-    void install(std::vector<Dict> &&arranged);
     // The arrangement to change, copied first when a reader holds it. Under m_lock.
     std::vector<Dict> &writable();
 

@@ -42,6 +42,7 @@ bool RecordList::replaceItems(const List &items)
         std::swap(m_items, replaced);
         m_index.clear();
     }
+    ++m_generation;
     m_shownFollows = false;
     m_checkedFollows = false;
     // The old list is released here, outside the lock.
@@ -50,6 +51,7 @@ bool RecordList::replaceItems(const List &items)
 
 void RecordList::rowsChangedInBulk()
 {
+    ++m_generation;
     {
         std::lock_guard lock(m_lock);
         m_index.clear();
@@ -111,6 +113,7 @@ bool RecordList::computeAnyCheckedAfterEdit(const Dict &record) const
 
 void RecordList::filterShown()
 {
+    ++m_generation;
     m_shownSearch = search();
     m_shown.rearrange(items(), searchedBy(m_shownSearch));
     m_shownFollows = true;
@@ -126,6 +129,7 @@ void RecordList::rearrangeChecked()
 
 void RecordList::filterShownAndChecked()
 {
+    ++m_generation;
     m_shownSearch = search();
     ArrangedView::rearrangeTogether(items(), m_shown, searchedBy(m_shownSearch), m_checked,
                                     checkedBy(m_keys.checked));
@@ -133,6 +137,41 @@ void RecordList::filterShownAndChecked()
     m_checkedFollows = true;
     Q_EMIT rearranged(Part::Shown);
     Q_EMIT rearranged(Part::Checked);
+}
+
+RecordList::ShownPass RecordList::shownPass() const
+{
+    ShownPass pass;
+    {
+        std::lock_guard lock(m_lock);
+        pass.m_text = m_searchText;
+        pass.m_items = m_items;
+    }
+    pass.m_generation = m_generation;
+    pass.m_search = m_searchFactory(pass.m_text);
+    return pass;
+}
+
+bool RecordList::ShownPass::run(const std::atomic<bool> *cancelled)
+{
+    m_arranged = ArrangedView::arrange(m_items, searchedBy(m_search), cancelled);
+    return m_arranged.has_value();
+}
+
+bool RecordList::installShownPass(ShownPass &&pass)
+{
+    if (!pass.isDone() || pass.m_generation != m_generation || !List::sameObject(pass.m_items, items()))
+        return false;
+    const QString current = searchText();
+    if (current != pass.m_text || current.isNull() != pass.m_text.isNull())
+        return false;
+    ++m_generation;
+    m_shownSearch = pass.m_search;
+    m_shown.install(std::move(*pass.m_arranged));
+    pass.m_arranged.reset();
+    m_shownFollows = true;
+    Q_EMIT rearranged(Part::Shown);
+    return true;
 }
 
 bool RecordList::filterShownIfStale()
@@ -176,6 +215,7 @@ qsizetype RecordList::checkedPositionFor(qsizetype listRow) const
 
 void RecordList::append(const Dict &record)
 {
+    ++m_generation;
     qsizetype row = 0;
     {
         std::lock_guard lock(m_lock);
@@ -202,6 +242,7 @@ void RecordList::append(const Dict &record)
 
 void RecordList::insert(qsizetype index, const Dict &record)
 {
+    ++m_generation;
     qsizetype row = 0;
     {
         std::lock_guard lock(m_lock);
@@ -238,6 +279,7 @@ bool RecordList::remove(const Dict &record)
     const qsizetype row = rowOf(record);
     if (row < 0)
         return false;
+    ++m_generation;
     {
         std::lock_guard lock(m_lock);
         m_items.write([&](List::Items &items) {

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 namespace quillcast {
 
@@ -105,6 +107,34 @@ public:
     bool filterShownIfStale();
     bool rearrangeCheckedIfStale();
 
+    // A re-evaluation of the shown view done aside, so that a long list is
+    // walked off the owner's thread while the user goes on typing: taken on
+    // the owner's thread with the current search text, run on any thread (it
+    // holds the list and the search, not this object, so it may outlive it),
+    // put in place on the owner's thread.
+    class ShownPass
+    {
+    public:
+        const QString &text() const { return m_text; }
+        // Walks the list; false when cancelled on the way.
+        bool run(const std::atomic<bool> *cancelled = nullptr);
+        bool isDone() const { return m_arranged.has_value(); }
+
+    private:
+        friend class RecordList;
+        QString m_text;
+        quint64 m_generation = 0;
+        List m_items;
+        SearchPredicate m_search = SearchPredicate::all();
+        std::optional<std::vector<Dict>> m_arranged;
+    };
+    ShownPass shownPass() const;
+    // Installs a finished pass as the shown view, announced as rearranged,
+    // unless it is out of date: the search text changed, or the list's
+    // records or the shown view changed since the pass was taken. False then,
+    // and the view stays as it is.
+    bool installShownPass(ShownPass &&pass);
+
     // --- One record ----------------------------------------------------------------
 
     // Adds record at the end of the list; the shown view takes it when the
@@ -142,6 +172,9 @@ private:
     QString m_searchText;
     mutable RowIndex m_index;
     std::atomic<bool> m_anyChecked{false};
+    // Counts the changes of the records held and the re-evaluations of the
+    // shown view, which make a pass taken before them out of date. Owner's thread.
+    quint64 m_generation = 0;
 
     ArrangedView m_shown;
     SearchPredicate m_shownSearch = SearchPredicate::all(); // owner's thread

@@ -1,13 +1,28 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
 
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+
+namespace quillcast {
+class MyDocument;
+}
+
 namespace quillcast::gui {
 
 struct WindowContext;
+class KeyListModel;
+class ListStatusLine;
+class RecordTableModel;
+class RecordsTableView;
+class SearchCoalescer;
 
 // The database page: the key list, the records table with its search field and its status line.
 class DatabaseTab : public QWidget
@@ -16,6 +31,7 @@ class DatabaseTab : public QWidget
 
 public:
     DatabaseTab(WindowContext &context, QWidget *parent = nullptr);
+    ~DatabaseTab() override;
 
     // The selected rows of the records table, as rows of the shown view
     // (what the record commands take).
@@ -29,12 +45,47 @@ public:
     void deleteSelectedKey();
     void focusSearch();
 
+    // Adds a record, then selects it and brings it into view.
+    void addRecord();
+    // Removes the selected record that comes last in the table.
+    void removeRecord();
+
+    // The records table's model, its search and the key list's, for the
+    // window's commands and for tests.
+    RecordTableModel *recordsModel() const { return m_recordsModel; }
+    SearchCoalescer &search() const { return *m_search; }
+    KeyListModel *keyModel() const { return m_keyModel; }
+
 Q_SIGNALS:
     // The selection of the records table or of the key list changed.
     void selectionChanged();
 
 private:
+    void bindDocument(MyDocument *document);
+    void unbindDocument();
+    void updateColumns();
+    void keySelectionChanged();
+    void updateButtons();
+    void showSearchText(const QString &text);
+
     WindowContext &m_context;
+    QPointer<MyDocument> m_doc;
+    QList<QMetaObject::Connection> m_docConnections;
+
+    QLineEdit *m_searchField = nullptr;
+    QLabel *m_keysLabel = nullptr;
+    QListView *m_keyList = nullptr;
+    QPushButton *m_addColumn = nullptr;
+    QPushButton *m_deleteColumn = nullptr;
+    RecordsTableView *m_table = nullptr;
+    QPushButton *m_addRecord = nullptr;
+    QPushButton *m_removeRecord = nullptr;
+    ListStatusLine *m_status = nullptr;
+    QLabel *m_keyMessage = nullptr;
+
+    KeyListModel *m_keyModel = nullptr;
+    RecordTableModel *m_recordsModel = nullptr;
+    SearchCoalescer *m_search = nullptr;
 };
 
 } // namespace quillcast::gui

@@ -130,3 +130,68 @@ TEST(ExceptionCommandsTest, ComparesTheWholeFieldExactly)
     setUp(empty);
     EXPECT_FALSE(ExceptionCommands(empty).emailInExceptionList(Value(u""_s)));
 }
+
+// A cell of the exception table edited by the user: stored as typed, an edit
+// of the document, announced as one row; what the list keeps for itself, or
+// a value of the wrong kind, is refused and leaves the document as it was.
+TEST(ExceptionCommandsCellEdit, StoresTextAndFlagsAsAnEditAndRefusesTheRest)
+{
+    const QDateTime added(QDate(2023, 1, 2), QTime(8, 0), QTimeZone::utc());
+    const struct
+    {
+        const char *name;
+        QString key;
+        Value typed;
+        bool stored;
+    } rows[] = {
+        {"email as typed", u"email"_s, Value(u" Boss@Y.org "_s), true},
+        {"note", u"note"_s, Value(u"asked to be left alone"_s), true},
+        {"note cleared", u"note"_s, Value(u""_s), true},
+        {"the same note again", u"note"_s, Value(u"unsubscribed"_s), true},
+        {"ticked", u"sel"_s, Value(true), true},
+        {"the number", u"num"_s, Value(qint64(7)), false},
+        {"the date as text", u"date"_s, Value(u"yesterday"_s), false},
+        {"the flag as text", u"sel"_s, Value(u"yes"_s), false},
+        {"the email as a number", u"email"_s, Value(qint64(3)), false},
+        {"an entry the record has no column for", u"3"_s, Value(u"a@x.org"_s), false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc(testClock());
+        Dict edited = exceptRecord(1, u"spam@x.org"_s, false, u"unsubscribed"_s);
+        edited.set(u"date"_s, Value(added));
+        setUp(doc, {}, {exceptRecord(2, u"other@x.org"_s), edited});
+        doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+        const Value before = edited.value(row.key);
+        QList<qsizetype> announced;
+        QObject::connect(&doc.exceptions(), &RecordList::rowChanged,
+                         [&](RecordList::Part part, qsizetype r, const QString &) {
+                             if (part == RecordList::Part::Shown)
+                                 announced.append(r);
+                         });
+
+        EXPECT_EQ(ExceptionCommands(doc).setExceptionValue(edited, row.key, row.typed), row.stored);
+        EXPECT_EQ(edited.value(row.key), row.stored ? row.typed : before);
+        const bool changed = row.stored && row.typed != before;
+        EXPECT_EQ(doc.isDocumentEdited(), changed);
+        EXPECT_EQ(announced, changed ? QList<qsizetype>{1} : QList<qsizetype>{});
+        EXPECT_EQ(edited.value(u"date"_s), Value(added));
+        EXPECT_FALSE(doc.undoManager().canUndo());
+    }
+}
+
+TEST(ExceptionCommandsCellEdit, ARecordOutsideTheListIsLeftAlone)
+{
+    MyDocument doc(testClock());
+    setUp(doc, {record(1, false, u"a@x.org"_s)}, {exceptRecord(1, u"spam@x.org"_s)});
+    doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+    const Dict stranger = exceptRecord(5, u"x@y.org"_s);
+    const Dict databaseRecord = doc.addressArray().at(0).toDict();
+
+    ExceptionCommands commands(doc);
+    EXPECT_FALSE(commands.setExceptionValue(stranger, u"note"_s, Value(u"n"_s)));
+    EXPECT_FALSE(commands.setExceptionValue(databaseRecord, u"email"_s, Value(u"b@x.org"_s)));
+    EXPECT_EQ(stranger.stringValue(u"note"_s), u""_s);
+    EXPECT_EQ(databaseRecord.value(u"email"_s), Value());
+    EXPECT_FALSE(doc.isDocumentEdited());
+}

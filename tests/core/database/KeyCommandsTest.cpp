@@ -216,3 +216,43 @@ TEST(KeyCommandsSelection, OnlyAUserKeyMayBeDeleted)
         EXPECT_EQ(doc.canRemoveKeyListElement(), row.removable) << row.name;
     }
 }
+
+// The key list's rename: the key-name rule, and no second column under a name
+// (and so a merge tag) another column answers to already.
+TEST(KeyCommandsRename, RefusesBlankFixedAndTakenNames)
+{
+    const struct
+    {
+        const char *name;
+        qsizetype index;
+        QString typed;
+        bool taken;
+        QString nameAfter; // of the key at index
+    } rows[] = {
+        {"a new name", 4, u"Zip"_s, true, u"Zip"_s},
+        {"its own name again", 4, u"KEY5"_s, true, u"KEY5"_s},
+        {"another case is another name", 4, u"city"_s, true, u"city"_s},
+        {"leading spaces are kept", 4, u" Zip"_s, true, u" Zip"_s},
+        {"blank", 4, u"   "_s, false, u"KEY5"_s},
+        {"the other user key's name", 4, u"City"_s, false, u"KEY5"_s},
+        {"a fixed key's name", 4, u"email"_s, false, u"KEY5"_s},
+        {"the number column's name", 4, u"#"_s, false, u"KEY5"_s},
+        {"a fixed key", 2, u"mail"_s, false, u"email"_s},
+        {"outside the list", 5, u"Zip"_s, false, QString()},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc{SystemClock::instance()};
+        setUpPlain(doc, {record(1, false, u"a@x.org"_s)});
+        KeyCommands keys(doc);
+        keys.insertNewColumnInTable();
+        keys.insertNewColumnInTable();
+        ASSERT_TRUE(keys.renameKey(3, u"City"_s));
+        doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
+
+        EXPECT_EQ(keys.renameKey(row.index, row.typed), row.taken);
+        EXPECT_EQ(doc.keyArray().at(row.index).toDict().stringValue(u"publicKey"_s), row.nameAfter);
+        EXPECT_EQ(doc.isDocumentEdited(), row.taken);
+        EXPECT_EQ(doc.columnHeaders().value(3), u"City"_s);
+    }
+}

@@ -55,18 +55,21 @@ private:
     QStringList lines;
 };
 
+// Three records, two of them shown by the search "bonn".
+void setUpThreeRecords(MyDocument &doc)
+{
+    setUpWithUserKeys(doc);
+    doc.setAddressArray(List({Value(record(1, false, u"ann@bonn.de"_s, u"Ann"_s, u"Bonn"_s)),
+                              Value(record(2, true, u"bob@ulm.de"_s, u"Bob"_s, u"Ulm"_s)),
+                              Value(record(3, false, u"cy@bonn.de"_s, u"Cy"_s, u"Bonn"_s))}));
+    doc.setSearchFieldStr(u"bonn"_s);
+    doc.addresses().filterShownAndChecked();
+}
+
 class RecordRows : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        setUpWithUserKeys(doc);
-        doc.setAddressArray(List({Value(record(1, false, u"ann@bonn.de"_s, u"Ann"_s, u"Bonn"_s)),
-                                  Value(record(2, true, u"bob@ulm.de"_s, u"Bob"_s, u"Ulm"_s)),
-                                  Value(record(3, false, u"cy@bonn.de"_s, u"Cy"_s, u"Bonn"_s))}));
-        doc.setSearchFieldStr(u"bonn"_s);
-        doc.addresses().filterShownAndChecked();
-    }
+    void SetUp() override { setUpThreeRecords(doc); }
     Dict at(qsizetype i) const { return doc.addressArray().at(i).toDict(); }
 
     MyDocument doc{SystemClock::instance()};
@@ -201,3 +204,67 @@ TEST(RecordListRows, ARowFoundIsCheckedAgainstTheList)
 }
 
 } // namespace
+
+// A search pass walked aside (as the window does on a worker for a long list)
+// is put in place only while it still describes the list and the search text:
+// anything that changed either meanwhile leaves the view as it is.
+TEST(RecordListSearchPass, IsInstalledOnlyWhileCurrent)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(MyDocument &)> meanwhile;
+        bool installed;
+        QList<qint64> shownAfter;
+    } rows[] = {
+        {"nothing changed", [](MyDocument &) {}, true, {2}},
+        {"a cell edited", [](MyDocument &d) { d.setRecordValue(d.addressArray().at(0).toDict(), u"4"_s, Value(u"Ulmer"_s)); },
+         true, {2}},
+        {"another search typed", [](MyDocument &d) { d.setSearchFieldStr(u"Bonn"_s); }, false, {1, 3}},
+        {"the search cleared and back", [](MyDocument &d) { d.setSearchFieldStr(QString()); d.setSearchFieldStr(u"ulm"_s); },
+         true, {2}},
+        {"a record appended", [](MyDocument &d) { d.appendRecord(record(4, false, u"dee@ulm.de"_s)); }, false, {1, 3}},
+        {"a record removed", [](MyDocument &d) { d.removeRecord(d.addressArray().at(2).toDict()); }, false, {1}},
+        {"the view filtered", [](MyDocument &d) { d.filterAddresses(); }, false, {2}},
+        {"the list replaced", [](MyDocument &d) { d.setAddressArray(List({Value(record(7, false, u"ulm"_s))})); },
+         false, {1, 3}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc{SystemClock::instance()};
+        setUpThreeRecords(doc);
+        doc.setSearchFieldStr(u"ulm"_s);
+        RecordList::ShownPass pass = doc.addresses().shownPass();
+        row.meanwhile(doc);
+        ASSERT_TRUE(pass.run());
+        SignalLog log(doc.addresses());
+
+        EXPECT_EQ(doc.addresses().installShownPass(std::move(pass)), row.installed);
+        EXPECT_EQ(log.take(), row.installed ? QStringList{u"rearranged Shown"_s} : QStringList{});
+        EXPECT_EQ(numbersOf(doc.addressArrayShown()), row.shownAfter);
+        if (row.installed) {
+            // Records appended later follow the search the pass was made with.
+            doc.appendRecord(record(8, false, u"hal@ulm.de"_s));
+            EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({2, 8}));
+        }
+    }
+}
+
+TEST_F(RecordRows, ASearchPassIsCancelledOnTheWayAndOutlivesItsList)
+{
+    std::atomic<bool> cancelled{true};
+    RecordList::ShownPass cancelledPass = doc.addresses().shownPass();
+    EXPECT_FALSE(cancelledPass.run(&cancelled));
+    EXPECT_FALSE(doc.addresses().installShownPass(std::move(cancelledPass)));
+    EXPECT_EQ(numbersOf(doc.addressArrayShown()), QList<qint64>({1, 3}));
+
+    std::optional<RecordList::ShownPass> orphan;
+    {
+        MyDocument gone{SystemClock::instance()};
+        setUpWithUserKeys(gone);
+        gone.setAddressArray(List({Value(record(1, false, u"ann@bonn.de"_s))}));
+        gone.setSearchFieldStr(u"bonn"_s);
+        orphan = gone.addresses().shownPass();
+    }
+    EXPECT_TRUE(orphan->run());
+}

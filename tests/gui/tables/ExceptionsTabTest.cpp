@@ -1,0 +1,177 @@
+// The exception-list page driven through its widgets.
+#include "TablesFixture.h"
+
+#include "models/RecordTableModel.h"
+#include "tables/SearchCoalescer.h"
+#include "tabs/ExceptionsTab.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QtTest>
+
+using namespace quillcast;
+using namespace quillcast::gui;
+using namespace quillcast::gui::testing;
+using quillcast::testing::exceptRecord;
+
+namespace {
+
+Records threeExceptions()
+{
+    Dict dated = exceptRecord(2, QStringLiteral("boss@ulm.de"), QStringLiteral("asked twice"), true);
+    dated.set(QStringLiteral("date"), Value(QDateTime(QDate(2024, 5, 1), QTime(10, 0))));
+    return {{},
+            {exceptRecord(1, QStringLiteral("spam@bonn.de"), QStringLiteral("bounced")), dated,
+             exceptRecord(3, QStringLiteral("cy@ulm.de"), QStringLiteral("Bonn office"))}};
+}
+
+QStringList shownEmails(const RecordTableModel &model)
+{
+    QStringList emails;
+    for (int row = 0; row < model.rowCount(); ++row)
+        emails.append(model.index(row, model.columnOfKey(QStringLiteral("email"))).data().toString());
+    return emails;
+}
+
+template<typename T>
+T *child(QWidget &page, const char *name)
+{
+    T *widget = page.findChild<T *>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
+
+} // namespace
+
+class ExceptionsTabTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void searchReadsTheAddressAndTheNote_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("address") << QStringLiteral("ulm") << QStringList{QStringLiteral("boss@ulm.de"), QStringLiteral("cy@ulm.de")};
+        QTest::newRow("note") << QStringLiteral("Bonn") << QStringList{QStringLiteral("cy@ulm.de")};
+        QTest::newRow("case-sensitive") << QStringLiteral("BOUNCED") << QStringList{};
+    }
+    void searchReadsTheAddressAndTheNote()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, shown);
+        TablesFixture fixture;
+        fixture.fill(threeExceptions());
+        ExceptionsTab page(fixture.context);
+        QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
+
+        QTest::keyClicks(child<QLineEdit>(page, "exceptionsSearchField"), typed);
+        QVERIFY(applied.wait(3000));
+        QCOMPARE(shownEmails(*page.exceptionsModel()), shown);
+        QCOMPARE(fixture.doc().searchFieldExceptStr(), typed);
+        // The database's search is another one.
+        QCOMPARE(fixture.doc().searchFieldStr(), QString());
+    }
+
+    void cellsOfTheUserAreEditableAndMarkTheMailingEdited_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("editable");
+        QTest::newRow("email") << QStringLiteral("email") << QStringLiteral(" Boss@Ulm.de") << true;
+        QTest::newRow("note") << QStringLiteral("note") << QStringLiteral("left the firm") << true;
+        QTest::newRow("number") << QStringLiteral("num") << QStringLiteral("9") << false;
+        QTest::newRow("date") << QStringLiteral("date") << QStringLiteral("1.1.2020") << false;
+    }
+    void cellsOfTheUserAreEditableAndMarkTheMailingEdited()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(bool, editable);
+        TablesFixture fixture;
+        fixture.fill(threeExceptions());
+        ExceptionsTab page(fixture.context);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        const Dict record = fixture.doc().exceptArray().at(1).toDict();
+        const Value before = record.value(key);
+
+        const QModelIndex cell = page.exceptionsModel()->index(1, page.exceptionsModel()->columnOfKey(key));
+        QCOMPARE(typeIntoCell(*child<QTableView>(page, "exceptionsTable"), cell, typed), editable);
+
+        QCOMPARE(record.value(key), editable ? Value(typed) : before);
+        QCOMPARE(fixture.doc().isDocumentEdited(), editable);
+    }
+
+    void tickingCountsTheShownChecks()
+    {
+        TablesFixture fixture;
+        fixture.fill(threeExceptions());
+        ExceptionsTab page(fixture.context);
+        page.resize(900, 400);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        auto *status = child<QLabel>(page, "exceptionsStatus");
+        QCOMPARE(status->text(), QStringLiteral("3 records, 1 checked, 3 shown"));
+
+        clickCheckBox(*child<QTableView>(page, "exceptionsTable"), page.exceptionsModel()->index(2, 1));
+        QVERIFY(fixture.doc().exceptArray().at(2).toDict().boolValue(QStringLiteral("sel")));
+        QVERIFY(fixture.doc().isDocumentEdited());
+        QTRY_COMPARE(status->text(), QStringLiteral("3 records, 2 checked, 3 shown"));
+
+        // The exception list counts only the checks its search shows.
+        QTest::keyClicks(child<QLineEdit>(page, "exceptionsSearchField"), QStringLiteral("spam"));
+        page.search().flush();
+        QTRY_COMPARE(status->text(), QStringLiteral("3 records, 0 checked, 1 shown"));
+    }
+
+    void addAndRemove()
+    {
+        TablesFixture fixture;
+        fixture.fill(threeExceptions());
+        ExceptionsTab page(fixture.context);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QTest::keyClicks(child<QLineEdit>(page, "exceptionsSearchField"), QStringLiteral("ulm"));
+        page.search().flush();
+
+        QTest::mouseClick(child<QPushButton>(page, "addExceptionButton"), Qt::LeftButton);
+        QCOMPARE(child<QLineEdit>(page, "exceptionsSearchField")->text(), QString());
+        QCOMPARE(page.exceptionsModel()->rowCount(), 4);
+        QCOMPARE(page.selectedRows(), QList<qsizetype>{3});
+        QCOMPARE(page.exceptionsModel()->index(3, 0).data().toString(), QStringLiteral("4"));
+        QVERIFY(!page.exceptionsModel()->index(3, 3).data().toString().isEmpty());
+
+        child<QTableView>(page, "exceptionsTable")->selectRow(0);
+        QTest::mouseClick(child<QPushButton>(page, "removeExceptionButton"), Qt::LeftButton);
+        QCOMPARE(shownEmails(*page.exceptionsModel()),
+                 (QStringList{QStringLiteral("boss@ulm.de"), QStringLiteral("cy@ulm.de"), QString()}));
+        QCOMPARE(fixture.doc().undoManager().undoActionName(), QStringLiteral("Delete Record"));
+    }
+
+    void everyControlIsNamedInTabOrder()
+    {
+        TablesFixture fixture;
+        fixture.fill(threeExceptions());
+        ExceptionsTab page(fixture.context);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        const QStringList order{QStringLiteral("exceptionsSearchField"), QStringLiteral("exceptionsTable"),
+                                QStringLiteral("addExceptionButton"), QStringLiteral("removeExceptionButton")};
+        child<QWidget>(page, "exceptionsSearchField")->setFocus();
+        for (const QString &name : order) {
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            QCOMPARE(focused->objectName(), name);
+            QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(name));
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+    }
+
+};
+
+QTEST_MAIN(ExceptionsTabTest)
+#include "ExceptionsTabTest.moc"
