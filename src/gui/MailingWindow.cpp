@@ -197,7 +197,9 @@ void MailingWindow::buildPages()
     connect(m_exceptionsPage, &ExceptionsTab::selectionChanged, this, &MailingWindow::scheduleCommandEnabling);
     connect(m_mailPage, &MailTab::selectionChanged, this, &MailingWindow::scheduleCommandEnabling);
     connect(m_sendPage, &SendTab::selectionChanged, this, &MailingWindow::scheduleCommandEnabling);
-    connect(m_sendPage, &SendTab::runActiveChanged, this, [this] {
+    connect(m_sendPage, &SendTab::runActiveChanged, this, [this](bool active) {
+        if (active)
+            m_runStopApproved = false;
         updateRunLock();
         scheduleCommandEnabling();
     });
@@ -763,6 +765,30 @@ void MailingWindow::requestClose(std::function<void(bool closed)> done)
         // A sheet of an earlier close is still up: that one decides.
         if (done)
             done(false);
+        return;
+    }
+    if (m_sendPage->isRunActive() && !m_runStopApproved) {
+        // Closing ends the run: the user says so first, and the run then
+        // stops before its next message as Cancel would.
+        Alert alert;
+        alert.messageText = u"A send run is in progress."_s;
+        alert.informativeText = u"Closing the window stops it before the next message."_s;
+        alert.buttons = {u"Cancel"_s, u"Stop and Close"_s};
+        m_closePending = true;
+        QPointer<MailingWindow> self(this);
+        m_alerts->present(alert, [self, done](int chosen) {
+            if (!self)
+                return;
+            self->m_closePending = false;
+            if (chosen != 1) {
+                if (done)
+                    done(false);
+                return;
+            }
+            self->m_runStopApproved = true;
+            self->m_sendPage->cancelRun();
+            self->requestClose(done);
+        });
         return;
     }
     const bool untitled = m_session->filePath().isEmpty();

@@ -128,6 +128,8 @@ private:
     // each edit says so once, not at every retry.
     QString m_reportedSaveError;
     bool m_closeApproved = false;
+    // The user agreed to stop the active run by closing the window.
+    bool m_runStopApproved = false;
     bool m_closePending = false;
     bool m_inCloseEvent = false;
 };

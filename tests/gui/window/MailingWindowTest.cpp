@@ -471,6 +471,33 @@ private Q_SLOTS:
             QVERIFY(window->isWindowModified());
     }
 
+    void closingDuringARunAsksToStopIt_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("expectClosed");
+        QTest::newRow("Cancel keeps the window and the run") << 0 << false;
+        QTest::newRow("Stop and Close stops the run") << 1 << true;
+    }
+    void closingDuringARunAsksToStopIt()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, expectClosed);
+        auto window = makeWindow();
+        window->show();
+        MyDocument &doc = window->session().document();
+        QVERIFY(doc.sendProgress().tryStart());
+        QTRY_VERIFY(!window->tabs()->isTabEnabled(MyDocument::DatabaseTab));
+        alerts->queueAnswer(answer);
+
+        window->close();
+        QCOMPARE(alerts->shown().size(), 1);
+        QCOMPARE(alerts->shown().constFirst().messageText, u"A send run is in progress."_s);
+        QCOMPARE(window->isVisible(), !expectClosed);
+        QCOMPARE(doc.sendProgress().cancelRequested(), expectClosed);
+        if (!expectClosed)
+            doc.sendProgress().done();
+    }
+
     void anUntitledUneditedWindowClosesWithoutAsking()
     {
         auto window = makeWindow();
