@@ -65,7 +65,7 @@ std::unique_ptr<MyDocument> DocumentSession::makeDocument() const
 QString DocumentSession::displayName() const
 {
     if (m_path.isEmpty())
-        return u"Untitled"_s;
+        return m_untitledName;
     return QFileInfo(m_path).completeBaseName();
 }
 

@@ -116,8 +116,11 @@ public:
     const MyDocument &document() const { return *m_doc; }
     // Empty for an untitled mailing.
     const QString &filePath() const { return m_path; }
-    // The file's name without its extension, or "Untitled".
+    // The file's name without its extension, or the untitled name.
     QString displayName() const;
+    // What an untitled mailing is called ("Untitled", "Untitled 2"...: the
+    // windows tell their untitled mailings apart).
+    void setUntitledName(const QString &name) { m_untitledName = name; }
     Access access() const { return m_access; }
     bool isLocked() const { return m_lock && m_lock->isHeld(); }
     bool isEdited() const;
@@ -180,6 +183,7 @@ private:
     std::unique_ptr<Timer> m_autosaveTimer;
 
     QString m_path;
+    QString m_untitledName = QStringLiteral("Untitled");
     Access m_access = Access::Editing;
     QString m_lastSaveError;
     std::unique_ptr<MailingLock> m_lock;

@@ -142,7 +142,23 @@ void DocumentController::newDocument()
 {
     auto alerts = std::make_unique<WindowAlertPresenter>();
     std::unique_ptr<DocumentSession> session = makeSession(*alerts);
+    session->setUntitledName(nextUntitledName());
     adopt(std::move(session), std::move(alerts));
+}
+
+QString DocumentController::nextUntitledName() const
+{
+    // The lowest number no open untitled window uses, as desktops count them.
+    QStringList taken;
+    for (MailingWindow *window : windows()) {
+        if (window->filePath().isEmpty())
+            taken.append(window->session().displayName());
+    }
+    for (int n = 1;; ++n) {
+        const QString name = n == 1 ? u"Untitled"_s : u"Untitled %1"_s.arg(n);
+        if (!taken.contains(name))
+            return name;
+    }
 }
 
 QString DocumentController::openFailedMessage(const QString &path)

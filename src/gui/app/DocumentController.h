@@ -90,6 +90,8 @@ Q_SIGNALS:
     void quitCancelled();
 
 private:
+    // "Untitled", or "Untitled N" when that one is open already.
+    QString nextUntitledName() const;
     struct OpenWindow;
 
     std::unique_ptr<DocumentSession> makeSession(WindowAlertPresenter &alerts);

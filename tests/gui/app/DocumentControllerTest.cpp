@@ -170,6 +170,24 @@ private Q_SLOTS:
         QCOMPARE(controller->windows().size(), 1);
     }
 
+    void untitledWindowsAreToldApart()
+    {
+        for (int i = 0; i < 3; ++i)
+            controller->newDocument();
+        const auto titles = [this] {
+            QStringList names;
+            for (MailingWindow *window : controller->windows())
+                names.append(window->windowTitle());
+            return names;
+        };
+        QCOMPARE(titles(), (QStringList{u"Untitled[*]"_s, u"Untitled 2[*]"_s, u"Untitled 3[*]"_s}));
+        QPointer<MailingWindow> second = controller->windows().at(1);
+        QVERIFY(second->close());
+        QTRY_VERIFY(second.isNull());
+        controller->newDocument();
+        QCOMPARE(titles(), (QStringList{u"Untitled[*]"_s, u"Untitled 3[*]"_s, u"Untitled 2[*]"_s}));
+    }
+
     void quitStopsAtTheFirstWindowThatStaysOpen_data()
     {
         QTest::addColumn<QString>("answer");
