@@ -36,20 +36,7 @@ Records fourPeople()
 // The "email" column of every row the table shows, top to bottom.
 QStringList shownEmails(const RecordTableModel &model)
 {
-    QStringList emails;
-    const int column = model.columnOfKey(QStringLiteral("3"));
-    for (int row = 0; row < model.rowCount(); ++row)
-        emails.append(model.index(row, column).data().toString());
-    return emails;
-}
-
-template<typename T>
-T *child(QWidget &page, const char *name)
-{
-    T *widget = page.findChild<T *>(QString::fromLatin1(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
+    return shownValues(model, QStringLiteral("3"));
 }
 
 } // namespace
@@ -140,9 +127,7 @@ private Q_SLOTS:
         TablesFixture fixture;
         fixture.fill(fourPeople());
         DatabaseTab page(fixture.context);
-        page.resize(1100, 600);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page, {1100, 600}));
         auto *table = child<QTableView>(page, "recordsTable");
         auto *status = child<QLabel>(page, "databaseStatus");
         QCOMPARE(status->text(), QStringLiteral("4 records, 1 checked, 4 shown"));
@@ -183,8 +168,7 @@ private Q_SLOTS:
         TablesFixture fixture;
         fixture.fill(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         auto *table = child<QTableView>(page, "recordsTable");
         QSignalSpy reset(page.recordsModel(), &QAbstractItemModel::modelReset);
 
@@ -222,8 +206,7 @@ private Q_SLOTS:
         TablesFixture fixture;
         fixture.fill(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         auto *keys = child<QListView>(page, "keyList");
         auto *message = child<QLabel>(page, "keyListMessage");
 
@@ -268,9 +251,7 @@ private Q_SLOTS:
         TablesFixture fixture;
         fixture.fill(fourPeople());
         DatabaseTab page(fixture.context);
-        page.resize(900, 500);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page, {900, 500}));
         auto *table = child<QTableView>(page, "recordsTable");
         QSignalSpy inserted(page.recordsModel(), &QAbstractItemModel::columnsInserted);
         QSignalSpy removed(page.recordsModel(), &QAbstractItemModel::columnsRemoved);
@@ -310,8 +291,7 @@ private Q_SLOTS:
         TablesFixture fixture;
         fixture.fill(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         auto *field = child<QLineEdit>(page, "databaseSearchField");
         QTest::keyClicks(field, QStringLiteral("ulm"));
         page.search().flush();
@@ -345,9 +325,7 @@ private Q_SLOTS:
             many.addresses.append(record(i + 1, false, QStringLiteral("r%1@x.org").arg(i)));
         fixture.fill(many);
         DatabaseTab page(fixture.context);
-        page.resize(1100, 700);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page, {1100, 700}));
         auto *table = child<QTableView>(page, "recordsTable");
         QCOMPARE(page.recordsModel()->rowCount(), int(kRecords));
         table->scrollTo(page.recordsModel()->index(500000, 2));
@@ -419,8 +397,7 @@ private Q_SLOTS:
         TablesFixture fixture;
         fixture.fill(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         QTest::keyClicks(child<QLineEdit>(page, "databaseSearchField"), QStringLiteral("ulm"));
 
         QVERIFY(fixture.session.newDocument().ok());
@@ -440,24 +417,11 @@ private Q_SLOTS:
         TablesFixture fixture;
         fixture.fill(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         const QStringList order{QStringLiteral("keyList"), QStringLiteral("addColumnButton"), QStringLiteral("deleteColumnButton"),
                                 QStringLiteral("databaseSearchField"), QStringLiteral("recordsTable"),
                                 QStringLiteral("addRecordButton"), QStringLiteral("removeRecordButton")};
-        child<QWidget>(page, "keyList")->setFocus();
-        for (qsizetype i = 0; i < order.size(); ++i) {
-            QWidget *focused = QApplication::focusWidget();
-            QVERIFY(focused);
-            QCOMPARE(focused->objectName(), order.at(i));
-            QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(focused->objectName()));
-            QTest::keyClick(focused, Qt::Key_Tab);
-            // Disabled buttons are skipped.
-            while (QApplication::focusWidget() && i + 1 < order.size()
-                   && !child<QWidget>(page, qPrintable(order.at(i + 1)))->isEnabled()
-                   && QApplication::focusWidget()->objectName() != order.at(i + 1))
-                ++i;
-        }
+        checkTabOrder(page, order);
     }
 };
 

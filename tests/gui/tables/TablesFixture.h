@@ -12,6 +12,7 @@
 #include "WindowContext.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "models/RecordTableModel.h"
 #include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
 #include "session/DocumentSession.h"
@@ -19,6 +20,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
+#include <QSize>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -80,6 +82,56 @@ public:
     DocumentSession session;
     WindowContext context;
 };
+
+// A page's control by its object name; a missing one ends the test run, as
+// a renamed control would leave the window's commands and screen readers
+// without it.
+template<typename T>
+T *child(QWidget &page, const char *name)
+{
+    T *widget = page.findChild<T *>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
+
+// Shows a page (at size, when given) and waits until it is on screen.
+inline bool showExposed(QWidget &page, QSize size = {})
+{
+    if (size.isValid())
+        page.resize(size);
+    page.show();
+    return QTest::qWaitForWindowExposed(&page);
+}
+
+// The column of key of every row the table shows, top to bottom.
+inline QStringList shownValues(const RecordTableModel &model, const QString &key)
+{
+    QStringList values;
+    const int column = model.columnOfKey(key);
+    for (int row = 0; row < model.rowCount(); ++row)
+        values.append(model.index(row, column).data().toString());
+    return values;
+}
+
+// Tabs through the page from its first control: each control named in order
+// has the focus in turn and a name for screen readers; disabled ones are
+// skipped, as Tab skips them.
+inline void checkTabOrder(QWidget &page, const QStringList &order)
+{
+    child<QWidget>(page, qPrintable(order.first()))->setFocus();
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        QCOMPARE(focused->objectName(), order.at(i));
+        QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(focused->objectName()));
+        QTest::keyClick(focused, Qt::Key_Tab);
+        while (QApplication::focusWidget() && i + 1 < order.size()
+               && !child<QWidget>(page, qPrintable(order.at(i + 1)))->isEnabled()
+               && QApplication::focusWidget()->objectName() != order.at(i + 1))
+            ++i;
+    }
+}
 
 // Clicks the check box of a cell, where the view's delegate draws it.
 inline void clickCheckBox(QAbstractItemView &view, const QModelIndex &index)
