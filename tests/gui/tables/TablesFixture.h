@@ -4,17 +4,11 @@
 // whose document holds a database with the user keys Name ("4") and City
 // ("5") and an exception list, and helpers that drive the pages' widgets.
 
-#include "RecordingFileRevealer.h"
-#include "RecordingUrlOpener.h"
-#include "ScriptedAlertPresenter.h"
-#include "ScriptedFilePanel.h"
+#include "DoubledWindowContext.h"
 #include "TestRecords.h"
-#include "WindowContext.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "models/RecordTableModel.h"
-#include "platform/QtMainLoop.h"
-#include "platform/SystemClock.h"
 #include "session/DocumentSession.h"
 
 #include <QAbstractItemView>
@@ -36,15 +30,9 @@ struct Records
     QList<Dict> exceptions;
 };
 
-class TablesFixture
+class TablesFixture : public DoubledWindowContext
 {
 public:
-    TablesFixture()
-        : session(DocumentSession::Services{SystemClock::instance(), alerts, urlOpener}),
-          context{session, alerts, filePanel, urlOpener, revealer, QtMainLoop::instance()}
-    {
-    }
-
     // Fills the session's document with user keys Name and City and the given
     // records (the window set up, the views current, not edited).
     // evaluateViews false: the lists' views are left as a freshly read
@@ -74,13 +62,6 @@ public:
     }
 
     MyDocument &doc() { return session.document(); }
-
-    ScriptedAlertPresenter alerts;
-    ScriptedFilePanel filePanel;
-    RecordingUrlOpener urlOpener;
-    RecordingFileRevealer revealer;
-    DocumentSession session;
-    WindowContext context;
 };
 
 // A page's control by its object name; a missing one ends the test run, as
