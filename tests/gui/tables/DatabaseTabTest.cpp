@@ -70,8 +70,7 @@ private Q_SLOTS:
         QFETCH(bool, onWorker);
         QFETCH(QString, typed);
         QFETCH(QStringList, shown);
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         page.search().setWorkerThreshold(onWorker ? 0 : 1000000);
         QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
@@ -95,8 +94,7 @@ private Q_SLOTS:
     // still running when the user types on is dropped for the newer text.
     void keystrokesAreCoalescedAndTheLatestWins()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         auto *field = child<QLineEdit>(page, "databaseSearchField");
         QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
@@ -124,8 +122,7 @@ private Q_SLOTS:
 
     void tickingSelMarksEditedAndCountsTheCheck()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         QVERIFY(showExposed(page, {1100, 600}));
         auto *table = child<QTableView>(page, "recordsTable");
@@ -165,8 +162,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(Value, stored);
         QFETCH(bool, edited);
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         QVERIFY(showExposed(page));
         auto *table = child<QTableView>(page, "recordsTable");
@@ -203,8 +199,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, nameAfter);
         QFETCH(bool, refused);
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         QVERIFY(showExposed(page));
         auto *keys = child<QListView>(page, "keyList");
@@ -222,8 +217,7 @@ private Q_SLOTS:
 
     void deleteColumnFollowsTheKeySelection()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         auto *keys = child<QListView>(page, "keyList");
         auto *deleteButton = child<QPushButton>(page, "deleteColumnButton");
@@ -248,8 +242,7 @@ private Q_SLOTS:
 
     void addAndDeleteAColumnWithItsSheet()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         QVERIFY(showExposed(page, {900, 500}));
         auto *table = child<QTableView>(page, "recordsTable");
@@ -288,8 +281,7 @@ private Q_SLOTS:
 
     void addAndRemoveRecords()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         QVERIFY(showExposed(page));
         auto *field = child<QLineEdit>(page, "databaseSearchField");
@@ -353,8 +345,7 @@ private Q_SLOTS:
     // (an added record) does not bring the old text back over the new record.
     void aCommandClearingTheSearchDropsTheTypingBeforeIt()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         page.search().setDelay(std::chrono::milliseconds(200));
         auto *field = child<QLineEdit>(page, "databaseSearchField");
@@ -394,8 +385,7 @@ private Q_SLOTS:
     // A new or reverted document replaces the one the page showed.
     void anotherDocumentIsShownInPlaceOfTheOld()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         QVERIFY(showExposed(page));
         QTest::keyClicks(child<QLineEdit>(page, "databaseSearchField"), QStringLiteral("ulm"));
@@ -414,8 +404,7 @@ private Q_SLOTS:
 
     void everyControlIsNamedInTabOrder()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         QVERIFY(showExposed(page));
         const QStringList order{QStringLiteral("keyList"), QStringLiteral("addColumnButton"), QStringLiteral("deleteColumnButton"),

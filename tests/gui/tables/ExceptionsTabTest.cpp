@@ -51,8 +51,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, typed);
         QFETCH(QStringList, shown);
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
         QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
 
@@ -79,8 +78,7 @@ private Q_SLOTS:
         QFETCH(QString, key);
         QFETCH(QString, typed);
         QFETCH(bool, editable);
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
         QVERIFY(showExposed(page));
         const Dict record = fixture.doc().exceptArray().at(1).toDict();
@@ -95,8 +93,7 @@ private Q_SLOTS:
 
     void tickingCountsTheShownChecks()
     {
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
         QVERIFY(showExposed(page, {900, 400}));
         auto *status = child<QLabel>(page, "exceptionsStatus");
@@ -115,8 +112,7 @@ private Q_SLOTS:
 
     void addAndRemove()
     {
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
         QVERIFY(showExposed(page));
         QTest::keyClicks(child<QLineEdit>(page, "exceptionsSearchField"), QStringLiteral("ulm"));
@@ -138,8 +134,7 @@ private Q_SLOTS:
 
     void everyControlIsNamedInTabOrder()
     {
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
         QVERIFY(showExposed(page));
         const QStringList order{QStringLiteral("exceptionsSearchField"), QStringLiteral("exceptionsTable"),

@@ -33,6 +33,10 @@ struct Records
 class TablesFixture : public DoubledWindowContext
 {
 public:
+    TablesFixture() = default;
+    // A fixture filled with records, as fill() fills it.
+    explicit TablesFixture(const Records &records, bool evaluateViews = true) { fill(records, evaluateViews); }
+
     // Fills the session's document with user keys Name and City and the given
     // records (the window set up, the views current, not edited).
     // evaluateViews false: the lists' views are left as a freshly read
