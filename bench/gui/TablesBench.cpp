@@ -3,11 +3,6 @@
 // types, with the longest time the event loop stood still meanwhile.
 //
 // Runs on Qt's offscreen platform; times are wall-clock (UseManualTime).
-#include "RecordingFileRevealer.h"
-#include "RecordingUrlOpener.h"
-#include "ScriptedAlertPresenter.h"
-#include "ScriptedFilePanel.h"
-#include "WindowContext.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "models/RecordTableModel.h"
@@ -16,6 +11,9 @@
 #include "session/DocumentSession.h"
 #include "tables/SearchCoalescer.h"
 #include "tabs/DatabaseTab.h"
+
+#include "DoubledWindowContext.h"
+#include "OffscreenBenchmarks.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,11 +50,9 @@ QStringList towns()
 }
 
 // One session per size, filled once: fixed keys plus Name ("4") and Town ("5").
-struct Mailing
+struct Mailing : quillcast::gui::testing::DoubledWindowContext
 {
     explicit Mailing(qsizetype records)
-        : session(DocumentSession::Services{SystemClock::instance(), alerts, urlOpener}),
-          context{session, alerts, filePanel, urlOpener, revealer, QtMainLoop::instance()}
     {
         const QStringList places = towns();
         const Status filled = session.newDocument([&](MyDocument &doc) {
@@ -91,13 +87,6 @@ struct Mailing
         }
         return *slot;
     }
-
-    ScriptedAlertPresenter alerts;
-    ScriptedFilePanel filePanel;
-    RecordingUrlOpener urlOpener;
-    RecordingFileRevealer revealer;
-    DocumentSession session;
-    WindowContext context;
 };
 
 void settle()
@@ -302,13 +291,5 @@ BENCHMARK(BM_SearchAsYouType)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillcast::bench::runOffscreenBenchmarks(argc, argv);
 }

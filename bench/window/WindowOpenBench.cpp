@@ -23,6 +23,8 @@
 #include "platform/SystemClock.h"
 #include "session/DocumentSession.h"
 
+#include "OffscreenBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -213,14 +215,5 @@ BENCHMARK(BM_OpenInWindow)->Arg(1000000)->Iterations(2)->UseManualTime()->Unit(b
 
 int main(int argc, char **argv)
 {
-    // A benchmark needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillcast::bench::runOffscreenBenchmarks(argc, argv);
 }

@@ -9,9 +9,8 @@
 #include "models/RecordTableModel.h"
 #include "session/DocumentSession.h"
 #include "tables/KeyListModel.h"
-#include "tables/ListStatusLine.h"
+#include "tables/RecordListPanel.h"
 #include "tables/RecordsTableView.h"
-#include "tables/SearchCoalescer.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,7 +19,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillcast::gui {
@@ -37,14 +35,6 @@ constexpr int kEmailWidth = 240;
 DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("databaseTab"));
-
-    m_searchField = new QLineEdit(this);
-    m_searchField->setObjectName(QStringLiteral("databaseSearchField"));
-    m_searchField->setPlaceholderText(tr("Search"));
-    m_searchField->setAccessibleName(tr("Search"));
-    m_searchField->setClearButtonEnabled(true);
-    m_searchField->setMaximumWidth(320);
-    m_searchField->setMinimumWidth(200);
 
     m_keysLabel = new QLabel(tr("DB Keys"), this);
     m_keysLabel->setObjectName(QStringLiteral("keyListLabel"));
@@ -71,21 +61,14 @@ DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(pare
     m_deleteColumn->setObjectName(QStringLiteral("deleteColumnButton"));
     m_deleteColumn->setAccessibleName(tr("Delete Column"));
 
-    m_table = new RecordsTableView(this);
-    m_table->setObjectName(QStringLiteral("recordsTable"));
-    m_table->setAccessibleName(tr("Records"));
-
-    m_addRecord = new QPushButton(tr("Add Record"), this);
-    m_addRecord->setObjectName(QStringLiteral("addRecordButton"));
-    m_addRecord->setAccessibleName(tr("Add Record"));
-    m_removeRecord = new QPushButton(tr("Remove Record"), this);
-    m_removeRecord->setObjectName(QStringLiteral("removeRecordButton"));
-    m_removeRecord->setAccessibleName(tr("Remove Record"));
-
-    m_status = new ListStatusLine(this);
-    m_status->setObjectName(QStringLiteral("databaseStatus"));
-
-    m_search = new SearchCoalescer(this);
+    m_panel = new RecordListPanel({QStringLiteral("databaseSearchField"), QStringLiteral("recordsTable"), tr("Records"),
+                                   QStringLiteral("addRecordButton"), QStringLiteral("removeRecordButton"),
+                                   QStringLiteral("databaseStatus")},
+                                  this);
+    m_searchField = m_panel->searchField();
+    m_table = m_panel->table();
+    m_addRecord = m_panel->addButton();
+    m_removeRecord = m_panel->removeButton();
 
     // Left: the key list with its buttons; right: the table. The search field
     // sits above the table it filters, the record buttons and counts below.
@@ -104,26 +87,11 @@ DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(pare
     keyButtons->addWidget(m_deleteColumn);
     keyLayout->addLayout(keyButtons);
 
-    auto *tablePanel = new QWidget(this);
-    auto *tableLayout = new QVBoxLayout(tablePanel);
-    tableLayout->setContentsMargins(0, 0, 0, 0);
-    auto *searchRow = new QHBoxLayout;
-    searchRow->addStretch(1);
-    searchRow->addWidget(m_searchField);
-    tableLayout->addLayout(searchRow);
-    tableLayout->addWidget(m_table, 1);
-    auto *recordRow = new QHBoxLayout;
-    recordRow->addWidget(m_addRecord);
-    recordRow->addWidget(m_removeRecord);
-    recordRow->addStretch(1);
-    recordRow->addWidget(m_status);
-    tableLayout->addLayout(recordRow);
-
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("databaseSplitter"));
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(keyPanel);
-    splitter->addWidget(tablePanel);
+    splitter->addWidget(m_panel);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({240, 860});
@@ -135,11 +103,7 @@ DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(pare
     setTabOrder(m_keyList, m_addColumn);
     setTabOrder(m_addColumn, m_deleteColumn);
     setTabOrder(m_deleteColumn, m_searchField);
-    setTabOrder(m_searchField, m_table);
-    setTabOrder(m_table, m_addRecord);
-    setTabOrder(m_addRecord, m_removeRecord);
 
-    connect(m_searchField, &QLineEdit::textEdited, m_search, &SearchCoalescer::textEdited);
     connect(m_addColumn, &QPushButton::clicked, this, &DatabaseTab::addColumn);
     connect(m_deleteColumn, &QPushButton::clicked, this, &DatabaseTab::deleteSelectedKey);
     connect(m_addRecord, &QPushButton::clicked, this, &DatabaseTab::addRecord);
@@ -203,7 +167,7 @@ void DatabaseTab::bindDocument(MyDocument *document)
                        if (view == MyDocument::View::AddressShown)
                            m_table->scrollToBottom();
                    })
-        << connect(doc, &MyDocument::searchFieldStrChanged, this, &DatabaseTab::showSearchText)
+        << connect(doc, &MyDocument::searchFieldStrChanged, m_panel, &RecordListPanel::showSearchText)
         << connect(doc, &MyDocument::canRemoveKeyListElementChanged, this, &DatabaseTab::updateButtons)
         << connect(&doc->addresses(), &RecordList::rowsInserted, this, &DatabaseTab::updateButtons)
         << connect(&doc->addresses(), &RecordList::rowsRemoved, this, &DatabaseTab::updateButtons)
@@ -215,19 +179,14 @@ void DatabaseTab::bindDocument(MyDocument *document)
     // view nobody evaluated: the table shows what its search lets through.
     // Checked once the loop comes round, so that a command that filters
     // itself (an import) is not doubled.
-    m_docConnections << connect(doc, &MyDocument::addressArrayChanged, this, [this, guard] {
-        QTimer::singleShot(0, this, [this, guard] {
-            if (guard && guard == m_doc)
-                guard->addresses().filterShownIfStale();
-        });
-    });
-    doc->addresses().filterShownIfStale();
-    m_status->bind(&doc->addresses(), [guard] { return guard ? RecordCommands(*guard).checkedRecordsDataBaseN() : 0; });
-    m_search->bind(&doc->addresses(), [guard](const QString &text) {
-        if (guard)
-            guard->setSearchFieldStr(text);
-    });
-    m_searchField->setText(doc->searchFieldStr());
+    m_docConnections << connect(doc, &MyDocument::addressArrayChanged, m_panel, &RecordListPanel::filterWhenStale);
+    m_panel->bind(
+        &doc->addresses(), [guard] { return guard ? RecordCommands(*guard).checkedRecordsDataBaseN() : 0; },
+        [guard](const QString &text) {
+            if (guard)
+                guard->setSearchFieldStr(text);
+        },
+        doc->searchFieldStr());
     m_keyMessage->hide();
     updateButtons();
 }
@@ -237,9 +196,7 @@ void DatabaseTab::unbindDocument()
     for (const QMetaObject::Connection &c : std::as_const(m_docConnections))
         disconnect(c);
     m_docConnections.clear();
-    m_search->bind(nullptr, {});
-    m_status->bind(nullptr, {});
-    m_table->setModel(nullptr);
+    m_panel->unbind();
     m_keyList->setModel(nullptr);
     delete m_recordsModel;
     m_recordsModel = nullptr;
@@ -274,7 +231,12 @@ void DatabaseTab::updateColumns()
 
 QList<qsizetype> DatabaseTab::selectedRows() const
 {
-    return m_table->selectedRowNumbers();
+    return m_panel->selectedRows();
+}
+
+SearchCoalescer &DatabaseTab::search() const
+{
+    return m_panel->search();
 }
 
 std::optional<qsizetype> DatabaseTab::selectedKeyRow() const
@@ -315,8 +277,7 @@ void DatabaseTab::deleteSelectedKey()
 
 void DatabaseTab::focusSearch()
 {
-    m_searchField->setFocus(Qt::ShortcutFocusReason);
-    m_searchField->selectAll();
+    m_panel->focusSearch();
 }
 
 void DatabaseTab::addRecord()
@@ -353,16 +314,6 @@ void DatabaseTab::updateButtons()
     m_deleteColumn->setEnabled(enabled(Command::deleteSelectedKey));
     m_addRecord->setEnabled(enabled(Command::addAddress));
     m_removeRecord->setEnabled(enabled(Command::removeAddress));
-}
-
-void DatabaseTab::showSearchText(const QString &text)
-{
-    // A command cleared the search (a record was added): the field says so,
-    // and what was typed before is not searched any more.
-    if (m_searchField->text() != text) {
-        m_search->cancel();
-        m_searchField->setText(text);
-    }
 }
 
 } // namespace quillcast::gui

@@ -19,7 +19,7 @@ namespace quillcast::gui {
 
 struct WindowContext;
 class KeyListModel;
-class ListStatusLine;
+class RecordListPanel;
 class RecordTableModel;
 class RecordsTableView;
 class SearchCoalescer;
@@ -53,7 +53,7 @@ public:
     // The records table's model, its search and the key list's, for the
     // window's commands and for tests.
     RecordTableModel *recordsModel() const { return m_recordsModel; }
-    SearchCoalescer &search() const { return *m_search; }
+    SearchCoalescer &search() const;
     KeyListModel *keyModel() const { return m_keyModel; }
 
 Q_SIGNALS:
@@ -66,7 +66,6 @@ private:
     void updateColumns();
     void keySelectionChanged();
     void updateButtons();
-    void showSearchText(const QString &text);
 
     WindowContext &m_context;
     QPointer<MyDocument> m_doc;
@@ -77,15 +76,14 @@ private:
     QListView *m_keyList = nullptr;
     QPushButton *m_addColumn = nullptr;
     QPushButton *m_deleteColumn = nullptr;
+    RecordListPanel *m_panel = nullptr;
     RecordsTableView *m_table = nullptr;
     QPushButton *m_addRecord = nullptr;
     QPushButton *m_removeRecord = nullptr;
-    ListStatusLine *m_status = nullptr;
     QLabel *m_keyMessage = nullptr;
 
     KeyListModel *m_keyModel = nullptr;
     RecordTableModel *m_recordsModel = nullptr;
-    SearchCoalescer *m_search = nullptr;
 };
 
 } // namespace quillcast::gui

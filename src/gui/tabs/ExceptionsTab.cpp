@@ -7,15 +7,11 @@
 #include "document/MyDocument.h"
 #include "models/RecordTableModel.h"
 #include "session/DocumentSession.h"
-#include "tables/ListStatusLine.h"
+#include "tables/RecordListPanel.h"
 #include "tables/RecordsTableView.h"
-#include "tables/SearchCoalescer.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillcast::gui {
@@ -24,48 +20,17 @@ ExceptionsTab::ExceptionsTab(WindowContext &context, QWidget *parent) : QWidget(
 {
     setObjectName(QStringLiteral("exceptionsTab"));
 
-    m_searchField = new QLineEdit(this);
-    m_searchField->setObjectName(QStringLiteral("exceptionsSearchField"));
-    m_searchField->setPlaceholderText(tr("Search"));
-    m_searchField->setAccessibleName(tr("Search"));
-    m_searchField->setClearButtonEnabled(true);
-    m_searchField->setMaximumWidth(320);
-    m_searchField->setMinimumWidth(200);
+    m_panel = new RecordListPanel({QStringLiteral("exceptionsSearchField"), QStringLiteral("exceptionsTable"),
+                                   tr("Exceptions"), QStringLiteral("addExceptionButton"),
+                                   QStringLiteral("removeExceptionButton"), QStringLiteral("exceptionsStatus")},
+                                  this);
+    m_table = m_panel->table();
+    m_add = m_panel->addButton();
+    m_remove = m_panel->removeButton();
 
-    m_table = new RecordsTableView(this);
-    m_table->setObjectName(QStringLiteral("exceptionsTable"));
-    m_table->setAccessibleName(tr("Exceptions"));
-
-    m_add = new QPushButton(tr("Add Record"), this);
-    m_add->setObjectName(QStringLiteral("addExceptionButton"));
-    m_add->setAccessibleName(tr("Add Record"));
-    m_remove = new QPushButton(tr("Remove Record"), this);
-    m_remove->setObjectName(QStringLiteral("removeExceptionButton"));
-    m_remove->setAccessibleName(tr("Remove Record"));
-
-    m_status = new ListStatusLine(this);
-    m_status->setObjectName(QStringLiteral("exceptionsStatus"));
-
-    m_search = new SearchCoalescer(this);
-
-    auto *searchRow = new QHBoxLayout;
-    searchRow->addStretch(1);
-    searchRow->addWidget(m_searchField);
-    auto *buttonRow = new QHBoxLayout;
-    buttonRow->addWidget(m_add);
-    buttonRow->addWidget(m_remove);
-    buttonRow->addStretch(1);
-    buttonRow->addWidget(m_status);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(searchRow);
-    layout->addWidget(m_table, 1);
-    layout->addLayout(buttonRow);
+    layout->addWidget(m_panel);
 
-    setTabOrder(m_searchField, m_table);
-    setTabOrder(m_table, m_add);
-    setTabOrder(m_add, m_remove);
-
-    connect(m_searchField, &QLineEdit::textEdited, m_search, &SearchCoalescer::textEdited);
     connect(m_add, &QPushButton::clicked, this, &ExceptionsTab::addException);
     connect(m_remove, &QPushButton::clicked, this, &ExceptionsTab::removeException);
 
@@ -116,32 +81,21 @@ void ExceptionsTab::bindDocument(MyDocument *document)
                        if (view == MyDocument::View::ExceptShown)
                            m_table->scrollToBottom();
                    })
-        << connect(doc, &MyDocument::searchFieldExceptStrChanged, this,
-                   [this](const QString &text) {
-                       if (m_searchField->text() != text) {
-                           m_search->cancel();
-                           m_searchField->setText(text);
-                       }
-                   })
+        << connect(doc, &MyDocument::searchFieldExceptStrChanged, m_panel, &RecordListPanel::showSearchText)
         << connect(&doc->exceptions(), &RecordList::rowsInserted, this, &ExceptionsTab::updateButtons)
         << connect(&doc->exceptions(), &RecordList::rowsRemoved, this, &ExceptionsTab::updateButtons)
         << connect(&doc->exceptions(), &RecordList::rearranged, this, &ExceptionsTab::updateButtons)
         << connect(doc, &QObject::destroyed, this, &ExceptionsTab::unbindDocument);
 
     // A list read from the file or put in place whole: see the database page.
-    m_docConnections << connect(doc, &MyDocument::exceptArrayChanged, this, [this, guard] {
-        QTimer::singleShot(0, this, [this, guard] {
-            if (guard && guard == m_doc)
-                guard->exceptions().filterShownIfStale();
-        });
-    });
-    doc->exceptions().filterShownIfStale();
-    m_status->bind(&doc->exceptions(), [guard] { return guard ? ExceptionCommands(*guard).checkedRecordsExceptN() : 0; });
-    m_search->bind(&doc->exceptions(), [guard](const QString &text) {
-        if (guard)
-            guard->setSearchFieldExceptStr(text);
-    });
-    m_searchField->setText(doc->searchFieldExceptStr());
+    m_docConnections << connect(doc, &MyDocument::exceptArrayChanged, m_panel, &RecordListPanel::filterWhenStale);
+    m_panel->bind(
+        &doc->exceptions(), [guard] { return guard ? ExceptionCommands(*guard).checkedRecordsExceptN() : 0; },
+        [guard](const QString &text) {
+            if (guard)
+                guard->setSearchFieldExceptStr(text);
+        },
+        doc->searchFieldExceptStr());
     updateButtons();
 }
 
@@ -150,9 +104,7 @@ void ExceptionsTab::unbindDocument()
     for (const QMetaObject::Connection &c : std::as_const(m_docConnections))
         disconnect(c);
     m_docConnections.clear();
-    m_search->bind(nullptr, {});
-    m_status->bind(nullptr, {});
-    m_table->setModel(nullptr);
+    m_panel->unbind();
     delete m_model;
     m_model = nullptr;
     m_doc = nullptr;
@@ -160,13 +112,17 @@ void ExceptionsTab::unbindDocument()
 
 QList<qsizetype> ExceptionsTab::selectedRows() const
 {
-    return m_table->selectedRowNumbers();
+    return m_panel->selectedRows();
 }
 
 void ExceptionsTab::focusSearch()
 {
-    m_searchField->setFocus(Qt::ShortcutFocusReason);
-    m_searchField->selectAll();
+    m_panel->focusSearch();
+}
+
+SearchCoalescer &ExceptionsTab::search() const
+{
+    return m_panel->search();
 }
 
 void ExceptionsTab::addException()

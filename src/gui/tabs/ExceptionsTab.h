@@ -6,7 +6,6 @@
 
 #include <optional>
 
-class QLineEdit;
 class QPushButton;
 
 namespace quillcast {
@@ -16,7 +15,7 @@ class MyDocument;
 namespace quillcast::gui {
 
 struct WindowContext;
-class ListStatusLine;
+class RecordListPanel;
 class RecordTableModel;
 class RecordsTableView;
 class SearchCoalescer;
@@ -40,7 +39,7 @@ public:
     void removeException();
 
     RecordTableModel *exceptionsModel() const { return m_model; }
-    SearchCoalescer &search() const { return *m_search; }
+    SearchCoalescer &search() const;
 
 Q_SIGNALS:
     void selectionChanged();
@@ -54,14 +53,12 @@ private:
     QPointer<MyDocument> m_doc;
     QList<QMetaObject::Connection> m_docConnections;
 
-    QLineEdit *m_searchField = nullptr;
+    RecordListPanel *m_panel = nullptr;
     RecordsTableView *m_table = nullptr;
     QPushButton *m_add = nullptr;
     QPushButton *m_remove = nullptr;
-    ListStatusLine *m_status = nullptr;
 
     RecordTableModel *m_model = nullptr;
-    SearchCoalescer *m_search = nullptr;
 };
 
 } // namespace quillcast::gui

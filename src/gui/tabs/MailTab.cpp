@@ -16,6 +16,7 @@
 #include "send/ConnectionProvider.h"
 #include "send/SendingValues.h"
 #include "session/DocumentSession.h"
+#include "window/Controls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -55,22 +56,6 @@ QString noServerText()
     return u"no server"_s;
 }
 
-template<typename Field>
-Field *namedField(const QString &name, const QString &accessibleName, QWidget *parent)
-{
-    auto *field = new Field(parent);
-    field->setObjectName(name);
-    field->setAccessibleName(accessibleName);
-    return field;
-}
-
-QLabel *buddyLabel(const QString &text, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    return label;
-}
-
 } // namespace
 
 MailTab::MailTab(WindowContext &context, QWidget *parent) : QWidget(parent), m_context(context)
@@ -95,10 +80,10 @@ void MailTab::buildForm()
     // The headers of the message.
     auto *headers = new QFormLayout;
     headers->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    m_from = namedField<TagLineEdit>(u"mailFromField"_s, u"From"_s, this);
-    m_replyTo = namedField<TagLineEdit>(u"mailReplyToField"_s, u"Reply-To"_s, this);
-    m_to = namedField<TagLineEdit>(u"mailToField"_s, u"To"_s, this);
-    m_subject = namedField<TagLineEdit>(u"mailSubjectField"_s, u"Subject"_s, this);
+    m_from = namedControl<TagLineEdit>(u"mailFromField"_s, u"From"_s, this);
+    m_replyTo = namedControl<TagLineEdit>(u"mailReplyToField"_s, u"Reply-To"_s, this);
+    m_to = namedControl<TagLineEdit>(u"mailToField"_s, u"To"_s, this);
+    m_subject = namedControl<TagLineEdit>(u"mailSubjectField"_s, u"Subject"_s, this);
     headers->addRow(buddyLabel(tr("&From:"), m_from, this), m_from);
     headers->addRow(buddyLabel(tr("&Reply-To:"), m_replyTo, this), m_replyTo);
     headers->addRow(buddyLabel(tr("&To:"), m_to, this), m_to);
@@ -107,16 +92,16 @@ void MailTab::buildForm()
 
     // How the message is made and sent.
     auto *options = new QHBoxLayout;
-    m_kind = namedField<QComboBox>(u"mailKindCombo"_s, u"Message"_s, this);
+    m_kind = namedControl<QComboBox>(u"mailKindCombo"_s, u"Message"_s, this);
     m_kind->addItem(tr("Plain text"), kPlainKind);
     m_kind->addItem(tr("HTML"), kHtmlKind);
-    m_transport = namedField<QComboBox>(u"mailTransportCombo"_s, u"Send through"_s, this);
+    m_transport = namedControl<QComboBox>(u"mailTransportCombo"_s, u"Send through"_s, this);
     m_transport->insertItem(kMailServerRow, tr("Mail server"));
     m_transport->insertItem(kSystemMailRow, tr("System mail"));
-    m_connection = namedField<QComboBox>(u"mailConnectionCombo"_s, u"Server"_s, this);
+    m_connection = namedControl<QComboBox>(u"mailConnectionCombo"_s, u"Server"_s, this);
     m_connection->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_connection->setMinimumContentsLength(16);
-    m_tagButton = namedField<QToolButton>(u"mailTagButton"_s, u"Insert Tag"_s, this);
+    m_tagButton = namedControl<QToolButton>(u"mailTagButton"_s, u"Insert Tag"_s, this);
     m_tagButton->setText(tr("Insert Tag"));
     m_tagButton->setToolTip(tr("Inserts a merge tag at the cursor of the field being edited"));
     m_tagButton->setPopupMode(QToolButton::InstantPopup);
@@ -140,11 +125,11 @@ void MailTab::buildForm()
     // The body: plain text, or HTML with its text part and its rendering.
     m_bodyStack = new QStackedWidget(this);
     m_bodyStack->setObjectName(u"mailBodyStack"_s);
-    m_body = namedField<TagTextEdit>(u"mailBodyField"_s, u"Message body"_s, m_bodyStack);
+    m_body = namedControl<TagTextEdit>(u"mailBodyField"_s, u"Message body"_s, m_bodyStack);
     m_bodyStack->addWidget(m_body);
-    m_htmlTabs = namedField<QTabWidget>(u"mailHtmlTabs"_s, u"HTML message"_s, m_bodyStack);
-    m_html = namedField<TagTextEdit>(u"mailHtmlField"_s, u"HTML body"_s, m_htmlTabs);
-    m_altText = namedField<TagTextEdit>(u"mailAltTextField"_s, u"Alternative text"_s, m_htmlTabs);
+    m_htmlTabs = namedControl<QTabWidget>(u"mailHtmlTabs"_s, u"HTML message"_s, m_bodyStack);
+    m_html = namedControl<TagTextEdit>(u"mailHtmlField"_s, u"HTML body"_s, m_htmlTabs);
+    m_altText = namedControl<TagTextEdit>(u"mailAltTextField"_s, u"Alternative text"_s, m_htmlTabs);
     m_webPage = new QWidget(m_htmlTabs);
     m_webPage->setObjectName(u"web"_s);
     m_webPage->setAccessibleName(u"Web"_s);
@@ -162,16 +147,16 @@ void MailTab::buildForm()
     auto *attachmentBox = new QGroupBox(tr("Attachments"), this);
     attachmentBox->setObjectName(u"attachmentBox"_s);
     auto *attachmentRow = new QHBoxLayout(attachmentBox);
-    m_attachments = namedField<AttachmentListView>(u"attachmentList"_s, u"Attachments"_s, attachmentBox);
+    m_attachments = namedControl<AttachmentListView>(u"attachmentList"_s, u"Attachments"_s, attachmentBox);
     m_attachments->setPlaceholderText(tr("Drop files here to attach them"));
     m_attachments->setMinimumHeight(72);
     m_attachments->setMaximumHeight(120);
     auto *attachmentButtons = new QVBoxLayout;
-    m_addAttachment = namedField<QPushButton>(u"addAttachmentButton"_s, u"Add…"_s, attachmentBox);
+    m_addAttachment = namedControl<QPushButton>(u"addAttachmentButton"_s, u"Add…"_s, attachmentBox);
     m_addAttachment->setText(tr("Add…"));
-    m_removeAttachment = namedField<QPushButton>(u"removeAttachmentButton"_s, u"Remove"_s, attachmentBox);
+    m_removeAttachment = namedControl<QPushButton>(u"removeAttachmentButton"_s, u"Remove"_s, attachmentBox);
     m_removeAttachment->setText(tr("Remove"));
-    m_revealAttachment = namedField<QPushButton>(u"revealAttachmentButton"_s, u"Show in Folder"_s, attachmentBox);
+    m_revealAttachment = namedControl<QPushButton>(u"revealAttachmentButton"_s, u"Show in Folder"_s, attachmentBox);
     m_revealAttachment->setText(tr("Show in Folder"));
     attachmentButtons->addWidget(m_addAttachment);
     attachmentButtons->addWidget(m_removeAttachment);

@@ -7,6 +7,7 @@
 #include "models/RecordTableModel.h"
 #include "send/Preview.h"
 #include "session/DocumentSession.h"
+#include "window/Controls.h"
 
 #include <QFileInfo>
 #include <QFormLayout>
@@ -33,27 +34,11 @@ namespace {
 // list is searched again: a million records are not walked per keystroke.
 constexpr int kSearchDelayMs = 120;
 
-template<typename Control>
-Control *named(const QString &name, const QString &accessibleName, QWidget *parent)
-{
-    auto *control = new Control(parent);
-    control->setObjectName(name);
-    control->setAccessibleName(accessibleName);
-    return control;
-}
-
 QLineEdit *shownField(const QString &name, const QString &accessibleName, QWidget *parent)
 {
-    auto *field = named<QLineEdit>(name, accessibleName, parent);
+    auto *field = namedControl<QLineEdit>(name, accessibleName, parent);
     field->setReadOnly(true);
     return field;
-}
-
-QLabel *buddyLabel(const QString &text, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    return label;
 }
 
 } // namespace
@@ -102,13 +87,13 @@ void PreviewTab::buildPage()
     auto *listSide = new QWidget(splitter);
     auto *listLayout = new QVBoxLayout(listSide);
     listLayout->setContentsMargins(0, 0, 0, 0);
-    m_search = named<QLineEdit>(u"previewSearchField"_s, u"Search"_s, listSide);
+    m_search = namedControl<QLineEdit>(u"previewSearchField"_s, u"Search"_s, listSide);
     m_search->setPlaceholderText(tr("Search addresses"));
     m_search->setClearButtonEnabled(true);
     m_searchDelay = new QTimer(this);
     m_searchDelay->setSingleShot(true);
     m_searchDelay->setInterval(kSearchDelayMs);
-    m_table = named<QTableView>(u"previewTable"_s, u"Recipients"_s, listSide);
+    m_table = namedControl<QTableView>(u"previewTable"_s, u"Recipients"_s, listSide);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -120,7 +105,7 @@ void PreviewTab::buildPage()
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeader()->setSectionsMovable(false);
-    m_count = named<QLabel>(u"previewCountLabel"_s, u"Records"_s, listSide);
+    m_count = namedControl<QLabel>(u"previewCountLabel"_s, u"Records"_s, listSide);
     listLayout->addWidget(m_search);
     listLayout->addWidget(m_table, 1);
     listLayout->addWidget(m_count);
@@ -139,15 +124,15 @@ void PreviewTab::buildPage()
     headers->addRow(buddyLabel(tr("Subject:"), m_subject, messageSide), m_subject);
     messageLayout->addLayout(headers);
 
-    m_bodyTabs = named<QTabWidget>(u"previewBodyTabs"_s, u"Message"_s, messageSide);
-    m_body = named<QPlainTextEdit>(u"previewBodyField"_s, u"Text"_s, m_bodyTabs);
+    m_bodyTabs = namedControl<QTabWidget>(u"previewBodyTabs"_s, u"Message"_s, messageSide);
+    m_body = namedControl<QPlainTextEdit>(u"previewBodyField"_s, u"Text"_s, m_bodyTabs);
     m_body->setReadOnly(true);
     m_htmlPage = new QWidget(m_bodyTabs);
     m_htmlPage->setObjectName(u"previewHtmlPage"_s);
     m_htmlPage->setAccessibleName(u"HTML"_s);
     auto *htmlLayout = new QVBoxLayout(m_htmlPage);
     htmlLayout->setContentsMargins(0, 0, 0, 0);
-    m_unmerged = named<QPushButton>(u"previewUnmergedButton"_s, u"Show Unmerged HTML"_s, m_htmlPage);
+    m_unmerged = namedControl<QPushButton>(u"previewUnmergedButton"_s, u"Show Unmerged HTML"_s, m_htmlPage);
     m_unmerged->setText(tr("Show Unmerged HTML"));
     m_unmerged->setToolTip(tr("Shows the HTML body with its tags, as written"));
     auto *htmlButtons = new QHBoxLayout;
@@ -160,15 +145,15 @@ void PreviewTab::buildPage()
 
     auto *attachmentForm = new QFormLayout;
     attachmentForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    m_attachedFiles = named<QLabel>(u"previewAttachedFiles"_s, u"Attached files"_s, messageSide);
+    m_attachedFiles = namedControl<QLabel>(u"previewAttachedFiles"_s, u"Attached files"_s, messageSide);
     m_attachedFiles->setWordWrap(true);
     m_attachedFiles->setTextInteractionFlags(Qt::TextSelectableByMouse);
     attachmentForm->addRow(tr("Attached files:"), m_attachedFiles);
     auto *attachmentRow = new QHBoxLayout;
     m_attachment = shownField(u"previewAttachmentField"_s, u"Attachment"_s, messageSide);
-    m_openAttachment = named<QPushButton>(u"previewOpenAttachmentButton"_s, u"Open"_s, messageSide);
+    m_openAttachment = namedControl<QPushButton>(u"previewOpenAttachmentButton"_s, u"Open"_s, messageSide);
     m_openAttachment->setText(tr("Open"));
-    m_revealAttachment = named<QPushButton>(u"previewRevealAttachmentButton"_s, u"Show in Folder"_s, messageSide);
+    m_revealAttachment = namedControl<QPushButton>(u"previewRevealAttachmentButton"_s, u"Show in Folder"_s, messageSide);
     m_revealAttachment->setText(tr("Show in Folder"));
     attachmentRow->addWidget(m_attachment, 1);
     attachmentRow->addWidget(m_openAttachment);

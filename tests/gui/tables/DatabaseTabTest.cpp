@@ -36,20 +36,7 @@ Records fourPeople()
 // The "email" column of every row the table shows, top to bottom.
 QStringList shownEmails(const RecordTableModel &model)
 {
-    QStringList emails;
-    const int column = model.columnOfKey(QStringLiteral("3"));
-    for (int row = 0; row < model.rowCount(); ++row)
-        emails.append(model.index(row, column).data().toString());
-    return emails;
-}
-
-template<typename T>
-T *child(QWidget &page, const char *name)
-{
-    T *widget = page.findChild<T *>(QString::fromLatin1(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
+    return shownValues(model, QStringLiteral("3"));
 }
 
 } // namespace
@@ -83,8 +70,7 @@ private Q_SLOTS:
         QFETCH(bool, onWorker);
         QFETCH(QString, typed);
         QFETCH(QStringList, shown);
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         page.search().setWorkerThreshold(onWorker ? 0 : 1000000);
         QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
@@ -108,8 +94,7 @@ private Q_SLOTS:
     // still running when the user types on is dropped for the newer text.
     void keystrokesAreCoalescedAndTheLatestWins()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         auto *field = child<QLineEdit>(page, "databaseSearchField");
         QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
@@ -137,12 +122,9 @@ private Q_SLOTS:
 
     void tickingSelMarksEditedAndCountsTheCheck()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
-        page.resize(1100, 600);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page, {1100, 600}));
         auto *table = child<QTableView>(page, "recordsTable");
         auto *status = child<QLabel>(page, "databaseStatus");
         QCOMPARE(status->text(), QStringLiteral("4 records, 1 checked, 4 shown"));
@@ -180,11 +162,9 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(Value, stored);
         QFETCH(bool, edited);
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         auto *table = child<QTableView>(page, "recordsTable");
         QSignalSpy reset(page.recordsModel(), &QAbstractItemModel::modelReset);
 
@@ -219,11 +199,9 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, nameAfter);
         QFETCH(bool, refused);
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         auto *keys = child<QListView>(page, "keyList");
         auto *message = child<QLabel>(page, "keyListMessage");
 
@@ -239,8 +217,7 @@ private Q_SLOTS:
 
     void deleteColumnFollowsTheKeySelection()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         auto *keys = child<QListView>(page, "keyList");
         auto *deleteButton = child<QPushButton>(page, "deleteColumnButton");
@@ -265,12 +242,9 @@ private Q_SLOTS:
 
     void addAndDeleteAColumnWithItsSheet()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
-        page.resize(900, 500);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page, {900, 500}));
         auto *table = child<QTableView>(page, "recordsTable");
         QSignalSpy inserted(page.recordsModel(), &QAbstractItemModel::columnsInserted);
         QSignalSpy removed(page.recordsModel(), &QAbstractItemModel::columnsRemoved);
@@ -307,11 +281,9 @@ private Q_SLOTS:
 
     void addAndRemoveRecords()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         auto *field = child<QLineEdit>(page, "databaseSearchField");
         QTest::keyClicks(field, QStringLiteral("ulm"));
         page.search().flush();
@@ -345,9 +317,7 @@ private Q_SLOTS:
             many.addresses.append(record(i + 1, false, QStringLiteral("r%1@x.org").arg(i)));
         fixture.fill(many);
         DatabaseTab page(fixture.context);
-        page.resize(1100, 700);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page, {1100, 700}));
         auto *table = child<QTableView>(page, "recordsTable");
         QCOMPARE(page.recordsModel()->rowCount(), int(kRecords));
         table->scrollTo(page.recordsModel()->index(500000, 2));
@@ -375,8 +345,7 @@ private Q_SLOTS:
     // (an added record) does not bring the old text back over the new record.
     void aCommandClearingTheSearchDropsTheTypingBeforeIt()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
         page.search().setDelay(std::chrono::milliseconds(200));
         auto *field = child<QLineEdit>(page, "databaseSearchField");
@@ -416,11 +385,9 @@ private Q_SLOTS:
     // A new or reverted document replaces the one the page showed.
     void anotherDocumentIsShownInPlaceOfTheOld()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         QTest::keyClicks(child<QLineEdit>(page, "databaseSearchField"), QStringLiteral("ulm"));
 
         QVERIFY(fixture.session.newDocument().ok());
@@ -437,27 +404,13 @@ private Q_SLOTS:
 
     void everyControlIsNamedInTabOrder()
     {
-        TablesFixture fixture;
-        fixture.fill(fourPeople());
+        TablesFixture fixture(fourPeople());
         DatabaseTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         const QStringList order{QStringLiteral("keyList"), QStringLiteral("addColumnButton"), QStringLiteral("deleteColumnButton"),
                                 QStringLiteral("databaseSearchField"), QStringLiteral("recordsTable"),
                                 QStringLiteral("addRecordButton"), QStringLiteral("removeRecordButton")};
-        child<QWidget>(page, "keyList")->setFocus();
-        for (qsizetype i = 0; i < order.size(); ++i) {
-            QWidget *focused = QApplication::focusWidget();
-            QVERIFY(focused);
-            QCOMPARE(focused->objectName(), order.at(i));
-            QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(focused->objectName()));
-            QTest::keyClick(focused, Qt::Key_Tab);
-            // Disabled buttons are skipped.
-            while (QApplication::focusWidget() && i + 1 < order.size()
-                   && !child<QWidget>(page, qPrintable(order.at(i + 1)))->isEnabled()
-                   && QApplication::focusWidget()->objectName() != order.at(i + 1))
-                ++i;
-        }
+        checkTabOrder(page, order);
     }
 };
 

@@ -29,19 +29,7 @@ Records threeExceptions()
 
 QStringList shownEmails(const RecordTableModel &model)
 {
-    QStringList emails;
-    for (int row = 0; row < model.rowCount(); ++row)
-        emails.append(model.index(row, model.columnOfKey(QStringLiteral("email"))).data().toString());
-    return emails;
-}
-
-template<typename T>
-T *child(QWidget &page, const char *name)
-{
-    T *widget = page.findChild<T *>(QString::fromLatin1(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
+    return shownValues(model, QStringLiteral("email"));
 }
 
 } // namespace
@@ -63,8 +51,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, typed);
         QFETCH(QStringList, shown);
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
         QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
 
@@ -91,11 +78,9 @@ private Q_SLOTS:
         QFETCH(QString, key);
         QFETCH(QString, typed);
         QFETCH(bool, editable);
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         const Dict record = fixture.doc().exceptArray().at(1).toDict();
         const Value before = record.value(key);
 
@@ -108,12 +93,9 @@ private Q_SLOTS:
 
     void tickingCountsTheShownChecks()
     {
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
-        page.resize(900, 400);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page, {900, 400}));
         auto *status = child<QLabel>(page, "exceptionsStatus");
         QCOMPARE(status->text(), QStringLiteral("3 records, 1 checked, 3 shown"));
 
@@ -130,11 +112,9 @@ private Q_SLOTS:
 
     void addAndRemove()
     {
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         QTest::keyClicks(child<QLineEdit>(page, "exceptionsSearchField"), QStringLiteral("ulm"));
         page.search().flush();
 
@@ -154,23 +134,13 @@ private Q_SLOTS:
 
     void everyControlIsNamedInTabOrder()
     {
-        TablesFixture fixture;
-        fixture.fill(threeExceptions());
+        TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(showExposed(page));
         const QStringList order{QStringLiteral("exceptionsSearchField"), QStringLiteral("exceptionsTable"),
                                 QStringLiteral("addExceptionButton"), QStringLiteral("removeExceptionButton")};
-        child<QWidget>(page, "exceptionsSearchField")->setFocus();
-        for (const QString &name : order) {
-            QWidget *focused = QApplication::focusWidget();
-            QVERIFY(focused);
-            QCOMPARE(focused->objectName(), name);
-            QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(name));
-            QTest::keyClick(focused, Qt::Key_Tab);
-        }
+        checkTabOrder(page, order);
     }
-
 };
 
 QTEST_MAIN(ExceptionsTabTest)

@@ -4,21 +4,17 @@
 // whose document holds a database with the user keys Name ("4") and City
 // ("5") and an exception list, and helpers that drive the pages' widgets.
 
-#include "RecordingFileRevealer.h"
-#include "RecordingUrlOpener.h"
-#include "ScriptedAlertPresenter.h"
-#include "ScriptedFilePanel.h"
+#include "DoubledWindowContext.h"
 #include "TestRecords.h"
-#include "WindowContext.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
-#include "platform/QtMainLoop.h"
-#include "platform/SystemClock.h"
+#include "models/RecordTableModel.h"
 #include "session/DocumentSession.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
+#include <QSize>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -34,14 +30,12 @@ struct Records
     QList<Dict> exceptions;
 };
 
-class TablesFixture
+class TablesFixture : public DoubledWindowContext
 {
 public:
-    TablesFixture()
-        : session(DocumentSession::Services{SystemClock::instance(), alerts, urlOpener}),
-          context{session, alerts, filePanel, urlOpener, revealer, QtMainLoop::instance()}
-    {
-    }
+    TablesFixture() = default;
+    // A fixture filled with records, as fill() fills it.
+    explicit TablesFixture(const Records &records, bool evaluateViews = true) { fill(records, evaluateViews); }
 
     // Fills the session's document with user keys Name and City and the given
     // records (the window set up, the views current, not edited).
@@ -72,14 +66,57 @@ public:
     }
 
     MyDocument &doc() { return session.document(); }
-
-    ScriptedAlertPresenter alerts;
-    ScriptedFilePanel filePanel;
-    RecordingUrlOpener urlOpener;
-    RecordingFileRevealer revealer;
-    DocumentSession session;
-    WindowContext context;
 };
+
+// A page's control by its object name; a missing one ends the test run, as
+// a renamed control would leave the window's commands and screen readers
+// without it.
+template<typename T>
+T *child(QWidget &page, const char *name)
+{
+    T *widget = page.findChild<T *>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
+
+// Shows a page (at size, when given) and waits until it is on screen.
+inline bool showExposed(QWidget &page, QSize size = {})
+{
+    if (size.isValid())
+        page.resize(size);
+    page.show();
+    return QTest::qWaitForWindowExposed(&page);
+}
+
+// The column of key of every row the table shows, top to bottom.
+inline QStringList shownValues(const RecordTableModel &model, const QString &key)
+{
+    QStringList values;
+    const int column = model.columnOfKey(key);
+    for (int row = 0; row < model.rowCount(); ++row)
+        values.append(model.index(row, column).data().toString());
+    return values;
+}
+
+// Tabs through the page from its first control: each control named in order
+// has the focus in turn and a name for screen readers; disabled ones are
+// skipped, as Tab skips them.
+inline void checkTabOrder(QWidget &page, const QStringList &order)
+{
+    child<QWidget>(page, qPrintable(order.first()))->setFocus();
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        QCOMPARE(focused->objectName(), order.at(i));
+        QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(focused->objectName()));
+        QTest::keyClick(focused, Qt::Key_Tab);
+        while (QApplication::focusWidget() && i + 1 < order.size()
+               && !child<QWidget>(page, qPrintable(order.at(i + 1)))->isEnabled()
+               && QApplication::focusWidget()->objectName() != order.at(i + 1))
+            ++i;
+    }
+}
 
 // Clicks the check box of a cell, where the view's delegate draws it.
 inline void clickCheckBox(QAbstractItemView &view, const QModelIndex &index)
