@@ -18,7 +18,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <sys/stat.h>
 
 #include <memory>
 
@@ -322,14 +321,12 @@ TEST_F(ImportExportCommandsTest, PythonCsvWriterOutputImportsUnchanged)
     }
 }
 
-// Nothing that is not a whole regular text file is imported: a pipe or a
-// device is refused at once (a pipe without a writer used to block for
-// ever), as is a file over the size limit or UTF-16 cut off inside a
-// character; the mailing stays as it was, and nothing else is printed.
+// Nothing that is not a whole text file is imported: a file over the size
+// limit or UTF-16 cut off inside a character is refused (pipes and devices:
+// the mailing file safety suite, with a real process that could hang); the
+// mailing stays as it was, and nothing else is printed.
 TEST_F(ImportExportCommandsTest, WhatCannotBeReadIsRefusedAndSaysWhy)
 {
-    const QString fifo = dir.filePath(u"members.csv"_s);
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString big = dir.filePath(u"big.csv"_s);
     {
         QFile sparse(big);
@@ -344,8 +341,6 @@ TEST_F(ImportExportCommandsTest, WhatCannotBeReadIsRefusedAndSaysWhy)
         QString path;
         const char *reason;
     } cases[] = {
-        {"pipe", fifo, "is a pipe"},
-        {"device", u"/dev/null"_s, "is a device"},
         {"tooLarge", big, "is too large"},
         {"cutOffUtf16", cut, "damaged"},
     };

@@ -179,6 +179,8 @@ TEST_F(MailingFileSafety, PipesAndDevicesAreRefusedAtOnce)
         {"merge of a pipe", {u"merge"_s, fifo}},
         {"set of a text from a pipe", {u"set"_s, mailing, u"mailFormBody=@"_s + fifo}},
         {"add-record to a pipe", {u"add-record"_s, fifo, u"email=z@example.org"_s}},
+        {"import from a pipe", {u"import"_s, mailing, fifo}},
+        {"import from a device", {u"import"_s, mailing, u"/dev/null"_s}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,15 +1,8 @@
+#include "AppServicesRig.h"
 #include "TestFiles.h"
 #include "app/LXAppDelegateBase.h"
 #include "app/LXAppSupportUtility.h"
 #include "platform/ManualMainLoop.h"
-#include "RecordingApplicationShell.h"
-#include "RecordingDocumentOpener.h"
-#include "RecordingFileRevealer.h"
-#include "RecordingUrlOpener.h"
-#include "ScriptedAlertPresenter.h"
-#include "ScriptedFilePanel.h"
-#include "platform/SettingsFileStore.h"
-#include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +18,7 @@ namespace {
 
 const QString bookmarkKey = u"StartupSelectedDocBookmark"_s;
 
-struct AppTest : ::testing::Test
+struct AppTest : ::testing::Test, AppServicesRig
 {
     AppTest()
     {
@@ -46,17 +39,8 @@ struct AppTest : ::testing::Test
         defaults.setObject(bookmarkKey, Value(LXBookmark::bookmarkForURL_RW(path).value()));
     }
 
-    QTemporaryDir folder;
-    SettingsFileStore store{folder.filePath(u"settings.ini"_s)};
-    UserDefaults defaults{store};
-    RecordingApplicationShell shell;
-    ScriptedAlertPresenter alerts;
-    RecordingUrlOpener urls;
-    RecordingFileRevealer revealer;
-    RecordingDocumentOpener documents;
-    ScriptedFilePanel panel;
     ManualMainLoop mainLoop;
-    LXAppDelegateBase app{{defaults, shell, alerts, urls, revealer, documents, panel, mainLoop}};
+    LXAppDelegateBase app{services(mainLoop)};
 };
 
 } // namespace

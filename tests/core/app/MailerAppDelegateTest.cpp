@@ -1,3 +1,4 @@
+#include "AppServicesRig.h"
 #include "TestApplication.h"
 #include "app/MailerAppDelegate.h"
 #include "app/update/LXPhoneHome.h"
@@ -7,14 +8,6 @@
 #include "connections/OpenSslRandomSource.h"
 #include "platform/FixedClock.h"
 #include "platform/QtMainLoop.h"
-#include "RecordingApplicationShell.h"
-#include "RecordingDocumentOpener.h"
-#include "RecordingFileRevealer.h"
-#include "RecordingUrlOpener.h"
-#include "ScriptedAlertPresenter.h"
-#include "ScriptedFilePanel.h"
-#include "platform/SettingsFileStore.h"
-#include "platform/UserDefaults.h"
 #include "util/UndoManager.h"
 
 #include <gtest/gtest.h>
@@ -40,14 +33,14 @@ struct UnreachableList final : UpdateListSource
     std::atomic<int> fetches = 0;
 };
 
-struct MailerTest : ::testing::Test
+struct MailerTest : ::testing::Test, AppServicesRig
 {
     MailerTest() { application(); }
 
     std::unique_ptr<MailerAppDelegate> makeApp()
     {
         auto app = std::make_unique<MailerAppDelegate>(
-            LXAppDelegateBase::Services{defaults, shell, alerts, urls, revealer, documents, panel, mainLoop},
+            services(mainLoop),
             MailerAppDelegate::MailerServices{
                 OpenSslRandomSource::instance(), machine, clock, updateList,
                 [this](const QString &, const QString &, const QString &, qint32 port, qint32, bool,
@@ -61,18 +54,9 @@ struct MailerTest : ::testing::Test
         app.applicationDidFinishLaunching();
     }
 
-    QTemporaryDir folder;
-    SettingsFileStore store{folder.filePath(u"settings.ini"_s)};
-    UserDefaults defaults{store};
     HardwareAddress machine{folder.filePath(u"no-sys"_s)};
     FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc())};
     UnreachableList updateList;
-    RecordingApplicationShell shell;
-    ScriptedAlertPresenter alerts;
-    RecordingUrlOpener urls;
-    RecordingFileRevealer revealer;
-    RecordingDocumentOpener documents;
-    ScriptedFilePanel panel;
     QObject context;
     QtMainLoop mainLoop{&context};
     QObject prefWindow;

@@ -1,6 +1,6 @@
+#include "AppServicesRig.h"
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
-#include "app/LXAppDelegateBase.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
 #include "export/ExportWriter.h"
@@ -8,14 +8,7 @@
 #include "platform/FixedClock.h"
 #include "platform/ManualMainLoop.h"
 #include "platform/NullUrlOpener.h"
-#include "RecordingApplicationShell.h"
-#include "RecordingDocumentOpener.h"
-#include "RecordingFileRevealer.h"
-#include "RecordingUrlOpener.h"
-#include "ScriptedAlertPresenter.h"
-#include "ScriptedFilePanel.h"
 #include "platform/SettingsFileStore.h"
-#include "platform/UserDefaults.h"
 #include "send/DraftFolderMailClient.h"
 
 #include <gmock/gmock.h>
@@ -124,16 +117,9 @@ const std::vector<Writer> &writers()
              writeFile(folder + u"/data/Quillcast User Guide 2/Quillcast User Guide 2.9.pdf"_s, "old guide");
          },
          [](const QString &folder) {
-             SettingsFileStore store(folder + u"/../settings.ini"_s);
-             UserDefaults defaults(store);
-             RecordingApplicationShell shell;
-             ScriptedAlertPresenter alerts;
-             RecordingUrlOpener urls;
-             RecordingFileRevealer revealer;
-             RecordingDocumentOpener documents;
-             ScriptedFilePanel panel;
+             AppServicesRig rig;
              ManualMainLoop mainLoop;
-             LXAppDelegateBase app({defaults, shell, alerts, urls, revealer, documents, panel, mainLoop});
+             LXAppDelegateBase app(rig.services(mainLoop));
              app.setUserDataFolder(folder + u"/data"_s);
              app.setUserGuideSource(folder + u"/guide.pdf"_s);
              app.openUserGuide();

@@ -297,7 +297,10 @@ TEST_F(SendmailTest, EachProgramRefusesTheOtherModeAndFailsWhenMissing)
     EXPECT_FALSE(simple(xdg, u"b"_s, u"b@x.org"_s, true).ok()) << "xdg-email sending";
     EXPECT_FALSE(simple(xdgMissing, u"b"_s, u"b@x.org"_s, false).ok()) << "xdg-email missing";
     EXPECT_FALSE(simple(sendmail, u"b"_s, u"b@x.org"_s, false).ok()) << "sendmail preparing";
-    EXPECT_FALSE(simple(sendmailMissing, u"b"_s, u"b@x.org"_s, true).ok()) << "sendmail missing";
+    const Result<QString> missing = simple(sendmailMissing, u"b"_s, u"b@x.org"_s, true);
+    ASSERT_FALSE(missing.ok()) << "sendmail missing";
+    EXPECT_TRUE(missing.error().contains(u"no-such-sendmail” could not be started: "_s))
+        << missing.error().toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(u"stdin"_s)));
 }
 
