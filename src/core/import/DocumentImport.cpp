@@ -15,6 +15,13 @@ DocumentImport::~DocumentImport() = default;
 
 MyDataImportManager &DocumentImport::importFromTextFile()
 {
+    MyDataImportManager &importer = prepareAddressImport();
+    importer.loadDataForWin(m_window.data());
+    return importer;
+}
+
+MyDataImportManager &DocumentImport::prepareAddressImport()
+{
     if (!m_addressImporter) {
         m_addressImporter = std::make_unique<MyDataImportManager>(m_doc.addressArray(), m_doc.keyArray(), &m_doc,
                                                                   m_services);
@@ -23,18 +30,23 @@ MyDataImportManager &DocumentImport::importFromTextFile()
         m_addressImporter->setNotVisibleFirstRecAsNameOption(true);
     }
     m_addressImporter->setDataArray(m_doc.addressArray(), m_doc.keyArray());
-    m_addressImporter->loadDataForWin(m_window.data());
     return *m_addressImporter;
 }
 
 MyExceptImportManager &DocumentImport::importExceptFromTextFile()
+{
+    MyExceptImportManager &importer = prepareExceptImport();
+    importer.loadDataForWin(m_window.data());
+    return importer;
+}
+
+MyExceptImportManager &DocumentImport::prepareExceptImport()
 {
     if (!m_exceptImporter) {
         m_exceptImporter = std::make_unique<MyExceptImportManager>(m_doc.exceptArray(), &m_doc, m_services);
         m_exceptImporter->setNotVisibleFirstRecAsNameOption(true);
     }
     m_exceptImporter->setDataArray(m_doc.exceptArray(), List());
-    m_exceptImporter->loadDataForWin(m_window.data());
     return *m_exceptImporter;
 }
 

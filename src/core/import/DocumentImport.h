@@ -36,6 +36,13 @@ public:
     // exception import on the exception tab, nothing on any other tab.
     void importFromTextFileGeneral();
 
+    // The importer of the list made ready for an import as the commands above
+    // make it (the list as it now stands, the first-row options afresh), but
+    // without its chooser: for a front end that shows the chooser and runs
+    // the loading itself.
+    MyDataImportManager &prepareAddressImport();
+    MyExceptImportManager &prepareExceptImport();
+
     // The importers made so far; null before the first import into that list.
     MyDataImportManager *addressImporter() const { return m_addressImporter.get(); }
     MyExceptImportManager *exceptImporter() const { return m_exceptImporter.get(); }

@@ -293,6 +293,30 @@ TEST_F(DocumentImporters, EachListKeepsItsImporterAndEveryImportStartsOnTheListA
     EXPECT_EQ(doc.addressArray().size(), 1) << "records go to the list the mailing now holds";
 }
 
+TEST_F(DocumentImporters, PreparingAnImportShowsNoChooserAndSharesTheCommandsImporter)
+{
+    DocumentImport imports(doc, services());
+    MyDataImportManager &prepared = imports.prepareAddressImport();
+    MyExceptImportManager &preparedExcept = imports.prepareExceptImport();
+    EXPECT_TRUE(panel.openRequests().isEmpty());
+    EXPECT_TRUE(prepared.notVisibleFirstRecAsNameOption());
+    EXPECT_EQ(prepared.phase(), LXDataImportManager::Phase::Idle);
+    prepared.setDoNotImportFirstRecord(true);
+
+    doc.setAddressArray(List());
+    EXPECT_EQ(&imports.prepareAddressImport(), &prepared);
+    EXPECT_FALSE(prepared.doNotImportFirstRecord()) << "the first-row options start afresh";
+    prepared.loadDataFromText(u"a@x.org"_s, 0);
+    loop.runPending();
+    prepared.AssignCascadeImportFields();
+    prepared.importRows();
+    EXPECT_EQ(doc.addressArray().size(), 1) << "records go to the list the mailing now holds";
+
+    panel.queueOpenAnswer(std::nullopt);
+    EXPECT_EQ(&imports.importExceptFromTextFile(), &preparedExcept);
+    EXPECT_EQ(panel.openRequests().size(), 1);
+}
+
 TEST_F(DocumentImporters, TheMenuCommandFollowsTheSelectedTab)
 {
     DocumentImport imports(doc, services());
