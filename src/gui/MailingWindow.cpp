@@ -7,8 +7,8 @@
 #include "database/GeneralCommands.h"
 #include "database/RecordCommands.h"
 #include "document/SendProgress.h"
-#include "export/DocumentExport.h"
-#include "import/DocumentImport.h"
+#include "export/ExportFlow.h"
+#include "import/ImportFlow.h"
 #include "platform/Alert.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
@@ -339,12 +339,15 @@ void MailingWindow::buildMenus()
             return !state.preparingSending && !m_session->filePath().isEmpty() && m_session->isEdited();
         });
     file->addSeparator();
-    add(file, makeAction(u"actionImport"_s, u"Import…"_s,
-                         [this] { m_session->documentImport().importFromTextFileGeneral(); }),
-        {}, CommandTable::menuRule(Command::importFromTextFile));
-    add(file, makeAction(u"actionExport"_s, u"Export…"_s,
-                         [this] { m_session->documentExport().exportToTextFileGeneral(m_session->displayName()); }),
-        {}, CommandTable::menuRule(Command::exportToTextFile));
+    // The import and export dialogs, for the list on the selected tab.
+    auto *importFlow = new ImportFlow(*m_context, this);
+    importFlow->setObjectName(u"importFlow"_s);
+    auto *exportFlow = new ExportFlow(*m_context, this);
+    exportFlow->setObjectName(u"exportFlow"_s);
+    add(file, makeAction(u"actionImport"_s, u"Import…"_s, [importFlow] { importFlow->start(); }), {},
+        CommandTable::menuRule(Command::importFromTextFile));
+    add(file, makeAction(u"actionExport"_s, u"Export…"_s, [exportFlow] { exportFlow->start(); }), {},
+        CommandTable::menuRule(Command::exportToTextFile));
     file->addSeparator();
     QAction *quit = add(file, makeAction(u"actionQuit"_s, u"Quit"_s, [this] { m_services.application.quit(); }),
                         QKeySequence::Quit, {});
@@ -557,10 +560,10 @@ void MailingWindow::buildToolbar()
     m_toolbar->addSeparator();
     item(u"toolbarImport"_s, u"Import"_s, {{"document-import", "document-open"}, QStyle::SP_DialogOpenButton},
          Command::importFromTextFileGeneral,
-         [this] { m_session->documentImport().importFromTextFileGeneral(); });
+         [this] { findChild<ImportFlow *>(u"importFlow"_s)->start(); });
     item(u"toolbarExport"_s, u"Export"_s, {{"document-export", "document-save-as"}, QStyle::SP_DialogSaveButton},
          Command::exportToTextFileGeneral,
-         [this] { m_session->documentExport().exportToTextFileGeneral(m_session->displayName()); });
+         [this] { findChild<ExportFlow *>(u"exportFlow"_s)->start(); });
     m_toolbar->addSeparator();
     item(u"toolbarCheckAll"_s, u"Check All"_s, {{"edit-select-all"}, QStyle::SP_DialogApplyButton}, Command::checkAllGeneral,
          [document] { GeneralCommands(document()).checkAllGeneral(); });

@@ -1,0 +1,281 @@
+#include "CliApp.h"
+#include "DialogFixture.h"
+#include "TestFiles.h"
+#include "export/ExportFlow.h"
+#include "export/ExportSettingsSheet.h"
+#include "platform/FixedClock.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+using namespace quillcast;
+using namespace quillcast::gui;
+using namespace quillcast::gui::testing;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList titles(const QListWidget *list)
+{
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names.append(list->item(i)->text());
+    return names;
+}
+
+void select(QListWidget *list, const QList<int> &rows)
+{
+    list->clearSelection();
+    for (int row : rows)
+        list->item(row)->setSelected(true);
+}
+
+QPushButton *button(QWidget &sheet, const QString &name)
+{
+    auto *b = sheet.findChild<QPushButton *>(name);
+    if (!b)
+        qFatal("no button %s", qPrintable(name));
+    return b;
+}
+
+void chooseLayout(ExportSettingsSheet &sheet, const QString &title)
+{
+    QComboBox *popUp = sheet.layoutPopUp();
+    const int index = popUp->findText(title);
+    QVERIFY(index >= 0);
+    popUp->setCurrentIndex(index);
+    Q_EMIT popUp->activated(index);
+}
+
+// quillcast-cli run in-process; its exit status.
+int runCli(const QStringList &arguments, QString *errors)
+{
+    QString out;
+    QTextStream outStream(&out);
+    QTextStream errStream(errors);
+    const FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc()));
+    const int status = cli::CliApp(outStream, errStream, clock).run(arguments);
+    errStream.flush();
+    return status;
+}
+
+} // namespace
+
+class ExportDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DialogFixture> fixture;
+    std::unique_ptr<ExportFlow> flow;
+    std::unique_ptr<QTemporaryDir> folder;
+    QString mailing;
+
+    QString path(const QString &name) const { return folder->filePath(name); }
+
+    ExportSettingsSheet *openSheet()
+    {
+        flow->start();
+        ExportSettingsSheet *sheet = flow->settingsSheet();
+        if (sheet && !QTest::qWaitForWindowExposed(sheet))
+            return nullptr;
+        return sheet;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        folder = std::make_unique<QTemporaryDir>();
+        mailing = path(u"club.quill"_s);
+        QVERIFY(QFile::copy(QStringLiteral(QUILLCAST_EXAMPLES_DIR "/sample.quill"), mailing));
+        QFile::setPermissions(mailing, QFile::ReadOwner | QFile::WriteOwner);
+        fixture = std::make_unique<DialogFixture>(DialogFixture::Panel::Scripted);
+        QVERIFY(fixture->session.open(mailing).ok());
+        QVERIFY(QTest::qWaitForWindowExposed(&fixture->window));
+        flow = std::make_unique<ExportFlow>(*fixture->context);
+    }
+    void cleanup()
+    {
+        flow.reset();
+        fixture.reset();
+        folder.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void everyLayoutWritesWhatTheCommandLineWrites_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("cliFormat");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<bool>("exceptions");
+        QTest::newRow("tab-separated text") << u"Tab-separated text"_s << u"tsv"_s << u"tsv"_s << false;
+        QTest::newRow("quoted CSV") << u"Quoted CSV"_s << u"quoted-csv"_s << u"csv"_s << false;
+        QTest::newRow("plain CSV") << u"Plain CSV"_s << u"csv"_s << u"csv"_s << false;
+        QTest::newRow("HTML table") << u"HTML table"_s << u"html-table"_s << u"txt"_s << false;
+        QTest::newRow("HTML page") << u"HTML page"_s << u"html-page"_s << u"html"_s << false;
+        QTest::newRow("custom") << u"Custom"_s << u"custom"_s << u"txt"_s << false;
+        QTest::newRow("exceptions as quoted CSV") << u"Quoted CSV"_s << u"quoted-csv"_s << u"csv"_s << true;
+    }
+    void everyLayoutWritesWhatTheCommandLineWrites()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QString, cliFormat);
+        QFETCH(QString, extension);
+        QFETCH(bool, exceptions);
+        if (exceptions)
+            fixture->doc().setSelectedTab(MyDocument::ExceptionTab);
+        ExportSettingsSheet *sheet = openSheet();
+        QVERIFY(sheet);
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
+        chooseLayout(*sheet, layout);
+        QStringList cli{u"export"_s, mailing, path(u"cli.out"_s), u"--format"_s, cliFormat, u"--names-row"_s};
+        if (exceptions)
+            cli << u"--exceptions"_s;
+        if (layout == u"Custom") {
+            const QStringList typed{u"BEGIN\\n"_s, u"END"_s, u"["_s, u"]\\n"_s, u"<"_s, u">"_s, u"\\t"_s};
+            const QStringList options{u"--custom-start-of-file"_s,   u"--custom-end-of-file"_s,
+                                      u"--custom-start-of-record"_s, u"--custom-end-of-record"_s,
+                                      u"--custom-field-open-tag"_s,  u"--custom-field-close-tag"_s,
+                                      u"--custom-field-separator"_s};
+            for (int i = 0; i < typed.size(); ++i) {
+                QLineEdit *field = sheet->delimiterFields()[i];
+                QVERIFY(!field->isReadOnly());
+                field->setFocus();
+                QTest::keyClicks(field, typed[i]);
+                cli << options[i] << typed[i];
+            }
+            sheet->afterLastCheckBox()->click();
+            QVERIFY(!sheet->afterLastCheckBox()->isChecked());
+            cli << u"--custom-end-of-record-after-last"_s << u"no"_s;
+        }
+        sheet->namesRowCheckBox()->click();
+        saveScreenshot(*sheet, exceptions ? u"export-settings-exceptions.png"_s : u"export-settings-%1.png"_s.arg(cliFormat));
+
+        const QString written = path(u"gui.out"_s);
+        fixture->scriptedPanel.queueSaveAnswer(written);
+        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!flow->settingsSheet());
+        QCOMPARE(fixture->scriptedPanel.saveRequests().size(), 1);
+        const FilePanel::SaveRequest request = fixture->scriptedPanel.saveRequests().first();
+        QCOMPARE(request.proposedName, exceptions ? u"club Except Export"_s : u"club Export"_s);
+        QCOMPARE(request.allowedExtensions, QStringList{extension});
+        QVERIFY(request.allowsOtherFileTypes);
+        QCOMPARE(request.window, &fixture->window);
+
+        QString errors;
+        QCOMPARE(runCli(cli, &errors), 0);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors));
+        const QByteArray fromWindow = quillcast::testing::fileContents(written);
+        QVERIFY(!fromWindow.isEmpty());
+        QCOMPARE(fromWindow, quillcast::testing::fileContents(path(u"cli.out"_s)));
+    }
+
+    void theKeyListsMoveSeveralKeysAtOnce()
+    {
+        ExportSettingsSheet *sheet = openSheet();
+        QVERIFY(sheet);
+        QListWidget *left = sheet->leftList();
+        QListWidget *right = sheet->rightList();
+        const QStringList offered = titles(left);
+        QVERIFY(offered.size() >= 4);
+        QVERIFY(!offered.contains(u"#"_s));
+        QVERIFY(!offered.contains(u"sel"_s));
+        QCOMPARE(offered.first(), u"email"_s);
+
+        select(left, {0, 2, 3});
+        QTest::mouseClick(button(*sheet, u"addSelectedButton"_s), Qt::LeftButton);
+        QCOMPARE(titles(right), (QStringList{offered[0], offered[2], offered[3]}));
+        QCOMPARE(titles(left).first(), offered[1]);
+
+        // Up: the last selected key goes above the first selected one.
+        select(right, {1, 2});
+        QTest::mouseClick(button(*sheet, u"moveUpButton"_s), Qt::LeftButton);
+        QCOMPARE(titles(right), (QStringList{offered[3], offered[0], offered[2]}));
+        select(right, {0});
+        QTest::mouseClick(button(*sheet, u"moveDownButton"_s), Qt::LeftButton);
+        QCOMPARE(titles(right), (QStringList{offered[0], offered[3], offered[2]}));
+        QVERIFY2(right->item(1)->isSelected(), "the selection follows the moved key");
+
+        select(right, {0, 2});
+        QTest::mouseClick(button(*sheet, u"removeSelectedButton"_s), Qt::LeftButton);
+        QCOMPARE(titles(right), QStringList{offered[3]});
+        QCOMPARE(titles(left).mid(titles(left).size() - 2), (QStringList{offered[0], offered[2]}));
+        QTest::mouseClick(button(*sheet, u"removeAllButton"_s), Qt::LeftButton);
+        QVERIFY(titles(right).isEmpty());
+        QCOMPARE(titles(left).size(), offered.size());
+        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
+        QVERIFY(titles(left).isEmpty());
+        QCOMPARE(titles(right).size(), offered.size());
+    }
+
+    void theLayoutPopUpFillsTheDelimiterFields_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<bool>("afterLast");
+        QTest::newRow("tsv") << u"Tab-separated text"_s
+                             << QStringList{{}, {}, {}, u"\\n"_s, {}, {}, u"\\t"_s} << false;
+        QTest::newRow("quoted CSV") << u"Quoted CSV"_s
+                                    << QStringList{{}, {}, {}, u"\\n"_s, u"\""_s, u"\""_s, u","_s} << false;
+        QTest::newRow("plain CSV") << u"Plain CSV"_s << QStringList{{}, {}, {}, u"\\n"_s, {}, {}, u","_s} << false;
+        QTest::newRow("HTML table") << u"HTML table"_s
+                                    << QStringList{u"<table>"_s, u"</table>"_s, u"<tr>"_s, u"</tr>"_s, u"<td>"_s,
+                                                   u"</td>"_s, {}}
+                                    << true;
+        QTest::newRow("HTML page") << u"HTML page"_s
+                                   << QStringList{u"<!DOCTYPE html><html><body><table>"_s,
+                                                  u"</table></body></html>"_s, u"<tr>"_s, u"</tr>"_s, u"<td>"_s,
+                                                  u"</td>"_s, {}}
+                                   << true;
+        QTest::newRow("custom") << u"Custom"_s << QStringList{{}, {}, {}, {}, {}, {}, {}} << true;
+    }
+    void theLayoutPopUpFillsTheDelimiterFields()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QStringList, fields);
+        QFETCH(bool, afterLast);
+        ExportSettingsSheet *sheet = openSheet();
+        QVERIFY(sheet);
+        // Every export starts on tab-separated text with the fields empty.
+        QCOMPARE(sheet->layoutPopUp()->currentText(), u"Tab-separated text"_s);
+        for (QLineEdit *field : sheet->delimiterFields())
+            QVERIFY(field->text().isEmpty());
+        // A custom layout typed before another one is picked is replaced.
+        chooseLayout(*sheet, u"Custom"_s);
+        QTest::keyClicks(sheet->delimiterFields()[0], u"left over"_s);
+        chooseLayout(*sheet, layout);
+        QStringList shown;
+        for (QLineEdit *field : sheet->delimiterFields())
+            shown.append(field->text());
+        QCOMPARE(shown, fields);
+        QCOMPARE(sheet->afterLastCheckBox()->isChecked(), afterLast);
+    }
+
+    void cancellingWritesNothing()
+    {
+        ExportSettingsSheet *sheet = openSheet();
+        QVERIFY(sheet);
+        QTest::mouseClick(button(*sheet, u"cancelExportButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!flow->settingsSheet());
+        QVERIFY(fixture->scriptedPanel.saveRequests().isEmpty());
+
+        // The save panel cancelled: nothing either.
+        sheet = openSheet();
+        QVERIFY(sheet);
+        fixture->scriptedPanel.queueSaveAnswer(std::nullopt);
+        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!flow->settingsSheet());
+        QCOMPARE(fixture->scriptedPanel.saveRequests().size(), 1);
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList{u"club.quill"_s});
+    }
+};
+
+QTEST_MAIN(ExportDialogsTest)
+#include "ExportDialogsTest.moc"
