@@ -178,8 +178,7 @@ ExportSettingsSheet::ExportSettingsSheet(LXDataExportManager &exporter, QWidget 
         chain(edit);
     chain(m_afterLast);
     chain(m_namesRow);
-    chain(cancel);
-    chain(exportButton);
+    // Cancel and Export follow in the order the button box lays them out.
 
     connect(m_left, &QListWidget::itemSelectionChanged, this, &ExportSettingsSheet::sendSelection);
     connect(m_right, &QListWidget::itemSelectionChanged, this, &ExportSettingsSheet::sendSelection);

@@ -177,8 +177,7 @@ ImportMappingSheet::ImportMappingSheet(LXDataImportManager &importer, const QLis
         chain(tool.second);
     chain(m_namesRow);
     chain(m_skipFirst);
-    chain(m_cancel);
-    chain(m_import);
+    // Cancel and Import follow in the order the button box lays them out.
 
     connect(m_prev, &QPushButton::clicked, this, [this] {
         if (m_importer)

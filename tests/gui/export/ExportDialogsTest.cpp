@@ -156,7 +156,6 @@ private Q_SLOTS:
             cli << u"--custom-end-of-record-after-last"_s << u"no"_s;
         }
         sheet->namesRowCheckBox()->click();
-        saveScreenshot(*sheet, exceptions ? u"export-settings-exceptions.png"_s : u"export-settings-%1.png"_s.arg(cliFormat));
 
         const QString written = path(u"gui.out"_s);
         fixture->scriptedPanel.queueSaveAnswer(written);

@@ -1,4 +1,9 @@
 #include "DialogFixture.h"
+#include "FakeApplicationActions.h"
+#include "MailingWindow.h"
+#include "WindowServices.h"
+#include "export/ExportSettingsSheet.h"
+#include "platform/NullUrlOpener.h"
 #include "TestFiles.h"
 #include "app/FilePanelDialog.h"
 #include "import/ImportAccessory.h"
@@ -8,9 +13,12 @@
 #include "import/ImportRun.h"
 #include "import/LXSmartStringFileReader.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QTabWidget>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -248,7 +256,6 @@ private Q_SLOTS:
         QVERIFY(!next->isEnabled());
         QTest::mouseClick(prev, Qt::LeftButton);
         QCOMPARE(valueAt(*sheet, 0), u"b@x.org"_s);
-        saveScreenshot(*sheet, u"import-mapping.png"_s);
     }
 
     void theExceptionImporterOffersItsOwnMenuAndTools()
@@ -369,6 +376,49 @@ private Q_SLOTS:
         QCOMPARE(fixture->alerts.shown().size(), 1);
         QCOMPARE(fixture->alerts.shown().first().messageText, LXSmartStringFileReader::decodingFailedMessage());
         QCOMPARE(fixture->doc().addressArray().size(), 0);
+    }
+
+    void theWindowsImportAndExportCommandsOpenTheDialogsOfTheSelectedTab()
+    {
+        FakeApplicationActions application;
+        ScriptedFilePanel *panel = nullptr;
+        WindowServices services{application, fixture->urlOpener, fixture->revealer, nullptr, nullptr, {}, {}};
+        services.makeAlerts = [](QWidget *) { return std::unique_ptr<AlertPresenter>(new ScriptedAlertPresenter); };
+        services.makeFilePanel = [&panel](QWidget *) {
+            auto made = std::make_unique<ScriptedFilePanel>();
+            panel = made.get();
+            return std::unique_ptr<FilePanel>(std::move(made));
+        };
+        auto session = std::make_unique<DocumentSession>(
+            DocumentSession::Services{SystemClock::instance(), fixture->alerts, NullUrlOpener::instance()});
+        MailingWindow window(std::move(session), services);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        panel->queueOpenAnswer(file(u"people.csv"_s, "a@x.org,Ada\n"));
+        window.action(u"actionImport"_s)->trigger();
+        QCOMPARE(panel->openRequests().size(), 1);
+        QCOMPARE(panel->openRequests().first().accessory, FilePanel::Accessory::ImportOptions);
+        QTRY_VERIFY(window.findChild<ImportMappingSheet *>());
+        auto *mapping = window.findChild<ImportMappingSheet *>();
+        QTRY_VERIFY(mapping->isVisible());
+        QCOMPARE(mapping->destinationPopUp(0)->itemText(4), u"email"_s);
+        mapping->reject();
+
+        // Export wants something to export.
+        window.session().document().exceptArray().append(
+            Value(Dict{{u"num"_s, Value(qint64(1))}, {u"email"_s, Value(u"a@x.org"_s)}}));
+        window.tabs()->setCurrentIndex(MyDocument::ExceptionTab);
+        QCoreApplication::processEvents();
+        window.updateCommandEnabling();
+        QVERIFY(window.action(u"actionExport"_s)->isEnabled());
+        window.action(u"actionExport"_s)->trigger();
+        auto *exportSheet = window.findChild<ExportSettingsSheet *>();
+        QVERIFY(exportSheet);
+        QTRY_VERIFY(exportSheet->isVisible());
+        QCOMPARE(exportSheet->leftList()->count(), 2);
+        QCOMPARE(exportSheet->leftList()->item(0)->text(), u"Email"_s);
+        exportSheet->reject();
     }
 
     void theCommandFollowsTheSelectedTab()

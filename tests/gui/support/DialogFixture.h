@@ -18,8 +18,6 @@
 #include "platform/SystemClock.h"
 #include "session/DocumentSession.h"
 
-#include <QDir>
-#include <QImage>
 #include <QTest>
 #include <QWidget>
 
@@ -64,18 +62,5 @@ public:
     DocumentSession session;
     std::unique_ptr<WindowContext> context;
 };
-
-// With QUILLCAST_SCREENSHOT_DIR set, the widget's picture is saved there
-// under name (the documentation's pictures are made so).
-inline void saveScreenshot(QWidget &widget, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("QUILLCAST_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        return;
-    widget.adjustSize();
-    QTest::qWait(50);
-    QDir().mkpath(folder);
-    widget.grab().save(QDir(folder).filePath(name));
-}
 
 } // namespace quillcast::gui::testing

@@ -14,13 +14,21 @@
 #include "ScriptedAlertPresenter.h"
 #include "ScriptedFilePanel.h"
 #include "WindowServices.h"
+#include "export/ExportFlow.h"
+#include "export/ExportSettingsSheet.h"
+#include "import/ImportFlow.h"
+#include "import/ImportMappingSheet.h"
 #include "platform/FixedClock.h"
 #include "platform/NullUrlOpener.h"
 #include "send/StaticConnectionProvider.h"
 #include "session/DocumentSession.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QDir>
 #include <QIcon>
 #include <QMenu>
@@ -190,7 +198,12 @@ int main(int argc, char *argv[])
         windowAlerts = made.get();
         return std::unique_ptr<AlertPresenter>(std::move(made));
     };
-    services.makeFilePanel = [](QWidget *) { return std::unique_ptr<FilePanel>(std::make_unique<ScriptedFilePanel>()); };
+    ScriptedFilePanel *windowPanel = nullptr;
+    services.makeFilePanel = [&windowPanel](QWidget *) {
+        auto made = std::make_unique<ScriptedFilePanel>();
+        windowPanel = made.get();
+        return std::unique_ptr<FilePanel>(std::move(made));
+    };
 
     auto session = std::make_unique<DocumentSession>(
         DocumentSession::Services{clock, appAlerts, NullUrlOpener::instance(), nullptr});
@@ -241,6 +254,36 @@ int main(int argc, char *argv[])
         ok = save(withMenuOpen(window, settler, u"menuFile"_s), out, u"%1-menu-file"_s.arg(tabs->count() + 1)) && ok;
         ok = save(withMenuOpen(window, settler, u"menuRecords"_s), out, u"%1-menu-records"_s.arg(tabs->count() + 2))
             && ok;
+
+        // The import's mapping sheet over the recipients file beside the
+        // mailing, mapped from its first row.
+        windowPanel->queueOpenAnswer(QFileInfo(mailing).dir().filePath(u"recipients.csv"_s));
+        window.findChild<ImportFlow *>()->startAddressImport();
+        settler.settle(&window, kSettleLimit);
+        if (ImportMappingSheet *mapping = window.findChild<ImportMappingSheet *>()) {
+            mapping->toolButton(ImportMappingSheet::Tool::FromFirstRow)->click();
+            settler.settle(mapping, 300ms);
+            ok = save(mapping->grab().toImage(), out, u"%1-import-mapping"_s.arg(tabs->count() + 3)) && ok;
+            mapping->reject();
+        } else {
+            err() << "screenshots: no import mapping sheet" << Qt::endl;
+            ok = false;
+        }
+        // The export's settings sheet: every key, quoted CSV with the names row.
+        window.findChild<ExportFlow *>()->start();
+        if (ExportSettingsSheet *exporting = window.findChild<ExportSettingsSheet *>()) {
+            exporting->findChild<QPushButton *>(u"addAllButton"_s)->click();
+            const int quoted = exporting->layoutPopUp()->findText(u"Quoted CSV"_s);
+            exporting->layoutPopUp()->setCurrentIndex(quoted);
+            Q_EMIT exporting->layoutPopUp()->activated(quoted);
+            exporting->namesRowCheckBox()->click();
+            settler.settle(exporting, 300ms);
+            ok = save(exporting->grab().toImage(), out, u"%1-export-settings"_s.arg(tabs->count() + 4)) && ok;
+            exporting->reject();
+        } else {
+            err() << "screenshots: no export settings sheet" << Qt::endl;
+            ok = false;
+        }
     }
 
     for (const Alert &alert : appAlerts.shown())
