@@ -166,11 +166,16 @@ ImportMappingSheet::ImportMappingSheet(LXDataImportManager &importer, const QLis
     showRow();
     showOptions();
 
+    // Tab leaves the table for its pop-ups, in the order of the rows, then
+    // goes on down the sheet.
+    m_table->setTabKeyNavigation(false);
     QWidget *previous = m_table;
     const auto chain = [&previous](QWidget *next) {
         setTabOrder(previous, next);
         previous = next;
     };
+    for (QComboBox *popUp : std::as_const(m_popUps))
+        chain(popUp);
     chain(m_prev);
     chain(m_next);
     for (const auto &tool : std::as_const(m_tools))

@@ -188,6 +188,19 @@ private Q_SLOTS:
         QVERIFY(!offered.contains(u"sel"_s));
         QCOMPARE(offered.first(), u"email"_s);
 
+        const QStringList order = tabOrder(*sheet, left);
+        QStringList buttons{u"cancelExportButton"_s, u"exportButton"_s};
+        if (button(*sheet, u"exportButton"_s)->x() < button(*sheet, u"cancelExportButton"_s)->x())
+            buttons = QStringList{u"exportButton"_s, u"cancelExportButton"_s};
+        QCOMPARE(order,
+                 (QStringList{u"keysNotChosenList"_s, u"addSelectedButton"_s, u"addAllButton"_s,
+                              u"removeSelectedButton"_s, u"removeAllButton"_s, u"moveUpButton"_s,
+                              u"moveDownButton"_s, u"keysChosenList"_s, u"exportLayoutPopUp"_s,
+                              u"startOfFileField"_s, u"endOfFileField"_s, u"startOfRecordField"_s,
+                              u"endOfRecordField"_s, u"fieldOpenTagField"_s, u"fieldCloseTagField"_s,
+                              u"fieldSeparatorField"_s, u"endOfRecordAfterLastCheckBox"_s, u"namesRowCheckBox"_s}
+                  + buttons));
+
         select(left, {0, 2, 3});
         QTest::mouseClick(button(*sheet, u"addSelectedButton"_s), Qt::LeftButton);
         QCOMPARE(titles(right), (QStringList{offered[0], offered[2], offered[3]}));
@@ -255,6 +268,21 @@ private Q_SLOTS:
             shown.append(field->text());
         QCOMPARE(shown, fields);
         QCOMPARE(sheet->afterLastCheckBox()->isChecked(), afterLast);
+    }
+
+    void aFailedWriteSaysWhyAndLeavesNoFile()
+    {
+        ExportSettingsSheet *sheet = openSheet();
+        QVERIFY(sheet);
+        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
+        const QString target = path(u"gone/list.tsv"_s);
+        fixture->scriptedPanel.queueSaveAnswer(target);
+        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!flow->settingsSheet());
+        QCOMPARE(fixture->alerts.shown().size(), 1);
+        QCOMPARE(fixture->alerts.shown().first().messageText, u"The export could not be saved"_s);
+        QVERIFY(!fixture->alerts.shown().first().informativeText.isEmpty());
+        QVERIFY(!QFile::exists(target));
     }
 
     void cancellingWritesNothing()

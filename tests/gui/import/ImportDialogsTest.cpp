@@ -240,6 +240,19 @@ private Q_SLOTS:
         // The document's importers hide the names-row option.
         QVERIFY(sheet->findChild<QCheckBox *>(u"firstRowNamesCheckBox"_s)->isHidden());
 
+        // Tab goes down the sheet: the table and its pop-ups, the row
+        // browser, the tools, the options, the buttons as the box lays them out.
+        const QStringList order = tabOrder(*sheet, sheet->mappingTable());
+        QCOMPARE(order.mid(0, 9),
+                 (QStringList{u"importMappingTable"_s, u"destinationPopUp1"_s, u"destinationPopUp2"_s,
+                              u"destinationPopUp3"_s, u"previousRowButton"_s, u"nextRowButton"_s,
+                              u"resetMappingButton"_s, u"cascadeMappingButton"_s, u"allToNewColumnsButton"_s}));
+        QCOMPARE(order.mid(9, 2), (QStringList{u"fromFirstRowButton"_s, u"skipFirstRowCheckBox"_s}));
+        QStringList buttonsShown{u"cancelImportButton"_s, u"importButton"_s};
+        if (button(*sheet, u"importButton"_s)->x() < button(*sheet, u"cancelImportButton"_s)->x())
+            buttonsShown = QStringList{u"importButton"_s, u"cancelImportButton"_s};
+        QCOMPARE(order.mid(11), buttonsShown);
+
         // The row browser.
         QPushButton *prev = button(*sheet, u"previousRowButton"_s);
         QPushButton *next = button(*sheet, u"nextRowButton"_s);

@@ -63,4 +63,18 @@ public:
     std::unique_ptr<WindowContext> context;
 };
 
+// The object names of the controls Tab reaches in the sheet, from first on,
+// in the order it reaches them.
+inline QStringList tabOrder(QWidget &sheet, QWidget *first)
+{
+    QStringList names;
+    QWidget *widget = first;
+    do {
+        if (widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus) && widget->window() == &sheet)
+            names.append(widget->objectName());
+        widget = widget->nextInFocusChain();
+    } while (widget && widget != first && names.size() < 100);
+    return names;
+}
+
 } // namespace quillcast::gui::testing
