@@ -4,6 +4,7 @@
 #include "app/DesktopFileRevealer.h"
 #include "app/DesktopUrlOpener.h"
 #include "app/DocumentController.h"
+#include "export/ExportAccessory.h"
 #include "import/ImportAccessory.h"
 #include "app/GuiApplicationShell.h"
 #include "app/MailerAppDelegate.h"
@@ -55,6 +56,7 @@ ApplicationServices::ApplicationServices(Options options)
     m_documents = std::make_unique<DocumentController>(DocumentController::Services{
         SystemClock::instance(), *m_urlOpener, *m_revealer, m_timers.get(), *m_recent});
     m_documents->setFilePanelAccessory(FilePanel::Accessory::ImportOptions, ImportAccessory::factory());
+    m_documents->setFilePanelAccessory(FilePanel::Accessory::ExportOptions, ExportAccessory::factory());
     m_shell = std::make_unique<GuiApplicationShell>(*m_documents);
 
     // The connection tester's account check, on a client made when first

@@ -1,6 +1,8 @@
 #include "CliApp.h"
 #include "DialogFixture.h"
 #include "TestFiles.h"
+#include "app/FilePanelDialog.h"
+#include "export/ExportAccessory.h"
 #include "export/ExportFlow.h"
 #include "export/ExportSettingsSheet.h"
 #include "platform/FixedClock.h"
@@ -268,6 +270,38 @@ private Q_SLOTS:
             shown.append(field->text());
         QCOMPARE(shown, fields);
         QCOMPARE(sheet->afterLastCheckBox()->isChecked(), afterLast);
+    }
+
+    void theSavePanelProposesTheNameWithTheLayoutsExtensionAndOffersTheOthers()
+    {
+        // The desktop's own save panel this time.
+        flow.reset();
+        fixture = std::make_unique<DialogFixture>(DialogFixture::Panel::Desktop);
+        QVERIFY(fixture->session.open(mailing).ok());
+        flow = std::make_unique<ExportFlow>(*fixture->context);
+        ExportSettingsSheet *sheet = openSheet();
+        QVERIFY(sheet);
+        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
+        chooseLayout(*sheet, u"HTML page"_s);
+        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
+
+        FilePanelDialog *panel = fixture->desktopPanel.currentDialog();
+        QVERIFY(panel);
+        QTRY_VERIFY(panel->isVisible());
+        QCOMPARE(panel->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(panel->allowedExtensions(), QStringList{u"html"_s});
+        QVERIFY(panel->selectedFiles().value(0).endsWith(u"/club Export"_s));
+        auto *accessory = panel->findChild<ExportAccessory *>();
+        QVERIFY(accessory);
+        QCOMPARE(accessory->fileTypePopUp()->currentText(), u"html"_s);
+        accessory->fileTypePopUp()->setCurrentText(u"txt"_s);
+        QCOMPARE(panel->allowedExtensions(), QStringList{u"txt"_s});
+
+        panel->setDirectory(folder->path());
+        panel->selectFile(path(u"club Export"_s));
+        panel->accept();
+        QTRY_VERIFY(QFile::exists(path(u"club Export.txt"_s)));
+        QVERIFY(quillcast::testing::fileContents(path(u"club Export.txt"_s)).startsWith("<!DOCTYPE html>"));
     }
 
     void aFailedWriteSaysWhyAndLeavesNoFile()

@@ -13,6 +13,7 @@
 #include "app/DesktopFilePanel.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "export/ExportAccessory.h"
 #include "import/ImportAccessory.h"
 #include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
@@ -35,6 +36,7 @@ public:
     {
         window.resize(900, 650);
         desktopPanel.setAccessoryFactory(FilePanel::Accessory::ImportOptions, ImportAccessory::factory());
+        desktopPanel.setAccessoryFactory(FilePanel::Accessory::ExportOptions, ExportAccessory::factory());
         FilePanel &filePanel = panel == Panel::Desktop ? static_cast<FilePanel &>(desktopPanel) : scriptedPanel;
         context = std::make_unique<WindowContext>(
             WindowContext{session, alerts, filePanel, urlOpener, revealer, QtMainLoop::instance(), &window,
