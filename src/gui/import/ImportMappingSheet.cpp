@@ -22,47 +22,27 @@ namespace {
 
 enum Columns { NumberColumn, FlagColumn, ValueColumn, DestinationColumn, ColumnCount };
 
-QString toolTitle(ImportMappingSheet::Tool tool)
+// What a tool's button shows and is called.
+struct ToolTexts
 {
-    switch (tool) {
-    case ImportMappingSheet::Tool::Reset:
-        return u"Reset"_s;
-    case ImportMappingSheet::Tool::Cascade:
-        return u"Cascade"_s;
-    case ImportMappingSheet::Tool::AllToNewColumns:
-        return u"All to New Columns"_s;
-    case ImportMappingSheet::Tool::FromFirstRow:
-        return u"From First Row"_s;
-    }
-    return {};
-}
+    QString title;
+    QString objectName;
+    QString help;
+};
 
-QString toolName(ImportMappingSheet::Tool tool)
+ToolTexts toolTexts(ImportMappingSheet::Tool tool)
 {
     switch (tool) {
     case ImportMappingSheet::Tool::Reset:
-        return u"resetMappingButton"_s;
+        return {u"Reset"_s, u"resetMappingButton"_s, u"Import no column"_s};
     case ImportMappingSheet::Tool::Cascade:
-        return u"cascadeMappingButton"_s;
+        return {u"Cascade"_s, u"cascadeMappingButton"_s,
+                u"The columns of the file go to the columns of the list in order"_s};
     case ImportMappingSheet::Tool::AllToNewColumns:
-        return u"allToNewColumnsButton"_s;
+        return {u"All to New Columns"_s, u"allToNewColumnsButton"_s, u"Every column of the file becomes a new column"_s};
     case ImportMappingSheet::Tool::FromFirstRow:
-        return u"fromFirstRowButton"_s;
-    }
-    return {};
-}
-
-QString toolHelp(ImportMappingSheet::Tool tool)
-{
-    switch (tool) {
-    case ImportMappingSheet::Tool::Reset:
-        return u"Import no column"_s;
-    case ImportMappingSheet::Tool::Cascade:
-        return u"The columns of the file go to the columns of the list in order"_s;
-    case ImportMappingSheet::Tool::AllToNewColumns:
-        return u"Every column of the file becomes a new column"_s;
-    case ImportMappingSheet::Tool::FromFirstRow:
-        return u"Match the names in the first row with the columns of the list, and leave that row out"_s;
+        return {u"From First Row"_s, u"fromFirstRowButton"_s,
+                u"Match the names in the first row with the columns of the list, and leave that row out"_s};
     }
     return {};
 }
@@ -124,9 +104,10 @@ ImportMappingSheet::ImportMappingSheet(LXDataImportManager &importer, const QLis
 
     auto *toolRow = new QHBoxLayout;
     for (Tool tool : tools) {
-        auto *button = namedControl<QPushButton>(toolName(tool), toolTitle(tool), this);
-        button->setText(toolTitle(tool));
-        button->setToolTip(toolHelp(tool));
+        const ToolTexts texts = toolTexts(tool);
+        auto *button = namedControl<QPushButton>(texts.objectName, texts.title, this);
+        button->setText(texts.title);
+        button->setToolTip(texts.help);
         button->setAutoDefault(false);
         toolRow->addWidget(button);
         m_tools.append({tool, button});
