@@ -38,6 +38,11 @@ protected:
     void preImportSettings() override;
     std::optional<Dict> createNewObjectToImport() override;
     void didImport() override;
+    RecordMaker recordMaker() override;
+    void recordsWereMade(qint64 made) override;
+    // Reset and the cascade, which finds no listed keys here (the
+    // destinations are "email" and "note" only).
+    QList<Tool> offeredTools() const override { return {Tool::Reset, Tool::Cascade}; }
 
 private:
     void setSerialNum(qint64 value);

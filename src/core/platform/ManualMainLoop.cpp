@@ -4,8 +4,17 @@ namespace quillcast {
 
 void ManualMainLoop::post(std::function<void()> work)
 {
-    const std::lock_guard lock(m_lock);
-    m_pending.push_back(std::move(work));
+    {
+        const std::lock_guard lock(m_lock);
+        m_pending.push_back(std::move(work));
+    }
+    m_posted.notify_all();
+}
+
+bool ManualMainLoop::waitForPending(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_lock);
+    return m_posted.wait_for(lock, timeout, [this] { return !m_pending.empty(); });
 }
 
 int ManualMainLoop::runPending()

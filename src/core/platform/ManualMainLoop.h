@@ -2,6 +2,8 @@
 
 #include "platform/MainLoop.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 
@@ -18,9 +20,13 @@ public:
     // returns how many calls ran.
     int runPending();
     bool hasPending() const;
+    // Waits until work is posted (or is there already), at most timeout;
+    // whether there is work. For a command line waiting on a worker.
+    bool waitForPending(std::chrono::milliseconds timeout);
 
 private:
     mutable std::mutex m_lock;
+    std::condition_variable m_posted;
     std::deque<std::function<void()>> m_pending; // guarded by m_lock
 };
 
