@@ -267,15 +267,15 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     // of the loop.
     mailing.session().setDialogServices({panel, alerts, loop});
     DocumentImport &documentImport = mailing.session().documentImport();
+    // Reading, splitting and making the records run on a worker, as in the
+    // window, so that a terminal can show how far they have got.
+    documentImport.setRunsInBackground(true);
     MyDataImportManager *addressImporter = exceptions ? nullptr : &documentImport.importFromTextFile();
     LXDataImportManager &importer = addressImporter
         ? static_cast<LXDataImportManager &>(*addressImporter)
         : static_cast<LXDataImportManager &>(documentImport.importExceptFromTextFile());
     importer.setFileFormatToImport(*format);
     importer.setFileEncodeToImport(*encoding);
-    // Reading, splitting and making the records run on a worker, as in the
-    // window, so that a terminal can show how far they have got.
-    importer.setRunsInBackground(true);
     ProgressLine line(err, m_ctx.progressLine);
     const QString dataName = QFileInfo(dataPath).fileName();
     loop.runPending();
@@ -479,6 +479,7 @@ int ImportExportCommands::runExport(const QStringList &arguments)
         return 1;
     mailing.session().setDialogServices({panel, alerts, loop});
     DocumentExport &documentExport = mailing.session().documentExport();
+    documentExport.setRunsInBackground(true);
     LXDataExportManager &exporter = exceptions ? documentExport.exportExceptToTextFile(mailingInfo.fileName())
                                                : documentExport.exportToTextFile(mailingInfo.fileName());
 

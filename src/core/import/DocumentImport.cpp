@@ -22,6 +22,7 @@ MyDataImportManager &DocumentImport::importFromTextFile()
         // also names the new columns; the option itself is not offered.
         m_addressImporter->setNotVisibleFirstRecAsNameOption(true);
     }
+    m_addressImporter->setRunsInBackground(m_runsInBackground);
     m_addressImporter->setDataArray(m_doc.addressArray(), m_doc.keyArray());
     m_addressImporter->loadDataForWin(m_window.data());
     return *m_addressImporter;
@@ -33,6 +34,7 @@ MyExceptImportManager &DocumentImport::importExceptFromTextFile()
         m_exceptImporter = std::make_unique<MyExceptImportManager>(m_doc.exceptArray(), &m_doc, m_services);
         m_exceptImporter->setNotVisibleFirstRecAsNameOption(true);
     }
+    m_exceptImporter->setRunsInBackground(m_runsInBackground);
     m_exceptImporter->setDataArray(m_doc.exceptArray(), List());
     m_exceptImporter->loadDataForWin(m_window.data());
     return *m_exceptImporter;
