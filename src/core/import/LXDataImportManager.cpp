@@ -536,7 +536,7 @@ bool LXDataImportManager::isRunning() const
 
 void LXDataImportManager::stopBackgroundWork()
 {
-    // A new WorkerRun for the next run; the old one cancels and waits for its thread.
+    // A new WorkerRun for the next run; the old one cancels and waits for its threads.
     m_worker = std::make_unique<WorkerRun>(m_services.mainLoop);
 }
 

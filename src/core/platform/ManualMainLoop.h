@@ -3,7 +3,6 @@
 #include "platform/MainLoop.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 
@@ -26,7 +25,6 @@ public:
 
 private:
     mutable std::mutex m_lock;
-    std::condition_variable m_posted;
     std::deque<std::function<void()>> m_pending; // guarded by m_lock
 };
 

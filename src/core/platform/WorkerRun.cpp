@@ -27,16 +27,7 @@ WorkerRun::WorkerRun(MainLoop &mainLoop) : m_mainLoop(mainLoop) {}
 WorkerRun::~WorkerRun()
 {
     cancel();
-    {
-        const std::lock_guard lock(m_lock);
-        m_stopping = true;
-        // Runs that have not begun are dropped; the one at work stops at its
-        // next check, as it was cancelled.
-        m_jobs.clear();
-    }
-    m_wake.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
+    joinFinished(true);
 }
 
 void WorkerRun::cancel()
@@ -48,19 +39,15 @@ void WorkerRun::cancel()
     m_current.reset();
 }
 
-void WorkerRun::serve()
+void WorkerRun::joinFinished(bool all)
 {
-    for (;;) {
-        std::function<void()> job;
-        {
-            std::unique_lock lock(m_lock);
-            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_stopping)
-                return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+        if (all || it->state->done.load(std::memory_order_acquire)) {
+            it->thread.join();
+            it = m_workers.erase(it);
+        } else {
+            ++it;
         }
-        job();
     }
 }
 
@@ -68,6 +55,7 @@ void WorkerRun::startErased(std::function<void(Control &)> work, std::function<v
                             ProgressHandler progress)
 {
     cancel();
+    joinFinished(false);
     auto state = std::make_shared<Control::State>();
     state->mainLoop = &m_mainLoop;
     state->progress = std::move(progress);
@@ -80,23 +68,18 @@ void WorkerRun::startErased(std::function<void(Control &)> work, std::function<v
             return;
         state->live = false;
         m_current.reset();
+        joinFinished(false);
         finish();
     };
-    auto job = [state, work = std::move(work), deliver = std::move(deliver)]() mutable {
-        if (state->cancelled.load(std::memory_order_relaxed))
-            return;
+    std::thread thread([state, work = std::move(work), deliver = std::move(deliver)]() mutable {
         Control control(state);
         work(control);
+        MainLoop &loop = *state->mainLoop;
         if (!state->cancelled.load(std::memory_order_relaxed))
-            state->mainLoop->post(std::move(deliver));
-    };
-    {
-        const std::lock_guard lock(m_lock);
-        m_jobs.push_back(std::move(job));
-    }
-    m_wake.notify_all();
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { serve(); });
+            loop.post(std::move(deliver));
+        state->done.store(true, std::memory_order_release);
+    });
+    m_workers.push_back({std::move(thread), std::move(state)});
 }
 
 } // namespace quillcast

@@ -8,11 +8,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace quillcast {
 
@@ -28,12 +26,6 @@ namespace quillcast {
 //
 // The work must take everything it reads by value (or by shared pointer); it
 // must not reach back into objects of the main thread, which go on changing.
-//
-// All the runs of one WorkerRun take turns on one thread, made for the first
-// run: a run started while a cancelled one is still winding down waits for
-// it. One thread keeps one allocator arena, so what a load freed (the raw
-// file, the growing row tables) is reused by the import that follows instead
-// of staying mapped beside it.
 class WorkerRun
 {
 public:
@@ -85,22 +77,23 @@ public:
 
 private:
     void startErased(std::function<void(Control &)> work, std::function<void()> finish, ProgressHandler progress);
-    void serve();
+    void joinFinished(bool all);
 
     MainLoop &m_mainLoop;
     std::shared_ptr<Control::State> m_current; // main thread only
-    std::thread m_thread; // made by the first run, joined when this goes
-    // The hand-over to the thread, guarded by m_lock.
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
-    bool m_stopping = false;
+    struct Worker
+    {
+        std::thread thread;
+        std::shared_ptr<Control::State> state;
+    };
+    std::vector<Worker> m_workers; // main thread only
 };
 
 struct WorkerRun::Control::State
 {
     MainLoop *mainLoop = nullptr;
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> done{false}; // the worker function has returned
     // Worker side only.
     QElapsedTimer sinceReport;
     bool reportedOnce = false;
