@@ -12,7 +12,8 @@
 
 namespace quillcast::cli {
 
-CliApp::CliApp(QTextStream &out, QTextStream &err, const Clock &clock) : m_out(out), m_err(err), m_clock(clock)
+CliApp::CliApp(QTextStream &out, QTextStream &err, const Clock &clock, bool progressLine)
+    : m_out(out), m_err(err), m_clock(clock), m_progressLine(progressLine)
 {
 }
 
@@ -28,7 +29,7 @@ int CliApp::run(const QStringList &arguments)
     if (command == u"--help" || command == u"help")
         return usage(0);
     const QStringList rest = arguments.mid(1);
-    const CliContext context{m_out, m_err, m_clock};
+    const CliContext context{m_out, m_err, m_clock, m_progressLine};
     if (command == u"merge")
         return MergeCommand(context).run(rest);
     if (command == u"sample")
