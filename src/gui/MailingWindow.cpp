@@ -444,26 +444,33 @@ void MailingWindow::buildMenus()
                 ExceptionCommands(doc).invertCheckRecords4Except();
         }),
         {}, CommandTable::menuRule(Command::removeRow));
-    add(records,
-        makeAction(u"actionCheckDuplicate"_s, u"Check Duplicate Addresses"_s,
-                   onTab([](MyDocument &d) { RecordCommands(d).checkDuplicateEmails(); },
-                         [](MyDocument &d) { GeneralCommands(d).checkDuplicateEmailGeneral(); })),
-        {}, previewOrGeneral(Command::checkDuplicateEmails, Command::checkDuplicateEmailGeneral));
-    add(records,
-        makeAction(u"actionCheckUnique"_s, u"Check Unique Addresses"_s,
-                   onTab([](MyDocument &d) { RecordCommands(d).checkUniqueEmails(); },
-                         [](MyDocument &d) { GeneralCommands(d).checkUniqueEmailGeneral(); })),
-        {}, previewOrGeneral(Command::checkUniqueEmails, Command::checkUniqueEmailGeneral));
-    add(records,
-        makeAction(u"actionCheckValid"_s, u"Check Valid Addresses"_s,
-                   onTab([](MyDocument &d) { RecordCommands(d).checkValidEmails(); },
-                         [](MyDocument &d) { GeneralCommands(d).checkValidEmailGeneral(); })),
-        {}, previewOrGeneral(Command::checkValidEmails, Command::checkValidEmailGeneral));
-    add(records,
-        makeAction(u"actionCheckInvalid"_s, u"Check Invalid Addresses"_s,
-                   onTab([](MyDocument &d) { RecordCommands(d).checkUnvalidEmails(); },
-                         [](MyDocument &d) { GeneralCommands(d).checkUnvalidEmailGeneral(); })),
-        {}, previewOrGeneral(Command::checkUnvalidEmails, Command::checkUnvalidEmailGeneral));
+    // The address checks: on the preview tab they act on the database.
+    struct AddressCheck
+    {
+        QString name;
+        QString title;
+        void (RecordCommands::*onDatabase)();
+        void (GeneralCommands::*general)();
+        Command databaseCommand;
+        Command generalCommand;
+    };
+    const AddressCheck checks[] = {
+        {u"actionCheckDuplicate"_s, u"Check Duplicate Addresses"_s, &RecordCommands::checkDuplicateEmails,
+         &GeneralCommands::checkDuplicateEmailGeneral, Command::checkDuplicateEmails, Command::checkDuplicateEmailGeneral},
+        {u"actionCheckUnique"_s, u"Check Unique Addresses"_s, &RecordCommands::checkUniqueEmails,
+         &GeneralCommands::checkUniqueEmailGeneral, Command::checkUniqueEmails, Command::checkUniqueEmailGeneral},
+        {u"actionCheckValid"_s, u"Check Valid Addresses"_s, &RecordCommands::checkValidEmails,
+         &GeneralCommands::checkValidEmailGeneral, Command::checkValidEmails, Command::checkValidEmailGeneral},
+        {u"actionCheckInvalid"_s, u"Check Invalid Addresses"_s, &RecordCommands::checkUnvalidEmails,
+         &GeneralCommands::checkUnvalidEmailGeneral, Command::checkUnvalidEmails, Command::checkUnvalidEmailGeneral},
+    };
+    for (const AddressCheck &check : checks) {
+        add(records,
+            makeAction(check.name, check.title,
+                       onTab([f = check.onDatabase](MyDocument &d) { (RecordCommands(d).*f)(); },
+                             [f = check.general](MyDocument &d) { (GeneralCommands(d).*f)(); })),
+            {}, previewOrGeneral(check.databaseCommand, check.generalCommand));
+    }
     records->addSeparator();
     add(records, makeAction(u"actionDeleteChecked"_s, u"Delete Checked…"_s,
                             [document] { GeneralCommands(document()).deleteCheckRecordsGeneral(); }),

@@ -88,6 +88,7 @@ DatabaseTab::DatabaseTab(WindowContext &context, QWidget *parent) : QWidget(pare
     keyLayout->addLayout(keyButtons);
 
     auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setAccessibleName(tr("Columns and records"));
     splitter->setObjectName(QStringLiteral("databaseSplitter"));
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(keyPanel);
