@@ -51,6 +51,7 @@ GeneralPreferencesPane::GeneralPreferencesPane(LXAppDelegateBase &application, U
     action->setObjectName(u"startupActionPopup"_s);
     action->setAccessibleName(u"At launch"_s);
     action->addItems(startupActionTitles());
+    action->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     DefaultsBinding::bind(action, "currentIndex", defaults, UserDefaultsKeys::startupActionTag);
 
     auto *name = makeValueLabel(u"startupDocumentName"_s, u"Startup mailing"_s, this);

@@ -51,8 +51,9 @@ UpdatePreferencesPane::UpdatePreferencesPane(MailerAppDelegate &application, Use
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(notify);
     layout->addWidget(explanation);
-    layout->addStretch(1);
+    layout->addSpacing(layout->spacing());
     layout->addLayout(row);
+    layout->addStretch(1);
 
     // The date of the last check that reached the server.
     m_observer = m_defaults.addObserver([this](const QString &key) {
