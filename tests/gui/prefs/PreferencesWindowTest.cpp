@@ -1,12 +1,16 @@
 #include "RecordingUrlOpener.h"
+#include "ScriptedAlertPresenter.h"
 #include "app/ApplicationServices.h"
+#include "app/DocumentController.h"
 #include "app/FilePanelDialog.h"
 #include "app/MailerAppDelegate.h"
 #include "app/update/UpdateListSource.h"
 #include "platform/LXBookmark.h"
+#include "platform/SystemClock.h"
 #include "platform/UserDefaults.h"
 #include "prefs/DefaultsBinding.h"
 #include "prefs/PreferencesWindow.h"
+#include "session/DocumentSession.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -244,6 +248,28 @@ private Q_SLOTS:
         QCOMPARE(label(u"startupDocumentName"_s), QString());
         QCOMPARE(label(u"startupDocumentPath"_s), QString());
         QCOMPARE(label(u"startupDocumentStatus"_s), u"Please select a file or change startup option"_s);
+    }
+
+    void testOpensTheStartupMailingAndShowInFolderRevealsIt()
+    {
+        services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(3)));
+        const QString path = dir->filePath(u"startup.quill"_s);
+        {
+            ScriptedAlertPresenter alerts;
+            DocumentSession session({SystemClock::instance(), alerts, urls});
+            QVERIFY(session.create(path));
+        }
+        services->defaults().setObject(u"StartupSelectedDocBookmark"_s, Value(*LXBookmark::bookmarkForURL_RW(path)));
+
+        QTest::mouseClick(window->findChild<QPushButton *>(u"testStartupDocButton"_s), Qt::LeftButton);
+        QCOMPARE(services->documents().openDocumentCount(), 1);
+        QVERIFY(services->documents().windowFor(path));
+
+        // Without a file manager on the bus, the folder opens.
+        QTest::mouseClick(window->findChild<QPushButton *>(u"showStartupDocButton"_s), Qt::LeftButton);
+        QTRY_COMPARE(urls.openedUrls.size() + urls.openedFiles.size(), 1);
+        const QString shown = urls.openedUrls.isEmpty() ? urls.openedFiles.first() : urls.openedUrls.first();
+        QVERIFY2(shown.contains(QFileInfo(dir->path()).fileName()), qPrintable(shown));
     }
 
     void checkNowReportsWhatTheServerSays_data()
