@@ -6,6 +6,7 @@
 #include "app/MailerAppDelegate.h"
 #include "app/update/UpdateListSource.h"
 #include "platform/LXBookmark.h"
+#include "platform/SettingsFileStore.h"
 #include "platform/SystemClock.h"
 #include "platform/UserDefaults.h"
 #include "prefs/DefaultsBinding.h"
@@ -350,6 +351,25 @@ private Q_SLOTS:
         QCOMPARE(defaults.isStored(key), !storedAfterClick.isNull());
         if (!storedAfterClick.isNull())
             QCOMPARE(defaults.integerForKey(key), storedAfterClick.toInt64());
+    }
+
+    void refusedWriteLeavesTheControlShowingWhatIsStored()
+    {
+        // A settings file that cannot be made: its folder is a file.
+        QFile blocker(dir->filePath(u"blocker"_s));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        SettingsFileStore store(dir->filePath(u"blocker/settings.ini"_s));
+        UserDefaults defaults(store);
+        defaults.registerDefaults(Dict{{u"notifyUpdate"_s, Value(true)}});
+        QCheckBox box(u"Bound"_s);
+        QVERIFY(DefaultsBinding::bind(&box, "checked", defaults, u"notifyUpdate"_s));
+        QVERIFY(box.isChecked());
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"notifyUpdate could not be stored"_s));
+        box.click();
+        QVERIFY(box.isChecked());
+        QVERIFY(!defaults.isStored(u"notifyUpdate"_s));
     }
 
     void unknownTransformerBindsNothing()
