@@ -116,7 +116,11 @@ PreferencesWindow::PreferencesWindow(Services services, PaneFactory mailServerPa
     redo->setObjectName(u"actionPreferencesRedo"_s);
     redo->setShortcut(QKeySequence::Redo);
     connect(redo, &QAction::triggered, m_undo, &UndoManager::redo);
-    addActions({undo, redo});
+    auto *close = new QAction(u"Close"_s, this);
+    close->setObjectName(u"actionPreferencesClose"_s);
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addActions({undo, redo, close});
 }
 
 PreferencesWindow::~PreferencesWindow()
