@@ -212,6 +212,9 @@ void LXAppDelegateBase::selectStartupDoc(QObject *preferencesWindow)
     FilePanel::OpenRequest request;
     request.window = preferencesWindow;
     request.allowedExtensions = allowedStartupDocExtensions();
+    request.prompt = u"Select"_s;
+    // A folder named like a mailing is no document to open at launch.
+    request.filesOnly = true;
     QPointer<LXAppDelegateBase> self(this);
     m_services.filePanel.runOpenPanel(request, [self](std::optional<QStringList> paths) {
         if (!self || !paths || paths->isEmpty())

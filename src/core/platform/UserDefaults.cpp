@@ -38,7 +38,28 @@ std::optional<QDateTime> UserDefaults::dateForKey(const QString &key) const
 
 Status UserDefaults::setObject(const QString &key, const Value &value)
 {
-    return m_store.write({{key, value}});
+    Status written = m_store.write({{key, value}});
+    if (!written)
+        return written;
+    // A copy: an observer may remove itself, or others, while being told.
+    const std::map<int, Observer> observers = m_observers;
+    for (const auto &[id, observer] : observers) {
+        if (m_observers.contains(id))
+            observer(key);
+    }
+    return written;
+}
+
+int UserDefaults::addObserver(Observer observer)
+{
+    const int id = m_nextObserver++;
+    m_observers.emplace(id, std::move(observer));
+    return id;
+}
+
+void UserDefaults::removeObserver(int id)
+{
+    m_observers.erase(id);
 }
 
 } // namespace quillcast

@@ -7,6 +7,9 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+
+#include <functional>
+#include <map>
 #include <optional>
 
 namespace quillcast {
@@ -44,11 +47,20 @@ public:
     // registered fallback shows again).
     Status setObject(const QString &key, const Value &value);
 
+    // Told the key after every value this process stored (the windows'
+    // bindings follow the commands that change the defaults). Observers may
+    // add or remove observers while being told.
+    using Observer = std::function<void(const QString &key)>;
+    int addObserver(Observer observer);
+    void removeObserver(int id);
+
     SettingsFileStore &store() const { return m_store; }
 
 private:
     SettingsFileStore &m_store;
     Dict m_registered;
+    std::map<int, Observer> m_observers;
+    int m_nextObserver = 1;
 };
 
 } // namespace quillcast

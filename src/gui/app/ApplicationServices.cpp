@@ -15,6 +15,7 @@
 #include "connections/HardwareAddress.h"
 #include "connections/OpenSslRandomSource.h"
 #include "connections/SecretStore.h"
+#include "platform/Alert.h"
 #include "platform/QtMainLoop.h"
 #include "platform/QtTimerFactory.h"
 #include "platform/SettingsFileStore.h"
@@ -23,13 +24,24 @@
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "MailingWindow.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace quillcast::gui {
+
+namespace {
+
+// The startup actions that look for open mailings do so after a second.
+constexpr int startupActionDelay = 1000;
+
+} // namespace
 
 ApplicationServices::ApplicationServices(Options options)
     : m_store(std::make_unique<SettingsFileStore>(options.settingsFile)),
@@ -81,12 +93,22 @@ ApplicationServices::ApplicationServices(Options options)
     QObject::connect(m_documents.get(), &DocumentController::windowOpened, m_documents.get(),
                      [this](MailingWindow *window) { addApplicationMenuItems(*window); });
     m_documents->setPreferencesHandler([this](int panel) { m_application->openPreferencesAtTab(panel); });
+
+    // The preferences window exists for the whole run: the connection
+    // tester's sheet attaches to it and its undo stack takes over the
+    // connection list's at the end of launch.
+    PreferencesWindow::PaneFactory mailServerPane; // none yet: a note stands in the panel
+    m_preferences = std::make_unique<PreferencesWindow>(
+        PreferencesWindow::Services{*m_application, *m_defaults}, std::move(mailServerPane));
+    m_shell->setPreferencesWindow(m_preferences.get());
+    m_application->setPreferencesWindow(m_preferences.get(), &m_preferences->undoManager());
 }
 
 ApplicationServices::~ApplicationServices()
 {
     // The windows first: their sessions and pages use everything else.
     m_documents.reset();
+    m_preferences.reset();
 }
 
 void ApplicationServices::addApplicationMenuItems(MailingWindow &window)
@@ -96,9 +118,16 @@ void ApplicationServices::addApplicationMenuItems(MailingWindow &window)
     auto *help = window.findChild<QMenu *>(u"menuHelp"_s);
     if (!help)
         return;
+    // The About box tells the application object's release.
+    if (auto *about = window.findChild<QAction *>(u"actionAbout"_s)) {
+        QObject::disconnect(about, &QAction::triggered, nullptr, nullptr);
+        QObject::connect(about, &QAction::triggered, help, [this] { showAbout(); });
+    }
     for (const GuiApplicationShell::MenuItem &item : m_shell->applicationMenuItems()) {
-        auto *action = new QAction(item.title, help);
-        action->setObjectName(u"actionApplicationMenuItem"_s);
+        // Linux users look for the update check under this name.
+        const bool updateCheck = item.title == u"Software Update\u2026"_s;
+        auto *action = new QAction(updateCheck ? u"Check for Updates\u2026"_s : item.title, help);
+        action->setObjectName(updateCheck ? u"actionCheckForUpdates"_s : u"actionApplicationMenuItem"_s);
         QObject::connect(action, &QAction::triggered, help, item.action);
         const QList<QAction *> actions = help->actions();
         help->insertAction(actions.value(item.position), action);
@@ -111,6 +140,37 @@ void ApplicationServices::launch(const QStringList &documentPaths)
     for (const QString &path : documentPaths)
         m_documents->openDocument(path);
     m_application->applicationDidFinishLaunching();
+    // When the startup actions that wait have had their turn.
+    m_shell->runAfter(startupActionDelay, [this] { showSomethingIfNothingShows(); });
+}
+
+void ApplicationServices::showSomethingIfNothingShows()
+{
+    // The desktop this was made for keeps an application without windows
+    // running in its menu bar and dock; on Linux such a process would be
+    // unreachable and would only hold its files. So a launch that ends with
+    // nothing on screen (the startup action "nothing", or a stored value no
+    // release knows) shows the Open panel: the user started the program to
+    // work on a mailing. Whatever a startup action showed (a mailing, the
+    // Open panel, an alert, the preferences) is left alone.
+    if (m_documents->openDocumentCount() > 0)
+        return;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    if (std::any_of(windows.begin(), windows.end(), [](const QWidget *w) { return w->isVisible(); }))
+        return;
+    m_shell->showOpenPanel();
+}
+
+void ApplicationServices::showAbout()
+{
+    Alert about;
+    about.messageText = m_application->appName();
+    about.informativeText = u"Release %1\n\nPersonalised bulk e-mail: one window per mailing."_s.arg(
+        m_application->releaseString());
+    about.buttons = {u"OK"_s};
+    about.style = Alert::Style::Informational;
+    about.kind = Alert::Kind::Modal;
+    m_alerts->present(about, [](int) {});
 }
 
 void ApplicationServices::terminate()

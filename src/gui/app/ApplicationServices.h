@@ -31,6 +31,7 @@ class DesktopFileRevealer;
 class DocumentController;
 class GuiApplicationShell;
 class MailingWindow;
+class PreferencesWindow;
 class RecentDocuments;
 class WindowAlertPresenter;
 
@@ -73,11 +74,17 @@ public:
     DocumentController &documents() { return *m_documents; }
     GuiApplicationShell &shell() { return *m_shell; }
     MailerAppDelegate &application() { return *m_application; }
+    PreferencesWindow &preferences() { return *m_preferences; }
 
 private:
     // The items the application object put into its menu, in the window's
     // Help menu.
     void addApplicationMenuItems(MailingWindow &window);
+    // Help > About Quillcast, with the application object's release.
+    void showAbout();
+    // Linux has no application left running without a window: when launch
+    // leaves none on screen, the preferences show (see launch()).
+    void showSomethingIfNothingShows();
 
     std::unique_ptr<SettingsFileStore> m_store;
     std::unique_ptr<UserDefaults> m_defaults;
@@ -97,6 +104,7 @@ private:
     std::unique_ptr<DocumentController> m_documents;
     std::unique_ptr<GuiApplicationShell> m_shell;
     std::unique_ptr<MailerAppDelegate> m_application;
+    std::unique_ptr<PreferencesWindow> m_preferences;
 };
 
 } // namespace quillcast::gui

@@ -1,7 +1,7 @@
 #include "app/GuiApplicationShell.h"
 
 #include "app/DocumentController.h"
-#include "app/PreferencesPlaceholder.h"
+#include "prefs/PreferencesWindow.h"
 
 #include <QTimer>
 
@@ -49,7 +49,7 @@ void GuiApplicationShell::insertApplicationMenuItem(int position, const QString 
 void GuiApplicationShell::showPreferences(std::optional<int> panel)
 {
     if (!m_preferences)
-        m_preferences = std::make_unique<PreferencesPlaceholder>();
+        return;
     if (panel)
         m_preferences->setCurrentPanel(*panel);
     m_preferences->present();

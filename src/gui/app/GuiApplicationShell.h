@@ -11,7 +11,7 @@
 namespace quillcast::gui {
 
 class DocumentController;
-class PreferencesPlaceholder;
+class PreferencesWindow;
 
 // The application object's view of the desktop: the document controller's
 // windows and commands, one-shot timers of the event loop, the preferences
@@ -42,8 +42,10 @@ public:
 
     // In menu order.
     const QList<MenuItem> &applicationMenuItems() const { return m_menuItems; }
-    // None until first shown.
-    PreferencesPlaceholder *preferencesWindow() const { return m_preferences.get(); }
+    // The preferences window, made by whoever builds the application (it
+    // needs the application object, which needs this shell); not owned.
+    void setPreferencesWindow(PreferencesWindow *window) { m_preferences = window; }
+    PreferencesWindow *preferencesWindow() const { return m_preferences; }
 
 Q_SIGNALS:
     void applicationMenuItemsChanged();
@@ -51,7 +53,7 @@ Q_SIGNALS:
 private:
     DocumentController &m_documents;
     QList<MenuItem> m_menuItems;
-    std::unique_ptr<PreferencesPlaceholder> m_preferences;
+    QPointer<PreferencesWindow> m_preferences;
 };
 
 } // namespace quillcast::gui

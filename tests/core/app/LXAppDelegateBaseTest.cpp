@@ -161,6 +161,9 @@ TEST_F(AppTest, ChoosingAStartupDocumentStoresItsBookmark)
     app.selectStartupDoc(nullptr);
     ASSERT_EQ(panel.openRequests().size(), 1);
     EXPECT_EQ(panel.openRequests()[0].allowedExtensions, QStringList{u"quill"_s});
+    EXPECT_EQ(panel.openRequests()[0].prompt, u"Select"_s);
+    EXPECT_TRUE(panel.openRequests()[0].filesOnly);
+    EXPECT_FALSE(panel.openRequests()[0].choosesFolders);
     EXPECT_TRUE(app.StartupDocSpecified());
     EXPECT_EQ(app.StartupDocPathMessageString(), QString());
     bool stale = false;

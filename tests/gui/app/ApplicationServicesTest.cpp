@@ -3,17 +3,19 @@
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
 #include "app/ApplicationServices.h"
+#include "app/FilePanelDialog.h"
 #include "app/DocumentController.h"
 #include "app/GuiApplicationShell.h"
 #include "app/MailerAppDelegate.h"
-#include "app/PreferencesPlaceholder.h"
+#include "prefs/PreferencesWindow.h"
 #include "app/update/UpdateListSource.h"
+#include "platform/LXBookmark.h"
 #include "platform/SystemClock.h"
 #include "platform/UserDefaults.h"
 #include "session/DocumentSession.h"
 
+#include <QAbstractButton>
 #include <QMenu>
-#include <QTabBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -54,40 +56,87 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        for (FilePanelDialog *panel : shownPanels())
+            panel->reject();
         services.reset();
         dismissTopLevelAlerts();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void mailingsGivenAtLaunchOpenAndTheStartupActionFindsThem_data()
+    void startupActionRunsAtLaunch_data()
     {
-        QTest::addColumn<bool>("givenAMailing");
         QTest::addColumn<int>("startupAction");
+        QTest::addColumn<bool>("givenAMailing");
+        QTest::addColumn<bool>("startupMailingChosen");
         QTest::addColumn<int>("windows");
-        QTest::newRow("nothing given: a new mailing") << false << 0 << 1;
-        QTest::newRow("a mailing given: no new one") << true << 0 << 1;
-        QTest::newRow("no startup action") << false << 4 << 0;
+        QTest::addColumn<bool>("openPanel");
+        QTest::addColumn<QString>("alert");
+        const QString noStartupMailing = u"Preference was set to open at startup a document without specifying it"_s;
+        QTest::newRow("0, nothing given: a new mailing") << 0 << false << false << 1 << false << QString();
+        QTest::newRow("0, a mailing given: no new one") << 0 << true << false << 1 << false << QString();
+        QTest::newRow("1, nothing given: the Open panel") << 1 << false << false << 0 << true << QString();
+        QTest::newRow("1, a mailing given: no panel") << 1 << true << false << 1 << false << QString();
+        QTest::newRow("2, a mailing given: the Open panel all the same") << 2 << true << false << 1 << true << QString();
+        QTest::newRow("3: the startup mailing opens") << 3 << false << true << 1 << false << QString();
+        QTest::newRow("3 with a mailing given: both open") << 3 << true << true << 2 << false << QString();
+        QTest::newRow("3 without a startup mailing: the alert") << 3 << false << false << 0 << false << noStartupMailing;
+        // Nothing on screen would leave a process no one can reach.
+        QTest::newRow("nothing, nothing given: the Open panel") << 4 << false << false << 0 << true << QString();
+        QTest::newRow("nothing, a mailing given: just that") << 4 << true << false << 1 << false << QString();
+        QTest::newRow("unknown value: as nothing") << 70 << false << false << 0 << true << QString();
     }
-    void mailingsGivenAtLaunchOpenAndTheStartupActionFindsThem()
+    void startupActionRunsAtLaunch()
     {
-        QFETCH(bool, givenAMailing);
         QFETCH(int, startupAction);
+        QFETCH(bool, givenAMailing);
+        QFETCH(bool, startupMailingChosen);
         QFETCH(int, windows);
+        QFETCH(bool, openPanel);
+        QFETCH(QString, alert);
         services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(startupAction)));
+        QString startupMailing;
+        if (startupMailingChosen) {
+            startupMailing = makeMailing(u"startup.quill"_s);
+            services->defaults().setObject(u"StartupSelectedDocBookmark"_s,
+                                           Value(*LXBookmark::bookmarkForURL_RW(startupMailing)));
+        }
         QStringList paths;
         if (givenAMailing)
             paths.append(makeMailing(u"given.quill"_s));
 
         services->launch(paths);
-        QCOMPARE(services->documents().openDocumentCount(), givenAMailing ? 1 : 0);
         QTest::qWait(afterStartupAction);
         QCOMPARE(services->documents().openDocumentCount(), windows);
         if (givenAMailing)
             QVERIFY(services->documents().windowFor(paths.first()));
+        if (startupMailingChosen)
+            QVERIFY(services->documents().windowFor(startupMailing));
+        QCOMPARE(shownPanels().size(), openPanel ? 1 : 0);
+        const QList<QMessageBox *> alerts = shownTopLevelAlerts();
+        QCOMPARE(alerts.size(), alert.isEmpty() ? 0 : 1);
+        if (!alert.isEmpty())
+            QCOMPARE(alerts.first()->text(), alert);
         QVERIFY(services->application().finishedLaunching());
     }
 
-    void softwareUpdateStandsInEveryWindowsHelpMenu()
+    void openPreferencesFromTheStartupAlertShowsTheGeneralPanel()
+    {
+        services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(3)));
+        services->launch();
+        QTRY_COMPARE(shownTopLevelAlerts().size(), 1);
+        QMessageBox *alert = shownTopLevelAlerts().first();
+        for (QAbstractButton *button : alert->buttons()) {
+            if (button->text() == u"Open Preferences"_s)
+                button->click();
+        }
+        QTRY_VERIFY(services->preferences().isVisible());
+        QCOMPARE(services->preferences().windowTitle(), u"General"_s);
+        // A window shows: the launch needs no Open panel besides.
+        QTest::qWait(afterStartupAction);
+        QCOMPARE(shownPanels().size(), 0);
+    }
+
+    void checkForUpdatesStandsInEveryWindowsHelpMenu()
     {
         services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(4)));
         services->launch({makeMailing(u"given.quill"_s)});
@@ -102,30 +151,59 @@ private Q_SLOTS:
             QStringList titles;
             for (QAction *action : help->actions())
                 titles.append(action->text());
-            QCOMPARE(titles.value(1), u"Software Update\u2026"_s);
-            QCOMPARE(titles.count(u"Software Update\u2026"_s), 1);
+            // Where Linux users look for it, under the name they look for.
+            QCOMPARE(titles.value(1), u"Check for Updates\u2026"_s);
+            QCOMPARE(titles.count(u"Check for Updates\u2026"_s), 1);
         }
+
+        // The menu command reports every outcome, a server out of reach too.
+        MailingWindow *window = services->documents().windows().first();
+        window->findChild<QAction *>(u"actionCheckForUpdates"_s)->trigger();
+        QTRY_COMPARE(shownTopLevelAlerts().size(), 1);
+        QCOMPARE(shownTopLevelAlerts().first()->text(), u"Quillcast was not able to connect to the Vantreel server"_s);
+    }
+
+    void aboutTellsTheRelease()
+    {
+        services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(0)));
+        services->launch();
+        QTRY_COMPARE(services->documents().openDocumentCount(), 1);
+        MailingWindow *window = services->documents().windows().first();
+        window->findChild<QAction *>(u"actionAbout"_s)->trigger();
+        QTRY_COMPARE(shownTopLevelAlerts().size(), 1);
+        QMessageBox *about = shownTopLevelAlerts().first();
+        QCOMPARE(about->text(), u"Quillcast 2"_s);
+        QVERIFY2(about->informativeText().startsWith(u"Release 2.10.1\n"_s), qPrintable(about->informativeText()));
     }
 
     void serverSettingsOpenThePreferencesAtTheMailServerPanel()
     {
-        services->documents().showPreferences(PreferencesPlaceholder::MailServer);
-        PreferencesPlaceholder *preferences = services->shell().preferencesWindow();
+        services->documents().showPreferences(PreferencesWindow::MailServer);
+        PreferencesWindow *preferences = services->shell().preferencesWindow();
         QVERIFY(preferences);
         QVERIFY(preferences->isVisible());
-        QCOMPARE(preferences->windowTitle(), u"Preferences"_s);
-        auto *panels = preferences->findChild<QTabBar *>(u"preferencesPanels"_s);
-        QCOMPARE(panels->tabText(panels->currentIndex()), u"Mail Server"_s);
+        QCOMPARE(preferences->windowTitle(), u"Mail Server"_s);
 
         // The general command shows it where it is.
         services->application().openPreferences();
-        QCOMPARE(preferences->currentPanel(), int(PreferencesPlaceholder::MailServer));
-        services->application().openPreferencesAtTab(PreferencesPlaceholder::Update);
-        QCOMPARE(panels->tabText(panels->currentIndex()), u"Update"_s);
+        QCOMPARE(preferences->currentPanel(), int(PreferencesWindow::MailServer));
+        services->application().openPreferencesAtTab(PreferencesWindow::Update);
+        QCOMPARE(preferences->windowTitle(), u"Update"_s);
+        QCOMPARE(preferences->currentPanel(), int(PreferencesWindow::Update));
         QCOMPARE(services->shell().preferencesWindow(), preferences);
     }
 
 private:
+    static QList<FilePanelDialog *> shownPanels()
+    {
+        QList<FilePanelDialog *> panels;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *panel = qobject_cast<FilePanelDialog *>(widget); panel && panel->isVisible())
+                panels.append(panel);
+        }
+        return panels;
+    }
+
     QString makeMailing(const QString &name)
     {
         const QString path = dir->filePath(name);

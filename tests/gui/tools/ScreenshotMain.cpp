@@ -14,12 +14,17 @@
 #include "ScriptedAlertPresenter.h"
 #include "ScriptedFilePanel.h"
 #include "WindowServices.h"
+#include "app/ApplicationServices.h"
+#include "app/update/UpdateListSource.h"
 #include "export/ExportFlow.h"
 #include "export/ExportSettingsSheet.h"
 #include "import/ImportFlow.h"
 #include "import/ImportMappingSheet.h"
 #include "platform/FixedClock.h"
+#include "platform/LXBookmark.h"
 #include "platform/NullUrlOpener.h"
+#include "platform/UserDefaults.h"
+#include "prefs/PreferencesWindow.h"
 #include "send/StaticConnectionProvider.h"
 #include "session/DocumentSession.h"
 
@@ -37,6 +42,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <chrono>
@@ -123,6 +129,12 @@ QString slug(const QString &title)
     return name.remove(QRegularExpression(u"^-+|-+$"_s));
 }
 
+// The maker's update server stays out of the pictures.
+struct NoUpdateList final : UpdateListSource
+{
+    std::optional<Dict> fetch(const QUrl &, std::stop_token) override { return std::nullopt; }
+};
+
 bool save(const QImage &image, const QDir &out, const QString &name)
 {
     const QString path = out.filePath(name + u".png"_s);
@@ -132,6 +144,43 @@ bool save(const QImage &image, const QDir &out, const QString &name)
     }
     err() << "screenshots: " << path << Qt::endl;
     return true;
+}
+
+// The preferences window's three panels, as a user who opens a mailing at
+// launch sees them; its own settings, in a folder of its own. The mailing is
+// copied to a fixed place so that the path shown is the same on every machine.
+bool savePreferences(const QDir &out, const QString &mailing, PageSettler &settler, int firstNumber)
+{
+    QTemporaryDir settings;
+    const QString startup = QDir::temp().filePath(u"Mailings/Newsletter.quill"_s);
+    QDir().mkpath(QFileInfo(startup).path());
+    QFile::remove(startup);
+    QFile::copy(mailing, startup);
+    NoUpdateList updates;
+    RecordingUrlOpener urls;
+    ApplicationServices::Options options;
+    options.settingsFile = settings.filePath(u"settings.ini"_s);
+    options.updateList = &updates;
+    options.urlOpener = &urls;
+    options.bus = QDBusConnection(u"no bus"_s);
+    ApplicationServices services(std::move(options));
+    services.defaults().setObject(u"StartupActionTag"_s, Value(qint64(3)));
+    if (const std::optional<QByteArray> bookmark = LXBookmark::bookmarkForURL_RW(startup))
+        services.defaults().setObject(u"StartupSelectedDocBookmark"_s, Value(*bookmark));
+
+    PreferencesWindow &preferences = services.preferences();
+    preferences.present();
+    const QStringList names{u"general"_s, u"mail-server"_s, u"update"_s};
+    bool ok = true;
+    for (int panel = 0; panel < names.size(); ++panel) {
+        preferences.setCurrentPanel(panel);
+        settler.settle(&preferences, 300ms);
+        ok = save(preferences.grab().toImage(), out, u"%1-preferences-%2"_s.arg(firstNumber + panel).arg(names[panel]))
+            && ok;
+    }
+    preferences.hide();
+    QFile::remove(startup);
+    return ok;
 }
 
 } // namespace
@@ -284,6 +333,7 @@ int main(int argc, char *argv[])
             err() << "screenshots: no export settings sheet" << Qt::endl;
             ok = false;
         }
+        ok = savePreferences(out, mailing, settler, tabs->count() + 5) && ok;
     }
 
     for (const Alert &alert : appAlerts.shown())
