@@ -1,0 +1,223 @@
+#include "GuideDocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <QTextFrame>
+#include <QTextList>
+#include <QTextTable>
+#include <QSet>
+#include <QColor>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast::gui {
+
+namespace {
+
+// The paper's own margin; the printing adds two centimetres of its own
+// inside it, and the page number sits in that band.
+constexpr qreal paperMarginMm = 8.0;
+// The width of the text column in the document's units (1/96 inch): A4 less
+// both margins. Pictures wider than that are scaled down to it.
+constexpr qreal columnWidth = (210.0 - 2 * paperMarginMm - 2 * 20.0) / 25.4 * 96.0;
+// A screenshot drawn at its pixel size would take the whole column for a
+// small dialog; at this fraction a window and a sheet keep their proportions.
+constexpr qreal pictureScale = 0.62;
+constexpr qint64 maxChapterSize = 4 * 1024 * 1024;
+
+} // namespace
+
+GuideDocument::GuideDocument()
+{
+    QFont font(u"DejaVu Sans"_s);
+    font.setPointSizeF(10);
+    m_document.setDefaultFont(font);
+    m_document.setDocumentMargin(0);
+    // Code and command lines wrap inside the column instead of running off
+    // the page.
+    QTextOption option = m_document.defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_document.setDefaultTextOption(option);
+}
+
+Status GuideDocument::addChapter(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Status::failure(u"Cannot read %1: %2"_s.arg(path, file.errorString()));
+    if (file.size() > maxChapterSize)
+        return Status::failure(u"%1 is too large for a chapter"_s.arg(path));
+    const QString markdown = QString::fromUtf8(file.readAll());
+
+    QTextDocument chapter;
+    chapter.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
+    QTextCursor end(&m_document);
+    end.movePosition(QTextCursor::End);
+    const int from = end.position();
+    if (m_chapterCount > 0) {
+        // Every chapter starts on a page of its own.
+        QTextBlockFormat breakBefore;
+        breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        end.insertBlock(breakBefore);
+    }
+    end.insertFragment(QTextDocumentFragment(&chapter));
+    ++m_chapterCount;
+    resolvePictures(from, QFileInfo(path).absolutePath());
+    polish(from);
+    return success();
+}
+
+void GuideDocument::polish(int from)
+{
+    QSet<QTextTable *> tables;
+    for (QTextBlock block = m_document.findBlock(from); block.isValid(); block = block.next()) {
+        QTextCursor cursor(block);
+        QTextBlockFormat format = block.blockFormat();
+        if (QTextTable *table = cursor.currentTable()) {
+            tables.insert(table);
+            continue;
+        }
+        if (format.hasProperty(QTextFormat::BlockCodeFence) || format.hasProperty(QTextFormat::BlockCodeLanguage)) {
+            // Commands on a grey band, wrapped rather than cut at the
+            // column's edge.
+            format.setNonBreakableLines(false);
+            format.setBackground(QColor(0xf0, 0xf0, 0xf0));
+            format.setLeftMargin(8);
+            format.setRightMargin(8);
+            cursor.setBlockFormat(format);
+            continue;
+        }
+        if (format.headingLevel() == 0 && !cursor.currentList() && format.bottomMargin() < 6) {
+            format.setBottomMargin(6);
+            cursor.setBlockFormat(format);
+        } else if (format.headingLevel() > 1) {
+            format.setTopMargin(14);
+            format.setBottomMargin(4);
+            cursor.setBlockFormat(format);
+        }
+    }
+    for (QTextTable *table : std::as_const(tables)) {
+        // Hairlines and room around the words; the first row names the
+        // columns.
+        QTextTableFormat format = table->format();
+        format.setBorder(0.5);
+        format.setBorderBrush(QColor(0xa0, 0xa0, 0xa0));
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        format.setBorderCollapse(true);
+        format.setCellPadding(4);
+        format.setCellSpacing(0);
+        format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+        format.setBottomMargin(8);
+        format.setHeaderRowCount(1);
+        table->setFormat(format);
+        for (int column = 0; column < table->columns(); ++column) {
+            QTextTableCell cell = table->cellAt(0, column);
+            QTextCharFormat header = cell.format();
+            header.setBackground(QColor(0xe8, 0xe8, 0xe8));
+            cell.setFormat(header);
+        }
+    }
+}
+
+void GuideDocument::resolvePictures(int from, const QString &folder)
+{
+    struct Picture
+    {
+        int position;
+        int length;
+        QTextImageFormat format;
+    };
+    QList<Picture> pictures;
+    for (QTextBlock block = m_document.findBlock(from); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().isImageFormat())
+                pictures.append({fragment.position(), fragment.length(), fragment.charFormat().toImageFormat()});
+        }
+    }
+    // From the end, so that removing one leaves the positions of the others.
+    for (auto it = pictures.crbegin(); it != pictures.crend(); ++it) {
+        const QString name = it->format.name();
+        const QString file = QDir(folder).absoluteFilePath(QUrl(name).path());
+        QTextCursor cursor(&m_document);
+        cursor.setPosition(it->position);
+        cursor.setPosition(it->position + it->length, QTextCursor::KeepAnchor);
+        const QImage image(file);
+        if (image.isNull()) {
+            m_missingPictures.append(QDir::cleanPath(file));
+            cursor.removeSelectedText();
+            continue;
+        }
+        m_pictures.insert(QUrl(name), image);
+        const qreal width = qMin(columnWidth, image.width() * pictureScale);
+        QTextImageFormat format = it->format;
+        format.setWidth(width);
+        format.setHeight(width * image.height() / image.width());
+        cursor.setCharFormat(format);
+    }
+}
+
+Status GuideDocument::writePdf(const QString &path, const QString &title, const QString &subtitle)
+{
+    // The title page goes before the chapters in a document of its own, so
+    // that the guide can be printed again with another title.
+    QTextDocument printed;
+    printed.setDefaultFont(m_document.defaultFont());
+    printed.setDefaultTextOption(m_document.defaultTextOption());
+    printed.setDocumentMargin(0);
+    printed.setMetaInformation(QTextDocument::DocumentTitle, title);
+    {
+        // The title page: the guide's name a third of the way down, its
+        // release below.
+        QTextCursor cursor(&printed);
+        QTextBlockFormat centred;
+        centred.setAlignment(Qt::AlignHCenter);
+        centred.setTopMargin(260);
+        QTextCharFormat big;
+        big.setFontPointSize(26);
+        big.setFontWeight(QFont::Bold);
+        cursor.setBlockFormat(centred);
+        cursor.insertText(title, big);
+        QTextBlockFormat below;
+        below.setAlignment(Qt::AlignHCenter);
+        below.setTopMargin(18);
+        QTextCharFormat small;
+        small.setFontPointSize(13);
+        cursor.insertBlock(below);
+        cursor.insertText(subtitle, small);
+        QTextBlockFormat breakBefore;
+        breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        cursor.insertBlock(breakBefore, QTextCharFormat());
+        cursor.insertFragment(QTextDocumentFragment(&m_document));
+    }
+    for (auto it = m_pictures.cbegin(); it != m_pictures.cend(); ++it)
+        printed.addResource(QTextDocument::ImageResource, it.key(), it.value());
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Status::failure(u"Cannot write %1: %2"_s.arg(path, file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setTitle(title);
+        writer.setCreator(u"Quillcast"_s);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(paperMarginMm, paperMarginMm, paperMarginMm, paperMarginMm),
+                                         QPageLayout::Millimeter));
+        printed.print(&writer);
+    }
+    if (!file.commit())
+        return Status::failure(u"Cannot write %1: %2"_s.arg(path, file.errorString()));
+    return success();
+}
+
+} // namespace quillcast::gui
