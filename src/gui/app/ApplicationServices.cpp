@@ -25,11 +25,30 @@
 #include "MailingWindow.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 
 using namespace Qt::StringLiterals;
 
 namespace quillcast::gui {
+
+namespace {
+
+// The guide installed with the program (in the data folder beside the
+// program's folder), else the one printed in the build tree, so that a
+// program run where it was built opens the guide of its own sources.
+QString shippedUserGuide()
+{
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral(QUILLCAST_INSTALLED_USER_GUIDE));
+    if (QFileInfo::exists(installed))
+        return QDir::cleanPath(installed);
+    return QStringLiteral(QUILLCAST_BUILD_USER_GUIDE);
+}
+
+} // namespace
 
 ApplicationServices::ApplicationServices(Options options)
     : m_store(std::make_unique<SettingsFileStore>(options.settingsFile)),
@@ -77,6 +96,7 @@ ApplicationServices::ApplicationServices(Options options)
                                     *m_filePanel, *m_mainLoop},
         MailerAppDelegate::MailerServices{OpenSslRandomSource::instance(), *m_hardwareAddress,
                                           SystemClock::instance(), updateList, accountCheck, m_keyring.get()});
+    m_application->setUserGuideSource(options.userGuide.isEmpty() ? shippedUserGuide() : options.userGuide);
     m_documents->setConnectionProvider(&m_application->connections());
     QObject::connect(m_documents.get(), &DocumentController::windowOpened, m_documents.get(),
                      [this](MailingWindow *window) { addApplicationMenuItems(*window); });
@@ -103,6 +123,11 @@ void ApplicationServices::addApplicationMenuItems(MailingWindow &window)
         const QList<QAction *> actions = help->actions();
         help->insertAction(actions.value(item.position), action);
     }
+    auto *guide = new QAction(u"Quillcast User Guide"_s, help);
+    guide->setObjectName(u"actionUserGuide"_s);
+    guide->setShortcut(QKeySequence::HelpContents);
+    QObject::connect(guide, &QAction::triggered, help, [this] { m_application->openUserGuide(); });
+    help->addAction(guide);
 }
 
 void ApplicationServices::launch(const QStringList &documentPaths)
