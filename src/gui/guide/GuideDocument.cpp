@@ -98,6 +98,8 @@ void GuideDocument::polish(int from)
             continue;
         }
         if (format.headingLevel() == 0 && !cursor.currentList() && format.bottomMargin() < 6) {
+            // Above too: a paragraph that follows a list keeps its distance.
+            format.setTopMargin(6);
             format.setBottomMargin(6);
             cursor.setBlockFormat(format);
         } else if (format.headingLevel() > 1) {
@@ -180,9 +182,13 @@ Status GuideDocument::writePdf(const QString &path, const QString &title, const 
         // The title page: the guide's name a third of the way down, its
         // release below.
         QTextCursor cursor(&printed);
+        // A block's margins at the top of a page are dropped: a frame holds
+        // the space.
+        QTextFrameFormat titleFrame;
+        titleFrame.setTopMargin(260);
+        cursor.insertFrame(titleFrame);
         QTextBlockFormat centred;
         centred.setAlignment(Qt::AlignHCenter);
-        centred.setTopMargin(260);
         QTextCharFormat big;
         big.setFontPointSize(26);
         big.setFontWeight(QFont::Bold);
@@ -195,6 +201,7 @@ Status GuideDocument::writePdf(const QString &path, const QString &title, const 
         small.setFontPointSize(13);
         cursor.insertBlock(below);
         cursor.insertText(subtitle, small);
+        cursor = printed.rootFrame()->lastCursorPosition();
         QTextBlockFormat breakBefore;
         breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         cursor.insertBlock(breakBefore, QTextCharFormat());
@@ -210,6 +217,10 @@ Status GuideDocument::writePdf(const QString &path, const QString &title, const 
         QPdfWriter writer(&file);
         writer.setTitle(title);
         writer.setCreator(u"Quillcast"_s);
+        // The document's own unit, so that margins and paddings, which the
+        // printing does not scale, keep their size; text stays vector and
+        // pictures keep every pixel at any resolution.
+        writer.setResolution(96);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(paperMarginMm, paperMarginMm, paperMarginMm, paperMarginMm),
                                          QPageLayout::Millimeter));
