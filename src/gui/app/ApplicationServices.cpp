@@ -9,6 +9,7 @@
 #include "app/GuiApplicationShell.h"
 #include "app/MailerAppDelegate.h"
 #include "app/RecentDocuments.h"
+#include "app/ShippedUserGuide.h"
 #include "app/WindowAlertPresenter.h"
 #include "app/update/CurlUpdateListSource.h"
 #include "connections/ConnectionList.h"
@@ -26,29 +27,11 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QMenu>
 
 using namespace Qt::StringLiterals;
 
 namespace quillcast::gui {
-
-namespace {
-
-// The guide installed with the program (in the data folder beside the
-// program's folder), else the one printed in the build tree, so that a
-// program run where it was built opens the guide of its own sources.
-QString shippedUserGuide()
-{
-    const QString installed =
-        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral(QUILLCAST_INSTALLED_USER_GUIDE));
-    if (QFileInfo::exists(installed))
-        return QDir::cleanPath(installed);
-    return QStringLiteral(QUILLCAST_BUILD_USER_GUIDE);
-}
-
-} // namespace
 
 ApplicationServices::ApplicationServices(Options options)
     : m_store(std::make_unique<SettingsFileStore>(options.settingsFile)),
@@ -96,7 +79,9 @@ ApplicationServices::ApplicationServices(Options options)
                                     *m_filePanel, *m_mainLoop},
         MailerAppDelegate::MailerServices{OpenSslRandomSource::instance(), *m_hardwareAddress,
                                           SystemClock::instance(), updateList, accountCheck, m_keyring.get()});
-    m_application->setUserGuideSource(options.userGuide.isEmpty() ? shippedUserGuide() : options.userGuide);
+    m_application->setUserGuideSource(options.userGuide.isEmpty()
+                                            ? ShippedUserGuide::path(QCoreApplication::applicationDirPath())
+                                            : options.userGuide);
     m_documents->setConnectionProvider(&m_application->connections());
     QObject::connect(m_documents.get(), &DocumentController::windowOpened, m_documents.get(),
                      [this](MailingWindow *window) { addApplicationMenuItems(*window); });

@@ -7,6 +7,7 @@
 #include "app/GuiApplicationShell.h"
 #include "app/MailerAppDelegate.h"
 #include "app/PreferencesPlaceholder.h"
+#include "app/ShippedUserGuide.h"
 #include "app/update/UpdateListSource.h"
 #include "platform/SystemClock.h"
 #include "platform/UserDefaults.h"
@@ -166,6 +167,26 @@ private Q_SLOTS:
         guide->trigger();
         QCOMPARE(urls.openedFiles, (QStringList{installed, installed}));
         QCOMPARE(readFile(installed), QByteArray("%PDF-1.4 the copy already installed"));
+    }
+
+    void theShippedGuideIsTheInstalledOneElseTheBuildTreesOne_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("installed beside the program") << true;
+        QTest::newRow("run where it was built") << false;
+    }
+    void theShippedGuideIsTheInstalledOneElseTheBuildTreesOne()
+    {
+        QFETCH(bool, installed);
+        const QString prefix = dir->filePath(u"prefix"_s);
+        QVERIFY(QDir().mkpath(prefix + u"/bin"_s));
+        const QString installedGuide = prefix + u"/share/quillcast/Quillcast User Guide 2.pdf"_s;
+        if (installed) {
+            QVERIFY(QDir().mkpath(prefix + u"/share/quillcast"_s));
+            QVERIFY(writeFile(installedGuide, "%PDF-1.4 installed"));
+        }
+        QCOMPARE(ShippedUserGuide::path(prefix + u"/bin"_s),
+                 installed ? installedGuide : QStringLiteral(QUILLCAST_BUILT_USER_GUIDE));
     }
 
 private:
