@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QAbstractTextDocumentLayout>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextBlock>
@@ -17,6 +18,8 @@
 #include <QSet>
 #include <QColor>
 #include <QUrl>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -64,13 +67,16 @@ Status GuideDocument::addChapter(const QString &path)
     QTextCursor end(&m_document);
     end.movePosition(QTextCursor::End);
     const int from = end.position();
-    if (m_chapterCount > 0) {
-        // Every chapter starts on a page of its own.
-        QTextBlockFormat breakBefore;
-        breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        end.insertBlock(breakBefore);
-    }
+    if (m_chapterCount > 0)
+        end.insertBlock();
+    const int chapterStart = end.position();
     end.insertFragment(QTextDocumentFragment(&chapter));
+    // The fragment's first block took the format of the block it went into:
+    // the chapter's heading gets its own back, and every chapter starts on
+    // a page of its own.
+    QTextBlockFormat first = chapter.begin().blockFormat();
+    first.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    QTextCursor(m_document.findBlock(chapterStart)).setBlockFormat(first);
     ++m_chapterCount;
     resolvePictures(from, QFileInfo(path).absolutePath());
     polish(from);
@@ -169,63 +175,136 @@ void GuideDocument::resolvePictures(int from, const QString &folder)
     }
 }
 
+QStringList GuideDocument::chapterTitles() const
+{
+    QStringList titles;
+    for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() == 1)
+            titles.append(block.text());
+    }
+    return titles;
+}
+
+QList<int> GuideDocument::chapterPages(const QTextDocument &printed, QPagedPaintDevice &device)
+{
+    // Laid out as QTextDocument::print() lays out a document without a page
+    // size of its own: the device's page, less two centimetres all round
+    // inside it (at 96 dpi, which the tool asks for).
+    const std::unique_ptr<QTextDocument> copy(printed.clone());
+    copy->documentLayout()->setPaintDevice(&device);
+    const int margin = int((2 / 2.54) * 96);
+    QTextFrameFormat frame = copy->rootFrame()->frameFormat();
+    frame.setLeftMargin(margin);
+    frame.setRightMargin(margin);
+    frame.setTopMargin(margin);
+    frame.setBottomMargin(margin);
+    copy->rootFrame()->setFrameFormat(frame);
+    copy->setPageSize(QSizeF(device.width(), device.height()));
+    const qreal pageHeight = copy->pageSize().height();
+    QList<int> pages;
+    for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() == 1)
+            pages.append(int(copy->documentLayout()->blockBoundingRect(block).top() / pageHeight) + 1);
+    }
+    return pages;
+}
+
 Status GuideDocument::writePdf(const QString &path, const QString &title, const QString &subtitle)
 {
-    // The title page goes before the chapters in a document of its own, so
-    // that the guide can be printed again with another title.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Status::failure(u"Cannot write %1: %2"_s.arg(path, file.errorString()));
+    QPdfWriter writer(&file);
+    writer.setTitle(title);
+    writer.setCreator(u"Quillcast"_s);
+    // The document's own unit, so that margins and paddings, which the
+    // printing does not scale, keep their size; text stays vector and
+    // pictures keep every pixel at any resolution.
+    writer.setResolution(96);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(paperMarginMm, paperMarginMm, paperMarginMm, paperMarginMm),
+                                     QPageLayout::Millimeter));
+
+    // The title page and the contents go before the chapters in a document
+    // of their own, so that the guide can be printed again with another
+    // title.
     QTextDocument printed;
     printed.setDefaultFont(m_document.defaultFont());
     printed.setDefaultTextOption(m_document.defaultTextOption());
     printed.setDocumentMargin(0);
     printed.setMetaInformation(QTextDocument::DocumentTitle, title);
-    {
-        // The title page: the guide's name a third of the way down, its
-        // release below.
-        QTextCursor cursor(&printed);
-        // A block's margins at the top of a page are dropped: a frame holds
-        // the space.
-        QTextFrameFormat titleFrame;
-        titleFrame.setTopMargin(260);
-        cursor.insertFrame(titleFrame);
-        QTextBlockFormat centred;
-        centred.setAlignment(Qt::AlignHCenter);
-        QTextCharFormat big;
-        big.setFontPointSize(26);
-        big.setFontWeight(QFont::Bold);
-        cursor.setBlockFormat(centred);
-        cursor.insertText(title, big);
-        QTextBlockFormat below;
-        below.setAlignment(Qt::AlignHCenter);
-        below.setTopMargin(18);
-        QTextCharFormat small;
-        small.setFontPointSize(13);
-        cursor.insertBlock(below);
-        cursor.insertText(subtitle, small);
+    QTextCursor cursor(&printed);
+    // The title page: the guide's name a third of the way down, its release
+    // below. A block's margins at the top of a page are dropped: a frame
+    // holds the space.
+    QTextFrameFormat titleFrame;
+    titleFrame.setTopMargin(260);
+    cursor.insertFrame(titleFrame);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    QTextCharFormat big;
+    big.setFontPointSize(26);
+    big.setFontWeight(QFont::Bold);
+    cursor.setBlockFormat(centred);
+    cursor.insertText(title, big);
+    QTextBlockFormat below;
+    below.setAlignment(Qt::AlignHCenter);
+    below.setTopMargin(18);
+    QTextCharFormat small;
+    small.setFontPointSize(13);
+    cursor.insertBlock(below);
+    cursor.insertText(subtitle, small);
+    cursor = printed.rootFrame()->lastCursorPosition();
+
+    // The contents: one row per chapter, its page filled in once the
+    // chapters are laid out.
+    QTextBlockFormat breakBefore;
+    breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    QTextCharFormat heading;
+    heading.setFontPointSize(18);
+    heading.setFontWeight(QFont::Bold);
+    QTextBlockFormat headingBlock = breakBefore;
+    headingBlock.setBottomMargin(12);
+    cursor.insertBlock(headingBlock, heading);
+    cursor.insertText(u"Contents"_s);
+    const QStringList titles = chapterTitles();
+    QTextCharFormat entry;
+    entry.setFontPointSize(11);
+    QTextTable *contents = nullptr;
+    if (!titles.isEmpty()) {
+        QTextTableFormat table;
+        table.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+        table.setCellPadding(3);
+        table.setCellSpacing(0);
+        table.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+        table.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 6),
+                                         QTextLength(QTextLength::PercentageLength, 84),
+                                         QTextLength(QTextLength::PercentageLength, 10)});
+        contents = cursor.insertTable(int(titles.size()), 3, table);
+        QTextBlockFormat right;
+        right.setAlignment(Qt::AlignRight);
+        for (int row = 0; row < titles.size(); ++row) {
+            QTextCursor number = contents->cellAt(row, 0).firstCursorPosition();
+            number.setBlockFormat(right);
+            number.insertText(QString::number(row + 1), entry);
+            contents->cellAt(row, 1).firstCursorPosition().insertText(titles.at(row), entry);
+            contents->cellAt(row, 2).firstCursorPosition().setBlockFormat(right);
+        }
         cursor = printed.rootFrame()->lastCursorPosition();
-        QTextBlockFormat breakBefore;
-        breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        cursor.insertBlock(breakBefore, QTextCharFormat());
-        cursor.insertFragment(QTextDocumentFragment(&m_document));
     }
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    const int chaptersStart = cursor.position();
+    cursor.insertFragment(QTextDocumentFragment(&m_document));
+    QTextCursor(printed.findBlock(chaptersStart)).setBlockFormat(m_document.begin().blockFormat());
     for (auto it = m_pictures.cbegin(); it != m_pictures.cend(); ++it)
         printed.addResource(QTextDocument::ImageResource, it.key(), it.value());
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(u"Cannot write %1: %2"_s.arg(path, file.errorString()));
-    {
-        QPdfWriter writer(&file);
-        writer.setTitle(title);
-        writer.setCreator(u"Quillcast"_s);
-        // The document's own unit, so that margins and paddings, which the
-        // printing does not scale, keep their size; text stays vector and
-        // pictures keep every pixel at any resolution.
-        writer.setResolution(96);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(paperMarginMm, paperMarginMm, paperMarginMm, paperMarginMm),
-                                         QPageLayout::Millimeter));
-        printed.print(&writer);
+    if (contents) {
+        const QList<int> pages = chapterPages(printed, writer);
+        for (int row = 0; row < titles.size() && row < pages.size(); ++row)
+            contents->cellAt(row, 2).firstCursorPosition().insertText(QString::number(pages.at(row)), entry);
     }
+    printed.print(&writer);
     if (!file.commit())
         return Status::failure(u"Cannot write %1: %2"_s.arg(path, file.errorString()));
     return success();

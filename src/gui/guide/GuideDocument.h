@@ -3,6 +3,8 @@
 #include "util/Result.h"
 
 #include <QHash>
+#include <QList>
+#include <QPagedPaintDevice>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -35,6 +37,10 @@ private:
     // fit the text column; removes the ones that cannot be read.
     void resolvePictures(int from, const QString &folder);
 
+    QStringList chapterTitles() const;
+    // The page each chapter (each first-level heading) of `printed` starts
+    // on when it is printed on `device`.
+    static QList<int> chapterPages(const QTextDocument &printed, QPagedPaintDevice &device);
     // Spacing, table rules and code bands for the text from `from` on: the
     // Markdown reader's plain formats are made for the screen.
     void polish(int from);

@@ -14,6 +14,9 @@ int main(int argc, char *argv[])
     // Fonts and pictures need a GUI application, not a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The page layout is reckoned in the document's unit, 1/96 inch,
+    // whatever the screen says.
+    QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
     QGuiApplication app(argc, argv);
 
     QCommandLineParser parser;

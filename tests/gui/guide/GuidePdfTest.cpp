@@ -87,6 +87,23 @@ private Q_SLOTS:
             QCOMPARE(last, QString::number(page + 1));
         }
 
+        // The contents, after the title page, list the chapters in order, each
+        // with the page that starts with its title.
+        QStringList listed;
+        const QRegularExpression entry(u"^\\s*(\\d+)\\s+(.+?)\\s+(\\d+)$"_s);
+        const QStringList contentsLines = pageTexts.at(1).split(u'\n');
+        QCOMPARE(contentsLines.value(0).trimmed(), u"Contents"_s);
+        for (const QString &line : contentsLines) {
+            const QRegularExpressionMatch match = entry.match(line);
+            if (!match.hasMatch() || match.captured(1).toInt() != listed.size() + 1)
+                continue;
+            listed.append(match.captured(2));
+            const int page = match.captured(3).toInt();
+            QVERIFY2(page > 2 && page <= pages, qPrintable(line));
+            QCOMPARE(pageTexts.at(page - 1).trimmed().split(u'\n').first().trimmed(), match.captured(2));
+        }
+        QCOMPARE(listed, expected.mid(2));
+
         // The screenshots that exist are in it, and each is drawn whole.
         const Run images = run(QStringLiteral(QUILLCAST_PDFIMAGES), {u"-list"_s, guide});
         QCOMPARE(images.exitCode, 0);
@@ -146,7 +163,8 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(pdf));
             return;
         }
-        QCOMPARE(pageCount(pdf), 2);
+        // The title page, the contents and the chapter.
+        QCOMPARE(pageCount(pdf), 3);
         const QString words = text(pdf);
         QVERIFY(words.contains(u"A Guide"_s));
         QVERIFY(words.contains(u"Before the picture."_s));
