@@ -9,6 +9,7 @@
 #include "app/GuiApplicationShell.h"
 #include "app/MailerAppDelegate.h"
 #include "app/RecentDocuments.h"
+#include "app/ShippedUserGuide.h"
 #include "app/WindowAlertPresenter.h"
 #include "app/update/CurlUpdateListSource.h"
 #include "connections/ConnectionList.h"
@@ -28,6 +29,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMenu>
 
 #include <algorithm>
@@ -89,6 +91,9 @@ ApplicationServices::ApplicationServices(Options options)
                                     *m_filePanel, *m_mainLoop},
         MailerAppDelegate::MailerServices{OpenSslRandomSource::instance(), *m_hardwareAddress,
                                           SystemClock::instance(), updateList, accountCheck, m_keyring.get()});
+    m_application->setUserGuideSource(options.userGuide.isEmpty()
+                                            ? ShippedUserGuide::path(QCoreApplication::applicationDirPath())
+                                            : options.userGuide);
     m_documents->setConnectionProvider(&m_application->connections());
     QObject::connect(m_documents.get(), &DocumentController::windowOpened, m_documents.get(),
                      [this](MailingWindow *window) { addApplicationMenuItems(*window); });
@@ -132,6 +137,11 @@ void ApplicationServices::addApplicationMenuItems(MailingWindow &window)
         const QList<QAction *> actions = help->actions();
         help->insertAction(actions.value(item.position), action);
     }
+    auto *guide = new QAction(u"Quillcast User Guide"_s, help);
+    guide->setObjectName(u"actionUserGuide"_s);
+    guide->setShortcut(QKeySequence::HelpContents);
+    QObject::connect(guide, &QAction::triggered, help, [this] { m_application->openUserGuide(); });
+    help->addAction(guide);
 }
 
 void ApplicationServices::launch(const QStringList &documentPaths)

@@ -55,6 +55,9 @@ public:
         UrlOpener *urlOpener = nullptr;
         // The bus the file manager is reached on; none: the session bus.
         std::optional<QDBusConnection> bus;
+        // The user guide the application ships (a PDF); empty: the copy
+        // installed with the program, or in a build tree the one printed there.
+        QString userGuide;
     };
 
     explicit ApplicationServices(Options options);

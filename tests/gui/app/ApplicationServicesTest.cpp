@@ -7,6 +7,7 @@
 #include "app/DocumentController.h"
 #include "app/GuiApplicationShell.h"
 #include "app/MailerAppDelegate.h"
+#include "app/ShippedUserGuide.h"
 #include "prefs/PreferencesWindow.h"
 #include "app/update/UpdateListSource.h"
 #include "platform/LXBookmark.h"
@@ -15,6 +16,9 @@
 #include "session/DocumentSession.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -193,6 +197,66 @@ private Q_SLOTS:
         QCOMPARE(services->shell().preferencesWindow(), preferences);
     }
 
+    void helpOpensTheGuideInstalledOncePerRelease()
+    {
+        // No guide given: the one printed in this build tree is the one shipped.
+        const QString dataFolder = dir->filePath(u"data"_s);
+        services->application().setUserDataFolder(dataFolder);
+        const QString guideFolder = dataFolder + u"/Quillcast User Guide 2"_s;
+        QVERIFY(QDir().mkpath(guideFolder));
+        const QString earlier = guideFolder + u"/Quillcast User Guide 2.9.pdf"_s;
+        QVERIFY(writeFile(earlier, "%PDF-1.4 an earlier release"));
+        services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(4)));
+        services->launch({makeMailing(u"given.quill"_s)});
+        MailingWindow *window = services->documents().windows().value(0);
+        QVERIFY(window);
+        auto *help = window->findChild<QMenu *>(u"menuHelp"_s);
+        auto *guide = window->findChild<QAction *>(u"actionUserGuide"_s);
+        QVERIFY(guide);
+        QVERIFY(help->actions().contains(guide));
+        QCOMPARE(guide->text(), u"Quillcast User Guide"_s);
+
+        // F1, as the desktop's applications open their manual.
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_F1);
+        const QString installed = guideFolder + u"/Quillcast User Guide 2.10.1.pdf"_s;
+        QCOMPARE(urls.openedFiles, QStringList{installed});
+        QFile shipped(QStringLiteral(QUILLCAST_BUILT_USER_GUIDE));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        const QByteArray guidePdf = shipped.readAll();
+        QVERIFY(guidePdf.startsWith("%PDF-"));
+        QCOMPARE(readFile(installed), guidePdf);
+        QVERIFY(!QFileInfo::exists(earlier));
+
+        // Once per release: the copy in place is opened as it is.
+        QVERIFY(writeFile(installed, "%PDF-1.4 the copy already installed"));
+        guide->trigger();
+        QCOMPARE(urls.openedFiles, (QStringList{installed, installed}));
+        QCOMPARE(readFile(installed), QByteArray("%PDF-1.4 the copy already installed"));
+    }
+
+    void theShippedGuideIsTheInstalledOneElseTheBuildTreesOne_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("installed beside the program") << true;
+        QTest::newRow("run where it was built") << false;
+    }
+    void theShippedGuideIsTheInstalledOneElseTheBuildTreesOne()
+    {
+        QFETCH(bool, installed);
+        const QString prefix = dir->filePath(u"prefix"_s);
+        QVERIFY(QDir().mkpath(prefix + u"/bin"_s));
+        const QString installedGuide = prefix + u"/share/quillcast/Quillcast User Guide 2.pdf"_s;
+        if (installed) {
+            QVERIFY(QDir().mkpath(prefix + u"/share/quillcast"_s));
+            QVERIFY(writeFile(installedGuide, "%PDF-1.4 installed"));
+        }
+        QCOMPARE(ShippedUserGuide::path(prefix + u"/bin"_s),
+                 installed ? installedGuide : QStringLiteral(QUILLCAST_BUILT_USER_GUIDE));
+    }
+
 private:
     static QList<FilePanelDialog *> shownPanels()
     {
@@ -202,6 +266,16 @@ private:
                 panels.append(panel);
         }
         return panels;
+    }
+    static bool writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QString makeMailing(const QString &name)
