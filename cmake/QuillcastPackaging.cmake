@@ -32,5 +32,8 @@ if(QUILLCAST_BUILD_GUI)
     # The icon, menu and file-type caches are refreshed by these packages'
     # triggers when ours is installed.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${CPACK_DEBIAN_PACKAGE_RECOMMENDS}, hicolor-icon-theme, shared-mime-info, desktop-file-utils")
+    # Loaded as plugins: Wayland sessions, and TIFF for the images the
+    # settings keep (PNG stands in without it).
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${CPACK_DEBIAN_PACKAGE_RECOMMENDS}, qt6-wayland, qt6-image-formats-plugins")
 endif()
 include(CPack)
