@@ -73,11 +73,18 @@ int main(int argc, char *argv[])
                              documents.openDocument(path);
                          if (showOpenPanel)
                              documents.showOpenPanel(nullptr);
-                         if (handed.isEmpty() && !showOpenPanel && !documents.windows().isEmpty()) {
-                             quillcast::gui::MailingWindow *front = documents.windows().constLast();
-                             front->raise();
-                             front->activateWindow();
+                         if (!handed.isEmpty() || showOpenPanel)
+                             return;
+                         // Started again with nothing to open: the newest
+                         // window comes to the front, or a new mailing when
+                         // none is open.
+                         if (documents.windows().isEmpty()) {
+                             documents.newDocument();
+                             return;
                          }
+                         quillcast::gui::MailingWindow *front = documents.windows().constLast();
+                         front->raise();
+                         front->activateWindow();
                      });
     services.launch(paths);
     if (parser.isSet(openPanel))

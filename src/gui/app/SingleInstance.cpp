@@ -58,14 +58,14 @@ SingleInstance::Outcome SingleInstance::start(const QStringList &paths, bool sho
     // Two processes started together must not both find no one listening
     // and both listen; the lock makes "look, then listen" one step. A lock
     // left by a crashed process is taken over (its holder is gone).
+    const QDeadlineTimer deadline(timeout);
     QLockFile lock(m_serverName + u".lock"_s);
     lock.setStaleLockTime(std::chrono::milliseconds::zero());
-    if (!lock.tryLock(timeout)) {
+    if (!lock.tryLock(int(deadline.remainingTime()))) {
         m_error = u"The lock %1 could not be taken."_s.arg(m_serverName + u".lock"_s);
         return Outcome::NoAnswer;
     }
 
-    const QDeadlineTimer deadline(timeout);
     QLocalSocket socket;
     socket.connectToServer(m_serverName);
     if (socket.waitForConnected(int(deadline.remainingTime())))
