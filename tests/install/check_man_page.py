@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""The manual page of quillcast-cli and its --help must name the same
-commands and the same options, so that neither tells of something the other
-does not know.
+"""A program's manual page and its --help must name the same commands and
+the same options, so that neither tells of something the other does not know.
 
-    check_man_page.py QUILLCAST_CLI MAN_PAGE
+    check_man_page.py PROGRAM MAN_PAGE
 """
 import re
 import subprocess
@@ -59,6 +58,8 @@ class ManPageMatchesHelp(unittest.TestCase):
             cls.roff = page.read()
 
     def test_same_commands(self):
+        if ".SH COMMANDS" not in self.roff:
+            self.skipTest("a program without commands")
         in_help = help_commands(self.help)
         self.assertGreater(len(in_help), 10, "the commands of --help were not found")
         self.assertEqual(man_commands(self.roff), in_help)
