@@ -255,8 +255,11 @@ private Q_SLOTS:
         environment.insert(u"QTWEBENGINE_DISABLE_SANDBOX"_s, u"1"_s);
         environment.insert(u"ASAN_OPTIONS"_s, u"detect_leaks=0:new_delete_type_mismatch=0"_s);
         environment.remove(u"DBUS_SESSION_BUS_ADDRESS"_s);
+        // Whatever still runs when the test ends, however it ends, is killed
+        // with its QProcess.
+        QObject processes;
         auto quillcast = [&](const QStringList &arguments) {
-            auto *process = new QProcess(this);
+            auto *process = new QProcess(&processes);
             process->setProcessEnvironment(environment);
             process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
             process->start(QStringLiteral(QUILLCAST_GUI_BINARY), arguments);
@@ -269,7 +272,8 @@ private Q_SLOTS:
 
         QProcess *first = quillcast({});
         QVERIFY(first->waitForStarted(10000));
-        QVERIFY(QTest::qWaitFor([&] { return !QDir(home.filePath(u"runtime"_s)).entryList({u"quillcast-*"_s}, QDir::System).isEmpty(); }, 60000));
+        const QDir runtime(home.filePath(u"runtime"_s));
+        QVERIFY(QTest::qWaitFor([&] { return !runtime.entryList({u"quillcast-*"_s}, QDir::System).isEmpty(); }, 60000));
 
         QProcess *second = quillcast({mailing});
         QVERIFY(second->waitForFinished(30000));
