@@ -331,10 +331,8 @@ void ConnectionList::removeConnection(const Dict &connection)
         return;
     }
     const qsizetype selectedRow = selectedIndex();
-    m_connections.removeAt(row);
-    Q_EMIT connectionRemoved(row);
-
-    // The rows below the removed one move up.
+    // The rows below the removed one move up. Worked out before anyone
+    // hears of the removal, as a table may answer with a selection of its own.
     QList<qsizetype> kept;
     for (const qsizetype index : std::as_const(m_selection)) {
         if (index < row)
@@ -342,6 +340,8 @@ void ConnectionList::removeConnection(const Dict &connection)
         else if (index > row)
             kept.append(index - 1);
     }
+    m_connections.removeAt(row);
+    Q_EMIT connectionRemoved(row);
     if (selectedRow >= 0 && selectedRow != row) {
         // The same connection stays selected, only its row moved: the editor
         // keeps its lock.
@@ -396,6 +396,17 @@ Status ConnectionList::editConnection(qsizetype index, const Dict &changes)
     Dict connection = m_connections.at(index).toDict();
     for (const auto &entry : changes.snapshot().entries())
         connection.set(entry.first, entry.second);
+    Q_EMIT connectionEdited(index);
+    changed();
+    return m_lastStore;
+}
+
+Status ConnectionList::editConnectionField(qsizetype index, const QString &key, const Value &value)
+{
+    if (index < 0 || index >= m_connections.size())
+        return Status::failure(u"there is no connection %1"_s.arg(index));
+    Dict connection = m_connections.at(index).toDict();
+    connection.set(key, value);
     Q_EMIT connectionEdited(index);
     changed();
     return m_lastStore;

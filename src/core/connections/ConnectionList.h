@@ -106,6 +106,8 @@ public:
     // Changes fields of the connection at index (a null value removes the
     // field) and stores the list; a failure when there is no such connection.
     Status editConnection(qsizetype index, const Dict &changes);
+    // One field, as the editor changes it; the null value removes the field.
+    Status editConnectionField(qsizetype index, const QString &key, const Value &value);
 
     // The table's selection, as row indexes; the selected connection is the
     // last of them. A change of selection locks the editor; the same

@@ -674,3 +674,30 @@ TEST_F(ConnectionListTest, FailingRandomSourceKeepsThePreviousStoredList)
 }
 
 } // namespace
+
+// A table that answers a removed row with a selection of its own (rows it
+// has not moved yet) does not decide what the list selects afterwards.
+TEST_F(ConnectionListTest, SelectionAfterARemovalIgnoresAnEchoDuringIt)
+{
+    auto run = launch();
+    run->list.addConnectionDict(withPassword(u"First"_s, u"a"_s));
+    run->list.addConnectionDict(withPassword(u"Second"_s, u"b"_s));
+    run->list.setSelectionIndexes({1});
+    QObject::connect(&run->list, &ConnectionList::connectionRemoved, &run->list,
+                     [&] { run->list.setSelectionIndexes({1}); });
+    run->list.deleteConnectionDict(run->list.connectionArray().at(0).toDict());
+    ASSERT_TRUE(run->list.selectedConnection());
+    EXPECT_EQ(run->list.selectedConnection()->stringValue(u"mailServerDescription"_s), u"Second"_s);
+}
+
+// The editor's unticked choices leave no value, as the release-1 take-over
+// has none: the field goes, also from the stored form.
+TEST_F(ConnectionListTest, EditingAFieldToNoValueRemovesIt)
+{
+    auto run = launch();
+    run->list.addNewConnection();
+    ASSERT_TRUE(run->list.editConnectionField(0, u"authenticationType"_s, Value()).ok());
+    EXPECT_FALSE(run->list.connectionArray().at(0).toDict().contains(u"authenticationType"_s));
+    EXPECT_FALSE(storedAt(0).contains(u"authenticationType"_s));
+    EXPECT_FALSE(run->list.editConnectionField(3, u"username"_s, Value(u"ada"_s)).ok());
+}
