@@ -478,6 +478,9 @@ private Q_SLOTS:
                 }
             }
         }
+        const QPixmap sheetShot = p.sheet()->grab();
+        if (const QString folder = qEnvironmentVariable("QUILLCAST_SCREENSHOT_DIR"); !folder.isEmpty())
+            sheetShot.save(QDir(folder).filePath(u"connection-tester-sheet.png"_s));
         p.sheet()->reject();
 
         const QStringList expected = {u"connectionTable"_s, u"addConnectionButton"_s, u"deleteConnectionButton"_s,
