@@ -1,5 +1,7 @@
 #include "app/LXMailConnectionTester.h"
 
+#include "send/SendingValues.h"
+
 #include <QUuid>
 
 using namespace Qt::StringLiterals;
@@ -39,6 +41,14 @@ void LXMailConnectionTester::SetMailServerDescription(const QString &description
     m_authString = useAuth ? u"YES"_s : u"NO"_s;
     m_connectionString = connectionStringFor(connectionType);
     Q_EMIT changed();
+}
+
+void LXMailConnectionTester::SetConnection(const Dict &connection)
+{
+    const Dict v = SendingValues::GetSendingValueFromDict(connection);
+    SetMailServerDescription(v.stringValue(u"mailServerDescription"_s), v.stringValue(u"mailServerName"_s),
+                             v.stringValue(u"username"_s), v.stringValue(u"password"_s), v.intValue(u"port"_s),
+                             v.intValue(u"connectionType"_s), v.boolValue(u"useAuth"_s));
 }
 
 void LXMailConnectionTester::setState(int pane, bool testing, bool animating)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "send/LXMailCoreBridge.h"
+#include "util/Dict.h"
 
 #include <QObject>
 #include <QPointer>
@@ -33,6 +34,8 @@ public:
 
     void SetMailServerDescription(const QString &description, const QString &address, const QString &username,
                                   const QString &password, qint64 port, qint64 connectionType, bool useAuth);
+    // The same with the values a send through the connection would use.
+    void SetConnection(const Dict &connection);
 
     // Shows the sheet on the window, on the settings pane.
     void runAttachedToWin(QObject *window);

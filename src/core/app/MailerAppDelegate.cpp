@@ -8,7 +8,6 @@
 #include "platform/ApplicationShell.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserDefaultsKeys.h"
-#include "send/SendingValues.h"
 #include "util/UndoManager.h"
 
 #include <QDebug>
@@ -117,11 +116,7 @@ void MailerAppDelegate::testConnectionFromPreferences()
     const std::optional<Dict> selected = m_connections->selectedConnection();
     if (!selected)
         return;
-    const Dict v = SendingValues::GetSendingValueFromDict(*selected);
-    m_tester->SetMailServerDescription(v.stringValue(u"mailServerDescription"_s), v.stringValue(u"mailServerName"_s),
-                                       v.stringValue(u"username"_s), v.stringValue(u"password"_s),
-                                       v.intValue(u"port"_s), v.intValue(u"connectionType"_s),
-                                       v.boolValue(u"useAuth"_s));
+    m_tester->SetConnection(*selected);
     m_tester->runAttachedToWin(m_prefWindow.data());
 }
 

@@ -53,6 +53,8 @@ public:
     LXPhoneHome &phoneHome() { return *m_phoneHome; }
     // None until the first test.
     LXMailConnectionTester *myMailConnectionTester() const { return m_tester.get(); }
+    // How the tester checks an account (the preferences' panel tests with it).
+    const LXMailConnectionTester::AccountCheck &accountCheck() const { return m_mailer.accountCheck; }
 
     // The preferences window and its undo stack, which takes over the
     // connection list's undo at the end of launch.

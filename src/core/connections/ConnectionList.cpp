@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QUuid>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
@@ -287,39 +289,81 @@ void ConnectionList::addConnectionDict(const Dict &connection)
 {
     m_undo->registerUndo([this, connection] { addConnectionDictUndo(connection); });
     m_undo->setActionName(addConnectionAction);
-    m_connections.append(Value(connection));
-    changed();
+    appendConnection(connection);
 }
 
 void ConnectionList::addConnectionDictUndo(const Dict &connection)
 {
     m_undo->registerUndo([this, connection] { addConnectionDict(connection); });
     m_undo->setActionName(addConnectionAction);
-    const qsizetype index = m_connections.indexOfObject(connection.identity());
-    if (index >= 0)
-        m_connections.removeAt(index);
-    changed();
+    removeConnection(connection);
 }
 
 void ConnectionList::deleteConnectionDict(const Dict &connection)
 {
     m_undo->registerUndo([this, connection] { deleteConnectionDictUndo(connection); });
     m_undo->setActionName(deleteConnectionAction);
-    const qsizetype index = m_connections.indexOfObject(connection.identity());
-    if (index >= 0)
-        m_connections.removeAt(index);
-    changed();
+    removeConnection(connection);
 }
 
 void ConnectionList::deleteConnectionDictUndo(const Dict &connection)
 {
     m_undo->registerUndo([this, connection] { deleteConnectionDict(connection); });
     m_undo->setActionName(deleteConnectionAction);
+    appendConnection(connection);
+}
+
+void ConnectionList::appendConnection(const Dict &connection)
+{
     m_connections.append(Value(connection));
+    const qsizetype row = m_connections.size() - 1;
+    Q_EMIT connectionInserted(row);
+    // What was just added is what the user works on next.
+    select({row});
+    changed();
+}
+
+void ConnectionList::removeConnection(const Dict &connection)
+{
+    const qsizetype row = m_connections.indexOfObject(connection.identity());
+    if (row < 0) {
+        changed();
+        return;
+    }
+    const qsizetype selectedRow = selectedIndex();
+    // The rows below the removed one move up. Worked out before anyone
+    // hears of the removal, as a table may answer with a selection of its own.
+    QList<qsizetype> kept;
+    for (const qsizetype index : std::as_const(m_selection)) {
+        if (index < row)
+            kept.append(index);
+        else if (index > row)
+            kept.append(index - 1);
+    }
+    m_connections.removeAt(row);
+    Q_EMIT connectionRemoved(row);
+    if (selectedRow >= 0 && selectedRow != row) {
+        // The same connection stays selected, only its row moved: the editor
+        // keeps its lock.
+        select(kept, Locking::Keep);
+    } else {
+        // The removed one's place goes to the connection that now holds its
+        // row, or to the new last one.
+        const qsizetype replacement = std::min(row, m_connections.size() - 1);
+        kept.removeAll(replacement);
+        if (replacement >= 0)
+            kept.append(replacement);
+        select(kept);
+    }
     changed();
 }
 
 void ConnectionList::deleteSelectedConnection()
+{
+    deleteSelectedConnection(m_services.alerts);
+}
+
+void ConnectionList::deleteSelectedConnection(AlertPresenter &alerts)
 {
     const std::optional<Dict> selected = selectedConnection();
     if (!selected)
@@ -332,7 +376,7 @@ void ConnectionList::deleteSelectedConnection()
     alert.style = Alert::Style::Warning;
     alert.kind = Alert::Kind::Sheet;
     QPointer<ConnectionList> self(this);
-    m_services.alerts.present(alert, [self](int chosen) {
+    alerts.present(alert, [self](int chosen) {
         if (chosen != 1 || !self)
             return;
         self->m_services.mainLoop.post([self] {
@@ -352,21 +396,55 @@ Status ConnectionList::editConnection(qsizetype index, const Dict &changes)
     Dict connection = m_connections.at(index).toDict();
     for (const auto &entry : changes.snapshot().entries())
         connection.set(entry.first, entry.second);
+    Q_EMIT connectionEdited(index);
+    changed();
+    return m_lastStore;
+}
+
+Status ConnectionList::editConnectionField(qsizetype index, const QString &key, const Value &value)
+{
+    if (index < 0 || index >= m_connections.size())
+        return Status::failure(u"there is no connection %1"_s.arg(index));
+    Dict connection = m_connections.at(index).toDict();
+    connection.set(key, value);
+    Q_EMIT connectionEdited(index);
     changed();
     return m_lastStore;
 }
 
 void ConnectionList::setSelectionIndexes(const QList<qsizetype> &selectionIndexes)
 {
+    QList<qsizetype> valid;
+    for (const qsizetype index : selectionIndexes) {
+        if (index >= 0 && index < m_connections.size() && !valid.contains(index))
+            valid.append(index);
+    }
+    select(valid);
+}
+
+void ConnectionList::select(const QList<qsizetype> &selectionIndexes, Locking locking)
+{
+    if (selectionIndexes == m_selection)
+        return;
     m_selection = selectionIndexes;
-    setUnlockedConnection(false);
+    if (locking == Locking::Lock)
+        setUnlockedConnection(false);
+    Q_EMIT selectionIndexesChanged(m_selection);
+}
+
+qsizetype ConnectionList::selectedIndex() const
+{
+    if (m_selection.isEmpty() || m_selection.last() >= m_connections.size())
+        return -1;
+    return m_selection.last();
 }
 
 std::optional<Dict> ConnectionList::selectedConnection() const
 {
-    if (m_selection.isEmpty())
+    const qsizetype index = selectedIndex();
+    if (index < 0)
         return std::nullopt;
-    const Value entry = m_connections.at(m_selection.last());
+    const Value entry = m_connections.at(index);
     if (!entry.isDict())
         return std::nullopt;
     return entry.toDict();
@@ -380,6 +458,8 @@ void ConnectionList::openPreferencesAtTab(int tab)
 
 void ConnectionList::setUnlockedConnection(bool unlocked)
 {
+    if (unlocked && selectedIndex() < 0)
+        unlocked = false;
     if (m_unlockedConnection == unlocked)
         return;
     m_unlockedConnection = unlocked;

@@ -96,21 +96,39 @@ public:
     Dict addNewConnection();
     void addConnectionDict(const Dict &connection);
     void addConnectionDictUndo(const Dict &connection);
-    // Asks first; deletes the selected connection when confirmed.
+    // Asks first; deletes the selected connection when confirmed. The
+    // question goes to the given presenter (a sheet on the preferences
+    // window), or to the list's own.
     void deleteSelectedConnection();
+    void deleteSelectedConnection(AlertPresenter &alerts);
     void deleteConnectionDict(const Dict &connection);
     void deleteConnectionDictUndo(const Dict &connection);
     // Changes fields of the connection at index (a null value removes the
     // field) and stores the list; a failure when there is no such connection.
     Status editConnection(qsizetype index, const Dict &changes);
+    // One field, as the editor changes it; the null value removes the field.
+    Status editConnectionField(qsizetype index, const QString &key, const Value &value);
 
     // The table's selection, as row indexes; the selected connection is the
-    // last of them. A change of selection locks the editor.
+    // last of them. A change of selection locks the editor; the same
+    // selection set again (the table echoing what the list chose) does not.
+    //
+    // The list keeps the selection right as it changes: an added connection
+    // (also by undo or redo) becomes the selection, and when the selected
+    // connection goes, the one that takes its row (or the new last one) does.
     void setSelectionIndexes(const QList<qsizetype> &selectionIndexes);
     QList<qsizetype> selectionIndexes() const { return m_selection; }
     // The last of the selected connections; none when nothing is selected.
     std::optional<Dict> selectedConnection() const;
+    // Its row; -1 when nothing is selected.
+    qsizetype selectedIndex() const;
+
+    // Whether the editor may change the selected connection: right after a
+    // new connection was added, or once the user unlocked it.
     bool unlockedConnection() const { return m_unlockedConnection; }
+    // The lock button. Unlocking needs a selected connection.
+    void setUnlockedConnection(bool unlocked);
+    bool canEditSelectedConnection() const { return m_unlockedConnection && selectedIndex() >= 0; }
 
     // The device password: the hardware address text and the fixed suffix.
     QString passwdUsedToEnc() const;
@@ -130,12 +148,23 @@ Q_SIGNALS:
     // The list gained or lost a connection, or a connection changed.
     void connectionArrayChanged();
     void unlockedConnectionChanged(bool unlocked);
+    // Finer news of the same changes, for the table: sent once the list has
+    // changed, before connectionArrayChanged.
+    void connectionInserted(qsizetype row);
+    void connectionRemoved(qsizetype row);
+    void connectionEdited(qsizetype row);
+    void selectionIndexesChanged(const QList<qsizetype> &selectionIndexes);
     // A write of the stored form failed; the message says why.
     void storeFailed(const QString &message);
 
 private:
-    void setUnlockedConnection(bool unlocked);
     void changed();
+    void appendConnection(const Dict &connection);
+    void removeConnection(const Dict &connection);
+    // Sets the selection; a different one locks the editor unless only the
+    // rows of the same connections moved.
+    enum class Locking { Lock, Keep };
+    void select(const QList<qsizetype> &selectionIndexes, Locking locking = Locking::Lock);
     QString newConnectionId();
     Status takeOverReleaseOneSettings();
     // The stored form, with further changes of the settings in the same write.

@@ -121,3 +121,39 @@ TEST(LXMailConnectionTester, ReportAfterTheTesterIsGoneIsDropped)
     pending.answer(0, true); // must not touch the destroyed tester (ASan)
     SUCCEED();
 }
+
+// What the sheet shows for a connection is what a send through it would use.
+TEST(LXMailConnectionTester, ShowsTheSendingValuesOfAConnection)
+{
+    const struct
+    {
+        const char *name;
+        Dict connection;
+        QString port;
+        QString encryption;
+        QString authenticates;
+    } rows[] = {
+        {"new connection", Dict{{u"authenticationType"_s, Value(qint64(1))}}, u"25"_s, u"PLAIN"_s, u"YES"_s},
+        {"port 465 over TLS",
+         Dict{{u"useCustomPort"_s, Value(qint64(2))}, {u"connectionType"_s, Value(qint64(2))}}, u"465"_s, u"TLS"_s,
+         u"NO"_s},
+        {"custom port",
+         Dict{{u"useCustomPort"_s, Value(qint64(1))}, {u"customPortUsed"_s, Value(qint64(2525))},
+              {u"connectionType"_s, Value(qint64(1))}},
+         u"2525"_s, u"STARTTLS"_s, u"NO"_s},
+        {"release-1 server with useAuth only", Dict{{u"useAuth"_s, Value(true)}}, u"25"_s, u"PLAIN"_s, u"NO"_s},
+    };
+    for (const auto &row : rows) {
+        PendingChecks pending;
+        LXMailConnectionTester tester{pending.function()};
+        Dict connection = row.connection;
+        connection.set(u"mailServerDescription"_s, Value(u"Office"_s));
+        connection.set(u"mailServerName"_s, Value(u"smtp.example.org"_s));
+        tester.SetConnection(connection);
+        EXPECT_EQ(tester.mailServerDescription(), u"Office"_s) << row.name;
+        EXPECT_EQ(tester.mailServerAddress(), u"smtp.example.org"_s) << row.name;
+        EXPECT_EQ(tester.serverPortString(), row.port) << row.name;
+        EXPECT_EQ(tester.connectionString(), row.encryption) << row.name;
+        EXPECT_EQ(tester.authString(), row.authenticates) << row.name;
+    }
+}

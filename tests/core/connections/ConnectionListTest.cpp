@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace quillcast;
@@ -119,8 +120,154 @@ TEST_F(ConnectionListTest, NewConnectionSendsOnPort25UnencryptedWithAuthenticati
     EXPECT_EQ(sending.intValue(u"connectionType"_s), 0);
     EXPECT_TRUE(sending.boolValue(u"useAuth"_s));
     EXPECT_TRUE(run->list.unlockedConnection());
-    run->list.setSelectionIndexes({0});
-    EXPECT_FALSE(run->list.unlockedConnection());
+}
+
+// The lock of the connection editor: open right after a new connection was
+// added and while the user keeps it open; shut whenever another connection is
+// chosen.
+TEST_F(ConnectionListTest, EditorLockFollowsAddingChoosingAndTheLockButton)
+{
+    struct Row
+    {
+        const char *name;
+        std::function<void(ConnectionList &)> steps;
+        QList<qsizetype> selection;
+        bool unlocked;
+    };
+    const std::vector<Row> rows = {
+        {"new connection is selected and open", [](ConnectionList &) {}, {2}, true},
+        // The table echoes the selection the list made.
+        {"table echoing the selection keeps it open", [](ConnectionList &l) { l.setSelectionIndexes({2}); }, {2},
+         true},
+        {"choosing another connection locks", [](ConnectionList &l) { l.setSelectionIndexes({0}); }, {0}, false},
+        {"an existing connection can be unlocked",
+         [](ConnectionList &l) {
+             l.setSelectionIndexes({0});
+             l.setUnlockedConnection(true);
+         },
+         {0}, true},
+        {"and locked again by its button",
+         [](ConnectionList &l) {
+             l.setSelectionIndexes({0});
+             l.setUnlockedConnection(true);
+             l.setUnlockedConnection(false);
+         },
+         {0}, false},
+        {"nothing selected cannot be unlocked",
+         [](ConnectionList &l) {
+             l.setSelectionIndexes({});
+             l.setUnlockedConnection(true);
+         },
+         {}, false},
+        {"rows out of the list are not a selection", [](ConnectionList &l) { l.setSelectionIndexes({7, -1}); }, {},
+         false},
+        {"undo of another add keeps the open one open",
+         [](ConnectionList &l) {
+             l.setSelectionIndexes({0});
+             l.setUnlockedConnection(true);
+             l.deleteConnectionDict(l.connectionArray().at(1).toDict());
+         },
+         {0}, true},
+    };
+    for (const Row &row : rows) {
+        QFile::remove(settingsFile()); // each row starts with no stored list
+        auto run = launch();
+        run->list.addConnectionDict(withPassword(u"First"_s, u"a"_s));
+        run->list.addConnectionDict(withPassword(u"Second"_s, u"b"_s));
+        run->list.addNewConnection();
+        row.steps(run->list);
+        EXPECT_EQ(run->list.selectionIndexes(), row.selection) << row.name;
+        EXPECT_EQ(run->list.unlockedConnection(), row.unlocked) << row.name;
+        EXPECT_EQ(run->list.canEditSelectedConnection(), row.unlocked) << row.name;
+    }
+}
+
+// The selected connection after each command and its undo and redo: what
+// was added is selected, a deleted one's row goes to its neighbour.
+TEST_F(ConnectionListTest, SelectionStaysRightThroughAddDeleteUndoAndRedo)
+{
+    struct Row
+    {
+        const char *name;
+        std::function<void(AppRun &)> steps;
+        QString selected; // description; empty: nothing selected
+    };
+    const auto deleteSelected = [](AppRun &run) {
+        run.alerts.queueAnswer(1);
+        run.list.deleteSelectedConnection();
+        run.mainLoop.runPending();
+    };
+    const auto choose = [](AppRun &run, qsizetype row) { run.list.setSelectionIndexes({row}); };
+    const std::vector<Row> rows = {
+        {"add selects the new one", [](AppRun &run) { run.list.addNewConnection(); }, u"Untitled"_s},
+        {"delete in the middle selects the next",
+         [&](AppRun &run) {
+             choose(run, 1);
+             deleteSelected(run);
+         },
+         u"Third"_s},
+        {"delete of the last selects the new last",
+         [&](AppRun &run) {
+             choose(run, 2);
+             deleteSelected(run);
+         },
+         u"Second"_s},
+        {"undo of a delete selects the one put back",
+         [&](AppRun &run) {
+             choose(run, 0);
+             deleteSelected(run);
+             run.list.undoManager()->undo();
+         },
+         u"First"_s},
+        {"redo of the delete selects its neighbour",
+         [&](AppRun &run) {
+             choose(run, 0);
+             deleteSelected(run);
+             run.list.undoManager()->undo();
+             run.list.undoManager()->redo();
+         },
+         u"Third"_s},
+        {"undo of an add selects the row before",
+         [&](AppRun &run) {
+             run.list.addNewConnection();
+             run.list.undoManager()->undo();
+         },
+         u"Third"_s},
+        {"redo of the add selects it again",
+         [&](AppRun &run) {
+             run.list.addNewConnection();
+             run.list.undoManager()->undo();
+             run.list.undoManager()->redo();
+         },
+         u"Untitled"_s},
+        {"deleting another row keeps the selected one",
+         [&](AppRun &run) {
+             choose(run, 2);
+             run.list.deleteConnectionDict(run.list.connectionArray().at(0).toDict());
+         },
+         u"Third"_s},
+        {"deleting every connection selects nothing",
+         [&](AppRun &run) {
+             for (int n = 0; n < 3; ++n) {
+                 choose(run, 0);
+                 deleteSelected(run);
+             }
+         },
+         QString()},
+    };
+    for (const Row &row : rows) {
+        QFile::remove(settingsFile()); // each row starts with no stored list
+        auto run = launch();
+        run->list.addConnectionDict(withPassword(u"First"_s, u"a"_s));
+        run->list.addConnectionDict(withPassword(u"Second"_s, u"b"_s));
+        run->list.addConnectionDict(withPassword(u"Third"_s, u"c"_s));
+        run->list.undoManager()->removeAllActions();
+        row.steps(*run);
+        const std::optional<Dict> selected = run->list.selectedConnection();
+        EXPECT_EQ(selected ? selected->stringValue(u"mailServerDescription"_s) : QString(), row.selected)
+            << row.name;
+        EXPECT_LE(run->list.selectionIndexes().size(), 1) << row.name;
+    }
 }
 
 TEST_F(ConnectionListTest, WithoutAKeyringEachPasswordIsEncryptedWithASaltAndIVOfItsOwn)
@@ -527,3 +674,30 @@ TEST_F(ConnectionListTest, FailingRandomSourceKeepsThePreviousStoredList)
 }
 
 } // namespace
+
+// A table that answers a removed row with a selection of its own (rows it
+// has not moved yet) does not decide what the list selects afterwards.
+TEST_F(ConnectionListTest, SelectionAfterARemovalIgnoresAnEchoDuringIt)
+{
+    auto run = launch();
+    run->list.addConnectionDict(withPassword(u"First"_s, u"a"_s));
+    run->list.addConnectionDict(withPassword(u"Second"_s, u"b"_s));
+    run->list.setSelectionIndexes({1});
+    QObject::connect(&run->list, &ConnectionList::connectionRemoved, &run->list,
+                     [&] { run->list.setSelectionIndexes({1}); });
+    run->list.deleteConnectionDict(run->list.connectionArray().at(0).toDict());
+    ASSERT_TRUE(run->list.selectedConnection());
+    EXPECT_EQ(run->list.selectedConnection()->stringValue(u"mailServerDescription"_s), u"Second"_s);
+}
+
+// The editor's unticked choices leave no value, as the release-1 take-over
+// has none: the field goes, also from the stored form.
+TEST_F(ConnectionListTest, EditingAFieldToNoValueRemovesIt)
+{
+    auto run = launch();
+    run->list.addNewConnection();
+    ASSERT_TRUE(run->list.editConnectionField(0, u"authenticationType"_s, Value()).ok());
+    EXPECT_FALSE(run->list.connectionArray().at(0).toDict().contains(u"authenticationType"_s));
+    EXPECT_FALSE(storedAt(0).contains(u"authenticationType"_s));
+    EXPECT_FALSE(run->list.editConnectionField(3, u"username"_s, Value(u"ada"_s)).ok());
+}
