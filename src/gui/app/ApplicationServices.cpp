@@ -25,6 +25,7 @@
 #include "send/CurlSmtpClient.h"
 #include "send/LXMailCoreBridge.h"
 #include "MailingWindow.h"
+#include "prefs/MailServerPane.h"
 #include "prefs/PreferencesWindow.h"
 
 #include <QAction>
@@ -102,9 +103,16 @@ ApplicationServices::ApplicationServices(Options options)
     // The preferences window exists for the whole run: the connection
     // tester's sheet attaches to it and its undo stack takes over the
     // connection list's at the end of launch.
-    PreferencesWindow::PaneFactory mailServerPane; // none yet: a note stands in the panel
+    // Its delete confirmations are sheets on the preferences window.
+    m_preferencesAlerts = std::make_unique<WindowAlertPresenter>();
+    PreferencesWindow::PaneFactory mailServerPane = [this](PreferencesWindow &window) -> QWidget * {
+        return new MailServerPane({m_application->connections(), window.undoManager(), *m_preferencesAlerts,
+                                   m_application->accountCheck()},
+                                  &window);
+    };
     m_preferences = std::make_unique<PreferencesWindow>(
         PreferencesWindow::Services{*m_application, *m_defaults}, std::move(mailServerPane));
+    m_preferencesAlerts->setWindow(m_preferences.get());
     m_shell->setPreferencesWindow(m_preferences.get());
     m_application->setPreferencesWindow(m_preferences.get(), &m_preferences->undoManager());
 }

@@ -102,6 +102,7 @@ private:
     std::unique_ptr<CurlSmtpClient> m_smtp;
     std::unique_ptr<LXMailCoreBridge> m_bridge;
     std::unique_ptr<WindowAlertPresenter> m_alerts;
+    std::unique_ptr<WindowAlertPresenter> m_preferencesAlerts;
     std::unique_ptr<DesktopFilePanel> m_filePanel;
     std::unique_ptr<RecentDocuments> m_recent;
     std::unique_ptr<DocumentController> m_documents;

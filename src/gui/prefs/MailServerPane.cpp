@@ -85,16 +85,13 @@ MailServerPane::MailServerPane(Services services, QWidget *parent)
     layout->addWidget(editor);
     layout->addLayout(testRow);
 
-    // Edit > Undo and Redo, also by their keys while the panel has the focus.
+    // Undo and Redo named after what they undo, for a menu; the keys are the
+    // preferences window's, on the same stack.
     m_undoAction = new QAction(u"Undo"_s, this);
     m_undoAction->setObjectName(u"undoConnectionAction"_s);
-    m_undoAction->setShortcut(QKeySequence::Undo);
-    m_undoAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(m_undoAction, &QAction::triggered, this, [this] { m_services.undo.undo(); });
     m_redoAction = new QAction(u"Redo"_s, this);
     m_redoAction->setObjectName(u"redoConnectionAction"_s);
-    m_redoAction->setShortcut(QKeySequence::Redo);
-    m_redoAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(m_redoAction, &QAction::triggered, this, [this] { m_services.undo.redo(); });
     addAction(m_undoAction);
     addAction(m_redoAction);

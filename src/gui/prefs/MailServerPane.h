@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/LXMailConnectionTester.h"
+#include "prefs/ConnectionTesterSheet.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -29,7 +30,6 @@ namespace quillcast::gui {
 
 class ConnectionFieldBinding;
 class ConnectionTableModel;
-class ConnectionTesterSheet;
 
 // The "Mail Server" panel of the preferences: the table of the user's SMTP
 // connections, the editor of the selected one, adding and deleting (with

@@ -66,7 +66,7 @@ PreferencesWindow::PreferencesWindow(Services services, PaneFactory mailServerPa
 
     QWidget *mailServer = nullptr;
     if (mailServerPane)
-        mailServer = mailServerPane(this);
+        mailServer = mailServerPane(*this);
     if (!mailServer) {
         auto *note = new QLabel(u"The mail server connections are not available in this build."_s, this);
         note->setObjectName(u"mailServerNote"_s);
@@ -110,17 +110,23 @@ PreferencesWindow::PreferencesWindow(Services services, PaneFactory mailServerPa
     // The window's own Undo and Redo: additions and deletions of connections.
     auto *undo = new QAction(u"Undo"_s, this);
     undo->setObjectName(u"actionPreferencesUndo"_s);
-    undo->setShortcut(QKeySequence::Undo);
+    undo->setShortcuts(QKeySequence::Undo);
     connect(undo, &QAction::triggered, m_undo, &UndoManager::undo);
     auto *redo = new QAction(u"Redo"_s, this);
     redo->setObjectName(u"actionPreferencesRedo"_s);
-    redo->setShortcut(QKeySequence::Redo);
+    redo->setShortcuts(QKeySequence::Redo);
     connect(redo, &QAction::triggered, m_undo, &UndoManager::redo);
     auto *close = new QAction(u"Close"_s, this);
     close->setObjectName(u"actionPreferencesClose"_s);
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
     addActions({undo, redo, close});
+    const auto nameUndo = [this, undo, redo] {
+        undo->setEnabled(m_undo->canUndo());
+        redo->setEnabled(m_undo->canRedo());
+    };
+    connect(m_undo, &UndoManager::changed, this, nameUndo);
+    nameUndo();
 }
 
 PreferencesWindow::~PreferencesWindow()

@@ -38,7 +38,7 @@ public:
         UserDefaults &defaults;
     };
     // Makes the contents of the "Mail Server" panel; empty: a plain note.
-    using PaneFactory = std::function<QWidget *(QWidget *parent)>;
+    using PaneFactory = std::function<QWidget *(PreferencesWindow &window)>;
 
     PreferencesWindow(Services services, PaneFactory mailServerPane, QWidget *parent = nullptr);
     ~PreferencesWindow() override;

@@ -9,7 +9,9 @@
 #include "platform/SettingsFileStore.h"
 #include "platform/SystemClock.h"
 #include "platform/UserDefaults.h"
+#include "connections/ConnectionList.h"
 #include "prefs/DefaultsBinding.h"
+#include "prefs/MailServerPane.h"
 #include "prefs/PreferencesWindow.h"
 #include "session/DocumentSession.h"
 
@@ -163,15 +165,37 @@ private Q_SLOTS:
 
     void mailServerPanelShowsWhatItsFactoryMakes()
     {
-        PreferencesWindow withPane({services->application(), services->defaults()}, [](QWidget *parent) {
-            auto *pane = new QWidget(parent);
-            pane->setObjectName(u"madePane"_s);
-            return pane;
-        });
-        withPane.setCurrentPanel(PreferencesWindow::MailServer);
-        QVERIFY(withPane.findChild<QWidget *>(u"madePane"_s));
-        QVERIFY(!withPane.findChild<QLabel *>(u"mailServerNote"_s));
-        QVERIFY(window->findChild<QLabel *>(u"mailServerNote"_s));
+        // The application's window holds the connection editor; without a
+        // factory a note stands in its place.
+        QVERIFY(window->findChild<MailServerPane *>());
+        QVERIFY(!window->findChild<QLabel *>(u"mailServerNote"_s));
+        PreferencesWindow bare({services->application(), services->defaults()}, {});
+        QVERIFY(bare.findChild<QLabel *>(u"mailServerNote"_s));
+        QVERIFY(!bare.findChild<MailServerPane *>());
+    }
+
+    // The window's Undo and Redo keys reach the connection editor's stack,
+    // and only one shortcut answers each key (two would cancel each other).
+    void undoAndRedoKeysActOnTheConnections()
+    {
+        window->setCurrentPanel(PreferencesWindow::MailServer);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        const auto count = [this] { return services->application().connections().connectionArray().size(); };
+        const qsizetype before = count();
+        auto *add = window->findChild<QPushButton *>(u"addConnectionButton"_s);
+        QVERIFY(add);
+        add->click();
+        QCOMPARE(count(), before + 1);
+        add->setFocus();
+        QTest::keySequence(window, QKeySequence::Undo);
+        QCOMPARE(count(), before);
+        // An empty list is stored like any other.
+        QVERIFY(shownAlerts().isEmpty());
+        // Not from a text field: there the keys undo the typing.
+        add->setFocus();
+        QTest::keySequence(window, QKeySequence(u"Ctrl+Shift+Z"_s));
+        QCOMPARE(count(), before + 1);
     }
 
     void startupDocumentControlsAreEnabledForTheActionThatOpensIt_data()
@@ -308,8 +332,14 @@ private Q_SLOTS:
                 focusable.append(w->objectName());
             }
         }
+        // The spin box's own line edit is Qt's, named by Qt.
+        focusable.removeAll(u"qt_spinbox_lineedit"_s);
         QCOMPARE(focusable,
-                 (QStringList{u"startupActionPopup"_s, u"selectStartupDocButton"_s, u"clearStartupDocButton"_s,
+                 (QStringList{u"connectionTable"_s, u"addConnectionButton"_s, u"deleteConnectionButton"_s,
+                              u"lockButton"_s, u"descriptionField"_s, u"serverField"_s, u"port25Button"_s,
+                              u"portCustomButton"_s, u"customPortField"_s, u"port465Button"_s,
+                              u"securityPopUp"_s, u"authenticationCheckBox"_s, u"userField"_s,
+                              u"passwordField"_s, u"testButton"_s, u"startupActionPopup"_s, u"selectStartupDocButton"_s, u"clearStartupDocButton"_s,
                               u"testStartupDocButton"_s, u"showStartupDocButton"_s, u"notifyUpdateCheckBox"_s,
                               u"checkNowButton"_s}));
         for (int panel = 0; panel < 3; ++panel)
