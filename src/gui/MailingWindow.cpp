@@ -401,6 +401,12 @@ void MailingWindow::buildMenus()
         action(u"actionUndo"_s)->setEnabled(true);
         action(u"actionRedo"_s)->setEnabled(true);
     });
+    edit->addSeparator();
+    // Where the desktops this runs on keep an application's settings; the
+    // window opens on the panel it last showed.
+    add(edit, makeAction(u"actionPreferences"_s, u"Preferences…"_s,
+                         [this] { m_services.application.showPreferences(-1); }),
+        QKeySequence::Preferences, {});
 
     // Records: the database's and the exception list's commands.
     QMenu *records = menu(u"menuRecords"_s, u"&Records"_s);

@@ -237,6 +237,22 @@ private Q_SLOTS:
         QCOMPARE(readFile(installed), QByteArray("%PDF-1.4 the copy already installed"));
     }
 
+    void editPreferencesShowsThePreferencesWindowAtItsLastPanel()
+    {
+        services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(4)));
+        services->launch({makeMailing(u"given.quill"_s)});
+        MailingWindow *window = services->documents().windows().value(0);
+        QVERIFY(window);
+        services->preferences().setCurrentPanel(PreferencesWindow::Update);
+        QVERIFY(!services->preferences().isVisible());
+        auto *preferences = window->findChild<QAction *>(u"actionPreferences"_s);
+        QVERIFY(preferences);
+        QVERIFY(window->findChild<QMenu *>(u"menuEdit"_s)->actions().contains(preferences));
+        preferences->trigger();
+        QVERIFY(services->preferences().isVisible());
+        QCOMPARE(services->preferences().currentPanel(), int(PreferencesWindow::Update));
+    }
+
     void theShippedGuideIsTheInstalledOneElseTheBuildTreesOne_data()
     {
         QTest::addColumn<bool>("installed");
