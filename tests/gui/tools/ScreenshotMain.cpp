@@ -24,6 +24,7 @@
 #include "platform/LXBookmark.h"
 #include "platform/NullUrlOpener.h"
 #include "platform/UserDefaults.h"
+#include "connections/ConnectionList.h"
 #include "prefs/PreferencesWindow.h"
 #include "send/StaticConnectionProvider.h"
 #include "session/DocumentSession.h"
@@ -167,6 +168,25 @@ bool savePreferences(const QDir &out, const QString &mailing, PageSettler &settl
     services.defaults().setObject(u"StartupActionTag"_s, Value(qint64(3)));
     if (const std::optional<QByteArray> bookmark = LXBookmark::bookmarkForURL_RW(startup))
         services.defaults().setObject(u"StartupSelectedDocBookmark"_s, Value(*bookmark));
+
+    // Two connections, the first selected, as a club's secretary keeps them.
+    ConnectionList &connections = services.application().connections();
+    const struct
+    {
+        QString description, host, user;
+        qint64 port, security;
+    } examples[] = {{u"Club mail (STARTTLS)"_s, u"smtp.club.example"_s, u"secretary"_s, 587, 1},
+                    {u"Provider (TLS)"_s, u"mail.provider.example"_s, u"club@provider.example"_s, 465, 2}};
+    for (const auto &example : examples) {
+        connections.addNewConnection();
+        const qsizetype row = connections.connectionArray().size() - 1;
+        connections.editConnectionField(row, u"mailServerDescription"_s, Value(example.description));
+        connections.editConnectionField(row, u"mailServerName"_s, Value(example.host));
+        connections.editConnectionField(row, u"username"_s, Value(example.user));
+        connections.editConnectionField(row, u"port"_s, Value(example.port));
+        connections.editConnectionField(row, u"connectionType"_s, Value(example.security));
+    }
+    connections.setSelectionIndexes({0});
 
     PreferencesWindow &preferences = services.preferences();
     preferences.present();
