@@ -30,7 +30,9 @@ int CliApp::run(const QStringList &arguments)
     if (command == u"--help" || command == u"help")
         return usage(0);
     const QStringList rest = arguments.mid(1);
-    if (rest.contains(u"--help"_s)) {
+    // Wherever it stands, as a user adds it to a line that went wrong; after
+    // "--" it is an argument like any other.
+    if (rest.mid(0, rest.indexOf(u"--"_s)).contains(u"--help"_s)) {
         const QString help = commandUsage(command);
         if (help.isEmpty()) {
             m_err << "quillcast-cli: unknown command '" << command << "'" << Qt::endl;

@@ -85,6 +85,10 @@ TEST(Cli, EveryCommandPrintsItsOwnUsageForHelp)
     }
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
+    // After "--" it is the text to merge.
+    const CliRun merged = runCli({u"merge"_s, u"--text"_s, u"_x_"_s, u"--field"_s, u"x=y"_s, u"--"_s, u"--help"_s});
+    EXPECT_NE(merged.out.left(5), u"Usage"_s);
+
     const CliRun unknown = runCli({u"frobnicate"_s, u"--help"_s});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_THAT(unknown.err.toStdString(), HasSubstr("unknown command 'frobnicate'"));
