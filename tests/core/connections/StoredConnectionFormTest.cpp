@@ -111,18 +111,6 @@ TEST_F(StoredConnectionFormTest, OneBinaryValueOfAnEarlierBuildIsRewrittenInGrou
     EXPECT_EQ(fileText(), text);
 }
 
-TEST_F(StoredConnectionFormTest, ALaunchWithoutPasswordsRewritesTheFormToo)
-{
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLCAST_CONNECTIONS_TEST_DATA "/connections-in-one-value.ini"),
-                            settingsFile()));
-    QFile::setPermissions(settingsFile(), QFile::ReadOwner | QFile::WriteOwner);
-    const List before = stored().connections;
-    launch(ConnectionList::PasswordLoading::None);
-    EXPECT_FALSE(stored().inOneValue);
-    EXPECT_EQ(Value(stored().connections), Value(before));
-    EXPECT_EQ(passwordOf(launch(), 1), u"hunter2"_s);
-}
-
 struct StoredValueRow
 {
     const char *name;
