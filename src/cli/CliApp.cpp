@@ -14,7 +14,8 @@ using namespace Qt::StringLiterals;
 
 namespace quillcast::cli {
 
-CliApp::CliApp(QTextStream &out, QTextStream &err, const Clock &clock) : m_out(out), m_err(err), m_clock(clock)
+CliApp::CliApp(QTextStream &out, QTextStream &err, const Clock &clock, bool progressLine)
+    : m_out(out), m_err(err), m_clock(clock), m_progressLine(progressLine)
 {
 }
 
@@ -42,7 +43,7 @@ int CliApp::run(const QStringList &arguments)
         m_out.flush();
         return 0;
     }
-    const CliContext context{m_out, m_err, m_clock};
+    const CliContext context{m_out, m_err, m_clock, m_progressLine};
     if (command == u"merge")
         return MergeCommand(context).run(rest);
     if (command == u"sample")

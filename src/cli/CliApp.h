@@ -14,7 +14,9 @@ namespace cli {
 class CliApp
 {
 public:
-    CliApp(QTextStream &out, QTextStream &err, const Clock &clock);
+    // progressLine: err is a terminal, where long imports and exports show
+    // how far they have got on one line that they rewrite.
+    CliApp(QTextStream &out, QTextStream &err, const Clock &clock, bool progressLine = false);
 
     int run(const QStringList &arguments);
 
@@ -29,6 +31,7 @@ private:
     QTextStream &m_out;
     QTextStream &m_err;
     const Clock &m_clock;
+    bool m_progressLine;
 };
 
 } // namespace cli

@@ -8,12 +8,15 @@ class Clock;
 
 namespace cli {
 
-// What every command gets: its streams and the clock.
+// What every command gets: its streams and the clock, and whether long runs
+// may draw a progress line on err (only when it is a terminal, so that what
+// scripts and logs capture stays the same).
 struct CliContext
 {
     QTextStream &out;
     QTextStream &err;
     const Clock &clock;
+    bool progressLine = false;
 };
 
 } // namespace cli

@@ -5,21 +5,24 @@
 #include "CollectingAlertPresenter.h"
 #include "CommandLineFilePanel.h"
 #include "OpenedMailing.h"
+#include "ProgressLine.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "export/DocumentExport.h"
 #include "export/ExportDelimiters.h"
+#include "export/ExportLayouts.h"
 #include "import/DocumentImport.h"
+#include "import/ImportChoices.h"
 #include "import/LXSmartStringFileReader.h"
 #include "import/MyDataImportManager.h"
 #include "import/MyExceptImportManager.h"
-#include "import/RowSplitter.h"
 #include "platform/ManualMainLoop.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
+#include <chrono>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -28,39 +31,61 @@ namespace quillcast::cli {
 
 namespace {
 
-std::optional<qint32> importFormat(const QString &name)
+// "a, b, c or d"
+QString choiceList(const QStringList &names)
 {
-    static const QHash<QString, qint32> formats{{u"auto"_s, RowSplitter::FormatAutomatic},
-                                                {u"tab"_s, RowSplitter::FormatTab},
-                                                {u"comma"_s, RowSplitter::FormatComma},
-                                                {u"semicolon"_s, RowSplitter::FormatSemicolon}};
-    const auto it = formats.constFind(name.toLower());
-    return it == formats.constEnd() ? std::nullopt : std::optional<qint32>(*it);
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(u", "_s) + u" or "_s + names.last();
 }
 
-// An encoding code, or a name for one of the encodings an import knows.
-std::optional<qint32> importEncoding(const QString &text)
+QString formatChoices()
 {
-    using R = LXSmartStringFileReader;
-    static const QHash<QString, qint32> names{
-        {u"auto"_s, R::EncodingAutomatic}, {u"utf-8"_s, R::EncodingUtf8},       {u"utf8"_s, R::EncodingUtf8},
-        {u"utf-16"_s, R::EncodingUtf16},   {u"utf-16be"_s, R::EncodingUtf16BE}, {u"utf-16le"_s, R::EncodingUtf16LE},
-        {u"utf-32"_s, R::EncodingUtf32},   {u"utf-32be"_s, R::EncodingUtf32BE}, {u"utf-32le"_s, R::EncodingUtf32LE},
-        {u"macintosh"_s, R::EncodingMacRoman}, {u"macroman"_s, R::EncodingMacRoman},
-        {u"mac-roman"_s, R::EncodingMacRoman}, {u"ascii"_s, R::EncodingAscii},
-        {u"us-ascii"_s, R::EncodingAscii}};
-    bool isNumber = false;
-    const qint32 code = text.toInt(&isNumber);
-    if (isNumber)
-        return (code == R::EncodingAutomatic || R::isFixedEncoding(code)) ? std::optional<qint32>(code) : std::nullopt;
-    const auto it = names.constFind(text.toLower());
-    return it == names.constEnd() ? std::nullopt : std::optional<qint32>(*it);
+    QStringList names;
+    for (const ImportChoices::Choice &choice : ImportChoices::formats())
+        names.append(choice.names.first());
+    return choiceList(names);
 }
 
 QString encodingChoices()
 {
-    return u"auto, a code (1, 10, 11, 12, 20, 21, 22, 30, 50) or a name (utf-8, utf-16, utf-16be, utf-16le, "
-           "utf-32, utf-32be, utf-32le, macintosh, ascii)"_s;
+    QStringList codes;
+    QStringList names;
+    for (const ImportChoices::Choice &choice : ImportChoices::encodings()) {
+        if (choice.code == LXSmartStringFileReader::EncodingAutomatic)
+            continue;
+        codes.append(QString::number(choice.code));
+        names.append(choice.names.first());
+    }
+    return u"auto, a code (%1) or a name (%2)"_s.arg(codes.join(u", "_s), names.join(u", "_s));
+}
+
+QString layoutChoices()
+{
+    QStringList names;
+    for (const ExportLayouts::Layout &layout : ExportLayouts::all())
+        names.append(layout.name);
+    return choiceList(names);
+}
+
+// Turns the main loop until the importer's background run has ended, showing
+// its progress on the terminal.
+void waitForImport(LXDataImportManager &importer, ManualMainLoop &loop, ProgressLine &line, const QString &dataName)
+{
+    const QMetaObject::Connection progress = QObject::connect(
+        &importer, &LXDataImportManager::progressChanged, [&](qint64 done, qint64 total) {
+            if (importer.phase() == LXDataImportManager::Phase::Loading)
+                line.show(total > 0 ? u"Reading "_s + dataName : u"Splitting "_s + dataName, done, total, u"bytes"_s);
+            else
+                line.show(u"Importing"_s, done, total, u"rows"_s);
+        });
+    while (importer.isRunning()) {
+        loop.waitForPending(std::chrono::milliseconds(100));
+        loop.runPending();
+    }
+    loop.runPending();
+    QObject::disconnect(progress);
+    line.clear();
 }
 
 // The position of name among the candidates: the exact spelling first, else
@@ -191,12 +216,13 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     const QString dataPath = args.positional[1];
     const bool exceptions = args.flags.contains(u"--exceptions"_s);
 
-    const std::optional<qint32> format = importFormat(args.values.value(u"--format"_s, u"auto"_s));
+    const std::optional<qint32> format = ImportChoices::formatByName(args.values.value(u"--format"_s, u"auto"_s));
     if (!format) {
-        err << "import: --format takes auto, tab, comma or semicolon" << Qt::endl;
+        err << "import: --format takes " << formatChoices() << Qt::endl;
         return 2;
     }
-    const std::optional<qint32> encoding = importEncoding(args.values.value(u"--encoding"_s, u"auto"_s));
+    const std::optional<qint32> encoding =
+        ImportChoices::encodingByName(args.values.value(u"--encoding"_s, u"auto"_s));
     if (!encoding) {
         err << "import: --encoding takes " << encodingChoices() << Qt::endl;
         return 2;
@@ -243,13 +269,19 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     // of the loop.
     mailing.session().setDialogServices({panel, alerts, loop});
     DocumentImport &documentImport = mailing.session().documentImport();
+    // Reading, splitting and making the records run on a worker, as in the
+    // window, so that a terminal can show how far they have got.
+    documentImport.setRunsInBackground(true);
     MyDataImportManager *addressImporter = exceptions ? nullptr : &documentImport.importFromTextFile();
     LXDataImportManager &importer = addressImporter
         ? static_cast<LXDataImportManager &>(*addressImporter)
         : static_cast<LXDataImportManager &>(documentImport.importExceptFromTextFile());
     importer.setFileFormatToImport(*format);
     importer.setFileEncodeToImport(*encoding);
+    ProgressLine line(err, m_ctx.progressLine);
+    const QString dataName = QFileInfo(dataPath).fileName();
     loop.runPending();
+    waitForImport(importer, loop, line, dataName);
     if (importer.phase() != LXDataImportManager::Phase::Settings) {
         printAlerts(err, u"import"_s, alerts.collected());
         if (alerts.collected().isEmpty())
@@ -334,8 +366,8 @@ int ImportExportCommands::runImport(const QStringList &arguments)
 
     const List destination = exceptions ? doc.exceptArray() : doc.addressArray();
     const qsizetype before = destination.size();
-    importer.importRows();
-    loop.runPending();
+    importer.DoImport();
+    waitForImport(importer, loop, line, dataName);
     const qsizetype added = destination.size() - before;
 
     // The mapping used, with the names of the columns the run made.
@@ -403,23 +435,17 @@ int ImportExportCommands::runExport(const QStringList &arguments)
     const QString outPath = args.positional[1];
     const bool exceptions = args.flags.contains(u"--exceptions"_s);
 
-    static const QHash<QString, qint32> formats{{u"custom"_s, ExportDelimiters::FormatCustom},
-                                                {u"tsv"_s, ExportDelimiters::FormatTsv},
-                                                {u"quoted-csv"_s, ExportDelimiters::FormatQuotedCsv},
-                                                {u"html-table"_s, ExportDelimiters::FormatHtmlTable},
-                                                {u"html-page"_s, ExportDelimiters::FormatHtmlPage},
-                                                {u"csv"_s, ExportDelimiters::FormatCsv}};
     bool anyCustom = args.values.contains(afterLast);
     for (const auto &field : customFields)
         anyCustom = anyCustom || args.values.contains(field.first);
     qint32 format = anyCustom ? ExportDelimiters::FormatCustom : ExportDelimiters::FormatTsv;
     if (args.values.contains(u"--format"_s)) {
-        const QString name = args.values.value(u"--format"_s).toLower();
-        if (!formats.contains(name)) {
-            err << "export: --format takes custom, tsv, quoted-csv, html-table, html-page or csv" << Qt::endl;
+        const std::optional<ExportLayouts::Layout> layout = ExportLayouts::byName(args.values.value(u"--format"_s));
+        if (!layout) {
+            err << "export: --format takes " << layoutChoices() << Qt::endl;
             return 2;
         }
-        format = formats.value(name);
+        format = layout->code;
     }
     if (anyCustom && format != ExportDelimiters::FormatCustom) {
         err << "export: the --custom-... texts are only written by --format custom" << Qt::endl;
@@ -455,6 +481,7 @@ int ImportExportCommands::runExport(const QStringList &arguments)
         return 1;
     mailing.session().setDialogServices({panel, alerts, loop});
     DocumentExport &documentExport = mailing.session().documentExport();
+    documentExport.setRunsInBackground(true);
     LXDataExportManager &exporter = exceptions ? documentExport.exportExceptToTextFile(mailingInfo.fileName())
                                                : documentExport.exportToTextFile(mailingInfo.fileName());
 
@@ -495,9 +522,26 @@ int ImportExportCommands::runExport(const QStringList &arguments)
             exporter.setUse_end_of_record_in_last_record(lastRecord);
     }
     exporter.setUseFieldNamesAsFirstRow(args.flags.contains(u"--names-row"_s));
-    // What confirming the save panel does; the alert of a failed write is
-    // printed.
-    if (!exporter.writeToFile(outPath)) {
+    // What confirming the save panel does, on a worker as in the window; the
+    // alert of a failed write is printed.
+    bool fileWritten = false;
+    {
+        ProgressLine line(err, m_ctx.progressLine);
+        const QMetaObject::Connection progress = QObject::connect(
+            &exporter, &LXDataExportManager::progressChanged,
+            [&line](qint64 done, qint64 total) { line.show(u"Exporting"_s, done, total, u"records"_s); });
+        const QMetaObject::Connection finished = QObject::connect(
+            &exporter, &LXDataExportManager::writeFinished, [&fileWritten](bool ok, const QString &) { fileWritten = ok; });
+        exporter.startWritingToFile(outPath);
+        while (exporter.isWriting()) {
+            loop.waitForPending(std::chrono::milliseconds(100));
+            loop.runPending();
+        }
+        loop.runPending();
+        QObject::disconnect(progress);
+        QObject::disconnect(finished);
+    }
+    if (!fileWritten) {
         printAlerts(err, u"export"_s, alerts.collected());
         return 1;
     }
@@ -508,7 +552,7 @@ int ImportExportCommands::runExport(const QStringList &arguments)
     const qsizetype records = exporter.dataArray().size();
     m_ctx.out << "Exported " << records << (records == 1 ? " record" : " records") << " ("
               << (written.isEmpty() ? u"no keys"_s : written.join(u", "_s)) << ") as "
-              << formats.key(format) << " to " << outPath << Qt::endl;
+              << ExportLayouts::byCode(format)->name << " to " << outPath << Qt::endl;
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    quillcast::cli::CliApp cli(out, err, quillcast::SystemClock::instance());
+    quillcast::cli::CliApp cli(out, err, quillcast::SystemClock::instance(), ::isatty(::fileno(stderr)) == 1);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const int status = cli.run(arguments);

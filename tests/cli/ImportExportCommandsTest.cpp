@@ -434,4 +434,48 @@ TEST_F(ImportExportCommandsTest, ExceptionsExportWithTheirTwoKeys)
     EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"\"Email\",\"Note\"\n\"spam@x.org\",\"bounced\""_s);
 }
 
+// --- The progress line ---------------------------------------------------------------------
+
+TEST_F(ImportExportCommandsTest, ATerminalSeesAProgressLineThatIsClearedAndNothingElseChanges)
+{
+    QByteArray csv = "email,FirstName\n";
+    for (int i = 0; i < 4000; ++i)
+        csv += "p" + QByteArray::number(i) + "@x.org,P" + QByteArray::number(i) + "\n";
+    const QString path = data(u"many.csv"_s, csv);
+    const QString out = dir.filePath(u"out.tsv"_s);
+    const FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3), QTimeZone::utc()));
+    const auto run = [&](const QStringList &arguments, bool terminal) {
+        CliRun result;
+        QTextStream outStream(&result.out);
+        QTextStream errStream(&result.err);
+        result.status = cli::CliApp(outStream, errStream, clock, terminal).run(arguments);
+        outStream.flush();
+        errStream.flush();
+        return result;
+    };
+
+    for (const bool terminal : {false, true}) {
+        // Each run starts from the empty mailing of SetUp.
+        QFile::remove(mailing);
+        ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
+        const CliRun imported = run({u"import"_s, mailing, path}, terminal);
+        ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+        EXPECT_THAT(imported.out.toStdString(), HasSubstr("Added 4000 records"));
+        const CliRun exported = run({u"export"_s, mailing, out}, terminal);
+        ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+        if (!terminal) {
+            EXPECT_EQ(imported.err, QString()) << "scripts see no progress";
+            EXPECT_EQ(exported.err, QString());
+            continue;
+        }
+        EXPECT_THAT(imported.err.toStdString(), HasSubstr("\rImporting: "));
+        EXPECT_THAT(imported.err.toStdString(), HasSubstr("4001 of 4001 rows (100%)"));
+        EXPECT_THAT(exported.err.toStdString(), HasSubstr("\rExporting: 4000 of 4000 records (100%)"));
+        // The line is blanked at the end, so the shell's prompt starts clean.
+        EXPECT_TRUE(imported.err.endsWith(u'\r'));
+        EXPECT_EQ(imported.err.split(u'\r').last(), QString());
+        EXPECT_EQ(imported.err.trimmed().contains(u'\n'), false);
+    }
+}
+
 } // namespace

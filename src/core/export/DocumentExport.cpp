@@ -46,6 +46,7 @@ LXDataExportManager &DocumentExport::start(const List &records, const List &keys
 {
     m_exporter = std::make_unique<LXDataExportManager>(records, keys, m_window.data(), m_services, m_locale);
     m_exporter->setSuggestedFileName(suggestedName);
+    m_exporter->setRunsInBackground(m_runsInBackground);
     m_exporter->run();
     return *m_exporter;
 }

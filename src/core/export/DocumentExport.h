@@ -43,6 +43,11 @@ public:
 
     LXDataExportManager *exporter() const { return m_exporter.get(); }
 
+    // Whether the exports made from now on write on a worker (the window;
+    // it needs a main loop among the services) or within the call (the default).
+    void setRunsInBackground(bool value) { m_runsInBackground = value; }
+    bool runsInBackground() const { return m_runsInBackground; }
+
 private:
     LXDataExportManager &start(const List &records, const List &keys, const QString &suggestedName);
 
@@ -51,6 +56,7 @@ private:
     QPointer<QObject> m_window;
     QLocale m_locale;
     std::unique_ptr<LXDataExportManager> m_exporter;
+    bool m_runsInBackground = false;
 };
 
 } // namespace quillcast

@@ -39,9 +39,13 @@ Folded scan(const QString &text)
     return f;
 }
 
-// Calls out(text) with the pieces of the file in order.
+// How many records go between two progress reports.
+constexpr size_t kProgressStep = 512;
+
+// Calls out(text) with the pieces of the file in order; false when the job's
+// progress handler stopped it.
 template<typename Out>
-void generate(const ExportWriter::Job &job, Out &&out)
+bool generate(const ExportWriter::Job &job, Out &&out)
 {
     const ExportDelimiters &d = job.delimiters;
     std::vector<QString> innerKeys;
@@ -56,6 +60,7 @@ void generate(const ExportWriter::Job &job, Out &&out)
     const size_t keyCount = innerKeys.size();
 
     out(d.startOfFile);
+    bool stopped = false;
     job.records.read([&](const List::Items &records) {
         const size_t recordCount = records.size();
         if (job.namesRow) {
@@ -71,6 +76,10 @@ void generate(const ExportWriter::Job &job, Out &&out)
                 out(d.endOfRecord);
         }
         for (size_t r = 0; r < recordCount; ++r) {
+            if (job.onProgress && r % kProgressStep == 0 && !job.onProgress(qint64(r), qint64(recordCount))) {
+                stopped = true;
+                return;
+            }
             const Dict::Snapshot record = records[r].toDict().snapshot();
             out(d.startOfRecord);
             for (size_t k = 0; k < keyCount; ++k) {
@@ -83,8 +92,13 @@ void generate(const ExportWriter::Job &job, Out &&out)
             if (r + 1 < recordCount || d.endOfRecordAfterLast)
                 out(d.endOfRecord);
         }
+        if (job.onProgress && !job.onProgress(qint64(recordCount), qint64(recordCount)))
+            stopped = true;
     });
+    if (stopped)
+        return false;
     out(d.endOfFile);
+    return true;
 }
 
 } // namespace
@@ -143,6 +157,11 @@ QString ExportWriter::quoted(QString text, qint32 format)
     return text;
 }
 
+QString ExportWriter::cancelledMessage()
+{
+    return u"the export was cancelled"_s;
+}
+
 QString ExportWriter::render(const Job &job)
 {
     QString text;
@@ -167,11 +186,13 @@ Status ExportWriter::write(QIODevice &device, const Job &job)
             failed = true;
         pending.resize(0); // keeps the capacity, unlike clear()
     };
-    generate(job, [&](const QString &piece) {
+    const bool complete = generate(job, [&](const QString &piece) {
         pending += piece;
         if (pending.size() >= kFlushThreshold)
             flush();
     });
+    if (!complete)
+        return Status::failure(cancelledMessage());
     flush();
     if (failed)
         return Status::failure(device.errorString());

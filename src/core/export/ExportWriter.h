@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 namespace quillcast {
@@ -28,7 +30,14 @@ public:
         ExportDelimiters delimiters = ExportDelimiters::forFormat(ExportDelimiters::FormatTsv);
         bool namesRow = false;
         QLocale locale = QLocale::system(); // dates: short date style, no time
+        // Told how many records are written of how many, every few hundred
+        // records and once at the end; answering false stops the writing,
+        // which then fails with cancelledMessage() (writeFile leaves no file).
+        std::function<bool(qint64 written, qint64 total)> onProgress;
     };
+
+    // "the export was cancelled"
+    static QString cancelledMessage();
 
     // The whole text, built in memory.
     static QString render(const Job &job);

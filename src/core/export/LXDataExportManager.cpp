@@ -3,6 +3,7 @@
 #include "export/ExportWriter.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
+#include "platform/WorkerRun.h"
 
 #include <algorithm>
 
@@ -196,7 +197,10 @@ void LXDataExportManager::exportToTextFile()
         self->setPhase(Phase::Idle);
         if (!path || path->isEmpty())
             return;
-        self->writeToFile(*path);
+        if (self->runsInBackground())
+            self->startWritingToFile(*path);
+        else
+            self->writeToFile(*path);
     });
 }
 
@@ -210,16 +214,72 @@ bool LXDataExportManager::writeToFile(const QString &path)
     job.namesRow = m_useFieldNamesAsFirstRow;
     job.locale = m_locale;
     const Status written = ExportWriter::writeFile(path, job);
-    if (!written) {
-        // Losing an export silently would let the user believe the file exists.
-        Alert alert;
-        alert.messageText = u"The export could not be saved"_s;
-        alert.informativeText = written.error();
-        alert.buttons = {u"OK"_s};
-        m_services.alerts.present(alert, [](int) {});
-    }
+    reportWrite(written);
     didExport();
     return written.ok();
+}
+
+void LXDataExportManager::reportWrite(const Status &written)
+{
+    if (written)
+        return;
+    // Losing an export silently would let the user believe the file exists.
+    Alert alert;
+    alert.messageText = u"The export could not be saved"_s;
+    alert.informativeText = written.error();
+    alert.buttons = {u"OK"_s};
+    m_services.alerts.present(alert, [](int) {});
+}
+
+void LXDataExportManager::startWritingToFile(const QString &path)
+{
+    if (!m_services.mainLoop) {
+        const bool ok = writeToFile(path);
+        Q_EMIT writeFinished(ok, QString());
+        return;
+    }
+    if (!m_worker)
+        m_worker = std::make_unique<WorkerRun>(*m_services.mainLoop);
+    ExportWriter::Job job;
+    // The list as it stands: the records themselves are shared and read
+    // through snapshots, and the list's lock is not held for the whole write.
+    job.records = List(m_dataArray.items());
+    job.keys = List(m_rightKeyArray.items());
+    job.format = m_fileFormatToSave;
+    job.delimiters = currentDelimiters();
+    job.namesRow = m_useFieldNamesAsFirstRow;
+    job.locale = m_locale;
+    setPhase(Phase::Writing);
+    m_worker->start<Status>(
+        [job, path](WorkerRun::Control &control) mutable {
+            job.onProgress = [&control](qint64 written, qint64 total) {
+                control.progress(written, total);
+                return !control.cancelled();
+            };
+            return ExportWriter::writeFile(path, job);
+        },
+        [this](Status written) {
+            setPhase(Phase::Idle);
+            reportWrite(written);
+            didExport();
+            Q_EMIT writeFinished(written.ok(), written.ok() ? QString() : written.error());
+        },
+        [this](qint64 done, qint64 total) { Q_EMIT progressChanged(done, total); });
+}
+
+void LXDataExportManager::cancelWriting()
+{
+    if (!isWriting())
+        return;
+    // The worker notices at its next report and drops the file it was writing.
+    m_worker->cancel();
+    setPhase(Phase::Idle);
+    Q_EMIT writeFinished(false, ExportWriter::cancelledMessage());
+}
+
+bool LXDataExportManager::isWriting() const
+{
+    return m_worker && m_worker->isRunning();
 }
 
 void LXDataExportManager::adjustFileType()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/ExportDelimiters.h"
+#include "util/Result.h"
 #include "util/Value.h"
 
 #include <QList>
@@ -9,10 +10,14 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 namespace quillcast {
 
 class AlertPresenter;
 class FilePanel;
+class MainLoop;
+class WorkerRun;
 
 // One export of records to a text file: the settings sheet chooses the keys
 // to export (left list: not chosen; right list: chosen, in export order), the
@@ -22,6 +27,13 @@ class FilePanel;
 // Every export starts afresh: all keys on the left, layout 1 (TSV), empty
 // delimiter fields, both options off. The delimiter fields are what the user
 // typed, escapes included; only the custom layout (0) writes them.
+//
+// With a main loop among the services, the file can be written on a worker
+// (setRunsInBackground, or startWritingToFile): the phase is Writing, progress
+// counts the records written, cancelWriting stops it, and in every case where
+// the writing does not finish (cancelled, failed, this object gone) no file,
+// not even a partial one, is left under the chosen name (an older file there
+// stays as it was).
 class LXDataExportManager : public QObject
 {
     Q_OBJECT
@@ -48,13 +60,16 @@ class LXDataExportManager : public QObject
 
 public:
     // Which sheet is up.
-    enum class Phase { Idle, Settings, SavePanel };
+    enum class Phase { Idle, Settings, SavePanel, Writing };
     Q_ENUM(Phase)
 
     struct Services
     {
         FilePanel &filePanel;
         AlertPresenter &alerts;
+        // Where a background write reports; without it every write is done
+        // within the call.
+        MainLoop *mainLoop = nullptr;
     };
 
     // records: what is exported, in order; keyArray: the DB keys on offer.
@@ -88,6 +103,22 @@ public:
     ExportDelimiters currentDelimiters() const;
     // Writes the current export to a file; what the save panel's confirmation does.
     bool writeToFile(const QString &path);
+
+    // When set (and a main loop was given), the save panel's confirmation
+    // writes with startWritingToFile instead of writeToFile.
+    void setRunsInBackground(bool value) { m_runsInBackground = value; }
+    bool runsInBackground() const { return m_runsInBackground; }
+    // Writes the current export on a worker; the records, keys and layout are
+    // taken as they stand now. progressChanged follows the records written;
+    // at the end writeFinished tells how it went, after the alert of a failed
+    // write (the same as writeToFile's) and didExport. Without a main loop
+    // it writes within the call, then emits writeFinished.
+    void startWritingToFile(const QString &path);
+    // Stops a background write: nothing is left under the chosen name, the
+    // phase goes back to Idle, writeFinished(false, cancelledMessage) follows
+    // at once and no alert is shown.
+    void cancelWriting();
+    bool isWriting() const;
 
     // --- Properties ----------------------------------------------------------
 
@@ -133,6 +164,12 @@ Q_SIGNALS:
     void delimiterFieldsChanged();
     void useFieldNamesAsFirstRowChanged(bool value);
     void phaseChanged(quillcast::LXDataExportManager::Phase value);
+    // A background write's records written of total, on the main thread, at
+    // most every 50 ms and once at the end.
+    void progressChanged(qint64 done, qint64 total);
+    // A write started with startWritingToFile has ended; error is empty when
+    // the file was written.
+    void writeFinished(bool ok, const QString &error);
 
 protected:
     // Hooks; nothing here.
@@ -142,6 +179,7 @@ protected:
 
 private:
     void setPhase(Phase phase);
+    void reportWrite(const Status &written);
     void setField(QString &field, const QString &value);
 
     Services m_services;
@@ -160,6 +198,8 @@ private:
     bool m_useFieldNamesAsFirstRow = false;
     QPointer<QObject> m_attachToWin;
     Phase m_phase = Phase::Idle;
+    bool m_runsInBackground = false;
+    std::unique_ptr<WorkerRun> m_worker; // made on the first background write
 };
 
 } // namespace quillcast

@@ -29,6 +29,7 @@ MyDataImportManager &DocumentImport::prepareAddressImport()
         // also names the new columns; the option itself is not offered.
         m_addressImporter->setNotVisibleFirstRecAsNameOption(true);
     }
+    m_addressImporter->setRunsInBackground(m_runsInBackground);
     m_addressImporter->setDataArray(m_doc.addressArray(), m_doc.keyArray());
     return *m_addressImporter;
 }
@@ -46,6 +47,7 @@ MyExceptImportManager &DocumentImport::prepareExceptImport()
         m_exceptImporter = std::make_unique<MyExceptImportManager>(m_doc.exceptArray(), &m_doc, m_services);
         m_exceptImporter->setNotVisibleFirstRecAsNameOption(true);
     }
+    m_exceptImporter->setRunsInBackground(m_runsInBackground);
     m_exceptImporter->setDataArray(m_doc.exceptArray(), List());
     return *m_exceptImporter;
 }

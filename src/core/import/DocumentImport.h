@@ -42,6 +42,10 @@ public:
     // the loading itself.
     MyDataImportManager &prepareAddressImport();
     MyExceptImportManager &prepareExceptImport();
+    // Whether the importers load and import on a worker (the window) or
+    // within the call (the default). Applies to the next import started.
+    void setRunsInBackground(bool value) { m_runsInBackground = value; }
+    bool runsInBackground() const { return m_runsInBackground; }
 
     // The importers made so far; null before the first import into that list.
     MyDataImportManager *addressImporter() const { return m_addressImporter.get(); }
@@ -53,6 +57,7 @@ private:
     QPointer<QObject> m_window;
     std::unique_ptr<MyDataImportManager> m_addressImporter;
     std::unique_ptr<MyExceptImportManager> m_exceptImporter;
+    bool m_runsInBackground = false;
 };
 
 } // namespace quillcast

@@ -7,8 +7,10 @@
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
 #include "platform/MainLoop.h"
+#include "platform/WorkerRun.h"
 
 #include <QDebug>
+#include <QHash>
 
 #include <algorithm>
 #include <limits>
@@ -29,7 +31,7 @@ QString importFlagKey()
     return u"importFlag"_s;
 }
 
-qint32 destinationOf(const Value &row)
+qint32 destinationIn(const Value &row)
 {
     return row.toDict().value(destinationKey()).toInt32();
 }
@@ -39,7 +41,7 @@ qint32 destinationOf(const Value &row)
 LXDataImportManager::LXDataImportManager(const List &dataArray, const List &keyArray, QObject *requester,
                                          Services services, QObject *parent)
     : QObject(parent), m_services(services), m_outsideDataArray(dataArray), m_outsideKeyArray(keyArray),
-      m_requester(requester)
+      m_requester(requester), m_worker(std::make_unique<WorkerRun>(services.mainLoop))
 {
 }
 
@@ -112,7 +114,11 @@ void LXDataImportManager::loadDataForWin(QObject *window)
         }
         const QString path = paths->first();
         self->mainLoop().post([self, path] {
-            if (self)
+            if (!self)
+                return;
+            if (self->runsInBackground())
+                self->startLoadingFile(path, self->fileFormatToImport(), self->fileEncodeToImport());
+            else
                 self->loadDataFromFile(path, self->fileFormatToImport(), self->fileEncodeToImport());
         });
     });
@@ -155,7 +161,7 @@ void LXDataImportManager::loadDataFromText(QString text, qint32 format)
     }
     setNumOfMaxFieldInImportedData(rows->maxFieldCount());
     replaceRows(std::move(rows).value());
-    setSelectedRowIndex(m_rows.isEmpty() ? -1 : 0);
+    setSelectedRowIndex(m_rows->isEmpty() ? -1 : 0);
     resetMapping(m_numOfMaxFieldInImportedData);
     closeLoadingFileSheet();
     continueAfterLoading();
@@ -189,7 +195,7 @@ void LXDataImportManager::reportUnreadableFile(const QString &reason)
 
 void LXDataImportManager::replaceRows(ImportRows rows)
 {
-    m_rows = std::move(rows);
+    m_rows = std::make_shared<const ImportRows>(std::move(rows));
     Q_EMIT rowsChanged();
     setSelectedRowIndex(-1);
 }
@@ -208,9 +214,14 @@ void LXDataImportManager::resetMapping(qint64 columns)
 
 QStringList LXDataImportManager::selectedRowFields() const
 {
-    if (m_selectedRowIndex < 0 || m_selectedRowIndex >= m_rows.rowCount())
+    return rowFields(m_selectedRowIndex);
+}
+
+QStringList LXDataImportManager::rowFields(qsizetype row) const
+{
+    if (row < 0 || row >= m_rows->rowCount())
         return {};
-    return m_rows.fields(m_selectedRowIndex);
+    return m_rows->fields(row);
 }
 
 // --- Settings sheet --------------------------------------------------------------
@@ -259,11 +270,11 @@ void LXDataImportManager::manageDataLoadingPopUpSelected()
     const Value selected = m_destFieldArray.at(s);
     if (!selected.isDict())
         return;
-    const qint32 d = destinationOf(selected);
+    const qint32 d = destinationIn(selected);
     if (isExclusiveDestination(d)) {
         const List::Items rows = m_destFieldArray.items();
         for (size_t i = 0; i < rows.size(); ++i) {
-            if (qsizetype(i) != s && destinationOf(rows[i]) == d)
+            if (qsizetype(i) != s && destinationIn(rows[i]) == d)
                 setMapping(rows[i].toDict(), 0, false);
         }
     }
@@ -306,7 +317,7 @@ void LXDataImportManager::AllImportFieldsToCreateNewColumn()
 void LXDataImportManager::tryAssignFromFirstRow()
 {
     ResetImportFields();
-    if (!m_rows.isEmpty()) {
+    if (!m_rows->isEmpty()) {
         // The public name of each listed key, looked up once.
         QList<std::pair<qint32, QString>> listed;
         const List::Items keys = m_outsideKeyArray.items();
@@ -320,9 +331,9 @@ void LXDataImportManager::tryAssignFromFirstRow()
             }
         }
         const List::Items mapping = m_destFieldArray.items();
-        const qsizetype fields = std::min<qsizetype>(m_rows.fieldCount(0), qsizetype(mapping.size()));
+        const qsizetype fields = std::min<qsizetype>(m_rows->fieldCount(0), qsizetype(mapping.size()));
         for (qsizetype j = 0; j < fields; ++j) {
-            const QString name = m_rows.fieldView(0, j).toString().toLower();
+            const QString name = m_rows->fieldView(0, j).toString().toLower();
             // The last listed key that matches wins.
             for (const auto &[d, publicName] : listed) {
                 if (name == publicName)
@@ -342,8 +353,8 @@ void LXDataImportManager::firstRowSetFieldsNameSelected()
 
 void LXDataImportManager::showNextRecord()
 {
-    if (m_currentRecordIndex < m_rows.rowCount()) {
-        setSelectedRowIndex(std::min(m_selectedRowIndex + 1, m_rows.rowCount() - 1));
+    if (m_currentRecordIndex < m_rows->rowCount()) {
+        setSelectedRowIndex(std::min(m_selectedRowIndex + 1, m_rows->rowCount() - 1));
         setCurrentRecordIndex(m_currentRecordIndex + 1);
     }
 }
@@ -360,7 +371,7 @@ void LXDataImportManager::calcNumberOfImportedFields()
 {
     qint32 count = 0;
     for (const Value &row : m_destFieldArray.items()) {
-        if (destinationOf(row) != 0)
+        if (destinationIn(row) != 0)
             ++count;
     }
     assign(m_numberOfImportedFields, count, &LXDataImportManager::numberOfImportedFieldsChanged);
@@ -371,7 +382,7 @@ std::optional<QString> LXDataImportManager::fromElementInRowToFieldKey(qint32 co
     const Value row = m_destFieldArray.at(column);
     if (!row.isDict())
         return std::nullopt;
-    const qint32 d = destinationOf(row);
+    const qint32 d = destinationIn(row);
     if (d < 0 || d >= m_importFieldKeyArray.size())
         return std::nullopt;
     return m_importFieldKeyArray.at(d);
@@ -408,6 +419,57 @@ void LXDataImportManager::addRecordToDestination(const Dict &record)
     m_outsideDataArray.append(Value(record));
 }
 
+namespace {
+
+using ColumnKeys = std::vector<std::optional<QString>>;
+
+std::optional<QString> usableKey(const std::optional<QString> &key)
+{
+    if (!key || key->isEmpty() || *key == LXDataImportManager::noImportEntry())
+        return std::nullopt;
+    return key;
+}
+
+// Puts row r's values into the record under the keys of their columns: the
+// values are merged into the template's sorted entries and stored in one
+// write. A value replaces the template's in place (a later column with the
+// same key replaces an earlier one), so the record keeps no room for
+// duplicates: at a million records every spare entry counts.
+void fillRecord(Dict &record, const ImportRows &rows, qsizetype r, const ColumnKeys &finalKeys,
+                const ColumnKeys &listedKeys, std::vector<ColumnValuePool> &pools, Dict::Entries &entries)
+{
+    const qsizetype n = rows.fieldCount(r);
+    const ColumnKeys &keys = qsizetype(finalKeys.size()) >= n ? finalKeys : listedKeys;
+    entries = record.snapshot().entries();
+    bool changed = false;
+    for (qsizetype j = 0; j < n; ++j) {
+        const std::optional<QString> &key = keys[size_t(j)];
+        if (!key)
+            continue;
+        auto at = std::lower_bound(entries.begin(), entries.end(), *key,
+                                   [](const Dict::Entry &e, const QString &k) { return e.first < k; });
+        Value value(pools[size_t(j)].take(rows.fieldView(r, j)));
+        if (at != entries.end() && at->first == *key)
+            at->second = std::move(value);
+        else
+            entries.emplace(at, *key, std::move(value));
+        changed = true;
+    }
+    if (changed)
+        record.replaceEntries(std::move(entries));
+    entries.clear();
+}
+
+qsizetype widestRow(const ImportRows &rows)
+{
+    qsizetype widest = 0;
+    for (qsizetype r = 0; r < rows.rowCount(); ++r)
+        widest = std::max(widest, rows.fieldCount(r));
+    return widest;
+}
+
+} // namespace
+
 void LXDataImportManager::importRows()
 {
     showImportingFileSheet();
@@ -416,54 +478,24 @@ void LXDataImportManager::importRows()
 
     // The key of every column from both sources, decided once per run rather
     // than per field; a column that is not imported has none.
-    const auto usable = [](const std::optional<QString> &key) -> std::optional<QString> {
-        if (!key || key->isEmpty() || *key == noImportEntry())
-            return std::nullopt;
-        return key;
-    };
-    std::vector<std::optional<QString>> finalKeys;
+    ColumnKeys finalKeys;
     for (const QString &key : std::as_const(m_innerKeyFinalDestinationArray))
-        finalKeys.push_back(usable(key));
-    qsizetype widest = 0;
-    for (qsizetype r = 0; r < m_rows.rowCount(); ++r)
-        widest = std::max(widest, m_rows.fieldCount(r));
-    std::vector<std::optional<QString>> listedKeys;
+        finalKeys.push_back(usableKey(key));
+    const qsizetype widest = widestRow(*m_rows);
+    ColumnKeys listedKeys;
     for (qsizetype j = 0; j < widest; ++j)
-        listedKeys.push_back(usable(fromElementInRowToFieldKey(qint32(j))));
+        listedKeys.push_back(usableKey(fromElementInRowToFieldKey(qint32(j))));
 
     std::vector<ColumnValuePool> pools(size_t(std::max(widest, qsizetype(0))));
     Dict::Entries entries;
-    const qsizetype rowCount = m_rows.rowCount();
+    const std::shared_ptr<const ImportRows> rows = m_rows;
+    const qsizetype rowCount = rows->rowCount();
     for (qsizetype r = 0; r < rowCount; ++r) {
         std::optional<Dict> record = createNewObjectToImport();
-        const qsizetype n = m_rows.fieldCount(r);
+        const qsizetype n = rows->fieldCount(r);
         if (!record)
             continue;
-        const std::vector<std::optional<QString>> &keys = qsizetype(finalKeys.size()) >= n ? finalKeys : listedKeys;
-        // The row's values merged into the template's sorted entries and
-        // stored in one write. A value replaces the template's in place (a
-        // later column with the same key replaces an earlier one), so the
-        // record keeps no room for duplicates: at a million records every
-        // spare entry counts.
-        entries = record->snapshot().entries();
-        bool changed = false;
-        for (qsizetype j = 0; j < n; ++j) {
-            const std::optional<QString> &key = keys[size_t(j)];
-            if (!key)
-                continue;
-            auto at = std::lower_bound(entries.begin(), entries.end(), *key,
-                                       [](const Dict::Entry &e, const QString &k) { return e.first < k; });
-            Value value(pools[size_t(j)].take(m_rows.fieldView(r, j)));
-            if (at != entries.end() && at->first == *key)
-                at->second = std::move(value);
-            else
-                entries.emplace(at, *key, std::move(value));
-            changed = true;
-        }
-        if (changed)
-            record->replaceEntries(std::move(entries));
-        entries.clear();
-
+        fillRecord(*record, *rows, r, finalKeys, listedKeys, pools, entries);
         if (r == 0 && m_doNotImportFirstRecord) {
             if (m_useFirstRecordAsFieldsName)
                 m_firstRowToImportUsedForColumnNames = *record;
@@ -477,6 +509,264 @@ void LXDataImportManager::importRows()
 
     closeImportingFileSheet();
     didImport();
+}
+
+// --- Background runs -------------------------------------------------------------
+
+struct LXDataImportManager::BuiltRecords
+{
+    List::Items records;
+    std::optional<Dict> firstRow; // the held-back first row's record
+    qint64 made = 0; // record templates used
+    QStringList plannedKeys;
+};
+
+void LXDataImportManager::DoImport()
+{
+    if (m_runsInBackground)
+        startImport();
+    else
+        importRows();
+}
+
+bool LXDataImportManager::isRunning() const
+{
+    return m_worker->isRunning();
+}
+
+void LXDataImportManager::stopBackgroundWork()
+{
+    // A new WorkerRun for the next run; the old one cancels and waits for its threads.
+    m_worker = std::make_unique<WorkerRun>(m_services.mainLoop);
+}
+
+void LXDataImportManager::cancelRun()
+{
+    if (!m_worker->isRunning())
+        return;
+    m_worker->cancel();
+    if (m_phase == Phase::Loading) {
+        replaceRows(ImportRows());
+        setNumOfMaxFieldInImportedData(0);
+        resetMapping(0);
+    }
+    setPhase(Phase::Idle);
+}
+
+void LXDataImportManager::startLoadingFile(const QString &path, qint32 format, qint32 encoding)
+{
+    replaceRows(ImportRows());
+    setNumOfMaxFieldInImportedData(0);
+    resetMapping(0);
+    showLoadingFileSheet();
+    m_worker->start<Result<ImportRows>>(
+        [this, path, format, encoding](WorkerRun::Control &control) -> Result<ImportRows> {
+            Result<QString> text = LXSmartStringFileReader::autoReadFromFile(
+                path, encoding, [&control](qint64 read, qint64 size) {
+                    control.progress(read, size);
+                    return !control.cancelled();
+                });
+            if (!text)
+                return Result<ImportRows>::failure(text.error());
+            // Decoding and splitting give no count of their own.
+            control.progress(0, 0);
+            if (control.cancelled())
+                return Result<ImportRows>::failure(RegularFileReader::cancelledMessage());
+            QString content = std::move(text).value();
+            LXSmartStringFileReader::replaceStringWithNewline(content);
+            adjustContentStringBeforeProcessing(content);
+            ImportLines lines(std::move(content));
+            adjustContentArrayBeforeProcessing(lines);
+            if (control.cancelled())
+                return Result<ImportRows>::failure(RegularFileReader::cancelledMessage());
+            return RowSplitter::splitRows(std::move(lines), format);
+        },
+        [this](Result<ImportRows> rows) { finishLoading(std::move(rows)); },
+        [this](qint64 done, qint64 total) { Q_EMIT progressChanged(done, total); });
+}
+
+void LXDataImportManager::finishLoading(Result<ImportRows> rows)
+{
+    if (!rows) {
+        closeLoadingFileSheet();
+        reportUnreadableFile(rows.error());
+        return;
+    }
+    setNumOfMaxFieldInImportedData(rows->maxFieldCount());
+    replaceRows(std::move(rows).value());
+    setSelectedRowIndex(m_rows->isEmpty() ? -1 : 0);
+    resetMapping(m_numOfMaxFieldInImportedData);
+    closeLoadingFileSheet();
+    continueAfterLoading();
+}
+
+void LXDataImportManager::startImport()
+{
+    showImportingFileSheet();
+    // Everything the worker reads is taken now: the rows (shared, not
+    // copied), the keys, the options and the record maker.
+    const QStringList planned = plannedFinalKeys();
+    const ColumnKeys finalKeys = [&] {
+        ColumnKeys keys;
+        for (const QString &key : planned)
+            keys.push_back(usableKey(key));
+        return keys;
+    }();
+    const std::shared_ptr<const ImportRows> rows = m_rows;
+    const qsizetype widest = widestRow(*rows);
+    ColumnKeys listedKeys;
+    for (qsizetype j = 0; j < widest; ++j)
+        listedKeys.push_back(usableKey(fromElementInRowToFieldKey(qint32(j))));
+    const bool holdFirst = m_doNotImportFirstRecord;
+    RecordMaker maker = recordMaker();
+
+    m_worker->start<BuiltRecords>(
+        [rows, finalKeys, listedKeys, holdFirst, maker, widest, planned](WorkerRun::Control &control) {
+            BuiltRecords built;
+            built.plannedKeys = planned;
+            std::vector<ColumnValuePool> pools(size_t(std::max(widest, qsizetype(0))));
+            Dict::Entries entries;
+            const qsizetype rowCount = rows->rowCount();
+            built.records.reserve(size_t(rowCount));
+            for (qsizetype r = 0; r < rowCount; ++r) {
+                if ((r & 1023) == 0) {
+                    if (control.cancelled())
+                        return built;
+                    control.progress(r, rowCount);
+                }
+                std::optional<Dict> record = maker();
+                if (!record)
+                    continue;
+                ++built.made;
+                fillRecord(*record, *rows, r, finalKeys, listedKeys, pools, entries);
+                if (r == 0 && holdFirst) {
+                    built.firstRow = std::move(record);
+                    continue;
+                }
+                if (rows->fieldCount(r) >= 1)
+                    built.records.emplace_back(std::move(*record));
+            }
+            control.progress(rowCount, rowCount);
+            return built;
+        },
+        [this](BuiltRecords built) { finishImport(std::move(built)); },
+        [this](qint64 done, qint64 total) { Q_EMIT progressChanged(done, total); });
+}
+
+void LXDataImportManager::finishImport(BuiltRecords built)
+{
+    m_innerKeyFinalDestinationArray = makePlannedKeys(built.plannedKeys);
+    if (m_innerKeyFinalDestinationArray != built.plannedKeys) {
+        // The document's keys changed during the run, so the new columns got
+        // other keys than planned: the records are moved over to them.
+        QHash<QString, QString> renamed;
+        for (qsizetype j = 0; j < built.plannedKeys.size() && j < m_innerKeyFinalDestinationArray.size(); ++j) {
+            if (built.plannedKeys[j] != m_innerKeyFinalDestinationArray[j] && !built.plannedKeys[j].isEmpty())
+                renamed.insert(built.plannedKeys[j], m_innerKeyFinalDestinationArray[j]);
+        }
+        const auto rename = [&renamed](Dict record) {
+            Dict::Entries entries = record.snapshot().entries();
+            Dict::Entries moved;
+            for (auto &[key, value] : entries)
+                moved.emplace_back(renamed.value(key, key), std::move(value));
+            std::sort(moved.begin(), moved.end(), [](const Dict::Entry &a, const Dict::Entry &b) { return a.first < b.first; });
+            record.replaceEntries(std::move(moved));
+        };
+        for (Value &record : built.records)
+            rename(record.toDict());
+        if (built.firstRow)
+            rename(*built.firstRow);
+    }
+    recordsWereMade(built.made);
+    if (built.firstRow && m_useFirstRecordAsFieldsName)
+        m_firstRowToImportUsedForColumnNames = std::move(built.firstRow);
+    addRecordsToDestination(std::move(built.records));
+    closeImportingFileSheet();
+    didImport();
+}
+
+LXDataImportManager::RecordMaker LXDataImportManager::recordMaker()
+{
+    return [] {
+        qWarning().noquote() << "[LXDataImportManager createNewObjectToImport] must be subclassed";
+        return std::optional<Dict>();
+    };
+}
+
+void LXDataImportManager::addRecordsToDestination(List::Items records)
+{
+    for (const Value &record : records)
+        recordIsGoingToBeInserted(record.toDict());
+    m_outsideDataArray.append(std::move(records));
+}
+
+// --- Mapping step as data ------------------------------------------------------------
+
+QList<LXDataImportManager::DestinationItem> LXDataImportManager::destinationMenu() const
+{
+    QList<DestinationItem> items;
+    for (qsizetype d = 0; d < m_importFieldKeyArray.size(); ++d) {
+        const QString title = m_importFieldMenuTitles.value(d);
+        const QString entry = m_importFieldKeyArray.at(d);
+        // Part of the menu's layout: an entry without a title, or a blank
+        // entry, is a line between groups.
+        const bool separator = entry.isEmpty() || title.isEmpty();
+        items.append({qint32(d), separator ? QString() : title, entry, separator,
+                      !separator && isExclusiveDestination(qint32(d))});
+    }
+    return items;
+}
+
+qint32 LXDataImportManager::destinationOf(qsizetype column) const
+{
+    const Value row = m_destFieldArray.at(column);
+    return row.isDict() ? destinationIn(row) : 0;
+}
+
+bool LXDataImportManager::isImported(qsizetype column) const
+{
+    const Value row = m_destFieldArray.at(column);
+    return row.isDict() && row.toDict().stringValue(importFlagKey()) == importFlagOn();
+}
+
+QList<LXDataImportManager::Tool> LXDataImportManager::offeredTools() const
+{
+    return {Tool::Reset, Tool::Cascade, Tool::AllToNewColumns, Tool::FromFirstRow};
+}
+
+QString LXDataImportManager::toolTitle(Tool tool)
+{
+    switch (tool) {
+    case Tool::Reset:
+        return u"Do Not Import Any Column"_s;
+    case Tool::Cascade:
+        return u"Import Columns in Order"_s;
+    case Tool::AllToNewColumns:
+        return u"Import All Columns as New Columns"_s;
+    case Tool::FromFirstRow:
+        return u"Match Columns by the First Row"_s;
+    }
+    return QString();
+}
+
+void LXDataImportManager::applyTool(Tool tool)
+{
+    if (!offeredTools().contains(tool))
+        return;
+    switch (tool) {
+    case Tool::Reset:
+        ResetImportFields();
+        break;
+    case Tool::Cascade:
+        AssignCascadeImportFields();
+        break;
+    case Tool::AllToNewColumns:
+        AllImportFieldsToCreateNewColumn();
+        break;
+    case Tool::FromFirstRow:
+        tryAssignFromFirstRow();
+        break;
+    }
 }
 
 // --- Sheets ----------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "import/ImportLines.h"
 #include "import/ImportRows.h"
+#include "util/Result.h"
 #include "util/Value.h"
 
 #include <QObject>
@@ -9,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace quillcast {
@@ -16,6 +19,7 @@ namespace quillcast {
 class AlertPresenter;
 class FilePanel;
 class MainLoop;
+class WorkerRun;
 
 // Drives one import of a text file into a list of records at a time: asks for
 // the file (format and encoding choices beside the chooser), loads it into
@@ -24,8 +28,18 @@ class MainLoop;
 //
 // The class is generic: what the destinations are, what a new record holds,
 // how new columns come about and what follows a run are hooks that
-// subclasses fill. The dialogs bind to the properties and call the actions;
-// everything runs on the main thread.
+// subclasses fill. The dialogs bind to the properties and call the actions
+// on the main thread.
+//
+// Loading and importing a large file takes seconds, so they can run on a
+// worker (setRunsInBackground, or startLoadingFile and startImport): reading,
+// splitting and building the new records happen there, with progressChanged
+// on the main thread no more often than every 50 ms and cancelRun to stop.
+// The result is applied on the main thread in one step at the end (the rows
+// and mapping of a load; the new columns, the records and the document's
+// end-of-import rules of an import), so a cancelled run changes nothing.
+// While a run is at work the rows, the mapping and the options must be left
+// alone; the loading and importing sheets are modal for that reason.
 //
 // Mapping rows (destFieldArray) are dictionaries with "destination" (the
 // index into ImportFieldKeyArray) and "importFlag" ("»" when the column is
@@ -72,6 +86,25 @@ public:
     LXDataImportManager(const List &dataArray, const List &keyArray, QObject *requester, Services services,
                         QObject *parent = nullptr);
     ~LXDataImportManager() override;
+
+    // One item of a column's destination menu (the mapping sheet's pop-up).
+    struct DestinationItem
+    {
+        qint32 index; // the destination index a mapping row holds
+        QString title; // what the menu shows; empty for a separator
+        QString entry; // the destination-list entry: "NO_IMPORT", "NEW_FIELD", an innerKey, or "" (separator)
+        bool separator; // shown as a line, never chosen
+        bool exclusive; // choosing it for a column takes it from every other column
+    };
+
+    // The mapping tools. Each importer offers some of them (offeredTools).
+    enum class Tool {
+        Reset, // every column back to "do not import"
+        Cascade, // the columns to the listed keys in order
+        AllToNewColumns, // every column to a new column
+        FromFirstRow // the first row's names matched against the listed keys; the first row held back
+    };
+    Q_ENUM(Tool)
 
     // Destination-list entries with a meaning of their own.
     static QString noImportEntry(); // "NO_IMPORT"
@@ -130,9 +163,69 @@ public:
     void showImportingFileSheet();
     void closeImportingFileSheet();
 
+    // --- Background runs -----------------------------------------------------
+
+    // When set, the file chosen in the chooser is loaded with startLoadingFile
+    // and the settings sheet's Import button (DoImport) runs startImport;
+    // otherwise (the default) both run within the call, as before.
+    void setRunsInBackground(bool value) { m_runsInBackground = value; }
+    bool runsInBackground() const { return m_runsInBackground; }
+    // The Import button: importRows or startImport, by runsInBackground.
+    void DoImport();
+
+    // Loads the file on a worker: the phase is Loading at once, progress
+    // counts the file's bytes read (total: its size), then (0, 0) while the
+    // text is decoded and split. At the end, on the main thread, the rows and
+    // a fresh mapping replace the old ones in one step and the settings step
+    // follows as with loadDataFromFile; a file that cannot be read or is not
+    // in the chosen encoding is reported in an alert instead and the phase
+    // goes back to Idle with no rows and no mapping.
+    //
+    // The loading hooks (adjustContent...) are called on the worker: an
+    // importer that overrides them must not touch its other state there, and
+    // must call stopBackgroundWork() in its destructor.
+    void startLoadingFile(const QString &path, qint32 format, qint32 encoding);
+    // Imports the loaded rows under the current mapping on a worker: the phase
+    // is Importing at once, progress counts the rows made (total: the row
+    // count). At the end, on the main thread and in one step: the new columns
+    // are made, the records appended to the destination, then didImport (for
+    // the document importers: search cleared, scroll to the end requested,
+    // document edited). The serial numbers go on from where they were.
+    void startImport();
+    // Stops the loading or importing run at work: the phase goes back to
+    // Idle at once and nothing of the run is applied (a cancelled load
+    // leaves no rows and no mapping; a cancelled import leaves the document
+    // and the destination list exactly as they were). Nothing when idle.
+    void cancelRun();
+    // A background load or import is at work.
+    bool isRunning() const;
+    // Cancels a run and waits for its worker; for subclass destructors.
+    void stopBackgroundWork();
+
+    // --- Mapping step, as data for the settings sheet --------------------------
+
+    // The destination menu every column offers, item d for destination d
+    // (built from importFieldMenuTitles and ImportFieldKeyArray; refreshed
+    // when they change, that is when the settings sheet opens).
+    QList<DestinationItem> destinationMenu() const;
+    // Whether choosing destination d for a column takes it from the others.
+    bool isExclusive(qint32 destination) const { return isExclusiveDestination(destination); }
+    // The destination index and the "»" marker of mapping row (file column) column.
+    qint32 destinationOf(qsizetype column) const;
+    bool isImported(qsizetype column) const;
+    // The tools this importer offers, in menu order.
+    virtual QList<Tool> offeredTools() const;
+    static QString toolTitle(Tool tool);
+    // Applies a tool; one the importer does not offer does nothing.
+    virtual void applyTool(Tool tool);
+
     // --- Row list ------------------------------------------------------------
 
-    const ImportRows &rows() const { return m_rows; }
+    const ImportRows &rows() const { return *m_rows; }
+    // The row browser: how many rows the file gave, and the fields of row
+    // `row` (counted from 0; none outside the rows).
+    qsizetype rowCount() const { return m_rows->rowCount(); }
+    QStringList rowFields(qsizetype row) const;
     // The fields of the selected row, which the settings sheet shows.
     QStringList selectedRowFields() const;
 
@@ -197,6 +290,9 @@ Q_SIGNALS:
     void selectedRowIndexChanged(qsizetype value);
     void selectedMappingRowChanged(qsizetype value);
     void phaseChanged(quillcast::LXDataImportManager::Phase value);
+    // A background run's progress (see startLoadingFile and startImport),
+    // on the main thread, at most every 50 ms and once at the end of each step.
+    void progressChanged(qint64 done, qint64 total);
 
 protected:
     // --- Hooks, in the order a run calls them ---------------------------------
@@ -213,6 +309,29 @@ protected:
     virtual void addRecordToDestination(const Dict &record);
     // Once at the end of a run.
     virtual void didImport() {}
+
+    // --- Hooks of the background import ------------------------------------
+
+    // Makes one record template per call, on the worker; made on the main
+    // thread at the start of a run, so it must hold everything it uses.
+    using RecordMaker = std::function<std::optional<Dict>()>;
+    // The base gives a maker that logs as createNewObjectToImport does and
+    // makes nothing; every subclass supplies its own.
+    virtual RecordMaker recordMaker();
+    // The final keys the run will use, as willImport would set them, without
+    // changing anything: a new column's key is the one it will get when it is
+    // made. None (the default): the listed keys are used.
+    virtual QStringList plannedFinalKeys() { return {}; }
+    // At the end of the run, on the main thread, before the records are
+    // added: makes what plannedFinalKeys promised and gives the keys it
+    // really used (normally the planned ones). The default keeps them.
+    virtual QStringList makePlannedKeys(const QStringList &planned) { return planned; }
+    // At the end of the run: `made` record templates were used (the held-back
+    // first row included), so serial numbers can go on from there.
+    virtual void recordsWereMade(qint64 made) { Q_UNUSED(made); }
+    // Appends the new records to the destination in one write; the default
+    // calls recordIsGoingToBeInserted for each, then appends them all.
+    virtual void addRecordsToDestination(List::Items records);
 
     // Loading hooks: the whole text, then its lines; unchanged here.
     virtual void adjustContentStringBeforeProcessing(QString &text) { Q_UNUSED(text); }
@@ -242,6 +361,10 @@ private:
     template<typename T, typename Signal>
     void assign(T &field, const T &value, Signal signal);
 
+    struct BuiltRecords;
+    void finishLoading(Result<ImportRows> rows);
+    void finishImport(BuiltRecords built);
+
     Services m_services;
     List m_outsideDataArray;
     List m_outsideKeyArray;
@@ -263,7 +386,10 @@ private:
     QStringList m_importFieldMenuTitles;
     List m_destFieldArray;
     QStringList m_innerKeyFinalDestinationArray;
-    ImportRows m_rows;
+    // Shared with a background import, which reads them while it runs.
+    std::shared_ptr<const ImportRows> m_rows = std::make_shared<const ImportRows>();
+    bool m_runsInBackground = false;
+    std::unique_ptr<WorkerRun> m_worker;
     qsizetype m_selectedRowIndex = -1;
     qsizetype m_selectedMappingRow = -1;
     Phase m_phase = Phase::Idle;

@@ -372,9 +372,15 @@ QString LXSmartStringFileReader::decodingFailedMessage()
 
 Result<QString> LXSmartStringFileReader::autoReadFromFile(const QString &path, qint32 encoding)
 {
+    return autoReadFromFile(path, encoding, RegularFileReader::SliceHandler());
+}
+
+Result<QString> LXSmartStringFileReader::autoReadFromFile(const QString &path, qint32 encoding,
+                                                          const RegularFileReader::SliceHandler &onSlice)
+{
     // Only a regular file of a bounded size: a FIFO would block the import
     // for ever and a device such as /dev/zero would never end.
-    Result<QByteArray> bytes = RegularFileReader::read(path, RegularFileReader::kTextFileLimit);
+    Result<QByteArray> bytes = RegularFileReader::read(path, RegularFileReader::kTextFileLimit, onSlice);
     if (!bytes)
         return Result<QString>::failure(bytes.error());
     QBuffer buffer(&bytes.value());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/RegularFileReader.h"
 #include "util/Result.h"
 
 #include <QString>
@@ -43,6 +44,11 @@ public:
     // automatic mode, with cutShortMessage() for a UTF-16 or UTF-32 file
     // that ends in the middle of a character.
     static Result<QString> autoReadFromFile(const QString &path, qint32 encoding);
+    // The same, telling onSlice how much of the file has been read (and
+    // stopping when it answers false), for a read on a worker that shows
+    // its progress and can be cancelled.
+    static Result<QString> autoReadFromFile(const QString &path, qint32 encoding,
+                                            const RegularFileReader::SliceHandler &onSlice);
     // The same over an open, seekable device (each attempt reads it afresh).
     static Result<QString> autoReadFromDevice(QIODevice &device, qint32 encoding);
 

@@ -6,7 +6,10 @@
 #include "document/MyDocument.h"
 #include "platform/MainLoop.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <memory>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -47,7 +50,10 @@ MyDataImportManager::MyDataImportManager(const List &dataArray, const List &keyA
         {doNotImportTitle(), QString(), newColumnTitle(), QString(), DocumentKeys::emailPublicKey()});
 }
 
-MyDataImportManager::~MyDataImportManager() = default;
+MyDataImportManager::~MyDataImportManager()
+{
+    stopBackgroundWork();
+}
 
 QString MyDataImportManager::doNotImportTitle()
 {
@@ -176,6 +182,67 @@ void MyDataImportManager::didImport()
         if (doc)
             RecordCommands(*doc).justFinishedImporting();
     });
+}
+
+LXDataImportManager::RecordMaker MyDataImportManager::recordMaker()
+{
+    // Shared by every copy of the maker, so that the serial numbers go on
+    // from one record to the next wherever the maker is called from.
+    auto next = std::make_shared<qint64>(m_serialNum);
+    return [entries = templateEntries(), numberEntry = m_numberEntry, next] {
+        Dict::Entries record = entries;
+        record[numberEntry].second = Value(*next);
+        if (*next != std::numeric_limits<qint64>::max())
+            ++*next;
+        return std::optional<Dict>(Dict(std::move(record)));
+    };
+}
+
+QStringList MyDataImportManager::plannedFinalKeys()
+{
+    // The keys new columns will get: insertNewColumnInTable hands out the
+    // smallest number from 2 on that no key has yet, one column after another.
+    QSet<QString> used;
+    if (MyDocument *doc = document()) {
+        for (const Value &key : doc->keyArray().items())
+            used.insert(key.toDict().stringValue(DocumentKeys::innerKey()));
+    }
+    qint64 candidate = 2;
+    QStringList planned;
+    const qsizetype columns = destFieldArray().size();
+    for (qsizetype column = 0; column < columns; ++column) {
+        const std::optional<QString> entry = fromElementInRowToFieldKey(qint32(column));
+        if (entry && *entry == newFieldEntry()) {
+            if (!document()) {
+                planned.append(QString());
+                continue;
+            }
+            while (used.contains(QString::number(candidate)))
+                ++candidate;
+            const QString key = QString::number(candidate);
+            used.insert(key);
+            planned.append(key);
+        } else if (!entry || *entry == noImportEntry()) {
+            planned.append(QString());
+        } else {
+            planned.append(*entry);
+        }
+    }
+    return planned;
+}
+
+QStringList MyDataImportManager::makePlannedKeys(const QStringList &planned)
+{
+    Q_UNUSED(planned);
+    // The columns are made as a run within the call makes them.
+    willImport();
+    return innerKeyFinalDestinationArray();
+}
+
+void MyDataImportManager::recordsWereMade(qint64 made)
+{
+    const qint64 room = std::numeric_limits<qint64>::max() - m_serialNum;
+    setSerialNum(made >= room ? std::numeric_limits<qint64>::max() : m_serialNum + made);
 }
 
 void MyDataImportManager::setSerialNum(qint64 value)

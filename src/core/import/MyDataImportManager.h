@@ -36,6 +36,8 @@ public:
     // nobody is told of the end of a run.
     MyDataImportManager(const List &dataArray, const List &keyArray, MyDocument *document, Services services,
                         QObject *parent = nullptr);
+    // Waits for a background run still at work (its loading hooks are this
+    // object's).
     ~MyDataImportManager() override;
 
     // One more than the largest record number ("1") of the destination list,
@@ -64,6 +66,13 @@ protected:
     void willImport() override;
     std::optional<Dict> createNewObjectToImport() override;
     void didImport() override;
+    // The background run: the template and serial numbers taken at its
+    // start, new columns planned under the keys they will get and made when
+    // the records are added.
+    RecordMaker recordMaker() override;
+    QStringList plannedFinalKeys() override;
+    QStringList makePlannedKeys(const QStringList &planned) override;
+    void recordsWereMade(qint64 made) override;
     // "NO_IMPORT", "NEW_FIELD" and the separators may be shared by columns.
     bool isExclusiveDestination(qint32 destination) const override { return destination >= 4; }
 

@@ -7,6 +7,7 @@
 #include "import/MyDataImportManager.h"
 
 #include <limits>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -30,7 +31,10 @@ MyExceptImportManager::MyExceptImportManager(const List &dataArray, MyDocument *
     setImportFieldMenuTitles(exceptionMenuTitles());
 }
 
-MyExceptImportManager::~MyExceptImportManager() = default;
+MyExceptImportManager::~MyExceptImportManager()
+{
+    stopBackgroundWork();
+}
 
 MyDocument *MyExceptImportManager::document() const
 {
@@ -68,6 +72,27 @@ void MyExceptImportManager::didImport()
         if (doc)
             ExceptionCommands(*doc).justFinishedImportingExcept();
     });
+}
+
+LXDataImportManager::RecordMaker MyExceptImportManager::recordMaker()
+{
+    auto next = std::make_shared<qint64>(m_serialNum);
+    return [next] {
+        static const QString empty(u""_s);
+        Dict record{{DocumentKeys::exceptNumber(), Value(*next)},
+                    {DocumentKeys::exceptChecked(), Value(true)},
+                    {DocumentKeys::exceptEmail(), Value(empty)},
+                    {DocumentKeys::exceptNote(), Value(empty)}};
+        if (*next != std::numeric_limits<qint64>::max())
+            ++*next;
+        return std::optional<Dict>(record);
+    };
+}
+
+void MyExceptImportManager::recordsWereMade(qint64 made)
+{
+    const qint64 room = std::numeric_limits<qint64>::max() - m_serialNum;
+    setSerialNum(made >= room ? std::numeric_limits<qint64>::max() : m_serialNum + made);
 }
 
 void MyExceptImportManager::setSerialNum(qint64 value)

@@ -31,6 +31,10 @@ public:
     qint64 serialNum() const { return m_serialNum; }
     MyDocument *document() const;
 
+    // Reset and the cascade, which finds no listed keys here (the
+    // destinations are "email" and "note" only).
+    QList<Tool> offeredTools() const override { return {Tool::Reset, Tool::Cascade}; }
+
 Q_SIGNALS:
     void serialNumChanged(qint64 value);
 
@@ -38,6 +42,8 @@ protected:
     void preImportSettings() override;
     std::optional<Dict> createNewObjectToImport() override;
     void didImport() override;
+    RecordMaker recordMaker() override;
+    void recordsWereMade(qint64 made) override;
 
 private:
     void setSerialNum(qint64 value);

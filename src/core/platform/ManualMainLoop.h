@@ -2,6 +2,7 @@
 
 #include "platform/MainLoop.h"
 
+#include <chrono>
 #include <deque>
 #include <mutex>
 
@@ -18,6 +19,9 @@ public:
     // returns how many calls ran.
     int runPending();
     bool hasPending() const;
+    // Waits until work is posted (or is there already), at most timeout;
+    // whether there is work. For a command line waiting on a worker.
+    bool waitForPending(std::chrono::milliseconds timeout);
 
 private:
     mutable std::mutex m_lock;

@@ -64,6 +64,16 @@ Status RegularFileReader::checkRegular(const QString &path)
 
 Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
 {
+    return read(path, limit, SliceHandler());
+}
+
+QString RegularFileReader::cancelledMessage()
+{
+    return u"the read was cancelled"_s;
+}
+
+Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit, const SliceHandler &onSlice)
+{
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
     // writer; the type is checked on the open descriptor, so a file swapped
     // between a check and the open cannot slip through.
@@ -92,7 +102,8 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
                 break;
             bytes.resize(qsizetype(std::min<qint64>(limit + 1, std::max<qint64>(bytes.size() * 2, 4096))));
         }
-        const ssize_t got = ::read(fd.get(), bytes.data() + filled, size_t(bytes.size() - filled));
+        const qint64 wanted = onSlice ? std::min<qint64>(bytes.size() - filled, kSlice) : bytes.size() - filled;
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, size_t(wanted));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -101,6 +112,8 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit)
         if (got == 0)
             break;
         filled += got;
+        if (onSlice && !onSlice(filled, qint64(info.st_size)))
+            return Result<QByteArray>::failure(cancelledMessage());
     }
     if (filled > limit)
         return Result<QByteArray>::failure(

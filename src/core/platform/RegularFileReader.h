@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace quillcast {
 
 // Reads a whole file that the user named, safely: only a regular file is
@@ -21,6 +23,15 @@ public:
     // The whole contents, or why they cannot be had (a reason without the
     // path, for the caller's message: "it is a pipe, not a regular file").
     static Result<QByteArray> read(const QString &path, qint64 limit);
+
+    // After every slice read (of at most kSlice bytes): the bytes read so
+    // far and the size the file had when opened. Returning false stops the
+    // read, which then fails with cancelledMessage().
+    using SliceHandler = std::function<bool(qint64 read, qint64 size)>;
+    static constexpr qint64 kSlice = qint64(4) * 1024 * 1024;
+    static Result<QByteArray> read(const QString &path, qint64 limit, const SliceHandler &onSlice);
+    // "the read was cancelled"
+    static QString cancelledMessage();
 
     // Whether path names a regular file (after following links), with the
     // reason when it does not.

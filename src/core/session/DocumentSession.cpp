@@ -311,7 +311,7 @@ DocumentExport &DocumentSession::documentExport()
     Q_ASSERT_X(m_dialogs, "DocumentSession::documentExport", "setDialogServices() first");
     if (!m_export)
         m_export = std::make_unique<DocumentExport>(
-            *m_doc, LXDataExportManager::Services{m_dialogs->filePanel, m_dialogs->alerts}, m_dialogs->window);
+            *m_doc, LXDataExportManager::Services{m_dialogs->filePanel, m_dialogs->alerts, &m_dialogs->mainLoop}, m_dialogs->window);
     return *m_export;
 }
 

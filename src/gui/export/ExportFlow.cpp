@@ -19,14 +19,20 @@ ExportFlow::~ExportFlow()
         disconnect(sheet, nullptr, this, nullptr);
         delete sheet;
     }
+    // A write still under way is stopped: its exporter outlives the window
+    // with the document, but nobody would see how it ended.
+    if (m_exporter && m_exporter->isWriting())
+        m_exporter->cancelWriting();
+    closeProgress();
 }
 
 void ExportFlow::start()
 {
-    if (m_sheet)
+    if (m_sheet || m_progress)
         return;
     DocumentSession &session = m_context.session;
     DocumentExport &exports = session.documentExport();
+    exports.setRunsInBackground(true);
     switch (session.document().selectedTab()) {
     case MyDocument::DatabaseTab:
         openSheet(exports.exportToTextFile(session.displayName()));
@@ -44,6 +50,7 @@ void ExportFlow::start()
 void ExportFlow::openSheet(LXDataExportManager &exporter)
 {
     m_exporter = &exporter;
+    followWriting(exporter);
     auto *sheet = new ExportSettingsSheet(exporter, m_context.window);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_sheet = sheet;
@@ -56,6 +63,37 @@ void ExportFlow::openSheet(LXDataExportManager &exporter)
             m_exporter->CancelExportSetting();
     });
     sheet->open();
+}
+
+void ExportFlow::followWriting(LXDataExportManager &exporter)
+{
+    connect(&exporter, &LXDataExportManager::phaseChanged, this, [this](LXDataExportManager::Phase phase) {
+        if (phase != LXDataExportManager::Phase::Writing || m_progress)
+            return;
+        auto *sheet = new ProgressSheet(u"exportProgressSheet"_s, u"Exporting…"_s, m_context.window);
+        sheet->setAttribute(Qt::WA_DeleteOnClose);
+        m_progress = sheet;
+        connect(sheet, &QDialog::rejected, this, [this] {
+            if (m_exporter && m_exporter->isWriting())
+                m_exporter->cancelWriting();
+        });
+        sheet->open();
+    });
+    connect(&exporter, &LXDataExportManager::progressChanged, this, [this](qint64 done, qint64 total) {
+        if (m_progress)
+            m_progress->setProgress(done, total);
+    });
+    // Success, failure (after its alert) and cancel all end here.
+    connect(&exporter, &LXDataExportManager::writeFinished, this, &ExportFlow::closeProgress);
+}
+
+void ExportFlow::closeProgress()
+{
+    if (ProgressSheet *sheet = m_progress.data()) {
+        m_progress = nullptr;
+        disconnect(sheet, nullptr, this, nullptr);
+        sheet->close();
+    }
 }
 
 } // namespace quillcast::gui

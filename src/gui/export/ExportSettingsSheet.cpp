@@ -2,6 +2,7 @@
 
 #include "document/DocumentKeys.h"
 #include "export/ExportDelimiters.h"
+#include "export/ExportLayouts.h"
 #include "export/LXDataExportManager.h"
 #include "window/Controls.h"
 
@@ -90,16 +91,6 @@ QPushButton *button(const QString &objectName, const QString &title, QWidget *pa
 
 } // namespace
 
-QList<std::pair<qint32, QString>> ExportSettingsSheet::layouts()
-{
-    return {{ExportDelimiters::FormatTsv, u"Tab-separated text"_s},
-            {ExportDelimiters::FormatQuotedCsv, u"Quoted CSV"_s},
-            {ExportDelimiters::FormatCsv, u"Plain CSV"_s},
-            {ExportDelimiters::FormatHtmlTable, u"HTML table"_s},
-            {ExportDelimiters::FormatHtmlPage, u"HTML page"_s},
-            {ExportDelimiters::FormatCustom, u"Custom"_s}};
-}
-
 ExportSettingsSheet::ExportSettingsSheet(LXDataExportManager &exporter, QWidget *window)
     : QDialog(window), m_exporter(&exporter)
 {
@@ -134,8 +125,8 @@ ExportSettingsSheet::ExportSettingsSheet(LXDataExportManager &exporter, QWidget 
     keys->addWidget(m_right, 1, 2);
 
     m_layout = namedControl<QComboBox>(u"exportLayoutPopUp"_s, u"Layout"_s, this);
-    for (const auto &[code, title] : layouts())
-        m_layout->addItem(title, code);
+    for (const ExportLayouts::Layout &layout : ExportLayouts::all())
+        m_layout->addItem(layout.title, layout.code);
     auto *form = new QFormLayout;
     form->addRow(buddyLabel(u"&Layout:"_s, m_layout, this), m_layout);
     for (const DelimiterField &field : delimiterFieldTable()) {

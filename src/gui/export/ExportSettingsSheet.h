@@ -32,8 +32,6 @@ class ExportSettingsSheet final : public QDialog
 public:
     ExportSettingsSheet(LXDataExportManager &exporter, QWidget *window);
 
-    // The layouts in the order the pop-up shows them: code and title.
-    static QList<std::pair<qint32, QString>> layouts();
 
     QListWidget *leftList() const { return m_left; }
     QListWidget *rightList() const { return m_right; }

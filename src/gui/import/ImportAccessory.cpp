@@ -1,6 +1,6 @@
 #include "import/ImportAccessory.h"
 
-#include "import/ImportChoiceTitles.h"
+#include "import/ImportChoices.h"
 #include "import/LXDataImportManager.h"
 #include "window/Controls.h"
 
@@ -15,10 +15,10 @@ namespace quillcast::gui {
 
 namespace {
 
-void fill(QComboBox *popUp, const QList<ImportChoiceTitles::Choice> &choices)
+void fill(QComboBox *popUp, const QList<ImportChoices::Choice> &choices)
 {
-    for (const auto &[code, title] : choices)
-        popUp->addItem(title, code);
+    for (const ImportChoices::Choice &choice : choices)
+        popUp->addItem(choice.title, choice.code);
 }
 
 void showCode(QComboBox *popUp, qint32 code)
@@ -33,9 +33,9 @@ ImportAccessory::ImportAccessory(LXDataImportManager &importer, QWidget *parent)
     : QWidget(parent), m_importer(&importer)
 {
     m_format = namedControl<QComboBox>(u"importFormatPopUp"_s, u"Format"_s, this);
-    fill(m_format, ImportChoiceTitles::formats());
+    fill(m_format, ImportChoices::formats());
     m_encoding = namedControl<QComboBox>(u"importEncodingPopUp"_s, u"Encoding"_s, this);
-    fill(m_encoding, ImportChoiceTitles::encodings());
+    fill(m_encoding, ImportChoices::encodings());
     showCode(m_format, importer.fileFormatToImport());
     showCode(m_encoding, importer.fileEncodeToImport());
 

@@ -4,7 +4,7 @@
 #include "document/MyDocument.h"
 #include "import/DocumentImport.h"
 #include "import/ImportMappingSheet.h"
-#include "import/ImportProgressSheet.h"
+#include "window/ProgressSheet.h"
 #include "import/ImportRun.h"
 #include "import/MyDataImportManager.h"
 #include "import/MyExceptImportManager.h"
@@ -124,10 +124,7 @@ void ImportFlow::openMapping()
         return;
     closeSheets();
     setStage(Stage::Mapping);
-    auto *sheet = new ImportMappingSheet(*m_importer,
-                                         m_addresses ? ImportMappingSheet::addressTools()
-                                                     : ImportMappingSheet::exceptionTools(),
-                                         m_context.window);
+    auto *sheet = new ImportMappingSheet(*m_importer, m_context.window);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_mapping = sheet;
     connect(sheet, &QDialog::finished, this, [this](int result) {
@@ -166,7 +163,7 @@ void ImportFlow::importingOver(bool imported)
 
 void ImportFlow::showProgress(const QString &objectName, const QString &message)
 {
-    auto *sheet = new ImportProgressSheet(objectName, message, m_context.window);
+    auto *sheet = new ProgressSheet(objectName, message, m_context.window);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_progress = sheet;
     connect(sheet, &QDialog::rejected, this, [this] { m_run->cancel(); });
@@ -176,7 +173,7 @@ void ImportFlow::showProgress(const QString &objectName, const QString &message)
 void ImportFlow::closeSheets()
 {
     // Closed by the flow, not the user: no cancel goes out.
-    if (ImportProgressSheet *progress = m_progress.data()) {
+    if (ProgressSheet *progress = m_progress.data()) {
         m_progress = nullptr;
         disconnect(progress, nullptr, this, nullptr);
         progress->close();

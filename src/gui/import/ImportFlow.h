@@ -1,7 +1,7 @@
 #pragma once
 
 #include "import/ImportMappingSheet.h"
-#include "import/ImportProgressSheet.h"
+#include "window/ProgressSheet.h"
 #include "import/LXDataImportManager.h"
 
 #include <QObject>
@@ -36,7 +36,7 @@ public:
 
     Stage stage() const { return m_stage; }
     // The sheet of the stage, if it is up.
-    ImportProgressSheet *progressSheet() const { return m_progress; }
+    ProgressSheet *progressSheet() const { return m_progress; }
     ImportMappingSheet *mappingSheet() const { return m_mapping; }
     LXDataImportManager *importer() const { return m_importer; }
     ImportRun &run() const { return *m_run; }
@@ -62,7 +62,7 @@ private:
     QPointer<LXDataImportManager> m_importer;
     bool m_addresses = true;
     Stage m_stage = Stage::Idle;
-    QPointer<ImportProgressSheet> m_progress;
+    QPointer<ProgressSheet> m_progress;
     QPointer<ImportMappingSheet> m_mapping;
 };
 

@@ -22,10 +22,10 @@ namespace {
 
 enum Columns { NumberColumn, FlagColumn, ValueColumn, DestinationColumn, ColumnCount };
 
-// What a tool's button shows and is called.
+// What a tool's button is called and what its tip says; its title is the
+// importer's.
 struct ToolTexts
 {
-    QString title;
     QString objectName;
     QString help;
 };
@@ -34,14 +34,14 @@ ToolTexts toolTexts(ImportMappingSheet::Tool tool)
 {
     switch (tool) {
     case ImportMappingSheet::Tool::Reset:
-        return {u"Reset"_s, u"resetMappingButton"_s, u"Import no column"_s};
+        return {u"resetMappingButton"_s, u"Import no column"_s};
     case ImportMappingSheet::Tool::Cascade:
-        return {u"Cascade"_s, u"cascadeMappingButton"_s,
+        return {u"cascadeMappingButton"_s,
                 u"The columns of the file go to the columns of the list in order"_s};
     case ImportMappingSheet::Tool::AllToNewColumns:
-        return {u"All to New Columns"_s, u"allToNewColumnsButton"_s, u"Every column of the file becomes a new column"_s};
+        return {u"allToNewColumnsButton"_s, u"Every column of the file becomes a new column"_s};
     case ImportMappingSheet::Tool::FromFirstRow:
-        return {u"From First Row"_s, u"fromFirstRowButton"_s,
+        return {u"fromFirstRowButton"_s,
                 u"Match the names in the first row with the columns of the list, and leave that row out"_s};
     }
     return {};
@@ -56,17 +56,7 @@ QTableWidgetItem *readOnlyItem(const QString &text)
 
 } // namespace
 
-QList<ImportMappingSheet::Tool> ImportMappingSheet::addressTools()
-{
-    return {Tool::Reset, Tool::Cascade, Tool::AllToNewColumns, Tool::FromFirstRow};
-}
-
-QList<ImportMappingSheet::Tool> ImportMappingSheet::exceptionTools()
-{
-    return addressTools().mid(0, 2);
-}
-
-ImportMappingSheet::ImportMappingSheet(LXDataImportManager &importer, const QList<Tool> &tools, QWidget *window)
+ImportMappingSheet::ImportMappingSheet(LXDataImportManager &importer, QWidget *window)
     : QDialog(window), m_importer(&importer)
 {
     setObjectName(u"importMappingSheet"_s);
@@ -103,10 +93,11 @@ ImportMappingSheet::ImportMappingSheet(LXDataImportManager &importer, const QLis
     browser->addStretch(1);
 
     auto *toolRow = new QHBoxLayout;
-    for (Tool tool : tools) {
+    for (Tool tool : importer.offeredTools()) {
         const ToolTexts texts = toolTexts(tool);
-        auto *button = namedControl<QPushButton>(texts.objectName, texts.title, this);
-        button->setText(texts.title);
+        const QString title = LXDataImportManager::toolTitle(tool);
+        auto *button = namedControl<QPushButton>(texts.objectName, title, this);
+        button->setText(title);
         button->setToolTip(texts.help);
         button->setAutoDefault(false);
         toolRow->addWidget(button);
@@ -175,22 +166,8 @@ ImportMappingSheet::ImportMappingSheet(LXDataImportManager &importer, const QLis
     });
     for (const auto &[tool, button] : std::as_const(m_tools)) {
         connect(button, &QPushButton::clicked, this, [this, tool = tool] {
-            if (!m_importer)
-                return;
-            switch (tool) {
-            case Tool::Reset:
-                m_importer->ResetImportFields();
-                break;
-            case Tool::Cascade:
-                m_importer->AssignCascadeImportFields();
-                break;
-            case Tool::AllToNewColumns:
-                m_importer->AllImportFieldsToCreateNewColumn();
-                break;
-            case Tool::FromFirstRow:
-                m_importer->tryAssignFromFirstRow();
-                break;
-            }
+            if (m_importer)
+                m_importer->applyTool(tool);
         });
     }
     connect(m_namesRow, &QCheckBox::toggled, this, [this](bool on) {

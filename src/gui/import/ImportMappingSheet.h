@@ -28,16 +28,10 @@ class ImportMappingSheet final : public QDialog
     Q_OBJECT
 
 public:
-    // The tools of the settings sheet, in the order they are shown.
-    enum class Tool { Reset, Cascade, AllToNewColumns, FromFirstRow };
+    using Tool = LXDataImportManager::Tool;
 
-    // tools: what the importer offers, in the order shown.
-    ImportMappingSheet(LXDataImportManager &importer, const QList<Tool> &tools, QWidget *window);
-
-    // The tools the address importer offers (all of them) and those the
-    // exception importer keeps (the first two).
-    static QList<Tool> addressTools();
-    static QList<Tool> exceptionTools();
+    // The tool buttons are the ones the importer offers, in its order.
+    ImportMappingSheet(LXDataImportManager &importer, QWidget *window);
 
     QTableWidget *mappingTable() const { return m_table; }
     // The destination pop-up of a file column.

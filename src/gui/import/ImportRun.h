@@ -13,10 +13,9 @@ namespace quillcast::gui {
 // mailing. The dialogs only start a step, show its progress, may cancel it,
 // and hear when it is over; nothing else of theirs touches the run.
 //
-// Each step starts one turn of the event loop after it is asked for, so that
-// the sheet showing it is painted first, and runs the importer's own call
-// from there; a cancel that comes before the step has started drops it, so
-// that the mailing stays as it was.
+// Both steps run on the importer's worker, so the window keeps painting and
+// answering; progress comes from the importer at most every 50 ms, and a
+// cancel at any moment leaves the mailing exactly as it was.
 class ImportRun final : public QObject
 {
     Q_OBJECT
@@ -46,8 +45,9 @@ Q_SIGNALS:
 private:
     enum class Step { None, Loading, Importing };
 
-    void load(const QString &path, qint32 format, qint32 encoding, qint64 size);
-    void import(qint64 rows);
+    // Listens to the importer's progress and phase for the step.
+    void follow(LXDataImportManager &importer, Step step);
+    void phaseChanged(LXDataImportManager::Phase phase);
     void finish(bool done);
 
     QPointer<LXDataImportManager> m_importer;
@@ -55,6 +55,8 @@ private:
     // Tells a queued step apart from one that was cancelled (and maybe
     // replaced by a new one) before it started.
     quint64 m_generation = 0;
+    QMetaObject::Connection m_progress;
+    QMetaObject::Connection m_phase;
 };
 
 } // namespace quillcast::gui

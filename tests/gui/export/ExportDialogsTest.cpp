@@ -74,6 +74,13 @@ class ExportDialogsTest : public QObject
     Q_OBJECT
 
 private:
+    // Until the background write has ended and its sheet has gone.
+    void waitForTheWrite()
+    {
+        QTRY_VERIFY(!flow->settingsSheet() && !flow->progressSheet()
+                    && !(flow->exporter() && flow->exporter()->isWriting()));
+    }
+
     std::unique_ptr<DialogFixture> fixture;
     std::unique_ptr<ExportFlow> flow;
     std::unique_ptr<QTemporaryDir> folder;
@@ -163,6 +170,7 @@ private Q_SLOTS:
         fixture->scriptedPanel.queueSaveAnswer(written);
         QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
         QTRY_VERIFY(!flow->settingsSheet());
+        waitForTheWrite();
         QCOMPARE(fixture->scriptedPanel.saveRequests().size(), 1);
         const FilePanel::SaveRequest request = fixture->scriptedPanel.saveRequests().first();
         QCOMPARE(request.proposedName, exceptions ? u"club Except Export"_s : u"club Export"_s);
@@ -313,10 +321,41 @@ private Q_SLOTS:
         fixture->scriptedPanel.queueSaveAnswer(target);
         QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
         QTRY_VERIFY(!flow->settingsSheet());
+        waitForTheWrite();
         QCOMPARE(fixture->alerts.shown().size(), 1);
         QCOMPARE(fixture->alerts.shown().first().messageText, u"The export could not be saved"_s);
         QVERIFY(!fixture->alerts.shown().first().informativeText.isEmpty());
         QVERIFY(!QFile::exists(target));
+    }
+
+    void theWriteRunsUnderAProgressSheetWhoseCancelLeavesNoFile()
+    {
+        ExportSettingsSheet *sheet = openSheet();
+        QVERIFY(sheet);
+        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
+        const QString target = path(u"list.tsv"_s);
+        fixture->scriptedPanel.queueSaveAnswer(target);
+        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
+        // The worker's result needs the event loop, so the run is still on
+        // when the sheet is there to be cancelled.
+        QTRY_VERIFY(flow->progressSheet());
+        QCOMPARE(flow->progressSheet()->windowModality(), Qt::WindowModal);
+        QVERIFY(flow->exporter()->isWriting());
+        QTest::mouseClick(flow->progressSheet()->cancelButton(), Qt::LeftButton);
+        waitForTheWrite();
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(fixture->alerts.shown().isEmpty());
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList{u"club.quill"_s});
+
+        // The next export works as usual.
+        sheet = openSheet();
+        QVERIFY(sheet);
+        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
+        fixture->scriptedPanel.queueSaveAnswer(target);
+        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!flow->settingsSheet());
+        waitForTheWrite();
+        QVERIFY(QFile::exists(target));
     }
 
     void cancellingWritesNothing()

@@ -9,7 +9,7 @@
 #include "import/ImportAccessory.h"
 #include "import/ImportFlow.h"
 #include "import/ImportMappingSheet.h"
-#include "import/ImportProgressSheet.h"
+#include "window/ProgressSheet.h"
 #include "import/ImportRun.h"
 #include "import/LXSmartStringFileReader.h"
 
@@ -156,12 +156,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("encoding");
         QTest::addColumn<QStringList>("firstRow");
-        QTest::newRow("auto: tab, as comma and semicolon tie") << u"auto"_s << u"auto"_s
+        QTest::newRow("auto: tab, as comma and semicolon tie") << u"Automatic"_s << u"Automatic"_s
                                                                << QStringList{u"é;a,b"_s};
-        QTest::newRow("semicolon") << u"semicolon"_s << u"auto"_s << QStringList{u"é"_s, u"a,b"_s};
-        QTest::newRow("comma") << u"comma"_s << u"utf-8"_s << QStringList{u"é;a"_s, u"b"_s};
+        QTest::newRow("semicolon") << u"Semicolon-separated"_s << u"Automatic"_s << QStringList{u"é"_s, u"a,b"_s};
+        QTest::newRow("comma") << u"Comma-separated"_s << u"UTF-8"_s << QStringList{u"é;a"_s, u"b"_s};
         QTest::newRow("semicolon read as Mac OS Roman")
-            << u"semicolon"_s << u"macintosh"_s << QStringList{u"√©"_s, u"a,b"_s};
+            << u"Semicolon-separated"_s << u"Mac OS Roman"_s << QStringList{u"√©"_s, u"a,b"_s};
     }
     void formatAndEncodingChosenBesideTheFileDecideTheColumns()
     {
@@ -173,14 +173,14 @@ private Q_SLOTS:
         // A choice made for one import does not carry over to the next.
         flow->startAddressImport();
         QVERIFY(accessory());
-        accessory()->formatPopUp()->setCurrentText(u"comma"_s);
-        accessory()->encodingPopUp()->setCurrentText(u"ascii"_s);
+        accessory()->formatPopUp()->setCurrentText(u"Comma-separated"_s);
+        accessory()->encodingPopUp()->setCurrentText(u"ASCII"_s);
         chooser()->reject();
         QTRY_COMPARE(flow->stage(), ImportFlow::Stage::Idle);
 
         flow->startAddressImport();
-        QCOMPARE(accessory()->formatPopUp()->currentText(), u"auto"_s);
-        QCOMPARE(accessory()->encodingPopUp()->currentText(), u"auto"_s);
+        QCOMPARE(accessory()->formatPopUp()->currentText(), u"Automatic"_s);
+        QCOMPARE(accessory()->encodingPopUp()->currentText(), u"Automatic"_s);
         QCOMPARE(accessory()->encodingPopUp()->count(), 10);
         choose(path, format, encoding);
         ImportMappingSheet *sheet = waitForMapping();
@@ -383,7 +383,7 @@ private Q_SLOTS:
     void aFileNotInTheChosenEncodingSaysSoAndOpensNoMapping()
     {
         flow->startAddressImport();
-        choose(file(u"latin.txt"_s, "caf\xe9\n"), u"auto"_s, u"utf-8"_s);
+        choose(file(u"latin.txt"_s, "caf\xe9\n"), u"Automatic"_s, u"UTF-8"_s);
         QTRY_COMPARE(flow->stage(), ImportFlow::Stage::Idle);
         QVERIFY(!flow->mappingSheet());
         QCOMPARE(fixture->alerts.shown().size(), 1);

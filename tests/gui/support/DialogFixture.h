@@ -19,7 +19,6 @@
 #include "platform/SystemClock.h"
 #include "session/DocumentSession.h"
 
-#include <QTest>
 #include <QWidget>
 
 #include <memory>

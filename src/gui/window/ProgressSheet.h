@@ -8,14 +8,15 @@ class QPushButton;
 
 namespace quillcast::gui {
 
-// The sheet shown while a file is loaded or its rows imported: what is being
-// done, a progress bar and Cancel (which rejects the sheet).
-class ImportProgressSheet final : public QDialog
+// The sheet shown while a long piece of work runs (loading, importing,
+// exporting): what is being done, a progress bar and Cancel (which rejects
+// the sheet).
+class ProgressSheet final : public QDialog
 {
     Q_OBJECT
 
 public:
-    ImportProgressSheet(const QString &objectName, const QString &message, QWidget *window);
+    ProgressSheet(const QString &objectName, const QString &message, QWidget *window);
 
     // done of total; total 0: not known yet (a busy bar).
     void setProgress(qint64 done, qint64 total);

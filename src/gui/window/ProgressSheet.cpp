@@ -1,4 +1,4 @@
-#include "import/ImportProgressSheet.h"
+#include "window/ProgressSheet.h"
 
 #include "window/Controls.h"
 
@@ -21,7 +21,7 @@ constexpr int kBarSteps = 1000;
 
 } // namespace
 
-ImportProgressSheet::ImportProgressSheet(const QString &objectName, const QString &message, QWidget *window)
+ProgressSheet::ProgressSheet(const QString &objectName, const QString &message, QWidget *window)
     : QDialog(window)
 {
     setObjectName(objectName);
@@ -31,7 +31,7 @@ ImportProgressSheet::ImportProgressSheet(const QString &objectName, const QStrin
 
     m_message = new QLabel(message, this);
     m_message->setObjectName(u"progressMessage"_s);
-    m_bar = namedControl<QProgressBar>(u"importProgressBar"_s, message, this);
+    m_bar = namedControl<QProgressBar>(u"progressBar"_s, message, this);
     m_bar->setRange(0, 0);
     m_bar->setMinimumWidth(320);
     m_cancel = namedControl<QPushButton>(u"cancelProgressButton"_s, u"Cancel"_s, this);
@@ -46,7 +46,7 @@ ImportProgressSheet::ImportProgressSheet(const QString &objectName, const QStrin
     layout->addWidget(buttons);
 }
 
-void ImportProgressSheet::setProgress(qint64 done, qint64 total)
+void ProgressSheet::setProgress(qint64 done, qint64 total)
 {
     if (total <= 0) {
         m_bar->setRange(0, 0);
