@@ -20,7 +20,12 @@ public:
 
     int run(const QStringList &arguments);
 
+    // The usage of one command as the full usage lists it; empty for a
+    // command there is none of.
+    static QString commandUsage(const QString &command);
+
 private:
+    static QString summaries();
     int usage(int status);
 
     QTextStream &m_out;

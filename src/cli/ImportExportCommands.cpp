@@ -193,8 +193,10 @@ QString ImportExportCommands::summary()
            "         [--custom-end-of-file T] [--custom-start-of-record T] [--custom-end-of-record T]\n"
            "         [--custom-field-open-tag T] [--custom-field-close-tag T]\n"
            "         [--custom-field-separator T] [--custom-end-of-record-after-last yes|no]\n"
-           "                            write the records (or exceptions) as UTF-8 text; in the\n"
-           "                            custom texts \\n and \\t stand for a line feed and a tab\n"_s;
+           "                            write the records (or exceptions) as UTF-8 text, every\n"
+           "                            column unless --keys names the ones to write, in order;\n"
+           "                            in the custom texts \\n and \\t stand for a line feed\n"
+           "                            and a tab\n"_s;
 }
 
 int ImportExportCommands::runImport(const QStringList &arguments)

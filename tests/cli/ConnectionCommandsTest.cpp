@@ -6,7 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -81,6 +83,43 @@ TEST_F(ConnectionCommandsTest, AddedConnectionIsListedWithoutItsPassword)
     EXPECT_THAT(list.out.toStdString(), HasSubstr("0\tWork\tsmtp.example.org\t587\tSTARTTLS\tada\n"));
     EXPECT_THAT(list.out.toStdString(), Not(HasSubstr("pa55")));
     EXPECT_FALSE(fileContents(settingsFile()).contains("pa55"));
+}
+
+// The file the README names, in text a person can read: one group per
+// connection.
+TEST_F(ConnectionCommandsTest, ConnectionsAreStoredInReadableGroupsOfTheNamedFile)
+{
+    EXPECT_EQ(settingsFile(), home().filePath(u".config/Quillcast/Quillcast.ini"_s));
+    ASSERT_EQ(addWork().status, 0);
+    ASSERT_EQ(addLocal(2525).status, 0);
+    const QString text = QString::fromUtf8(fileContents(settingsFile()));
+    for (const QString &line : {u"[connectionArray]"_s, u"1\\mailServerDescription=Work"_s,
+                                u"1\\mailServerName=smtp.example.org"_s, u"1\\customPortUsed=587"_s,
+                                u"1\\connectionType=1"_s, u"1\\username=ada"_s, u"1\\cryptopwData=\""_s,
+                                u"1\\cryptopwSalt=\""_s, u"1\\cryptopwIV=\""_s,
+                                u"2\\mailServerDescription=Local"_s, u"2\\customPortUsed=2525"_s, u"size=2"_s})
+        EXPECT_TRUE(text.contains(line)) << line.toStdString() << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(u"@Variant"_s));
+}
+
+// A settings file an earlier build wrote, with the list in one binary value.
+TEST_F(ConnectionCommandsTest, ListOfAnEarlierBuildIsListedAndRewrittenInGroups)
+{
+    QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLCAST_CONNECTIONS_TEST_DATA "/connections-in-one-value.ini"),
+                            settingsFile()));
+    QFile::setPermissions(settingsFile(), QFile::ReadOwner | QFile::WriteOwner);
+    const CliRun list = connections({u"list"_s});
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    EXPECT_THAT(list.out.toStdString(), HasSubstr("0\tIn the keyring\tsmtp.example.com\t"));
+    EXPECT_THAT(list.out.toStdString(), HasSubstr("1\tOffice, 2nd floor\tsmtp.example.org\t587\tSTARTTLS\tme@example.org\n"));
+    EXPECT_THAT(list.out.toStdString(), HasSubstr("2\tClub = \"home\"\tmail.example.net\t465\tTLS\tzoë\n"));
+    EXPECT_THAT(list.out.toStdString(), HasSubstr("3\tRelay\tlocalhost\t25\tPLAIN\t(no authentication)\n"));
+    const QString text = QString::fromUtf8(fileContents(settingsFile()));
+    EXPECT_FALSE(text.contains(u"@Variant"_s));
+    EXPECT_TRUE(text.contains(u"2\\mailServerDescription=\"Office, 2nd floor\""_s)) << text.toStdString();
+    // And reads the same from the groups.
+    EXPECT_EQ(connections({u"list"_s}).out, list.out);
 }
 
 TEST_F(ConnectionCommandsTest, StandardPortsMapToTheirOwnChoices)

@@ -4,6 +4,7 @@
 #include "connections/LXCommonCrypto.h"
 #include "connections/PasswordVault.h"
 #include "connections/SecureRandomSource.h"
+#include "connections/StoredConnectionForm.h"
 #include "platform/AlertPresenter.h"
 #include "platform/MainLoop.h"
 #include "platform/SettingsFileStore.h"
@@ -21,7 +22,6 @@ namespace quillcast {
 
 namespace {
 
-const QString &kConnectionArray = UserDefaultsKeys::connectionArray;
 const QString &kSalt = UserDefaultsKeys::salt;
 const QString &kIV = UserDefaultsKeys::iv;
 const QString kPassword = u"password"_s;
@@ -91,7 +91,8 @@ PasswordVault &ConnectionList::vault()
 
 Status ConnectionList::loadConnections(PasswordLoading loading)
 {
-    const List stored = m_services.store.value(kConnectionArray).toList();
+    const StoredConnectionForm::Stored storedForm = StoredConnectionForm::read(m_services.store);
+    const List stored = storedForm.connections;
     if (stored.isEmpty())
         return takeOverReleaseOneSettings();
 
@@ -129,7 +130,32 @@ Status ConnectionList::loadConnections(PasswordLoading loading)
     }
     m_connections.setItems(std::move(loaded));
     Q_EMIT connectionArrayChanged();
+    if (storedForm.inOneValue)
+        rewriteInGroups(stored);
     return success();
+}
+
+void ConnectionList::rewriteInGroups(const List &stored)
+{
+    // Only the form changes: every entry goes over as it was read, passwords
+    // in whatever form they were (an earlier release's, a keyring item this
+    // session cannot reach), so nothing is re-encrypted or dropped from the
+    // keyring here. A clear password was never read from the stored form
+    // and does not go into the readable one. Should the write fail, the
+    // list is loaded all the same and the next change writes again.
+    List::Items entries;
+    for (const Value &entry : stored.items()) {
+        if (!entry.isDict())
+            continue;
+        Dict copy = entry.toDict().deepCopy();
+        copy.remove(kPassword);
+        entries.push_back(Value(copy));
+    }
+    if (const Status written = m_services.store.write(StoredConnectionForm::changes(List(std::move(entries))));
+        !written) {
+        m_lastStore = written;
+        Q_EMIT storeFailed(written.error());
+    }
 }
 
 void ConnectionList::takeRecovered(Dict &connection, const Dict &entries)
@@ -238,7 +264,8 @@ Status ConnectionList::writeStoredForm(std::vector<std::pair<QString, Value>> al
     }
     // The list's shared salt and IV stay as earlier releases wrote them, for
     // the entries still in their form.
-    alsoChange.emplace_back(kConnectionArray, Value(List(std::move(toSave))));
+    for (SettingsFileStore::Change &change : StoredConnectionForm::changes(List(std::move(toSave))))
+        alsoChange.push_back(std::move(change));
     if (const Status written = m_services.store.write(alsoChange); !written)
         return fail(written.error());
     m_lastStore = success();

@@ -167,6 +167,9 @@ private:
     void select(const QList<qsizetype> &selectionIndexes, Locking locking = Locking::Lock);
     QString newConnectionId();
     Status takeOverReleaseOneSettings();
+    // Stores the list as read from the binary form of earlier builds in the
+    // readable one, entries unchanged.
+    void rewriteInGroups(const List &stored);
     // The stored form, with further changes of the settings in the same write.
     Status writeStoredForm(std::vector<std::pair<QString, Value>> alsoChange);
     PasswordVault &vault();

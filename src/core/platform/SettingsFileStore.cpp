@@ -92,6 +92,13 @@ Value SettingsFileStore::value(const QString &key) const
     return ValueVariant::fromVariant(QSettings(m_fileName, QSettings::IniFormat).value(key));
 }
 
+QStringList SettingsFileStore::childKeys(const QString &group) const
+{
+    QSettings settings(m_fileName, QSettings::IniFormat);
+    settings.beginGroup(group);
+    return settings.childKeys();
+}
+
 Status SettingsFileStore::write(const std::vector<Change> &changes)
 {
     if (!createPrivately(m_fileName))

@@ -4,6 +4,7 @@
 #include "util/Value.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 #include <vector>
@@ -30,8 +31,12 @@ public:
     bool contains(const QString &key) const;
     // The stored value; the null Value when there is none.
     Value value(const QString &key) const;
-    // Writes every change at once (a null Value removes the key) and makes
-    // the file private to the user.
+    // The names of the keys right inside group ("a/b" for a group in a
+    // group), in the file's order.
+    QStringList childKeys(const QString &group) const;
+    // Writes every change at once, in order (a null Value removes the key
+    // and the group of that name with everything in it), and makes the file
+    // private to the user.
     Status write(const std::vector<Change> &changes);
 
     // The settings file the application uses for the current user.

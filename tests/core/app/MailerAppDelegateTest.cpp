@@ -6,6 +6,7 @@
 #include "connections/ConnectionList.h"
 #include "connections/HardwareAddress.h"
 #include "connections/OpenSslRandomSource.h"
+#include "connections/StoredConnectionForm.h"
 #include "platform/FixedClock.h"
 #include "platform/QtMainLoop.h"
 #include "util/UndoManager.h"
@@ -149,5 +150,5 @@ TEST_F(MailerTest, TerminationStoresTheConnectionList)
     app->connections().addNewConnection();
     store.write({{u"connectionArray"_s, Value()}}); // lost behind the application's back
     app->applicationWillTerminate();
-    EXPECT_EQ(store.value(u"connectionArray"_s).toList().size(), 1);
+    EXPECT_EQ(StoredConnectionForm::read(store).connections.size(), 1);
 }

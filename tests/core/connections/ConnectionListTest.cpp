@@ -2,6 +2,7 @@
 
 #include "connections/HardwareAddress.h"
 #include "connections/LXCommonCrypto.h"
+#include "connections/StoredConnectionForm.h"
 #include "platform/ManualMainLoop.h"
 #include "ScriptedAlertPresenter.h"
 #include "platform/SettingsFileStore.h"
@@ -87,7 +88,7 @@ protected:
         launch()->list.addConnectionDict(withPassword(description, password));
     }
     // The stored connections as a fresh reader sees them.
-    List stored() const { return SettingsFileStore(settingsFile()).value(u"connectionArray"_s).toList(); }
+    List stored() const { return StoredConnectionForm::read(SettingsFileStore(settingsFile())).connections; }
     Dict storedAt(qsizetype i) const { return stored().at(i).toDict(); }
     QByteArray fileContents() const { return quillcast::testing::fileContents(settingsFile()); }
     int fileMode() const

@@ -1,6 +1,7 @@
 #include "connections/LibsecretSecretStore.h"
 
 #include "connections/ConnectionList.h"
+#include "connections/StoredConnectionForm.h"
 #include "connections/HardwareAddress.h"
 #include "platform/ManualMainLoop.h"
 #include "ScriptedAlertPresenter.h"
@@ -231,7 +232,7 @@ TEST(LibsecretSecretStoreTest, PasswordRoundTripsThroughTheDesktopKeyring)
                                     {u"password"_s, Value(u"k3yring pässword"_s)}});
         ASSERT_TRUE(list.lastStoreStatus().ok()) << list.lastStoreStatus().error().toStdString();
     });
-    const Dict entry = SettingsFileStore(settings).value(u"connectionArray"_s).toList().at(0).toDict();
+    const Dict entry = StoredConnectionForm::read(SettingsFileStore(settings)).connections.at(0).toDict();
     const QString reference = entry.stringValue(u"keyringPasswordRef"_s);
     ASSERT_FALSE(reference.isEmpty());
     for (const QString &key : {u"password"_s, u"cryptopw"_s, u"cryptopwData"_s, u"cryptopwSalt"_s, u"cryptopwIV"_s})
@@ -246,10 +247,8 @@ TEST(LibsecretSecretStoreTest, PasswordRoundTripsThroughTheDesktopKeyring)
         list.editConnection(0, Dict{{u"password"_s, Value(u"changed"_s)}});
     });
     EXPECT_EQ(keyring->lookupPassword(reference).value(), std::nullopt);
-    const QString changed = SettingsFileStore(settings)
-                                .value(u"connectionArray"_s)
-                                .toList()
-                                .at(0)
+    const QString changed = StoredConnectionForm::read(SettingsFileStore(settings))
+                                .connections.at(0)
                                 .toDict()
                                 .stringValue(u"keyringPasswordRef"_s);
     EXPECT_EQ(keyring->lookupPassword(changed).value(), std::optional<QString>(u"changed"_s));
