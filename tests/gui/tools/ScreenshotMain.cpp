@@ -24,6 +24,7 @@
 #include "platform/LXBookmark.h"
 #include "platform/NullUrlOpener.h"
 #include "platform/UserDefaults.h"
+#include "app/MailerAppDelegate.h"
 #include "connections/ConnectionList.h"
 #include "prefs/PreferencesWindow.h"
 #include "send/StaticConnectionProvider.h"
@@ -174,16 +175,18 @@ bool savePreferences(const QDir &out, const QString &mailing, PageSettler &settl
     const struct
     {
         QString description, host, user;
-        qint64 port, security;
-    } examples[] = {{u"Club mail (STARTTLS)"_s, u"smtp.club.example"_s, u"secretary"_s, 587, 1},
-                    {u"Provider (TLS)"_s, u"mail.provider.example"_s, u"club@provider.example"_s, 465, 2}};
+        qint64 portChoice, customPort, security; // port choice: 25, custom, 465
+    } examples[] = {{u"Club mail (STARTTLS)"_s, u"smtp.club.example"_s, u"secretary"_s, 1, 587, 1},
+                    {u"Provider (TLS)"_s, u"mail.provider.example"_s, u"club@provider.example"_s, 2, 0, 2}};
     for (const auto &example : examples) {
         connections.addNewConnection();
         const qsizetype row = connections.connectionArray().size() - 1;
         connections.editConnectionField(row, u"mailServerDescription"_s, Value(example.description));
         connections.editConnectionField(row, u"mailServerName"_s, Value(example.host));
         connections.editConnectionField(row, u"username"_s, Value(example.user));
-        connections.editConnectionField(row, u"port"_s, Value(example.port));
+        connections.editConnectionField(row, u"useCustomPort"_s, Value(example.portChoice));
+        if (example.customPort)
+            connections.editConnectionField(row, u"customPortUsed"_s, Value(example.customPort));
         connections.editConnectionField(row, u"connectionType"_s, Value(example.security));
     }
     connections.setSelectionIndexes({0});
