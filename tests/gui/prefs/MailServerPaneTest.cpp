@@ -5,6 +5,7 @@
 #include "ScriptedAlertPresenter.h"
 #include "TestFiles.h"
 #include "connections/ConnectionList.h"
+#include "connections/StoredConnectionForm.h"
 #include "connections/HardwareAddress.h"
 #include "connections/OpenSslRandomSource.h"
 #include "platform/QtMainLoop.h"
@@ -128,7 +129,7 @@ struct Panel
     // The stored list as the next launch reads it.
     Dict storedAt(qsizetype i) const
     {
-        return SettingsFileStore(settings).value(u"connectionArray"_s).toList().at(i).toDict();
+        return StoredConnectionForm::read(SettingsFileStore(settings)).connections.at(i).toDict();
     }
     ConnectionTesterSheet *sheet() { return pane->testerSheet(); }
     int shownPane() { return sheet()->panes()->currentIndex(); }
