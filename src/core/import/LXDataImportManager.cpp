@@ -153,18 +153,9 @@ void LXDataImportManager::loadDataFromText(QString text, qint32 format)
     setNumOfMaxFieldInImportedData(0);
     // The rows take the text over; the line table goes with the lines.
     Result<ImportRows> rows = RowSplitter::splitRows(std::move(lines), format);
-    if (!rows) {
+    if (!rows)
         resetMapping(0);
-        closeLoadingFileSheet();
-        reportUnreadableFile(rows.error());
-        return;
-    }
-    setNumOfMaxFieldInImportedData(rows->maxFieldCount());
-    replaceRows(std::move(rows).value());
-    setSelectedRowIndex(m_rows->isEmpty() ? -1 : 0);
-    resetMapping(m_numOfMaxFieldInImportedData);
-    closeLoadingFileSheet();
-    continueAfterLoading();
+    finishLoading(std::move(rows));
 }
 
 void LXDataImportManager::continueAfterLoading()

@@ -2,6 +2,7 @@
 #include "MailingWindow.h"
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
+#include "IsolatedApplication.h"
 #include "app/ApplicationServices.h"
 #include "app/FilePanelDialog.h"
 #include "app/DocumentController.h"
@@ -28,6 +29,7 @@
 using namespace quillcast;
 using namespace quillcast::gui;
 using namespace Qt::StringLiterals;
+using namespace quillcast::gui::testing;
 
 namespace {
 
@@ -50,12 +52,8 @@ private Q_SLOTS:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        ApplicationServices::Options options;
-        options.settingsFile = dir->filePath(u"settings.ini"_s);
-        options.updateList = &updateList;
-        options.urlOpener = &urls;
-        options.bus = QDBusConnection(u"no bus"_s);
-        services = std::make_unique<ApplicationServices>(std::move(options));
+        services = std::make_unique<ApplicationServices>(
+            isolatedApplication(dir->filePath(u"settings.ini"_s), updateList, urls));
         services->documents().setQuitHandler([] {});
     }
     void cleanup()

@@ -1,5 +1,6 @@
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
+#include "IsolatedApplication.h"
 #include "app/ApplicationServices.h"
 #include "app/DocumentController.h"
 #include "app/FilePanelDialog.h"
@@ -29,6 +30,7 @@
 using namespace quillcast;
 using namespace quillcast::gui;
 using namespace Qt::StringLiterals;
+using namespace quillcast::gui::testing;
 
 namespace {
 
@@ -73,12 +75,8 @@ private Q_SLOTS:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        ApplicationServices::Options options;
-        options.settingsFile = dir->filePath(u"settings.ini"_s);
-        options.updateList = &list;
-        options.urlOpener = &urls;
-        options.bus = QDBusConnection(u"no bus"_s);
-        services = std::make_unique<ApplicationServices>(std::move(options));
+        services = std::make_unique<ApplicationServices>(
+            isolatedApplication(dir->filePath(u"settings.ini"_s), list, urls));
         window = &services->preferences();
         window->present();
         QVERIFY(QTest::qWaitForWindowExposed(window));

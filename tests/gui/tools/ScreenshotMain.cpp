@@ -14,6 +14,7 @@
 #include "ScriptedAlertPresenter.h"
 #include "ScriptedFilePanel.h"
 #include "WindowServices.h"
+#include "IsolatedApplication.h"
 #include "app/ApplicationServices.h"
 #include "app/update/UpdateListSource.h"
 #include "export/ExportFlow.h"
@@ -160,12 +161,7 @@ bool savePreferences(const QDir &out, const QString &mailing, PageSettler &settl
     QFile::copy(mailing, startup);
     NoUpdateList updates;
     RecordingUrlOpener urls;
-    ApplicationServices::Options options;
-    options.settingsFile = settings.filePath(u"settings.ini"_s);
-    options.updateList = &updates;
-    options.urlOpener = &urls;
-    options.bus = QDBusConnection(u"no bus"_s);
-    ApplicationServices services(std::move(options));
+    ApplicationServices services(isolatedApplication(settings.filePath(u"settings.ini"_s), updates, urls));
     services.defaults().setObject(u"StartupActionTag"_s, Value(qint64(3)));
     if (const std::optional<QByteArray> bookmark = LXBookmark::bookmarkForURL_RW(startup))
         services.defaults().setObject(u"StartupSelectedDocBookmark"_s, Value(*bookmark));
