@@ -1,4 +1,5 @@
 #include "CliRunner.h"
+#include "LocalSmtpServer.h"
 
 #include "TestApplication.h"
 #include "platform/SettingsFileStore.h"
@@ -13,15 +14,10 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <string>
-#include <string_view>
-#include <thread>
+
 
 using namespace Qt::StringLiterals;
 using ::testing::HasSubstr;
@@ -236,58 +232,11 @@ TEST_F(ConnectionCommandsTest, FailedCheckSaysWhyAndExitsWithOne)
     EXPECT_GT(run.err.size(), QString(u"connections test: the check failed: \n"_s).size());
 }
 
-// A server on the loopback address that says yes to everything, for one
-// connection.
-class AgreeingSmtpServer
-{
-public:
-    AgreeingSmtpServer()
-    {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), length);
-        ::listen(m_listener, 1);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { serve(); });
-    }
-    ~AgreeingSmtpServer()
-    {
-        ::shutdown(m_listener, SHUT_RDWR);
-        m_thread.join();
-        ::close(m_listener);
-    }
-    int port() const { return m_port; }
-
-private:
-    void serve()
-    {
-        const int client = ::accept(m_listener, nullptr, nullptr);
-        if (client < 0)
-            return;
-        const auto say = [client](std::string_view line) { return ::write(client, line.data(), line.size()); };
-        say("220 localhost ESMTP\r\n");
-        std::string pending;
-        char buffer[512];
-        for (ssize_t n; (n = ::read(client, buffer, sizeof buffer)) > 0;) {
-            pending.append(buffer, size_t(n));
-            for (size_t end; (end = pending.find("\r\n")) != std::string::npos; pending.erase(0, end + 2))
-                say(pending.starts_with("QUIT") ? "221 bye\r\n" : "250 OK\r\n");
-        }
-        ::close(client);
-    }
-
-    int m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    int m_port = 0;
-    std::thread m_thread;
-};
-
 TEST_F(ConnectionCommandsTest, PassingCheckPrintsSuccess)
 {
-    AgreeingSmtpServer server;
-    ASSERT_EQ(addLocal(server.port()).status, 0);
+    const quillcast::testing::LocalSmtpServer server;
+    ASSERT_TRUE(server.error().isEmpty()) << server.error().toStdString();
+    ASSERT_EQ(addLocal(server.port("clear")).status, 0);
     const CliRun run = connections({u"test"_s, u"0"_s});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_THAT(run.out.toStdString(), HasSubstr("Success"));
@@ -313,18 +262,6 @@ protected:
     }
     QTemporaryDir scratch;
 };
-
-TEST_F(SendThroughStoredConnection, NamedConnectionCarriesTheRun)
-{
-    ASSERT_EQ(addWork().status, 0);
-    ASSERT_EQ(addLocal(1).status, 0);
-    const QString path = mailing();
-    const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--connection"_s, u"1"_s,
-                               u"--interval"_s, u"1"_s, u"--wait"_s, u"30"_s});
-    EXPECT_EQ(run.status, 1) << run.err.toStdString(); // nothing listens there
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("3 failed"));
-    EXPECT_THAT(logOf(path).toStdString(), HasSubstr("via 127.0.0.1"));
-}
 
 TEST_F(SendThroughStoredConnection, CredentialsInClearAreWarnedAboutBeforeTheRun)
 {
@@ -362,7 +299,8 @@ TEST_F(SendThroughStoredConnection, CredentialsInClearAreWarnedAboutBeforeTheRun
     }
 }
 
-TEST_F(SendThroughStoredConnection, StoredPasswordOfTheChosenConnectionReachesTheRun)
+// The connection named carries the run, with its stored password.
+TEST_F(SendThroughStoredConnection, TheChosenConnectionCarriesTheRunWithItsPassword)
 {
     ASSERT_EQ(addWork().status, 0);
     ASSERT_EQ(connections({u"add"_s, u"--description"_s, u"Local"_s, u"--host"_s, u"127.0.0.1"_s, u"--port"_s,
@@ -374,8 +312,10 @@ TEST_F(SendThroughStoredConnection, StoredPasswordOfTheChosenConnectionReachesTh
     const CliRun run = runCli({u"send"_s, path, u"--checked"_s, u"--yes"_s, u"--connection"_s, u"1"_s,
                                u"--interval"_s, u"1"_s, u"--wait"_s, u"30"_s});
     // Past the settings check (no empty password) to the server, where nothing listens.
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
     EXPECT_THAT(run.err.toStdString(), Not(HasSubstr("Empty password")));
     EXPECT_THAT(run.out.toStdString(), HasSubstr("3 failed"));
+    EXPECT_THAT(logOf(path).toStdString(), HasSubstr("via 127.0.0.1"));
 }
 
 TEST_F(SendThroughStoredConnection, UnknownConnectionIsRefusedAndTheMailingKept)

@@ -88,76 +88,50 @@ protected:
 
 // --- Import ----------------------------------------------------------------------------
 
-TEST_F(ImportExportCommandsTest, FirstRowNamesMapOrMakeColumnsAndAreNotImported)
+// How the file's columns reach the keys: the names in the first row (new
+// columns made for unknown names, a nameless column left out, the row not
+// imported), the keys in order when the first row holds data, or an explicit
+// map that skips the first row on request. Numbers count every row read.
+TEST_F(ImportExportCommandsTest, TheMappingTakesTheColumnsToTheKeys)
 {
-    const QString people = data(u"people.csv"_s, "Name,EMAIL,\nAnna,anna@x.org,\nBen,ben@x.org,\n");
-    const CliRun run = import({}, people);
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("Mapping (first row):"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 1 \"Name\" -> Name (new column)"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 2 \"EMAIL\" -> email"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 3 \"\" -> (not imported)"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("Added 2 records to the database"));
-
-    const auto doc = readMailing(mailing);
-    EXPECT_EQ(publicKeys(*doc), (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"Name"_s}));
-    EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
-    EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Anna"_s, u"Ben"_s}));
-    EXPECT_EQ(column(*doc, u"1"_s), (QStringList{u"2"_s, u"3"_s})) << "number 1 went to the names row";
-}
-
-// The README's walkthrough: a new mailing, then the example list with its
-// names row; every named column arrives with its values, so the merge tags
-// of the later steps have something to merge.
-TEST_F(ImportExportCommandsTest, ReadmeWalkthroughImportsEveryNamedColumn)
-{
-    const QString recipients = QStringLiteral(QUILLCAST_EXAMPLES_DIR "/recipients.csv");
-    for (const QStringList &options : {QStringList{u"--map"_s, u"first-row"_s}, QStringList{}}) {
-        SCOPED_TRACE(options.join(u' ').toStdString());
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QStringList options;
+        std::vector<const char *> printed;
+        QStringList keys;
+        QStringList added; // the values of the column after email, when there is one
+        QStringList numbers;
+    } rows[] = {
+        {"first row names", "Name,EMAIL,\nAnna,anna@x.org,\nBen,ben@x.org,\n", {},
+         {"Mapping (first row):", "column 1 \"Name\" -> Name (new column)", "column 2 \"EMAIL\" -> email",
+          "column 3 \"\" -> (not imported)", "Added 2 records to the database"},
+         {u"#"_s, u"sel"_s, u"email"_s, u"Name"_s}, {u"Anna"_s, u"Ben"_s}, {u"2"_s, u"3"_s}},
+        {"no names: the keys in order", "anna@x.org,Anna\nben@x.org,Ben\n", {},
+         {"Mapping (cascade):", "Added 2 records"}, {u"#"_s, u"sel"_s, u"email"_s}, {}, {u"1"_s, u"2"_s}},
+        {"explicit map, first row skipped", "id;mail;town\n7;anna@x.org;Köln\n8;ben@x.org;Ulm\n",
+         {u"--map"_s, u"-,Email,new"_s, u"--skip-first"_s},
+         {"column 3 \"town\" -> town (new column)", "First row not imported"},
+         {u"#"_s, u"sel"_s, u"email"_s, u"town"_s}, {u"Köln"_s, u"Ulm"_s}, {u"2"_s, u"3"_s}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
         QFile::remove(mailing);
         ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
-        const CliRun run = import(options, recipients);
+        const CliRun run = import(row.options, data(u"people.csv"_s, row.bytes));
         ASSERT_EQ(run.status, 0) << run.err.toStdString();
-        EXPECT_THAT(run.out.toStdString(), ::testing::Not(HasSubstr("(not imported)")));
+        for (const char *line : row.printed)
+            EXPECT_THAT(run.out.toStdString(), HasSubstr(line));
 
         const auto doc = readMailing(mailing);
-        ASSERT_EQ(publicKeys(*doc),
-                  (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"FirstName"_s, u"LastName"_s, u"City"_s}));
-        EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Ada"_s, u"José"_s, u"Zoë"_s, u"Wei"_s, u"Grace"_s}));
-        EXPECT_EQ(column(*doc, u"5"_s),
-                  (QStringList{u"Lovelace"_s, u"García"_s, u"Müller"_s, u"陈"_s, u"Hopper"_s}));
-        EXPECT_EQ(column(*doc, u"6"_s),
-                  (QStringList{u"London"_s, u"Sevilla"_s, u"Köln"_s, u"上海"_s, u"Arlington, VA"_s}));
+        EXPECT_EQ(publicKeys(*doc), row.keys);
+        EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
+        if (!row.added.isEmpty()) {
+            EXPECT_EQ(column(*doc, u"4"_s), row.added);
+        }
+        EXPECT_EQ(column(*doc, u"1"_s), row.numbers);
     }
-    ASSERT_EQ(runCli({u"set"_s, mailing, u"mailFormSubject=Hello _FirstName_ from _City_"_s}).status, 0);
-    const CliRun preview = runCli({u"preview"_s, mailing});
-    ASSERT_EQ(preview.status, 0) << preview.err.toStdString();
-    EXPECT_THAT(preview.out.toStdString(), HasSubstr("Hello Ada from London"));
-}
-
-TEST_F(ImportExportCommandsTest, WithoutNamesInTheFirstRowColumnsGoToTheKeysInOrder)
-{
-    const QString people = data(u"people.csv"_s, "anna@x.org,Anna\nben@x.org,Ben\n");
-    const CliRun run = import({}, people);
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("Mapping (cascade):"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("Added 2 records"));
-    EXPECT_EQ(column(*readMailing(mailing), u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
-}
-
-TEST_F(ImportExportCommandsTest, AnExplicitMapMakesNewColumnsAndSkipsTheFirstRowOnRequest)
-{
-    const QString people = data(u"people.csv"_s, "id;mail;town\n7;anna@x.org;Köln\n8;ben@x.org;Ulm\n");
-    const CliRun run = import({u"--map"_s, u"-,Email,new"_s, u"--skip-first"_s}, people);
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("column 3 \"town\" -> town (new column)"));
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("First row not imported"));
-
-    const auto doc = readMailing(mailing);
-    EXPECT_EQ(publicKeys(*doc), (QStringList{u"#"_s, u"sel"_s, u"email"_s, u"town"_s}));
-    EXPECT_EQ(column(*doc, u"3"_s), (QStringList{u"anna@x.org"_s, u"ben@x.org"_s}));
-    EXPECT_EQ(column(*doc, u"4"_s), (QStringList{u"Köln"_s, u"Ulm"_s}));
-    EXPECT_EQ(column(*doc, u"1"_s), (QStringList{u"2"_s, u"3"_s})) << "the skipped row used up number 1";
 }
 
 TEST_F(ImportExportCommandsTest, ExceptionsImportIntoTheExceptionList)
@@ -245,7 +219,7 @@ QList<QStringList> toRows(const QJsonArray &array)
     return rows;
 }
 
-// Values that CSV must quote and escape, brought in as tab-separated text.
+// Values that CSV must quote and escape.
 const QList<QStringList> kAwkwardValues{
     {u"a@x.org"_s, u"Ann \"Nan\" Lee"_s, u"Smith, Bob; Jr."_s},
     {u"b@x.org"_s, u"\""_s, u"\"\"quoted\"\""_s},
@@ -253,31 +227,55 @@ const QList<QStringList> kAwkwardValues{
     {u"d@x.org"_s, QString(), u"ends with \""_s},
 };
 
-// What the quoted CSV export writes, Python's csv module and the importer
-// both read back as the values that were exported.
-TEST_F(ImportExportCommandsTest, QuotedCsvExportReadsBackThroughPythonAndTheImporter)
+// Values brought in as tab-separated text, exported, read back by the
+// importer into a new mailing as the values that were exported; the quoted
+// CSV is read by Python's csv module alike.
+TEST_F(ImportExportCommandsTest, AnExportReadsBackAsTheValuesExported)
 {
-    QByteArray tsv;
-    for (const QStringList &row : kAwkwardValues)
-        tsv += row.join(u'\t').toUtf8() + '\n';
-    ASSERT_EQ(import({u"--format"_s, u"tab"_s, u"--map"_s, u"email,new,new"_s}, data(u"in.txt"_s, tsv)).status, 0);
-    const QString exported = dir.filePath(u"out.csv"_s);
-    const CliRun run = runCli({u"export"_s, mailing, exported, u"--format"_s, u"quoted-csv"_s});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const struct
+    {
+        const char *format;
+        QList<QStringList> values;
+    } rows[] = {
+        {"quoted-csv", kAwkwardValues},
+        // A record without an address is exported and read back too.
+        {"tsv",
+         {{u"anna@x.org"_s, u"Anna \"Nan\" Weiß"_s, u"Köln, Altstadt; € 😀"_s},
+          {u"ben@x.org"_s, u"Ben"_s, QString()},
+          {QString(), u"nobody"_s, u"Ulm"_s}}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.format);
+        QFile::remove(mailing);
+        ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
+        QByteArray tsv;
+        for (const QStringList &values : row.values)
+            tsv += values.join(u'\t').toUtf8() + '\n';
+        ASSERT_EQ(import({u"--format"_s, u"tab"_s, u"--map"_s, u"email,new,new"_s}, data(u"in.txt"_s, tsv)).status, 0);
+        const QString exported = dir.filePath(u"out.txt"_s);
+        const QString format = QString::fromLatin1(row.format);
+        const CliRun run = runCli({u"export"_s, mailing, exported, u"--format"_s, format});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_THAT(run.out.toStdString(),
+                    HasSubstr(u"Exported %1 records (email, KEY4, KEY5) as %2"_s.arg(row.values.size()).arg(format)
+                                  .toStdString()));
+        if (format == u"quoted-csv") {
+            EXPECT_EQ(toRows(pythonCsvRows(exported, ',')), row.values);
+        }
 
-    EXPECT_EQ(toRows(pythonCsvRows(exported, ',')), kAwkwardValues);
-
-    const QString copy = dir.filePath(u"copy.quill"_s);
-    ASSERT_EQ(runCli({u"new"_s, copy}).status, 0);
-    const CliRun back = runCli({u"import"_s, copy, exported, u"--map"_s, u"email,new,new"_s});
-    ASSERT_EQ(back.status, 0) << back.err.toStdString();
-    const auto reimported = readMailing(copy);
-    for (qsizetype k = 0; k < 3; ++k) {
-        SCOPED_TRACE(k);
-        QStringList expected;
-        for (const QStringList &row : kAwkwardValues)
-            expected.append(row[k]);
-        EXPECT_EQ(column(*reimported, QString::number(k + 3)), expected);
+        const QString copy = dir.filePath(u"copy.quill"_s);
+        QFile::remove(copy);
+        ASSERT_EQ(runCli({u"new"_s, copy}).status, 0);
+        const CliRun back = runCli({u"import"_s, copy, exported, u"--map"_s, u"email,new,new"_s});
+        ASSERT_EQ(back.status, 0) << back.err.toStdString();
+        const auto reimported = readMailing(copy);
+        for (qsizetype k = 0; k < 3; ++k) {
+            SCOPED_TRACE(k);
+            QStringList expected;
+            for (const QStringList &values : row.values)
+                expected.append(values[k]);
+            EXPECT_EQ(column(*reimported, QString::number(k + 3)), expected);
+        }
     }
 }
 
@@ -371,67 +369,45 @@ TEST_F(ImportExportCommandsTest, AWindowsFileImportsWithItsAccents)
 
 // --- Export --------------------------------------------------------------------------------
 
-TEST_F(ImportExportCommandsTest, ExportedTsvImportsBackIntoANewMailingWithEqualRecords)
+// The layouts as written byte for byte: chosen keys in the given order with
+// the names row, the custom layout's typed escapes turned into characters
+// (the record end left out after the last record), the exception list with
+// its two keys.
+TEST_F(ImportExportCommandsTest, ExportWritesTheChosenLayout)
 {
-    // Values that test the layout: accents, spaces, quotes, a comma.
-    const QString people = data(u"people.txt"_s,
-                                "anna@x.org\tAnna \"Nan\" Weiß\tKöln, Altstadt; € 😀\n"
-                                "ben@x.org\tBen\t\n"
-                                "\tnobody\tUlm\n");
-    ASSERT_EQ(import({u"--map"_s, u"email,new,new"_s, u"--format"_s, u"tab"_s}, people).status, 0);
-
-    const QString exported = dir.filePath(u"out.tsv"_s);
-    const CliRun run = runCli({u"export"_s, mailing, exported, u"--format"_s, u"tsv"_s});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("Exported 3 records (email, KEY4, KEY5) as tsv"));
-
-    const QString copy = dir.filePath(u"copy.quill"_s);
-    ASSERT_EQ(runCli({u"new"_s, copy}).status, 0);
-    const CliRun back = runCli({u"import"_s, copy, exported, u"--map"_s, u"email,new,new"_s});
-    ASSERT_EQ(back.status, 0) << back.err.toStdString();
-
-    const auto original = readMailing(mailing);
-    const auto reimported = readMailing(copy);
-    for (const QString &key : {u"3"_s, u"4"_s, u"5"_s}) {
-        SCOPED_TRACE(key.toStdString());
-        EXPECT_EQ(column(*reimported, key), column(*original, key));
+    const struct
+    {
+        const char *name;
+        QStringList importOptions;
+        QByteArray imported;
+        QStringList exportOptions;
+        QString written;
+    } rows[] = {
+        {"chosen keys as an HTML table", {u"--map"_s, u"email,new"_s}, "a@x.org,Anna\nb@x.org,Ben\n",
+         {u"--keys"_s, u"key4,email"_s, u"--names-row"_s, u"--format=html-table"_s},
+         u"<table><tr><td>KEY4</td><td>email</td></tr>"
+         "<tr><td>Anna</td><td>a@x.org</td></tr>"
+         "<tr><td>Ben</td><td>b@x.org</td></tr></table>"_s},
+        {"custom layout", {u"--map"_s, u"email,new"_s}, "a@x.org,Anna\nb@x.org,Ben\n",
+         {u"--custom-start-of-file"_s, u"BEGIN\\n"_s, u"--custom-start-of-record"_s, u"["_s,
+          u"--custom-end-of-record"_s, u"]\\n"_s, u"--custom-field-separator"_s, u"\\t"_s,
+          u"--custom-field-open-tag"_s, u"<"_s, u"--custom-field-close-tag"_s, u">"_s, u"--custom-end-of-file"_s,
+          u"END"_s, u"--custom-end-of-record-after-last"_s, u"no"_s},
+         u"BEGIN\n[<a@x.org>\t<Anna>]\n[<b@x.org>\t<Ben>END"_s},
+        {"exceptions", {u"--exceptions"_s}, "spam@x.org,bounced",
+         {u"--exceptions"_s, u"--format"_s, u"quoted-csv"_s, u"--names-row"_s},
+         u"\"Email\",\"Note\"\n\"spam@x.org\",\"bounced\""_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(mailing);
+        ASSERT_EQ(runCli({u"new"_s, mailing}).status, 0);
+        ASSERT_EQ(import(row.importOptions, data(u"p.csv"_s, row.imported)).status, 0);
+        const QString out = dir.filePath(u"out.txt"_s);
+        const CliRun run = runCli(QStringList{u"export"_s, mailing, out} + row.exportOptions);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(QString::fromUtf8(fileContents(out)), row.written);
     }
-}
-
-TEST_F(ImportExportCommandsTest, ExportWritesTheChosenKeysInTheGivenOrder)
-{
-    ASSERT_EQ(import({u"--map"_s, u"email,new"_s}, data(u"p.csv"_s, "a@x.org,Anna\nb@x.org,Ben\n")).status, 0);
-    const QString out = dir.filePath(u"out.html"_s);
-    const CliRun run =
-        runCli({u"export"_s, mailing, out, u"--keys"_s, u"key4,email"_s, u"--names-row"_s, u"--format=html-table"_s});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"<table><tr><td>KEY4</td><td>email</td></tr>"
-                                                    "<tr><td>Anna</td><td>a@x.org</td></tr>"
-                                                    "<tr><td>Ben</td><td>b@x.org</td></tr></table>"_s);
-}
-
-TEST_F(ImportExportCommandsTest, CustomLayoutTurnsTypedEscapesIntoCharacters)
-{
-    ASSERT_EQ(import({u"--map"_s, u"email,new"_s}, data(u"p.csv"_s, "a@x.org,Anna\nb@x.org,Ben\n")).status, 0);
-    const QString out = dir.filePath(u"out.txt"_s);
-    const CliRun run = runCli({u"export"_s, mailing, out, u"--custom-start-of-file"_s, u"BEGIN\\n"_s,
-                               u"--custom-start-of-record"_s, u"["_s, u"--custom-end-of-record"_s, u"]\\n"_s,
-                               u"--custom-field-separator"_s, u"\\t"_s, u"--custom-field-open-tag"_s, u"<"_s,
-                               u"--custom-field-close-tag"_s, u">"_s, u"--custom-end-of-file"_s, u"END"_s,
-                               u"--custom-end-of-record-after-last"_s, u"no"_s});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    // The record end ("]" and LF) is left out after the last record.
-    EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"BEGIN\n[<a@x.org>\t<Anna>]\n[<b@x.org>\t<Ben>END"_s);
-}
-
-TEST_F(ImportExportCommandsTest, ExceptionsExportWithTheirTwoKeys)
-{
-    ASSERT_EQ(import({u"--exceptions"_s}, data(u"e.txt"_s, "spam@x.org,bounced")).status, 0);
-    const QString out = dir.filePath(u"out.csv"_s);
-    const CliRun run = runCli({u"export"_s, mailing, out, u"--exceptions"_s, u"--format"_s, u"quoted-csv"_s,
-                               u"--names-row"_s});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(fileContents(out)), u"\"Email\",\"Note\"\n\"spam@x.org\",\"bounced\""_s);
 }
 
 // --- The progress line ---------------------------------------------------------------------
