@@ -7,15 +7,15 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <utility>
-
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 using ::testing::HasSubstr;
 using quillcast::clitest::CliRun;
 using quillcast::clitest::runCli;
 
-// The refusals of every command are in one table, in CliRefusalsTest.cpp.
+// The refusals of every command are in one table, in CliRefusalsTest.cpp; what
+// a merge makes of its tags, in the core's merge tests: here, how the
+// command hands over its fields, its template and its clock.
 
 namespace {
 
@@ -101,20 +101,6 @@ TEST(CliMerge, MergesFieldsFixedTagsAndTheInjectedClock)
                                u"12"_s, u"--checked"_s});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, u"2026-12-06 Zoë <z@example.org> #12 YES"_s);
-}
-
-TEST(CliMerge, LongestTagWinsAndInsertedTextIsNotReadAgain)
-{
-    for (const auto &[first, second] :
-         {std::pair(u"name=N"_s, u"first_name=F"_s), std::pair(u"first_name=F"_s, u"name=N"_s)}) {
-        const CliRun run = runCli({u"merge"_s, u"--text"_s, u"_first_name_/_name_"_s, u"--field"_s, first,
-                                   u"--field"_s, second});
-        EXPECT_EQ(run.out, u"F/N"_s) << first.toStdString();
-    }
-    const CliRun run = runCli({u"merge"_s, u"--text"_s, u"_Login_ _Room_yy__"_s, u"--field"_s, u"Login=jo_email_"_s,
-                               u"--field"_s, u"Room07=R"_s, u"--email"_s, u"jo@example.org"_s, u"--now"_s,
-                               u"2007-01-02T08:00:00Z"_s});
-    EXPECT_EQ(run.out, u"jo_email_ _Room07_"_s);
 }
 
 TEST(CliMerge, ReadsTheTemplateFromAFileAndHonoursNow)
