@@ -77,8 +77,9 @@ inline QStringList unnamedControls(QWidget *root)
         if (control->focusPolicy() == Qt::NoFocus || !control->isVisible())
             continue;
         // Qt's own parts of a control (a scroll area's viewport, say).
-        if (control->objectName().startsWith(QLatin1String("qt_")) || control->inherits("QAbstractScrollArea") == false
-            && control->parentWidget() && control->parentWidget()->inherits("QAbstractScrollArea"))
+        if (control->objectName().startsWith(QLatin1String("qt_"))
+            || (!control->inherits("QAbstractScrollArea") && control->parentWidget()
+                && control->parentWidget()->inherits("QAbstractScrollArea")))
             continue;
         if (control->accessibleName().isEmpty())
             unnamed.append(control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())

@@ -343,8 +343,8 @@ private Q_SLOTS:
         QCOMPARE(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
     }
 
-    // Clear Log empties the view through the document's undoable command,
-    // marks the mailing edited; undo brings the text back, redo clears again.
+    // Clear Log empties the view through the document's undoable command
+    // (its undo and redo: the core's tests), and the view follows an undo.
     void clearLogIsUndoable()
     {
         Page page({});
@@ -355,13 +355,10 @@ private Q_SLOTS:
         QCOMPARE(page.logText(), QString());
         QVERIFY(page.doc().isDocumentEdited());
         QVERIFY(!page.child("clearLogButton")->isEnabled());
-        QCOMPARE(page.doc().undoManager().undoActionName(), u"Clear Log"_s);
 
         QVERIFY(page.doc().undoManager().undo());
         QCOMPARE(page.logText(), u"12/8/26, 1:00 Email sent via host to a@example.org\n"_s);
         QVERIFY(page.child("clearLogButton")->isEnabled());
-        QVERIFY(page.doc().undoManager().redo());
-        QCOMPARE(page.logText(), QString());
     }
 
     // Incomplete server settings: the sheet names what is missing, and its

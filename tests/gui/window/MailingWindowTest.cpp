@@ -617,28 +617,6 @@ private Q_SLOTS:
         QCOMPARE(window->tabs()->count(), 5);
         QCOMPARE(window->tabs()->tabText(MyDocument::MailTab), u"Mail"_s);
     }
-
-    void screenshots()
-    {
-        if (qEnvironmentVariableIsEmpty("QUILLCAST_SCREENSHOTS"))
-            QSKIP("set QUILLCAST_SCREENSHOTS to a folder to render the window");
-        const QString folder = qEnvironmentVariable("QUILLCAST_SCREENSHOTS");
-        auto window = makeWindow();
-        window->show();
-        for (int tab = 0; tab < window->tabs()->count(); ++tab) {
-            window->tabs()->setCurrentIndex(tab);
-            QTest::qWait(50);
-            QVERIFY(window->grab().save(u"%1/window-%2.png"_s.arg(folder).arg(tab)));
-        }
-        window->tabs()->setCurrentIndex(0);
-        for (const QString &name : {u"menuFile"_s, u"menuEdit"_s, u"menuRecords"_s, u"menuSend"_s}) {
-            QMenu *menu = window->findChild<QMenu *>(name);
-            menu->popup(window->mapToGlobal(QPoint(0, 0)));
-            QTest::qWait(50);
-            QVERIFY(menu->grab().save(u"%1/%2.png"_s.arg(folder, name)));
-            menu->hide();
-        }
-    }
 };
 
 QTEST_MAIN(MailingWindowTest)
