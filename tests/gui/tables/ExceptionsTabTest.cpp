@@ -39,26 +39,18 @@ class ExceptionsTabTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void searchReadsTheAddressAndTheNote_data()
+    // Typing searches the exception list with its own rule (the core's: the
+    // address and the note) and its own stored text.
+    void searchReadsTheNoteToo()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("address") << QStringLiteral("ulm") << QStringList{QStringLiteral("boss@ulm.de"), QStringLiteral("cy@ulm.de")};
-        QTest::newRow("note") << QStringLiteral("Bonn") << QStringList{QStringLiteral("cy@ulm.de")};
-        QTest::newRow("case-sensitive") << QStringLiteral("BOUNCED") << QStringList{};
-    }
-    void searchReadsTheAddressAndTheNote()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QStringList, shown);
         TablesFixture fixture(threeExceptions());
         ExceptionsTab page(fixture.context);
         QSignalSpy applied(&page.search(), &SearchCoalescer::applied);
 
-        QTest::keyClicks(child<QLineEdit>(page, "exceptionsSearchField"), typed);
+        QTest::keyClicks(child<QLineEdit>(page, "exceptionsSearchField"), QStringLiteral("Bonn"));
         QVERIFY(applied.wait(3000));
-        QCOMPARE(shownEmails(*page.exceptionsModel()), shown);
-        QCOMPARE(fixture.doc().searchFieldExceptStr(), typed);
+        QCOMPARE(shownEmails(*page.exceptionsModel()), QStringList{QStringLiteral("cy@ulm.de")});
+        QCOMPARE(fixture.doc().searchFieldExceptStr(), QStringLiteral("Bonn"));
         // The database's search is another one.
         QCOMPARE(fixture.doc().searchFieldStr(), QString());
     }
