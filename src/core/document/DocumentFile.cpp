@@ -226,7 +226,19 @@ Result<Dict> DocumentFile::readRoot(const QByteArray &data)
 
 Result<quint64> DocumentFile::formatNumber(const Dict &root)
 {
-    const Value version = root.value(u"appversion"_s);
+    return formatOfVersion(root.value(u"appversion"_s));
+}
+
+Result<quint64> DocumentFile::formatNumberOfData(const QByteArray &data)
+{
+    const Result<Value> version = KeyedUnarchiver::unarchiveRootEntry(data, u"appversion"_s);
+    if (!version)
+        return Result<quint64>::failure(damagedPrefix() + version.error());
+    return formatOfVersion(version.value());
+}
+
+Result<quint64> DocumentFile::formatOfVersion(const Value &version)
+{
     if (version.isNull())
         return quint64(0);
     if (!version.isNumber() || version.toDouble() < 0)
