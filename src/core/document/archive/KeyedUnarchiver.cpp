@@ -33,7 +33,7 @@ bool knownClass(const QString &name, quint8 &kind)
 } // namespace
 
 KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects)
-    : m_objects(objects), m_decoded(m_objects.size()), m_state(m_objects.size(), State::Unread)
+    : m_objects(objects), m_state(m_objects.size(), Unread)
 {
 }
 
@@ -100,20 +100,26 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth)
     // UID 0 is "$null", no value, whatever the file put there.
     if (uid == 0)
         return Value();
-    switch (m_state[uid]) {
-    case State::Read:
-        return m_decoded[uid];
-    case State::Reading:
+    const quint32 state = m_state[uid];
+    if (state >= FirstKept)
+        return m_kept[state - FirstKept];
+    if (state == Reading)
         return fail(u"reference cycle at object %1"_s.arg(uid));
-    case State::Unread:
-        break;
-    }
-    m_state[uid] = State::Reading;
+    m_state[uid] = Reading;
     Value value = decodeObject(uid, m_objects[uid], depth);
     if (!m_error.isEmpty())
         return Value();
-    m_decoded[uid] = value;
-    m_state[uid] = State::Read;
+    // A list or dictionary is kept, so that every reference to it is the one
+    // object. A text or number is decoded again when referred to a second
+    // time and kept from then on (a dictionary key, typically): most are
+    // referred to once, and a slot for every object of a million records
+    // would cost more memory than the values.
+    if (state == DecodedOnce || value.isDict() || value.isList()) {
+        m_kept.push_back(value);
+        m_state[uid] = quint32(m_kept.size() - 1) + FirstKept;
+    } else {
+        m_state[uid] = DecodedOnce;
+    }
     return value;
 }
 

@@ -26,8 +26,8 @@ namespace quillcast {
 // A class name it does not know is resolved through "$classes" (a private
 // subclass of NSDictionary reads as a dictionary).
 //
-// Each object is decoded once and cached by its UID, so an object reachable
-// twice comes back as one Dict or List.
+// Each list and dictionary is decoded once and kept by its UID, so one
+// reachable twice comes back as one Dict or List.
 //
 // Nothing in the file is trusted: besides the checks of BinaryPlist, the
 // reader refuses files over maxFileSize, references outside "$objects",
@@ -55,7 +55,9 @@ public:
 private:
     using Node = BinaryPlist::Node;
     enum class ClassKind : quint8 { Dictionary, Array, String, Date, Data };
-    enum class State : quint8 { Unread, Reading, Read };
+    // Per object, what decodeUid knows of it; from FirstKept on, the index of
+    // its value in m_kept plus FirstKept.
+    enum State : quint32 { Unread, Reading, DecodedOnce, FirstKept };
 
     explicit KeyedUnarchiver(BinaryPlist::Items objects);
 
@@ -76,8 +78,8 @@ private:
     Value fail(const QString &message);
 
     BinaryPlist::Items m_objects;
-    std::vector<Value> m_decoded;
-    std::vector<State> m_state;
+    std::vector<quint32> m_state;
+    std::vector<Value> m_kept;
     QHash<quint64, ClassKind> m_classes;
     QString m_error;
     const QString *m_onlyKey = nullptr;

@@ -161,6 +161,35 @@ TEST(KeyedUnarchiver, RecordsSharedByTwoArraysAreOneObject)
     EXPECT_TRUE(Dict::sameObject(root.value(u"a"_s).toList().at(0).toDict(), root.value(u"b"_s).toList().at(0).toDict()));
 }
 
+// Texts, numbers and string objects that many references share (as
+// Foundation writes repeated values) read the same at every reference, the
+// first, the second and those after; a shared string object too.
+TEST(KeyedUnarchiver, SharedValuesReadTheSameAtEveryReference)
+{
+    HandArchive a;
+    // 1 root {v: [5, 6, 7, 5, 6, 7, 5, 6, 7]}, 2 "v", 3 dictionary class, 4 array,
+    // 5 "Zürich", 6 42, 7 string object, 8 its class, 9 the array class
+    a.add(HandArchive::object(3, {{"NS.keys", HandArchive::uids({2})}, {"NS.objects", HandArchive::uids({4})}}));
+    a.add(plist_new_string("v"));
+    a.addClass({"NSDictionary", "NSObject"});
+    a.add(HandArchive::object(9, {{"NS.objects", HandArchive::uids({5, 6, 7, 5, 6, 7, 5, 6, 7})}}));
+    a.add(plist_new_string("Z\xC3\xBCrich"));
+    a.add(plist_new_uint(42));
+    a.add(HandArchive::object(8, {{"NS.string", plist_new_string("text")}}));
+    a.addClass({"NSMutableString", "NSString", "NSObject"});
+    a.addClass({"NSArray", "NSObject"});
+    const Result<Value> r = KeyedUnarchiver::unarchive(a.bytes());
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    const List items = r.value().toDict().value(u"v"_s).toList();
+    ASSERT_EQ(items.size(), 9);
+    for (qsizetype i = 0; i < items.size(); i += 3) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(items.at(i), Value(u"Zürich"_s));
+        EXPECT_EQ(items.at(i + 1), Value(42));
+        EXPECT_EQ(items.at(i + 2), Value(u"text"_s));
+    }
+}
+
 // Broken inputs beside good ones; every one gives an answer, none a crash.
 struct InputRow
 {
