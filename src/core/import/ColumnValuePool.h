@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+
 namespace quillcast {
 
 // Hands out the values of one file column during an import so that a value
@@ -25,6 +27,11 @@ private:
     // Keys are views of the pooled strings' own characters, which stay put
     // while the string is held here.
     QHash<QStringView, QString> m_seen;
+    // The values met last, by a cheap mix of their length and a few of their
+    // characters: a column of a few dozen values is served from here without
+    // hashing the whole text for every row.
+    static constexpr size_t kRecent = 64;
+    std::array<QString, kRecent> m_recent;
     qint64 m_lookups = 0;
     bool m_active = true;
 };

@@ -33,4 +33,23 @@ TEST(ColumnValuePool, AColumnOfDistinctValuesStopsPoolingButKeepsEveryValue)
     EXPECT_EQ(taken.at(500), u"member500@example.org"_s);
 }
 
+// Values alike in length and in their first, middle and last characters, in
+// turn down a column: each comes back as itself, repeats shared.
+TEST(ColumnValuePool, LookAlikeValuesInTurnStayApart)
+{
+    const QString values[] = {u"abcde"_s, u"axcye"_s, u"aZcZe"_s, u"éxcyé"_s, u"a"_s, u"b"_s};
+    ColumnValuePool pool;
+    std::vector<QString> first;
+    for (const QString &v : values)
+        first.push_back(pool.take(QString(v)));
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < std::size(values); ++i) {
+            SCOPED_TRACE(values[i].toStdString());
+            const QString taken = pool.take(QString(values[i]));
+            EXPECT_EQ(taken, values[i]);
+            EXPECT_TRUE(taken.isSharedWith(first[i]));
+        }
+    }
+}
+
 } // namespace
