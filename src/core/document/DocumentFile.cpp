@@ -226,19 +226,7 @@ Result<Dict> DocumentFile::readRoot(const QByteArray &data)
 
 Result<quint64> DocumentFile::formatNumber(const Dict &root)
 {
-    return formatOfVersion(root.value(u"appversion"_s));
-}
-
-Result<quint64> DocumentFile::formatNumberOfData(const QByteArray &data)
-{
-    const Result<Value> version = KeyedUnarchiver::unarchiveRootEntry(data, u"appversion"_s);
-    if (!version)
-        return Result<quint64>::failure(damagedPrefix() + version.error());
-    return formatOfVersion(version.value());
-}
-
-Result<quint64> DocumentFile::formatOfVersion(const Value &version)
-{
+    const Value version = root.value(u"appversion"_s);
     if (version.isNull())
         return quint64(0);
     if (!version.isNumber() || version.toDouble() < 0)
@@ -291,6 +279,7 @@ Status DocumentFile::readFromData(MyDocument &doc, const QByteArray &data, Alert
     }
     if (row != Row::Current)
         doc.setSelectedIndexConnection(0);
+    doc.setFormatRead(format.value());
     return success();
 }
 

@@ -38,8 +38,6 @@ public:
     static Result<Dict> readRoot(const QByteArray &data);
     // The format number of a root dictionary: "appversion", 0 when absent.
     static Result<quint64> formatNumber(const Dict &root);
-    // The format number of archive bytes, without reading the records.
-    static Result<quint64> formatNumberOfData(const QByteArray &data);
 
     // Saving replaces the file atomically: written aside, then renamed over
     // the old one, so a failure never leaves a half-written mailing.
@@ -49,9 +47,6 @@ public:
 
     // The prefix of every refusal of a damaged file.
     static QString damagedPrefix();
-
-private:
-    static Result<quint64> formatOfVersion(const Value &version);
 };
 
 } // namespace quillcast

@@ -39,19 +39,6 @@ KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects)
 
 Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes)
 {
-    return read(bytes, nullptr);
-}
-
-Result<Value> KeyedUnarchiver::unarchiveRootEntry(const QByteArray &bytes, const QString &key)
-{
-    const Result<Value> root = read(bytes, &key);
-    if (!root)
-        return root;
-    return root.value().toDict().value(key);
-}
-
-Result<Value> KeyedUnarchiver::read(const QByteArray &bytes, const QString *onlyKey)
-{
     if (bytes.size() > maxFileSize)
         return Result<Value>::failure(u"the file is larger than %1 MB"_s.arg(maxFileSize / (1024 * 1024)));
     const Result<BinaryPlist> plist = BinaryPlist::parse(bytes);
@@ -75,7 +62,6 @@ Result<Value> KeyedUnarchiver::read(const QByteArray &bytes, const QString *only
         return Result<Value>::failure(u"not a keyed archive ($objects missing)"_s);
 
     KeyedUnarchiver reader(objects.items());
-    reader.m_onlyKey = onlyKey;
     Value value = reader.decodeUid(root.toUid(), 1);
     if (!reader.m_error.isEmpty())
         return Result<Value>::failure(reader.m_error);
@@ -285,8 +271,6 @@ Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
             return Value();
         if (!key.isString())
             return fail(u"dictionary %1 has a key that is not a string"_s.arg(uid));
-        if (m_onlyKey && depth == 1 && key.toString() != *m_onlyKey)
-            continue;
         Value value = decodeReference(values[i], depth + 1, uid);
         if (!m_error.isEmpty())
             return Value();

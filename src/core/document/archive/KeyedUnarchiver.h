@@ -47,10 +47,6 @@ public:
     static constexpr double maxDateSeconds = 1e13;
 
     static Result<Value> unarchive(const QByteArray &bytes);
-    // The root dictionary's value under key, with the same checks, decoding
-    // nothing else: the null Value when the root has no such entry. Reading
-    // one setting of a mailing costs a small part of reading its records.
-    static Result<Value> unarchiveRootEntry(const QByteArray &bytes, const QString &key);
 
 private:
     using Node = BinaryPlist::Node;
@@ -60,9 +56,6 @@ private:
     enum State : quint32 { Unread, Reading, DecodedOnce, FirstKept };
 
     explicit KeyedUnarchiver(BinaryPlist::Items objects);
-
-    // onlyKey: decode only this entry of the root dictionary.
-    static Result<Value> read(const QByteArray &bytes, const QString *onlyKey);
 
     Value decodeUid(quint64 uid, int depth);
     Value decodeReference(Node node, int depth, quint64 owner);
@@ -82,7 +75,6 @@ private:
     std::vector<Value> m_kept;
     QHash<quint64, ClassKind> m_classes;
     QString m_error;
-    const QString *m_onlyKey = nullptr;
 };
 
 } // namespace quillcast

@@ -354,46 +354,4 @@ TEST(KeyedUnarchiverInput, ReadsOrSaysWhatIsWrong)
     }
 }
 
-// One entry of the root read alone must be what the whole read gives, and
-// the file's damage is still reported.
-TEST(KeyedUnarchiverInput, RootEntryAloneIsTheWholeReadsEntry)
-{
-    const QByteArray appversion =
-        KeyedArchiver::archive(Dict{{u"appversion"_s, Value(20800)},
-                                    {u"addressArray"_s, Value(List(List::Items{Value(Dict{{u"3"_s, Value(u"x"_s)}})}))}})
-            .value();
-    struct Row
-    {
-        const char *name;
-        QByteArray bytes;
-        QString key;
-        const char *error; // nullptr: reads
-    };
-    const Row rows[] = {
-        {"number", appversion, u"appversion"_s, nullptr},
-        {"list", ours(), u"sendArray"_s, nullptr},
-        {"missing", appversion, u"log"_s, nullptr},
-        {"foundationLayout", stringValue(), u"v"_s, nullptr},
-        {"truncated", appversion.chopped(1), u"appversion"_s, "truncated or damaged"},
-        {"brokenEntry", rootWith([](HandArchive &a) { a.add(HandArchive::object(999, {})); }), u"v"_s,
-         "reference 999 out of range"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        const Result<Value> entry = KeyedUnarchiver::unarchiveRootEntry(row.bytes, row.key);
-        if (row.error) {
-            ASSERT_FALSE(entry.ok());
-            EXPECT_TRUE(entry.error().contains(QLatin1StringView(row.error))) << entry.error().toStdString();
-            continue;
-        }
-        ASSERT_TRUE(entry.ok()) << entry.error().toStdString();
-        const Value whole = KeyedUnarchiver::unarchive(row.bytes).value().toDict().value(row.key);
-        EXPECT_EQ(entry.value().type(), whole.type());
-        if (whole.isList())
-            EXPECT_EQ(entry.value().toList().size(), whole.toList().size());
-        else
-            EXPECT_EQ(entry.value(), whole);
-    }
-}
-
 } // namespace
