@@ -79,7 +79,7 @@ Value KeyedUnarchiver::fail(const QString &message)
     return Value();
 }
 
-Value KeyedUnarchiver::decodeUid(quint64 uid, int depth)
+Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
 {
     if (uid >= m_objects.size())
         return fail(u"reference %1 out of range (%2 objects)"_s.arg(uid).arg(m_objects.size()));
@@ -92,7 +92,7 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth)
     if (state == Reading)
         return fail(u"reference cycle at object %1"_s.arg(uid));
     m_state[uid] = Reading;
-    Value value = decodeObject(uid, m_objects[uid], depth);
+    Value value = decodeObject(uid, m_objects[uid], depth, pool);
     if (!m_error.isEmpty())
         return Value();
     // A list or dictionary is kept, so that every reference to it is the one
@@ -109,17 +109,23 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth)
     return value;
 }
 
-Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner)
+Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool)
 {
     if (node.kind() != Kind::Uid)
         return fail(u"object %1 holds a value where a reference belongs"_s.arg(owner));
-    return decodeUid(node.toUid(), depth);
+    return decodeUid(node.toUid(), depth, pool);
 }
 
-Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth)
+Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth, ColumnValuePool *pool)
 {
     switch (node.kind()) {
     case Kind::String: {
+        // An empty text is left to the path below, which makes it as it always has.
+        if (pool && node.readString(m_scratch) && !m_scratch.isEmpty()) {
+            if (m_scratch == u"$null")
+                return Value();
+            return Value(pool->take(m_scratch));
+        }
         QString s = node.toString();
         if (s == u"$null")
             return Value();
@@ -271,7 +277,9 @@ Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
             return Value();
         if (!key.isString())
             return fail(u"dictionary %1 has a key that is not a string"_s.arg(uid));
-        Value value = decodeReference(values[i], depth + 1, uid);
+        if (m_pools.size() <= i)
+            m_pools.resize(i + 1);
+        Value value = decodeReference(values[i], depth + 1, uid, &m_pools[i]);
         if (!m_error.isEmpty())
             return Value();
         // A key without a value is no entry at all.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/archive/BinaryPlist.h"
+#include "util/ColumnValuePool.h"
 #include "util/Result.h"
 #include "util/Value.h"
 
@@ -57,9 +58,11 @@ private:
 
     explicit KeyedUnarchiver(BinaryPlist::Items objects);
 
-    Value decodeUid(quint64 uid, int depth);
-    Value decodeReference(Node node, int depth, quint64 owner);
-    Value decodeObject(quint64 uid, Node node, int depth);
+    // pool: where a dictionary's value at its place shares its text with the
+    // same value of other dictionaries (the records' towns, say).
+    Value decodeUid(quint64 uid, int depth, ColumnValuePool *pool = nullptr);
+    Value decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool = nullptr);
+    Value decodeObject(quint64 uid, Node node, int depth, ColumnValuePool *pool);
     Value decodeDictionary(quint64 uid, Node node, int depth);
     Value decodeArray(quint64 uid, Node node, int depth);
     Value decodeString(quint64 uid, Node node, int depth);
@@ -75,6 +78,9 @@ private:
     std::vector<Value> m_kept;
     QHash<quint64, ClassKind> m_classes;
     QString m_error;
+    // By place in a dictionary: a pool of the texts found there.
+    std::vector<ColumnValuePool> m_pools;
+    QString m_scratch; // a text being read for a pool
 };
 
 } // namespace quillcast

@@ -190,6 +190,32 @@ TEST(KeyedUnarchiver, SharedValuesReadTheSameAtEveryReference)
     }
 }
 
+// The records' values come back as written, and a text repeated down a
+// column (a town) is one string in every record that holds it.
+TEST(KeyedUnarchiver, RepeatedTextsOfRecordsComeBackAsOneString)
+{
+    List::Items written;
+    for (int i = 0; i < 200; ++i) {
+        // Separate strings, as an import of distinct rows makes them.
+        written.emplace_back(Dict{{u"1"_s, Value(i)},
+                                  {u"3"_s, Value(u"person%1@example.org"_s.arg(i))},
+                                  {u"4"_s, Value(QString::fromUtf8(i % 2 ? "Köln" : "Ulm"))},
+                                  {u"5"_s, Value(i % 3 ? u""_s : u"$null"_s)},
+                                  {u"6"_s, Value(QString::fromUtf8(i % 5 ? "日本" : "x"))}});
+    }
+    const List list(written);
+    const Result<Value> read =
+        KeyedUnarchiver::unarchive(KeyedArchiver::archive(Dict{{u"records"_s, Value(list)}}).value());
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    const List back = read.value().toDict().value(u"records"_s).toList();
+    ASSERT_EQ(Value(back), Value(list));
+    const auto town = [&](qsizetype i) { return back.at(i).toDict().value(u"4"_s).toString(); };
+    EXPECT_TRUE(town(1).isSharedWith(town(199)));
+    EXPECT_TRUE(town(0).isSharedWith(town(198)));
+    EXPECT_EQ(town(198), u"Ulm"_s);
+    EXPECT_EQ(back.at(3).toDict().value(u"5"_s), Value(u"$null"_s));
+}
+
 // Broken inputs beside good ones; every one gives an answer, none a crash.
 struct InputRow
 {

@@ -1,5 +1,5 @@
 #include "TestPrinters.h"
-#include "import/ColumnValuePool.h"
+#include "util/ColumnValuePool.h"
 
 #include <gtest/gtest.h>
 

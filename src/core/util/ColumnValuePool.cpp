@@ -1,4 +1,4 @@
-#include "import/ColumnValuePool.h"
+#include "util/ColumnValuePool.h"
 
 namespace quillcast {
 

@@ -8,9 +8,10 @@
 
 namespace quillcast {
 
-// Hands out the values of one file column during an import so that a value
-// that repeats down the column (a town, a title, "yes") is one shared string
-// rather than a copy in every record. A million-row file of members holds a
+// Hands out the values of one column (of a file being imported, or of the
+// records of a mailing being read) so that a value that repeats down the
+// column (a town, a title, "yes") is one shared string rather than a copy in
+// every record. A million-row file of members holds a
 // few dozen towns; pooled, they cost a few dozen strings instead of a
 // million.
 //
