@@ -52,10 +52,10 @@ with open(out, "w", encoding="utf-8", newline="") as f:
 PY
 }
 
-# One timed run: prints "SECONDS KIB"; the command's own output is dropped.
+# One timed run: prints "SECONDS KIB USER SYSTEM"; the command's own output is dropped.
 timed() {
     local out
-    out=$( { /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err"; } 2>&1) || {
+    out=$( { /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >/dev/null 2>"$work/err"; } 2>&1) || {
         echo "million.sh: failed: $*" >&2
         cat "$work/err" >&2
         exit 1
@@ -63,7 +63,9 @@ timed() {
     cat "$work/time"
 }
 
-# Median of the runs of one step: "SECONDS MIB". PREPARE runs untimed before each.
+# Median of the runs of one step by wall time: "SECONDS MIB CPU-SECONDS" (CPU
+# time, user and system, tells more than the wall time on a busy machine).
+# PREPARE runs untimed before each.
 median() { # PREPARE-FUNCTION COMMAND...
     local prepare="$1"; shift
     local i samples=()
@@ -72,7 +74,7 @@ median() { # PREPARE-FUNCTION COMMAND...
         samples+=("$(timed "$@")")
     done
     printf '%s\n' "${samples[@]}" | sort -n -k1,1 | sed -n "$(((runs + 1) / 2))p" \
-        | awk '{ printf "%.2f %.0f\n", $1, $2 / 1024 }'
+        | awk '{ printf "%.2f %.0f %.2f\n", $1, $2 / 1024, $3 + $4 }'
 }
 
 nothing() { :; }
@@ -81,8 +83,9 @@ for n in $sizes; do
     csv="$data/rows$n.csv"
     [[ -s "$csv" ]] || generate "$csv" "$n"
     echo "== $n rows ($(du -m "$csv" | cut -f1) MB CSV), median of $runs"
+    printf '%-34s %8s %8s %8s\n' "" "wall s" "peak MiB" "CPU s"
     peer=$(median nothing "$python" -c 'import csv,sys; print(len(list(csv.DictReader(open(sys.argv[1], newline="", encoding="utf-8")))))' "$csv")
-    printf '%-34s %8s %8s\n' "python csv.DictReader (parse only)" $peer
+    printf '%-34s %8s %8s %8s\n' "python csv.DictReader (parse only)" $peer
     for c in "${!clis[@]}"; do
         cli=${clis[$c]}
         m="$work/m.quill"
@@ -99,21 +102,21 @@ for n in $sizes; do
         dup=$(median restore "$cli" check "$m" duplicate)
         export=$(median keep "$cli" export "$m" "$work/out.csv" --format csv)
         size=$(du -m "$work/base.quill" | cut -f1)
-        pw=${peer% *}
+        pw=${peer%% *}
         echo "-- ${labels[$c]}: $cli (mailing $size MB)"
         for row in "import (incl. save):$import" "show (open + summary):$show" "set (open + save):$save" \
             "renumber (open + walk + save):$renumber" "check duplicate (open+check+save):$dup" \
             "export --format csv:$export"; do
             name=${row%%:*}; fig=${row#*:}
-            printf '%-34s %8s %8s   %s of the Python parse\n' "$name" $fig \
-                "$(awk -v a="${fig% *}" -v b="$pw" 'BEGIN { printf "%.0f %%", (b > 0 ? 100 * a / b : 0) }')"
+            printf '%-34s %8s %8s %8s   %s of the Python parse\n' "$name" $fig \
+                "$(awk -v a="${fig%% *}" -v b="$pw" 'BEGIN { printf "%.0f %%", (b > 0 ? 100 * a / b : 0) }')"
         done
         eval "fig_${c}_$n=\"\$import \$show \$save \$renumber \$dup \$export\""
     done
 done
 
-# Linear scaling: each step's time at the largest size over the smallest, beside
-# the ratio of the sizes.
+# Linear scaling: each step's wall time at the largest size over the smallest,
+# beside the ratio of the sizes.
 set -- $sizes
 if (($# >= 2)); then
     small=$1; large=${!#}
@@ -124,7 +127,7 @@ if (($# >= 2)); then
         i=0
         for step in import show set renumber check export; do
             line+=" $step x$(awk -v x="${b[$i]}" -v y="${a[$i]}" 'BEGIN { printf "%.1f", (y > 0 ? x / y : 0) }')"
-            i=$((i + 2))
+            i=$((i + 3))
         done
         echo "$line"
     done
