@@ -178,7 +178,7 @@ int DocumentCommands::runShow(const QStringList &arguments)
 
     QTextStream &out = m_ctx.out;
     out << "Mailing: " << path << "\n"
-        << "Format: " << DocumentFile::formatNumber(DocumentFile::readRoot(bytes).value()).value() << "\n"
+        << "Format: " << doc.formatRead() << "\n"
         << "Columns: " << columns.join(u", "_s) << "\n"
         << "Records: " << doc.addressArray().size() << " (" << checked << " checked)\n"
         << "Exceptions: " << doc.exceptArray().size() << "\n"

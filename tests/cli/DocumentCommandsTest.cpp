@@ -49,6 +49,10 @@ TEST_F(DocumentCommandsTest, NewCreatesAnEmptyMailingWithTheFixedKeys)
     EXPECT_EQ(root.value(u"mailFormTo").toString(), u"_email_"_s);
     EXPECT_EQ(root.value(u"sendPrepTimeInterval").toInteger(), 5);
     EXPECT_FALSE(root.contains(u"selectedIndexConnection"));
+
+    const CliRun summary = runCli({u"show"_s, path});
+    EXPECT_EQ(summary.status, 0) << summary.err.toStdString();
+    EXPECT_TRUE(summary.out.contains(u"\nFormat: 20800\n"_s)) << summary.out.toStdString();
 }
 
 TEST_F(DocumentCommandsTest, SetChangesTextsAndSettingsAndSaves)

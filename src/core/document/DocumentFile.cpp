@@ -279,6 +279,7 @@ Status DocumentFile::readFromData(MyDocument &doc, const QByteArray &data, Alert
     }
     if (row != Row::Current)
         doc.setSelectedIndexConnection(0);
+    doc.setFormatRead(format.value());
     return success();
 }
 

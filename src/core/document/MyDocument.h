@@ -157,6 +157,10 @@ public:
     bool isDocumentEdited() const { return m_edited.load(); }
     // Whether setUpOpenedDocument() has run (the log view exists).
     bool isWindowSetUp() const { return m_watchingChanges.load(); }
+    // The format number of the file the document was read from; 0 for one
+    // never read from a file.
+    quint64 formatRead() const { return m_formatRead; }
+    void setFormatRead(quint64 format) { m_formatRead = format; }
     // After the user chose the message kind: an HTML message (kind 1 or more)
     // is sent through the SMTP server.
     void changedMailType();
@@ -518,6 +522,7 @@ private:
     std::atomic<bool> m_edited{false};
     // Set once the window is set up: from then on the edited rule applies.
     std::atomic<bool> m_watchingChanges{false};
+    quint64 m_formatRead = 0;
 
     // Each with its own lock; their views re-evaluated on the main thread and
     // readable from any thread.

@@ -99,6 +99,17 @@ bool RecordList::computeAnyCheckedAfterEdit(const Dict &record) const
         return true;
     if (m_keys.flagScope == FlagScope::ShownRecords)
         return computeAnyChecked();
+    // The checked view holds the records ticked when it was last evaluated,
+    // all of them still in the list while it follows the list: one of them
+    // still ticked answers without walking a million records. Only when none
+    // is (the last tick taken away, or the view is stale) is the list walked,
+    // for records ticked since.
+    if (m_checkedFollows) {
+        const ArrangedView::Records checked = m_checked.records();
+        if (std::any_of(checked->begin(), checked->end(),
+                        [&](const Dict &r) { return r.snapshot().boolValue(m_keys.checked); }))
+            return true;
+    }
     bool any = false;
     items().read([&](const List::Items &items) {
         any = std::any_of(items.begin(), items.end(), [&](const Value &item) {

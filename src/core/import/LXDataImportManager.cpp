@@ -1,13 +1,13 @@
 #include "import/LXDataImportManager.h"
 
 #include "document/DocumentKeys.h"
-#include "import/ColumnValuePool.h"
 #include "import/LXSmartStringFileReader.h"
 #include "import/RowSplitter.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
 #include "platform/MainLoop.h"
 #include "platform/WorkerRun.h"
+#include "util/ColumnValuePool.h"
 
 #include <QDebug>
 #include <QHash>

@@ -183,6 +183,7 @@ TEST(DocumentFile, EachFormatReadsExactlyTheKeysOfItsRow)
         EXPECT_EQ(doc.selectedIndexConnection(), std::optional<qint64>(row.connectionIndex));
         EXPECT_EQ(doc.mailFormTo(), row.rewritesTags ? u"_email_"_s : u"<email>"_s);
         EXPECT_EQ(doc.mailFormBody(), row.rewritesTags ? u"body _yy_"_s : u"body <yy>"_s);
+        EXPECT_EQ(doc.formatRead(), row.format.isNull() ? 0u : row.format.toUInt64());
     }
 }
 

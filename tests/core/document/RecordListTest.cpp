@@ -4,11 +4,14 @@
 #include "DocumentTestData.h"
 #include "TestPrinters.h"
 #include "document/ArrangedView.h"
+#include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "document/RecordList.h"
 #include "platform/SystemClock.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <QList>
 #include <QString>
@@ -161,6 +164,48 @@ TEST_F(RecordRows, AListReplacedUnderTheViewsIsNotFollowedUntilReEvaluated)
 }
 
 // --- The views and their row index ---------------------------------------------------
+
+// The database's "any record checked" after ticks and unticks one at a time,
+// against the checked view as it stands: Bob alone ticked when it was taken.
+TEST(RecordListFlag, AnyCheckedAfterOneTickIsWhatTheListHolds)
+{
+    using Doc = MyDocument;
+    const auto at = [](Doc &doc, qsizetype i) { return doc.addressArray().at(i).toDict(); };
+    const auto tick = [&](Doc &doc, qsizetype i, bool on) {
+        doc.setRecordValue(at(doc, i), DocumentKeys::checkedInnerKey(), Value(on));
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void(Doc &)> steps;
+        bool expected;
+    } rows[] = {
+        {"the only tick taken away", [&](Doc &d) { tick(d, 1, false); }, false},
+        {"a tick since the view, the view's taken away", [&](Doc &d) { tick(d, 0, true); tick(d, 1, false); }, true},
+        {"another of the view's ticks taken away", [&](Doc &d) {
+             tick(d, 2, true);
+             d.addresses().filterShownAndChecked();
+             tick(d, 2, false);
+         }, true},
+        {"the view's tick taken away and given back", [&](Doc &d) { tick(d, 1, false); tick(d, 1, true); }, true},
+        {"the view's record removed, the later tick taken away", [&](Doc &d) {
+             tick(d, 0, true);
+             d.removeRecord(at(d, 1));
+             tick(d, 0, false);
+         }, false},
+        {"a list put in place under a view of the old one", [&](Doc &d) {
+             d.setAddressArray(List({Value(record(7, true, u"x@bonn.de"_s))}));
+             tick(d, 0, false);
+         }, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc{SystemClock::instance()};
+        setUpThreeRecords(doc);
+        row.steps(doc);
+        EXPECT_EQ(doc.isCheckedRecords(), row.expected);
+    }
+}
 
 TEST(ArrangedViewRows, ChangesInPlaceKeepTheIndexAndLeaveReadersSnapshotsAlone)
 {

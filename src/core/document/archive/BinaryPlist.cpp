@@ -221,6 +221,32 @@ QString BinaryPlist::Node::toString() const
     return text;
 }
 
+bool BinaryPlist::Node::readString(QString &into) const
+{
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::String) {
+        into.clear();
+        return false;
+    }
+    const uchar *p = m_file->data + h.contentAt;
+    const qsizetype count = qsizetype(h.count);
+    if ((m_file->data[m_offset] >> 4) == 0x5) {
+        // ASCII widens byte by byte; anything else is read as UTF-8, as toString() does.
+        if (std::any_of(p, p + count, [](uchar c) { return c >= 0x80; })) {
+            into = QString::fromUtf8(reinterpret_cast<const char *>(p), count);
+            return true;
+        }
+        into.resize(count);
+        QChar *out = into.data();
+        for (qsizetype i = 0; i < count; ++i)
+            out[i] = QChar(char16_t(p[i]));
+        return true;
+    }
+    into.resize(count);
+    qFromBigEndian<quint16>(p, count, into.data());
+    return true;
+}
+
 QByteArray BinaryPlist::Node::toData() const
 {
     const Header h = header(m_file, m_offset);

@@ -52,6 +52,9 @@ public:
         double toReal() const;
         double toDateSince2001() const; // seconds
         QString toString() const;
+        // The same text into a string whose buffer is reused from call to
+        // call; false, leaving it empty, when this is not a string.
+        bool readString(QString &into) const;
         QByteArray toData() const;
         quint64 toUid() const;
 

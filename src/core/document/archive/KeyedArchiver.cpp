@@ -104,6 +104,29 @@ KeyedArchiver::Ref KeyedArchiver::fixedString(const QString &s)
     return ref;
 }
 
+KeyedArchiver::Ref KeyedArchiver::fixedString(Ref &cached, const QString &s)
+{
+    if (cached == noRef)
+        cached = fixedString(s);
+    return cached;
+}
+
+KeyedArchiver::Uid KeyedArchiver::encodeKey(const QString &key, size_t position)
+{
+    // The records of a mailing share their key strings, so the same key at
+    // the same place is the same characters: no hashing of the text.
+    if (position < m_recentKeys.size()) {
+        const RecentKey &recent = m_recentKeys[position];
+        if (recent.uid != 0 && recent.key.constData() == key.constData() && recent.key.size() == key.size())
+            return recent.uid;
+    } else {
+        m_recentKeys.resize(position + 1);
+    }
+    const Uid uid = encodeString(key, true);
+    m_recentKeys[position] = RecentKey{key, uid};
+    return uid;
+}
+
 KeyedArchiver::Uid KeyedArchiver::classUid(const QString &name, const QStringList &chain)
 {
     auto it = m_classes.constFind(name);
@@ -260,7 +283,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
     std::vector<Uid> keys;
     keys.reserve(present.size());
     for (qsizetype i : present)
-        keys.push_back(encodeString(record[i].first, true));
+        keys.push_back(encodeKey(record[i].first, keys.size()));
     std::vector<Uid> values;
     values.reserve(present.size());
     for (qsizetype i : present) {
@@ -269,12 +292,14 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
             return 0;
     }
 
-    const Uid cls = classUid(u"NSMutableDictionary"_s,
-                             {u"NSMutableDictionary"_s, u"NSDictionary"_s, u"NSObject"_s});
+    // UID 0 is $null, never a class.
+    if (m_dictClass == 0)
+        m_dictClass = classUid(u"NSMutableDictionary"_s, {u"NSMutableDictionary"_s, u"NSDictionary"_s, u"NSObject"_s});
+    const Uid cls = m_dictClass;
     const std::array<std::pair<Ref, Ref>, 3> entries{{
-        {fixedString(u"NS.keys"_s), m_plist.array(uidRefs(keys))},
-        {fixedString(u"NS.objects"_s), m_plist.array(uidRefs(values))},
-        {fixedString(u"$class"_s), uidRef(cls)},
+        {fixedString(m_nsKeysRef, u"NS.keys"_s), m_plist.array(uidRefs(keys))},
+        {fixedString(m_nsObjectsRef, u"NS.objects"_s), m_plist.array(uidRefs(values))},
+        {fixedString(m_classRef, u"$class"_s), uidRef(cls)},
     }};
     m_objects[uid] = m_plist.dict(entries);
     m_containers[d.identity()].done = true;
@@ -306,10 +331,12 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
             return 0;
     }
 
-    const Uid cls = classUid(u"NSMutableArray"_s, {u"NSMutableArray"_s, u"NSArray"_s, u"NSObject"_s});
+    if (m_arrayClass == 0)
+        m_arrayClass = classUid(u"NSMutableArray"_s, {u"NSMutableArray"_s, u"NSArray"_s, u"NSObject"_s});
+    const Uid cls = m_arrayClass;
     const std::array<std::pair<Ref, Ref>, 2> entries{{
-        {fixedString(u"NS.objects"_s), m_plist.array(uidRefs(values))},
-        {fixedString(u"$class"_s), uidRef(cls)},
+        {fixedString(m_nsObjectsRef, u"NS.objects"_s), m_plist.array(uidRefs(values))},
+        {fixedString(m_classRef, u"$class"_s), uidRef(cls)},
     }};
     m_objects[uid] = m_plist.dict(entries);
     m_containers[l.identity()].done = true;

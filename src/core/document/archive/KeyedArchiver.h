@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <vector>
 
 namespace quillcast {
@@ -69,6 +70,12 @@ private:
     Uid classUid(const QString &name, const QStringList &chain);
     Ref uidRef(Uid uid);
     Ref fixedString(const QString &s);
+    // fixedString for the names every container writes: looked up once, then
+    // kept in the member given, so that a million records hash no names.
+    Ref fixedString(Ref &cached, const QString &s);
+    // A dictionary key's slot, found by the key's characters when the same
+    // key string was met last at this position of a dictionary.
+    Uid encodeKey(const QString &key, size_t position);
     std::vector<Ref> uidRefs(const std::vector<Uid> &uids);
     bool fail(const QString &message);
 
@@ -83,6 +90,20 @@ private:
     Uid m_booleans[2] = {0, 0};
     QHash<QString, Uid> m_classes;
     QHash<QString, Ref> m_fixedStrings; // keys and class names
+    static constexpr Ref noRef = std::numeric_limits<Ref>::max();
+    Ref m_nsKeysRef = noRef;
+    Ref m_nsObjectsRef = noRef;
+    Ref m_classRef = noRef;
+    Uid m_dictClass = 0;
+    Uid m_arrayClass = 0;
+    // By position in a dictionary: the key last written there, held so that
+    // its characters cannot be freed and their address taken by another text.
+    struct RecentKey
+    {
+        QString key;
+        Uid uid = 0;
+    };
+    std::vector<RecentKey> m_recentKeys;
     QString m_error;
 };
 

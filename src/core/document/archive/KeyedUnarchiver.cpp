@@ -33,7 +33,7 @@ bool knownClass(const QString &name, quint8 &kind)
 } // namespace
 
 KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects)
-    : m_objects(objects), m_decoded(m_objects.size()), m_state(m_objects.size(), State::Unread)
+    : m_objects(objects), m_state(m_objects.size(), Unread)
 {
 }
 
@@ -79,41 +79,53 @@ Value KeyedUnarchiver::fail(const QString &message)
     return Value();
 }
 
-Value KeyedUnarchiver::decodeUid(quint64 uid, int depth)
+Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
 {
     if (uid >= m_objects.size())
         return fail(u"reference %1 out of range (%2 objects)"_s.arg(uid).arg(m_objects.size()));
     // UID 0 is "$null", no value, whatever the file put there.
     if (uid == 0)
         return Value();
-    switch (m_state[uid]) {
-    case State::Read:
-        return m_decoded[uid];
-    case State::Reading:
+    const quint32 state = m_state[uid];
+    if (state >= FirstKept)
+        return m_kept[state - FirstKept];
+    if (state == Reading)
         return fail(u"reference cycle at object %1"_s.arg(uid));
-    case State::Unread:
-        break;
-    }
-    m_state[uid] = State::Reading;
-    Value value = decodeObject(uid, m_objects[uid], depth);
+    m_state[uid] = Reading;
+    Value value = decodeObject(uid, m_objects[uid], depth, pool);
     if (!m_error.isEmpty())
         return Value();
-    m_decoded[uid] = value;
-    m_state[uid] = State::Read;
+    // A list or dictionary is kept, so that every reference to it is the one
+    // object. A text or number is decoded again when referred to a second
+    // time and kept from then on (a dictionary key, typically): most are
+    // referred to once, and a slot for every object of a million records
+    // would cost more memory than the values.
+    if (state == DecodedOnce || value.isDict() || value.isList()) {
+        m_kept.push_back(value);
+        m_state[uid] = quint32(m_kept.size() - 1) + FirstKept;
+    } else {
+        m_state[uid] = DecodedOnce;
+    }
     return value;
 }
 
-Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner)
+Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool)
 {
     if (node.kind() != Kind::Uid)
         return fail(u"object %1 holds a value where a reference belongs"_s.arg(owner));
-    return decodeUid(node.toUid(), depth);
+    return decodeUid(node.toUid(), depth, pool);
 }
 
-Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth)
+Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth, ColumnValuePool *pool)
 {
     switch (node.kind()) {
     case Kind::String: {
+        // An empty text is left to the path below, which makes it as it always has.
+        if (pool && node.readString(m_scratch) && !m_scratch.isEmpty()) {
+            if (m_scratch == u"$null")
+                return Value();
+            return Value(pool->take(m_scratch));
+        }
         QString s = node.toString();
         if (s == u"$null")
             return Value();
@@ -265,7 +277,9 @@ Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
             return Value();
         if (!key.isString())
             return fail(u"dictionary %1 has a key that is not a string"_s.arg(uid));
-        Value value = decodeReference(values[i], depth + 1, uid);
+        if (m_pools.size() <= i)
+            m_pools.resize(i + 1);
+        Value value = decodeReference(values[i], depth + 1, uid, &m_pools[i]);
         if (!m_error.isEmpty())
             return Value();
         // A key without a value is no entry at all.

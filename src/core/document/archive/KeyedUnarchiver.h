@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/archive/BinaryPlist.h"
+#include "util/ColumnValuePool.h"
 #include "util/Result.h"
 #include "util/Value.h"
 
@@ -26,8 +27,8 @@ namespace quillcast {
 // A class name it does not know is resolved through "$classes" (a private
 // subclass of NSDictionary reads as a dictionary).
 //
-// Each object is decoded once and cached by its UID, so an object reachable
-// twice comes back as one Dict or List.
+// Each list and dictionary is decoded once and kept by its UID, so one
+// reachable twice comes back as one Dict or List.
 //
 // Nothing in the file is trusted: besides the checks of BinaryPlist, the
 // reader refuses files over maxFileSize, references outside "$objects",
@@ -51,13 +52,17 @@ public:
 private:
     using Node = BinaryPlist::Node;
     enum class ClassKind : quint8 { Dictionary, Array, String, Date, Data };
-    enum class State : quint8 { Unread, Reading, Read };
+    // Per object, what decodeUid knows of it; from FirstKept on, the index of
+    // its value in m_kept plus FirstKept.
+    enum State : quint32 { Unread, Reading, DecodedOnce, FirstKept };
 
     explicit KeyedUnarchiver(BinaryPlist::Items objects);
 
-    Value decodeUid(quint64 uid, int depth);
-    Value decodeReference(Node node, int depth, quint64 owner);
-    Value decodeObject(quint64 uid, Node node, int depth);
+    // pool: where a dictionary's value at its place shares its text with the
+    // same value of other dictionaries (the records' towns, say).
+    Value decodeUid(quint64 uid, int depth, ColumnValuePool *pool = nullptr);
+    Value decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool = nullptr);
+    Value decodeObject(quint64 uid, Node node, int depth, ColumnValuePool *pool);
     Value decodeDictionary(quint64 uid, Node node, int depth);
     Value decodeArray(quint64 uid, Node node, int depth);
     Value decodeString(quint64 uid, Node node, int depth);
@@ -69,10 +74,13 @@ private:
     Value fail(const QString &message);
 
     BinaryPlist::Items m_objects;
-    std::vector<Value> m_decoded;
-    std::vector<State> m_state;
+    std::vector<quint32> m_state;
+    std::vector<Value> m_kept;
     QHash<quint64, ClassKind> m_classes;
     QString m_error;
+    // By place in a dictionary: a pool of the texts found there.
+    std::vector<ColumnValuePool> m_pools;
+    QString m_scratch; // a text being read for a pool
 };
 
 } // namespace quillcast

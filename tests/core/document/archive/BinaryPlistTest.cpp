@@ -76,18 +76,24 @@ TEST(BinaryPlistScalars, ReadAsTheValue)
         {"longAsciiCountsAfterTheMarker", bytes({0x5F, 0x10, 0x10}) + QByteArray(16, 'q'),
          u"string "_s + QString(16, u'q')},
         {"utf16BigEndian", bytes({0x62, 0x00, 0xE9, 0x20, 0xAC}), u"string é€"_s},
+        {"utf8InTheOneByteForm", bytes({0x53, 'K', 0xC3, 0xB6}), u"string Kö"_s},
+        {"shortAsciiAfterLongerTexts", bytes({0x51, 'z'}), u"string z"_s},
         {"utf16KeepsNul", bytes({0x62, 0x00, 'a', 0x00, 0x00}), u"string "_s + QString(u"a\0"_s)},
         {"utf16SurrogatePair", bytes({0x62, 0xD8, 0x3D, 0xDE, 0x00}), u"string \U0001F600"_s},
         {"uidOneByte", bytes({0x80, 0x07}), u"uid 7"_s},
         {"uidFourBytes", bytes({0x83, 0xFF, 0xFF, 0xFF, 0xFF}), u"uid 4294967295"_s},
         {"uidEightBytes", bytes({0x87, 0, 0, 0, 0x01, 0, 0, 0, 0}), u"uid 4294967296"_s},
     };
+    QString reused; // one string read into row after row, as a mailing's values are
     for (const ScalarRow &row : rows) {
         SCOPED_TRACE(row.name);
         const QByteArray file = rawPlist({row.object});
         const Result<BinaryPlist> plist = BinaryPlist::parse(file);
         ASSERT_TRUE(plist.ok()) << plist.error().toStdString();
         EXPECT_EQ(describe(plist->root()), row.expected);
+        const bool isString = plist->root().kind() == BinaryPlist::Kind::String;
+        EXPECT_EQ(plist->root().readString(reused), isString);
+        EXPECT_EQ(reused, plist->root().toString());
     }
 }
 

@@ -102,6 +102,29 @@ TEST(KeyedArchiveRoundTrip, ManyObjectsNeedWiderReferences)
     EXPECT_EQ(back.toList().at(69999), Value(u"entry 69999"_s));
 }
 
+// Records with different keys at the same places, their key strings shared
+// or each made apart: every key comes back under its own record, and the
+// bytes do not depend on whether equal keys are one string or several.
+TEST(KeyedArchiveRoundTrip, RecordsWithDifferentKeysAtTheSamePlaces)
+{
+    const auto records = [](bool sharedKeys) {
+        const QString a = u"a"_s, b = u"b"_s, c = u"c"_s;
+        const auto key = [&](const QString &k) { return sharedKeys ? k : QString::fromUtf8(k.toUtf8()); };
+        return List(List::Items{
+            Value(Dict{{key(a), Value(1)}, {key(b), Value(2)}}),
+            Value(Dict{{key(a), Value(3)}, {key(c), Value(4)}}),
+            Value(Dict{{key(b), Value(5)}}),
+            Value(Dict{{key(c), Value(6)}, {key(u"d"_s), Value(7)}, {key(a), Value(8)}}),
+            Value(Dict{{key(a), Value(9)}, {key(b), Value(10)}}),
+        });
+    };
+    const QByteArray shared = KeyedArchiver::archive(Dict{{u"records"_s, Value(records(true))}}).value();
+    const QByteArray apart = KeyedArchiver::archive(Dict{{u"records"_s, Value(records(false))}}).value();
+    EXPECT_EQ(shared, apart);
+    const Value back = KeyedUnarchiver::unarchive(shared).value().toDict().value(u"records"_s);
+    EXPECT_EQ(back, Value(records(false)));
+}
+
 // The file Foundation's reader expects: checked on the property list itself.
 TEST(KeyedArchiveLayout, FollowsTheKeyedArchiverFormat)
 {

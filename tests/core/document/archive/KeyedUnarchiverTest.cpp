@@ -161,6 +161,61 @@ TEST(KeyedUnarchiver, RecordsSharedByTwoArraysAreOneObject)
     EXPECT_TRUE(Dict::sameObject(root.value(u"a"_s).toList().at(0).toDict(), root.value(u"b"_s).toList().at(0).toDict()));
 }
 
+// Texts, numbers and string objects that many references share (as
+// Foundation writes repeated values) read the same at every reference, the
+// first, the second and those after; a shared string object too.
+TEST(KeyedUnarchiver, SharedValuesReadTheSameAtEveryReference)
+{
+    HandArchive a;
+    // 1 root {v: [5, 6, 7, 5, 6, 7, 5, 6, 7]}, 2 "v", 3 dictionary class, 4 array,
+    // 5 "Zürich", 6 42, 7 string object, 8 its class, 9 the array class
+    a.add(HandArchive::object(3, {{"NS.keys", HandArchive::uids({2})}, {"NS.objects", HandArchive::uids({4})}}));
+    a.add(plist_new_string("v"));
+    a.addClass({"NSDictionary", "NSObject"});
+    a.add(HandArchive::object(9, {{"NS.objects", HandArchive::uids({5, 6, 7, 5, 6, 7, 5, 6, 7})}}));
+    a.add(plist_new_string("Z\xC3\xBCrich"));
+    a.add(plist_new_uint(42));
+    a.add(HandArchive::object(8, {{"NS.string", plist_new_string("text")}}));
+    a.addClass({"NSMutableString", "NSString", "NSObject"});
+    a.addClass({"NSArray", "NSObject"});
+    const Result<Value> r = KeyedUnarchiver::unarchive(a.bytes());
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    const List items = r.value().toDict().value(u"v"_s).toList();
+    ASSERT_EQ(items.size(), 9);
+    for (qsizetype i = 0; i < items.size(); i += 3) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(items.at(i), Value(u"Zürich"_s));
+        EXPECT_EQ(items.at(i + 1), Value(42));
+        EXPECT_EQ(items.at(i + 2), Value(u"text"_s));
+    }
+}
+
+// The records' values come back as written, and a text repeated down a
+// column (a town) is one string in every record that holds it.
+TEST(KeyedUnarchiver, RepeatedTextsOfRecordsComeBackAsOneString)
+{
+    List::Items written;
+    for (int i = 0; i < 200; ++i) {
+        // Separate strings, as an import of distinct rows makes them.
+        written.emplace_back(Dict{{u"1"_s, Value(i)},
+                                  {u"3"_s, Value(u"person%1@example.org"_s.arg(i))},
+                                  {u"4"_s, Value(QString::fromUtf8(i % 2 ? "Köln" : "Ulm"))},
+                                  {u"5"_s, Value(i % 3 ? u""_s : u"$null"_s)},
+                                  {u"6"_s, Value(QString::fromUtf8(i % 5 ? "日本" : "x"))}});
+    }
+    const List list(written);
+    const Result<Value> read =
+        KeyedUnarchiver::unarchive(KeyedArchiver::archive(Dict{{u"records"_s, Value(list)}}).value());
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    const List back = read.value().toDict().value(u"records"_s).toList();
+    ASSERT_EQ(Value(back), Value(list));
+    const auto town = [&](qsizetype i) { return back.at(i).toDict().value(u"4"_s).toString(); };
+    EXPECT_TRUE(town(1).isSharedWith(town(199)));
+    EXPECT_TRUE(town(0).isSharedWith(town(198)));
+    EXPECT_EQ(town(198), u"Ulm"_s);
+    EXPECT_EQ(back.at(3).toDict().value(u"5"_s), Value(u"$null"_s));
+}
+
 // Broken inputs beside good ones; every one gives an answer, none a crash.
 struct InputRow
 {

@@ -1,5 +1,5 @@
 #include "TestPrinters.h"
-#include "import/ColumnValuePool.h"
+#include "util/ColumnValuePool.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +31,25 @@ TEST(ColumnValuePool, AColumnOfDistinctValuesStopsPoolingButKeepsEveryValue)
     EXPECT_EQ(repeat, taken.last());
     EXPECT_FALSE(repeat.isSharedWith(taken.last()));
     EXPECT_EQ(taken.at(500), u"member500@example.org"_s);
+}
+
+// Values alike in length and in their first, middle and last characters, in
+// turn down a column: each comes back as itself, repeats shared.
+TEST(ColumnValuePool, LookAlikeValuesInTurnStayApart)
+{
+    const QString values[] = {u"abcde"_s, u"axcye"_s, u"aZcZe"_s, u"éxcyé"_s, u"a"_s, u"b"_s};
+    ColumnValuePool pool;
+    std::vector<QString> first;
+    for (const QString &v : values)
+        first.push_back(pool.take(QString(v)));
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < std::size(values); ++i) {
+            SCOPED_TRACE(values[i].toStdString());
+            const QString taken = pool.take(QString(values[i]));
+            EXPECT_EQ(taken, values[i]);
+            EXPECT_TRUE(taken.isSharedWith(first[i]));
+        }
+    }
 }
 
 } // namespace
