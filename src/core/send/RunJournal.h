@@ -1,0 +1,74 @@
+#pragma once
+
+#include "util/Result.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace quillcast {
+
+// The journal of one send run: an append-only file of one line per state
+// change of each recipient (queued, handed to the server, accepted, refused,
+// failed) and the run's end, each line on disk (fdatasync) before the call
+// returns, so that after a crash at any instant the file tells which
+// messages the server certainly took. Lines carry a checksum; a line torn by
+// the crash fails it and is ignored when read (RunJournalContents).
+//
+// Recipients are numbered by their place in the run (0, 1, ...). The
+// queued lines of a whole run are one write and one flush, so each message
+// costs two flushes: handed, then its outcome. Safe to call from several
+// threads (the outcomes come from the SMTP client's).
+class RunJournal
+{
+public:
+    struct Queued
+    {
+        qint64 index = 0;
+        QString recordId;
+    };
+    enum class End { Finished, Cancelled, Stopped };
+
+    ~RunJournal();
+    RunJournal(const RunJournal &) = delete;
+    RunJournal &operator=(const RunJournal &) = delete;
+
+    // A new journal at path (which must not exist yet), with its header.
+    static Result<std::unique_ptr<RunJournal>> create(const QString &path, const QString &mailingPath,
+                                                      const QDateTime &start);
+    // An existing journal to write on (a resumed run): a torn tail past
+    // validLength (RunJournalContents::validLength) is cut off first, so
+    // that new lines never follow garbage.
+    static Result<std::unique_ptr<RunJournal>> reopen(const QString &path, qint64 validLength);
+
+    const QString &path() const { return m_path; }
+
+    Status queued(const std::vector<Queued> &recipients);
+    Status handed(qint64 index, const QString &address, const QDateTime &when);
+    Status accepted(qint64 index, const QString &reply, const QDateTime &when);
+    Status refused(qint64 index, int code, const QString &text, const QDateTime &when);
+    Status failed(qint64 index, const QString &reason, const QDateTime &when);
+    // The user chose to send a doubtful one again, or not (a resumed run).
+    Status resumed(bool resendUnknown, const QDateTime &when);
+    Status ended(End end, const QString &reason, const QDateTime &when);
+
+    // One line as written: the fields joined by tabs (tabs, line feeds and
+    // backslashes in them escaped), a tab, the CRC-32 of that text in eight
+    // hex digits, and a line feed.
+    static QByteArray line(const QList<QString> &fields);
+
+private:
+    RunJournal(QString path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+    Status append(const QByteArray &bytes);
+
+    QString m_path;
+    int m_fd = -1;
+    std::mutex m_lock; // one append at a time, in order
+    bool m_broken = false; // a write failed: later lines could follow a gap
+};
+
+} // namespace quillcast
