@@ -94,8 +94,8 @@ Result<std::unique_ptr<RunJournal>> RunJournal::create(const QString &path, cons
         return Result<std::unique_ptr<RunJournal>>::failure(
             u"The run's journal %1 could not be created: %2"_s.arg(path, errnoText(errno)));
     std::unique_ptr<RunJournal> journal(new RunJournal(path, fd));
-    const Status written = journal->append(
-        line({u"quillcast-run"_s, u"1"_s, mailingPath, millis(start)}));
+    const Status written =
+        journal->append(line({u"quillcast-run"_s, u"1"_s, mailingPath, millis(start)}), Sync::Now);
     if (!written)
         return Result<std::unique_ptr<RunJournal>>::failure(written.error());
     syncFolder(path);
@@ -115,7 +115,7 @@ Result<std::unique_ptr<RunJournal>> RunJournal::reopen(const QString &path, qint
     return journal;
 }
 
-Status RunJournal::append(const QByteArray &bytes)
+Status RunJournal::append(const QByteArray &bytes, Sync sync)
 {
     const std::lock_guard guard(m_lock);
     if (m_broken)
@@ -132,11 +132,18 @@ Status RunJournal::append(const QByteArray &bytes)
         }
         done += n;
     }
+    if (sync == Sync::WithNext)
+        return success();
     if (::fdatasync(m_fd) != 0) {
         m_broken = true;
         return Status::failure(u"The run's journal %1 could not be flushed: %2"_s.arg(m_path, errnoText(errno)));
     }
     return success();
+}
+
+Status RunJournal::flush()
+{
+    return append(QByteArray(), Sync::Now);
 }
 
 Status RunJournal::queued(const std::vector<Queued> &recipients)
@@ -145,38 +152,38 @@ Status RunJournal::queued(const std::vector<Queued> &recipients)
     bytes.reserve(qsizetype(recipients.size()) * 32);
     for (const Queued &q : recipients)
         bytes += line({u"Q"_s, QString::number(q.index), q.recordId});
-    return append(bytes);
+    return append(bytes, Sync::Now);
 }
 
 Status RunJournal::handed(qint64 index, const QString &address, const QDateTime &when)
 {
-    return append(line({u"H"_s, QString::number(index), millis(when), address}));
+    return append(line({u"H"_s, QString::number(index), millis(when), address}), Sync::Now);
 }
 
 Status RunJournal::accepted(qint64 index, const QString &reply, const QDateTime &when)
 {
-    return append(line({u"A"_s, QString::number(index), millis(when), reply}));
+    return append(line({u"A"_s, QString::number(index), millis(when), reply}), Sync::WithNext);
 }
 
 Status RunJournal::refused(qint64 index, int code, const QString &text, const QDateTime &when)
 {
-    return append(line({u"R"_s, QString::number(index), millis(when), QString::number(code), text}));
+    return append(line({u"R"_s, QString::number(index), millis(when), QString::number(code), text}), Sync::WithNext);
 }
 
 Status RunJournal::failed(qint64 index, const QString &reason, const QDateTime &when)
 {
-    return append(line({u"F"_s, QString::number(index), millis(when), reason}));
+    return append(line({u"F"_s, QString::number(index), millis(when), reason}), Sync::WithNext);
 }
 
 Status RunJournal::resumed(bool resendUnknown, const QDateTime &when)
 {
-    return append(line({u"S"_s, millis(when), resendUnknown ? u"resend-unknown"_s : u"skip-unknown"_s}));
+    return append(line({u"S"_s, millis(when), resendUnknown ? u"resend-unknown"_s : u"skip-unknown"_s}), Sync::Now);
 }
 
 Status RunJournal::ended(End end, const QString &reason, const QDateTime &when)
 {
     const QString kind = end == End::Finished ? u"finished"_s : end == End::Cancelled ? u"cancelled"_s : u"stopped"_s;
-    return append(line({u"E"_s, millis(when), kind, reason}));
+    return append(line({u"E"_s, millis(when), kind, reason}), Sync::Now);
 }
 
 } // namespace quillcast

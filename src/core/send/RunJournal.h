@@ -20,9 +20,14 @@ namespace quillcast {
 // the crash fails it and is ignored when read (RunJournalContents).
 //
 // Recipients are numbered by their place in the run (0, 1, ...). The
-// queued lines of a whole run are one write and one flush, so each message
-// costs two flushes: handed, then its outcome. Safe to call from several
-// threads (the outcomes come from the SMTP client's).
+// queued lines of a whole run are one write and one flush. A handed line is
+// flushed before the call returns, so before the message's first SMTP step;
+// an outcome line is written at once and flushed with the next handed line
+// (before the next message's first step) or the run's end, which keeps a
+// message to one flush. A crash between an answer and that flush leaves the
+// answered message "unknown", as a crash before the answer would: never
+// "not sent". Safe to call from several threads (the outcomes come from the
+// SMTP client's).
 class RunJournal
 {
 public:
@@ -55,6 +60,9 @@ public:
     // The user chose to send a doubtful one again, or not (a resumed run).
     Status resumed(bool resendUnknown, const QDateTime &when);
     Status ended(End end, const QString &reason, const QDateTime &when);
+    // Flushes the lines written so far (the outcomes that came after the
+    // last message was handed).
+    Status flush();
 
     // One line as written: the fields joined by tabs (tabs, line feeds and
     // backslashes in them escaped), a tab, the CRC-32 of that text in eight
@@ -63,7 +71,8 @@ public:
 
 private:
     RunJournal(QString path, int fd) : m_path(std::move(path)), m_fd(fd) {}
-    Status append(const QByteArray &bytes);
+    enum class Sync { Now, WithNext };
+    Status append(const QByteArray &bytes, Sync sync);
 
     QString m_path;
     int m_fd = -1;
