@@ -245,7 +245,10 @@ QString heloName()
 
 Outcome failure(const QString &localized, const QString &detail = {})
 {
-    return SmtpFailure{localized, detail.isEmpty() ? localized : localized + u" ("_s + detail + u')'};
+    SmtpFailure described;
+    described.localizedDescription = localized;
+    described.fullDescription = detail.isEmpty() ? localized : localized + u" ("_s + detail + u')';
+    return described;
 }
 
 struct Request
@@ -339,7 +342,14 @@ SmtpFailure describe(CURLcode code, const Transcript &transcript, const char *er
         localized, QString::number(static_cast<int>(code)), curlDetail,
         transcript.lastCommand.isEmpty() ? u"none"_s : QString::fromUtf8(transcript.lastCommand),
         transcript.lastReplyCode == 0 ? u"none"_s : transcript.lastReply());
-    return SmtpFailure{localized, full};
+    SmtpFailure described;
+    described.localizedDescription = localized;
+    described.fullDescription = full;
+    if (transcript.serverRefused()) {
+        described.replyCode = transcript.lastReplyCode;
+        described.replyText = QString::fromUtf8(transcript.lastReplyText);
+    }
+    return described;
 }
 
 struct CurlDeleter

@@ -33,6 +33,11 @@ public:
     {
         QString logLine; // with its time stamp and line feed
         bool succeeded = false;
+        // A failure in words (without time stamp), and when it was the
+        // server's refusal, its reply code and text.
+        QString failure;
+        int replyCode = 0;
+        QString replyText;
     };
     using SendCompletion = std::function<void(const SendReport &report)>;
     // The connection tester's receiver: whether the check passed, and the

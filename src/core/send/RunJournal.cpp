@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -157,22 +159,46 @@ Status RunJournal::queued(const std::vector<Queued> &recipients)
 
 Status RunJournal::handed(qint64 index, const QString &address, const QDateTime &when)
 {
+    {
+        const std::lock_guard guard(m_stateLock);
+        m_inFlight.insert(index);
+    }
     return append(line({u"H"_s, QString::number(index), millis(when), address}), Sync::Now);
+}
+
+Status RunJournal::answered(qint64 index, const QByteArray &bytes)
+{
+    const Status written = append(bytes, Sync::WithNext);
+    const std::lock_guard guard(m_stateLock);
+    if (m_inFlight.erase(index) > 0 && m_inFlight.empty() && m_pendingEnd) {
+        const PendingEnd end = *std::exchange(m_pendingEnd, std::nullopt);
+        (void)ended(end.end, end.reason, end.when);
+    }
+    return written;
+}
+
+void RunJournal::endWhenAnswered(End end, const QString &reason, const QDateTime &when)
+{
+    const std::lock_guard guard(m_stateLock);
+    if (m_inFlight.empty())
+        (void)ended(end, reason, when);
+    else
+        m_pendingEnd = PendingEnd{end, reason, when};
 }
 
 Status RunJournal::accepted(qint64 index, const QString &reply, const QDateTime &when)
 {
-    return append(line({u"A"_s, QString::number(index), millis(when), reply}), Sync::WithNext);
+    return answered(index, line({u"A"_s, QString::number(index), millis(when), reply}));
 }
 
 Status RunJournal::refused(qint64 index, int code, const QString &text, const QDateTime &when)
 {
-    return append(line({u"R"_s, QString::number(index), millis(when), QString::number(code), text}), Sync::WithNext);
+    return answered(index, line({u"R"_s, QString::number(index), millis(when), QString::number(code), text}));
 }
 
 Status RunJournal::failed(qint64 index, const QString &reason, const QDateTime &when)
 {
-    return append(line({u"F"_s, QString::number(index), millis(when), reason}), Sync::WithNext);
+    return answered(index, line({u"F"_s, QString::number(index), millis(when), reason}));
 }
 
 Status RunJournal::resumed(bool resendUnknown, const QDateTime &when)

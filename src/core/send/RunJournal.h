@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <unordered_set>
 #include <vector>
 
 namespace quillcast {
@@ -60,6 +62,10 @@ public:
     // The user chose to send a doubtful one again, or not (a resumed run).
     Status resumed(bool resendUnknown, const QDateTime &when);
     Status ended(End end, const QString &reason, const QDateTime &when);
+    // The run's end, written once the last message handed has its outcome
+    // (at once when none is waiting). A run whose answers never all come is
+    // left without an end, as one that crashed: it can be resumed.
+    void endWhenAnswered(End end, const QString &reason, const QDateTime &when);
     // Flushes the lines written so far (the outcomes that came after the
     // last message was handed).
     Status flush();
@@ -78,6 +84,17 @@ private:
     int m_fd = -1;
     std::mutex m_lock; // one append at a time, in order
     bool m_broken = false; // a write failed: later lines could follow a gap
+
+    struct PendingEnd
+    {
+        End end;
+        QString reason;
+        QDateTime when;
+    };
+    Status answered(qint64 index, const QByteArray &line);
+    std::mutex m_stateLock; // guards the two below; taken before m_lock
+    std::unordered_set<qint64> m_inFlight; // handed, without an outcome yet
+    std::optional<PendingEnd> m_pendingEnd;
 };
 
 } // namespace quillcast

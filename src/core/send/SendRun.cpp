@@ -9,6 +9,8 @@
 #include "platform/Sleeper.h"
 #include "document/LogTimeStamp.h"
 #include "document/SendProgress.h"
+#include "send/RunJournal.h"
+#include "send/RunJournalFolder.h"
 #include "send/ServerSettings.h"
 
 #include <QPointer>
@@ -210,7 +212,52 @@ void SendRun::pause()
     }
 }
 
+std::optional<QString> SendRun::lastJournalPath() const
+{
+    const std::lock_guard guard(m_journalLock);
+    return m_journalPath;
+}
+
+std::shared_ptr<RunJournal> SendRun::startJournal(const List::Items &records)
+{
+    if (m_services.journalFolder.isEmpty())
+        return nullptr;
+    const auto refuse = [this](const QString &why) {
+        m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u" The run's journal could not be written ("_s + why +
+                              u"); should the run be interrupted, it cannot be resumed\n"_s);
+        return nullptr;
+    };
+    Result<std::unique_ptr<RunJournal>> started =
+        RunJournalFolder(m_services.journalFolder).startRun(m_services.mailingPath, QDateTime::currentDateTimeUtc());
+    if (!started)
+        return refuse(started.error());
+    std::shared_ptr<RunJournal> journal = std::move(started).value();
+    std::vector<RunJournal::Queued> queued;
+    queued.reserve(records.size());
+    const QString number = DocumentKeys::numberInnerKey();
+    for (size_t i = 0; i < records.size(); ++i)
+        queued.push_back({qint64(i), records[i].toDict().value(number).toString()});
+    if (const Status written = journal->queued(queued); !written)
+        return refuse(written.error());
+    const std::lock_guard guard(m_journalLock);
+    m_journalPath = journal->path();
+    return journal;
+}
+
 void SendRun::doPrepareInArray(const List::Items &records, bool sending)
+{
+    std::shared_ptr<RunJournal> journal;
+    std::vector<qint64> places;
+    if (sending && m_preparation.sendsThroughServer()) {
+        journal = startJournal(records);
+        for (size_t i = 0; journal && i < records.size(); ++i)
+            places.push_back(qint64(i));
+    }
+    runRecords(records, sending, journal, places);
+}
+
+void SendRun::runRecords(const List::Items &records, bool sending, const std::shared_ptr<RunJournal> &journal,
+                         const std::vector<qint64> &places)
 {
     m_refused.store(0);
     m_handedToServer.store(0);
@@ -227,10 +274,15 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
             pause();
         const Dict record = records[static_cast<size_t>(i)].toDict();
         if (m_progress.cancelRequested()) {
+            if (journal)
+                journal->endWhenAnswered(RunJournal::End::Cancelled, QString(), QDateTime::currentDateTimeUtc());
             m_progress.cancelledAt(i);
             return;
         }
-        switch (m_preparation.prepareMailWithDict(record, sending)) {
+        std::optional<MessagePreparation::JournalEntry> entry;
+        if (journal)
+            entry = MessagePreparation::JournalEntry{journal, places[static_cast<size_t>(i)]};
+        switch (m_preparation.prepareMailWithDict(record, sending, entry)) {
         case MessagePreparation::Outcome::Refused:
             m_refused.fetch_add(1);
             break;
@@ -247,6 +299,8 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
             break;
         }
     }
+    if (journal)
+        journal->endWhenAnswered(RunJournal::End::Finished, QString(), QDateTime::currentDateTimeUtc());
     m_progress.done();
 }
 

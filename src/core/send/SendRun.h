@@ -9,12 +9,14 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace quillcast {
 
 class Clock;
 class MyDocument;
+class RunJournal;
 class SendProgress;
 class Sleeper;
 
@@ -75,7 +77,18 @@ public:
 
     static QString confirmationText(Kind kind, qint64 count);
 
+    // The journal of the last run through the SMTP server that kept one
+    // (none before, or when the services give no journal folder).
+    std::optional<QString> lastJournalPath() const;
+
 private:
+    // The journal of a run about to send records through the server, or
+    // none (no folder given, or it could not be written: said in the log).
+    std::shared_ptr<RunJournal> startJournal(const List::Items &records);
+    // The records of a run with their places in its journal.
+    void runRecords(const List::Items &records, bool sending, const std::shared_ptr<RunJournal> &journal,
+                    const std::vector<qint64> &places);
+
     void launch(Kind kind);
     void pause();
     void refuseSecondRun();
@@ -97,6 +110,8 @@ private:
     std::atomic<qint64> m_handedToServer{0};
     std::atomic<qint64> m_handedToMailClient{0};
     std::atomic<qint64> m_mailClientFailed{0};
+    mutable std::mutex m_journalLock; // guards m_journalPath
+    std::optional<QString> m_journalPath;
 };
 
 } // namespace quillcast

@@ -18,6 +18,11 @@ struct SmtpFailure
 {
     QString localizedDescription;
     QString fullDescription;
+    // When the server refused: its reply code (4xx, 5xx) and the reply's
+    // text after the code; 0 when the failure was not the server's answer
+    // (no connection, a local error).
+    int replyCode = 0;
+    QString replyText;
 };
 
 // An SMTP client. Both operations return at once; the dialogue with the

@@ -329,8 +329,9 @@ SendRun &DocumentSession::startSendRun(std::unique_ptr<SendingServicesFactory> t
     // new run (the old one is cancelled and waited for).
     m_sendRun.reset();
     m_transports = std::move(transports);
-    m_sendRun = std::make_unique<SendRun>(*m_doc, m_transports->services(), m_transports->sleeper(),
-                                          m_transports->pacingClock());
+    SendingServices services = m_transports->services();
+    services.mailingPath = m_path;
+    m_sendRun = std::make_unique<SendRun>(*m_doc, services, m_transports->sleeper(), m_transports->pacingClock());
     return *m_sendRun;
 }
 
