@@ -149,7 +149,7 @@ MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &
     const QString stamp = LogTimeStamp::now(m_doc.clock());
     const auto refuse = [&](const QString &whenSending, const QString &whenPreparing) {
         m_doc.appendToLogView(stamp + (sending ? whenSending : whenPreparing));
-        if (m_entry)
+        if (m_entry && m_entry->journal)
             (void)m_entry->journal->failed(m_entry->index, whenSending.trimmed(), QDateTime::currentDateTimeUtc());
         return Outcome::Refused;
     };
@@ -216,7 +216,7 @@ namespace {
 // for merging.)
 void noteHanded(const std::optional<MessagePreparation::JournalEntry> &entry, const QString &to)
 {
-    if (entry)
+    if (entry && entry->journal)
         (void)entry->journal->handed(entry->index, to, QDateTime::currentDateTimeUtc());
 }
 
@@ -227,7 +227,7 @@ LXMailCoreBridge::SendCompletion reportTo(MyDocument &document, const QString &h
 {
     const PendingDeliveries::Ticket ticket = document.noteDeliveryStarted(host);
     return [doc = document.selfPointer(), ticket, entry](const LXMailCoreBridge::SendReport &report) {
-        if (entry) {
+        if (entry && entry->journal) {
             RunJournal &journal = *entry->journal;
             const QDateTime now = QDateTime::currentDateTimeUtc();
             if (report.succeeded)
@@ -239,6 +239,8 @@ LXMailCoreBridge::SendCompletion reportTo(MyDocument &document, const QString &h
         }
         if (doc)
             doc->noteDeliveryFinished(ticket, report.succeeded, report.logLine);
+        if (entry && entry->answered)
+            entry->answered(report);
     };
 }
 

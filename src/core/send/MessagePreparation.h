@@ -1,5 +1,7 @@
 #pragma once
 
+#include "send/LXMailCoreBridge.h"
+#include "send/LXMailCoreBridge.h"
 #include "send/MessageContent.h"
 #include "send/SendingServices.h"
 #include "util/Dict.h"
@@ -8,6 +10,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -52,12 +56,15 @@ public:
     void setServer(const ServerCredentials &server) { m_server = server; }
     const ServerCredentials &server() const { return m_server; }
 
-    // A send run's journal and the record's place in the run: the message
-    // handed to the server, and then the server's answer, are written to it.
+    // A send run's journal (if any) and the record's place in the run:
+    // the message handed to the server, and then the server's answer, are
+    // written to it; answered hears the answer too, on the document's
+    // thread, after the journal and the log.
     struct JournalEntry
     {
         std::shared_ptr<RunJournal> journal;
         qint64 index = 0;
+        std::function<void(const LXMailCoreBridge::SendReport &report)> answered;
     };
 
     // On the send run's worker or on the main thread.

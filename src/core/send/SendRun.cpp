@@ -9,6 +9,7 @@
 #include "platform/Sleeper.h"
 #include "document/LogTimeStamp.h"
 #include "document/SendProgress.h"
+#include "send/AccountRefusal.h"
 #include "send/RunJournal.h"
 #include "send/RunJournalFolder.h"
 #include "send/ServerSettings.h"
@@ -23,7 +24,13 @@ namespace {
 
 bool isSendKind(SendRun::Kind kind)
 {
-    return kind == SendRun::Kind::SendChecked || kind == SendRun::Kind::SendAll;
+    return kind == SendRun::Kind::SendChecked || kind == SendRun::Kind::SendAll || kind == SendRun::Kind::Resume ||
+           kind == SendRun::Kind::RetryFailed;
+}
+
+bool isSelectionKind(SendRun::Kind kind)
+{
+    return kind == SendRun::Kind::Resume || kind == SendRun::Kind::RetryFailed;
 }
 
 bool isCheckedKind(SendRun::Kind kind)
@@ -90,6 +97,10 @@ QString SendRun::confirmationText(Kind kind, qint64 count)
         return QString::asprintf("Do you want to send the emails for all the %lli records?", count);
     case Kind::PrepareAll:
         return QString::asprintf("Do you want to prepare the emails for all the %lli records?", count);
+    case Kind::Resume:
+        return QString::asprintf("Do you want to resume the run and send the emails for %lli records?", count);
+    case Kind::RetryFailed:
+        return QString::asprintf("Do you want to send the emails again for the %lli records that failed?", count);
     }
     return QString();
 }
@@ -119,7 +130,11 @@ void SendRun::start(Kind kind)
     AlertPresenter *presenter = m_doc.alertPresenter();
     if (!presenter)
         return;
-    const qint64 count = isCheckedKind(kind) ? SendListCommands(m_doc).checkedRecordsSendN() : m_doc.sendArray().size();
+    qint64 count = isCheckedKind(kind) ? SendListCommands(m_doc).checkedRecordsSendN() : m_doc.sendArray().size();
+    if (isSelectionKind(kind)) {
+        const std::lock_guard guard(m_journalLock);
+        count = m_selection ? qint64(m_selection->records().size()) : 0;
+    }
     Alert alert;
     alert.messageText = confirmationText(kind, count);
     alert.informativeText = u"The task will be launched in a separate thread, you can stop it at any time"_s;
@@ -136,6 +151,70 @@ void SendRun::start(Kind kind)
             return;
         (*run)->launch(kind);
     });
+}
+
+void SendRun::resumeRun(const QString &journalPath, bool resendUnknown)
+{
+    if (m_progress.isRunning()) {
+        refuseSecondRun();
+        return;
+    }
+    m_doc.setSearchFieldSendStr(QString(u""_s));
+    m_doc.filterSend();
+    startSelected(Kind::Resume, RunSelection::forResume(m_doc, journalPath, resendUnknown));
+}
+
+void SendRun::retryFailed(const QString &journalPath, bool includePermanent)
+{
+    if (m_progress.isRunning()) {
+        refuseSecondRun();
+        return;
+    }
+    m_doc.setSearchFieldSendStr(QString(u""_s));
+    m_doc.filterSend();
+    startSelected(Kind::RetryFailed, RunSelection::forRetry(m_doc, journalPath, includePermanent));
+}
+
+void SendRun::startSelected(Kind kind, const Result<RunSelection> &selection)
+{
+    if (!selection) {
+        if (AlertPresenter *presenter = m_doc.alertPresenter()) {
+            Alert alert;
+            alert.messageText = u"The run cannot be continued"_s;
+            alert.informativeText = selection.error();
+            alert.buttons = {u"OK"_s};
+            alert.style = Alert::Style::Warning;
+            presenter->present(alert, [](int) {});
+        }
+        return;
+    }
+    {
+        const std::lock_guard guard(m_journalLock);
+        m_selection = selection.value();
+    }
+    start(kind);
+}
+
+QString SendRun::accountRefusal() const
+{
+    const std::lock_guard guard(m_journalLock);
+    return m_accountReply;
+}
+
+void SendRun::answered(const LXMailCoreBridge::SendReport &report)
+{
+    if (report.succeeded || !AccountRefusal::stopsTheRun(report.replyCode, report.replyText))
+        return;
+    if (m_accountStopped.exchange(true))
+        return;
+    {
+        const std::lock_guard guard(m_journalLock);
+        m_accountReply = QString::number(report.replyCode) + u' ' + report.replyText;
+    }
+    m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u' ' +
+                          AccountRefusal::stopLine(report.replyCode, report.replyText) + u'\n');
+    if (m_progress.isRunning())
+        m_progress.requestCancel();
 }
 
 void SendRun::launch(Kind kind)
@@ -161,7 +240,9 @@ void SendRun::launch(Kind kind)
     const bool sending = isSendKind(kind);
     const std::lock_guard guard(m_threadLock);
     m_worker = std::thread([this, kind, sending] {
-        if (isCheckedKind(kind))
+        if (isSelectionKind(kind))
+            runSelection(kind);
+        else if (isCheckedKind(kind))
             doPrepareCheckedRecordsSending(sending);
         else
             doPrepareAllRecordsSending(sending);
@@ -244,6 +325,53 @@ std::shared_ptr<RunJournal> SendRun::startJournal(const List::Items &records)
     return journal;
 }
 
+void SendRun::runSelection(Kind kind)
+{
+    std::optional<RunSelection> selection;
+    {
+        const std::lock_guard guard(m_journalLock);
+        selection = std::move(m_selection);
+        m_selection.reset();
+    }
+    if (!selection)
+        return;
+    const QString stamp = LogTimeStamp::now(m_doc.clock());
+    const QString via = m_preparation.server().name;
+    const QString of = selection->run().start().toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s);
+    std::shared_ptr<RunJournal> journal;
+    std::vector<qint64> places;
+    if (kind == Kind::Resume) {
+        const QString doubt = selection->unknown() == 0 ? QString()
+            : selection->resendUnknown()
+            ? u"; %1 whose answer is unknown sent again"_s.arg(selection->unknown())
+            : u"; %1 whose answer is unknown not sent again"_s.arg(selection->unknown());
+        const QString gone =
+            selection->gone() == 0 ? QString() : u"; %1 no longer on the send list"_s.arg(selection->gone());
+        m_doc.appendToLogView(stamp + u" Resume the run of "_s + of + u" via "_s + via + doubt + gone + u" \u2026\n"_s);
+        Result<std::unique_ptr<RunJournal>> reopened =
+            RunJournal::reopen(selection->journalPath(), selection->run().validLength());
+        if (reopened) {
+            journal = std::move(reopened).value();
+            (void)journal->resumed(selection->resendUnknown(), QDateTime::currentDateTimeUtc());
+            places = selection->places();
+            const std::lock_guard guard(m_journalLock);
+            m_journalPath = journal->path();
+        } else {
+            m_doc.appendToLogView(stamp + u" The run's journal could not be written ("_s + reopened.error() +
+                                  u"); should the run be interrupted, it cannot be resumed\n"_s);
+        }
+    } else {
+        const QString gone =
+            selection->gone() == 0 ? QString() : u"; %1 no longer on the send list"_s.arg(selection->gone());
+        m_doc.appendToLogView(stamp + u" Send again the failed of the run of "_s + of + u" via "_s + via + gone +
+                              u" \u2026\n"_s);
+        journal = startJournal(selection->records());
+        for (size_t i = 0; journal && i < selection->records().size(); ++i)
+            places.push_back(qint64(i));
+    }
+    runRecords(selection->records(), true, journal, places);
+}
+
 void SendRun::doPrepareInArray(const List::Items &records, bool sending)
 {
     std::shared_ptr<RunJournal> journal;
@@ -263,6 +391,7 @@ void SendRun::runRecords(const List::Items &records, bool sending, const std::sh
     m_handedToServer.store(0);
     m_handedToMailClient.store(0);
     m_mailClientFailed.store(0);
+    m_accountStopped.store(false);
     if (m_doc.sendPrepTimeInterval() < 1)
         m_doc.setSendPrepTimeInterval(1);
 
@@ -274,14 +403,23 @@ void SendRun::runRecords(const List::Items &records, bool sending, const std::sh
             pause();
         const Dict record = records[static_cast<size_t>(i)].toDict();
         if (m_progress.cancelRequested()) {
-            if (journal)
+            if (journal && m_accountStopped.load())
+                journal->endWhenAnswered(RunJournal::End::Stopped, accountRefusal(), QDateTime::currentDateTimeUtc());
+            else if (journal)
                 journal->endWhenAnswered(RunJournal::End::Cancelled, QString(), QDateTime::currentDateTimeUtc());
             m_progress.cancelledAt(i);
             return;
         }
         std::optional<MessagePreparation::JournalEntry> entry;
-        if (journal)
-            entry = MessagePreparation::JournalEntry{journal, places[static_cast<size_t>(i)]};
+        if (sending) {
+            // The answer may come after this run object is gone.
+            auto hears = [alive = std::weak_ptr<SendRun *>(m_alive)](const LXMailCoreBridge::SendReport &report) {
+                if (const std::shared_ptr<SendRun *> run = alive.lock())
+                    (*run)->answered(report);
+            };
+            entry = MessagePreparation::JournalEntry{journal, journal ? places[static_cast<size_t>(i)] : i,
+                                                     std::move(hears)};
+        }
         switch (m_preparation.prepareMailWithDict(record, sending, entry)) {
         case MessagePreparation::Outcome::Refused:
             m_refused.fetch_add(1);
