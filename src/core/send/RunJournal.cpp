@@ -206,6 +206,12 @@ Status RunJournal::resumed(bool resendUnknown, const QDateTime &when)
     return append(line({u"S"_s, millis(when), resendUnknown ? u"resend-unknown"_s : u"skip-unknown"_s}), Sync::Now);
 }
 
+Status RunJournal::retried(bool includePermanent, const QDateTime &when)
+{
+    return append(line({u"S"_s, millis(when), includePermanent ? u"retry-all-failed"_s : u"retry-failed"_s}),
+                  Sync::Now);
+}
+
 Status RunJournal::ended(End end, const QString &reason, const QDateTime &when)
 {
     const QString kind = end == End::Finished ? u"finished"_s : end == End::Cancelled ? u"cancelled"_s : u"stopped"_s;

@@ -59,8 +59,10 @@ public:
     Status accepted(qint64 index, const QString &reply, const QDateTime &when);
     Status refused(qint64 index, int code, const QString &text, const QDateTime &when);
     Status failed(qint64 index, const QString &reason, const QDateTime &when);
-    // The user chose to send a doubtful one again, or not (a resumed run).
+    // The run goes on: resumed (the user chose to send a doubtful one
+    // again, or not), or its failed messages sent again.
     Status resumed(bool resendUnknown, const QDateTime &when);
+    Status retried(bool includePermanent, const QDateTime &when);
     Status ended(End end, const QString &reason, const QDateTime &when);
     // The run's end, written once the last message handed has its outcome
     // (at once when none is waiting). A run whose answers never all come is

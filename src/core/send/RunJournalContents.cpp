@@ -121,7 +121,8 @@ bool RunJournalContents::take(const QList<QString> &fields)
     if (kind == u"S"_s) {
         if (fields.size() != 3)
             return false;
-        m_resendUnknown = fields[2] == u"resend-unknown"_s;
+        if (fields[2] == u"resend-unknown"_s || fields[2] == u"skip-unknown"_s)
+            m_resendUnknown = fields[2] == u"resend-unknown"_s;
         m_end.reset(); // the run goes on
         m_endReason.clear();
         return true;

@@ -51,7 +51,7 @@ public:
     std::optional<RunJournal::End> end() const { return m_end; }
     const QString &endReason() const { return m_endReason; }
     bool finished() const { return m_end == RunJournal::End::Finished; }
-    // Whether a resumed run chose to send the doubtful one again.
+    // Whether the last resumption chose to send the doubtful one again.
     std::optional<bool> resendUnknownChosen() const { return m_resendUnknown; }
 
     // The bytes of intact lines from the start, and whether more followed.

@@ -69,10 +69,14 @@ Result<RunSelection> RunSelection::forResume(const MyDocument &document, const Q
 Result<RunSelection> RunSelection::forRetry(const MyDocument &document, const QString &journalPath,
                                             bool includePermanent)
 {
-    return select(document, journalPath, [includePermanent](const RunJournalContents::Recipient &recipient) {
-        return recipient.outcome == Outcome::Failed ||
-               (recipient.outcome == Outcome::Refused && (recipient.code < 500 || includePermanent));
-    });
+    Result<RunSelection> selection =
+        select(document, journalPath, [includePermanent](const RunJournalContents::Recipient &recipient) {
+            return recipient.outcome == Outcome::Failed ||
+                   (recipient.outcome == Outcome::Refused && (recipient.code < 500 || includePermanent));
+        });
+    if (selection)
+        selection.value().m_includePermanent = includePermanent;
+    return selection;
 }
 
 } // namespace quillcast

@@ -41,6 +41,8 @@ public:
     // Recipients in doubt, and whether they are sent again.
     qint64 unknown() const { return m_unknown; }
     bool resendUnknown() const { return m_resendUnknown; }
+    // Whether a retry takes the permanent refusals too.
+    bool includePermanent() const { return m_includePermanent; }
 
 private:
     template<typename Chooses>
@@ -53,6 +55,7 @@ private:
     qint64 m_gone = 0;
     qint64 m_unknown = 0;
     bool m_resendUnknown = false;
+    bool m_includePermanent = false;
 };
 
 } // namespace quillcast

@@ -338,38 +338,36 @@ void SendRun::runSelection(Kind kind)
     const QString stamp = LogTimeStamp::now(m_doc.clock());
     const QString via = m_preparation.server().name;
     const QString of = selection->run().start().toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s);
-    std::shared_ptr<RunJournal> journal;
-    std::vector<qint64> places;
+    const QString gone =
+        selection->gone() == 0 ? QString() : u"; %1 no longer on the send list"_s.arg(selection->gone());
     if (kind == Kind::Resume) {
         const QString doubt = selection->unknown() == 0 ? QString()
             : selection->resendUnknown()
             ? u"; %1 whose answer is unknown sent again"_s.arg(selection->unknown())
             : u"; %1 whose answer is unknown not sent again"_s.arg(selection->unknown());
-        const QString gone =
-            selection->gone() == 0 ? QString() : u"; %1 no longer on the send list"_s.arg(selection->gone());
         m_doc.appendToLogView(stamp + u" Resume the run of "_s + of + u" via "_s + via + doubt + gone + u" \u2026\n"_s);
-        Result<std::unique_ptr<RunJournal>> reopened =
-            RunJournal::reopen(selection->journalPath(), selection->run().validLength());
-        if (reopened) {
-            journal = std::move(reopened).value();
-            (void)journal->resumed(selection->resendUnknown(), QDateTime::currentDateTimeUtc());
-            places = selection->places();
-            const std::lock_guard guard(m_journalLock);
-            m_journalPath = journal->path();
-        } else {
-            m_doc.appendToLogView(stamp + u" The run's journal could not be written ("_s + reopened.error() +
-                                  u"); should the run be interrupted, it cannot be resumed\n"_s);
-        }
     } else {
-        const QString gone =
-            selection->gone() == 0 ? QString() : u"; %1 no longer on the send list"_s.arg(selection->gone());
         m_doc.appendToLogView(stamp + u" Send again the failed of the run of "_s + of + u" via "_s + via + gone +
                               u" \u2026\n"_s);
-        journal = startJournal(selection->records());
-        for (size_t i = 0; journal && i < selection->records().size(); ++i)
-            places.push_back(qint64(i));
     }
-    runRecords(selection->records(), true, journal, places);
+    // Both go on in the run's own journal, which keeps the last outcome of
+    // each recipient.
+    std::shared_ptr<RunJournal> journal;
+    Result<std::unique_ptr<RunJournal>> reopened =
+        RunJournal::reopen(selection->journalPath(), selection->run().validLength());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const Status noted = !reopened ? Status::failure(reopened.error())
+        : kind == Kind::Resume     ? reopened.value()->resumed(selection->resendUnknown(), now)
+                                   : reopened.value()->retried(selection->includePermanent(), now);
+    if (noted) {
+        journal = std::move(reopened).value();
+        const std::lock_guard guard(m_journalLock);
+        m_journalPath = journal->path();
+    } else {
+        m_doc.appendToLogView(stamp + u" The run's journal could not be written ("_s + noted.error() +
+                              u"); should the run be interrupted, it cannot be resumed\n"_s);
+    }
+    runRecords(selection->records(), true, journal, selection->places());
 }
 
 void SendRun::doPrepareInArray(const List::Items &records, bool sending)

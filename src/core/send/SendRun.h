@@ -54,10 +54,10 @@ public:
     void sendAllRecords() { start(Kind::SendAll); }
     void prepareAllRecords() { start(Kind::PrepareAll); }
     void start(Kind kind);
-    // Resumes the run of the journal at journalPath in that journal (the
-    // choice about the message in doubt is logged and written to it), or
-    // sends again, as a new run, to the recipients of that run whose message
-    // failed (RunSelection). Asks for confirmation first, as a start does; a
+    // Resumes the run of the journal at journalPath (the choice about the
+    // message in doubt is logged and written to it), or sends again to the
+    // recipients of that run whose message failed (RunSelection); both go
+    // on in that journal, which so keeps each recipient's last outcome. Asks for confirmation first, as a start does; a
     // journal that cannot be read is an alert.
     void resumeRun(const QString &journalPath, bool resendUnknown);
     void retryFailed(const QString &journalPath, bool includePermanent);
