@@ -28,9 +28,10 @@ QString unescaped(QByteArrayView field)
     return QString::fromUtf8(out);
 }
 
-// The fields of one intact line (without its line feed), or none when its
-// checksum does not match.
-std::optional<QList<QString>> fieldsOf(QByteArrayView line)
+// The fields of one intact line (without its line feed), still escaped, or
+// none when its checksum does not match.
+using Fields = QVarLengthArray<QByteArrayView, 6>;
+std::optional<Fields> fieldsOf(QByteArrayView line)
 {
     const qsizetype tab = line.lastIndexOf('\t');
     if (tab < 0 || line.size() - tab - 1 != 8)
@@ -43,11 +44,11 @@ std::optional<QList<QString>> fieldsOf(QByteArrayView line)
     const uLong crc = ::crc32(0L, reinterpret_cast<const Bytef *>(payload.data()), uInt(payload.size()));
     if (stored != crc)
         return std::nullopt;
-    QList<QString> fields;
+    Fields fields;
     qsizetype from = 0;
     for (;;) {
         const qsizetype next = payload.indexOf('\t', from);
-        fields.append(unescaped(payload.sliced(from, (next < 0 ? payload.size() : next) - from)));
+        fields.append(payload.sliced(from, (next < 0 ? payload.size() : next) - from));
         if (next < 0)
             break;
         from = next + 1;
@@ -55,7 +56,7 @@ std::optional<QList<QString>> fieldsOf(QByteArrayView line)
     return fields;
 }
 
-std::optional<qint64> number(const QString &text)
+std::optional<qint64> number(QByteArrayView text)
 {
     bool ok = false;
     const qint64 n = text.toLongLong(&ok);
@@ -82,14 +83,14 @@ Result<RunJournalContents> RunJournalContents::parse(const QByteArray &bytes)
         const qsizetype end = bytes.indexOf('\n', from);
         if (end < 0)
             break;
-        const std::optional<QList<QString>> fields = fieldsOf(QByteArrayView(bytes).sliced(from, end - from));
+        const std::optional<Fields> fields = fieldsOf(QByteArrayView(bytes).sliced(from, end - from));
         if (!fields)
             break;
         if (!header) {
             const std::optional<qint64> started = fields->size() == 4 ? number(fields->at(3)) : std::nullopt;
-            if (fields->at(0) != u"quillcast-run"_s || fields->at(1) != u"1"_s || !started)
+            if (fields->at(0) != "quillcast-run" || fields->at(1) != "1" || !started)
                 break;
-            contents.m_mailingPath = fields->at(2);
+            contents.m_mailingPath = unescaped(fields->at(2));
             contents.m_start = QDateTime::fromMSecsSinceEpoch(*started, Qt::UTC);
             header = true;
         } else if (!contents.take(*fields)) {
@@ -104,36 +105,36 @@ Result<RunJournalContents> RunJournalContents::parse(const QByteArray &bytes)
     return contents;
 }
 
-bool RunJournalContents::take(const QList<QString> &fields)
+bool RunJournalContents::take(const QVarLengthArray<QByteArrayView, 6> &fields)
 {
-    const QString &kind = fields.at(0);
-    if (kind == u"Q"_s) {
+    const QByteArrayView kind = fields.at(0);
+    if (kind == "Q") {
         const std::optional<qint64> index = fields.size() == 3 ? number(fields[1]) : std::nullopt;
         // Queued lines come in the run's order, numbered from 0.
         if (!index || *index != qint64(m_recipients.size()))
             return false;
         Recipient recipient;
         recipient.index = *index;
-        recipient.recordId = fields[2];
+        recipient.recordId = unescaped(fields[2]);
         m_recipients.push_back(std::move(recipient));
         return true;
     }
-    if (kind == u"S"_s) {
+    if (kind == "S") {
         if (fields.size() != 3)
             return false;
-        if (fields[2] == u"resend-unknown"_s || fields[2] == u"skip-unknown"_s)
-            m_resendUnknown = fields[2] == u"resend-unknown"_s;
+        if (fields[2] == "resend-unknown" || fields[2] == "skip-unknown")
+            m_resendUnknown = fields[2] == "resend-unknown";
         m_end.reset(); // the run goes on
         m_endReason.clear();
         return true;
     }
-    if (kind == u"E"_s) {
+    if (kind == "E") {
         if (fields.size() != 4)
             return false;
-        m_end = fields[2] == u"finished"_s    ? RunJournal::End::Finished
-                : fields[2] == u"cancelled"_s ? RunJournal::End::Cancelled
-                                              : RunJournal::End::Stopped;
-        m_endReason = fields[3];
+        m_end = fields[2] == "finished"    ? RunJournal::End::Finished
+                : fields[2] == "cancelled" ? RunJournal::End::Cancelled
+                                           : RunJournal::End::Stopped;
+        m_endReason = unescaped(fields[3]);
         return true;
     }
     const std::optional<qint64> index = fields.size() >= 4 ? number(fields[1]) : std::nullopt;
@@ -141,25 +142,25 @@ bool RunJournalContents::take(const QList<QString> &fields)
     if (!index || !millis || *index < 0 || *index >= qint64(m_recipients.size()))
         return false;
     Recipient &recipient = m_recipients[size_t(*index)];
-    recipient.time = QDateTime::fromMSecsSinceEpoch(*millis, Qt::UTC);
-    if (kind == u"H"_s && fields.size() == 4) {
-        recipient.address = fields[3];
+    if (kind == "H" && fields.size() == 4) {
+        recipient.address = unescaped(fields[3]);
         recipient.outcome = Outcome::Unknown;
         recipient.code = 0;
         recipient.reply.clear();
-    } else if (kind == u"A"_s && fields.size() == 4) {
+    } else if (kind == "A" && fields.size() == 4) {
         recipient.outcome = Outcome::Accepted;
-        recipient.reply = fields[3];
-    } else if (kind == u"R"_s && fields.size() == 5) {
+        recipient.reply = unescaped(fields[3]);
+    } else if (kind == "R" && fields.size() == 5) {
         recipient.outcome = Outcome::Refused;
         recipient.code = int(number(fields[3]).value_or(0));
-        recipient.reply = fields[4];
-    } else if (kind == u"F"_s && fields.size() == 4) {
+        recipient.reply = unescaped(fields[4]);
+    } else if (kind == "F" && fields.size() == 4) {
         recipient.outcome = Outcome::Failed;
-        recipient.reply = fields[3];
+        recipient.reply = unescaped(fields[3]);
     } else {
         return false;
     }
+    recipient.time = QDateTime::fromMSecsSinceEpoch(*millis, Qt::UTC);
     return true;
 }
 

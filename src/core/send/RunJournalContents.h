@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <optional>
 #include <vector>
@@ -61,7 +62,7 @@ public:
     static QString outcomeName(Outcome outcome);
 
 private:
-    bool take(const QList<QString> &fields);
+    bool take(const QVarLengthArray<QByteArrayView, 6> &fields);
 
     QString m_mailingPath;
     QDateTime m_start;
