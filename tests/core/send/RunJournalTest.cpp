@@ -2,6 +2,7 @@
 #include "send/RunJournal.h"
 #include "send/RunJournalContents.h"
 #include "send/RunJournalFolder.h"
+#include "send/RunResults.h"
 
 #include <gtest/gtest.h>
 
@@ -275,6 +276,42 @@ TEST(RunJournalTest, CreatingNeverOverwritesAndOnlyJournalsAreRead)
     EXPECT_FALSE(RunJournalContents::parse(RunJournal::line({u"quillcast-run"_s, u"2"_s, u"/m"_s, u"0"_s})).ok())
         << "a later format";
     EXPECT_FALSE(RunJournalContents::read(dir.filePath(u"missing.run"_s)).ok());
+}
+
+// The server's words go into a spreadsheet: quoted where they hold a comma,
+// a quote or a line feed, and never taken for a formula.
+TEST(RunResultsTest, TheCsvHasOneRowPerRecipientWithItsOutcome)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"run.run"_s);
+    {
+        const std::unique_ptr<RunJournal> journal = newJournal(path, 4);
+        (void)journal->handed(0, u"a@example.org"_s, at(1));
+        (void)journal->accepted(0, u"2.0.0 Ok, queued"_s, at(2));
+        (void)journal->handed(1, u"b@example.org"_s, at(3));
+        (void)journal->refused(1, 550, u"=HYPERLINK(\"http://x\") \"no\"\nsuch user"_s, at(4));
+        (void)journal->handed(2, u"-c@example.org"_s, at(5));
+    }
+    const Result<RunResults> results = RunResults::read(path);
+    ASSERT_TRUE(results.ok());
+    const RunResults::Counts counts = results->counts();
+    EXPECT_EQ(counts.accepted, 1);
+    EXPECT_EQ(counts.refused, 1);
+    EXPECT_EQ(counts.unknown, 1);
+    EXPECT_EQ(counts.notSent, 1);
+    EXPECT_EQ(counts.failed, 0);
+    const QByteArray csv = results->csv();
+    const QList<QByteArray> lines = csv.split('\n');
+    EXPECT_EQ(csv,
+              "record,address,outcome,code,reply,time\r\n"
+              "100,a@example.org,accepted,,\"2.0.0 Ok, queued\",2025-12-08T08:00:02.000Z\r\n"
+              "101,b@example.org,refused,550,\"'=HYPERLINK(\"\"http://x\"\") \"\"no\"\"\nsuch user\",2025-12-08T08:00:04.000Z\r\n"
+              "102,\"'-c@example.org\",unknown,,,2025-12-08T08:00:05.000Z\r\n"
+              "103,,not sent,,,\r\n");
+    const QString out = dir.filePath(u"results.csv"_s);
+    ASSERT_TRUE(results->writeCsv(out).ok());
+    EXPECT_EQ(fileBytes(out), csv);
+    EXPECT_FALSE(results->writeCsv(dir.filePath(u"missing/results.csv"_s)).ok());
 }
 
 TEST(RunJournalFolderTest, RunsAreKeptPerMailingNewestTwenty)
