@@ -95,9 +95,9 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
 {
     MainLoop *mainLoop = &services.mainLoop;
     const Clock *clock = &services.clock;
-    auto report = [mainLoop, clock, host, toAsGiven,
-                   sender = std::move(sender)](const std::optional<SmtpFailure> &failure) {
-        mainLoop->post([clock, host, toAsGiven, sender, failure] {
+    auto report = [mainLoop, clock, host, toAsGiven, sender = std::move(sender)](
+                      const std::optional<SmtpFailure> &failure, const QString &acceptedReply) {
+        mainLoop->post([clock, host, toAsGiven, sender, failure, acceptedReply] {
             const QString stamp = LogTimeStamp::now(*clock);
             LXMailCoreBridge::SendReport outcome;
             if (failure) {
@@ -109,6 +109,7 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
             } else {
                 outcome.logLine = u"%1 Email sent via %2 to %3\n"_s.arg(stamp, host, toAsGiven);
                 outcome.succeeded = true;
+                outcome.replyText = acceptedReply;
             }
             if (sender)
                 sender(outcome);
@@ -120,7 +121,7 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
     if (!message) {
         SmtpFailure unbuilt;
         unbuilt.localizedDescription = unbuilt.fullDescription = message.error();
-        report(unbuilt);
+        report(unbuilt, QString());
         return;
     }
 
@@ -132,9 +133,8 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
             envelopeTo.append(address.mailbox);
     }
     // The envelope carries bare addresses; names belong in the header only.
-    services.client.sendMessage(session, LXStringUtils::trimLateralSpace(content.from.mailbox), envelopeTo,
-                                message.value(),
-                                std::move(report));
+    services.client.sendMessageKeepingReply(session, LXStringUtils::trimLateralSpace(content.from.mailbox),
+                                            envelopeTo, message.value(), std::move(report));
 }
 
 } // namespace
