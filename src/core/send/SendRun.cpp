@@ -333,8 +333,12 @@ void SendRun::runSelection(Kind kind)
         selection = std::move(m_selection);
         m_selection.reset();
     }
-    if (!selection)
+    if (!selection) {
+        // Started without a selection (start(Kind::Resume) itself): an
+        // empty run, so that the progress still ends.
+        runRecords({}, true, nullptr, {});
         return;
+    }
     const QString stamp = LogTimeStamp::now(m_doc.clock());
     const QString via = m_preparation.server().name;
     const QString of = selection->run().start().toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s);

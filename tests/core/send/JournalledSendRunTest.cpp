@@ -326,6 +326,29 @@ TEST_F(JournalledSendRunTest, RetryFailedAfterAMixOfAnswers)
     EXPECT_EQ(run->recipients()[1].code, 451);
 }
 
+// Resume and retry need a journal that reads: anything else is an alert
+// and starts nothing; started bare, the kind sends nothing and ends.
+TEST_F(JournalledSendRunTest, NoJournalNoRun)
+{
+    SendRun run(doc, services(state.path()), paced, paced.clock);
+    ASSERT_TRUE(testing::writeFile(state.filePath(u"other.run"_s), "not a journal\n"));
+    for (const QString &path : {state.filePath(u"missing.run"_s), state.filePath(u"other.run"_s)}) {
+        const qsizetype shown = presenter.shown().size();
+        run.resumeRun(path, false);
+        run.retryFailed(path, true);
+        ASSERT_EQ(presenter.shown().size(), shown + 2);
+        EXPECT_EQ(presenter.shown().last().messageText, u"The run cannot be continued"_s);
+    }
+    EXPECT_EQ(run.launchedCount(), 0);
+
+    run.start(SendRun::Kind::Resume);
+    run.waitForFinished();
+    deliver();
+    EXPECT_EQ(run.launchedCount(), 1);
+    EXPECT_FALSE(run.isRunning());
+    EXPECT_TRUE(smtp.calls().isEmpty());
+}
+
 // The server refuses the login: the run stops after that one message, says
 // why, and the journal lets it be resumed.
 TEST_F(JournalledSendRunTest, AnAccountRefusalStopsTheRunAfterOneAttempt)
