@@ -205,7 +205,9 @@ int SendCommands::runSend(const QStringList &arguments)
     if (modes == 0 && args.has(u"--report"_s))
         return writeLastReport(args.positional[0], args.value(u"--report"_s));
     if (modes != 1)
-        return refuse(command, 2, u"give one of --checked, --all, --resume and --retry-failed"_s);
+        return refuse(command, 2,
+                      resume || retry ? u"give one of --checked, --all, --resume and --retry-failed"_s
+                                      : u"give one of --checked and --all"_s);
     if (args.has(u"--resend-unknown"_s) && !resume)
         return refuse(command, 2, u"--resend-unknown needs --resume"_s);
     if (args.has(u"--include-permanent"_s) && !retry)
