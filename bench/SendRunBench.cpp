@@ -1,7 +1,8 @@
 // A send run of 20 records at a pause of 1 s through the SMTP transport, to
 // the local test server answering each message only after 3 s. The run must
 // not wait for the answers: it ends about 19 s after its start, and the last
-// answer arrives about 3 s later. Reported as counters, in seconds.
+// answer arrives about 3 s later. Reported as counters, in seconds. The run
+// keeps its journal (flushed at every message) as the program's runs do.
 
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
@@ -17,6 +18,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -78,6 +80,10 @@ void BM_SendRunAgainstSlowServer(benchmark::State &state)
         services.mailCore = &bridge;
         services.connections = &connections;
         services.server = ServerSettings(doc, &connections).adjustSendingValueFromPref();
+        // The run keeps its journal as in the program, on the disk the
+        // benchmark runs from (the temporary folder may be in memory).
+        QTemporaryDir journals(QDir::currentPath() + u"/send-run-journals-XXXXXX"_s);
+        services.journalFolder = journals.path();
         SendRun run(doc, services, SystemSleeper::instance(), SystemClock::instance());
 
         int answered = 0;

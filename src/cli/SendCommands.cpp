@@ -11,6 +11,8 @@
 #include "send/MessageBuilder.h"
 #include "send/MessagePreparation.h"
 #include "send/Preview.h"
+#include "send/RunJournalFolder.h"
+#include "send/RunResults.h"
 #include "send/RunWarnings.h"
 #include "document/SendProgress.h"
 #include "send/SendRun.h"
@@ -131,10 +133,11 @@ bool SendCommands::handles(const QString &command)
 
 QString SendCommands::summary()
 {
-    return u"  send FILE.quill (--checked|--all) --yes [--prepare] [--drafts DIR] [--sendmail PATH]\n"
+    return u"  send FILE.quill (--checked|--all|--resume [--resend-unknown]|--retry-failed\n"
+           "       [--include-permanent]) --yes [--prepare] [--drafts DIR] [--sendmail PATH]\n"
            "       [--smtp-host H [--smtp-port P] [--security plain|starttls|tls]\n"
            "        [--user U --password-env VAR] | --connection N] [--allow-plain-auth]\n"
-           "       [--interval N] [--wait SECONDS]\n"
+           "       [--interval N] [--wait SECONDS] [--report FILE.csv]\n"
            "                            run the send run over the checked or all records of the\n"
            "                            send list: --prepare writes drafts (.eml) into DIR\n"
            "                            (default FILE-drafts beside the mailing); sending goes\n"
@@ -156,7 +159,18 @@ QString SendCommands::summary()
            "                            as --wait does after SECONDS (default 300). The log is\n"
            "                            saved in the mailing: one line for every message. Exit\n"
            "                            0 when every message was accepted, 1 when any was\n"
-           "                            refused, failed or not answered\n"
+           "                            refused, failed or not answered.\n"
+           "                            Every run through a server keeps a journal (in\n"
+           "                            $XDG_STATE_HOME/Quillcast/runs, the last 20 runs of\n"
+           "                            each mailing): --resume sends the last run's messages\n"
+           "                            the server had not accepted when it stopped (the one\n"
+           "                            whose answer is unknown only with --resend-unknown);\n"
+           "                            --retry-failed sends again those that failed or were\n"
+           "                            refused for now (4xx), and with --include-permanent\n"
+           "                            those refused for good (5xx). A refusal of the account\n"
+           "                            (login, sending limit) stops the run at once.\n"
+           "                            --report writes the run's results per recipient as\n"
+           "                            CSV; given alone, those of the mailing's last run\n"
            "  preview FILE.quill [--record N] [--json|--eml]\n"
            "                            the merged message of send-list record N (from 0)\n"_s;
 }
@@ -176,15 +190,30 @@ int SendCommands::runSend(const QStringList &arguments)
 {
     const QString command = u"send"_s;
     const ParsedArguments args = ParsedArguments::parse(
-        arguments, {u"--checked"_s, u"--all"_s, u"--prepare"_s, u"--yes"_s, u"--allow-plain-auth"_s},
+        arguments,
+        {u"--checked"_s, u"--all"_s, u"--prepare"_s, u"--yes"_s, u"--allow-plain-auth"_s, u"--resume"_s,
+         u"--resend-unknown"_s, u"--retry-failed"_s, u"--include-permanent"_s},
         {u"--drafts"_s, u"--sendmail"_s, u"--smtp-host"_s, u"--smtp-port"_s, u"--security"_s, u"--user"_s,
-         u"--password-env"_s, u"--interval"_s, u"--wait"_s, u"--connection"_s});
+         u"--password-env"_s, u"--interval"_s, u"--wait"_s, u"--connection"_s, u"--report"_s});
     if (!args.error.isEmpty())
         return refuse(command, 2, args.error);
     if (args.positional.size() != 1)
         return refuse(command, 2, u"give one mailing file"_s);
-    if (args.has(u"--checked"_s) == args.has(u"--all"_s))
-        return refuse(command, 2, u"give one of --checked and --all"_s);
+    const bool resume = args.has(u"--resume"_s);
+    const bool retry = args.has(u"--retry-failed"_s);
+    const int modes = int(args.has(u"--checked"_s)) + int(args.has(u"--all"_s)) + int(resume) + int(retry);
+    if (modes == 0 && args.has(u"--report"_s))
+        return writeLastReport(args.positional[0], args.value(u"--report"_s));
+    if (modes != 1)
+        return refuse(command, 2,
+                      resume || retry ? u"give one of --checked, --all, --resume and --retry-failed"_s
+                                      : u"give one of --checked and --all"_s);
+    if (args.has(u"--resend-unknown"_s) && !resume)
+        return refuse(command, 2, u"--resend-unknown needs --resume"_s);
+    if (args.has(u"--include-permanent"_s) && !retry)
+        return refuse(command, 2, u"--include-permanent needs --retry-failed"_s);
+    if ((resume || retry) && (args.has(u"--prepare"_s) || args.has(u"--sendmail"_s)))
+        return refuse(command, 2, u"a resumed or retried run sends through a server: no --prepare or --sendmail"_s);
     if (!args.has(u"--yes"_s))
         return refuse(command, 2, u"a send run asks for confirmation; add --yes to start it"_s);
     const bool hasServer = args.has(u"--smtp-host"_s);
@@ -296,11 +325,27 @@ int SendCommands::runSend(const QStringList &arguments)
     });
     QObject::connect(&progress, &SendProgress::finished, &doc, [&] { finished = true; });
 
+    // The earlier run a resume or retry goes on from: the mailing's last.
+    std::optional<QString> earlier;
+    if (resume || retry) {
+        if (!sending->sendsThroughServer())
+            return refuse(command, 1, u"the mailing sends through the mail system; a run through a server is needed"_s);
+        earlier = mailing.session().lastRunJournal();
+        if (!earlier)
+            return refuse(command, 1, u"this mailing has no run to go on from"_s);
+        if (resume && !mailing.session().unfinishedRunJournal())
+            return refuse(command, 1, u"the last run of this mailing finished; nothing to resume"_s);
+    }
+
     SendingServicesFactory &transports = *sending;
     SendRun &run = mailing.session().startSendRun(std::move(sending));
     InterruptGuard interrupts;
     const bool checked = args.has(u"--checked"_s);
-    if (prepare)
+    if (resume)
+        run.resumeRun(*earlier, args.has(u"--resend-unknown"_s));
+    else if (retry)
+        run.retryFailed(*earlier, args.has(u"--include-permanent"_s));
+    else if (prepare)
         checked ? run.prepareCheckedRecords() : run.prepareAllRecords();
     else
         checked ? run.sendCheckedRecords() : run.sendAllRecords();
@@ -348,6 +393,17 @@ int SendCommands::runSend(const QStringList &arguments)
     if (!mailing.save())
         return 1;
 
+    if (run.stoppedForAccount())
+        m_ctx.err << command << ": sending stopped: the server refused the account (" << run.accountRefusal()
+                  << "); once it is fixed, go on with --resume" << Qt::endl;
+    if (args.has(u"--report"_s)) {
+        const std::optional<QString> journal = run.lastJournalPath();
+        if (!journal)
+            return refuse(command, 1, u"this run kept no journal (it did not go through a server): no report"_s);
+        if (const int written = writeReport(*journal, args.value(u"--report"_s)); written != 0)
+            return written;
+    }
+
     SendSummary summary;
     summary.refused = run.refusedCount();
     summary.handedToServer = run.handedToServerCount();
@@ -359,7 +415,37 @@ int SendCommands::runSend(const QStringList &arguments)
     summary.preparing = prepare;
     summary.draftsFolder = drafts;
     m_ctx.out << summary.line() << Qt::endl;
-    return summary.allDelivered() && !cancelling ? 0 : 1;
+    return summary.allDelivered() && !cancelling && !run.stoppedForAccount() ? 0 : 1;
+}
+
+int SendCommands::writeReport(const QString &journalPath, const QString &csvPath)
+{
+    const Result<RunResults> results = RunResults::read(journalPath);
+    if (!results)
+        return refuse(u"send"_s, 1, results.error());
+    if (const Status written = results->writeCsv(csvPath); !written)
+        return refuse(u"send"_s, 1, u"cannot write %1: %2"_s.arg(csvPath, written.error()));
+    const RunResults::Counts counts = results->counts();
+    m_ctx.out << u"Results of the run of %1 written to %2: %3 accepted, %4 refused, %5 failed, %6 unknown, %7 not sent"_s
+                     .arg(results->run().start().toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s), csvPath)
+                     .arg(counts.accepted)
+                     .arg(counts.refused)
+                     .arg(counts.failed)
+                     .arg(counts.unknown)
+                     .arg(counts.notSent)
+              << Qt::endl;
+    return 0;
+}
+
+int SendCommands::writeLastReport(const QString &mailingPath, const QString &csvPath)
+{
+    if (!QFileInfo::exists(mailingPath))
+        return refuse(u"send"_s, 1, u"no such mailing: %1"_s.arg(mailingPath));
+    const std::optional<QString> last =
+        RunJournalFolder(RunJournalFolder::standardFolder()).latestRunOf(mailingPath);
+    if (!last)
+        return refuse(u"send"_s, 1, u"this mailing has no run to report"_s);
+    return writeReport(*last, csvPath);
 }
 
 int SendCommands::runPreview(const QStringList &arguments)

@@ -21,6 +21,10 @@ private:
     int runSend(const QStringList &arguments);
     int runPreview(const QStringList &arguments);
     int refuse(const QString &command, int status, const QString &message);
+    // The results of the run of a journal, or of the mailing's last run, as
+    // CSV at csvPath, and their counts on the output.
+    int writeReport(const QString &journalPath, const QString &csvPath);
+    int writeLastReport(const QString &mailingPath, const QString &csvPath);
 
     CliContext m_ctx;
 };

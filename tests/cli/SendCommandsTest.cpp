@@ -29,6 +29,8 @@ protected:
         // As in the program: the run's progress and the server's answers
         // reach the command through the event loop.
         quillcast::testing::application();
+        // Send runs keep their journals under the home's state folder.
+        quillcast::clitest::privateHome();
         folder = new QTemporaryDir;
         sampleStatus = runCli({u"sample"_s, u"--out"_s, folder->path()}).status;
     }

@@ -54,6 +54,8 @@ public:
     int port(const char *mode) const { return m_info[QString::fromLatin1(mode)].toInt(); }
     QString certificate() const { return m_info[QStringLiteral("cert")].toString(); }
     QString messagesFolder() const { return m_info[QStringLiteral("messages")].toString(); }
+    // Where the server's control files are (the stall port's stall.json).
+    QString workdir() const { return m_workdir.path(); }
 
 private:
     QTemporaryDir m_workdir;

@@ -5,6 +5,8 @@
 // follow what really happened.
 
 #include "platform/SystemClock.h"
+#include "send/RunJournalContents.h"
+#include "send/RunJournalFolder.h"
 #include "document/LogTimeStamp.h"
 
 #include "GMimeReading.h"
@@ -125,6 +127,7 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"HOME"_s, s_home->path());
         environment.insert(u"XDG_CONFIG_HOME"_s, s_home->filePath(u".config"_s));
+        environment.insert(u"XDG_STATE_HOME"_s, s_home->filePath(u".local/state"_s));
         process.setProcessEnvironment(environment);
         process.start(QString::fromUtf8(QUILLCAST_CLI), arguments);
         CliRun run;
@@ -196,6 +199,36 @@ protected:
                 return line.mid(stamp.size());
         }
         return u"NO STAMP: "_s + line;
+    }
+
+    // The send runs' journals of the program's home.
+    static RunJournalFolder journals() { return RunJournalFolder(s_home->filePath(u".local/state/Quillcast/runs"_s)); }
+
+    // The envelope recipients of the messages the server stored since the
+    // call that gave before (the names of the files then).
+    static QStringList storedSince(const QStringList &before)
+    {
+        const QDir folder(s_server->messagesFolder());
+        QStringList to;
+        for (const QString &name : folder.entryList({u"*.json"_s}, QDir::Files, QDir::Name)) {
+            if (before.contains(name))
+                continue;
+            const QJsonObject message =
+                QJsonDocument::fromJson(testing::fileContents(folder.filePath(name))).object();
+            for (const QJsonValue &address : message.value(u"rcpt_tos"_s).toArray())
+                to.append(address.toString());
+        }
+        return to;
+    }
+    static QStringList storedNow()
+    {
+        return QDir(s_server->messagesFolder()).entryList({u"*.json"_s}, QDir::Files, QDir::Name);
+    }
+
+    static QStringList serverOptions(const char *port)
+    {
+        return {u"--smtp-host"_s, u"127.0.0.1"_s, u"--smtp-port"_s, QString::number(s_server->port(port)),
+                u"--security"_s, u"plain"_s, u"--interval"_s, u"1"_s, u"--wait"_s, u"10"_s};
     }
 
     QTemporaryDir scratch;
@@ -485,6 +518,141 @@ TEST_F(SendCommand, AnEmptyMessageIsRefusedAndTheRunWarnsFirst)
     const QStringList lines = linesOfTheRun(mailing);
     ASSERT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
     EXPECT_EQ(lines.count(u"EMAIL ERROR: Can't prepare and send an empty message"_s), 3);
+}
+
+// The sending program killed (SIGKILL) at each point of its second
+// message: while the server holds its MAIL, its RCPT, its final dot, its
+// 250 after storing it, and in the pause after it was accepted. The journal
+// leaves at most one message in doubt, and the resumed run then sends every
+// message the server had not stored, so that each recipient has it once:
+// the doubtful one is sent again where the server had not stored it.
+TEST_F(SendCommand, KilledAtAnyPointTheResumedRunSendsEachMessageOnce)
+{
+    const struct
+    {
+        const char *stage;
+        bool serverHasIt; // the second message, when the program dies
+    } rows[] = {{"mail", false}, {"rcpt", false}, {"dot", false}, {"reply", true}, {"pause", true}};
+    const QString control = s_server->workdir() + u"/stall.json"_s;
+    const QString stalled = s_server->workdir() + u"/stalled"_s;
+
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.stage);
+        const QString mailing = copyOfSample();
+        const QStringList before = storedNow();
+        QFile::remove(stalled);
+        const bool pause = QString::fromLatin1(row.stage) == u"pause"_s;
+        if (!pause)
+            ASSERT_TRUE(testing::writeFile(control, QByteArray(R"({"stage": ")") + row.stage + R"(", "message": 2})"));
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"HOME"_s, s_home->path());
+        environment.insert(u"XDG_CONFIG_HOME"_s, s_home->filePath(u".config"_s));
+        environment.insert(u"XDG_STATE_HOME"_s, s_home->filePath(u".local/state"_s));
+        process.setProcessEnvironment(environment);
+        process.start(QString::fromUtf8(QUILLCAST_CLI),
+                      QStringList{u"send"_s, mailing, u"--all"_s, u"--yes"_s} + serverOptions("stall"));
+        ASSERT_TRUE(process.waitForStarted(30000));
+        QElapsedTimer waited;
+        waited.start();
+        const auto reached = [&] {
+            return pause ? storedSince(before).size() == 2 : QFileInfo::exists(stalled);
+        };
+        while (!reached() && process.state() == QProcess::Running && waited.elapsed() < 60000)
+            QThread::msleep(10);
+        ASSERT_TRUE(reached()) << QString::fromUtf8(process.readAllStandardError()).toStdString();
+        process.kill();
+        ASSERT_TRUE(process.waitForFinished(10000));
+        QFile::remove(control); // the server lets the held message go
+
+        const std::optional<QString> journal = journals().latestRunOf(mailing);
+        ASSERT_TRUE(journal.has_value());
+        const Result<RunJournalContents> run = RunJournalContents::read(*journal);
+        ASSERT_TRUE(run.ok()) << run.error().toStdString();
+        EXPECT_FALSE(run->end().has_value());
+        EXPECT_EQ(run->recipients()[0].outcome, RunJournalContents::Outcome::Accepted);
+        EXPECT_LE(run->count(RunJournalContents::Outcome::Unknown), 1);
+        EXPECT_EQ(run->count(RunJournalContents::Outcome::Accepted) + run->count(RunJournalContents::Outcome::Unknown), 2)
+            << "the second message was handed";
+
+        const bool resendUnknown = !row.serverHasIt;
+        QStringList resume = {u"send"_s, mailing, u"--resume"_s, u"--yes"_s, u"--report"_s,
+                              scratch.filePath(u"results.csv"_s)};
+        if (resendUnknown)
+            resume.append(u"--resend-unknown"_s);
+        const CliRun resumed = cli(resume + serverOptions("clear"));
+        EXPECT_EQ(resumed.status, 0) << resumed.out.toStdString() << resumed.err.toStdString();
+
+        QStringList received = storedSince(before);
+        received.sort();
+        QStringList everyone = kRecipients;
+        everyone.sort();
+        EXPECT_EQ(received, everyone);
+        const QByteArray csv = testing::fileContents(scratch.filePath(u"results.csv"_s));
+        EXPECT_EQ(csv.count('\n'), 4) << csv.toStdString();
+        EXPECT_TRUE(csv.contains(",wei.chen@example.cn,accepted,,250 Message accepted for delivery,")) << csv.toStdString();
+    }
+}
+
+// A run answered 250, 451 and 550 (5.1.1): a retry sends to the 451 only,
+// and to the 550 as well when asked.
+TEST_F(SendCommand, RetryFailedSendsAgainOnlyToTheFailed)
+{
+    const QString mailing = copyOfSample();
+    ASSERT_EQ(cli({u"add-record"_s, mailing, u"email=busy@later.test"_s}).status, 0);
+    ASSERT_EQ(cli({u"add-record"_s, mailing, u"email=nobody@reject.test"_s}).status, 0);
+    ASSERT_EQ(cli({u"check"_s, mailing, u"all"_s}).status, 0);
+    QStringList before = storedNow();
+    const CliRun first = cli(QStringList{u"send"_s, mailing, u"--checked"_s, u"--yes"_s} + serverOptions("clear"));
+    EXPECT_EQ(first.status, 1);
+    EXPECT_EQ(storedSince(before).size(), 3);
+
+    // The retries' lines follow the run's.
+    const CliRun retry = cli(QStringList{u"send"_s, mailing, u"--retry-failed"_s, u"--yes"_s} + serverOptions("clear"));
+    EXPECT_EQ(retry.status, 1);
+    QStringList lines = linesOfTheRun(mailing);
+    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 3) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(u"busy@later.test"_s).size(), 2) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(storedSince(before).size(), 3) << "nothing accepted was sent again";
+
+    cli(QStringList{u"send"_s, mailing, u"--retry-failed"_s, u"--include-permanent"_s, u"--yes"_s} +
+        serverOptions("clear"));
+    lines = linesOfTheRun(mailing);
+    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 5) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(u"nobody@reject.test"_s).size(), 2) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(storedSince(before).size(), 3);
+
+    const CliRun report = cli({u"send"_s, mailing, u"--report"_s, scratch.filePath(u"last.csv"_s)});
+    EXPECT_EQ(report.status, 0) << report.err.toStdString();
+    EXPECT_TRUE(report.out.contains(u"3 accepted, 2 refused, 0 failed, 0 unknown, 0 not sent"_s)) << report.out.toStdString();
+    const QByteArray csv = testing::fileContents(scratch.filePath(u"last.csv"_s));
+    EXPECT_TRUE(csv.contains(",nobody@reject.test,refused,550,\"5.1.1 <nobody@reject.test>: Recipient address rejected\",")
+                || csv.contains(",nobody@reject.test,refused,550,5.1.1 <nobody@reject.test>: Recipient address rejected,"))
+        << csv.toStdString();
+}
+
+// A login the server refuses (535) stops the run after its first message,
+// with a message that says so, instead of failing every recipient.
+TEST_F(SendCommand, AnAuthenticationFailureStopsTheRunAfterOneAttempt)
+{
+    const QString mailing = copyOfSample();
+    qputenv("QUILLCAST_TEST_WRONG_PASSWORD", "not-the-password");
+    const CliRun run = cli(QStringList{u"send"_s, mailing, u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
+                                       u"--smtp-port"_s, QString::number(s_server->port("auth")), u"--security"_s,
+                                       u"plain"_s, u"--user"_s, u"quill"_s, u"--password-env"_s,
+                                       u"QUILLCAST_TEST_WRONG_PASSWORD"_s, u"--allow-plain-auth"_s, u"--interval"_s,
+                                       u"2"_s});
+    qunsetenv("QUILLCAST_TEST_WRONG_PASSWORD");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(u"sending stopped: the server refused the account (535"_s)) << run.err.toStdString();
+    const QStringList lines = linesOfTheRun(mailing);
+    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 1) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(u"Sending stopped: the server refused the account (535"_s).size(), 1)
+        << lines.join(u'\n').toStdString();
+    const Result<RunJournalContents> journal = RunJournalContents::read(*journals().latestRunOf(mailing));
+    EXPECT_EQ(journal->end(), RunJournal::End::Stopped);
+    EXPECT_EQ(journal->count(RunJournalContents::Outcome::NotAttempted), 2);
 }
 
 } // namespace

@@ -10,15 +10,25 @@ Listens on 127.0.0.1 only, on ports the system picks, one port per mode:
   slow      plain SMTP that waits --delay seconds before answering each message
   late      plain SMTP that answers the end of each message only after --late
             seconds (longer than a test waits: the answer comes too late)
+  stall     plain SMTP that stops still at one point of one message, as the
+            file WORKDIR/stall.json says: {"stage": S, "message": N} with S
+            one of mail (MAIL received, not answered), rcpt (RCPT received,
+            not answered), dot (the message's final dot received, the
+            message not stored), reply (the message stored, 250 not sent);
+            N counts the MAILs on this port from the file's last change, from
+            1. Stopped there, the server writes WORKDIR/stalled (the stage)
+            and waits until stall.json is removed.
 
-On every port, a recipient in the domain reject.test is refused with 550.
+On every port, a recipient in the domain reject.test is refused with 550
+5.1.1, and one in later.test with 451 4.3.0 (try again later).
 
 The certificate and key (CN=localhost, subjectAltName IP:127.0.0.1 and
 DNS:localhost) are made with openssl in --workdir when the server starts.
 When all ports listen, one JSON line goes to standard output:
 
   {"clear": PORT, "starttls": PORT, "tls": PORT, "auth": PORT, "slow": PORT,
-   "late": PORT, "cert": "/path/cert.pem", "messages": "/path/messages"}
+   "late": PORT, "stall": PORT, "cert": "/path/cert.pem",
+   "messages": "/path/messages"}
 
 Every accepted message is stored, before the server answers 250, as
 messages/NNNNNN-MODE.json: the envelope, the raw bytes (base64) and the parse
@@ -47,6 +57,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.p
 from read_message import parse_message  # noqa: E402
 
 REJECTED_DOMAIN = "@reject.test"
+LATER_DOMAIN = "@later.test"
 
 
 def make_certificate(workdir):
@@ -64,23 +75,76 @@ def b64(data):
     return base64.b64encode(data).decode("ascii")
 
 
+class Stall:
+    """The stall port's control file and its count of MAILs."""
+
+    def __init__(self, workdir):
+        self.control = os.path.join(workdir, "stall.json")
+        self.stalled = os.path.join(workdir, "stalled")
+        self.version = None
+        self.mails = 0
+
+    def plan(self):
+        try:
+            version = os.stat(self.control).st_mtime_ns
+            with open(self.control, encoding="utf-8") as f:
+                plan = json.load(f)
+        except (OSError, ValueError):
+            return None
+        if version != self.version:
+            self.version = version
+            self.mails = 0
+        return plan
+
+    def mail_seen(self, session):
+        plan = self.plan()
+        if plan is None:
+            session.stall_stage = None
+            return
+        self.mails += 1
+        session.stall_stage = plan["stage"] if self.mails == plan["message"] else None
+
+    async def at(self, session, stage):
+        if getattr(session, "stall_stage", None) != stage:
+            return
+        with open(self.stalled, "w", encoding="utf-8") as f:
+            f.write(stage)
+        while os.path.exists(self.control):
+            await asyncio.sleep(0.02)
+
+
 class Handler:
     counter = itertools.count(1)
 
-    def __init__(self, mode, store, delay=0.0):
+    def __init__(self, mode, store, delay=0.0, stall=None):
         self.mode = mode
         self.store = store
         self.delay = delay
+        self.stall = stall
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if self.stall:
+            self.stall.mail_seen(session)
+            await self.stall.at(session, "mail")
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.stall:
+            await self.stall.at(session, "rcpt")
         if address.lower().endswith(REJECTED_DOMAIN):
             return "550 5.1.1 <%s>: Recipient address rejected" % address
+        if address.lower().endswith(LATER_DOMAIN):
+            return "451 4.3.0 <%s>: try again later" % address
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         if self.delay:
             await asyncio.sleep(self.delay)
+        if self.stall:
+            await self.stall.at(session, "dot")
         raw = envelope.original_content or envelope.content
         record = {
             "mode": self.mode,
@@ -94,6 +158,8 @@ class Handler:
         with open(temporary, "w", encoding="utf-8") as out:
             json.dump(record, out)
         os.replace(temporary, os.path.join(self.store, name))
+        if self.stall:
+            await self.stall.at(session, "reply")
         return "250 Message accepted for delivery"
 
 
@@ -115,8 +181,8 @@ async def serve(args):
     tls_context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     tls_context.load_cert_chain(cert, key)
 
-    def factory(mode, delay=0.0, **options):
-        handler = Handler(mode, store, delay)
+    def factory(mode, delay=0.0, stall=None, **options):
+        handler = Handler(mode, store, delay, stall)
         return lambda: SMTP(handler, hostname="localhost", ident="Quillcast test server", **options)
 
     loop = asyncio.get_running_loop()
@@ -131,6 +197,7 @@ async def serve(args):
             "127.0.0.1", 0),
         "slow": await loop.create_server(factory("slow", delay=args.delay), "127.0.0.1", 0),
         "late": await loop.create_server(factory("late", delay=args.late), "127.0.0.1", 0),
+        "stall": await loop.create_server(factory("stall", stall=Stall(workdir)), "127.0.0.1", 0),
     }
     ports = {mode: server.sockets[0].getsockname()[1] for mode, server in servers.items()}
     ports.update({"cert": cert, "messages": store})

@@ -245,7 +245,10 @@ QString heloName()
 
 Outcome failure(const QString &localized, const QString &detail = {})
 {
-    return SmtpFailure{localized, detail.isEmpty() ? localized : localized + u" ("_s + detail + u')'};
+    SmtpFailure described;
+    described.localizedDescription = localized;
+    described.fullDescription = detail.isEmpty() ? localized : localized + u" ("_s + detail + u')';
+    return described;
 }
 
 struct Request
@@ -339,7 +342,14 @@ SmtpFailure describe(CURLcode code, const Transcript &transcript, const char *er
         localized, QString::number(static_cast<int>(code)), curlDetail,
         transcript.lastCommand.isEmpty() ? u"none"_s : QString::fromUtf8(transcript.lastCommand),
         transcript.lastReplyCode == 0 ? u"none"_s : transcript.lastReply());
-    return SmtpFailure{localized, full};
+    SmtpFailure described;
+    described.localizedDescription = localized;
+    described.fullDescription = full;
+    if (transcript.serverRefused()) {
+        described.replyCode = transcript.lastReplyCode;
+        described.replyText = QString::fromUtf8(transcript.lastReplyText);
+    }
+    return described;
 }
 
 struct CurlDeleter
@@ -349,7 +359,8 @@ struct CurlDeleter
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
 
-Outcome perform(const CurlSmtpClient::Options &options, AbortWatch watch, const Request &request)
+Outcome perform(const CurlSmtpClient::Options &options, AbortWatch watch, const Request &request,
+                QString *acceptedReply = nullptr)
 {
     if (watch.aborts->aborted(watch.generation))
         return failure(u"The operation was cancelled before the server had answered"_s);
@@ -471,6 +482,9 @@ Outcome perform(const CurlSmtpClient::Options &options, AbortWatch watch, const 
         long osErrno = 0;
         curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &osErrno);
         outcome = describe(code, transcript, errorBuffer, osErrno, host, port);
+    } else if (acceptedReply && transcript.lastReplyCode >= 200 && transcript.lastReplyCode < 300) {
+        // The answer to the message's final dot: QUIT is not said yet.
+        *acceptedReply = transcript.lastReply();
     }
     curl.reset(); // says QUIT and closes before the completion runs
     return outcome;
@@ -517,16 +531,27 @@ void CurlSmtpClient::sendMessage(const SmtpSettings &settings, const QString &en
 {
     Request request{settings, false, envelopeFrom, envelopeTo, message};
     const AbortWatch watch{m_aborts.get(), m_aborts->currentGeneration()};
-    enqueue({[this, watch, request = std::move(request)] { return perform(m_options, watch, request); },
-             std::move(done)});
+    enqueue({[this, watch, request = std::move(request)](QString &) { return perform(m_options, watch, request); },
+             std::move(done), {}});
+}
+
+void CurlSmtpClient::sendMessageKeepingReply(const SmtpSettings &settings, const QString &envelopeFrom,
+                                             const QStringList &envelopeTo, const QByteArray &message, Delivered done)
+{
+    Request request{settings, false, envelopeFrom, envelopeTo, message};
+    const AbortWatch watch{m_aborts.get(), m_aborts->currentGeneration()};
+    enqueue({[this, watch, request = std::move(request)](QString &reply) {
+                 return perform(m_options, watch, request, &reply);
+             },
+             {}, std::move(done)});
 }
 
 void CurlSmtpClient::checkAccount(const SmtpSettings &settings, const QString &from, Completion done)
 {
     Request request{settings, true, from, {}, {}};
     const AbortWatch watch{m_aborts.get(), m_aborts->currentGeneration()};
-    enqueue({[this, watch, request = std::move(request)] { return perform(m_options, watch, request); },
-             std::move(done)});
+    enqueue({[this, watch, request = std::move(request)](QString &) { return perform(m_options, watch, request); },
+             std::move(done), {}});
 }
 
 void CurlSmtpClient::enqueue(Operation operation)
@@ -552,8 +577,12 @@ void CurlSmtpClient::workerLoop()
         Operation operation = std::move(m_queue.front());
         m_queue.pop_front();
         lock.unlock();
-        const Outcome outcome = operation.perform();
-        operation.done(outcome);
+        QString reply;
+        const Outcome outcome = operation.perform(reply);
+        if (operation.delivered)
+            operation.delivered(outcome, reply);
+        else
+            operation.done(outcome);
         operation = {};
         lock.lock();
     }

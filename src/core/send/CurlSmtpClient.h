@@ -75,6 +75,9 @@ public:
 
     void sendMessage(const SmtpSettings &settings, const QString &envelopeFrom, const QStringList &envelopeTo,
                      const QByteArray &message, Completion done) override;
+    void sendMessageKeepingReply(const SmtpSettings &settings, const QString &envelopeFrom,
+                                 const QStringList &envelopeTo, const QByteArray &message,
+                                 Delivered done) override;
     void checkAccount(const SmtpSettings &settings, const QString &from, Completion done) override;
 
     // Aborts every operation started so far, running or queued; each
@@ -84,10 +87,13 @@ public:
 
 private:
     using Outcome = std::optional<SmtpFailure>;
+    // perform gives the outcome, and the server's last reply on success;
+    // one of the completions hears them.
     struct Operation
     {
-        std::function<Outcome()> perform;
+        std::function<Outcome(QString &reply)> perform;
         Completion done;
+        Delivered delivered;
     };
 
     void enqueue(Operation operation);

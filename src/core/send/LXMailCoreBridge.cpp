@@ -95,16 +95,21 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
 {
     MainLoop *mainLoop = &services.mainLoop;
     const Clock *clock = &services.clock;
-    auto report = [mainLoop, clock, host, toAsGiven,
-                   sender = std::move(sender)](const std::optional<QString> &failure) {
-        mainLoop->post([clock, host, toAsGiven, sender, failure] {
+    auto report = [mainLoop, clock, host, toAsGiven, sender = std::move(sender)](
+                      const std::optional<SmtpFailure> &failure, const QString &acceptedReply) {
+        mainLoop->post([clock, host, toAsGiven, sender, failure, acceptedReply] {
             const QString stamp = LogTimeStamp::now(*clock);
             LXMailCoreBridge::SendReport outcome;
             if (failure) {
-                outcome.logLine = u"%1 Error sending email via %2 : %3\n"_s.arg(stamp, host, *failure);
+                outcome.logLine =
+                    u"%1 Error sending email via %2 : %3\n"_s.arg(stamp, host, failure->localizedDescription);
+                outcome.failure = failure->localizedDescription;
+                outcome.replyCode = failure->replyCode;
+                outcome.replyText = failure->replyText;
             } else {
                 outcome.logLine = u"%1 Email sent via %2 to %3\n"_s.arg(stamp, host, toAsGiven);
                 outcome.succeeded = true;
+                outcome.replyText = acceptedReply;
             }
             if (sender)
                 sender(outcome);
@@ -114,7 +119,9 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
     content.date = clock->now();
     const Result<QByteArray> message = MessageBuilder::build(content);
     if (!message) {
-        report(message.error());
+        SmtpFailure unbuilt;
+        unbuilt.localizedDescription = unbuilt.fullDescription = message.error();
+        report(unbuilt, QString());
         return;
     }
 
@@ -126,12 +133,8 @@ void deliver(const LXMailCoreBridge::Services &services, const SmtpSettings &ses
             envelopeTo.append(address.mailbox);
     }
     // The envelope carries bare addresses; names belong in the header only.
-    services.client.sendMessage(session, LXStringUtils::trimLateralSpace(content.from.mailbox), envelopeTo,
-                                message.value(),
-                                [report = std::move(report)](const std::optional<SmtpFailure> &failure) {
-                                    report(failure ? std::optional<QString>(failure->localizedDescription)
-                                                   : std::nullopt);
-                                });
+    services.client.sendMessageKeepingReply(session, LXStringUtils::trimLateralSpace(content.from.mailbox),
+                                            envelopeTo, message.value(), std::move(report));
 }
 
 } // namespace

@@ -33,6 +33,12 @@ public:
     {
         QString logLine; // with its time stamp and line feed
         bool succeeded = false;
+        // A failure in words (without time stamp), and when it was the
+        // server's refusal, its reply code and text; on success the text is
+        // the server's whole reply line, when the client kept it.
+        QString failure;
+        int replyCode = 0;
+        QString replyText;
     };
     using SendCompletion = std::function<void(const SendReport &report)>;
     // The connection tester's receiver: whether the check passed, and the

@@ -6,12 +6,14 @@
 #include "send/LXMailCoreBridge.h"
 #include "document/LogTimeStamp.h"
 #include "send/MailboxText.h"
+#include "send/RunJournal.h"
 #include "send/ServerSettings.h"
 #include "send/SystemMailClient.h"
 #include "util/LXNetValidator.h"
 #include "util/LXStringUtils.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -135,15 +137,20 @@ bool MessagePreparation::sendsThroughServer() const
     return m_doc.useMailServerToSend() == 1;
 }
 
-MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &record, bool sending)
+MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &record, bool sending,
+                                                                   const std::optional<JournalEntry> &entry)
 {
     if (m_doc.sendArray().isEmpty())
         return Outcome::NothingToDo;
 
+    m_entry = entry;
+    const auto forgetEntry = qScopeGuard([this] { m_entry.reset(); });
     const MergedForm form = merge(m_doc, record);
     const QString stamp = LogTimeStamp::now(m_doc.clock());
     const auto refuse = [&](const QString &whenSending, const QString &whenPreparing) {
         m_doc.appendToLogView(stamp + (sending ? whenSending : whenPreparing));
+        if (m_entry && m_entry->journal)
+            (void)m_entry->journal->failed(m_entry->index, whenSending.trimmed(), QDateTime::currentDateTimeUtc());
         return Outcome::Refused;
     };
 
@@ -203,14 +210,37 @@ MessagePreparation::Outcome MessagePreparation::prepareMailWithDict(const Dict &
 
 namespace {
 
+// Writes that the message is about to go to the server; its answer comes
+// only after this line is on disk.
+// (The journal's times are the system's: the document's clock may be fixed
+// for merging.)
+void noteHanded(const std::optional<MessagePreparation::JournalEntry> &entry, const QString &to)
+{
+    if (entry && entry->journal)
+        (void)entry->journal->handed(entry->index, to, QDateTime::currentDateTimeUtc());
+}
+
 // Reports the server's answer to the document, on its thread; a document
-// closed meanwhile hears nothing.
-LXMailCoreBridge::SendCompletion reportTo(MyDocument &document, const QString &host)
+// closed meanwhile hears nothing. The run's journal hears it in any case.
+LXMailCoreBridge::SendCompletion reportTo(MyDocument &document, const QString &host,
+                                          const std::optional<MessagePreparation::JournalEntry> &entry)
 {
     const PendingDeliveries::Ticket ticket = document.noteDeliveryStarted(host);
-    return [doc = document.selfPointer(), ticket](const LXMailCoreBridge::SendReport &report) {
+    return [doc = document.selfPointer(), ticket, entry](const LXMailCoreBridge::SendReport &report) {
+        if (entry && entry->journal) {
+            RunJournal &journal = *entry->journal;
+            const QDateTime now = QDateTime::currentDateTimeUtc();
+            if (report.succeeded)
+                (void)journal.accepted(entry->index, report.replyText, now);
+            else if (report.replyCode >= 400)
+                (void)journal.refused(entry->index, report.replyCode, report.replyText, now);
+            else
+                (void)journal.failed(entry->index, report.failure, now);
+        }
         if (doc)
             doc->noteDeliveryFinished(ticket, report.succeeded, report.logLine);
+        if (entry && entry->answered)
+            entry->answered(report);
     };
 }
 
@@ -223,10 +253,11 @@ void MessagePreparation::sendEmailViaMailCoreWithHtmlBody(const QString &htmlBod
 {
     if (!m_services.mailCore)
         return;
+    noteHanded(m_entry, toEmail);
     m_services.mailCore->sendHtmlBody(htmlBody, textAlternate, attachments, fromEmail, fromName, toEmail, toName,
                                       title, m_server.name, m_server.port, m_server.connectionType,
                                       m_server.requirePassword, m_server.username, m_server.password,
-                                      reportTo(m_doc, m_server.name));
+                                      reportTo(m_doc, m_server.name, m_entry));
 }
 
 void MessagePreparation::sendEmailViaMailCoreWithBody(const QString &body, const List &attachments,
@@ -236,10 +267,11 @@ void MessagePreparation::sendEmailViaMailCoreWithBody(const QString &body, const
 {
     if (!m_services.mailCore)
         return;
+    noteHanded(m_entry, toEmail);
     m_services.mailCore->sendTextBody(body, attachments, fromEmail, fromName, toEmail, toName, title,
                                       m_server.name, m_server.port, m_server.connectionType,
                                       m_server.requirePassword, m_server.username, m_server.password,
-                                      reportTo(m_doc, m_server.name));
+                                      reportTo(m_doc, m_server.name, m_entry));
 }
 
 void MessagePreparation::prepareSelectedRecordPlusSend(bool sending, const QList<qsizetype> &selectedRows)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "send/LXMailCoreBridge.h"
+#include "send/LXMailCoreBridge.h"
 #include "send/MessageContent.h"
 #include "send/SendingServices.h"
 #include "util/Dict.h"
@@ -8,9 +10,15 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <functional>
+#include <memory>
+#include <optional>
+
 namespace quillcast {
 
 class MyDocument;
+class RunJournal;
 
 // Turns one address record into one message: merges the record into every
 // text of the mail form, checks the recipient, the sender and the
@@ -48,8 +56,20 @@ public:
     void setServer(const ServerCredentials &server) { m_server = server; }
     const ServerCredentials &server() const { return m_server; }
 
+    // A send run's journal (if any) and the record's place in the run:
+    // the message handed to the server, and then the server's answer, are
+    // written to it; answered hears the answer too, on the document's
+    // thread, after the journal and the log.
+    struct JournalEntry
+    {
+        std::shared_ptr<RunJournal> journal;
+        qint64 index = 0;
+        std::function<void(const LXMailCoreBridge::SendReport &report)> answered;
+    };
+
     // On the send run's worker or on the main thread.
-    Outcome prepareMailWithDict(const Dict &record, bool sending);
+    Outcome prepareMailWithDict(const Dict &record, bool sending,
+                                const std::optional<JournalEntry> &entry = std::nullopt);
 
     // The single-record commands on the send list's selection (rows of its
     // shown view): the last selected record is prepared.
@@ -91,6 +111,8 @@ private:
     MyDocument &m_doc;
     SendingServices m_services;
     ServerCredentials m_server;
+    // The entry of the record being prepared, if any.
+    std::optional<JournalEntry> m_entry;
 };
 
 } // namespace quillcast

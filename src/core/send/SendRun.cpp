@@ -9,6 +9,9 @@
 #include "platform/Sleeper.h"
 #include "document/LogTimeStamp.h"
 #include "document/SendProgress.h"
+#include "send/AccountRefusal.h"
+#include "send/RunJournal.h"
+#include "send/RunJournalFolder.h"
 #include "send/ServerSettings.h"
 
 #include <QPointer>
@@ -21,7 +24,13 @@ namespace {
 
 bool isSendKind(SendRun::Kind kind)
 {
-    return kind == SendRun::Kind::SendChecked || kind == SendRun::Kind::SendAll;
+    return kind == SendRun::Kind::SendChecked || kind == SendRun::Kind::SendAll || kind == SendRun::Kind::Resume ||
+           kind == SendRun::Kind::RetryFailed;
+}
+
+bool isSelectionKind(SendRun::Kind kind)
+{
+    return kind == SendRun::Kind::Resume || kind == SendRun::Kind::RetryFailed;
 }
 
 bool isCheckedKind(SendRun::Kind kind)
@@ -88,6 +97,10 @@ QString SendRun::confirmationText(Kind kind, qint64 count)
         return QString::asprintf("Do you want to send the emails for all the %lli records?", count);
     case Kind::PrepareAll:
         return QString::asprintf("Do you want to prepare the emails for all the %lli records?", count);
+    case Kind::Resume:
+        return QString::asprintf("Do you want to resume the run and send the emails for %lli records?", count);
+    case Kind::RetryFailed:
+        return QString::asprintf("Do you want to send the emails again for the %lli records that failed?", count);
     }
     return QString();
 }
@@ -117,7 +130,11 @@ void SendRun::start(Kind kind)
     AlertPresenter *presenter = m_doc.alertPresenter();
     if (!presenter)
         return;
-    const qint64 count = isCheckedKind(kind) ? SendListCommands(m_doc).checkedRecordsSendN() : m_doc.sendArray().size();
+    qint64 count = isCheckedKind(kind) ? SendListCommands(m_doc).checkedRecordsSendN() : m_doc.sendArray().size();
+    if (isSelectionKind(kind)) {
+        const std::lock_guard guard(m_journalLock);
+        count = m_selection ? qint64(m_selection->records().size()) : 0;
+    }
     Alert alert;
     alert.messageText = confirmationText(kind, count);
     alert.informativeText = u"The task will be launched in a separate thread, you can stop it at any time"_s;
@@ -134,6 +151,70 @@ void SendRun::start(Kind kind)
             return;
         (*run)->launch(kind);
     });
+}
+
+void SendRun::resumeRun(const QString &journalPath, bool resendUnknown)
+{
+    if (m_progress.isRunning()) {
+        refuseSecondRun();
+        return;
+    }
+    m_doc.setSearchFieldSendStr(QString(u""_s));
+    m_doc.filterSend();
+    startSelected(Kind::Resume, RunSelection::forResume(m_doc, journalPath, resendUnknown));
+}
+
+void SendRun::retryFailed(const QString &journalPath, bool includePermanent)
+{
+    if (m_progress.isRunning()) {
+        refuseSecondRun();
+        return;
+    }
+    m_doc.setSearchFieldSendStr(QString(u""_s));
+    m_doc.filterSend();
+    startSelected(Kind::RetryFailed, RunSelection::forRetry(m_doc, journalPath, includePermanent));
+}
+
+void SendRun::startSelected(Kind kind, const Result<RunSelection> &selection)
+{
+    if (!selection) {
+        if (AlertPresenter *presenter = m_doc.alertPresenter()) {
+            Alert alert;
+            alert.messageText = u"The run cannot be continued"_s;
+            alert.informativeText = selection.error();
+            alert.buttons = {u"OK"_s};
+            alert.style = Alert::Style::Warning;
+            presenter->present(alert, [](int) {});
+        }
+        return;
+    }
+    {
+        const std::lock_guard guard(m_journalLock);
+        m_selection = selection.value();
+    }
+    start(kind);
+}
+
+QString SendRun::accountRefusal() const
+{
+    const std::lock_guard guard(m_journalLock);
+    return m_accountReply;
+}
+
+void SendRun::answered(const LXMailCoreBridge::SendReport &report)
+{
+    if (report.succeeded || !AccountRefusal::stopsTheRun(report.replyCode, report.replyText))
+        return;
+    if (m_accountStopped.exchange(true))
+        return;
+    {
+        const std::lock_guard guard(m_journalLock);
+        m_accountReply = QString::number(report.replyCode) + u' ' + report.replyText;
+    }
+    m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u' ' +
+                          AccountRefusal::stopLine(report.replyCode, report.replyText) + u'\n');
+    if (m_progress.isRunning())
+        m_progress.requestCancel();
 }
 
 void SendRun::launch(Kind kind)
@@ -159,7 +240,9 @@ void SendRun::launch(Kind kind)
     const bool sending = isSendKind(kind);
     const std::lock_guard guard(m_threadLock);
     m_worker = std::thread([this, kind, sending] {
-        if (isCheckedKind(kind))
+        if (isSelectionKind(kind))
+            runSelection(kind);
+        else if (isCheckedKind(kind))
             doPrepareCheckedRecordsSending(sending);
         else
             doPrepareAllRecordsSending(sending);
@@ -210,12 +293,107 @@ void SendRun::pause()
     }
 }
 
+std::optional<QString> SendRun::lastJournalPath() const
+{
+    const std::lock_guard guard(m_journalLock);
+    return m_journalPath;
+}
+
+std::shared_ptr<RunJournal> SendRun::startJournal(const List::Items &records)
+{
+    if (m_services.journalFolder.isEmpty())
+        return nullptr;
+    const auto refuse = [this](const QString &why) {
+        m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u" The run's journal could not be written ("_s + why +
+                              u"); should the run be interrupted, it cannot be resumed\n"_s);
+        return nullptr;
+    };
+    Result<std::unique_ptr<RunJournal>> started =
+        RunJournalFolder(m_services.journalFolder).startRun(m_services.mailingPath, QDateTime::currentDateTimeUtc());
+    if (!started)
+        return refuse(started.error());
+    std::shared_ptr<RunJournal> journal = std::move(started).value();
+    std::vector<RunJournal::Queued> queued;
+    queued.reserve(records.size());
+    const QString number = DocumentKeys::numberInnerKey();
+    for (size_t i = 0; i < records.size(); ++i)
+        queued.push_back({qint64(i), records[i].toDict().value(number).toString()});
+    if (const Status written = journal->queued(queued); !written)
+        return refuse(written.error());
+    const std::lock_guard guard(m_journalLock);
+    m_journalPath = journal->path();
+    return journal;
+}
+
+void SendRun::runSelection(Kind kind)
+{
+    std::optional<RunSelection> selection;
+    {
+        const std::lock_guard guard(m_journalLock);
+        selection = std::move(m_selection);
+        m_selection.reset();
+    }
+    if (!selection) {
+        // Started without a selection (start(Kind::Resume) itself): an
+        // empty run, so that the progress still ends.
+        runRecords({}, true, nullptr, {});
+        return;
+    }
+    const QString stamp = LogTimeStamp::now(m_doc.clock());
+    const QString via = m_preparation.server().name;
+    const QString of = selection->run().start().toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s);
+    const QString gone =
+        selection->gone() == 0 ? QString() : u"; %1 no longer on the send list"_s.arg(selection->gone());
+    if (kind == Kind::Resume) {
+        const QString doubt = selection->unknown() == 0 ? QString()
+            : selection->resendUnknown()
+            ? u"; %1 whose answer is unknown sent again"_s.arg(selection->unknown())
+            : u"; %1 whose answer is unknown not sent again"_s.arg(selection->unknown());
+        m_doc.appendToLogView(stamp + u" Resume the run of "_s + of + u" via "_s + via + doubt + gone + u" \u2026\n"_s);
+    } else {
+        m_doc.appendToLogView(stamp + u" Send again the failed of the run of "_s + of + u" via "_s + via + gone +
+                              u" \u2026\n"_s);
+    }
+    // Both go on in the run's own journal, which keeps the last outcome of
+    // each recipient.
+    std::shared_ptr<RunJournal> journal;
+    Result<std::unique_ptr<RunJournal>> reopened =
+        RunJournal::reopen(selection->journalPath(), selection->run().validLength());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const Status noted = !reopened ? Status::failure(reopened.error())
+        : kind == Kind::Resume     ? reopened.value()->resumed(selection->resendUnknown(), now)
+                                   : reopened.value()->retried(selection->includePermanent(), now);
+    if (noted) {
+        journal = std::move(reopened).value();
+        const std::lock_guard guard(m_journalLock);
+        m_journalPath = journal->path();
+    } else {
+        m_doc.appendToLogView(stamp + u" The run's journal could not be written ("_s + noted.error() +
+                              u"); should the run be interrupted, it cannot be resumed\n"_s);
+    }
+    runRecords(selection->records(), true, journal, selection->places());
+}
+
 void SendRun::doPrepareInArray(const List::Items &records, bool sending)
+{
+    std::shared_ptr<RunJournal> journal;
+    std::vector<qint64> places;
+    if (sending && m_preparation.sendsThroughServer()) {
+        journal = startJournal(records);
+        for (size_t i = 0; journal && i < records.size(); ++i)
+            places.push_back(qint64(i));
+    }
+    runRecords(records, sending, journal, places);
+}
+
+void SendRun::runRecords(const List::Items &records, bool sending, const std::shared_ptr<RunJournal> &journal,
+                         const std::vector<qint64> &places)
 {
     m_refused.store(0);
     m_handedToServer.store(0);
     m_handedToMailClient.store(0);
     m_mailClientFailed.store(0);
+    m_accountStopped.store(false);
     if (m_doc.sendPrepTimeInterval() < 1)
         m_doc.setSendPrepTimeInterval(1);
 
@@ -227,10 +405,24 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
             pause();
         const Dict record = records[static_cast<size_t>(i)].toDict();
         if (m_progress.cancelRequested()) {
+            if (journal && m_accountStopped.load())
+                journal->endWhenAnswered(RunJournal::End::Stopped, accountRefusal(), QDateTime::currentDateTimeUtc());
+            else if (journal)
+                journal->endWhenAnswered(RunJournal::End::Cancelled, QString(), QDateTime::currentDateTimeUtc());
             m_progress.cancelledAt(i);
             return;
         }
-        switch (m_preparation.prepareMailWithDict(record, sending)) {
+        std::optional<MessagePreparation::JournalEntry> entry;
+        if (sending) {
+            // The answer may come after this run object is gone.
+            auto hears = [alive = std::weak_ptr<SendRun *>(m_alive)](const LXMailCoreBridge::SendReport &report) {
+                if (const std::shared_ptr<SendRun *> run = alive.lock())
+                    (*run)->answered(report);
+            };
+            entry = MessagePreparation::JournalEntry{journal, journal ? places[static_cast<size_t>(i)] : i,
+                                                     std::move(hears)};
+        }
+        switch (m_preparation.prepareMailWithDict(record, sending, entry)) {
         case MessagePreparation::Outcome::Refused:
             m_refused.fetch_add(1);
             break;
@@ -247,6 +439,8 @@ void SendRun::doPrepareInArray(const List::Items &records, bool sending)
             break;
         }
     }
+    if (journal)
+        journal->endWhenAnswered(RunJournal::End::Finished, QString(), QDateTime::currentDateTimeUtc());
     m_progress.done();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "send/MessagePreparation.h"
+#include "send/RunSelection.h"
 #include "send/SendingServices.h"
 #include "util/List.h"
 
@@ -9,12 +10,14 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace quillcast {
 
 class Clock;
 class MyDocument;
+class RunJournal;
 class SendProgress;
 class Sleeper;
 
@@ -35,7 +38,9 @@ class Sleeper;
 class SendRun
 {
 public:
-    enum class Kind { SendChecked, PrepareChecked, SendAll, PrepareAll };
+    // Resume and RetryFailed send to records of an earlier run (a
+    // RunSelection), through the SMTP server.
+    enum class Kind { SendChecked, PrepareChecked, SendAll, PrepareAll, Resume, RetryFailed };
 
     SendRun(MyDocument &document, SendingServices services, Sleeper &sleeper, const Clock &pacingClock);
     // Cancels a run still going and waits for its worker. A confirmation
@@ -49,6 +54,13 @@ public:
     void sendAllRecords() { start(Kind::SendAll); }
     void prepareAllRecords() { start(Kind::PrepareAll); }
     void start(Kind kind);
+    // Resumes the run of the journal at journalPath (the choice about the
+    // message in doubt is logged and written to it), or sends again to the
+    // recipients of that run whose message failed (RunSelection); both go
+    // on in that journal, which so keeps each recipient's last outcome. Asks for confirmation first, as a start does; a
+    // journal that cannot be read is an alert.
+    void resumeRun(const QString &journalPath, bool resendUnknown);
+    void retryFailed(const QString &journalPath, bool includePermanent);
 
     // Worker side: choose the records, write the run's log line, run the loop.
     void doPrepareCheckedRecordsSending(bool sending);
@@ -72,10 +84,29 @@ public:
     // Taken, respectively not taken, by the user's mail system.
     qint64 handedToMailClientCount() const { return m_handedToMailClient.load(); }
     qint64 mailClientFailedCount() const { return m_mailClientFailed.load(); }
+    // Whether the last run was stopped by a refusal of the account
+    // (AccountRefusal), and the server's words.
+    bool stoppedForAccount() const { return m_accountStopped.load(); }
+    QString accountRefusal() const;
 
     static QString confirmationText(Kind kind, qint64 count);
 
+    // The journal of the last run through the SMTP server that kept one
+    // (none before, or when the services give no journal folder).
+    std::optional<QString> lastJournalPath() const;
+
 private:
+    void startSelected(Kind kind, const Result<RunSelection> &selection);
+    void runSelection(Kind kind);
+    // The answer of a message of the run, on the document's thread.
+    void answered(const LXMailCoreBridge::SendReport &report);
+    // The journal of a run about to send records through the server, or
+    // none (no folder given, or it could not be written: said in the log).
+    std::shared_ptr<RunJournal> startJournal(const List::Items &records);
+    // The records of a run with their places in its journal.
+    void runRecords(const List::Items &records, bool sending, const std::shared_ptr<RunJournal> &journal,
+                    const std::vector<qint64> &places);
+
     void launch(Kind kind);
     void pause();
     void refuseSecondRun();
@@ -97,6 +128,11 @@ private:
     std::atomic<qint64> m_handedToServer{0};
     std::atomic<qint64> m_handedToMailClient{0};
     std::atomic<qint64> m_mailClientFailed{0};
+    mutable std::mutex m_journalLock; // guards m_journalPath, m_accountReply and m_selection
+    std::optional<QString> m_journalPath;
+    std::optional<RunSelection> m_selection; // of a Resume or RetryFailed run
+    std::atomic<bool> m_accountStopped{false};
+    QString m_accountReply;
 };
 
 } // namespace quillcast

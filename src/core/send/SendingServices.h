@@ -2,6 +2,8 @@
 
 #include "send/ServerCredentials.h"
 
+#include <QString>
+
 #include <optional>
 
 namespace quillcast {
@@ -29,6 +31,12 @@ struct SendingServices
     // The server given for this run alone (on the command line); none: the
     // document's chosen connection of the list, as it is when a send starts.
     std::optional<ServerCredentials> server;
+
+    // Where each send run through the SMTP server keeps its journal
+    // (RunJournalFolder), and the mailing's file the journals are named by;
+    // an empty folder: runs keep no journal.
+    QString journalFolder;
+    QString mailingPath;
 };
 
 } // namespace quillcast

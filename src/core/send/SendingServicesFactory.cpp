@@ -9,6 +9,7 @@
 #include "send/LXMailCoreBridge.h"
 #include "send/MessagePreparation.h"
 #include "send/RoutingMailClient.h"
+#include "send/RunJournalFolder.h"
 #include "send/SendmailMailClient.h"
 #include "send/ServerSettings.h"
 
@@ -38,6 +39,7 @@ SendingServicesFactory::SendingServicesFactory(MyDocument &document, ConnectionP
       m_connections(connections),
       m_server(std::move(server)),
       m_transport(options.transport),
+      m_journalFolder(options.journalFolder.value_or(RunJournalFolder::standardFolder())),
       m_mainLoop(std::make_unique<QtMainLoop>(&document)),
       m_smtp(std::make_unique<CurlSmtpClient>(CurlSmtpClient::Options::fromEnvironment())),
       m_bridge(std::make_unique<LXMailCoreBridge>(LXMailCoreBridge::Services{*m_smtp, *m_mainLoop, clock})),
@@ -60,6 +62,7 @@ SendingServices SendingServicesFactory::services() const
     services.connections = m_connections;
     services.transport = m_transport;
     services.server = m_server;
+    services.journalFolder = m_journalFolder;
     return services;
 }
 

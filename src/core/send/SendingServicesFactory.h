@@ -36,6 +36,9 @@ public:
         // The sendmail program; none: SendmailMailClient::defaultPath().
         std::optional<QString> sendmailPath;
         SendingServices::Transport transport = SendingServices::Transport::AsMailingSays;
+        // Where send runs keep their journals; none: the user's state folder
+        // (RunJournalFolder::standardFolder()), empty: no journal.
+        std::optional<QString> journalFolder;
     };
 
     // Sends through the document's chosen connection of the user's list.
@@ -74,6 +77,7 @@ private:
     ConnectionProvider *m_connections;
     std::optional<ServerCredentials> m_server;
     SendingServices::Transport m_transport;
+    QString m_journalFolder;
     // The main loop outlives the SMTP client, whose last answers are posted
     // to it while the client winds down.
     std::unique_ptr<QtMainLoop> m_mainLoop;

@@ -8,6 +8,8 @@
 #include "import/DocumentImport.h"
 #include "platform/TimerFactory.h"
 #include "send/Preview.h"
+#include "send/RunJournalContents.h"
+#include "send/RunJournalFolder.h"
 #include "send/SendRun.h"
 #include "send/SendingServicesFactory.h"
 
@@ -329,9 +331,27 @@ SendRun &DocumentSession::startSendRun(std::unique_ptr<SendingServicesFactory> t
     // new run (the old one is cancelled and waited for).
     m_sendRun.reset();
     m_transports = std::move(transports);
-    m_sendRun = std::make_unique<SendRun>(*m_doc, m_transports->services(), m_transports->sleeper(),
-                                          m_transports->pacingClock());
+    SendingServices services = m_transports->services();
+    services.mailingPath = m_path;
+    m_sendRun = std::make_unique<SendRun>(*m_doc, services, m_transports->sleeper(), m_transports->pacingClock());
     return *m_sendRun;
+}
+
+std::optional<QString> DocumentSession::lastRunJournal(const QString &journalFolder) const
+{
+    return RunJournalFolder(journalFolder.isEmpty() ? RunJournalFolder::standardFolder() : journalFolder)
+        .latestRunOf(m_path);
+}
+
+std::optional<QString> DocumentSession::unfinishedRunJournal(const QString &journalFolder) const
+{
+    const std::optional<QString> last = lastRunJournal(journalFolder);
+    if (!last)
+        return std::nullopt;
+    const Result<RunJournalContents> run = RunJournalContents::read(*last);
+    if (!run || run->finished())
+        return std::nullopt;
+    return last;
 }
 
 // --- The tabs ----------------------------------------------------------------------

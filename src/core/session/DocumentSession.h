@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quillcast {
 
@@ -142,6 +143,12 @@ public:
     // the session keeps them as long as the run. A run still going is
     // cancelled and waited for first.
     SendRun &startSendRun(std::unique_ptr<SendingServicesFactory> transports);
+    // The journal of the mailing's last send run through a server, in the
+    // folder of the journals (the user's state folder unless given); and
+    // the same only when that run did not finish (crashed, cancelled or
+    // stopped): what can be resumed, and what the window offers to resume.
+    std::optional<QString> lastRunJournal(const QString &journalFolder = QString()) const;
+    std::optional<QString> unfinishedRunJournal(const QString &journalFolder = QString()) const;
     // The current run, or null.
     SendRun *sendRun() const { return m_sendRun.get(); }
 

@@ -122,10 +122,13 @@ class SendTabTest : public QObject
 
 private:
     std::unique_ptr<LocalSmtpServer> m_server;
+    // The runs' journals go here rather than to the user's state folder.
+    QTemporaryDir m_state;
 
 private Q_SLOTS:
     void initTestCase()
     {
+        qputenv("XDG_STATE_HOME", m_state.path().toLocal8Bit());
         m_server = std::make_unique<LocalSmtpServer>(QStringList{u"--delay"_s, u"0.2"_s, u"--late"_s, u"60"_s});
         QVERIFY2(m_server->error().isEmpty(), qPrintable(m_server->error()));
     }

@@ -1,0 +1,419 @@
+#include "SendingTestData.h"
+
+#include "FakeSmtpClient.h"
+#include "ScriptedAlertPresenter.h"
+#include "TestFiles.h"
+#include "TestPrinters.h"
+#include "document/LogTimeStamp.h"
+#include "document/SendProgress.h"
+#include "platform/ManualMainLoop.h"
+#include "send/AccountRefusal.h"
+#include "send/LXMailCoreBridge.h"
+#include "send/RunJournalContents.h"
+#include "send/RunJournalFolder.h"
+#include "send/SendRun.h"
+
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+
+namespace quillcast {
+namespace {
+
+using sendtest::record;
+using Outcome = RunJournalContents::Outcome;
+
+// A run through the SMTP transport to a fake server whose answers the test
+// gives, with or without a journal folder.
+class JournalledSendRunTest : public ::testing::Test
+{
+protected:
+    JournalledSendRunTest() : doc(paced.clock), bridge({smtp, mainLoop, paced.clock})
+    {
+        sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
+                              record(3, true, u""_s), record(4, true, u"d@example.org"_s)});
+        doc.setMailFormFrom(u"office@example.org"_s);
+        doc.setMailFormTo(u"_email_"_s);
+        doc.setMailFormBody(u"Hello"_s);
+        doc.setUseMailServerToSend(1);
+        doc.setAlertPresenter(&presenter);
+        smtp.holdCompletions();
+    }
+
+    SendingServices services(const QString &journalFolder)
+    {
+        SendingServices s;
+        s.mailCore = &bridge;
+        s.server = ServerCredentials{.name = u"smtp.example.org"_s, .port = 25};
+        s.journalFolder = journalFolder;
+        s.mailingPath = u"/home/u/Members.quillcast"_s;
+        return s;
+    }
+
+    static SmtpFailure refusal(int code, const QString &text)
+    {
+        SmtpFailure failure;
+        failure.localizedDescription = u"The server refused the message: %1 %2"_s.arg(code).arg(text);
+        failure.fullDescription = failure.localizedDescription;
+        failure.replyCode = code;
+        failure.replyText = text;
+        return failure;
+    }
+    static SmtpFailure noConnection()
+    {
+        SmtpFailure failure;
+        failure.localizedDescription = u"Could not connect to smtp.example.org port 25: Connection refused"_s;
+        failure.fullDescription = failure.localizedDescription;
+        return failure;
+    }
+    void deliver()
+    {
+        mainLoop.runPending();
+        sendtest::drainEvents();
+    }
+    // The envelope recipients of the calls from index on.
+    QStringList sentTo(qsizetype from = 0)
+    {
+        QStringList to;
+        const QList<FakeSmtpClient::Call> calls = smtp.calls();
+        for (qsizetype i = from; i < calls.size(); ++i)
+            to += calls[i].envelopeTo;
+        return to;
+    }
+
+    // Answers the messages in the order handed: accepted, refused for
+    // good, and the last one left waiting.
+    void answerAllButTheLast(qsizetype firstCall)
+    {
+        ASSERT_TRUE(smtp.complete(firstCall));
+        SmtpFailure refused;
+        refused.localizedDescription = u"The server refused the recipient <b@example.org>: 550 5.1.1 no such user"_s;
+        refused.fullDescription = refused.localizedDescription;
+        refused.replyCode = 550;
+        refused.replyText = u"5.1.1 no such user"_s;
+        ASSERT_TRUE(smtp.complete(firstCall + 1, refused));
+        mainLoop.runPending();
+        sendtest::drainEvents();
+    }
+
+    sendtest::PacedClock paced;
+    MyDocument doc{SystemClock::instance()};
+    FakeSmtpClient smtp;
+    ManualMainLoop mainLoop;
+    LXMailCoreBridge bridge;
+    ScriptedAlertPresenter presenter;
+    QTemporaryDir state;
+};
+
+// The log's lines without their time stamps (the paced clock moves on).
+QStringList unstamped(const MyDocument &doc)
+{
+    QStringList lines = sendtest::logLines(doc);
+    static const QRegularExpression stamp(u"^.*? \\d\\d:\\d\\d:\\d\\d "_s);
+    for (QString &line : lines)
+        line.remove(stamp);
+    return lines;
+}
+
+TEST_F(JournalledSendRunTest, EachRecipientsStateIsJournalledAndTheLogStaysAsItWas)
+{
+    // The same run without a journal first: its log is what the run logs.
+    {
+        SendRun plain(doc, services(QString()), paced, paced.clock);
+        plain.doPrepareAllRecordsSending(true);
+        answerAllButTheLast(0);
+        ASSERT_TRUE(smtp.complete(2));
+        mainLoop.runPending();
+        sendtest::drainEvents();
+        EXPECT_FALSE(plain.lastJournalPath().has_value());
+    }
+    const QStringList plainLog = unstamped(doc);
+    ASSERT_EQ(plainLog.size(), 5);
+    doc.setLogViewText(QString());
+    EXPECT_TRUE(RunJournalFolder(state.path()).runsOf(u"/home/u/Members.quillcast"_s).isEmpty());
+
+    SendRun run(doc, services(state.path()), paced, paced.clock);
+    run.doPrepareAllRecordsSending(true);
+    const std::optional<QString> path = run.lastJournalPath();
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(RunJournalFolder(state.path()).latestRunOf(u"/home/u/Members.quillcast"_s), path);
+
+    // Handed, nothing answered yet: a crash now leaves three in doubt.
+    Result<RunJournalContents> read = RunJournalContents::read(*path);
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    EXPECT_EQ(read->count(Outcome::Unknown), 3);
+    EXPECT_EQ(read->recipients()[2].outcome, Outcome::Failed) << "no address: refused before the server";
+    EXPECT_EQ(read->recipients()[2].reply, u"EMAIL ERROR: Can't prepare and send without a TO address"_s);
+
+    answerAllButTheLast(3);
+    read = RunJournalContents::read(*path);
+    ASSERT_EQ(read->recipients().size(), 4u);
+    const std::vector<std::pair<QString, Outcome>> expected = {{u"1"_s, Outcome::Accepted},
+                                                              {u"2"_s, Outcome::Refused},
+                                                              {u"3"_s, Outcome::Failed},
+                                                              {u"4"_s, Outcome::Unknown}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(read->recipients()[i].recordId, expected[i].first);
+        EXPECT_EQ(read->recipients()[i].outcome, expected[i].second);
+    }
+    EXPECT_EQ(read->recipients()[1].code, 550);
+    EXPECT_EQ(read->recipients()[1].reply, u"5.1.1 no such user"_s);
+    EXPECT_EQ(read->recipients()[3].address, u"d@example.org"_s);
+    EXPECT_FALSE(read->end().has_value()) << "a message is still waiting for its answer";
+
+    ASSERT_TRUE(smtp.complete(5));
+    mainLoop.runPending();
+    sendtest::drainEvents();
+    read = RunJournalContents::read(*path);
+    EXPECT_TRUE(read->finished());
+    EXPECT_EQ(read->count(Outcome::Accepted), 2);
+    EXPECT_EQ(unstamped(doc), plainLog);
+}
+
+TEST_F(JournalledSendRunTest, AFolderThatCannotBeWrittenIsSaidAndTheRunGoesOn)
+{
+    ASSERT_TRUE(testing::writeFile(state.filePath(u"file"_s), "x"));
+    SendRun run(doc, services(state.filePath(u"file/runs"_s)), paced, paced.clock);
+    run.doPrepareAllRecordsSending(true);
+    EXPECT_FALSE(run.lastJournalPath().has_value());
+    EXPECT_EQ(smtp.calls().size(), 3);
+    sendtest::drainEvents();
+    const QStringList log = sendtest::logLines(doc);
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log[1].contains(u"The run's journal could not be written"_s)) << log[1].toStdString();
+}
+
+// A crash after the first answer: one accepted, one handed without an
+// answer, two never handed. Resuming sends the two, and the doubtful one
+// only when asked; an accepted one never.
+TEST_F(JournalledSendRunTest, ResumeSendsWhatTheServerHadNotAccepted)
+{
+    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
+                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s)});
+    QString path;
+    {
+        SendRun crashed(doc, services(state.path()), paced, paced.clock);
+        paced.onSleep = [&](qint64 elapsed) {
+            if (elapsed >= 1000 && smtp.calls().size() == 2)
+                doc.sendProgress().requestCancel();
+        };
+        crashed.doPrepareAllRecordsSending(true);
+        path = *crashed.lastJournalPath();
+        ASSERT_TRUE(smtp.complete(0));
+        deliver();
+    }
+    paced.onSleep = nullptr;
+    // What a crash leaves: no end line (the cancel's end waits for the
+    // second answer, which never comes).
+    ASSERT_FALSE(RunJournalContents::read(path)->end().has_value());
+    ASSERT_EQ(sentTo(), QStringList({u"a@example.org"_s, u"b@example.org"_s}));
+
+    for (const bool resendUnknown : {false, true}) {
+        SCOPED_TRACE(resendUnknown);
+        const QByteArray before = testing::fileContents(path);
+        const qsizetype calls = smtp.calls().size();
+        SendRun resumed(doc, services(state.path()), paced, paced.clock);
+        resumed.resumeRun(path, resendUnknown);
+        resumed.waitForFinished();
+        deliver();
+        EXPECT_EQ(presenter.shown().last().messageText,
+                  u"Do you want to resume the run and send the emails for %1 records?"_s.arg(resendUnknown ? 3 : 2));
+        EXPECT_EQ(sentTo(calls), resendUnknown
+                      ? QStringList({u"b@example.org"_s, u"c@example.org"_s, u"d@example.org"_s})
+                      : QStringList({u"c@example.org"_s, u"d@example.org"_s}));
+        EXPECT_EQ(resumed.lastJournalPath(), path) << "the same run goes on in its journal";
+        const QStringList log = sendtest::logLines(doc);
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const QString &line) {
+            return line.contains(resendUnknown ? u"1 whose answer is unknown sent again"_s
+                                               : u"1 whose answer is unknown not sent again"_s);
+        }));
+        for (qsizetype i = calls; i < smtp.calls().size(); ++i)
+            smtp.complete(i);
+        deliver();
+        EXPECT_TRUE(RunJournalContents::read(path)->finished());
+        // Leave the journal as the crash left it for the next round.
+        ASSERT_TRUE(testing::writeFile(path, before));
+    }
+}
+
+// Since the run: record 2 removed, record 3's address edited, record 5
+// added. The resume skips 2, sends 3 to its new address, and not 5.
+TEST_F(JournalledSendRunTest, ResumeAfterTheRecordsWereEdited)
+{
+    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
+                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s)});
+    QString path;
+    {
+        SendRun crashed(doc, services(state.path()), paced, paced.clock);
+        paced.onSleep = [&](qint64) {
+            if (smtp.calls().size() == 1)
+                doc.sendProgress().requestCancel();
+        };
+        crashed.doPrepareAllRecordsSending(true);
+        path = *crashed.lastJournalPath();
+        ASSERT_TRUE(smtp.complete(0));
+        deliver();
+    }
+    paced.onSleep = nullptr;
+    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(3, true, u"c.new@example.org"_s),
+                          record(4, true, u"d@example.org"_s), record(5, true, u"e@example.org"_s)});
+
+    SendRun resumed(doc, services(state.path()), paced, paced.clock);
+    resumed.resumeRun(path, false);
+    resumed.waitForFinished();
+    deliver();
+    EXPECT_EQ(sentTo(1), QStringList({u"c.new@example.org"_s, u"d@example.org"_s}));
+    const QStringList log = sendtest::logLines(doc);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                            [](const QString &line) { return line.contains(u"1 no longer on the send list"_s); }));
+    smtp.complete(1);
+    smtp.complete(2);
+    deliver();
+    const Result<RunJournalContents> run = RunJournalContents::read(path);
+    EXPECT_TRUE(run->finished());
+    EXPECT_EQ(run->recipients()[2].address, u"c.new@example.org"_s);
+    EXPECT_EQ(run->recipients()[1].outcome, Outcome::NotAttempted);
+}
+
+// Answers 250, 451, 550 and a lost connection: a retry sends to the 451
+// and the lost one, and to the 550 only when asked.
+TEST_F(JournalledSendRunTest, RetryFailedAfterAMixOfAnswers)
+{
+    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
+                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s)});
+    QString first;
+    {
+        SendRun run(doc, services(state.path()), paced, paced.clock);
+        run.doPrepareAllRecordsSending(true);
+        first = *run.lastJournalPath();
+        ASSERT_TRUE(smtp.complete(0));
+        ASSERT_TRUE(smtp.complete(1, refusal(451, u"4.3.0 try again later"_s)));
+        ASSERT_TRUE(smtp.complete(2, refusal(550, u"5.1.1 no such user"_s)));
+        ASSERT_TRUE(smtp.complete(3, noConnection()));
+        deliver();
+    }
+    ASSERT_TRUE(RunJournalContents::read(first)->finished());
+
+    // A retry goes on in the run's journal, which keeps the last outcome
+    // of each recipient: the second retry sees the first one's answers.
+    const struct
+    {
+        bool includePermanent;
+        QStringList sentTo;
+    } rounds[] = {{false, {u"b@example.org"_s, u"d@example.org"_s}}, {true, {u"b@example.org"_s, u"c@example.org"_s}}};
+    for (const auto &round : rounds) {
+        SCOPED_TRACE(round.includePermanent);
+        const qsizetype calls = smtp.calls().size();
+        SendRun retry(doc, services(state.path()), paced, paced.clock);
+        retry.retryFailed(first, round.includePermanent);
+        retry.waitForFinished();
+        deliver();
+        EXPECT_EQ(sentTo(calls), round.sentTo);
+        EXPECT_EQ(retry.lastJournalPath(), first);
+        // b is refused for now again, the others taken.
+        ASSERT_TRUE(smtp.complete(calls, refusal(451, u"4.3.0 try again later"_s)));
+        for (qsizetype i = calls + 1; i < smtp.calls().size(); ++i)
+            smtp.complete(i);
+        deliver();
+        EXPECT_TRUE(RunJournalContents::read(first)->finished());
+    }
+    const Result<RunJournalContents> run = RunJournalContents::read(first);
+    EXPECT_EQ(run->count(Outcome::Accepted), 3);
+    EXPECT_EQ(run->recipients()[1].code, 451);
+}
+
+// Resume and retry need a journal that reads: anything else is an alert
+// and starts nothing; started bare, the kind sends nothing and ends.
+TEST_F(JournalledSendRunTest, NoJournalNoRun)
+{
+    SendRun run(doc, services(state.path()), paced, paced.clock);
+    ASSERT_TRUE(testing::writeFile(state.filePath(u"other.run"_s), "not a journal\n"));
+    for (const QString &path : {state.filePath(u"missing.run"_s), state.filePath(u"other.run"_s)}) {
+        const qsizetype shown = presenter.shown().size();
+        run.resumeRun(path, false);
+        run.retryFailed(path, true);
+        ASSERT_EQ(presenter.shown().size(), shown + 2);
+        EXPECT_EQ(presenter.shown().last().messageText, u"The run cannot be continued"_s);
+    }
+    EXPECT_EQ(run.launchedCount(), 0);
+
+    run.start(SendRun::Kind::Resume);
+    run.waitForFinished();
+    deliver();
+    EXPECT_EQ(run.launchedCount(), 1);
+    EXPECT_FALSE(run.isRunning());
+    EXPECT_TRUE(smtp.calls().isEmpty());
+}
+
+// The server refuses the login: the run stops after that one message, says
+// why, and the journal lets it be resumed.
+TEST_F(JournalledSendRunTest, AnAccountRefusalStopsTheRunAfterOneAttempt)
+{
+    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
+                          record(3, true, u"c@example.org"_s)});
+    smtp.completeAtOnce(refusal(535, u"5.7.8 Authentication credentials invalid"_s));
+    // The answer reaches the document's thread during the pause.
+    paced.onSleep = [&](qint64) { deliver(); };
+    SendRun run(doc, services(state.path()), paced, paced.clock);
+    run.doPrepareAllRecordsSending(true);
+    deliver();
+
+    EXPECT_EQ(smtp.calls().size(), 1);
+    EXPECT_TRUE(run.stoppedForAccount());
+    EXPECT_EQ(run.accountRefusal(), u"535 5.7.8 Authentication credentials invalid"_s);
+    const QStringList log = sendtest::logLines(doc);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const QString &line) {
+        return line.endsWith(u" Sending stopped: the server refused the account (535 5.7.8 Authentication credentials "
+                             "invalid). No more messages are sent; once the account is fixed, resume the run"_s);
+    }));
+    const Result<RunJournalContents> journal = RunJournalContents::read(*run.lastJournalPath());
+    EXPECT_EQ(journal->end(), RunJournal::End::Stopped);
+    EXPECT_EQ(journal->count(Outcome::NotAttempted), 2);
+}
+
+struct RefusalRow
+{
+    const char *name;
+    int code;
+    QString text;
+    bool stops;
+};
+
+void PrintTo(const RefusalRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class AccountRefusalTest : public ::testing::TestWithParam<RefusalRow>
+{
+};
+
+TEST_P(AccountRefusalTest, StopsOnlyForTheAccount)
+{
+    EXPECT_EQ(AccountRefusal::stopsTheRun(GetParam().code, GetParam().text), GetParam().stops);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , AccountRefusalTest,
+    ::testing::Values(
+        RefusalRow{"AuthFailed", 535, u"5.7.8 Username and Password not accepted"_s, true},
+        RefusalRow{"AuthRequired", 530, u"5.7.0 Authentication Required"_s, true},
+        RefusalRow{"PolicyTemporary", 451, u"4.7.1 Rate limit for this account reached"_s, true},
+        RefusalRow{"PolicyClosing", 421, u"4.7.0 Too many connections from your account"_s, true},
+        RefusalRow{"PolicyPermanent", 554, u"5.7.1 Sending blocked for this account"_s, true},
+        RefusalRow{"GmailQuota", 550, u"5.4.5 Daily user sending quota exceeded."_s, true},
+        RefusalRow{"QuotaInWordsOnly", 452, u"Too many messages sent today"_s, true},
+        RefusalRow{"NoSuchUser", 550, u"5.1.1 <x@example.org>: Recipient address rejected"_s, false},
+        RefusalRow{"MailboxFull", 452, u"4.2.2 Mailbox full"_s, false},
+        RefusalRow{"NotAPolicyCode", 451, u"4.7.1x try again"_s, false},
+        RefusalRow{"TryLater", 451, u"4.3.0 Temporary failure, try again"_s, false},
+        RefusalRow{"NoReply", 0, u""_s, false},
+        RefusalRow{"Accepted", 250, u"2.0.0 Ok: queued"_s, false}),
+    [](const ::testing::TestParamInfo<RefusalRow> &row) { return std::string(row.param.name); });
+
+} // namespace
+} // namespace quillcast
