@@ -481,9 +481,9 @@ int SendCommands::runPreview(const QStringList &arguments)
     preview.doPreviewTableChanged();
 
     if (args.has(u"--eml"_s)) {
-        const Dict record = *doc.previewArrayShown().at(row);
+        const Dict recipient = *doc.previewArrayShown().at(row);
         MessageContent content = MessagePreparation::messageContent(
-            doc.emailKind(), MessagePreparation::merge(doc, record), doc.attachmentBookmarks());
+            doc.emailKind(), MessagePreparation::merge(doc, recipient), doc.attachmentBookmarks());
         content.date = m_ctx.clock.now();
         const Result<QByteArray> message = MessageBuilder::build(content);
         if (!message)
