@@ -43,7 +43,7 @@ int CliApp::run(const QStringList &arguments)
         m_out.flush();
         return 0;
     }
-    const CliContext context{m_out, m_err, m_clock, m_progressLine};
+    const CliContext context{m_out, m_err, m_clock, m_progressLine, m_endsProcess};
     if (command == u"merge")
         return MergeCommand(context).run(rest);
     if (command == u"sample")

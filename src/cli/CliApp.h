@@ -20,6 +20,9 @@ public:
 
     int run(const QStringList &arguments);
 
+    // The process exits right after run(); see CliContext::endsProcess.
+    void setEndsProcess(bool ends) { m_endsProcess = ends; }
+
     // The usage of one command as the full usage lists it; empty for a
     // command there is none of.
     static QString commandUsage(const QString &command);
@@ -32,6 +35,7 @@ private:
     QTextStream &m_err;
     const Clock &m_clock;
     bool m_progressLine;
+    bool m_endsProcess = false;
 };
 
 } // namespace cli

