@@ -5,6 +5,7 @@
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "document/archive/KeyedUnarchiver.h"
+#include "platform/MappedFile.h"
 #include "platform/RegularFileReader.h"
 
 #include <QHash>
@@ -146,14 +147,16 @@ int DocumentCommands::runShow(const QStringList &arguments)
         return 2;
     }
     const QString path = rest.first();
-    const Result<QByteArray> contents = RegularFileReader::read(path, KeyedUnarchiver::maxFileSize);
+    // Mapped, and read once for both the document and --json.
+    const Result<MappedFile> contents = MappedFile::map(path, KeyedUnarchiver::maxFileSize);
     if (!contents) {
         m_ctx.err << "show: cannot open " << path << ": " << contents.error() << Qt::endl;
         return 1;
     }
-    const QByteArray &bytes = contents.value();
+    const QByteArray bytes = contents->rawBytes();
     OpenedMailing mailing(m_ctx, u"show"_s, false);
-    if (const Status read = mailing.session().openData(path, bytes); !read) {
+    if (const Status read = mailing.session().openData(path, bytes, [&contents] { contents->releasePages(); });
+        !read) {
         m_ctx.err << "show: " << path << ": " << read.error() << Qt::endl;
         return 1;
     }

@@ -7,7 +7,7 @@
 #include "document/archive/KeyedArchiver.h"
 #include "document/archive/KeyedUnarchiver.h"
 #include "platform/DurableSaveFile.h"
-#include "platform/RegularFileReader.h"
+#include "platform/MappedFile.h"
 
 #include <QFile>
 
@@ -213,9 +213,9 @@ Result<QByteArray> DocumentFile::dataOfType(MyDocument &doc)
     return KeyedArchiver::archive(rootDictionary(doc));
 }
 
-Result<Dict> DocumentFile::readRoot(const QByteArray &data)
+Result<Dict> DocumentFile::readRoot(const QByteArray &data, const std::function<void()> &pagesRead)
 {
-    Result<Value> root = KeyedUnarchiver::unarchive(data);
+    Result<Value> root = KeyedUnarchiver::unarchive(data, pagesRead);
     if (!root)
         return Result<Dict>::failure(damagedPrefix() + root.error());
     if (!root.value().isDict())
@@ -235,9 +235,9 @@ Result<quint64> DocumentFile::formatNumber(const Dict &root)
 }
 
 Status DocumentFile::readFromData(MyDocument &doc, const QByteArray &data, AlertPresenter &alerts,
-                                  UrlOpener &opener)
+                                  UrlOpener &opener, const std::function<void()> &pagesRead)
 {
-    const Result<Dict> root = readRoot(data);
+    const Result<Dict> root = readRoot(data, pagesRead);
     if (!root)
         return Status::failure(root.error());
     const Result<quint64> format = formatNumber(root.value());
@@ -307,10 +307,13 @@ Status DocumentFile::writeToFile(MyDocument &doc, const QString &path)
 
 Status DocumentFile::readFromFile(MyDocument &doc, const QString &path, AlertPresenter &alerts, UrlOpener &opener)
 {
-    const Result<QByteArray> bytes = RegularFileReader::read(path, KeyedUnarchiver::maxFileSize);
-    if (!bytes)
-        return Status::failure(u"The mailing %1 could not be opened: %2"_s.arg(path, bytes.error()));
-    return readFromData(doc, bytes.value(), alerts, opener);
+    // Mapped rather than read: a large mailing's file is walked twice, and
+    // its pages are given back as the walks go, so that it is never all held
+    // in memory beside the records made from it.
+    const Result<MappedFile> file = MappedFile::map(path, KeyedUnarchiver::maxFileSize);
+    if (!file)
+        return Status::failure(u"The mailing %1 could not be opened: %2"_s.arg(path, file.error()));
+    return readFromData(doc, file->rawBytes(), alerts, opener, [&file] { file->releasePages(); });
 }
 
 } // namespace quillcast

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 namespace quillcast {
@@ -32,10 +34,12 @@ public:
     // Reads a freshly created document from archive bytes as the format
     // number says. A damaged file, or one of a newer release (after its
     // alert), is refused and leaves the document untouched.
-    static Status readFromData(MyDocument &doc, const QByteArray &data, AlertPresenter &alerts, UrlOpener &opener);
+    // pagesRead: see KeyedUnarchiver::unarchive.
+    static Status readFromData(MyDocument &doc, const QByteArray &data, AlertPresenter &alerts, UrlOpener &opener,
+                               const std::function<void()> &pagesRead = {});
 
     // The root dictionary of archive bytes, checked to be one.
-    static Result<Dict> readRoot(const QByteArray &data);
+    static Result<Dict> readRoot(const QByteArray &data, const std::function<void()> &pagesRead = {});
     // The format number of a root dictionary: "appversion", 0 when absent.
     static Result<quint64> formatNumber(const Dict &root);
 

@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include <cerrno>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +46,7 @@ public:
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
@@ -72,27 +74,36 @@ QString RegularFileReader::cancelledMessage()
     return u"the read was cancelled"_s;
 }
 
-Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit, const SliceHandler &onSlice)
+Result<RegularFileReader::Opened> RegularFileReader::openRegular(const QString &path, qint64 limit)
 {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
     // writer; the type is checked on the open descriptor, so a file swapped
     // between a check and the open cannot slip through.
-    const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0)
-        return Result<QByteArray>::failure(qt_error_string(errno));
+        return Result<Opened>::failure(qt_error_string(errno));
     struct stat info = {};
     if (::fstat(fd.get(), &info) != 0)
-        return Result<QByteArray>::failure(qt_error_string(errno));
+        return Result<Opened>::failure(qt_error_string(errno));
     if (!S_ISREG(info.st_mode))
-        return Result<QByteArray>::failure(notRegular(info.st_mode));
+        return Result<Opened>::failure(notRegular(info.st_mode));
     if (info.st_size > limit) {
         const QLocale c = QLocale::c();
-        return Result<QByteArray>::failure(u"it is too large (%1 bytes; at most %2 bytes are read)"_s.arg(
+        return Result<Opened>::failure(u"it is too large (%1 bytes; at most %2 bytes are read)"_s.arg(
             c.toString(qint64(info.st_size)), c.toString(limit)));
     }
+    return Opened{fd.release(), qint64(info.st_size)};
+}
+
+Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit, const SliceHandler &onSlice)
+{
+    const Result<Opened> opened = openRegular(path, limit);
+    if (!opened)
+        return Result<QByteArray>::failure(opened.error());
+    const Descriptor fd(opened->fd);
 
     QByteArray bytes;
-    bytes.resize(qsizetype(info.st_size));
+    bytes.resize(qsizetype(opened->size));
     qint64 filled = 0;
     // The file may grow or shrink while it is read; what is read is what was
     // there, never more than the limit.
@@ -112,7 +123,7 @@ Result<QByteArray> RegularFileReader::read(const QString &path, qint64 limit, co
         if (got == 0)
             break;
         filled += got;
-        if (onSlice && !onSlice(filled, qint64(info.st_size)))
+        if (onSlice && !onSlice(filled, opened->size))
             return Result<QByteArray>::failure(cancelledMessage());
     }
     if (filled > limit)

@@ -33,6 +33,16 @@ public:
     // "the read was cancelled"
     static QString cancelledMessage();
 
+    // Opens path for reading the way read() does (without blocking, refusing
+    // anything but a regular file and a file over limit bytes by its size
+    // now): the descriptor, which the caller closes, and that size.
+    struct Opened
+    {
+        int fd = -1;
+        qint64 size = 0;
+    };
+    static Result<Opened> openRegular(const QString &path, qint64 limit);
+
     // Whether path names a regular file (after following links), with the
     // reason when it does not.
     static Status checkRegular(const QString &path);

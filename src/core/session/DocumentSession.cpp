@@ -78,9 +78,11 @@ bool DocumentSession::isEdited() const
 
 // --- Opening ---------------------------------------------------------------------
 
-Status DocumentSession::readInto(MyDocument &doc, const QString &path, const QByteArray *bytes)
+Status DocumentSession::readInto(MyDocument &doc, const QString &path, const QByteArray *bytes,
+                                 const std::function<void()> &pagesRead)
 {
-    const Status read = bytes ? DocumentFile::readFromData(doc, *bytes, m_services.alerts, m_services.urlOpener)
+    const Status read = bytes ? DocumentFile::readFromData(doc, *bytes, m_services.alerts, m_services.urlOpener,
+                                                           pagesRead)
                               : DocumentFile::readFromFile(doc, path, m_services.alerts, m_services.urlOpener);
     if (!read)
         return read;
@@ -131,10 +133,11 @@ Status DocumentSession::open(const QString &path, Access access)
     return adopt(std::move(doc), path, access, std::move(lock));
 }
 
-Status DocumentSession::openData(const QString &path, const QByteArray &bytes)
+Status DocumentSession::openData(const QString &path, const QByteArray &bytes,
+                                 const std::function<void()> &pagesRead)
 {
     std::unique_ptr<MyDocument> doc = makeDocument();
-    if (const Status read = readInto(*doc, path, &bytes); !read)
+    if (const Status read = readInto(*doc, path, &bytes, pagesRead); !read)
         return read;
     return adopt(std::move(doc), path, Access::Reading, nullptr);
 }

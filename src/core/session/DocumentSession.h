@@ -99,7 +99,8 @@ public:
     // was.
     Status open(const QString &path, Access access = Access::Editing);
     // The same for the bytes of the file at path, read already: only looking.
-    Status openData(const QString &path, const QByteArray &bytes);
+    // pagesRead: see KeyedUnarchiver::unarchive (for bytes of a mapped file).
+    Status openData(const QString &path, const QByteArray &bytes, const std::function<void()> &pagesRead = {});
     // Writes the mailing to its file; an untitled or only-looked-at mailing
     // has none to write to.
     Status save();
@@ -176,7 +177,8 @@ private:
     Status adopt(std::unique_ptr<MyDocument> doc, const QString &path, Access access,
                  std::unique_ptr<MailingLock> lock);
     std::unique_ptr<MyDocument> makeDocument() const;
-    Status readInto(MyDocument &doc, const QString &path, const QByteArray *bytes);
+    Status readInto(MyDocument &doc, const QString &path, const QByteArray *bytes,
+                    const std::function<void()> &pagesRead = {});
     Status writeTo(const QString &path);
     void watchEdits();
     void editCounted();

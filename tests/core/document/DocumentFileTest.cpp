@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QIODevice>
+#include <QTemporaryDir>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -245,6 +246,31 @@ TEST(DocumentFile, DamagedFileIsRefusedAndLeavesTheDocumentAlone)
         EXPECT_EQ(doc.mailFormTo(), u"_email_"_s);
         EXPECT_TRUE(reader.alerts.shown().isEmpty());
     }
+}
+
+// A mailing read from its file, whose pages are given back several times
+// while it is walked, is the mailing that was saved.
+TEST(DocumentFile, LargeMailingReadFromItsFileIsTheOneSaved)
+{
+    MyDocument saved{SystemClock::instance()};
+    testdata::setUpWithUserKeys(saved);
+    List::Items records;
+    for (int i = 0; i < 20000; ++i)
+        records.emplace_back(testdata::record(i + 1, i % 3 == 0, u"p%1@example.org"_s.arg(i), u"Zoë %1"_s.arg(i),
+                                              i % 2 ? u"Köln"_s : u"Cork"_s));
+    saved.addressArray().setItems(records);
+    saved.sendArray().setItems({records.begin(), records.begin() + 500});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"large.quill"_s);
+    ASSERT_TRUE(DocumentFile::writeToFile(saved, path).ok());
+
+    MyDocument opened{SystemClock::instance()};
+    Reader reader;
+    const Status read = DocumentFile::readFromFile(opened, path, reader.alerts, reader.opener);
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    EXPECT_EQ(Value(opened.addressArray()), Value(saved.addressArray()));
+    EXPECT_EQ(Value(opened.sendArray()), Value(saved.sendArray()));
+    EXPECT_TRUE(Dict::sameObject(opened.sendArray().at(499).toDict(), opened.addressArray().at(499).toDict()));
 }
 
 TEST(TagUpgrade, RewritesKeyAndDateTagsOnlyInTheirOldForm)

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "platform/MappedFile.h"
 #include "platform/RegularFileReader.h"
 
 #include <gmock/gmock.h>
@@ -80,3 +81,24 @@ TEST(RegularFileReader, ReadsRegularFilesWithinTheLimitAndRefusesTheRestAtOnce)
 }
 
 } // namespace
+
+// A mapped file is refused for the same reasons, and shows the same bytes,
+// also once its pages have been given back.
+TEST(MappedFile, MapsWhatReadWouldReadAndRefusesTheSame)
+{
+    for (const ReadCase &c : readCases()) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = c.make(dir);
+        const Result<MappedFile> mapped = MappedFile::map(path, c.limit);
+        if (*c.refusal == '\0') {
+            ASSERT_TRUE(mapped.ok()) << mapped.error().toStdString();
+            EXPECT_EQ(mapped->rawBytes(), fileContents(path));
+            mapped->releasePages();
+            EXPECT_EQ(mapped->bytes(), fileContents(path));
+        } else {
+            ASSERT_FALSE(mapped.ok());
+            EXPECT_THAT(mapped.error().toStdString(), HasSubstr(c.refusal));
+        }
+    }
+}

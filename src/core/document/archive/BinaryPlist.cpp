@@ -22,9 +22,9 @@ constexpr int trailerSize = 32;
 
 } // namespace
 
-Result<BinaryPlist> BinaryPlist::parse(const QByteArray &bytes)
+Result<BinaryPlist> BinaryPlist::parse(const QByteArray &bytes, const std::function<void()> &pagesRead)
 {
-    const Status checked = BinaryPlistValidator::validate(bytes);
+    const Status checked = BinaryPlistValidator::validate(bytes, pagesRead);
     if (!checked)
         return Result<BinaryPlist>::failure(checked.error());
     // The validator has read the same trailer and found it sound.

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -131,7 +132,8 @@ public:
         size_t m_count = 0;
     };
 
-    static Result<BinaryPlist> parse(const QByteArray &bytes);
+    // pagesRead: see BinaryPlistValidator::validate.
+    static Result<BinaryPlist> parse(const QByteArray &bytes, const std::function<void()> &pagesRead = {});
 
     Node root() const;
 

@@ -14,6 +14,9 @@ namespace {
 
 constexpr qsizetype headerSize = 8; // "bplist00"
 constexpr qsizetype trailerSize = 32;
+// Objects or offsets between two calls of pagesRead: some 5 MB of a
+// mailing's file.
+constexpr quint64 kStretch = (quint64(1) << 18) - 1;
 
 
 quint64 saturated(quint64 v, quint64 limit)
@@ -28,8 +31,8 @@ QString damaged(const QString &detail)
 
 } // namespace
 
-BinaryPlistValidator::BinaryPlistValidator(QByteArrayView bytes)
-    : m_bytes(bytes), m_data(reinterpret_cast<const uchar *>(bytes.data()))
+BinaryPlistValidator::BinaryPlistValidator(QByteArrayView bytes, const PagesRead &pagesRead)
+    : m_bytes(bytes), m_pagesRead(pagesRead), m_data(reinterpret_cast<const uchar *>(bytes.data()))
 {
 }
 
@@ -63,6 +66,8 @@ std::optional<QString> BinaryPlistValidator::readTrailer()
     // The offsets themselves: each object starts after the header and before the table.
     const uchar *table = m_data + m_tableOffset;
     for (quint64 i = 0; i < m_objectCount; ++i) {
+        if ((i & kStretch) == kStretch && m_pagesRead)
+            m_pagesRead();
         const quint64 offset = readBigEndian(table + i * quint64(m_offsetWidth), m_offsetWidth);
         if (offset < quint64(headerSize) || offset >= m_tableOffset)
             return damaged(u"object %1 lies outside the file"_s.arg(i));
@@ -193,7 +198,10 @@ std::optional<QString> BinaryPlistValidator::walk()
 
     if (auto error = enter(quint32(m_top)))
         return error;
+    quint64 steps = 0;
     while (!stack.empty()) {
+        if ((++steps & kStretch) == 0 && m_pagesRead)
+            m_pagesRead();
         Frame &frame = stack.back();
         if (frame.nextRef < refsOf(frame.object)) {
             const quint64 slot = frame.nextRef++;
@@ -241,7 +249,7 @@ std::optional<QString> BinaryPlistValidator::walk()
     return std::nullopt;
 }
 
-Status BinaryPlistValidator::validate(QByteArrayView bytes)
+Status BinaryPlistValidator::validate(QByteArrayView bytes, const PagesRead &pagesRead)
 {
     const QByteArrayView magic("bplist");
     if (!bytes.startsWith(magic)) {
@@ -254,7 +262,7 @@ Status BinaryPlistValidator::validate(QByteArrayView bytes)
         return Status::failure(u"truncated or damaged binary property list"_s);
     if (!bytes.startsWith("bplist00"))
         return Status::failure(u"unsupported binary property list version"_s);
-    return BinaryPlistValidator(bytes).run();
+    return BinaryPlistValidator(bytes, pagesRead).run();
 }
 
 } // namespace quillcast

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,7 +36,11 @@ public:
     // references between its objects are not nesting.
     static constexpr int maxNesting = 32;
 
-    static Status validate(QByteArrayView bytes);
+    // pagesRead, when given, is called after every stretch of objects
+    // checked (some megabytes of the file), so that a mapped file's pages
+    // can be given back as the walk goes through it.
+    using PagesRead = std::function<void()>;
+    static Status validate(QByteArrayView bytes, const PagesRead &pagesRead = {});
 
 private:
     // Type markers (high nibble) of the objects the checks know.
@@ -70,7 +75,7 @@ private:
     };
     enum State : quint8 { Unvisited, InProgress, Done };
 
-    explicit BinaryPlistValidator(QByteArrayView bytes);
+    BinaryPlistValidator(QByteArrayView bytes, const PagesRead &pagesRead);
     Status run();
     std::optional<QString> readTrailer();
     std::optional<QString> parseObject(quint32 index, Object &out) const;
@@ -79,6 +84,7 @@ private:
     static quint64 refsOf(const Object &o);
 
     QByteArrayView m_bytes;
+    const PagesRead &m_pagesRead;
     const uchar *m_data;
     int m_offsetWidth = 0;
     int m_refWidth = 0;

@@ -32,16 +32,16 @@ bool knownClass(const QString &name, quint8 &kind)
 
 } // namespace
 
-KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects)
-    : m_objects(objects), m_state(m_objects.size(), Unread)
+KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects, const PagesRead &pagesRead)
+    : m_objects(objects), m_pagesRead(pagesRead), m_state(m_objects.size(), Unread)
 {
 }
 
-Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes)
+Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRead &pagesRead)
 {
     if (bytes.size() > maxFileSize)
         return Result<Value>::failure(u"the file is larger than %1 MB"_s.arg(maxFileSize / (1024 * 1024)));
-    const Result<BinaryPlist> plist = BinaryPlist::parse(bytes);
+    const Result<BinaryPlist> plist = BinaryPlist::parse(bytes, pagesRead);
     if (!plist)
         return Result<Value>::failure(plist.error());
 
@@ -61,7 +61,7 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes)
     if (objects.kind() != Kind::Array)
         return Result<Value>::failure(u"not a keyed archive ($objects missing)"_s);
 
-    KeyedUnarchiver reader(objects.items());
+    KeyedUnarchiver reader(objects.items(), pagesRead);
     Value value = reader.decodeUid(root.toUid(), 1);
     if (!reader.m_error.isEmpty())
         return Result<Value>::failure(reader.m_error);
@@ -92,6 +92,9 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
     if (state == Reading)
         return fail(u"reference cycle at object %1"_s.arg(uid));
     m_state[uid] = Reading;
+    // Some 3 MB of a mailing's file between two calls.
+    if ((++m_decoded & 0xFFFF) == 0 && m_pagesRead)
+        m_pagesRead();
     Value value = decodeObject(uid, m_objects[uid], depth, pool);
     if (!m_error.isEmpty())
         return Value();

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace quillcast {
@@ -47,7 +48,11 @@ public:
     // QDateTime and a 64-bit count of milliseconds can carry.
     static constexpr double maxDateSeconds = 1e13;
 
-    static Result<Value> unarchive(const QByteArray &bytes);
+    // pagesRead, when given, is called now and then as the reading goes
+    // through the file (every few megabytes), so that the pages of a mapped
+    // file can be given back rather than all held at once.
+    using PagesRead = std::function<void()>;
+    static Result<Value> unarchive(const QByteArray &bytes, const PagesRead &pagesRead = {});
 
 private:
     using Node = BinaryPlist::Node;
@@ -56,7 +61,7 @@ private:
     // its value in m_kept plus FirstKept.
     enum State : quint32 { Unread, Reading, DecodedOnce, FirstKept };
 
-    explicit KeyedUnarchiver(BinaryPlist::Items objects);
+    KeyedUnarchiver(BinaryPlist::Items objects, const PagesRead &pagesRead);
 
     // pool: where a dictionary's value at its place shares its text with the
     // same value of other dictionaries (the records' towns, say).
@@ -74,6 +79,8 @@ private:
     Value fail(const QString &message);
 
     BinaryPlist::Items m_objects;
+    const PagesRead &m_pagesRead;
+    quint64 m_decoded = 0; // objects decoded, for pagesRead
     std::vector<quint32> m_state;
     std::vector<Value> m_kept;
     QHash<quint64, ClassKind> m_classes;
