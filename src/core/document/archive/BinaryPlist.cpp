@@ -27,7 +27,14 @@ Result<BinaryPlist> BinaryPlist::parse(const QByteArray &bytes, const std::funct
     const Status checked = BinaryPlistValidator::validate(bytes, pagesRead);
     if (!checked)
         return Result<BinaryPlist>::failure(checked.error());
-    // The validator has read the same trailer and found it sound.
+    return open(bytes);
+}
+
+Result<BinaryPlist> BinaryPlist::open(const QByteArray &bytes)
+{
+    const Status frame = BinaryPlistValidator::checkFrame(bytes);
+    if (!frame)
+        return Result<BinaryPlist>::failure(frame.error());
     auto file = std::make_unique<File>();
     file->bytes = bytes;
     file->data = reinterpret_cast<const uchar *>(file->bytes.constData());

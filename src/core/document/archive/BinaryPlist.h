@@ -20,8 +20,9 @@ namespace quillcast {
 // parse() accepts the bytes only after BinaryPlistValidator has checked every
 // object reachable from the root (offsets, lengths, references, key types,
 // cycles, nesting), so a Node never meets a malformed object. The reads below
-// still check every bound they rely on: the checks cost a few comparisons, and
-// a mistake in one place must not become a read outside the buffer.
+// still check every bound they rely on: the checks cost a few comparisons, a
+// mistake in one place must not become a read outside the buffer, and open()
+// reads objects while the check runs alongside.
 //
 // The file is held by a shallow copy of the QByteArray given to parse(): no
 // bytes are copied, and Nodes stay valid while the BinaryPlist lives, moves
@@ -134,6 +135,12 @@ public:
 
     // pagesRead: see BinaryPlistValidator::validate.
     static Result<BinaryPlist> parse(const QByteArray &bytes, const std::function<void()> &pagesRead = {});
+    // The same after checking only the header and trailer
+    // (BinaryPlistValidator::checkFrame): for a reader that runs the full
+    // check alongside and keeps nothing it read unless the check passes.
+    // Objects may then be malformed: the reads stay inside the buffer and
+    // give "no such object" or the kind's empty value.
+    static Result<BinaryPlist> open(const QByteArray &bytes);
 
     Node root() const;
 

@@ -40,6 +40,8 @@ Status BinaryPlistValidator::run()
 {
     if (auto error = readTrailer())
         return Status::failure(*error);
+    if (auto error = checkOffsets())
+        return Status::failure(*error);
     if (auto error = walk())
         return Status::failure(*error);
     return success();
@@ -63,6 +65,11 @@ std::optional<QString> BinaryPlistValidator::readTrailer()
         return u"truncated or damaged binary property list"_s;
     if (m_top >= m_objectCount)
         return damaged(u"the root is object %1 of %2"_s.arg(m_top).arg(m_objectCount));
+    return std::nullopt;
+}
+
+std::optional<QString> BinaryPlistValidator::checkOffsets()
+{
     // The offsets themselves: each object starts after the header and before the table.
     const uchar *table = m_data + m_tableOffset;
     for (quint64 i = 0; i < m_objectCount; ++i) {
@@ -177,12 +184,15 @@ std::optional<QString> BinaryPlistValidator::walk()
 
     std::vector<Frame> stack;
     stack.reserve(size_t(maxNesting) + 1);
-    const auto enter = [&](quint32 index) -> std::optional<QString> {
+    // A container parsed already comes with its object.
+    const auto enter = [&](quint32 index, const Object *parsed) -> std::optional<QString> {
         if (stack.size() >= size_t(maxNesting))
             return u"nesting deeper than %1 levels"_s.arg(maxNesting);
         Frame frame;
         frame.index = index;
-        if (auto error = parseObject(index, frame.object))
+        if (parsed)
+            frame.object = *parsed;
+        else if (auto error = parseObject(index, frame.object))
             return error;
         frame.payload = payloadOf(frame.object);
         m_state[index] = InProgress;
@@ -196,7 +206,7 @@ std::optional<QString> BinaryPlistValidator::walk()
         return parent.nodes <= nodeLimit && parent.payload <= payloadLimit;
     };
 
-    if (auto error = enter(quint32(m_top)))
+    if (auto error = enter(quint32(m_top), nullptr))
         return error;
     quint64 steps = 0;
     while (!stack.empty()) {
@@ -209,12 +219,14 @@ std::optional<QString> BinaryPlistValidator::walk()
             if (child >= m_objectCount)
                 return damaged(u"object %1 refers to object %2 of %3"_s.arg(frame.index).arg(child).arg(m_objectCount));
             const quint32 c = quint32(child);
+            Object child_;
+            bool parsed = false;
             if (frame.object.kind == Dict && slot < frame.object.count) {
-                Object key;
-                if (auto error = parseObject(c, key))
+                if (auto error = parseObject(c, child_))
                     return error;
-                if (key.kind != Ascii && key.kind != Utf16)
+                if (child_.kind != Ascii && child_.kind != Utf16)
                     return damaged(u"dictionary %1 has a key that is not a string"_s.arg(frame.index));
+                parsed = true;
             }
             if (m_state[c] == InProgress)
                 return damaged(u"object %1 contains itself"_s.arg(c));
@@ -223,11 +235,13 @@ std::optional<QString> BinaryPlistValidator::walk()
                     return tooShared;
                 continue;
             }
-            Object child_;
-            if (auto error = parseObject(c, child_))
-                return error;
+            // A key is a string, parsed above already.
+            if (!parsed) {
+                if (auto error = parseObject(c, child_))
+                    return error;
+            }
             if (child_.kind == Array || child_.kind == Dict) {
-                if (auto error = enter(c))
+                if (auto error = enter(c, &child_))
                     return error;
                 continue;
             }
@@ -249,7 +263,25 @@ std::optional<QString> BinaryPlistValidator::walk()
     return std::nullopt;
 }
 
+Status BinaryPlistValidator::checkFrame(QByteArrayView bytes)
+{
+    if (const Status start = checkStart(bytes); !start)
+        return start;
+    const PagesRead none;
+    BinaryPlistValidator validator(bytes, none);
+    if (auto error = validator.readTrailer())
+        return Status::failure(*error);
+    return success();
+}
+
 Status BinaryPlistValidator::validate(QByteArrayView bytes, const PagesRead &pagesRead)
+{
+    if (const Status start = checkStart(bytes); !start)
+        return start;
+    return BinaryPlistValidator(bytes, pagesRead).run();
+}
+
+Status BinaryPlistValidator::checkStart(QByteArrayView bytes)
 {
     const QByteArrayView magic("bplist");
     if (!bytes.startsWith(magic)) {
@@ -262,7 +294,7 @@ Status BinaryPlistValidator::validate(QByteArrayView bytes, const PagesRead &pag
         return Status::failure(u"truncated or damaged binary property list"_s);
     if (!bytes.startsWith("bplist00"))
         return Status::failure(u"unsupported binary property list version"_s);
-    return BinaryPlistValidator(bytes, pagesRead).run();
+    return success();
 }
 
 } // namespace quillcast

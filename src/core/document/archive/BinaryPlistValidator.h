@@ -41,6 +41,11 @@ public:
     // can be given back as the walk goes through it.
     using PagesRead = std::function<void()>;
     static Status validate(QByteArrayView bytes, const PagesRead &pagesRead = {});
+    // Only the header and the trailer, the first checks validate() makes and
+    // with the same messages: what BinaryPlist needs to find objects and
+    // read them with its own bounds checks, for a reader that decodes
+    // alongside validate() and keeps nothing unless it succeeds.
+    static Status checkFrame(QByteArrayView bytes);
 
 private:
     // Type markers (high nibble) of the objects the checks know.
@@ -76,8 +81,11 @@ private:
     enum State : quint8 { Unvisited, InProgress, Done };
 
     BinaryPlistValidator(QByteArrayView bytes, const PagesRead &pagesRead);
+    // The magic and the smallest size.
+    static Status checkStart(QByteArrayView bytes);
     Status run();
     std::optional<QString> readTrailer();
+    std::optional<QString> checkOffsets();
     std::optional<QString> parseObject(quint32 index, Object &out) const;
     std::optional<QString> walk();
     static quint64 payloadOf(const Object &o);

@@ -1,8 +1,11 @@
 #include "document/archive/KeyedUnarchiver.h"
 
+#include "document/archive/BinaryPlistValidator.h"
+
 #include <QDateTime>
 
 #include <cmath>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -37,15 +40,50 @@ KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects, const PagesRead &pa
 {
 }
 
-Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRead &pagesRead)
+Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRead &pagesRead, Cores cores)
 {
     if (bytes.size() > maxFileSize)
         return Result<Value>::failure(u"the file is larger than %1 MB"_s.arg(maxFileSize / (1024 * 1024)));
-    const Result<BinaryPlist> plist = BinaryPlist::parse(bytes, pagesRead);
+    const bool twoCores = cores == Cores::Two || (cores == Cores::BySize && bytes.size() >= twoCoresFrom);
+    if (!twoCores) {
+        const Result<BinaryPlist> plist = BinaryPlist::parse(bytes, pagesRead);
+        if (!plist)
+            return Result<Value>::failure(plist.error());
+        return decode(plist.value(), pagesRead, nullptr, 0, nullptr);
+    }
+
+    // The header and trailer are all the reads need; the walk of the
+    // structure, a third of the open, runs on the other core meanwhile.
+    const Result<BinaryPlist> plist = BinaryPlist::open(bytes);
     if (!plist)
         return Result<Value>::failure(plist.error());
+    std::atomic<bool> checkFailed{false};
+    Status checked = success();
+    std::thread checker([&] {
+        checked = BinaryPlistValidator::validate(bytes, pagesRead);
+        if (!checked)
+            checkFailed.store(true, std::memory_order_relaxed);
+    });
+    // A file that passes the check decodes with far less work than this
+    // (each object at most twice, the tree it expands to at most one node
+    // per byte and four bytes of text per byte): the bound keeps a hostile
+    // file from making the decoding grow before the check has refused it.
+    const quint64 budget = 16 * quint64(bytes.size()) + 65536;
+    bool overBudget = false;
+    Result<Value> value = decode(plist.value(), pagesRead, &checkFailed, budget, &overBudget);
+    checker.join();
+    // The check's refusal comes first, as when it runs before the decoding.
+    if (!checked)
+        return Result<Value>::failure(checked.error());
+    if (overBudget)
+        return decode(plist.value(), pagesRead, nullptr, 0, nullptr);
+    return value;
+}
 
-    const Node top = plist->root();
+Result<Value> KeyedUnarchiver::decode(const BinaryPlist &plist, const PagesRead &pagesRead,
+                                      const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget)
+{
+    const Node top = plist.root();
     if (top.kind() != Kind::Dict)
         return Result<Value>::failure(u"not a keyed archive (no dictionary at the top)"_s);
     const Node archiver = top.value("$archiver");
@@ -62,7 +100,11 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
         return Result<Value>::failure(u"not a keyed archive ($objects missing)"_s);
 
     KeyedUnarchiver reader(objects.items(), pagesRead);
+    reader.m_checkFailed = checkFailed;
+    reader.m_budget = budget;
     Value value = reader.decodeUid(root.toUid(), 1);
+    if (overBudget)
+        *overBudget = reader.m_stopped && !(checkFailed && checkFailed->load(std::memory_order_relaxed));
     if (!reader.m_error.isEmpty())
         return Result<Value>::failure(reader.m_error);
     if (value.isNull())
@@ -70,6 +112,16 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
     if (!value.isDict())
         return Result<Value>::failure(u"the root object is not a dictionary"_s);
     return value;
+}
+
+bool KeyedUnarchiver::spend(quint64 work)
+{
+    m_spent += work;
+    if (m_budget == 0 || m_spent <= m_budget)
+        return true;
+    m_stopped = true;
+    fail(u"the archive expands beyond the size of the file"_s);
+    return false;
 }
 
 Value KeyedUnarchiver::fail(const QString &message)
@@ -93,8 +145,16 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
         return fail(u"reference cycle at object %1"_s.arg(uid));
     m_state[uid] = Reading;
     // Some 3 MB of a mailing's file between two calls.
-    if ((++m_decoded & 0xFFFF) == 0 && m_pagesRead)
-        m_pagesRead();
+    if ((++m_decoded & 0xFFFF) == 0) {
+        if (m_pagesRead)
+            m_pagesRead();
+        if (m_checkFailed && m_checkFailed->load(std::memory_order_relaxed)) {
+            m_stopped = true;
+            return fail(u"the structure check failed"_s);
+        }
+    }
+    if (!spend(1))
+        return Value();
     Value value = decodeObject(uid, m_objects[uid], depth, pool);
     if (!m_error.isEmpty())
         return Value();
@@ -125,11 +185,15 @@ Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth, ColumnVal
     case Kind::String: {
         // An empty text is left to the path below, which makes it as it always has.
         if (pool && node.readString(m_scratch) && !m_scratch.isEmpty()) {
+            if (!spend(quint64(m_scratch.size())))
+                return Value();
             if (m_scratch == u"$null")
                 return Value();
             return Value(pool->take(m_scratch));
         }
         QString s = node.toString();
+        if (!spend(quint64(s.size())))
+            return Value();
         if (s == u"$null")
             return Value();
         return Value(std::move(s));
@@ -140,8 +204,12 @@ Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth, ColumnVal
         return Value(node.toReal());
     case Kind::Bool:
         return Value(node.toBool());
-    case Kind::Data:
-        return Value(node.toData());
+    case Kind::Data: {
+        QByteArray bytes = node.toData();
+        if (!spend(quint64(bytes.size())))
+            return Value();
+        return Value(std::move(bytes));
+    }
     case Kind::Date:
         return decodeDate(uid, node, depth);
     case Kind::Dict: {
@@ -226,6 +294,11 @@ bool KeyedUnarchiver::numberedItems(quint64 uid, Node node, const QString &prefi
 {
     // Older archives spell a collection as "NS.object.0", "NS.object.1"...
     const auto entries = node.entries();
+    quint64 work = entries.size();
+    for (const auto &entry : entries)
+        work += quint64(entry.first.size());
+    if (!spend(work))
+        return false;
     std::vector<Node> slots(entries.size());
     size_t count = 0;
     for (const auto &[name, value] : entries) {
@@ -271,6 +344,8 @@ Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
     }
     if (keys.size() != values.size())
         return fail(u"dictionary %1 has %2 keys but %3 values"_s.arg(uid).arg(keys.size()).arg(values.size()));
+    if (!spend(2 * keys.size()))
+        return Value();
 
     Dict::Entries entries;
     entries.reserve(keys.size());
@@ -306,6 +381,8 @@ Value KeyedUnarchiver::decodeArray(quint64 uid, Node node, int depth)
     } else if (!numberedItems(uid, node, u"NS.object."_s, refs)) {
         return Value();
     }
+    if (!spend(refs.size()))
+        return Value();
     List::Items items;
     items.reserve(refs.size());
     for (const Node &ref : refs) {
@@ -322,7 +399,9 @@ Value KeyedUnarchiver::decodeString(quint64 uid, Node node, int depth)
     switch (text.kind()) {
     case Kind::String:
         // Inline text is text, "$null" included.
-        return Value(text.toString());
+        if (QString s = text.toString(); spend(quint64(s.size())))
+            return Value(std::move(s));
+        return Value();
     case Kind::Uid: {
         const Value v = decodeUid(text.toUid(), depth + 1);
         if (!m_error.isEmpty())
@@ -379,7 +458,9 @@ Value KeyedUnarchiver::decodeData(quint64 uid, Node node, int depth)
     const Node bytes = node.value("NS.data");
     switch (bytes.kind()) {
     case Kind::Data:
-        return Value(bytes.toData());
+        if (QByteArray data = bytes.toData(); spend(quint64(data.size())))
+            return Value(std::move(data));
+        return Value();
     case Kind::Uid: {
         const Value v = decodeUid(bytes.toUid(), depth + 1);
         if (!m_error.isEmpty())

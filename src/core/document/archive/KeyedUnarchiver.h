@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -52,7 +53,17 @@ public:
     // through the file (every few megabytes), so that the pages of a mapped
     // file can be given back rather than all held at once.
     using PagesRead = std::function<void()>;
-    static Result<Value> unarchive(const QByteArray &bytes, const PagesRead &pagesRead = {});
+    // How the structural check of the property list (BinaryPlistValidator)
+    // and the decoding share the cores: the check first and the decoding
+    // after it on one core, or the check on a second core alongside the
+    // decoding, which is kept only when the check passes. Both give the same
+    // value or the same refusal; BySize takes two cores for a file large
+    // enough to gain from it.
+    enum class Cores { One, Two, BySize };
+    static Result<Value> unarchive(const QByteArray &bytes, const PagesRead &pagesRead = {},
+                                   Cores cores = Cores::BySize);
+    // From this size on, BySize checks on a second core.
+    static constexpr qsizetype twoCoresFrom = qsizetype(4) * 1024 * 1024;
 
 private:
     using Node = BinaryPlist::Node;
@@ -62,6 +73,11 @@ private:
     enum State : quint32 { Unread, Reading, DecodedOnce, FirstKept };
 
     KeyedUnarchiver(BinaryPlist::Items objects, const PagesRead &pagesRead);
+    // The root of a BinaryPlist, or why it is not a keyed archive.
+    static Result<Value> decode(const BinaryPlist &plist, const PagesRead &pagesRead,
+                                const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget);
+    // Counts references and bytes decoded against m_budget.
+    bool spend(quint64 work);
 
     // pool: where a dictionary's value at its place shares its text with the
     // same value of other dictionaries (the records' towns, say).
@@ -81,6 +97,13 @@ private:
     BinaryPlist::Items m_objects;
     const PagesRead &m_pagesRead;
     quint64 m_decoded = 0; // objects decoded, for pagesRead
+    // While the structure is checked alongside: set when that check fails,
+    // and a bound on the work done before it has passed (references and
+    // bytes decoded), which a sound file stays well within.
+    const std::atomic<bool> *m_checkFailed = nullptr;
+    quint64 m_budget = 0; // 0: none
+    quint64 m_spent = 0;
+    bool m_stopped = false; // the check failed or the budget ran out
     std::vector<quint32> m_state;
     std::vector<Value> m_kept;
     QHash<quint64, ClassKind> m_classes;
