@@ -270,6 +270,15 @@ quint64 BinaryPlist::Node::toUid() const
     return readBigEndian(m_file->data + h.contentAt, h.low + 1);
 }
 
+bool BinaryPlist::Node::readUid(quint64 &out) const
+{
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Uid)
+        return false;
+    out = readBigEndian(m_file->data + h.contentAt, h.low + 1);
+    return true;
+}
+
 BinaryPlist::Items BinaryPlist::Node::items() const
 {
     const Header h = header(m_file, m_offset);
@@ -312,6 +321,48 @@ BinaryPlist::Node BinaryPlist::Node::value(const char *key) const
             return m_file->objectAt(h.contentAt + (h.count + i) * width);
     }
     return Node();
+}
+
+void BinaryPlist::Node::lookUp(const char *const *keys, const size_t *lengths, Node *out, size_t count) const
+{
+    for (size_t k = 0; k < count; ++k)
+        out[k] = Node();
+    // Like value(), the first key that matches decides, even when its value
+    // is missing.
+    bool matched[maxLookUp] = {};
+    const Header h = header(m_file, m_offset);
+    if (h.kind != Kind::Dict)
+        return;
+    const quint64 width = quint64(m_file->refWidth);
+    size_t found = 0;
+    for (quint64 i = 0; i < h.count && found < count; ++i) {
+        const Node name = m_file->objectAt(h.contentAt + i * width);
+        if (name.isNull())
+            continue;
+        const Header nh = header(m_file, name.m_offset);
+        if (nh.kind != Kind::String)
+            continue;
+        const bool oneByte = (m_file->data[name.m_offset] >> 4) == 0x5;
+        QString wide; // a UTF-16 key as text, made once
+        for (size_t k = 0; k < count; ++k) {
+            if (matched[k])
+                continue; // the first of duplicate keys wins
+            bool same = false;
+            if (oneByte) {
+                same = nh.count == lengths[k] && std::memcmp(m_file->data + nh.contentAt, keys[k], lengths[k]) == 0;
+            } else {
+                if (wide.isNull())
+                    wide = name.toString();
+                same = wide == QString::fromUtf8(keys[k], qsizetype(lengths[k]));
+            }
+            if (same) {
+                out[k] = m_file->objectAt(h.contentAt + (h.count + i) * width);
+                matched[k] = true;
+                ++found;
+                break;
+            }
+        }
+    }
 }
 
 std::vector<std::pair<QString, BinaryPlist::Node>> BinaryPlist::Node::entries() const

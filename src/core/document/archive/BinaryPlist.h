@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <string>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -59,6 +60,8 @@ public:
         bool readString(QString &into) const;
         QByteArray toData() const;
         quint64 toUid() const;
+        // The UID into out; false, leaving it alone, when this is not a UID.
+        bool readUid(quint64 &out) const;
 
         // Array items in order; empty for other kinds.
         Items items() const;
@@ -66,6 +69,18 @@ public:
         // one-byte string key, as UTF-8 text with a UTF-16 one); the first of
         // duplicate keys wins. A null Node when missing or not a dictionary.
         Node value(const char *key) const;
+        // The values under several keys in one pass over the dictionary:
+        // out[i] is what value(keys[i]) gives.
+        static constexpr size_t maxLookUp = 4;
+        template<size_t N>
+            requires(N <= maxLookUp)
+        void values(const char *const (&keys)[N], Node (&out)[N]) const
+        {
+            size_t lengths[N];
+            for (size_t i = 0; i < N; ++i)
+                lengths[i] = std::char_traits<char>::length(keys[i]);
+            lookUp(keys, lengths, out, N);
+        }
         // A dictionary's entries in file order; empty for other kinds.
         std::vector<std::pair<QString, Node>> entries() const;
 
@@ -73,6 +88,7 @@ public:
         friend class BinaryPlist;
         friend struct File;
         Node(const File *file, quint64 offset) : m_file(file), m_offset(offset) {}
+        void lookUp(const char *const *keys, const size_t *lengths, Node *out, size_t count) const;
 
         const File *m_file = nullptr;
         quint64 m_offset = 0; // of the object's marker byte

@@ -174,23 +174,25 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
 
 Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool)
 {
-    if (node.kind() != Kind::Uid)
+    quint64 uid = 0;
+    if (!node.readUid(uid))
         return fail(u"object %1 holds a value where a reference belongs"_s.arg(owner));
-    return decodeUid(node.toUid(), depth, pool);
+    return decodeUid(uid, depth, pool);
 }
 
 Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth, ColumnValuePool *pool)
 {
+    // A record's value, most often text, read without asking its kind first.
+    // An empty text is left to the path below, which makes it as it always has.
+    if (pool && node.readString(m_scratch) && !m_scratch.isEmpty()) {
+        if (!spend(quint64(m_scratch.size())))
+            return Value();
+        if (m_scratch.size() == 5 && m_scratch == u"$null")
+            return Value();
+        return Value(pool->take(m_scratch));
+    }
     switch (node.kind()) {
     case Kind::String: {
-        // An empty text is left to the path below, which makes it as it always has.
-        if (pool && node.readString(m_scratch) && !m_scratch.isEmpty()) {
-            if (!spend(quint64(m_scratch.size())))
-                return Value();
-            if (m_scratch == u"$null")
-                return Value();
-            return Value(pool->take(m_scratch));
-        }
         QString s = node.toString();
         if (!spend(quint64(s.size())))
             return Value();
@@ -219,14 +221,18 @@ Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth, ColumnVal
         // date or string object inside the deepest collection.
         if (depth > maxDepth + 1)
             return fail(u"nesting deeper than %1 levels"_s.arg(maxDepth));
+        // The entries every collection has, found in one pass.
+        static const char *const names[] = {"$class", "NS.keys", "NS.objects"};
+        Node found[3];
+        node.values(names, found);
         ClassKind kind;
-        if (!classOf(uid, node, kind))
+        if (!classOf(uid, found[0], kind))
             return Value();
         switch (kind) {
         case ClassKind::Dictionary:
-            return decodeDictionary(uid, node, depth);
+            return decodeDictionary(uid, node, depth, found[1], found[2]);
         case ClassKind::Array:
-            return decodeArray(uid, node, depth);
+            return decodeArray(uid, node, depth, found[2]);
         case ClassKind::String:
             return decodeString(uid, node, depth);
         case ClassKind::Date:
@@ -246,14 +252,13 @@ Value KeyedUnarchiver::decodeObject(quint64 uid, Node node, int depth, ColumnVal
     return fail(u"object %1 is of an unknown kind"_s.arg(uid));
 }
 
-bool KeyedUnarchiver::classOf(quint64 uid, Node node, ClassKind &kind)
+bool KeyedUnarchiver::classOf(quint64 uid, Node classRef, ClassKind &kind)
 {
-    const Node classRef = node.value("$class");
-    if (classRef.kind() != Kind::Uid) {
+    quint64 classUid = 0;
+    if (!classRef.readUid(classUid)) {
         fail(u"object %1 has no class"_s.arg(uid));
         return false;
     }
-    const quint64 classUid = classRef.toUid();
     auto cached = m_classes.constFind(classUid);
     if (cached != m_classes.constEnd()) {
         kind = *cached;
@@ -324,24 +329,26 @@ bool KeyedUnarchiver::numberedItems(quint64 uid, Node node, const QString &prefi
     return true;
 }
 
-Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
+Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth, Node keyArray, Node valueArray)
 {
     if (depth > maxDepth)
         return fail(u"nesting deeper than %1 levels"_s.arg(maxDepth));
-    std::vector<Node> keys;
-    std::vector<Node> values;
-    const Node keyArray = node.value("NS.keys");
-    const Node valueArray = node.value("NS.objects");
     if (!keyArray.isNull() || !valueArray.isNull()) {
         if (keyArray.kind() != Kind::Array || valueArray.kind() != Kind::Array)
             return fail(u"dictionary %1 lacks its keys or values"_s.arg(uid));
-        const BinaryPlist::Items keyItems = keyArray.items();
-        const BinaryPlist::Items valueItems = valueArray.items();
-        keys.assign(keyItems.begin(), keyItems.end());
-        values.assign(valueItems.begin(), valueItems.end());
-    } else if (!numberedItems(uid, node, u"NS.key."_s, keys) || !numberedItems(uid, node, u"NS.object."_s, values)) {
-        return Value();
+        // Read from the file's reference lists as they stand.
+        return decodeEntries(uid, depth, keyArray.items(), valueArray.items());
     }
+    std::vector<Node> keys;
+    std::vector<Node> values;
+    if (!numberedItems(uid, node, u"NS.key."_s, keys) || !numberedItems(uid, node, u"NS.object."_s, values))
+        return Value();
+    return decodeEntries(uid, depth, keys, values);
+}
+
+template<typename Refs>
+Value KeyedUnarchiver::decodeEntries(quint64 uid, int depth, const Refs &keys, const Refs &values)
+{
     if (keys.size() != values.size())
         return fail(u"dictionary %1 has %2 keys but %3 values"_s.arg(uid).arg(keys.size()).arg(values.size()));
     if (!spend(2 * keys.size()))
@@ -367,12 +374,11 @@ Value KeyedUnarchiver::decodeDictionary(quint64 uid, Node node, int depth)
     return Value(Dict(std::move(entries)));
 }
 
-Value KeyedUnarchiver::decodeArray(quint64 uid, Node node, int depth)
+Value KeyedUnarchiver::decodeArray(quint64 uid, Node node, int depth, Node itemArray)
 {
     if (depth > maxDepth)
         return fail(u"nesting deeper than %1 levels"_s.arg(maxDepth));
     std::vector<Node> refs;
-    const Node itemArray = node.value("NS.objects");
     if (!itemArray.isNull()) {
         if (itemArray.kind() != Kind::Array)
             return fail(u"array %1 lacks its items"_s.arg(uid));

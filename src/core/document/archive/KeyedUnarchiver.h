@@ -84,14 +84,18 @@ private:
     Value decodeUid(quint64 uid, int depth, ColumnValuePool *pool = nullptr);
     Value decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool = nullptr);
     Value decodeObject(quint64 uid, Node node, int depth, ColumnValuePool *pool);
-    Value decodeDictionary(quint64 uid, Node node, int depth);
-    Value decodeArray(quint64 uid, Node node, int depth);
+    // keyArray, valueArray, itemArray: the object's NS.keys and NS.objects.
+    Value decodeDictionary(quint64 uid, Node node, int depth, Node keyArray, Node valueArray);
+    template<typename Refs>
+    Value decodeEntries(quint64 uid, int depth, const Refs &keys, const Refs &values);
+    Value decodeArray(quint64 uid, Node node, int depth, Node itemArray);
     Value decodeString(quint64 uid, Node node, int depth);
     Value decodeDate(quint64 uid, Node node, int depth);
     Value decodeData(quint64 uid, Node node, int depth);
     // Dictionaries and arrays in the NS.key.N / NS.object.N form.
     bool numberedItems(quint64 uid, Node node, const QString &prefix, std::vector<Node> &out);
-    bool classOf(quint64 uid, Node node, ClassKind &kind);
+    // classRef: the object's "$class".
+    bool classOf(quint64 uid, Node classRef, ClassKind &kind);
     Value fail(const QString &message);
 
     BinaryPlist::Items m_objects;

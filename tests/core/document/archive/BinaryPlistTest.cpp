@@ -114,6 +114,15 @@ TEST(BinaryPlistDictionary, FindsKeysOfEitherEncodingAndTheFirstOfTwins)
     for (const auto &[key, value] : d.entries())
         seen << key + u'=' + QString::number(value.toInteger());
     EXPECT_EQ(seen, QStringList({u"k=1"_s, u"é=2"_s, u"k=3"_s}));
+
+    // Several keys in one pass find what each alone finds.
+    static const char *const names[] = {"missing", "\xC3\xA9", "k", ""};
+    BinaryPlist::Node found[4];
+    d.values(names, found);
+    EXPECT_TRUE(found[0].isNull());
+    EXPECT_EQ(found[1].toInteger(), 2);
+    EXPECT_EQ(found[2].toInteger(), 1);
+    EXPECT_TRUE(found[3].isNull());
 }
 
 TEST(BinaryPlistArray, ReadsItemsByIndexAndNothingPastTheEnd)
