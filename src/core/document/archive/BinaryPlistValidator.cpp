@@ -178,9 +178,7 @@ std::optional<QString> BinaryPlistValidator::walk()
     const QString tooShared = damaged(u"shared objects would expand beyond the size of the file"_s);
 
     m_state.assign(m_objectCount, Unvisited);
-    m_height.assign(m_objectCount, 0);
-    m_nodes.assign(m_objectCount, 0);
-    m_payload.assign(m_objectCount, 0);
+    m_done.clear();
 
     std::vector<Frame> stack;
     stack.reserve(size_t(maxNesting) + 1);
@@ -230,8 +228,9 @@ std::optional<QString> BinaryPlistValidator::walk()
             }
             if (m_state[c] == InProgress)
                 return damaged(u"object %1 contains itself"_s.arg(c));
-            if (m_state[c] == Done) {
-                if (!absorb(frame, m_nodes[c], m_payload[c], m_height[c]))
+            if (m_state[c] >= FirstDone) {
+                const Expansion &e = m_done[m_state[c] - FirstDone];
+                if (!absorb(frame, e.nodes, e.payload, e.height))
                     return tooShared;
                 continue;
             }
@@ -253,10 +252,9 @@ std::optional<QString> BinaryPlistValidator::walk()
         // Every reference of this container is checked: record what it expands to.
         const Frame done = frame;
         stack.pop_back();
-        m_state[done.index] = Done;
-        m_nodes[done.index] = quint32(std::min<quint64>(done.nodes, 0xFFFFFFFFu));
-        m_payload[done.index] = quint32(std::min<quint64>(done.payload, 0xFFFFFFFFu));
-        m_height[done.index] = quint8(done.height);
+        m_state[done.index] = quint32(m_done.size()) + FirstDone;
+        m_done.push_back({quint32(std::min<quint64>(done.nodes, 0xFFFFFFFFu)),
+                          quint32(std::min<quint64>(done.payload, 0xFFFFFFFFu)), quint8(done.height)});
         if (!stack.empty() && !absorb(stack.back(), done.nodes, done.payload, done.height))
             return tooShared;
     }

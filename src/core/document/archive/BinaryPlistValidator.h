@@ -78,7 +78,15 @@ private:
         quint64 payload = 0;
         int height = 1;
     };
-    enum State : quint8 { Unvisited, InProgress, Done };
+    // Per object: Unvisited, InProgress, or from FirstDone on the place of
+    // what it expands to in m_done (only containers get there).
+    enum State : quint32 { Unvisited, InProgress, FirstDone };
+    struct Expansion
+    {
+        quint32 nodes = 0;
+        quint32 payload = 0;
+        quint8 height = 0;
+    };
 
     BinaryPlistValidator(QByteArrayView bytes, const PagesRead &pagesRead);
     // The magic and the smallest size.
@@ -100,11 +108,10 @@ private:
     quint64 m_top = 0;
     quint64 m_tableOffset = 0;
 
-    // Per object, filled for containers as the walk finishes them.
-    std::vector<quint8> m_state;
-    std::vector<quint8> m_height;
-    std::vector<quint32> m_nodes;
-    std::vector<quint32> m_payload;
+    // A word per object, and what each finished container expands to: most
+    // objects of a mailing are texts and numbers, which need no more.
+    std::vector<quint32> m_state;
+    std::vector<Expansion> m_done;
 };
 
 } // namespace quillcast

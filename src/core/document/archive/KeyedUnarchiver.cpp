@@ -53,7 +53,7 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
     }
 
     // The header and trailer are all the reads need; the walk of the
-    // structure, a third of the open, runs on the other core meanwhile.
+    // structure, a quarter of the open, runs on the other core meanwhile.
     const Result<BinaryPlist> plist = BinaryPlist::open(bytes);
     if (!plist)
         return Result<Value>::failure(plist.error());
