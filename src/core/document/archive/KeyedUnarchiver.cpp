@@ -369,7 +369,7 @@ Value KeyedUnarchiver::decodeEntries(quint64 uid, int depth, const Refs &keys, c
             return Value();
         // A key without a value is no entry at all.
         if (!value.isNull())
-            entries.emplace_back(key.toString(), std::move(value));
+            entries.emplace_back(*key.asString(), std::move(value));
     }
     return Value(Dict(std::move(entries)));
 }
