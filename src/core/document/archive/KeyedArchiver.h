@@ -47,9 +47,9 @@ namespace quillcast {
 // The archive is made in two walks over the graph. The first numbers the
 // objects and adds up their sizes, so that the second can write every object
 // straight to its place in the output: no growing buffer, and the file's
-// parts written in pieces. The largest list (the records) is split in two in
-// the second walk, and its halves are written on two threads; the bytes are
-// the same as with one. The first walk keeps a snapshot of every dictionary
+// parts written in pieces. The first list of 8192 items or more met (the
+// records, in a mailing) is split in two in the second walk, and its halves
+// are written on two threads; the bytes are the same as with one. The first walk keeps a snapshot of every dictionary
 // and list it meets, so that an edit made meanwhile on another thread cannot
 // make the walks disagree.
 //
@@ -60,8 +60,8 @@ namespace quillcast {
 class KeyedArchiver
 {
 public:
-    // threads: how many threads may write the archive (1 or more); the
-    // result is the same for any number.
+    // threads: how many threads may write the archive (1, or 2 and more for
+    // two); the result is the same for any number.
     static Result<QByteArray> archive(const Value &root, int threads = defaultThreads());
     // Writes the archive to output; a failure of the output is reported as
     // outputFailure().
