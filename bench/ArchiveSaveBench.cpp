@@ -11,8 +11,12 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <memory>
 
 using namespace quillcast;
@@ -54,6 +58,28 @@ MyDocument &mailing(qsizetype records)
     return *doc;
 }
 
+// Resident memory from /proc/self/status (Linux), in bytes: VmRSS now, or
+// VmHWM, the peak since resetPeak().
+qint64 residentBytes(const char *field)
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return 0;
+}
+
+void resetPeak()
+{
+    malloc_trim(0);
+    QFile clearRefs(u"/proc/self/clear_refs"_s);
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5");
+}
+
 void BM_ArchiveInMemory(benchmark::State &state)
 {
     MyDocument &doc = mailing(state.range(0));
@@ -82,11 +108,17 @@ void BM_SaveToFile(benchmark::State &state)
     MyDocument &doc = mailing(state.range(0));
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath(u"m.quill"_s);
+    double added = 0;
     for (auto _ : state) {
+        resetPeak();
+        const qint64 before = residentBytes("VmRSS:");
         if (!DocumentFile::writeToFile(doc, path))
             state.SkipWithError("the save failed");
+        added = std::max(added, double(residentBytes("VmHWM:") - before));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
+    // What the save needs beyond the mailing itself, at its peak.
+    state.counters["peak added MB"] = added / 1e6;
 }
 BENCHMARK(BM_SaveToFile)->ArgName("records")->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
