@@ -168,6 +168,22 @@ void apply(MyDocument &doc, QStringView key, const Value &value)
         doc.setSelectedIndexConnection(value.isNull() ? std::nullopt : std::optional<qint64>(value.toInt64()));
 }
 
+// The archive written straight into the new file, in pieces at their places.
+class SaveFileOutput final : public ArchiveOutput
+{
+public:
+    explicit SaveFileOutput(DurableSaveFile &file) : m_file(file) {}
+    // Only once the archive is known to be whole is the new file made.
+    bool begin(quint64) override { return m_file.open(QIODevice::WriteOnly); }
+    bool writeAt(quint64 offset, const char *data, size_t size) override
+    {
+        return m_file.writeAt(qint64(offset), data, qint64(size));
+    }
+
+private:
+    DurableSaveFile &m_file;
+};
+
 void putText(Dict::Entries &root, const QString &key, const QString &text)
 {
     if (!text.isNull())
@@ -295,13 +311,20 @@ Status DocumentFile::writeToDevice(MyDocument &doc, QIODevice &device)
 
 Status DocumentFile::writeToFile(MyDocument &doc, const QString &path)
 {
-    const Result<QByteArray> bytes = dataOfType(doc);
-    if (!bytes)
-        return Status::failure(bytes.error());
     // The old file stays whole until the new one is complete and on the disk.
-    if (const Status saved = DurableSaveFile::replaceWith(path, bytes.value()); !saved)
+    // The archive goes straight to the new file: a mailing of a million
+    // records is a file of hundreds of megabytes, not to be held in memory.
+    DurableSaveFile file(path);
+    SaveFileOutput output(file);
+    const Status archived = KeyedArchiver::archive(Value(rootDictionary(doc)), output);
+    if (!archived && archived.error() != KeyedArchiver::outputFailure()) {
+        file.cancelWriting();
+        return archived;
+    }
+    // A failed write fails the commit, which says why.
+    if (!file.isOpen() || !file.commit())
         return Status::failure(u"The mailing could not be saved to %1: %2. The file on disk is unchanged."_s.arg(
-            path, saved.error()));
+            path, file.errorString()));
     return success();
 }
 

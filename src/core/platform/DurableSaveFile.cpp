@@ -57,6 +57,7 @@ bool DurableSaveFile::open(OpenMode mode)
     if (isOpen() || (mode & ~(Unbuffered | Truncate)) != WriteOnly)
         return false;
     m_failed = false;
+    m_writeAtError = 0;
     const QFileInfo target(m_target);
     mode_t permissions = m_newFileMode;
     struct stat existing = {};
@@ -118,6 +119,25 @@ qint64 DurableSaveFile::writeData(const char *data, qint64 size)
     return written;
 }
 
+bool DurableSaveFile::writeAt(qint64 offset, const char *data, qint64 size)
+{
+    if (m_fd < 0 || offset < 0 || m_writeAtError.load(std::memory_order_relaxed) != 0)
+        return false;
+    qint64 written = 0;
+    while (written < size) {
+        const ssize_t n = ::pwrite(m_fd, data + written, size_t(size - written), off_t(offset + written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            int expected = 0;
+            m_writeAtError.compare_exchange_strong(expected, n < 0 ? errno : EIO);
+            return false;
+        }
+        written += n;
+    }
+    return true;
+}
+
 void DurableSaveFile::fail(const QString &what, int error)
 {
     m_failed = true;
@@ -129,6 +149,8 @@ bool DurableSaveFile::commit()
 {
     if (m_fd < 0)
         return false;
+    if (const int error = m_writeAtError.load(); error != 0 && !m_failed)
+        fail(u"the write failed"_s, error);
     if (!m_failed && ::fsync(m_fd) != 0)
         fail(u"it could not be flushed to the disk"_s, errno);
     const int fd = m_fd;

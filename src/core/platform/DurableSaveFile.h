@@ -6,6 +6,8 @@
 #include <QIODevice>
 #include <QString>
 
+#include <atomic>
+
 #include <sys/types.h>
 
 namespace quillcast {
@@ -41,6 +43,13 @@ public:
     // Removes the new file; the target stays as it was.
     void cancelWriting();
 
+    // Writes bytes at an offset of the new file, for a writer that knows
+    // where each piece goes (the file grows to hold it). Several threads may
+    // call it at once, for pieces that do not overlap, but nothing else
+    // meanwhile. False when the bytes could not be written; commit() then
+    // fails and says why.
+    bool writeAt(qint64 offset, const char *data, qint64 size);
+
     const QString &targetPath() const { return m_target; }
 
     // Writes bytes to path in one go; the message says why, without the path.
@@ -61,6 +70,7 @@ private:
     mode_t m_newFileMode;
     int m_fd = -1;
     bool m_failed = false;
+    std::atomic<int> m_writeAtError{0}; // the first errno of writeAt()
 };
 
 } // namespace quillcast

@@ -1,4 +1,5 @@
 #include "DocumentTestData.h"
+#include "FileSizeLimit.h"
 #include "TestPrinters.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
@@ -12,6 +13,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QIODevice>
 #include <QTemporaryDir>
 
@@ -311,6 +314,42 @@ TEST(DocumentFile, FailedWriteIsReported)
     const Status status = DocumentFile::writeToDevice(doc, device);
     ASSERT_FALSE(status.ok());
     EXPECT_THAT(status.error().toStdString(), HasSubstr("No space left on device"));
+}
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A mailing large enough to be written on two threads, straight into the
+// file: the file holds the archive's bytes. Saved again where the disk takes
+// only part of it, the save fails, says why, and leaves the file as it was,
+// with nothing beside it.
+TEST(DocumentFile, ALargeSaveThatRunsOutOfRoomLeavesTheFileAsItWas)
+{
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath(u"big.quill"_s);
+    MyDocument doc{SystemClock::instance()};
+    fillMailing(doc);
+    List::Items records;
+    for (int i = 0; i < 20000; ++i)
+        records.emplace_back(testdata::record(i + 3, i % 2 == 0, u"person%1@example.org"_s.arg(i), u"Zoë"_s, u"Köln"_s));
+    doc.addressArray().append(records);
+    ASSERT_TRUE(DocumentFile::writeToFile(doc, path).ok());
+    const QByteArray before = fileContents(path);
+    EXPECT_TRUE(before == DocumentFile::dataOfType(doc).value());
+
+    doc.setMailFormSubject(u"changed"_s);
+    {
+        const quillcast::testing::FileSizeLimit limit(rlim_t(before.size() / 2));
+        const Status saved = DocumentFile::writeToFile(doc, path);
+        ASSERT_FALSE(saved.ok());
+        EXPECT_THAT(saved.error().toStdString(), HasSubstr("File too large"));
+        EXPECT_THAT(saved.error().toStdString(), HasSubstr("The file on disk is unchanged."));
+    }
+    EXPECT_TRUE(fileContents(path) == before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"big.quill"_s});
 }
 
 } // namespace

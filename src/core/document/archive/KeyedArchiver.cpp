@@ -1,12 +1,18 @@
 #include "document/archive/KeyedArchiver.h"
 
+#include "document/archive/FlatUidTable.h"
 #include "document/archive/KeyedUnarchiver.h"
 
+#include <QtEndian>
+
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <optional>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -16,6 +22,9 @@ namespace {
 
 // Milliseconds from the Unix epoch to the platform's reference date, 2001-01-01 UTC.
 constexpr qint64 referenceDateMSecs = 978307200000LL;
+
+// Lists shorter than this are not worth a thread.
+constexpr size_t splitMinimum = 8192;
 
 // NS.time of a date, when it has one the reader accepts: invalid dates and
 // dates hundreds of millennia away have none.
@@ -36,29 +45,357 @@ bool isAbsent(const Value &v)
     return v.isNull() || (v.type() == Value::Type::Date && !referenceSeconds(v.toDateTime()));
 }
 
+// Width of an unsigned number in the sizes a binary property list uses.
+int widthFor(quint64 v)
+{
+    if (v < (1ULL << 8))
+        return 1;
+    if (v < (1ULL << 16))
+        return 2;
+    if (v < (1ULL << 32))
+        return 4;
+    return 8;
+}
+
+int log2Width(int width)
+{
+    return width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3;
+}
+
+// Bytes taken by a type marker with its count.
+size_t countedMarkerSize(quint64 count)
+{
+    return count < 15 ? 1 : 2 + size_t(widthFor(count));
+}
+
+char *putBigEndian(char *p, quint64 v, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i) {
+        p[i] = char(v & 0xFF);
+        v >>= 8;
+    }
+    return p + bytes;
+}
+
+char *putCountedMarker(char *p, quint8 marker, quint64 count)
+{
+    if (count < 15) {
+        *p++ = char(marker | quint8(count));
+        return p;
+    }
+    *p++ = char(marker | 0x0F);
+    const int width = widthFor(count);
+    *p++ = char(0x10 | log2Width(width));
+    return putBigEndian(p, count, width);
+}
+
+// Integers as a binary property list stores them: readers take 1, 2 and 4
+// byte integers as unsigned and 8 byte ones as signed, so a negative number
+// always needs all eight.
+int integerWidth(qint64 i)
+{
+    return i < 0 ? 8 : widthFor(quint64(i));
+}
+
+// ASCII strings are stored a byte a character, others as UTF-16. NUL goes
+// the UTF-16 way as well: libplist 2.2 cuts an ASCII string at its first NUL
+// byte, but keeps the full length of a UTF-16 one.
+bool storedAsAscii(QStringView s)
+{
+    const char16_t *p = s.utf16();
+    const char16_t *end = p + s.size();
+    // Eight characters at a time: the common case is a long run of ASCII.
+    for (; end - p >= 4; p += 4) {
+        quint64 word;
+        std::memcpy(&word, p, sizeof word);
+        // Any character above 0x7F, or 0.
+        if ((word & 0xFF80FF80FF80FF80ULL) != 0)
+            return false;
+        if (((word - 0x0001000100010001ULL) & ~word & 0x8000800080008000ULL) != 0)
+            return false;
+    }
+    for (; p != end; ++p) {
+        if (char16_t(*p - 1u) >= 0x7Fu)
+            return false;
+    }
+    return true;
+}
+
+size_t stringSize(QStringView s, bool ascii)
+{
+    return countedMarkerSize(quint64(s.size())) + size_t(s.size()) * (ascii ? 1 : 2);
+}
+
+// Bytes in memory, for archive() to a QByteArray.
+class MemoryOutput final : public ArchiveOutput
+{
+public:
+    bool begin(quint64 size) override
+    {
+        if (size > quint64(std::numeric_limits<qsizetype>::max()))
+            return false;
+        bytes = QByteArray(qsizetype(size), Qt::Uninitialized);
+        return true;
+    }
+    bool writeAt(quint64 offset, const char *data, size_t size) override
+    {
+        std::memcpy(bytes.data() + offset, data, size);
+        return true;
+    }
+    QByteArray bytes;
+};
+
 } // namespace
 
-Result<QByteArray> KeyedArchiver::archive(const Value &root)
+// What the counting walk learns and the writing walks read (never change).
+struct KeyedArchiver::Plan
+{
+    FlatUidTable containers; // by identity
+    // Numbers: those met in rising order (a record number, typically) in
+    // a list of their own, which needs no look-up for the next one; the
+    // others in the table, with the range it holds.
+    std::vector<std::pair<qint64, Uid>> risingIntegers;
+    FlatUidTable integers;
+    qint64 integersLow = std::numeric_limits<qint64>::max();
+    qint64 integersHigh = std::numeric_limits<qint64>::min();
+    FlatUidTable reals; // by bit pattern
+    QHash<QString, Uid> keys; // dictionary keys
+    Uid emptyString = 0;
+    Uid booleans[2] = {0, 0};
+    QHash<QString, Uid> classes;
+    QHash<QString, Ref> fixedStrings; // keys and class names
+    std::vector<Ref> objects; // by UID: the property list object written for it
+    std::vector<Ref> uidRefs; // by UID: its reference object
+    // In the order they were met: what the writing walks read.
+    // (Deques, so that what a walk holds stays where it is while it grows.)
+    std::deque<Dict::EntryRange> dicts;
+    std::deque<std::vector<Value>> lists;
+    // The slot every look-up of a shared object (container, number) found,
+    // in the order they were made: the writing walks read them in turn
+    // instead of looking up again, which for a million records would cost
+    // a cache miss each.
+    std::vector<Uid> found;
+
+    // The list written in two halves, by its place in `lists`: where each
+    // half starts, where the second ends, and the slots of all its items.
+    std::optional<size_t> splitList;
+    size_t splitAt = 0;
+    int splitDepth = 0;
+    Position secondHalf;
+    Position afterItems;
+    std::vector<Uid> splitItems;
+
+    // The layout, once counted.
+    Position end;
+    Ref top = 0;
+    int refWidth = 0;
+    int offsetWidth = 0;
+    quint64 containerStart = 0;
+    quint64 tableOffset = 0;
+    quint64 size = 0;
+    bool failed = false; // the output refused a write
+};
+
+// The bytes of one part of the archive (the scalars, the containers or the
+// offset table) as a walk writes them, in pieces at their places.
+class KeyedArchiver::Stream
+{
+public:
+    Stream(ArchiveOutput &output, bool &failed) : m_output(output), m_failed(failed) {}
+
+    void seek(quint64 offset)
+    {
+        flush();
+        m_start = offset;
+    }
+    // Room for size bytes, counted as written.
+    char *take(size_t size)
+    {
+        if (m_used + size > m_buffer.size()) {
+            flush();
+            if (size > m_buffer.size())
+                m_buffer.resize(std::max(size, pieceSize));
+        }
+        char *p = m_buffer.data() + m_used;
+        m_used += size;
+        return p;
+    }
+    bool flush()
+    {
+        if (m_used > 0 && !m_failed && !m_output.writeAt(m_start, m_buffer.data(), m_used))
+            m_failed = true;
+        m_start += m_used;
+        m_used = 0;
+        return !m_failed;
+    }
+
+private:
+    static constexpr size_t pieceSize = 256 * 1024;
+    ArchiveOutput &m_output;
+    bool &m_failed; // this thread's, so that threads share no flag
+    std::vector<char> m_buffer = std::vector<char>(pieceSize);
+    quint64 m_start = 0;
+    size_t m_used = 0;
+};
+
+KeyedArchiver::KeyedArchiver(Plan &plan, ArchiveOutput *output)
+    : m_plan(plan),
+      m_writing(output != nullptr),
+      // One per level, made up front so that a level's list stays where it
+      // is while deeper levels are written.
+      m_uidScratch(size_t(KeyedUnarchiver::maxDepth) + 2),
+      m_refScratch(size_t(KeyedUnarchiver::maxDepth) + 2)
+{
+    if (output) {
+        m_scalars = std::make_unique<Stream>(*output, m_streamFailed);
+        m_containers = std::make_unique<Stream>(*output, m_streamFailed);
+        m_table = std::make_unique<Stream>(*output, m_streamFailed);
+    }
+}
+
+KeyedArchiver::~KeyedArchiver() = default;
+
+int KeyedArchiver::defaultThreads()
+{
+    return std::thread::hardware_concurrency() > 1 ? 2 : 1;
+}
+
+QString KeyedArchiver::outputFailure()
+{
+    return u"the archive could not be written"_s;
+}
+
+Result<QByteArray> KeyedArchiver::archive(const Value &root, int threads)
+{
+    MemoryOutput output;
+    if (const Status status = run(root, output, threads); !status)
+        return Result<QByteArray>::failure(status.error());
+    return std::move(output.bytes);
+}
+
+Status KeyedArchiver::archive(const Value &root, ArchiveOutput &output, int threads)
+{
+    return run(root, output, threads);
+}
+
+Status KeyedArchiver::run(const Value &root, ArchiveOutput &output, int threads)
 {
     if (!root.isDict())
-        return Result<QByteArray>::failure(u"the root must be a dictionary"_s);
+        return Status::failure(u"the root must be a dictionary"_s);
 
-    KeyedArchiver a;
-    a.m_objects.push_back(a.m_plist.string(u"$null"));
-    const Uid rootUid = a.encode(root, 1);
-    if (!a.m_error.isEmpty())
-        return Result<QByteArray>::failure(a.m_error);
+    Plan plan;
+    {
+        // The first walk: numbers and sizes.
+        KeyedArchiver counting(plan, nullptr);
+        const Uid rootUid = counting.encodeRoot(root);
+        if (!counting.m_error.isEmpty())
+            return Status::failure(counting.m_error);
+        counting.finishRoot(rootUid);
+        plan.end = counting.m_at;
+    }
 
-    const Ref objects = a.m_plist.array(a.m_objects);
-    const std::array<std::pair<Ref, Ref>, 1> topEntries{{{a.fixedString(u"root"_s), a.uidRef(rootUid)}}};
-    const Ref top = a.m_plist.dict(topEntries);
-    const std::array<std::pair<Ref, Ref>, 4> rootEntries{{
-        {a.fixedString(u"$archiver"_s), a.fixedString(u"NSKeyedArchiver"_s)},
-        {a.fixedString(u"$objects"_s), objects},
-        {a.fixedString(u"$top"_s), top},
-        {a.fixedString(u"$version"_s), a.m_plist.integer(100000)},
-    }};
-    return a.m_plist.finish(a.m_plist.dict(rootEntries));
+    const quint64 objectCount = plan.end.ref;
+    plan.refWidth = widthFor(objectCount - 1);
+    plan.containerStart = 8 + plan.end.scalarBytes;
+    plan.tableOffset = plan.containerStart + plan.end.markerBytes + plan.end.containerRefs * quint64(plan.refWidth);
+    plan.offsetWidth = widthFor(plan.tableOffset);
+    plan.size = plan.tableOffset + objectCount * quint64(plan.offsetWidth) + 32;
+    if (!output.begin(plan.size))
+        return Status::failure(outputFailure());
+
+    // The second walk writes; the second half of the split list on a
+    // thread of its own.
+    KeyedArchiver writing(plan, &output);
+    std::unique_ptr<KeyedArchiver> second;
+    std::thread helper;
+    if (threads > 1 && plan.splitList) {
+        second.reset(new KeyedArchiver(plan, &output));
+        helper = std::thread([&] { second->encodeSplitHalf(); });
+    } else {
+        plan.splitList.reset();
+    }
+    writing.startStreams();
+    const Uid rootUid = writing.encodeRoot(root);
+    writing.finishRoot(rootUid);
+
+    // The trailer: five unused bytes, the sort version, the two widths, then
+    // the object count, the root and where the offset table starts.
+    std::array<char, 32> trailer{};
+    char *p = trailer.data() + 6;
+    *p++ = char(plan.offsetWidth);
+    *p++ = char(plan.refWidth);
+    p = putBigEndian(p, objectCount, 8);
+    p = putBigEndian(p, plan.top, 8);
+    putBigEndian(p, plan.tableOffset, 8);
+    bool written = writing.flushStreams();
+    if (written)
+        written = output.writeAt(0, "bplist00", 8) && output.writeAt(plan.size - 32, trailer.data(), 32);
+    if (helper.joinable()) {
+        helper.join();
+        written = written && !second->m_streamFailed;
+        // Both walks replay the first one; a difference would be a bug that
+        // must not reach the disk as a damaged file.
+        if (second->m_at != plan.afterItems)
+            return Status::failure(u"the archive's second half did not come out as counted"_s);
+    }
+    if (writing.m_at != plan.end)
+        return Status::failure(u"the archive did not come out as counted"_s);
+    if (!written)
+        return Status::failure(outputFailure());
+    return success();
+}
+
+KeyedArchiver::Uid KeyedArchiver::encodeRoot(const Value &root)
+{
+    const Ref null = string(u"$null");
+    setObject(newSlot(), null);
+    return encode(root, 1);
+}
+
+void KeyedArchiver::finishRoot(Uid rootUid)
+{
+    const Ref objects = array(m_plan.objects);
+    const std::array<Ref, 2> topEntries{fixedString(u"root"_s), uidRef(rootUid)};
+    const Ref top = dict(topEntries);
+    std::array<Ref, 8> rootEntries;
+    rootEntries[0] = fixedString(u"$archiver"_s);
+    rootEntries[4] = fixedString(u"NSKeyedArchiver"_s);
+    rootEntries[1] = fixedString(u"$objects"_s);
+    rootEntries[5] = objects;
+    rootEntries[2] = fixedString(u"$top"_s);
+    rootEntries[6] = top;
+    rootEntries[3] = fixedString(u"$version"_s);
+    rootEntries[7] = integer(100000);
+    m_plan.top = dict(rootEntries);
+}
+
+void KeyedArchiver::startStreams()
+{
+    if (!m_writing)
+        return;
+    m_scalars->seek(8 + m_at.scalarBytes);
+    m_containers->seek(m_plan.containerStart + m_at.markerBytes + m_at.containerRefs * quint64(m_plan.refWidth));
+    m_table->seek(m_plan.tableOffset + m_at.ref * quint64(m_plan.offsetWidth));
+}
+
+bool KeyedArchiver::flushStreams()
+{
+    if (!m_writing)
+        return true;
+    m_scalars->flush();
+    m_containers->flush();
+    m_table->flush();
+    return !m_streamFailed;
+}
+
+void KeyedArchiver::encodeSplitHalf()
+{
+    m_at = m_plan.secondHalf;
+    startStreams();
+    const std::vector<Value> &items = m_plan.lists[*m_plan.splitList];
+    std::vector<Uid> uids;
+    encodeItems(items, m_plan.splitAt, items.size(), m_plan.splitDepth, uids);
+    flushStreams();
 }
 
 bool KeyedArchiver::fail(const QString &message)
@@ -70,37 +407,170 @@ bool KeyedArchiver::fail(const QString &message)
 
 KeyedArchiver::Uid KeyedArchiver::newSlot()
 {
-    const Uid uid = Uid(m_objects.size());
-    m_objects.push_back(0); // filled in once the object is written
+    const Uid uid = m_at.uid++;
+    if (!m_writing)
+        m_plan.objects.push_back(0); // filled in once the object is written
     return uid;
+}
+
+void KeyedArchiver::setObject(Uid uid, Ref ref)
+{
+    if (!m_writing)
+        m_plan.objects[uid] = ref;
+}
+
+char *KeyedArchiver::scalar(size_t size, Ref &ref)
+{
+    ref = Ref(m_at.ref++);
+    char *p = nullptr;
+    if (m_writing) {
+        putOffset(8 + m_at.scalarBytes);
+        p = m_scalars->take(size);
+    }
+    m_at.scalarBytes += size;
+    return p;
+}
+
+void KeyedArchiver::putOffset(quint64 offset)
+{
+    putBigEndian(m_table->take(size_t(m_plan.offsetWidth)), offset, m_plan.offsetWidth);
+}
+
+KeyedArchiver::Ref KeyedArchiver::container(quint8 marker, quint64 count, std::span<const Ref> refs)
+{
+    const Ref ref = Ref(m_at.ref++);
+    const size_t markerSize = countedMarkerSize(count);
+    if (m_writing) {
+        const int width = m_plan.refWidth;
+        putOffset(m_plan.containerStart + m_at.markerBytes + m_at.containerRefs * quint64(width));
+        char *p = m_containers->take(markerSize + refs.size() * size_t(width));
+        p = putCountedMarker(p, marker, count);
+        switch (width) {
+        case 1:
+            for (Ref r : refs)
+                *p++ = char(r);
+            break;
+        case 2:
+            for (Ref r : refs) {
+                qToBigEndian(quint16(r), p);
+                p += 2;
+            }
+            break;
+        default:
+            for (Ref r : refs) {
+                qToBigEndian(quint32(r), p);
+                p += 4;
+            }
+            break;
+        }
+    }
+    m_at.markerBytes += markerSize;
+    m_at.containerRefs += refs.size();
+    return ref;
+}
+
+KeyedArchiver::Ref KeyedArchiver::boolean(bool b)
+{
+    Ref ref;
+    if (char *p = scalar(1, ref))
+        *p = char(b ? 0x09 : 0x08);
+    return ref;
+}
+
+KeyedArchiver::Ref KeyedArchiver::integer(qint64 i)
+{
+    Ref ref;
+    const int width = integerWidth(i);
+    if (char *p = scalar(1 + size_t(width), ref)) {
+        *p++ = char(0x10 | log2Width(width));
+        putBigEndian(p, quint64(i), width);
+    }
+    return ref;
+}
+
+KeyedArchiver::Ref KeyedArchiver::real(double r)
+{
+    Ref ref;
+    if (char *p = scalar(9, ref)) {
+        quint64 bits;
+        std::memcpy(&bits, &r, sizeof bits);
+        *p++ = char(0x23);
+        putBigEndian(p, bits, 8);
+    }
+    return ref;
+}
+
+KeyedArchiver::Ref KeyedArchiver::string(QStringView s)
+{
+    Ref ref;
+    const bool ascii = storedAsAscii(s);
+    if (char *p = scalar(stringSize(s, ascii), ref)) {
+        if (ascii) {
+            p = putCountedMarker(p, 0x50, quint64(s.size()));
+            const char16_t *c = s.utf16();
+            for (qsizetype i = 0; i < s.size(); ++i)
+                p[i] = char(c[i]);
+        } else {
+            p = putCountedMarker(p, 0x60, quint64(s.size()));
+            qToBigEndian<quint16>(s.utf16(), s.size(), p);
+        }
+    }
+    return ref;
+}
+
+KeyedArchiver::Ref KeyedArchiver::data(QByteArrayView bytes)
+{
+    Ref ref;
+    if (char *p = scalar(countedMarkerSize(quint64(bytes.size())) + size_t(bytes.size()), ref)) {
+        p = putCountedMarker(p, 0x40, quint64(bytes.size()));
+        if (!bytes.isEmpty())
+            std::memcpy(p, bytes.data(), size_t(bytes.size()));
+    }
+    return ref;
+}
+
+KeyedArchiver::Ref KeyedArchiver::uid(quint32 value)
+{
+    Ref ref;
+    const int width = widthFor(value);
+    if (char *p = scalar(1 + size_t(width), ref)) {
+        *p++ = char(0x80 | (width - 1));
+        putBigEndian(p, value, width);
+    }
+    return ref;
 }
 
 KeyedArchiver::Ref KeyedArchiver::uidRef(Uid uid)
 {
-    if (uid >= m_uidRefs.size())
-        m_uidRefs.resize(size_t(uid) + 1, std::numeric_limits<Ref>::max());
-    Ref &ref = m_uidRefs[uid];
-    if (ref == std::numeric_limits<Ref>::max())
-        ref = m_plist.uid(uid);
+    // The writing walks find the reference the count gave it, and write the
+    // object where the count made it (the first reference).
+    if (m_writing) {
+        const Ref ref = m_plan.uidRefs[uid];
+        if (ref == m_at.ref)
+            this->uid(uid);
+        return ref;
+    }
+    if (uid >= m_plan.uidRefs.size())
+        m_plan.uidRefs.resize(std::max(size_t(uid) + 1, 2 * m_plan.uidRefs.size()), noRef);
+    Ref &ref = m_plan.uidRefs[uid];
+    if (ref == noRef)
+        ref = this->uid(uid);
     return ref;
-}
-
-std::vector<KeyedArchiver::Ref> KeyedArchiver::uidRefs(const std::vector<Uid> &uids)
-{
-    std::vector<Ref> refs;
-    refs.reserve(uids.size());
-    for (Uid uid : uids)
-        refs.push_back(uidRef(uid));
-    return refs;
 }
 
 KeyedArchiver::Ref KeyedArchiver::fixedString(const QString &s)
 {
-    auto it = m_fixedStrings.constFind(s);
-    if (it != m_fixedStrings.constEnd())
+    auto it = m_plan.fixedStrings.constFind(s);
+    if (m_writing) {
+        const Ref ref = *it;
+        if (ref == m_at.ref)
+            string(s);
+        return ref;
+    }
+    if (it != m_plan.fixedStrings.constEnd())
         return *it;
-    const Ref ref = m_plist.string(s);
-    m_fixedStrings.insert(s, ref);
+    const Ref ref = string(s);
+    m_plan.fixedStrings.insert(s, ref);
     return ref;
 }
 
@@ -127,22 +597,24 @@ KeyedArchiver::Uid KeyedArchiver::encodeKey(const QString &key, size_t position)
     return uid;
 }
 
-KeyedArchiver::Uid KeyedArchiver::classUid(const QString &name, const QStringList &chain)
+KeyedArchiver::Uid KeyedArchiver::classUid(const QString &name, std::span<const QString> chain)
 {
-    auto it = m_classes.constFind(name);
-    if (it != m_classes.constEnd())
+    auto it = m_plan.classes.constFind(name);
+    if (it != m_plan.classes.constEnd() && (!m_writing || *it != m_at.uid))
         return *it;
     const Uid uid = newSlot();
-    m_classes.insert(name, uid);
+    if (!m_writing)
+        m_plan.classes.insert(name, uid);
     std::vector<Ref> names;
-    names.reserve(size_t(chain.size()));
+    names.reserve(chain.size());
     for (const QString &c : chain)
         names.push_back(fixedString(c));
-    const std::array<std::pair<Ref, Ref>, 2> entries{{
-        {fixedString(u"$classes"_s), m_plist.array(names)},
-        {fixedString(u"$classname"_s), fixedString(name)},
-    }};
-    m_objects[uid] = m_plist.dict(entries);
+    std::array<Ref, 4> entries;
+    entries[0] = fixedString(u"$classes"_s);
+    entries[2] = array(names);
+    entries[1] = fixedString(u"$classname"_s);
+    entries[3] = fixedString(name);
+    setObject(uid, dict(entries));
     return uid;
 }
 
@@ -153,12 +625,14 @@ KeyedArchiver::Uid KeyedArchiver::encode(const Value &v, int depth)
         return 0;
     case Value::Type::Bool: {
         const bool b = v.toBool();
-        Uid &slot = m_booleans[b ? 1 : 0];
-        if (slot == 0) {
-            slot = newSlot();
-            m_objects[slot] = m_plist.boolean(b);
-        }
-        return slot;
+        Uid &slot = m_plan.booleans[b ? 1 : 0];
+        if (m_writing ? slot != m_at.uid : slot != 0)
+            return slot;
+        const Uid uid = newSlot();
+        if (!m_writing)
+            slot = uid;
+        setObject(uid, boolean(b));
+        return uid;
     }
     case Value::Type::Int:
         return encodeInteger(v.toInt64());
@@ -170,55 +644,93 @@ KeyedArchiver::Uid KeyedArchiver::encode(const Value &v, int depth)
         }
         return encodeInteger(qint64(u));
     }
-    case Value::Type::Real: {
-        const double r = v.toDouble();
-        quint64 bits;
-        std::memcpy(&bits, &r, sizeof bits);
-        auto it = m_reals.constFind(bits);
-        if (it != m_reals.constEnd())
-            return *it;
-        const Uid uid = newSlot();
-        m_objects[uid] = m_plist.real(r);
-        m_reals.insert(bits, uid);
-        return uid;
-    }
+    case Value::Type::Real:
+        return encodeReal(v.toDouble());
     case Value::Type::String:
-        return encodeString(v.toString(), false);
+        return encodeString(*v.asString(), false);
     case Value::Type::Date:
         return encodeDate(v.toDateTime());
     case Value::Type::Bytes: {
         const Uid uid = newSlot();
-        m_objects[uid] = m_plist.data(v.toBytes());
+        setObject(uid, data(v.toBytes()));
         return uid;
     }
     case Value::Type::List:
         return encodeList(v.toList(), depth);
     case Value::Type::Dict:
-        return encodeDict(v.toDict(), depth);
+        return encodeDict(*v.asDict(), depth);
     }
     return 0;
 }
 
 KeyedArchiver::Uid KeyedArchiver::encodeInteger(qint64 i)
 {
-    auto it = m_integers.constFind(i);
-    if (it != m_integers.constEnd())
-        return *it;
+    if (m_writing) {
+        const Uid uid = m_plan.found[m_at.found++];
+        if (uid == m_at.uid) {
+            newSlot();
+            integer(i);
+        }
+        return uid;
+    }
+    std::vector<std::pair<qint64, Uid>> &rising = m_plan.risingIntegers;
+    const bool beyondRising = rising.empty() || i > rising.back().first;
+    if (!beyondRising) {
+        const auto it = std::lower_bound(rising.begin(), rising.end(), i,
+                                         [](const std::pair<qint64, Uid> &e, qint64 key) { return e.first < key; });
+        if (it->first == i)
+            return found(it->second);
+    }
+    if (i >= m_plan.integersLow && i <= m_plan.integersHigh) {
+        if (const FlatUidTable::Entry *e = m_plan.integers.find(quint64(i)))
+            return found(e->uid);
+    }
     const Uid uid = newSlot();
-    m_objects[uid] = m_plist.integer(i);
-    m_integers.insert(i, uid);
-    return uid;
+    if (beyondRising) {
+        rising.emplace_back(i, uid);
+    } else {
+        m_plan.integers.add(quint64(i), uid);
+        m_plan.integersLow = std::min(m_plan.integersLow, i);
+        m_plan.integersHigh = std::max(m_plan.integersHigh, i);
+    }
+    setObject(uid, integer(i));
+    return found(uid);
+}
+
+KeyedArchiver::Uid KeyedArchiver::encodeReal(double r)
+{
+    quint64 bits;
+    std::memcpy(&bits, &r, sizeof bits);
+    if (m_writing) {
+        const Uid uid = m_plan.found[m_at.found++];
+        if (uid == m_at.uid) {
+            newSlot();
+            real(r);
+        }
+        return uid;
+    }
+    if (const FlatUidTable::Entry *e = m_plan.reals.find(bits))
+        return found(e->uid);
+    const Uid uid = newSlot();
+    m_plan.reals.add(bits, uid);
+    setObject(uid, real(r));
+    return found(uid);
 }
 
 KeyedArchiver::Uid KeyedArchiver::encodeString(const QString &s, bool merge)
 {
+    // Empty strings and dictionary keys are shared.
     Uid *slot = nullptr;
-    if (s.isEmpty()) {
-        slot = &m_emptyString;
+    if (m_writing && (s.isEmpty() || merge)) {
+        const Uid known = s.isEmpty() ? m_plan.emptyString : m_plan.keys.value(s);
+        if (known != m_at.uid)
+            return known;
+    } else if (s.isEmpty()) {
+        slot = &m_plan.emptyString;
     } else if (merge) {
-        auto it = m_keys.find(s);
-        if (it == m_keys.end())
-            it = m_keys.insert(s, 0);
+        auto it = m_plan.keys.find(s);
+        if (it == m_plan.keys.end())
+            it = m_plan.keys.insert(s, 0);
         slot = &*it;
     }
     if (slot && *slot != 0)
@@ -230,14 +742,16 @@ KeyedArchiver::Uid KeyedArchiver::encodeString(const QString &s, bool merge)
     if (s == u"$null") {
         // A referenced string "$null" means "no value" to every reader; inside
         // a string object the text is inline and stays text.
-        const Uid cls = classUid(u"NSMutableString"_s, {u"NSMutableString"_s, u"NSString"_s, u"NSObject"_s});
-        const std::array<std::pair<Ref, Ref>, 2> entries{{
-            {fixedString(u"NS.string"_s), m_plist.string(s)},
-            {fixedString(u"$class"_s), uidRef(cls)},
-        }};
-        m_objects[uid] = m_plist.dict(entries);
+        static const std::array<QString, 3> chain{u"NSMutableString"_s, u"NSString"_s, u"NSObject"_s};
+        const Uid cls = classUid(chain[0], chain);
+        std::array<Ref, 4> entries;
+        entries[0] = fixedString(u"NS.string"_s);
+        entries[2] = string(s);
+        entries[1] = fixedString(u"$class"_s);
+        entries[3] = uidRef(cls);
+        setObject(uid, dict(entries));
     } else {
-        m_objects[uid] = m_plist.string(s);
+        setObject(uid, string(s));
     }
     return uid;
 }
@@ -248,98 +762,178 @@ KeyedArchiver::Uid KeyedArchiver::encodeDate(const QDateTime &d)
     if (!seconds)
         return 0;
     const Uid uid = newSlot();
-    const Uid cls = classUid(u"NSDate"_s, {u"NSDate"_s, u"NSObject"_s});
-    const std::array<std::pair<Ref, Ref>, 2> entries{{
-        {fixedString(u"NS.time"_s), m_plist.real(*seconds)},
-        {fixedString(u"$class"_s), uidRef(cls)},
-    }};
-    m_objects[uid] = m_plist.dict(entries);
+    static const std::array<QString, 2> chain{u"NSDate"_s, u"NSObject"_s};
+    const Uid cls = classUid(chain[0], chain);
+    std::array<Ref, 4> entries;
+    entries[0] = fixedString(u"NS.time"_s);
+    entries[2] = real(*seconds);
+    entries[1] = fixedString(u"$class"_s);
+    entries[3] = uidRef(cls);
+    setObject(uid, dict(entries));
     return uid;
 }
 
 KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
 {
-    auto it = m_containers.constFind(d.identity());
-    if (it != m_containers.constEnd()) {
-        if (!it->done)
-            fail(u"a list or dictionary contains itself"_s);
-        return it->uid;
-    }
-    if (depth > KeyedUnarchiver::maxDepth) {
-        fail(u"nesting deeper than %1 levels"_s.arg(KeyedUnarchiver::maxDepth));
-        return 0;
-    }
+    const quint64 identity = quint64(quintptr(d.identity()));
+    if (const std::optional<Uid> known = knownContainer(identity, depth))
+        return *known;
     const Uid uid = newSlot();
-    m_containers.insert(d.identity(), Slot{uid, false});
-
-    const Dict::EntryRange record = d.snapshot().entries();
-    std::vector<qsizetype> present;
-    present.reserve(size_t(record.size()));
-    for (qsizetype i = 0; i < record.size(); ++i) {
-        if (!isAbsent(record[i].second))
-            present.push_back(i);
+    if (!m_writing) {
+        m_plan.containers.add(identity, uid);
+        found(uid);
+        m_plan.dicts.push_back(d.snapshot().entries());
     }
+    m_open.push_back(uid);
+    const Dict::EntryRange &record = m_plan.dicts[m_at.dicts++];
     // All keys first, then the values, as Foundation does.
-    std::vector<Uid> keys;
-    keys.reserve(present.size());
-    for (qsizetype i : present)
-        keys.push_back(encodeKey(record[i].first, keys.size()));
-    std::vector<Uid> values;
-    values.reserve(present.size());
-    for (qsizetype i : present) {
-        values.push_back(encode(record[i].second, depth + 1));
+    std::vector<Uid> &uids = m_uidScratch[size_t(depth)];
+    uids.clear();
+    for (qsizetype i = 0; i < record.size(); ++i) {
+        const Dict::EntryView entry = record[i];
+        if (!isAbsent(entry.second))
+            uids.push_back(encodeKey(entry.first, uids.size()));
+    }
+    const size_t count = uids.size();
+    for (qsizetype i = 0; i < record.size(); ++i) {
+        const Dict::EntryView entry = record[i];
+        if (isAbsent(entry.second))
+            continue;
+        uids.push_back(encode(entry.second, depth + 1));
         if (!m_error.isEmpty())
             return 0;
     }
 
     // UID 0 is $null, never a class.
-    if (m_dictClass == 0)
-        m_dictClass = classUid(u"NSMutableDictionary"_s, {u"NSMutableDictionary"_s, u"NSDictionary"_s, u"NSObject"_s});
-    const Uid cls = m_dictClass;
-    const std::array<std::pair<Ref, Ref>, 3> entries{{
-        {fixedString(m_nsKeysRef, u"NS.keys"_s), m_plist.array(uidRefs(keys))},
-        {fixedString(m_nsObjectsRef, u"NS.objects"_s), m_plist.array(uidRefs(values))},
-        {fixedString(m_classRef, u"$class"_s), uidRef(cls)},
-    }};
-    m_objects[uid] = m_plist.dict(entries);
-    m_containers[d.identity()].done = true;
+    if (m_dictClass == 0) {
+        static const std::array<QString, 3> chain{u"NSMutableDictionary"_s, u"NSDictionary"_s, u"NSObject"_s};
+        m_dictClass = classUid(chain[0], chain);
+    }
+    const std::vector<Uid> &all = uids;
+    std::vector<Ref> &refs = m_refScratch[size_t(depth)];
+    std::array<Ref, 6> entries;
+    entries[0] = fixedString(m_nsKeysRef, u"NS.keys"_s);
+    refs.clear();
+    for (size_t i = 0; i < count; ++i)
+        refs.push_back(uidRef(all[i]));
+    entries[3] = array(refs);
+    entries[1] = fixedString(m_nsObjectsRef, u"NS.objects"_s);
+    refs.clear();
+    for (size_t i = count; i < all.size(); ++i)
+        refs.push_back(uidRef(all[i]));
+    entries[4] = array(refs);
+    entries[2] = fixedString(m_classRef, u"$class"_s);
+    entries[5] = uidRef(m_dictClass);
+    setObject(uid, dict(entries));
+    m_open.pop_back();
     return uid;
 }
 
-KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
+std::optional<KeyedArchiver::Uid> KeyedArchiver::knownContainer(quint64 identity, int depth)
 {
-    auto it = m_containers.constFind(l.identity());
-    if (it != m_containers.constEnd()) {
-        if (!it->done)
+    if (m_writing) {
+        const Uid uid = m_plan.found[m_at.found++];
+        if (uid != m_at.uid)
+            return uid;
+        return std::nullopt;
+    }
+    if (const FlatUidTable::Entry *e = m_plan.containers.find(identity)) {
+        // Met before: written already, or one of those being written, which
+        // contains itself.
+        if (std::find(m_open.begin(), m_open.end(), e->uid) != m_open.end())
             fail(u"a list or dictionary contains itself"_s);
-        return it->uid;
+        return found(e->uid);
     }
     if (depth > KeyedUnarchiver::maxDepth) {
         fail(u"nesting deeper than %1 levels"_s.arg(KeyedUnarchiver::maxDepth));
         return 0;
     }
-    const Uid uid = newSlot();
-    m_containers.insert(l.identity(), Slot{uid, false});
+    return std::nullopt;
+}
 
-    // A copy of the handles, so that no lock is held while the items are written.
-    const List::Items items = l.items();
+KeyedArchiver::Uid KeyedArchiver::found(Uid uid)
+{
+    m_plan.found.push_back(uid);
+    ++m_at.found;
+    return uid;
+}
+
+void KeyedArchiver::encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth,
+                                std::vector<Uid> &uids)
+{
+    // The records of a list lie one after the other in memory, but their
+    // entries in the table of containers do not: fetch those ahead.
+    constexpr size_t ahead = 16;
+    for (size_t i = from; i < to; ++i) {
+        if (!m_writing && i + ahead < to) {
+            if (const Dict *d = items[i + ahead].asDict())
+                m_plan.containers.prefetch(quint64(quintptr(d->identity())));
+        }
+        const Value &item = items[i];
+        uids.push_back(isAbsent(item) ? 0 : encode(item, depth));
+        if (!m_error.isEmpty())
+            return;
+    }
+}
+
+KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
+{
+    const quint64 identity = quint64(quintptr(l.identity()));
+    if (const std::optional<Uid> known = knownContainer(identity, depth))
+        return *known;
+    const Uid uid = newSlot();
+    if (!m_writing) {
+        m_plan.containers.add(identity, uid);
+        found(uid);
+        // A copy of the handles, so that no lock is held while the items are
+        // written and the second walk sees the same items.
+        m_plan.lists.push_back(l.items());
+    }
+    m_open.push_back(uid);
+    const size_t index = m_at.lists++;
+    const std::vector<Value> &items = m_plan.lists[index];
+
     std::vector<Uid> values;
     values.reserve(items.size());
-    for (const Value &item : items) {
-        values.push_back(isAbsent(item) ? 0 : encode(item, depth + 1));
-        if (!m_error.isEmpty())
-            return 0;
+    if (!m_writing && !m_plan.splitList && items.size() >= splitMinimum) {
+        // The first long list is written in two halves; note where the
+        // second starts and where it ends.
+        m_plan.splitList = index;
+        m_plan.splitAt = items.size() / 2;
+        m_plan.splitDepth = depth + 1;
+        encodeItems(items, 0, m_plan.splitAt, depth + 1, values);
+        m_plan.secondHalf = m_at;
+        encodeItems(items, m_plan.splitAt, items.size(), depth + 1, values);
+        m_plan.afterItems = m_at;
+        m_plan.splitItems = values;
+    } else if (m_writing && m_plan.splitList == index) {
+        // The other thread writes the second half.
+        encodeItems(items, 0, m_plan.splitAt, depth + 1, values);
+        flushStreams();
+        m_at = m_plan.afterItems;
+        startStreams();
+        values = m_plan.splitItems;
+    } else {
+        encodeItems(items, 0, items.size(), depth + 1, values);
     }
+    if (!m_error.isEmpty())
+        return 0;
 
-    if (m_arrayClass == 0)
-        m_arrayClass = classUid(u"NSMutableArray"_s, {u"NSMutableArray"_s, u"NSArray"_s, u"NSObject"_s});
-    const Uid cls = m_arrayClass;
-    const std::array<std::pair<Ref, Ref>, 2> entries{{
-        {fixedString(m_nsObjectsRef, u"NS.objects"_s), m_plist.array(uidRefs(values))},
-        {fixedString(m_classRef, u"$class"_s), uidRef(cls)},
-    }};
-    m_objects[uid] = m_plist.dict(entries);
-    m_containers[l.identity()].done = true;
+    if (m_arrayClass == 0) {
+        static const std::array<QString, 3> chain{u"NSMutableArray"_s, u"NSArray"_s, u"NSObject"_s};
+        m_arrayClass = classUid(chain[0], chain);
+    }
+    std::vector<Ref> refs;
+    refs.reserve(values.size());
+    std::array<Ref, 4> entries;
+    entries[0] = fixedString(m_nsObjectsRef, u"NS.objects"_s);
+    for (Uid value : values)
+        refs.push_back(uidRef(value));
+    entries[2] = array(refs);
+    entries[1] = fixedString(m_classRef, u"$class"_s);
+    entries[3] = uidRef(m_arrayClass);
+    setObject(uid, dict(entries));
+    m_open.pop_back();
     return uid;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/archive/BinaryPlistWriter.h"
+#include "document/archive/ArchiveOutput.h"
 #include "util/Result.h"
 #include "util/Value.h"
 
@@ -9,7 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <limits>
+#include <memory>
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace quillcast {
@@ -40,6 +44,15 @@ namespace quillcast {
 // its class), and dictionary keys are walked in sorted order, so the same
 // graph always gives the same bytes.
 //
+// The archive is made in two walks over the graph. The first numbers the
+// objects and adds up their sizes, so that the second can write every object
+// straight to its place in the output: no growing buffer, and the file's
+// parts written in pieces. The first list of 8192 items or more met (the
+// records, in a mailing) is split in two in the second walk, and its halves
+// are written on two threads; the bytes are the same as with one. The first walk keeps a snapshot of every dictionary
+// and list it meets, so that an edit made meanwhile on another thread cannot
+// make the walks disagree.
+//
 // Refused: a root that is not a Dict, a list or dictionary that contains
 // itself, nesting deeper than KeyedUnarchiver::maxDepth, and unsigned numbers
 // above 2^63-1 (libplist, which reads the file back, cannot tell them from
@@ -47,27 +60,64 @@ namespace quillcast {
 class KeyedArchiver
 {
 public:
-    static Result<QByteArray> archive(const Value &root);
+    // threads: how many threads may write the archive (1, or 2 and more for
+    // two); the result is the same for any number.
+    static Result<QByteArray> archive(const Value &root, int threads = defaultThreads());
+    // Writes the archive to output; a failure of the output is reported as
+    // outputFailure().
+    static Status archive(const Value &root, ArchiveOutput &output, int threads = defaultThreads());
+    static QString outputFailure();
+    // Up to two: the machine's cores, when it has more than one.
+    static int defaultThreads();
+
+    ~KeyedArchiver();
 
 private:
-    using Ref = BinaryPlistWriter::Ref;
+    using Ref = quint32;
     using Uid = quint32;
-    struct Slot
-    {
-        Uid uid;
-        bool done; // false while its contents are being written
-    };
+    static constexpr Ref noRef = std::numeric_limits<Ref>::max();
 
-    KeyedArchiver() = default;
+    // How far a walk has come: the objects and bytes it has counted or written.
+    struct Position
+    {
+        quint64 ref = 0; // the next property list object
+        Uid uid = 0; // the next slot of $objects
+        quint64 scalarBytes = 0;
+        quint64 markerBytes = 0; // of the containers
+        quint64 containerRefs = 0; // references inside the containers
+        size_t dicts = 0; // snapshots taken
+        size_t lists = 0;
+        size_t found = 0; // look-ups read back (see Plan::found)
+        friend bool operator==(const Position &, const Position &) = default;
+    };
+    struct Plan;
+    class Stream;
+
+    KeyedArchiver(Plan &plan, ArchiveOutput *output);
+
+    static Status run(const Value &root, ArchiveOutput &output, int threads);
+    Uid encodeRoot(const Value &root);
+    void finishRoot(Uid rootUid);
+    // Writes the second half of the split list (on a thread of its own).
+    void encodeSplitHalf();
+    void startStreams();
+    bool flushStreams();
 
     Uid encode(const Value &v, int depth);
     Uid encodeDict(const Dict &d, int depth);
     Uid encodeList(const List &l, int depth);
+    void encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth, std::vector<Uid> &uids);
     Uid encodeString(const QString &s, bool merge);
     Uid encodeInteger(qint64 i);
+    Uid encodeReal(double r);
     Uid encodeDate(const QDateTime &d);
     Uid newSlot();
-    Uid classUid(const QString &name, const QStringList &chain);
+    // The slot of a list or dictionary met before, if it was.
+    std::optional<Uid> knownContainer(quint64 identity, int depth);
+    // Notes the slot a look-up found (first walk).
+    Uid found(Uid uid);
+    void setObject(Uid uid, Ref ref);
+    Uid classUid(const QString &name, std::span<const QString> chain);
     Ref uidRef(Uid uid);
     Ref fixedString(const QString &s);
     // fixedString for the names every container writes: looked up once, then
@@ -76,21 +126,33 @@ private:
     // A dictionary key's slot, found by the key's characters when the same
     // key string was met last at this position of a dictionary.
     Uid encodeKey(const QString &key, size_t position);
-    std::vector<Ref> uidRefs(const std::vector<Uid> &uids);
     bool fail(const QString &message);
 
-    BinaryPlistWriter m_plist;
-    std::vector<Ref> m_objects; // by UID: the property list object written for it
-    std::vector<Ref> m_uidRefs; // by UID: its reference object, once written
-    QHash<const void *, Slot> m_containers;
-    QHash<QString, Uid> m_keys; // dictionary keys
-    Uid m_emptyString = 0;
-    QHash<qint64, Uid> m_integers;
-    QHash<quint64, Uid> m_reals; // by bit pattern
-    Uid m_booleans[2] = {0, 0};
-    QHash<QString, Uid> m_classes;
-    QHash<QString, Ref> m_fixedStrings; // keys and class names
-    static constexpr Ref noRef = std::numeric_limits<Ref>::max();
+    // The property list objects. When counting (first walk) they only take
+    // their numbers and sizes; when writing they go to the streams.
+    Ref boolean(bool b);
+    Ref integer(qint64 i);
+    Ref real(double r);
+    Ref string(QStringView s);
+    Ref data(QByteArrayView bytes);
+    Ref uid(quint32 value);
+    Ref container(quint8 marker, quint64 count, std::span<const Ref> refs);
+    Ref array(std::span<const Ref> items) { return container(0xA0, items.size(), items); }
+    // keys and values: all keys, then all values.
+    Ref dict(std::span<const Ref> keysThenValues) { return container(0xD0, keysThenValues.size() / 2, keysThenValues); }
+    char *scalar(size_t size, Ref &ref);
+    void putOffset(quint64 offset);
+
+    Plan &m_plan;
+    const bool m_writing;
+    Position m_at;
+    std::unique_ptr<Stream> m_scalars;
+    std::unique_ptr<Stream> m_containers;
+    std::unique_ptr<Stream> m_table;
+    bool m_streamFailed = false;
+    // Reused lists of slots and references, one per nesting level.
+    std::vector<std::vector<Uid>> m_uidScratch;
+    std::vector<std::vector<Ref>> m_refScratch;
     Ref m_nsKeysRef = noRef;
     Ref m_nsObjectsRef = noRef;
     Ref m_classRef = noRef;
@@ -104,6 +166,7 @@ private:
         Uid uid = 0;
     };
     std::vector<RecentKey> m_recentKeys;
+    std::vector<Uid> m_open; // the containers being written, outermost first
     QString m_error;
 };
 

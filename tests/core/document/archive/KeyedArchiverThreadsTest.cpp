@@ -1,0 +1,223 @@
+// The archive written on two threads against the same archive written on
+// one, and what an edit made on another thread during a save does.
+#include "TestPrinters.h"
+#include "document/archive/ArchiveOutput.h"
+#include "document/archive/KeyedArchiver.h"
+#include "document/archive/KeyedUnarchiver.h"
+#include "util/Value.h"
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+using namespace quillcast;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime utc(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+}
+
+// Records with every kind of value, some repeated, some absent.
+Dict record(int i)
+{
+    Dict::Entries e;
+    e.emplace_back(u"1"_s, qint64(i + 1));
+    e.emplace_back(u"2"_s, i % 3 == 0);
+    e.emplace_back(u"3"_s, u"person%1@example.org"_s.arg(i));
+    e.emplace_back(u"4"_s, i % 5 == 0 ? u"Élodie"_s : u"Ann"_s);
+    if (i % 7 != 0)
+        e.emplace_back(u"5"_s, i % 11 == 0 ? QString() : u"$null"_s);
+    e.emplace_back(u"6"_s, qint64(i % 13)); // numbers met again and again
+    e.emplace_back(u"7"_s, i % 17 == 0 ? Value(0.5 * i) : Value(utc(1700000000000 + i)));
+    if (i % 19 == 0)
+        e.emplace_back(u"8"_s, List({Value(u"nested"_s), Value(i), Value(QByteArray("\0\1", 2))}));
+    if (i % 23 == 0)
+        e.emplace_back(u"9"_s, QString(u"a\0b"_s));
+    return Dict(std::move(e));
+}
+
+List::Items records(int count)
+{
+    List::Items items;
+    for (int i = 0; i < count; ++i)
+        items.emplace_back(record(i));
+    return items;
+}
+
+Dict mailing(List addresses, List others = List())
+{
+    return Dict{{u"addressArray"_s, addresses}, {u"sendArray"_s, others}, {u"appversion"_s, quint64(20800)}};
+}
+
+struct GraphRow
+{
+    const char *name;
+    std::function<Dict()> make;
+};
+
+const GraphRow graphs[] = {
+    {"records", [] { return mailing(List(records(10000))); }},
+    {"recordsSharedWithASecondList",
+     [] {
+         const List::Items items = records(10000);
+         List::Items some(items.begin() + 2500, items.begin() + 7500);
+         return mailing(List(items), List(some));
+     }},
+    {"recordsRepeatedAcrossTheHalves",
+     [] {
+         List::Items items = records(5000);
+         const List::Items again(items.begin(), items.end());
+         items.insert(items.end(), again.rbegin(), again.rend());
+         return mailing(List(items));
+     }},
+    {"scalarsInTheList",
+     [] {
+         List::Items items;
+         for (int i = 0; i < 20000; ++i) {
+             switch (i % 6) {
+             case 0: items.emplace_back(i % 500); break;
+             case 1: items.emplace_back(u"text %1"_s.arg(i % 300)); break;
+             case 2: items.emplace_back(u"$null"_s); break;
+             case 3: items.emplace_back(); break;
+             case 4: items.emplace_back(1.0 / (i % 40 + 1)); break;
+             default: items.emplace_back(utc(qint64(i) * 1000)); break;
+             }
+         }
+         return mailing(List(items));
+     }},
+    {"longListInsideARecord",
+     [] { return Dict{{u"outer"_s, Dict{{u"inner"_s, List(records(9000))}}}, {u"after"_s, List(records(9000))}}; }},
+    {"justTooShortToSplit", [] { return mailing(List(records(8191))); }},
+    {"justLongEnoughToSplit", [] { return mailing(List(records(8192))); }},
+};
+
+class TwoThreads : public ::testing::TestWithParam<GraphRow>
+{
+};
+
+TEST_P(TwoThreads, WriteTheBytesOfOne)
+{
+    const Value root(GetParam().make());
+    const Result<QByteArray> one = KeyedArchiver::archive(root, 1);
+    const Result<QByteArray> two = KeyedArchiver::archive(root, 2);
+    ASSERT_TRUE(one.ok()) << one.error().toStdString();
+    ASSERT_TRUE(two.ok()) << two.error().toStdString();
+    EXPECT_TRUE(one.value() == two.value());
+
+    const Result<Value> back = KeyedUnarchiver::unarchive(two.value());
+    ASSERT_TRUE(back.ok()) << back.error().toStdString();
+    EXPECT_EQ(KeyedArchiver::archive(back.value(), 2).value(), two.value()) << "a re-save is the same bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Graphs, TwoThreads, ::testing::ValuesIn(graphs),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The bytes the archiver wrote before it was split in two walks, for the
+// graph of 20,000 records: the stored form must not move.
+TEST(TwoThreads, WriteWhatTheSingleWalkWrote)
+{
+    const Value root(mailing(List(records(20000))));
+    const QByteArray bytes = KeyedArchiver::archive(root, 2).value();
+    EXPECT_EQ(bytes.size(), 5528814);
+    EXPECT_EQ(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
+              "105e455bb9ad669aac5c611b26afc58edad67024d011d8cf26c6c3aebac2477c");
+}
+
+// An output that takes a number of bytes and then refuses, from whichever
+// thread comes to it.
+class FullOutput final : public ArchiveOutput
+{
+public:
+    explicit FullOutput(quint64 room, bool opens = true) : m_room(room), m_opens(opens) {}
+    bool begin(quint64 size) override
+    {
+        bytes = QByteArray(qsizetype(size), '\0');
+        return m_opens;
+    }
+    bool writeAt(quint64 offset, const char *data, size_t size) override
+    {
+        if (m_taken.fetch_add(size) + size > m_room)
+            return false;
+        std::memcpy(bytes.data() + offset, data, size);
+        return true;
+    }
+    QByteArray bytes;
+
+private:
+    const quint64 m_room;
+    const bool m_opens;
+    std::atomic<quint64> m_taken{0};
+};
+
+TEST(TwoThreads, AnOutputThatFailsFailsTheArchive)
+{
+    const Value root(graphs[0].make());
+    struct Row
+    {
+        const char *name;
+        quint64 room;
+        bool opens;
+    } rows[] = {{"refusedAtTheStart", 1 << 30, false}, {"fullAtOnce", 0, true}, {"fullHalfWay", 1 << 20, true}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        FullOutput output(row.room, row.opens);
+        const Status status = KeyedArchiver::archive(root, output, 2);
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error(), KeyedArchiver::outputFailure());
+    }
+    FullOutput roomy(1 << 30);
+    ASSERT_TRUE(KeyedArchiver::archive(root, roomy, 2).ok());
+    EXPECT_TRUE(roomy.bytes == KeyedArchiver::archive(root, 1).value());
+}
+
+// The archive is made in two walks; records edited on another thread between
+// them (values changing size, keys coming and going) must not make the walks
+// disagree: every save comes out whole, each record as it was at some moment.
+TEST(TwoThreads, EditsDuringTheSaveNeverDamageTheArchive)
+{
+    List::Items items = records(10000);
+    const Dict root = mailing(List(items));
+    std::atomic<bool> stop{false};
+    std::thread editor([&] {
+        for (int round = 0; !stop; ++round) {
+            for (size_t i = 0; i < items.size() && !stop; i += 97) {
+                Dict d = items[i].toDict();
+                if (round % 2 == 0) {
+                    d.set(u"3"_s, Value(u"a much longer address than before, ünïcode@example.org"_s));
+                    d.set(u"10"_s, Value(qint64(round) * 1000003));
+                } else {
+                    d.set(u"3"_s, Value(u"x@y.z"_s));
+                    d.remove(u"10"_s);
+                }
+            }
+        }
+    });
+    for (int save = 0; save < 2; ++save) {
+        const Result<QByteArray> bytes = KeyedArchiver::archive(Value(root), 2);
+        ASSERT_TRUE(bytes.ok()) << bytes.error().toStdString();
+        const Result<Value> back = KeyedUnarchiver::unarchive(bytes.value());
+        ASSERT_TRUE(back.ok()) << back.error().toStdString();
+        const List saved = back.value().toDict().value(u"addressArray"_s).toList();
+        ASSERT_EQ(saved.size(), qsizetype(items.size()));
+        const List::Items savedItems = saved.items();
+        for (size_t i = 0; i < savedItems.size(); i += 97) {
+            const QString address = savedItems[i].toDict().stringValue(u"3"_s);
+            EXPECT_TRUE(address == u"x@y.z"_s || address.startsWith(u"a much longer"_s)
+                        || address == u"person%1@example.org"_s.arg(i))
+                << address.toStdString();
+        }
+    }
+    stop = true;
+    editor.join();
+}
+
+} // namespace
