@@ -313,6 +313,7 @@ std::shared_ptr<RunJournal> SendRun::startJournal(const List::Items &records)
     if (!started)
         return refuse(started.error());
     std::shared_ptr<RunJournal> journal = std::move(started).value();
+    journal->setObserver(m_journalObserver);
     std::vector<RunJournal::Queued> queued;
     queued.reserve(records.size());
     const QString number = DocumentKeys::numberInnerKey();
@@ -359,6 +360,8 @@ void SendRun::runSelection(Kind kind)
     std::shared_ptr<RunJournal> journal;
     Result<std::unique_ptr<RunJournal>> reopened =
         RunJournal::reopen(selection->journalPath(), selection->run().validLength());
+    if (reopened)
+        reopened.value()->setObserver(m_journalObserver);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const Status noted = !reopened ? Status::failure(reopened.error())
         : kind == Kind::Resume     ? reopened.value()->resumed(selection->resendUnknown(), now)

@@ -18,6 +18,7 @@ namespace quillcast {
 class Clock;
 class MyDocument;
 class RunJournal;
+class RunJournalObserver;
 class SendProgress;
 class Sleeper;
 
@@ -91,6 +92,9 @@ public:
 
     static QString confirmationText(Kind kind, qint64 count);
 
+    // Hears the journal of each run started from now on (not while one goes).
+    void setJournalObserver(std::shared_ptr<RunJournalObserver> observer) { m_journalObserver = std::move(observer); }
+
     // The journal of the last run through the SMTP server that kept one
     // (none before, or when the services give no journal folder).
     std::optional<QString> lastJournalPath() const;
@@ -133,6 +137,7 @@ private:
     std::optional<RunSelection> m_selection; // of a Resume or RetryFailed run
     std::atomic<bool> m_accountStopped{false};
     QString m_accountReply;
+    std::shared_ptr<RunJournalObserver> m_journalObserver; // read by the worker, set before it starts
 };
 
 } // namespace quillcast

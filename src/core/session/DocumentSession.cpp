@@ -10,6 +10,7 @@
 #include "send/Preview.h"
 #include "send/RunJournalContents.h"
 #include "send/RunJournalFolder.h"
+#include "send/RunResultsModel.h"
 #include "send/SendRun.h"
 #include "send/SendingServicesFactory.h"
 
@@ -36,7 +37,7 @@ bool samePath(const QString &a, const QString &b)
 } // namespace
 
 DocumentSession::DocumentSession(Services services, QObject *parent)
-    : QObject(parent), m_services(services), m_doc(makeDocument())
+    : QObject(parent), m_services(services), m_doc(makeDocument()), m_runResults(std::make_unique<RunResultsModel>())
 {
     if (m_services.timers)
         m_autosaveTimer = m_services.timers->createTimer([this] { autosave(); });
@@ -285,6 +286,8 @@ void DocumentSession::dropHelpers()
     // the document.
     m_sendRun.reset();
     m_transports.reset();
+    // Another document: the results shown were of the one before.
+    m_runResults->clear();
     m_preview.reset();
     m_export.reset();
     m_import.reset();
@@ -334,7 +337,18 @@ SendRun &DocumentSession::startSendRun(std::unique_ptr<SendingServicesFactory> t
     SendingServices services = m_transports->services();
     services.mailingPath = m_path;
     m_sendRun = std::make_unique<SendRun>(*m_doc, services, m_transports->sleeper(), m_transports->pacingClock());
+    m_sendRun->setJournalObserver(m_runResults->observer());
     return *m_sendRun;
+}
+
+Status DocumentSession::showLastRunResults(const QString &journalFolder)
+{
+    const std::optional<QString> last = m_path.isEmpty() ? std::nullopt : lastRunJournal(journalFolder);
+    if (!last) {
+        m_runResults->clear();
+        return success();
+    }
+    return m_runResults->load(*last);
 }
 
 std::optional<QString> DocumentSession::lastRunJournal(const QString &journalFolder) const
