@@ -13,6 +13,8 @@
 #include "send/LogView.h"
 #include "send/MessagePreparation.h"
 #include "send/RunProgressPanel.h"
+#include "send/RunResultsModel.h"
+#include "send/RunResultsPanel.h"
 #include "send/RunTally.h"
 #include "send/SendSummary.h"
 #include "send/SendingServicesFactory.h"
@@ -28,6 +30,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -195,6 +198,24 @@ void SendTab::buildLayout()
     logHeader->addStretch(1);
     logHeader->addWidget(m_clearLog);
 
+    m_results = new RunResultsPanel(this);
+    m_results->setResults(&m_context.session.runResults());
+
+    // The log and the results side by side: what the run said, and what
+    // became of each recipient.
+    auto *logPane = new QWidget(this);
+    auto *logLayout = new QVBoxLayout(logPane);
+    logLayout->setContentsMargins(0, 0, 0, 0);
+    logLayout->addLayout(logHeader);
+    logLayout->addWidget(m_log, 1);
+    auto *outcome = new QSplitter(Qt::Horizontal, this);
+    outcome->setObjectName(QStringLiteral("logResultsSplitter"));
+    outcome->setChildrenCollapsible(false);
+    outcome->addWidget(logPane);
+    outcome->addWidget(m_results);
+    outcome->setStretchFactor(0, 1);
+    outcome->setStretchFactor(1, 1);
+
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(searchRow);
     layout->addWidget(m_table, 3);
@@ -202,12 +223,13 @@ void SendTab::buildLayout()
     layout->addLayout(optionRow);
     layout->addWidget(m_progress);
     layout->addWidget(m_summary);
-    layout->addLayout(logHeader);
-    layout->addWidget(m_log, 2);
+    layout->addWidget(outcome, 2);
 
     QWidget *order[] = {m_search,        m_table,           m_sendChecked,  m_sendAll,     m_prepareChecked,
                         m_prepareAll,    m_prepareSelected, m_sendSelected, m_pause,       m_draftsButton,
-                        m_progress->cancelButton(),          m_clearLog,    m_log};
+                        m_progress->cancelButton(),          m_clearLog,    m_log,
+                        m_results->table(), m_results->retryButton(), m_results->checkButton(),
+                        m_results->exportButton()};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -254,6 +276,10 @@ void SendTab::bindDocument(quillcast::MyDocument *document)
     }
     if (!document)
         return;
+
+    // The results of the mailing's last run, as its journal tells them.
+    const Status shown = m_context.session.showLastRunResults();
+    m_results->setProblem(shown ? QString() : shown.error());
 
     updateColumns();
     connect(document, &MyDocument::keyArrayChanged, this, &SendTab::updateColumns);

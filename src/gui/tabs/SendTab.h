@@ -29,9 +29,12 @@ struct WindowContext;
 class LogView;
 class RecordTableModel;
 class RunProgressPanel;
+class RunResultsPanel;
 class RunTally;
 
-// The send page: the send list with its search and check boxes, the send commands, the pause, the run's progress and the log.
+// The send page: the send list with its search and check boxes, the send
+// commands, the pause, the run's progress, the log and the results of the
+// last run per recipient.
 class SendTab : public QWidget
 {
     Q_OBJECT
@@ -101,6 +104,7 @@ private:
     QPushButton *m_draftsButton = nullptr;
     QLabel *m_draftsLabel = nullptr;
     RunProgressPanel *m_progress = nullptr;
+    RunResultsPanel *m_results = nullptr;
     QLabel *m_summary = nullptr;
     LogView *m_log = nullptr;
     QPushButton *m_clearLog = nullptr;

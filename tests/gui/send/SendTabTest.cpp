@@ -13,6 +13,7 @@
 #include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
 #include "send/LogView.h"
+#include "send/RunJournalFolder.h"
 #include "send/StaticConnectionProvider.h"
 #include "session/DocumentSession.h"
 
@@ -109,6 +110,20 @@ List::Items checkedRecords(const QStringList &addresses)
     return items;
 }
 
+// The results table's rows as "address | outcome | reply".
+QStringList resultRows(QTableView *table)
+{
+    QStringList rows;
+    const QAbstractItemModel *model = table->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < 3; ++column)
+            cells += model->index(row, column).data().toString();
+        rows += cells.join(u" | "_s);
+    }
+    return rows;
+}
+
 qsizetype storedMessages(const LocalSmtpServer &server)
 {
     return QDir(server.messagesFolder()).entryList({u"*.json"_s}, QDir::Files).size();
@@ -191,6 +206,74 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 4);
         QCOMPARE(storedMessages(*m_server) - storedBefore, stored);
         QVERIFY(page.doc().isDocumentEdited());
+    }
+
+    // The results table fills as the server answers, a row per recipient
+    // tried: the run resets it once, at its start, and never per message.
+    void theResultsTableFollowsTheRunRowByRow()
+    {
+        Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"not an address"_s, u"d@later.test"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        auto *table = page.child<QTableView>("runResultsTable");
+        QCOMPARE(page.child<QLabel>("runResultsCountsLine")->text(), u"No send run yet"_s);
+        QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(table->model(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
+                                  u"Accepted: 1  Refused: 2  Failed: 1  Unknown: 0"_s, 10000);
+        const QStringList rows = resultRows(table);
+        QCOMPARE(rows.size(), 4);
+        QVERIFY2(rows.at(0).startsWith(u"a@example.org | Accepted | 250 "_s), qPrintable(rows.at(0)));
+        QCOMPARE(rows.at(1), u"b@reject.test | Refused | 550 5.1.1 <b@reject.test>: Recipient address rejected"_s);
+        QCOMPARE(rows.at(2), u" | Failed | EMAIL ERROR: Can't prepare and send without a valid TO address"_s);
+        QCOMPARE(rows.at(3), u"d@later.test | Refused for now | 451 4.3.0 <d@later.test>: try again later"_s);
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(inserted.size(), 4);
+        QCOMPARE(table->model()->headerData(3, Qt::Horizontal).toString(), u"Time"_s);
+        QVERIFY(!table->model()->index(0, 3).data().toString().isEmpty());
+    }
+
+    // Opening a mailing shows the results of its last run as its journal
+    // tells them, also of a run cut short; a journal that does not read says so.
+    void theLastRunsResultsShowWhenTheMailingOpens_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<QStringList>("rows");
+        const QByteArray start = RunJournal::line({u"quillcast-run"_s, u"1"_s, u"M"_s, u"1765180800000"_s});
+        const QList<QByteArray> queued{RunJournal::line({u"Q"_s, u"0"_s, u"1"_s}), RunJournal::line({u"Q"_s, u"1"_s, u"2"_s}),
+                                       RunJournal::line({u"Q"_s, u"2"_s, u"3"_s})};
+        const QByteArray handedA = RunJournal::line({u"H"_s, u"0"_s, u"1765180801000"_s, u"a@example.org"_s});
+        const QByteArray acceptedA = RunJournal::line({u"A"_s, u"0"_s, u"1765180802000"_s, u"250 Ok"_s});
+        const QByteArray handedB = RunJournal::line({u"H"_s, u"1"_s, u"1765180803000"_s, u"b@example.org"_s});
+        QTest::newRow("cut short in a message")
+            << (QList<QByteArray>{start} + queued + QList<QByteArray>{handedA, acceptedA, handedB})
+            << u"Accepted: 1  Refused: 0  Failed: 0  Unknown: 1  Not sent: 1"_s
+            << QStringList{u"a@example.org | Accepted | 250 Ok"_s, u"b@example.org | Unknown | "_s};
+        QTest::newRow("not a journal") << QList<QByteArray>{"not a journal\n"}
+                                       << u"The results of the last run could not be read"_s << QStringList{};
+        QTest::newRow("no run") << QList<QByteArray>{} << u"No send run yet"_s << QStringList{};
+    }
+    void theLastRunsResultsShowWhenTheMailingOpens()
+    {
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QString, counts);
+        QFETCH(QStringList, rows);
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        if (!lines.isEmpty()) {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            QVERIFY(quillcast::testing::writeFile(journal.value()->path(), lines.join()));
+        }
+        Page page({});
+        QVERIFY(page.session.create(mailing).ok());
+        auto *table = page.child<QTableView>("runResultsTable");
+        QCOMPARE(page.child<QLabel>("runResultsCountsLine")->text(), counts);
+        QCOMPARE(resultRows(table), rows);
     }
 
     // Cancel takes effect before the next message: with a long pause the
