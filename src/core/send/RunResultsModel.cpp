@@ -178,6 +178,13 @@ QStringList RunResultsModel::failedRecordIds() const
     return ids;
 }
 
+void RunResultsModel::describe(CommandEnablingState &state) const
+{
+    state.lastRunHasResults = !m_journalPath.isEmpty();
+    state.lastRunRetryable = m_counts.retryable;
+    state.lastRunFailedRecords = m_counts.failed + m_counts.refused;
+}
+
 void RunResultsModel::heardBegun(const QString &journalPath, const QDateTime &start,
                                  const std::vector<RunJournal::Queued> &queued)
 {

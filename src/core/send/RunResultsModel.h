@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/CommandEnablingState.h"
 #include "send/RunJournal.h"
 #include "send/RunJournalContents.h"
 #include "util/Result.h"
@@ -84,6 +85,8 @@ public:
     const Counts &counts() const { return m_counts; }
     // The records whose message failed or was refused, in the run's order.
     QStringList failedRecordIds() const;
+    // What the commands on the results depend on (CommandEnabling).
+    void describe(CommandEnablingState &state) const;
 
 Q_SIGNALS:
     void modelAboutToBeReset();

@@ -1,6 +1,7 @@
 #include "session/DocumentSession.h"
 
 #include "database/KeyCommands.h"
+#include "database/RecordListCommands.h"
 #include "database/SendListCommands.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
@@ -10,6 +11,7 @@
 #include "send/Preview.h"
 #include "send/RunJournalContents.h"
 #include "send/RunJournalFolder.h"
+#include "send/RunResults.h"
 #include "send/RunResultsModel.h"
 #include "send/SendRun.h"
 #include "send/SendingServicesFactory.h"
@@ -349,6 +351,26 @@ Status DocumentSession::showLastRunResults(const QString &journalFolder)
         return success();
     }
     return m_runResults->load(*last);
+}
+
+qsizetype DocumentSession::checkFailedRecords()
+{
+    const QStringList failed = m_runResults->failedRecordIds();
+    const QSet<QString> numbers(failed.begin(), failed.end());
+    RecordListCommands(*m_doc, m_doc->addresses()).checkExactly(numbers, u"Check Failed"_s);
+    return RecordListCommands(*m_doc, m_doc->addresses()).checkedCount();
+}
+
+Status DocumentSession::exportRunResults(const QString &csvPath) const
+{
+    if (m_runResults->journalPath().isEmpty())
+        return Status::failure(u"There are no results of a send run to export."_s);
+    const Result<RunResults> results = RunResults::read(m_runResults->journalPath());
+    if (!results)
+        return Status::failure(results.error());
+    if (const Status written = results->writeCsv(csvPath); !written)
+        return Status::failure(u"The results could not be written to %1: %2"_s.arg(csvPath, written.error()));
+    return success();
 }
 
 std::optional<QString> DocumentSession::lastRunJournal(const QString &journalFolder) const

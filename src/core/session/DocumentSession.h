@@ -159,6 +159,12 @@ public:
     // Loads the results of the last run's journal (lastRunJournal), or
     // empties them when there is none or it cannot be read (said).
     Status showLastRunResults(const QString &journalFolder = QString());
+    // Checks exactly the database's records whose message failed or was
+    // refused in the run shown, as one step to undo; returns how many
+    // records are checked now.
+    qsizetype checkFailedRecords();
+    // The run shown as CSV (RunResults), read anew from its journal.
+    Status exportRunResults(const QString &csvPath) const;
 
     // The user selects a tab of the window (MyDocument::Tab). Refused (false)
     // while a send run is active, as the run's list must not change under it.
