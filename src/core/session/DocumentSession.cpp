@@ -149,6 +149,8 @@ Status DocumentSession::adopt(std::unique_ptr<MyDocument> doc, const QString &pa
     if (const Status closed = close(); !closed)
         return closed;
     dropHelpers();
+    // Another mailing: the results shown were of the one before.
+    m_runResults->clear();
     m_doc = std::move(doc);
     m_lock = std::move(lock);
     m_path = path;
@@ -288,8 +290,6 @@ void DocumentSession::dropHelpers()
     // the document.
     m_sendRun.reset();
     m_transports.reset();
-    // Another document: the results shown were of the one before.
-    m_runResults->clear();
     m_preview.reset();
     m_export.reset();
     m_import.reset();

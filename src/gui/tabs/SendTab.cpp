@@ -200,6 +200,11 @@ void SendTab::buildLayout()
 
     m_results = new RunResultsPanel(this);
     m_results->setResults(&m_context.session.runResults());
+    connect(m_results->retryButton(), &QPushButton::clicked, this, &SendTab::retryFailed);
+    connect(m_results->checkButton(), &QPushButton::clicked, this, &SendTab::checkFailed);
+    connect(m_results->exportButton(), &QPushButton::clicked, this, &SendTab::exportResults);
+    // The commands follow what the results hold.
+    connect(&m_context.session.runResults(), &RunResultsModel::countsChanged, this, &SendTab::updateCommands);
 
     // The log and the results side by side: what the run said, and what
     // became of each recipient.
@@ -373,9 +378,16 @@ void SendTab::updateCommands()
     CommandEnablingState state = GeneralCommands(*m_document).enablingState(false, hasSelection());
     // The page's buttons are only seen on the send page.
     state.selectedTab = MyDocument::SendTab;
+    m_context.session.runResults().describe(state);
     const auto enabled = [&](Command command) {
         return !active && CommandEnabling::isEnabled(command, CommandEnabling::Control::MenuItem, state).value_or(true);
     };
+    m_results->retryButton()->setEnabled(enabled(Command::retryFailedRecords));
+    m_results->checkButton()->setEnabled(enabled(Command::checkFailedRecords));
+    // Written from the journal, which the run only appends to.
+    state.preparingSending = active;
+    m_results->exportButton()->setEnabled(
+        CommandEnabling::isEnabled(Command::exportRunResults, CommandEnabling::Control::MenuItem, state).value_or(true));
     m_sendChecked->setEnabled(enabled(Command::sendCheckedRecords));
     m_prepareChecked->setEnabled(enabled(Command::prepareCheckedRecords));
     m_sendAll->setEnabled(enabled(Command::sendAllRecords));
@@ -446,28 +458,78 @@ std::unique_ptr<quillcast::SendingServicesFactory> SendTab::makeTransports() con
     return SendingServicesFactory::forConnections(document(), connections, document().clock(), options);
 }
 
-void SendTab::startRun(quillcast::SendRun::Kind kind)
+void SendTab::refuseSecondRun()
+{
+    // The worker may be done while the server's answers are still counted
+    // for this run's summary: a second run waits for them too.
+    Alert alert;
+    alert.messageText = tr("A send run is already in progress");
+    alert.informativeText = tr("Wait for it to finish, or cancel it, before starting another one.");
+    alert.buttons = {tr("OK")};
+    alert.style = Alert::Style::Informational;
+    m_context.alerts.present(alert, [](int) {});
+}
+
+void SendTab::launchRun(const std::function<void(quillcast::SendRun &run)> &start, bool preparing)
 {
     if (!m_document)
         return;
     if (isRunActive()) {
-        // The worker may be done while the server's answers are still
-        // counted for this run's summary: a second run waits for them too.
-        Alert alert;
-        alert.messageText = tr("A send run is already in progress");
-        alert.informativeText = tr("Wait for it to finish, or cancel it, before starting another one.");
-        alert.buttons = {tr("OK")};
-        alert.style = Alert::Style::Informational;
-        m_context.alerts.present(alert, [](int) {});
+        refuseSecondRun();
         return;
     }
     std::unique_ptr<SendingServicesFactory> transports = makeTransports();
     m_runTransports = transports.get();
     SendRun &run = m_context.session.startSendRun(std::move(transports));
-    m_tally->expectRun(&run, isPrepareKind(kind), draftsFolder());
+    m_tally->expectRun(&run, preparing, draftsFolder());
     // The run asks for confirmation, checks the server and starts its
     // worker; the tally hears of the start from the run's progress.
-    run.start(kind);
+    start(run);
+}
+
+void SendTab::startRun(quillcast::SendRun::Kind kind)
+{
+    launchRun([kind](SendRun &run) { run.start(kind); }, isPrepareKind(kind));
+}
+
+void SendTab::retryFailed()
+{
+    const QString journal = m_context.session.runResults().journalPath();
+    if (journal.isEmpty())
+        return;
+    // Refused for good (5xx) stays out: the address itself was refused.
+    launchRun([journal](SendRun &run) { run.retryFailed(journal, false); }, false);
+}
+
+void SendTab::checkFailed()
+{
+    if (!m_document || isRunActive())
+        return;
+    m_context.session.checkFailedRecords();
+}
+
+void SendTab::exportResults()
+{
+    if (m_context.session.runResults().journalPath().isEmpty())
+        return;
+    FilePanel::SaveRequest request;
+    request.window = m_context.window;
+    request.proposedName = tr("%1 results.csv").arg(m_context.session.displayName());
+    request.allowedExtensions = {QStringLiteral("csv")};
+    m_context.filePanel.runSavePanel(request, [self = QPointer<SendTab>(this)](std::optional<QString> path) {
+        if (!self || !path)
+            return;
+        const Status written = self->m_context.session.exportRunResults(*path);
+        if (written)
+            return;
+        Alert alert;
+        alert.messageText = tr("The results could not be exported");
+        alert.informativeText = written.error();
+        alert.buttons = {tr("OK")};
+        alert.style = Alert::Style::Warning;
+        alert.kind = Alert::Kind::Sheet;
+        self->m_context.alerts.present(alert, [](int) {});
+    });
 }
 
 void SendTab::runSelected(bool sending)

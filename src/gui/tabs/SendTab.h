@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -53,6 +54,13 @@ public:
     void runSelected(bool sending);
     void cancelRun();
     void focusSearch();
+    // The commands on the last run's results: its failed and refused-for-now
+    // recipients sent again (after the confirmation sheet), their records
+    // checked in the database (undoable), and the results written as CSV to
+    // a file the save panel asks for.
+    void retryFailed();
+    void checkFailed();
+    void exportResults();
 
     // From the start of a run to the last answer of its server.
     bool isRunActive() const;
@@ -85,6 +93,9 @@ private:
     void runActivityChanged(bool active);
     void runFinished(const quillcast::SendSummary &summary);
     void offerDraftsFolder(const QString &folder);
+    // A second run while one is going is refused with this sheet.
+    void refuseSecondRun();
+    void launchRun(const std::function<void(quillcast::SendRun &run)> &start, bool preparing);
 
     WindowContext &m_context;
     // A run needs a connection list; a window without one has none to offer.

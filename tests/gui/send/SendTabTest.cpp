@@ -276,6 +276,114 @@ private Q_SLOTS:
         QCOMPARE(resultRows(table), rows);
     }
 
+    // After a run with failures: Check Failed checks exactly their records
+    // (undoable), and Retry Failed sends again to the one refused for now,
+    // never to the accepted one nor the one refused for good; its record,
+    // edited meanwhile, goes to its new address, and its row changes in place.
+    void theFailedOfARunAreCheckedAndSentAgain()
+    {
+        const qsizetype storedBefore = storedMessages(*m_server);
+        Page page(checkedRecords({u"a@example.org"_s, u"b@later.test"_s, u"c@reject.test"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        QVERIFY(!page.child("retryFailedButton")->isEnabled());
+        QVERIFY(!page.child("checkFailedButton")->isEnabled());
+        QVERIFY(!page.child("exportResultsButton")->isEnabled());
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
+                                  u"Accepted: 1  Refused: 2  Failed: 0  Unknown: 0"_s, 10000);
+        QVERIFY(page.child("retryFailedButton")->isEnabled());
+        QVERIFY(page.child("checkFailedButton")->isEnabled());
+        QVERIFY(page.child("exportResultsButton")->isEnabled());
+
+        const auto flags = [&] {
+            QList<bool> checked;
+            page.doc().addressArray().read([&](const List::Items &items) {
+                for (const Value &item : items)
+                    checked += item.toDict().boolValue(u"2"_s);
+            });
+            return checked;
+        };
+        page.click("checkFailedButton");
+        QCOMPARE(flags(), (QList<bool>{false, true, true}));
+        QVERIFY(page.doc().undoManager().undo());
+        QCOMPARE(flags(), (QList<bool>{true, true, true}));
+
+        page.doc().setRecordValue(page.doc().addressArray().at(1).toDict(), u"3"_s, Value(u"b@example.org"_s));
+        auto *table = page.child<QTableView>("runResultsTable");
+        QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(table->model(), &QAbstractItemModel::rowsInserted);
+        page.click("retryFailedButton");
+        QCOMPARE(page.alerts.shown().last().messageText,
+                 u"Do you want to send the emails again for the 1 records that failed?"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 4, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
+                                  u"Accepted: 2  Refused: 1  Failed: 0  Unknown: 0"_s, 10000);
+        const QStringList rows = resultRows(table);
+        QCOMPARE(rows.size(), 3);
+        QVERIFY2(rows.at(1).startsWith(u"b@example.org | Accepted | 250 "_s), qPrintable(rows.at(1)));
+        QCOMPARE(rows.at(2), u"c@reject.test | Refused | 550 5.1.1 <c@reject.test>: Recipient address rejected"_s);
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(inserted.size(), 0);
+        QCOMPARE(storedMessages(*m_server) - storedBefore, 2);
+        QVERIFY(page.doc().logViewText().contains(u" Send again the failed of the run of "_s));
+        QTRY_COMPARE(page.logText(), page.doc().logViewText());
+        // Only the one refused for good is left: nothing to retry.
+        QVERIFY(!page.child("retryFailedButton")->isEnabled());
+        QVERIFY(page.child("checkFailedButton")->isEnabled());
+    }
+
+    // Export Results… asks where through the save panel and writes the
+    // run's CSV there; a write that fails says why, a cancel writes nothing.
+    void exportResultsWritesTheCsvWhereAsked_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("alert");
+        QTest::newRow("written") << u"results.csv"_s << true << QString();
+        QTest::newRow("a folder that is not there") << u"gone/results.csv"_s << false
+                                                    << u"The results could not be exported"_s;
+        QTest::newRow("cancelled") << QString() << false << QString();
+    }
+    void exportResultsWritesTheCsvWhereAsked()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, written);
+        QFETCH(QString, alert);
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            QVERIFY(journal.value()->queued({{0, u"1"_s}}).ok());
+            QVERIFY(journal.value()->handed(0, u"=a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(journal.value()->accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(journal.value()->flush().ok());
+        }
+        Page page({});
+        QVERIFY(page.session.create(mailing).ok());
+        QVERIFY(page.child("exportResultsButton")->isEnabled());
+        const QString path = target.isEmpty() ? QString() : scratch.filePath(target);
+        page.filePanel.queueSaveAnswer(target.isEmpty() ? std::nullopt : std::optional<QString>(path));
+        page.click("exportResultsButton");
+        QCOMPARE(page.filePanel.saveRequests().size(), 1);
+        QCOMPARE(page.filePanel.saveRequests().at(0).proposedName, u"Members results.csv"_s);
+        QCOMPARE(page.filePanel.saveRequests().at(0).window, &page.window);
+        QCOMPARE(QFileInfo::exists(path), written);
+        if (written) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QList<QByteArray> lines = file.readAll().split('\n');
+            QCOMPARE(lines.at(0), "record,address,outcome,code,reply,time\r");
+            QVERIFY2(lines.at(1).startsWith("1,\"'=a@example.org\",accepted,,250 Ok,"), lines.at(1).constData());
+        }
+        QCOMPARE(page.alerts.shown().isEmpty() ? QString() : page.alerts.shown().last().messageText, alert);
+        if (!alert.isEmpty())
+            QVERIFY(page.alerts.shown().last().informativeText.contains(path));
+    }
+
     // Cancel takes effect before the next message: with a long pause the
     // run stops in it, and the second message never leaves.
     void cancelStopsBeforeTheNextMessage()
