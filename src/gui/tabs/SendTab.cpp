@@ -36,6 +36,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace quillcast::gui {
 
 namespace {
@@ -282,9 +284,15 @@ void SendTab::bindDocument(quillcast::MyDocument *document)
     if (!document)
         return;
 
-    // The results of the mailing's last run, as its journal tells them.
+    // The results of the mailing's last run, as its journal tells them; a
+    // run that did not finish is offered to resume once the window is up.
     const Status shown = m_context.session.showLastRunResults();
     m_results->setProblem(shown ? QString() : shown.error());
+    const RunResultsModel &results = m_context.session.runResults();
+    // A mailing only looked at is not sent from.
+    if (shown && !results.journalPath().isEmpty() && results.end() != RunJournal::End::Finished &&
+        m_context.session.access() == DocumentSession::Access::Editing)
+        QTimer::singleShot(0, this, &SendTab::offerResume);
 
     updateColumns();
     connect(document, &MyDocument::keyArrayChanged, this, &SendTab::updateColumns);
@@ -499,6 +507,51 @@ void SendTab::retryFailed()
         return;
     // Refused for good (5xx) stays out: the address itself was refused.
     launchRun([journal](SendRun &run) { run.retryFailed(journal, false); }, false);
+}
+
+void SendTab::resumeLastRun(bool resendUnknown)
+{
+    const QString journal = m_context.session.runResults().journalPath();
+    if (journal.isEmpty())
+        return;
+    launchRun([journal, resendUnknown](SendRun &run) { run.resumeRun(journal, resendUnknown); }, false);
+}
+
+void SendTab::offerResume()
+{
+    const RunResultsModel &results = m_context.session.runResults();
+    // Another mailing, or a run, since the offer was planned.
+    if (!m_document || isRunActive() || results.journalPath().isEmpty() ||
+        results.end() == RunJournal::End::Finished)
+        return;
+    const RunResultsModel::Counts counts = results.counts();
+    Alert alert;
+    alert.messageText = tr("This mailing's last send run did not finish.");
+    alert.informativeText =
+        RunResultsPanel::countsText(counts, true) + u"\n\n"_s +
+        tr("Resume sends the message, in the run's order and with the same pause, to the recipients not "
+           "sent to yet and to those whose message failed or was refused for now; never again to one that "
+           "the server accepted.");
+    alert.buttons = {tr("Resume")};
+    if (counts.unknown > 0) {
+        alert.informativeText +=
+            u' ' + tr("The server may have accepted the messages whose answer is unknown (%1): Resume does not "
+                      "send them again, Resume and Resend Unknown does.")
+                       .arg(counts.unknown);
+        alert.buttons.append(tr("Resume and Resend Unknown"));
+    }
+    alert.buttons.append(tr("Not Now"));
+    alert.style = Alert::Style::Informational;
+    alert.kind = Alert::Kind::Sheet;
+    const bool offersResend = counts.unknown > 0;
+    m_context.alerts.present(alert, [self = QPointer<SendTab>(this), offersResend](int chosen) {
+        if (!self)
+            return;
+        if (chosen == 0)
+            self->resumeLastRun(false);
+        else if (chosen == 1 && offersResend)
+            self->resumeLastRun(true);
+    });
 }
 
 void SendTab::checkFailed()

@@ -61,6 +61,10 @@ public:
     void retryFailed();
     void checkFailed();
     void exportResults();
+    // Resumes the last run, which did not finish: sends to every recipient
+    // the server has not accepted (and to the one whose answer is unknown
+    // when resendUnknown), after the confirmation sheet.
+    void resumeLastRun(bool resendUnknown);
 
     // From the start of a run to the last answer of its server.
     bool isRunActive() const;
@@ -93,6 +97,9 @@ private:
     void runActivityChanged(bool active);
     void runFinished(const quillcast::SendSummary &summary);
     void offerDraftsFolder(const QString &folder);
+    // A mailing opened whose last run did not finish: the sheet that offers
+    // to resume it.
+    void offerResume();
     // A second run while one is going is refused with this sheet.
     void refuseSecondRun();
     void launchRun(const std::function<void(quillcast::SendRun &run)> &start, bool preparing);

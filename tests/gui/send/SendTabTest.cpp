@@ -384,6 +384,90 @@ private Q_SLOTS:
             QVERIFY(page.alerts.shown().last().informativeText.contains(path));
     }
 
+    // Opening a mailing whose last run was cut short in a message offers to
+    // resume it: Resume sends to the recipients not sent to yet and skips
+    // the one whose answer is unknown, Resume and Resend Unknown sends to
+    // that one too, Not Now sends nothing.
+    void aRunCutShortIsOfferedToResumeWhenTheMailingOpens_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<qsizetype>("sent");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("Resume") << 0 << qsizetype(1) << u"; 1 whose answer is unknown not sent again"_s;
+        QTest::newRow("Resume and Resend Unknown") << 1 << qsizetype(2) << u"; 1 whose answer is unknown sent again"_s;
+        QTest::newRow("Not Now") << 2 << qsizetype(0) << QString();
+    }
+    void aRunCutShortIsOfferedToResumeWhenTheMailingOpens()
+    {
+        QFETCH(int, answer);
+        QFETCH(qsizetype, sent);
+        QFETCH(QString, logged);
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        {
+            Page writer(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}));
+            QVERIFY(writer.session.saveAs(mailing).ok());
+        }
+        {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            RunJournal &run = *journal.value();
+            QVERIFY(run.queued({{0, u"1"_s}, {1, u"2"_s}, {2, u"3"_s}}).ok());
+            QVERIFY(run.handed(0, u"a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run.accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run.handed(1, u"b@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+        }
+        const qsizetype storedBefore = storedMessages(*m_server);
+        Page page({}, List({Value(localConnection(m_server->port("clear")))}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.alerts.queueAnswer(answer);
+        QVERIFY(page.session.open(mailing).ok());
+        QTRY_VERIFY(!page.alerts.shown().isEmpty());
+        const Alert offer = page.alerts.shown().at(0);
+        QCOMPARE(offer.messageText, u"This mailing's last send run did not finish."_s);
+        QVERIFY2(offer.informativeText.startsWith(u"Accepted: 1  Refused: 0  Failed: 0  Unknown: 1  Not sent: 1\n\n"_s),
+                 qPrintable(offer.informativeText));
+        QCOMPARE(offer.buttons, (QStringList{u"Resume"_s, u"Resume and Resend Unknown"_s, u"Not Now"_s}));
+        QCOMPARE(offer.kind, Alert::Kind::Sheet);
+        if (sent == 0) {
+            QTest::qWait(200);
+            QCOMPARE(page.alerts.shown().size(), 1);
+            QCOMPARE(active.size(), 0);
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QCOMPARE(page.alerts.shown().at(1).messageText,
+                 u"Do you want to resume the run and send the emails for %1 records?"_s.arg(sent));
+        QTRY_COMPARE_WITH_TIMEOUT(storedMessages(*m_server) - storedBefore, sent, 10000);
+        QVERIFY2(page.doc().logViewText().contains(logged), qPrintable(page.doc().logViewText()));
+        QTRY_COMPARE(page.child<QLabel>("runResultsCountsLine")->text(),
+                     sent == 1 ? u"Accepted: 2  Refused: 0  Failed: 0  Unknown: 1"_s
+                               : u"Accepted: 3  Refused: 0  Failed: 0  Unknown: 0"_s);
+    }
+
+    // A run that finished is not offered again.
+    void aFinishedRunIsNotOffered()
+    {
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        {
+            Page writer(checkedRecords({u"a@example.org"_s}));
+            QVERIFY(writer.session.saveAs(mailing).ok());
+        }
+        {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            QVERIFY(journal.value()->queued({{0, u"1"_s}}).ok());
+            QVERIFY(journal.value()->ended(RunJournal::End::Finished, QString(), QDateTime::currentDateTimeUtc()).ok());
+        }
+        Page page({});
+        QVERIFY(page.session.open(mailing).ok());
+        QTest::qWait(100);
+        QCOMPARE(page.alerts.shown().size(), 0);
+    }
+
     // Cancel takes effect before the next message: with a long pause the
     // run stops in it, and the second message never leaves.
     void cancelStopsBeforeTheNextMessage()
