@@ -5,6 +5,7 @@
 #include "send/SendingServices.h"
 #include "util/List.h"
 
+#include <QMetaObject>
 #include <QString>
 
 #include <atomic>
@@ -12,6 +13,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace quillcast {
 
@@ -102,8 +105,12 @@ public:
 private:
     void startSelected(Kind kind, const Result<RunSelection> &selection);
     void runSelection(Kind kind);
-    // The answer of a message of the run, on the document's thread.
-    void answered(const LXMailCoreBridge::SendReport &report);
+    // The answer of the message to address, on the document's thread.
+    void answered(const LXMailCoreBridge::SendReport &report, const QString &address);
+    // The addresses refused as unknown so far go to the exception list (the
+    // mailing's setting), each as a step to undo. Not while the run's worker
+    // goes: the page of the exceptions is locked then.
+    void addRefusedToExceptions();
     // The journal of a run about to send records through the server, or
     // none (no folder given, or it could not be written: said in the log).
     std::shared_ptr<RunJournal> startJournal(const List::Items &records);
@@ -138,6 +145,9 @@ private:
     std::atomic<bool> m_accountStopped{false};
     QString m_accountReply;
     std::shared_ptr<RunJournalObserver> m_journalObserver; // read by the worker, set before it starts
+    // Document's thread only: refused as unknown, with the server's reply.
+    std::vector<std::pair<QString, QString>> m_refusedAddresses;
+    QMetaObject::Connection m_progressEnded;
 };
 
 } // namespace quillcast

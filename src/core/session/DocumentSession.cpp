@@ -267,6 +267,7 @@ void DocumentSession::watchEdits()
     connect(doc, &MyDocument::emailKindChanged, this, counts);
     connect(doc, &MyDocument::useMailServerToSendChanged, this, counts);
     connect(doc, &MyDocument::selectedIndexConnectionChanged, this, counts);
+    connect(doc, &MyDocument::addRefusedToExceptionsChanged, this, counts);
 }
 
 void DocumentSession::editCounted()
