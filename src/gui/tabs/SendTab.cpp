@@ -5,6 +5,7 @@
 #include "document/CommandEnabling.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "document/UserEdits.h"
 #include "models/RecordTableModel.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
@@ -20,8 +21,10 @@
 #include "send/SendingServicesFactory.h"
 #include "send/StaticConnectionProvider.h"
 #include "send/XdgEmailMailClient.h"
+#include "window/Controls.h"
 #include "session/DocumentSession.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -154,6 +157,17 @@ void SendTab::buildLayout()
     m_draftsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     connect(m_draftsButton, &QPushButton::clicked, this, &SendTab::chooseDraftsFolder);
 
+    m_refusedToExceptions = namedControl<QCheckBox>(QStringLiteral("addRefusedToExceptionsBox"),
+                                                    tr("Add addresses refused as unknown to the exceptions"), this);
+    m_refusedToExceptions->setText(tr("Add addresses refused as unknown to the exceptions"));
+    m_refusedToExceptions->setToolTip(
+        tr("When the server refuses an address for good because it does not exist (550 5.1.1), put it on the "
+           "exception list with the server's reply as its note"));
+    connect(m_refusedToExceptions, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_document)
+            UserEdits(*m_document).editAddRefusedToExceptions(on);
+    });
+
     m_progress = new RunProgressPanel(this);
     connect(m_progress, &RunProgressPanel::cancelRequested, this, &SendTab::cancelRun);
 
@@ -195,6 +209,10 @@ void SendTab::buildLayout()
     optionRow->addWidget(m_draftsButton);
     optionRow->addWidget(m_draftsLabel, 1);
 
+    auto *refusalRow = new QHBoxLayout;
+    refusalRow->addWidget(m_refusedToExceptions);
+    refusalRow->addStretch(1);
+
     auto *logHeader = new QHBoxLayout;
     logHeader->addWidget(logLabel);
     logHeader->addStretch(1);
@@ -228,12 +246,13 @@ void SendTab::buildLayout()
     layout->addWidget(m_table, 3);
     layout->addLayout(commandRow);
     layout->addLayout(optionRow);
+    layout->addLayout(refusalRow);
     layout->addWidget(m_progress);
     layout->addWidget(m_summary);
     layout->addWidget(outcome, 2);
 
     QWidget *order[] = {m_search,        m_table,           m_sendChecked,  m_sendAll,     m_prepareChecked,
-                        m_prepareAll,    m_prepareSelected, m_sendSelected, m_pause,       m_draftsButton,
+                        m_prepareAll,    m_prepareSelected, m_sendSelected, m_pause,       m_draftsButton,  m_refusedToExceptions,
                         m_progress->cancelButton(),          m_clearLog,    m_log,
                         m_results->table(), m_results->retryButton(), m_results->checkButton(),
                         m_results->exportButton()};
@@ -318,6 +337,14 @@ void SendTab::bindDocument(quillcast::MyDocument *document)
     connect(document, &MyDocument::sendPrepTimeIntervalChanged, this, [this](qint64 seconds) {
         const QSignalBlocker quiet(m_pause);
         m_pause->setValue(int(std::clamp<qint64>(seconds, 1, m_pause->maximum())));
+    });
+    {
+        const QSignalBlocker quiet(m_refusedToExceptions);
+        m_refusedToExceptions->setChecked(document->addRefusedToExceptions() != 0);
+    }
+    connect(document, &MyDocument::addRefusedToExceptionsChanged, this, [this](qint64 value) {
+        const QSignalBlocker quiet(m_refusedToExceptions);
+        m_refusedToExceptions->setChecked(value != 0);
     });
     setDraftsFolder(m_chosenDraftsFolder);
     updateCommands();
@@ -404,6 +431,7 @@ void SendTab::updateCommands()
     m_prepareSelected->setEnabled(enabled(Command::prepareSelectedRecord));
     m_search->setEnabled(!active);
     m_draftsButton->setEnabled(!active);
+    m_refusedToExceptions->setEnabled(!active);
     m_clearLog->setEnabled(!active && !m_document->logViewText().isEmpty());
     m_progress->cancelButton()->setEnabled(active);
 }

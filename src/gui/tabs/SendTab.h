@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -120,6 +121,7 @@ private:
     QPushButton *m_sendSelected = nullptr;
     QSpinBox *m_pause = nullptr;
     QPushButton *m_draftsButton = nullptr;
+    QCheckBox *m_refusedToExceptions = nullptr;
     QLabel *m_draftsLabel = nullptr;
     RunProgressPanel *m_progress = nullptr;
     RunResultsPanel *m_results = nullptr;

@@ -18,6 +18,7 @@
 #include "session/DocumentSession.h"
 
 #include <QElapsedTimer>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -466,6 +467,35 @@ private Q_SLOTS:
         QVERIFY(page.session.open(mailing).ok());
         QTest::qWait(100);
         QCOMPARE(page.alerts.shown().size(), 0);
+    }
+
+    // The check box: off for a new mailing; ticking it is an edit to undo;
+    // on, the address the server refuses as unknown goes to the exception
+    // list with the reply as its note, the one refused for now does not.
+    void addressesRefusedAsUnknownGoToTheExceptionsWhenTicked()
+    {
+        Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"c@later.test"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        auto *box = page.child<QCheckBox>("addRefusedToExceptionsBox");
+        QVERIFY(!box->isChecked());
+        QCOMPARE(box->accessibleName(), u"Add addresses refused as unknown to the exceptions"_s);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        QCOMPARE(page.doc().addRefusedToExceptions(), 1);
+        QVERIFY(page.doc().isDocumentEdited());
+        QVERIFY(page.doc().undoManager().undo());
+        QVERIFY(!box->isChecked());
+        QVERIFY(page.doc().undoManager().redo());
+        QVERIFY(box->isChecked());
+
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.doc().exceptArray().size(), qsizetype(1), 10000);
+        const Dict listed = page.doc().exceptArray().at(0).toDict();
+        QCOMPARE(listed.stringValue(u"email"_s), u"b@reject.test"_s);
+        QCOMPARE(listed.stringValue(u"note"_s), u"550 5.1.1 <b@reject.test>: Recipient address rejected"_s);
+        QTest::qWait(100);
+        QCOMPARE(page.doc().exceptArray().size(), qsizetype(1));
     }
 
     // Cancel takes effect before the next message: with a long pause the
