@@ -8,7 +8,8 @@
 namespace quillcast::gui {
 
 // The send page's results table over the results of the last run: one row
-// per recipient tried (address, outcome, the server's reply, time). Passes
+// per recipient tried (address, outcome, time, the server's reply: the
+// longest, last, where the table has room for it). Passes
 // on each row the run adds or changes as that row alone; only a new run, or
 // another run loaded, resets the table.
 class RunResultsTableModel : public QAbstractTableModel
@@ -16,7 +17,7 @@ class RunResultsTableModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { Address, Outcome, Reply, Time, ColumnCount };
+    enum Column { Address, Outcome, Time, Reply, ColumnCount };
 
     explicit RunResultsTableModel(quillcast::RunResultsModel &results, QObject *parent = nullptr);
 

@@ -92,10 +92,10 @@ void RunResultsPanel::setResults(RunResultsModel *results)
         connect(results, &RunResultsModel::modelReset, this, [this] { m_problem.clear(); });
         const QFontMetrics metrics = m_table->fontMetrics();
         m_table->setColumnWidth(RunResultsTableModel::Address,
-                                metrics.horizontalAdvance(QStringLiteral("firstname.lastname@example.org")));
-        m_table->setColumnWidth(RunResultsTableModel::Outcome, metrics.horizontalAdvance(tr("Refused for now")) + 16);
-        m_table->setColumnWidth(RunResultsTableModel::Reply,
-                                metrics.horizontalAdvance(QStringLiteral("250 2.0.0 Ok: queued as 4F3k9")));
+                                metrics.horizontalAdvance(QStringLiteral("firstname.last@example.org")));
+        m_table->setColumnWidth(RunResultsTableModel::Outcome, metrics.horizontalAdvance(tr("Awaiting answer")) + 16);
+        m_table->setColumnWidth(RunResultsTableModel::Time,
+                                metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16);
     }
     showCounts();
 }

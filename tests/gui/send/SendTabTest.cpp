@@ -111,14 +111,15 @@ List::Items checkedRecords(const QStringList &addresses)
     return items;
 }
 
-// The results table's rows as "address | outcome | reply".
+// The results table's rows as "address | outcome | reply" (the time between
+// the outcome and the reply left out).
 QStringList resultRows(QTableView *table)
 {
     QStringList rows;
     const QAbstractItemModel *model = table->model();
     for (int row = 0; row < model->rowCount(); ++row) {
         QStringList cells;
-        for (int column = 0; column < 3; ++column)
+        for (int column : {0, 1, 3})
             cells += model->index(row, column).data().toString();
         rows += cells.join(u" | "_s);
     }
@@ -232,8 +233,8 @@ private Q_SLOTS:
         QCOMPARE(rows.at(3), u"d@later.test | Refused for now | 451 4.3.0 <d@later.test>: try again later"_s);
         QCOMPARE(resets.size(), 1);
         QCOMPARE(inserted.size(), 4);
-        QCOMPARE(table->model()->headerData(3, Qt::Horizontal).toString(), u"Time"_s);
-        QVERIFY(!table->model()->index(0, 3).data().toString().isEmpty());
+        QCOMPARE(table->model()->headerData(2, Qt::Horizontal).toString(), u"Time"_s);
+        QVERIFY(!table->model()->index(0, 2).data().toString().isEmpty());
     }
 
     // Opening a mailing shows the results of its last run as its journal
