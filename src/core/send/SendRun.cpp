@@ -1,7 +1,7 @@
 #include "send/SendRun.h"
 
-#include "database/RecordChecks.h"
 #include "database/ExceptionCommands.h"
+#include "database/RecordChecks.h"
 #include "database/SendListCommands.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
@@ -51,7 +51,9 @@ SendRun::SendRun(MyDocument &document, SendingServices services, Sleeper &sleepe
       m_pacingClock(pacingClock),
       m_alive(std::make_shared<SendRun *>(this))
 {
-    m_progressEnded = QObject::connect(&m_progress, &SendProgress::finished, &m_doc, [this] { addRefusedToExceptions(); });
+    // Refusals heard while the worker went wait for its end.
+    m_progressEnded =
+        QObject::connect(&m_progress, &SendProgress::finished, &m_doc, [this] { addRefusedToExceptions(); });
 }
 
 SendRun::~SendRun()

@@ -21,8 +21,8 @@
 #include "send/SendingServicesFactory.h"
 #include "send/StaticConnectionProvider.h"
 #include "send/XdgEmailMailClient.h"
-#include "window/Controls.h"
 #include "session/DocumentSession.h"
+#include "window/Controls.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -251,10 +251,23 @@ void SendTab::buildLayout()
     layout->addWidget(m_summary);
     layout->addWidget(outcome, 2);
 
-    QWidget *order[] = {m_search,        m_table,           m_sendChecked,  m_sendAll,     m_prepareChecked,
-                        m_prepareAll,    m_prepareSelected, m_sendSelected, m_pause,       m_draftsButton,  m_refusedToExceptions,
-                        m_progress->cancelButton(),          m_clearLog,    m_log,
-                        m_results->table(), m_results->retryButton(), m_results->checkButton(),
+    QWidget *order[] = {m_search,
+                        m_table,
+                        m_sendChecked,
+                        m_sendAll,
+                        m_prepareChecked,
+                        m_prepareAll,
+                        m_prepareSelected,
+                        m_sendSelected,
+                        m_pause,
+                        m_draftsButton,
+                        m_refusedToExceptions,
+                        m_progress->cancelButton(),
+                        m_clearLog,
+                        m_log,
+                        m_results->table(),
+                        m_results->retryButton(),
+                        m_results->checkButton(),
                         m_results->exportButton()};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
