@@ -12,10 +12,6 @@
 #include "platform/QtTimerFactory.h"
 #include "ScriptedAlertPresenter.h"
 #include "session/DocumentSession.h"
-#include "TestRecords.h"
-#include "send/RunJournalFolder.h"
-#include "send/RunResults.h"
-#include "send/RunResultsModel.h"
 
 #include <gtest/gtest.h>
 
@@ -271,72 +267,3 @@ TEST(QtTimerFactory, ARestartedTimerFiresOnceAfterTheLastStart)
 }
 
 } // namespace
-
-// The last run's results shown for the mailing: "Check Failed" checks
-// exactly the records whose message failed or was refused (a search hiding
-// some changes nothing), as one step to undo; the export writes the run's
-// CSV, and a write that fails says why.
-TEST_F(DocumentSessionTest, TheLastRunsFailuresAreCheckedAndItsResultsExported)
-{
-    auto s = session(false);
-    ASSERT_TRUE(s->create(path).ok());
-    MyDocument &doc = s->document();
-    doc.setAddressArray(List({Value(record(1, true, u"a@example.org"_s)), Value(record(2, false, u"b@example.org"_s)),
-                              Value(record(3, false, u"c@example.org"_s)), Value(record(4, true, u"d@example.org"_s))}));
-    doc.filterAddresses();
-    doc.setSearchFieldStr(u"a@"_s);
-    doc.filterAddresses();
-    EXPECT_EQ(s->exportRunResults(dir.filePath(u"none.csv"_s)).error(),
-              u"There are no results of a send run to export."_s);
-
-    const QString journals = dir.filePath(u"runs"_s);
-    {
-        Result<std::unique_ptr<RunJournal>> journal =
-            RunJournalFolder(journals).startRun(path, QDateTime::currentDateTimeUtc());
-        ASSERT_TRUE(journal.ok()) << journal.error().toStdString();
-        RunJournal &run = *journal.value();
-        ASSERT_TRUE(run.queued({{0, u"1"_s}, {1, u"2"_s}, {2, u"3"_s}, {3, u"4"_s}}).ok());
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        ASSERT_TRUE(run.handed(0, u"a@example.org"_s, now).ok());
-        ASSERT_TRUE(run.accepted(0, u"250 Ok"_s, now).ok());
-        ASSERT_TRUE(run.handed(1, u"b@example.org"_s, now).ok());
-        ASSERT_TRUE(run.refused(1, 550, u"5.1.1 no such user"_s, now).ok());
-        ASSERT_TRUE(run.handed(2, u"c@example.org"_s, now).ok());
-        ASSERT_TRUE(run.failed(2, u"Connection reset"_s, now).ok());
-        ASSERT_TRUE(run.flush().ok());
-    }
-    ASSERT_TRUE(s->showLastRunResults(journals).ok());
-
-    const auto flags = [&] {
-        QList<bool> checked;
-        doc.addressArray().read([&](const List::Items &items) {
-            for (const Value &item : items)
-                checked += item.toDict().boolValue(u"2"_s);
-        });
-        return checked;
-    };
-    EXPECT_EQ(s->checkFailedRecords(), 2);
-    EXPECT_EQ(flags(), (QList<bool>{false, true, true, false}));
-    EXPECT_EQ(doc.undoManager().undoActionName(), u"Check Failed"_s);
-    ASSERT_TRUE(doc.undoManager().undo());
-    EXPECT_EQ(flags(), (QList<bool>{true, false, false, true}));
-    ASSERT_TRUE(doc.undoManager().redo());
-    EXPECT_EQ(flags(), (QList<bool>{false, true, true, false}));
-    // Checked already: no second step.
-    EXPECT_EQ(s->checkFailedRecords(), 2);
-    ASSERT_TRUE(doc.undoManager().undo());
-    EXPECT_EQ(flags(), (QList<bool>{true, false, false, true}));
-
-    const QString csv = dir.filePath(u"results.csv"_s);
-    ASSERT_TRUE(s->exportRunResults(csv).ok());
-    QFile written(csv);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), RunResults::read(s->runResults().journalPath())->csv());
-    const Status failed = s->exportRunResults(dir.filePath(u"missing folder/results.csv"_s));
-    ASSERT_FALSE(failed.ok());
-    EXPECT_TRUE(failed.error().contains(u"missing folder"_s)) << failed.error().toStdString();
-
-    // Another mailing: the results were of the one before.
-    ASSERT_TRUE(s->create(dir.filePath(u"Other.quill"_s)).ok());
-    EXPECT_EQ(s->runResults().journalPath(), QString());
-}
