@@ -11,7 +11,6 @@
 #include "send/LXMailCoreBridge.h"
 #include "send/RunJournalContents.h"
 #include "send/RunJournalFolder.h"
-#include "send/RunResultsModel.h"
 #include "send/SendRun.h"
 
 #include <gtest/gtest.h>
@@ -325,50 +324,6 @@ TEST_F(JournalledSendRunTest, RetryFailedAfterAMixOfAnswers)
     const Result<RunJournalContents> run = RunJournalContents::read(first);
     EXPECT_EQ(run->count(Outcome::Accepted), 3);
     EXPECT_EQ(run->recipients()[1].code, 451);
-}
-
-// The results model follows a run through its journal and then a retry of
-// its failures, and agrees with the journal read back at each end.
-TEST_F(JournalledSendRunTest, TheResultsFollowTheRunAndItsRetry)
-{
-    RunResultsModel results;
-    const auto shown = [&] {
-        QStringList rows;
-        for (qsizetype i = 0; i < results.rowCount(); ++i)
-            rows += results.row(i).address + u' ' + RunJournalContents::outcomeName(results.row(i).outcome);
-        return rows;
-    };
-    QString path;
-    {
-        SendRun run(doc, services(state.path()), paced, paced.clock);
-        run.setJournalObserver(results.observer());
-        run.doPrepareAllRecordsSending(true);
-        path = *run.lastJournalPath();
-        ASSERT_TRUE(smtp.complete(0));
-        ASSERT_TRUE(smtp.complete(1, refusal(451, u"4.3.0 try again later"_s)));
-        ASSERT_TRUE(smtp.complete(2, noConnection()));
-        deliver();
-    }
-    EXPECT_EQ(results.journalPath(), path);
-    EXPECT_EQ(shown(), (QStringList{u"a@example.org accepted"_s, u"b@example.org refused"_s, u" failed"_s,
-                                    u"d@example.org failed"_s}));
-    EXPECT_EQ(results.counts(), (RunResultsModel::Counts{.accepted = 1, .refused = 1, .failed = 2, .retryable = 3}));
-    EXPECT_EQ(results.end(), RunJournal::End::Finished);
-
-    SendRun retry(doc, services(state.path()), paced, paced.clock);
-    retry.setJournalObserver(results.observer());
-    retry.retryFailed(path, false);
-    retry.waitForFinished();
-    deliver();
-    for (qsizetype i = 3; i < smtp.calls().size(); ++i)
-        ASSERT_TRUE(smtp.complete(i));
-    deliver();
-    EXPECT_EQ(shown(), (QStringList{u"a@example.org accepted"_s, u"b@example.org accepted"_s, u" failed"_s,
-                                    u"d@example.org accepted"_s}));
-    RunResultsModel loaded;
-    ASSERT_TRUE(loaded.load(path).ok());
-    EXPECT_EQ(loaded.counts(), results.counts());
-    EXPECT_EQ(results.counts(), (RunResultsModel::Counts{.accepted = 3, .failed = 1, .retryable = 1}));
 }
 
 // With the mailing's setting on, an address the server refuses as unknown

@@ -1,12 +1,10 @@
 #include "TestApplication.h"
-#include "TestFiles.h"
 #include "send/RunJournal.h"
 #include "send/RunJournalObserver.h"
 #include "send/RunResultsModel.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <thread>
@@ -118,44 +116,6 @@ TEST(RunResultsModelTest, FollowsARunRowByRowAndLoadsTheSameFromItsJournal)
     EXPECT_EQ(shown(loaded), shown(model));
     EXPECT_EQ(loaded.counts(), model.counts());
     EXPECT_EQ(loaded.end(), RunJournal::End::Cancelled);
-}
-
-// What a journal tells when loaded: a crash during a message's DATA leaves
-// it unknown (never awaiting: nobody waits for it any more), a torn last
-// line is not read, and what is not a journal empties the model.
-TEST(RunResultsModelTest, LoadsWhatTheJournalSaysAfterACrash)
-{
-    quillcast::testing::application();
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
-    {
-        const std::unique_ptr<RunJournal> journal = newJournal(path, 4);
-        ASSERT_TRUE(journal->handed(0, u"a@example.org"_s, at(1)).ok());
-        ASSERT_TRUE(journal->accepted(0, u"250 Ok"_s, at(2)).ok());
-        ASSERT_TRUE(journal->handed(1, u"b@example.org"_s, at(3)).ok());
-        ASSERT_TRUE(journal->flush().ok());
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::Append));
-    file.write(RunJournal::line({u"A"_s, u"1"_s, u"1765180804000"_s, u"250 Ok"_s}).chopped(3));
-    file.close();
-
-    RunResultsModel model;
-    Signals heard(model);
-    ASSERT_TRUE(model.load(path).ok());
-    EXPECT_EQ(shown(model), (QStringList{u"100 a@example.org accepted 0 250 Ok"_s, u"101 b@example.org unknown 0 "_s}));
-    EXPECT_EQ(model.counts(), (Counts{.accepted = 1, .unknown = 1, .notSent = 2}));
-    EXPECT_EQ(model.end(), std::nullopt);
-    EXPECT_EQ(heard.resets, 1);
-
-    ASSERT_TRUE(quillcast::testing::writeFile(dir.filePath(u"other.run"_s), "not a journal\n"));
-    for (const QString &broken : {dir.filePath(u"other.run"_s), dir.filePath(u"missing.run"_s)}) {
-        ASSERT_TRUE(model.load(path).ok());
-        EXPECT_FALSE(model.load(broken).ok()) << broken.toStdString();
-        EXPECT_EQ(model.rowCount(), 0);
-        EXPECT_EQ(model.journalPath(), QString());
-        EXPECT_EQ(model.counts(), Counts());
-    }
 }
 
 // A retry goes on in the run's journal: the rows it sends again change in
