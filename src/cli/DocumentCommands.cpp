@@ -4,6 +4,7 @@
 #include "document/DocumentFile.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "document/UserEdits.h"
 #include "document/archive/KeyedUnarchiver.h"
 #include "platform/MappedFile.h"
 #include "platform/RegularFileReader.h"
@@ -90,7 +91,7 @@ bool readText(const QString &path, QString *text, QString *error)
     return true;
 }
 
-enum class Setting { Text, Pause, Kind, Transport, ConnectionIndex };
+enum class Setting { Text, Pause, Kind, Transport, ConnectionIndex, RefusedToExceptions };
 
 const QHash<QString, Setting> &settings()
 {
@@ -105,6 +106,7 @@ const QHash<QString, Setting> &settings()
         {u"emailKind"_s, Setting::Kind},
         {u"useMailServerToSend"_s, Setting::Transport},
         {u"selectedIndexConnection"_s, Setting::ConnectionIndex},
+        {u"quillcastAddRefusedToExceptions"_s, Setting::RefusedToExceptions},
     };
     return names;
 }
@@ -122,7 +124,9 @@ QString DocumentCommands::summary()
            "                            mailFormBodyHtml mailFormBodyHtmlAltText\n"
            "                            sendPrepTimeInterval (seconds, 1 or more), emailKind (0 text,\n"
            "                            1 HTML), useMailServerToSend (1 SMTP, 0 mail client),\n"
-           "                            selectedIndexConnection (0 or more)\n"_s;
+           "                            selectedIndexConnection (0 or more),\n"
+           "                            quillcastAddRefusedToExceptions (1: an address the server\n"
+           "                            refuses as unknown goes to the exceptions; 0, the default)\n"_s;
 }
 
 int DocumentCommands::runNew(const QStringList &arguments)
@@ -285,6 +289,8 @@ int DocumentCommands::runSet(const QStringList &arguments)
             doc.chooseTransport(a.number);
         else if (a.setting == Setting::ConnectionIndex)
             doc.setSelectedIndexConnection(a.number);
+        else if (a.setting == Setting::RefusedToExceptions)
+            UserEdits(doc).editAddRefusedToExceptions(a.number == 1);
     }
     if (!mailing.report(mailing.session().save()))
         return 1;

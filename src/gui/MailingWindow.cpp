@@ -12,6 +12,7 @@
 #include "platform/Alert.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
+#include "send/RunResultsModel.h"
 #include "session/DocumentSession.h"
 #include "tabs/DatabaseTab.h"
 #include "tabs/ExceptionsTab.h"
@@ -197,6 +198,7 @@ void MailingWindow::buildPages()
     connect(m_exceptionsPage, &ExceptionsTab::selectionChanged, this, &MailingWindow::scheduleCommandEnabling);
     connect(m_mailPage, &MailTab::selectionChanged, this, &MailingWindow::scheduleCommandEnabling);
     connect(m_sendPage, &SendTab::selectionChanged, this, &MailingWindow::scheduleCommandEnabling);
+    connect(&m_session->runResults(), &RunResultsModel::countsChanged, this, &MailingWindow::scheduleCommandEnabling);
     connect(m_sendPage, &SendTab::runActiveChanged, this, [this](bool active) {
         if (active)
             m_runStopApproved = false;
@@ -530,6 +532,13 @@ void MailingWindow::buildMenus()
         [document](const CommandEnablingState &s) {
             return s.selectedTab == MyDocument::SendTab && !s.preparingSending && !document().logViewText().isEmpty();
         });
+    send->addSeparator();
+    add(send, makeAction(u"actionRetryFailed"_s, u"Retry Failed…"_s, [this] { m_sendPage->retryFailed(); }), {},
+        CommandTable::menuRule(Command::retryFailedRecords));
+    add(send, makeAction(u"actionCheckFailed"_s, u"Check Failed"_s, [this] { m_sendPage->checkFailed(); }), {},
+        CommandTable::menuRule(Command::checkFailedRecords));
+    add(send, makeAction(u"actionExportResults"_s, u"Export Results…"_s, [this] { m_sendPage->exportResults(); }), {},
+        CommandTable::menuRule(Command::exportRunResults));
 
     // Help
     QMenu *help = menu(u"menuHelp"_s, u"&Help"_s);
@@ -638,9 +647,10 @@ void MailingWindow::updateCommandEnabling()
     m_enablingTimer.stop();
     if (!m_databasePage)
         return;
-    const CommandEnablingState state = GeneralCommands(m_session->document())
-                                           .enablingState(m_databasePage->selectedKeyRow().has_value(),
-                                                          m_sendPage->hasSelection());
+    CommandEnablingState state = GeneralCommands(m_session->document())
+                                     .enablingState(m_databasePage->selectedKeyRow().has_value(),
+                                                    m_sendPage->hasSelection());
+    m_session->runResults().describe(state);
     m_commands->evaluate(state);
     updateUndoItems();
 }

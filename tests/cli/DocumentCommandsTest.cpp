@@ -82,6 +82,24 @@ TEST_F(DocumentCommandsTest, SetChangesTextsAndSettingsAndSaves)
     EXPECT_EQ(shown().value(u"useMailServerToSend").toInteger(), 1);
 }
 
+// The refused-to-exceptions setting: stored under its key when on, gone
+// again when off; anything but 0 or 1 is refused before the mailing is touched.
+TEST_F(DocumentCommandsTest, SetTurnsTheRefusedAddressSettingOnAndOff)
+{
+    ASSERT_EQ(runCli({u"new"_s, path}).status, 0);
+    EXPECT_FALSE(shown().contains(u"quillcastAddRefusedToExceptions"));
+    ASSERT_EQ(runCli({u"set"_s, path, u"quillcastAddRefusedToExceptions=1"_s}).status, 0);
+    EXPECT_EQ(shown().value(u"quillcastAddRefusedToExceptions").toInteger(), 1);
+
+    const CliRun refused = runCli({u"set"_s, path, u"quillcastAddRefusedToExceptions=yes"_s});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, u"set: quillcastAddRefusedToExceptions needs 0 or 1, not 'yes'\n"_s);
+    EXPECT_EQ(shown().value(u"quillcastAddRefusedToExceptions").toInteger(), 1);
+
+    ASSERT_EQ(runCli({u"set"_s, path, u"quillcastAddRefusedToExceptions=0"_s}).status, 0);
+    EXPECT_FALSE(shown().contains(u"quillcastAddRefusedToExceptions"));
+}
+
 TEST_F(DocumentCommandsTest, ShowJsonTellsWhichSendRecordsAreShared)
 {
     MyDocument doc{SystemClock::instance()};

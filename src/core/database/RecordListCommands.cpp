@@ -207,6 +207,44 @@ void RecordListCommands::checkRepeated(bool duplicates)
                                              duplicates));
 }
 
+qsizetype RecordListCommands::checkExactly(const QSet<QString> &numbers, const QString &actionName)
+{
+    const QString checked = m_list.keys().checked;
+    const QString number = m_list.keys().number;
+    Flags flags;
+    m_list.items().read([&](const List::Items &items) {
+        for (const Value &item : items) {
+            const Dict record = item.toDict();
+            const bool wanted = numbers.contains(record.value(number).toString());
+            if (record.boolValue(checked) != wanted)
+                flags.emplace_back(record, wanted);
+        }
+    });
+    return setFlags(flags, actionName);
+}
+
+qsizetype RecordListCommands::setFlags(const Flags &flags, const QString &actionName)
+{
+    const QString checked = m_list.keys().checked;
+    Flags before;
+    for (const auto &[record, value] : flags) {
+        const bool was = record.boolValue(checked);
+        Dict target = record;
+        if (target.set(checked, Value(value)))
+            before.emplace_back(record, was);
+    }
+    if (before.empty())
+        return 0;
+    MyDocument *doc = &m_doc;
+    RecordList *list = &m_list;
+    m_doc.undoManager().registerUndo(
+        [doc, list, before, actionName] { RecordListCommands(*doc, *list).setFlags(before, actionName); });
+    m_doc.undoManager().setActionName(actionName);
+    finishChecks(qsizetype(before.size()));
+    noteListEdited();
+    return qsizetype(before.size());
+}
+
 // --- Delete checked ----------------------------------------------------------------
 
 void RecordListCommands::deleteChecked(std::function<void(qsizetype)> done)

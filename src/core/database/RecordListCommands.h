@@ -3,9 +3,12 @@
 #include "util/Dict.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace quillcast {
 
@@ -46,6 +49,11 @@ public:
     // Checks every later occurrence of an address (duplicates) or exactly the
     // first of each (!duplicates).
     void checkRepeated(bool duplicates);
+    // Checks exactly the records whose number is among numbers and unchecks
+    // every other one, over the whole list whatever its search shows, as one
+    // step to undo named actionName (none when no flag changes). Returns how
+    // many flags changed.
+    qsizetype checkExactly(const QSet<QString> &numbers, const QString &actionName);
 
     // Asks, through the document's alert presenter, then deletes the checked
     // records of the shown view; the count asked about is the count deleted.
@@ -78,6 +86,9 @@ public:
 
 private:
     void finishChecks(qsizetype changed);
+    // Sets each record's flag, with the step that sets them back.
+    using Flags = std::vector<std::pair<Dict, bool>>;
+    qsizetype setFlags(const Flags &flags, const QString &actionName);
     // Ends a single add or removal: the edit, the checked view and the flags.
     void finishRowEdit();
     // The list's change for the edited rule: always for the exception list,

@@ -76,6 +76,13 @@ std::optional<bool> CommandEnabling::isEnabled(Command command, Control control,
         return menu ? std::optional<bool>(t == 4 && s.sendCount > 0) : notListed;
     case Command::cancelOperation:
         return menu ? std::optional<bool>(t == 4 && s.preparingSending) : notListed;
+    // A retry is a run; checking changes the flags a run reads.
+    case Command::retryFailedRecords:
+        return t == 4 && !s.preparingSending && s.lastRunRetryable > 0;
+    case Command::checkFailedRecords:
+        return t == 4 && !s.preparingSending && s.lastRunFailedRecords > 0;
+    case Command::exportRunResults:
+        return t == 4 && s.lastRunHasResults;
     }
     return notListed;
 }

@@ -43,6 +43,10 @@ enum class Command {
     prepareAllRecords,
     sendAllRecords,
     cancelOperation,
+    // On the last run's results.
+    retryFailedRecords,
+    checkFailedRecords,
+    exportRunResults,
 };
 
 // Which commands are available, from the selected tab and the contents of the

@@ -24,6 +24,12 @@ struct CommandEnablingState
     // Window state: the key list has a selection; a send-list row is selected.
     bool keyListHasSelection = false;
     bool sendListHasSelection = false;
+    // The results of the mailing's last send run shown: whether there are
+    // any, the messages a retry sends again (failed, refused for now), and
+    // the records whose message failed or was refused.
+    bool lastRunHasResults = false;
+    qint64 lastRunRetryable = 0;
+    qint64 lastRunFailedRecords = 0;
 };
 
 } // namespace quillcast

@@ -55,7 +55,7 @@ struct SavedKey
 };
 
 // Every saved key, in the order the reader sets them.
-constexpr std::array<SavedKey, 17> savedKeys{{
+constexpr std::array<SavedKey, 18> savedKeys{{
     {u"addressArray", Kind::Records, Row::Release1},
     {u"keyArray", Kind::Entries, Row::Release1},
     {u"mailFormFrom", Kind::Text, Row::Release1},
@@ -73,6 +73,7 @@ constexpr std::array<SavedKey, 17> savedKeys{{
     {u"mailFormBodyHtmlAltText", Kind::Text, Row::Release2AltText},
     {u"emailKind", Kind::Integer, Row::Release2AltText},
     {u"selectedIndexConnection", Kind::Integer, Row::Current},
+    {u"quillcastAddRefusedToExceptions", Kind::Integer, Row::Current},
 }};
 
 QString kindName(Kind kind)
@@ -166,6 +167,8 @@ void apply(MyDocument &doc, QStringView key, const Value &value)
         doc.setEmailKind(value.toInt64());
     else if (key == u"selectedIndexConnection")
         doc.setSelectedIndexConnection(value.isNull() ? std::nullopt : std::optional<qint64>(value.toInt64()));
+    else if (key == u"quillcastAddRefusedToExceptions")
+        doc.setAddRefusedToExceptions(value.toInt64() != 0 ? 1 : 0);
 }
 
 // The archive written straight into the new file, in pieces at their places.
@@ -221,6 +224,9 @@ Dict DocumentFile::rootDictionary(MyDocument &doc)
     root.emplace_back(u"emailKind"_s, doc.emailKind());
     if (const auto index = doc.selectedIndexConnection())
         root.emplace_back(u"selectedIndexConnection"_s, *index);
+    // Written only when on: a mailing that never used it keeps the keys it had.
+    if (doc.addRefusedToExceptions() != 0)
+        root.emplace_back(u"quillcastAddRefusedToExceptions"_s, qint64(1));
     return Dict(std::move(root));
 }
 

@@ -885,6 +885,11 @@ void MyDocument::setUseMailServerToSend(qint64 value)
     assignAtomic(m_useMailServerToSend, value, &MyDocument::useMailServerToSendChanged);
 }
 
+void MyDocument::setAddRefusedToExceptions(qint64 value)
+{
+    assignAtomic(m_addRefusedToExceptions, value, &MyDocument::addRefusedToExceptionsChanged);
+}
+
 void MyDocument::setCanRemoveKeyListElement(bool value)
 {
     assignAtomic(m_canRemoveKeyListElement, value, &MyDocument::canRemoveKeyListElementChanged);

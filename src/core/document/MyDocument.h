@@ -63,6 +63,9 @@ class MyDocument : public QObject
     Q_PROPERTY(qint64 sendPrepTimeInterval READ sendPrepTimeInterval WRITE setSendPrepTimeInterval NOTIFY sendPrepTimeIntervalChanged)
     Q_PROPERTY(qint64 emailKind READ emailKind WRITE setEmailKind NOTIFY emailKindChanged)
     Q_PROPERTY(qint64 useMailServerToSend READ useMailServerToSend WRITE setUseMailServerToSend NOTIFY useMailServerToSendChanged)
+    // 1: an address the server refuses for good as unknown goes to the
+    // exception list (RecipientRefusal); 0, the default: it does not.
+    Q_PROPERTY(qint64 addRefusedToExceptions READ addRefusedToExceptions WRITE setAddRefusedToExceptions NOTIFY addRefusedToExceptionsChanged)
     Q_PROPERTY(std::optional<qint64> selectedIndexConnection READ selectedIndexConnection WRITE setSelectedIndexConnection NOTIFY selectedIndexConnectionChanged)
     Q_PROPERTY(QString myLog READ myLog WRITE setMyLog NOTIFY myLogChanged)
 
@@ -358,6 +361,8 @@ public:
     void setEmailKind(qint64 value);
     qint64 useMailServerToSend() const { return m_useMailServerToSend.load(); }
     void setUseMailServerToSend(qint64 value);
+    qint64 addRefusedToExceptions() const { return m_addRefusedToExceptions.load(); }
+    void setAddRefusedToExceptions(qint64 value);
     std::optional<qint64> selectedIndexConnection() const;
     void setSelectedIndexConnection(std::optional<qint64> value);
     QString myLog() const;
@@ -418,6 +423,7 @@ Q_SIGNALS:
     void sendPrepTimeIntervalChanged(qint64 value);
     void emailKindChanged(qint64 value);
     void useMailServerToSendChanged(qint64 value);
+    void addRefusedToExceptionsChanged(qint64 value);
     void selectedIndexConnectionChanged(std::optional<qint64> value);
     void myLogChanged(const QString &value);
 
@@ -500,6 +506,7 @@ private:
     std::atomic<qint64> m_sendPrepTimeInterval{5};
     std::atomic<qint64> m_emailKind{0};
     std::atomic<qint64> m_useMailServerToSend{0};
+    std::atomic<qint64> m_addRefusedToExceptions{0};
     std::optional<qint64> m_selectedIndexConnection;
     QString m_myLog;
 

@@ -1,6 +1,9 @@
 #include "document/UserEdits.h"
 
 #include "document/MyDocument.h"
+#include "util/UndoManager.h"
+
+using namespace Qt::StringLiterals;
 
 namespace quillcast {
 
@@ -78,6 +81,18 @@ void UserEdits::editSendPrepTimeInterval(qint64 seconds)
         return;
     m_doc.setSendPrepTimeInterval(seconds);
     m_doc.changedTimeInterval();
+}
+
+void UserEdits::editAddRefusedToExceptions(bool on)
+{
+    const bool was = m_doc.addRefusedToExceptions() != 0;
+    if (was == on)
+        return;
+    MyDocument *doc = &m_doc;
+    m_doc.undoManager().registerUndo([doc, was] { UserEdits(*doc).editAddRefusedToExceptions(was); });
+    m_doc.undoManager().setActionName(u"Add Refused Addresses to Exceptions"_s);
+    m_doc.setAddRefusedToExceptions(on ? 1 : 0);
+    m_doc.updateChangeCount(MyDocument::ChangeKind::Done);
 }
 
 void UserEdits::updateWebInMail(const WebViewLoader &loader) const

@@ -44,6 +44,9 @@ public:
     // The pause between two messages, in seconds; below one second it is
     // raised to one, and a running send's estimate follows.
     void editSendPrepTimeInterval(qint64 seconds);
+    // Whether an address the server refuses for good as unknown goes to the
+    // exception list; a change is a step to undo.
+    void editAddRefusedToExceptions(bool on);
 
     // Loads the mail form's HTML body, without a base address, through
     // loader (nothing without one): the mail page's "web" tab.

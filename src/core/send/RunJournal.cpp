@@ -1,5 +1,7 @@
 #include "send/RunJournal.h"
 
+#include "send/RunJournalObserver.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -95,7 +97,7 @@ Result<std::unique_ptr<RunJournal>> RunJournal::create(const QString &path, cons
     if (fd < 0)
         return Result<std::unique_ptr<RunJournal>>::failure(
             u"The run's journal %1 could not be created: %2"_s.arg(path, errnoText(errno)));
-    std::unique_ptr<RunJournal> journal(new RunJournal(path, fd));
+    std::unique_ptr<RunJournal> journal(new RunJournal(path, fd, start));
     const Status written =
         journal->append(line({u"quillcast-run"_s, u"1"_s, mailingPath, millis(start)}), Sync::Now);
     if (!written)
@@ -110,7 +112,7 @@ Result<std::unique_ptr<RunJournal>> RunJournal::reopen(const QString &path, qint
     if (fd < 0)
         return Result<std::unique_ptr<RunJournal>>::failure(
             u"The run's journal %1 could not be opened: %2"_s.arg(path, errnoText(errno)));
-    std::unique_ptr<RunJournal> journal(new RunJournal(path, fd));
+    std::unique_ptr<RunJournal> journal(new RunJournal(path, fd, QDateTime()));
     if (::ftruncate(fd, validLength) != 0 || ::fdatasync(fd) != 0)
         return Result<std::unique_ptr<RunJournal>>::failure(
             u"The run's journal %1 could not be repaired: %2"_s.arg(path, errnoText(errno)));
@@ -154,7 +156,10 @@ Status RunJournal::queued(const std::vector<Queued> &recipients)
     bytes.reserve(qsizetype(recipients.size()) * 32);
     for (const Queued &q : recipients)
         bytes += line({u"Q"_s, QString::number(q.index), q.recordId});
-    return append(bytes, Sync::Now);
+    const Status written = append(bytes, Sync::Now);
+    if (m_observer)
+        m_observer->runBegun(m_path, m_start, recipients);
+    return written;
 }
 
 Status RunJournal::handed(qint64 index, const QString &address, const QDateTime &when)
@@ -163,7 +168,10 @@ Status RunJournal::handed(qint64 index, const QString &address, const QDateTime 
         const std::lock_guard guard(m_stateLock);
         m_inFlight.insert(index);
     }
-    return append(line({u"H"_s, QString::number(index), millis(when), address}), Sync::Now);
+    const Status written = append(line({u"H"_s, QString::number(index), millis(when), address}), Sync::Now);
+    if (m_observer)
+        m_observer->handed(index, address, when);
+    return written;
 }
 
 Status RunJournal::answered(qint64 index, const QByteArray &bytes)
@@ -188,34 +196,50 @@ void RunJournal::endWhenAnswered(End end, const QString &reason, const QDateTime
 
 Status RunJournal::accepted(qint64 index, const QString &reply, const QDateTime &when)
 {
+    if (m_observer)
+        m_observer->answered(index, RunJournalContents::Outcome::Accepted, 0, reply, when);
     return answered(index, line({u"A"_s, QString::number(index), millis(when), reply}));
 }
 
 Status RunJournal::refused(qint64 index, int code, const QString &text, const QDateTime &when)
 {
+    if (m_observer)
+        m_observer->answered(index, RunJournalContents::Outcome::Refused, code, text, when);
     return answered(index, line({u"R"_s, QString::number(index), millis(when), QString::number(code), text}));
 }
 
 Status RunJournal::failed(qint64 index, const QString &reason, const QDateTime &when)
 {
+    if (m_observer)
+        m_observer->answered(index, RunJournalContents::Outcome::Failed, 0, reason, when);
     return answered(index, line({u"F"_s, QString::number(index), millis(when), reason}));
 }
 
 Status RunJournal::resumed(bool resendUnknown, const QDateTime &when)
 {
-    return append(line({u"S"_s, millis(when), resendUnknown ? u"resend-unknown"_s : u"skip-unknown"_s}), Sync::Now);
+    const Status written =
+        append(line({u"S"_s, millis(when), resendUnknown ? u"resend-unknown"_s : u"skip-unknown"_s}), Sync::Now);
+    if (m_observer)
+        m_observer->runContinued(m_path);
+    return written;
 }
 
 Status RunJournal::retried(bool includePermanent, const QDateTime &when)
 {
-    return append(line({u"S"_s, millis(when), includePermanent ? u"retry-all-failed"_s : u"retry-failed"_s}),
-                  Sync::Now);
+    const Status written = append(
+        line({u"S"_s, millis(when), includePermanent ? u"retry-all-failed"_s : u"retry-failed"_s}), Sync::Now);
+    if (m_observer)
+        m_observer->runContinued(m_path);
+    return written;
 }
 
 Status RunJournal::ended(End end, const QString &reason, const QDateTime &when)
 {
     const QString kind = end == End::Finished ? u"finished"_s : end == End::Cancelled ? u"cancelled"_s : u"stopped"_s;
-    return append(line({u"E"_s, millis(when), kind, reason}), Sync::Now);
+    const Status written = append(line({u"E"_s, millis(when), kind, reason}), Sync::Now);
+    if (m_observer)
+        m_observer->ended(end);
+    return written;
 }
 
 } // namespace quillcast

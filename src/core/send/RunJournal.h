@@ -14,6 +14,8 @@
 
 namespace quillcast {
 
+class RunJournalObserver;
+
 // The journal of one send run: an append-only file of one line per state
 // change of each recipient (queued, handed to the server, accepted, refused,
 // failed) and the run's end, each line on disk (fdatasync) before the call
@@ -53,6 +55,8 @@ public:
     static Result<std::unique_ptr<RunJournal>> reopen(const QString &path, qint64 validLength);
 
     const QString &path() const { return m_path; }
+    // Hears each line from now on; set before the run's lines are written.
+    void setObserver(std::shared_ptr<RunJournalObserver> observer) { m_observer = std::move(observer); }
 
     Status queued(const std::vector<Queued> &recipients);
     Status handed(qint64 index, const QString &address, const QDateTime &when);
@@ -78,12 +82,14 @@ public:
     static QByteArray line(const QList<QString> &fields);
 
 private:
-    RunJournal(QString path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+    RunJournal(QString path, int fd, QDateTime start) : m_path(std::move(path)), m_fd(fd), m_start(std::move(start)) {}
     enum class Sync { Now, WithNext };
     Status append(const QByteArray &bytes, Sync sync);
 
     QString m_path;
     int m_fd = -1;
+    QDateTime m_start; // of a run begun here; invalid for one reopened
+    std::shared_ptr<RunJournalObserver> m_observer;
     std::mutex m_lock; // one append at a time, in order
     bool m_broken = false; // a write failed: later lines could follow a gap
 

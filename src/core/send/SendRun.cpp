@@ -1,5 +1,6 @@
 #include "send/SendRun.h"
 
+#include "database/ExceptionCommands.h"
 #include "database/RecordChecks.h"
 #include "database/SendListCommands.h"
 #include "document/DocumentKeys.h"
@@ -10,6 +11,7 @@
 #include "document/LogTimeStamp.h"
 #include "document/SendProgress.h"
 #include "send/AccountRefusal.h"
+#include "send/RecipientRefusal.h"
 #include "send/RunJournal.h"
 #include "send/RunJournalFolder.h"
 #include "send/ServerSettings.h"
@@ -49,10 +51,14 @@ SendRun::SendRun(MyDocument &document, SendingServices services, Sleeper &sleepe
       m_pacingClock(pacingClock),
       m_alive(std::make_shared<SendRun *>(this))
 {
+    // Refusals heard while the worker went wait for its end.
+    m_progressEnded =
+        QObject::connect(&m_progress, &SendProgress::finished, &m_doc, [this] { addRefusedToExceptions(); });
 }
 
 SendRun::~SendRun()
 {
+    QObject::disconnect(m_progressEnded);
     m_alive.reset();
     bool ownWorker = false;
     {
@@ -201,8 +207,14 @@ QString SendRun::accountRefusal() const
     return m_accountReply;
 }
 
-void SendRun::answered(const LXMailCoreBridge::SendReport &report)
+void SendRun::answered(const LXMailCoreBridge::SendReport &report, const QString &address)
 {
+    if (!report.succeeded && m_doc.addRefusedToExceptions() != 0 && !address.isEmpty() &&
+        RecipientRefusal::addressUnknown(report.replyCode, report.replyText)) {
+        m_refusedAddresses.emplace_back(address, QString::number(report.replyCode) + u' ' + report.replyText);
+        if (!m_progress.isRunning())
+            addRefusedToExceptions();
+    }
     if (report.succeeded || !AccountRefusal::stopsTheRun(report.replyCode, report.replyText))
         return;
     if (m_accountStopped.exchange(true))
@@ -215,6 +227,24 @@ void SendRun::answered(const LXMailCoreBridge::SendReport &report)
                           AccountRefusal::stopLine(report.replyCode, report.replyText) + u'\n');
     if (m_progress.isRunning())
         m_progress.requestCancel();
+}
+
+void SendRun::addRefusedToExceptions()
+{
+    if (m_progress.isRunning())
+        return;
+    const std::vector<std::pair<QString, QString>> refused = std::exchange(m_refusedAddresses, {});
+    for (const auto &[address, reply] : refused) {
+        ExceptionCommands exceptions(m_doc);
+        if (exceptions.emailInExceptionList(Value(address)))
+            continue;
+        Dict record = exceptions.getNewExceptRow();
+        record.set(DocumentKeys::exceptEmail(), Value(address));
+        record.set(DocumentKeys::exceptNote(), Value(reply));
+        exceptions.addTheExcept(record);
+        m_doc.appendToLogView(LogTimeStamp::now(m_doc.clock()) + u' ' + address +
+                              u" added to the exception list: the server refused the address ("_s + reply + u")\n"_s);
+    }
 }
 
 void SendRun::launch(Kind kind)
@@ -313,6 +343,7 @@ std::shared_ptr<RunJournal> SendRun::startJournal(const List::Items &records)
     if (!started)
         return refuse(started.error());
     std::shared_ptr<RunJournal> journal = std::move(started).value();
+    journal->setObserver(m_journalObserver);
     std::vector<RunJournal::Queued> queued;
     queued.reserve(records.size());
     const QString number = DocumentKeys::numberInnerKey();
@@ -359,6 +390,8 @@ void SendRun::runSelection(Kind kind)
     std::shared_ptr<RunJournal> journal;
     Result<std::unique_ptr<RunJournal>> reopened =
         RunJournal::reopen(selection->journalPath(), selection->run().validLength());
+    if (reopened)
+        reopened.value()->setObserver(m_journalObserver);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const Status noted = !reopened ? Status::failure(reopened.error())
         : kind == Kind::Resume     ? reopened.value()->resumed(selection->resendUnknown(), now)
@@ -415,9 +448,11 @@ void SendRun::runRecords(const List::Items &records, bool sending, const std::sh
         std::optional<MessagePreparation::JournalEntry> entry;
         if (sending) {
             // The answer may come after this run object is gone.
-            auto hears = [alive = std::weak_ptr<SendRun *>(m_alive)](const LXMailCoreBridge::SendReport &report) {
+            auto hears = [alive = std::weak_ptr<SendRun *>(m_alive),
+                          address = record.value(m_doc.addresses().keys().address).toString()](
+                             const LXMailCoreBridge::SendReport &report) {
                 if (const std::shared_ptr<SendRun *> run = alive.lock())
-                    (*run)->answered(report);
+                    (*run)->answered(report, address);
             };
             entry = MessagePreparation::JournalEntry{journal, journal ? places[static_cast<size_t>(i)] : i,
                                                      std::move(hears)};

@@ -5,6 +5,7 @@
 #include "send/SendingServices.h"
 #include "util/List.h"
 
+#include <QMetaObject>
 #include <QString>
 
 #include <atomic>
@@ -12,12 +13,15 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace quillcast {
 
 class Clock;
 class MyDocument;
 class RunJournal;
+class RunJournalObserver;
 class SendProgress;
 class Sleeper;
 
@@ -91,6 +95,9 @@ public:
 
     static QString confirmationText(Kind kind, qint64 count);
 
+    // Hears the journal of each run started from now on (not while one goes).
+    void setJournalObserver(std::shared_ptr<RunJournalObserver> observer) { m_journalObserver = std::move(observer); }
+
     // The journal of the last run through the SMTP server that kept one
     // (none before, or when the services give no journal folder).
     std::optional<QString> lastJournalPath() const;
@@ -98,8 +105,12 @@ public:
 private:
     void startSelected(Kind kind, const Result<RunSelection> &selection);
     void runSelection(Kind kind);
-    // The answer of a message of the run, on the document's thread.
-    void answered(const LXMailCoreBridge::SendReport &report);
+    // The answer of the message to address, on the document's thread.
+    void answered(const LXMailCoreBridge::SendReport &report, const QString &address);
+    // The addresses refused as unknown so far go to the exception list (the
+    // mailing's setting), each as a step to undo. Not while the run's worker
+    // goes: the page of the exceptions is locked then.
+    void addRefusedToExceptions();
     // The journal of a run about to send records through the server, or
     // none (no folder given, or it could not be written: said in the log).
     std::shared_ptr<RunJournal> startJournal(const List::Items &records);
@@ -133,6 +144,10 @@ private:
     std::optional<RunSelection> m_selection; // of a Resume or RetryFailed run
     std::atomic<bool> m_accountStopped{false};
     QString m_accountReply;
+    std::shared_ptr<RunJournalObserver> m_journalObserver; // read by the worker, set before it starts
+    // Document's thread only: refused as unknown, with the server's reply.
+    std::vector<std::pair<QString, QString>> m_refusedAddresses;
+    QMetaObject::Connection m_progressEnded;
 };
 
 } // namespace quillcast

@@ -1,6 +1,7 @@
 #include "session/DocumentSession.h"
 
 #include "database/KeyCommands.h"
+#include "database/RecordListCommands.h"
 #include "database/SendListCommands.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
@@ -10,6 +11,8 @@
 #include "send/Preview.h"
 #include "send/RunJournalContents.h"
 #include "send/RunJournalFolder.h"
+#include "send/RunResults.h"
+#include "send/RunResultsModel.h"
 #include "send/SendRun.h"
 #include "send/SendingServicesFactory.h"
 
@@ -36,7 +39,7 @@ bool samePath(const QString &a, const QString &b)
 } // namespace
 
 DocumentSession::DocumentSession(Services services, QObject *parent)
-    : QObject(parent), m_services(services), m_doc(makeDocument())
+    : QObject(parent), m_services(services), m_doc(makeDocument()), m_runResults(std::make_unique<RunResultsModel>())
 {
     if (m_services.timers)
         m_autosaveTimer = m_services.timers->createTimer([this] { autosave(); });
@@ -149,6 +152,8 @@ Status DocumentSession::adopt(std::unique_ptr<MyDocument> doc, const QString &pa
     if (const Status closed = close(); !closed)
         return closed;
     dropHelpers();
+    // Another mailing: the results shown were of the one before.
+    m_runResults->clear();
     m_doc = std::move(doc);
     m_lock = std::move(lock);
     m_path = path;
@@ -265,6 +270,7 @@ void DocumentSession::watchEdits()
     connect(doc, &MyDocument::emailKindChanged, this, counts);
     connect(doc, &MyDocument::useMailServerToSendChanged, this, counts);
     connect(doc, &MyDocument::selectedIndexConnectionChanged, this, counts);
+    connect(doc, &MyDocument::addRefusedToExceptionsChanged, this, counts);
 }
 
 void DocumentSession::editCounted()
@@ -337,7 +343,38 @@ SendRun &DocumentSession::startSendRun(std::unique_ptr<SendingServicesFactory> t
     SendingServices services = m_transports->services();
     services.mailingPath = m_path;
     m_sendRun = std::make_unique<SendRun>(*m_doc, services, m_transports->sleeper(), m_transports->pacingClock());
+    m_sendRun->setJournalObserver(m_runResults->observer());
     return *m_sendRun;
+}
+
+Status DocumentSession::showLastRunResults(const QString &journalFolder)
+{
+    const std::optional<QString> last = m_path.isEmpty() ? std::nullopt : lastRunJournal(journalFolder);
+    if (!last) {
+        m_runResults->clear();
+        return success();
+    }
+    return m_runResults->load(*last);
+}
+
+qsizetype DocumentSession::checkFailedRecords()
+{
+    const QStringList failed = m_runResults->failedRecordIds();
+    const QSet<QString> numbers(failed.begin(), failed.end());
+    RecordListCommands(*m_doc, m_doc->addresses()).checkExactly(numbers, u"Check Failed"_s);
+    return RecordListCommands(*m_doc, m_doc->addresses()).checkedCount();
+}
+
+Status DocumentSession::exportRunResults(const QString &csvPath) const
+{
+    if (m_runResults->journalPath().isEmpty())
+        return Status::failure(u"There are no results of a send run to export."_s);
+    const Result<RunResults> results = RunResults::read(m_runResults->journalPath());
+    if (!results)
+        return Status::failure(results.error());
+    if (const Status written = results->writeCsv(csvPath); !written)
+        return Status::failure(u"The results could not be written to %1: %2"_s.arg(csvPath, written.error()));
+    return success();
 }
 
 std::optional<QString> DocumentSession::lastRunJournal(const QString &journalFolder) const

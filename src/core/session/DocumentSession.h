@@ -25,6 +25,7 @@ class FilePanel;
 class FileRevealer;
 class MainLoop;
 class Preview;
+class RunResultsModel;
 class SendRun;
 class Timer;
 class TimerFactory;
@@ -152,6 +153,19 @@ public:
     std::optional<QString> unfinishedRunJournal(const QString &journalFolder = QString()) const;
     // The current run, or null.
     SendRun *sendRun() const { return m_sendRun.get(); }
+    // The results of the mailing's last run per recipient: empty for a new
+    // document until showLastRunResults(), then following every run started
+    // here.
+    RunResultsModel &runResults() { return *m_runResults; }
+    // Loads the results of the last run's journal (lastRunJournal), or
+    // empties them when there is none or it cannot be read (said).
+    Status showLastRunResults(const QString &journalFolder = QString());
+    // Checks exactly the database's records whose message failed or was
+    // refused in the run shown, as one step to undo; returns how many
+    // records are checked now.
+    qsizetype checkFailedRecords();
+    // The run shown as CSV (RunResults), read anew from its journal.
+    Status exportRunResults(const QString &csvPath) const;
 
     // The user selects a tab of the window (MyDocument::Tab). Refused (false)
     // while a send run is active, as the run's list must not change under it.
@@ -207,6 +221,7 @@ private:
     // The run's transports outlive the run, which is destroyed first.
     std::unique_ptr<SendingServicesFactory> m_transports;
     std::unique_ptr<SendRun> m_sendRun;
+    std::unique_ptr<RunResultsModel> m_runResults;
 };
 
 } // namespace quillcast

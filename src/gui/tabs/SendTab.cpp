@@ -5,6 +5,7 @@
 #include "document/CommandEnabling.h"
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
+#include "document/UserEdits.h"
 #include "models/RecordTableModel.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
@@ -13,13 +14,17 @@
 #include "send/LogView.h"
 #include "send/MessagePreparation.h"
 #include "send/RunProgressPanel.h"
+#include "send/RunResultsModel.h"
+#include "send/RunResultsPanel.h"
 #include "send/RunTally.h"
 #include "send/SendSummary.h"
 #include "send/SendingServicesFactory.h"
 #include "send/StaticConnectionProvider.h"
 #include "send/XdgEmailMailClient.h"
 #include "session/DocumentSession.h"
+#include "window/Controls.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -28,10 +33,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace quillcast::gui {
 
@@ -149,6 +157,17 @@ void SendTab::buildLayout()
     m_draftsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     connect(m_draftsButton, &QPushButton::clicked, this, &SendTab::chooseDraftsFolder);
 
+    m_refusedToExceptions = namedControl<QCheckBox>(QStringLiteral("addRefusedToExceptionsBox"),
+                                                    tr("Add addresses refused as unknown to the exceptions"), this);
+    m_refusedToExceptions->setText(tr("Add addresses refused as unknown to the exceptions"));
+    m_refusedToExceptions->setToolTip(
+        tr("When the server refuses an address for good because it does not exist (550 5.1.1), put it on the "
+           "exception list with the server's reply as its note"));
+    connect(m_refusedToExceptions, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_document)
+            UserEdits(*m_document).editAddRefusedToExceptions(on);
+    });
+
     m_progress = new RunProgressPanel(this);
     connect(m_progress, &RunProgressPanel::cancelRequested, this, &SendTab::cancelRun);
 
@@ -190,24 +209,66 @@ void SendTab::buildLayout()
     optionRow->addWidget(m_draftsButton);
     optionRow->addWidget(m_draftsLabel, 1);
 
+    auto *refusalRow = new QHBoxLayout;
+    refusalRow->addWidget(m_refusedToExceptions);
+    refusalRow->addStretch(1);
+
     auto *logHeader = new QHBoxLayout;
     logHeader->addWidget(logLabel);
     logHeader->addStretch(1);
     logHeader->addWidget(m_clearLog);
+
+    m_results = new RunResultsPanel(this);
+    m_results->setResults(&m_context.session.runResults());
+    connect(m_results->retryButton(), &QPushButton::clicked, this, &SendTab::retryFailed);
+    connect(m_results->checkButton(), &QPushButton::clicked, this, &SendTab::checkFailed);
+    connect(m_results->exportButton(), &QPushButton::clicked, this, &SendTab::exportResults);
+    // The commands follow what the results hold.
+    connect(&m_context.session.runResults(), &RunResultsModel::countsChanged, this, &SendTab::updateCommands);
+
+    // The log and the results side by side: what the run said, and what
+    // became of each recipient.
+    auto *logPane = new QWidget(this);
+    auto *logLayout = new QVBoxLayout(logPane);
+    logLayout->setContentsMargins(0, 0, 0, 0);
+    logLayout->addLayout(logHeader);
+    logLayout->addWidget(m_log, 1);
+    auto *outcome = new QSplitter(Qt::Horizontal, this);
+    outcome->setObjectName(QStringLiteral("logResultsSplitter"));
+    outcome->setChildrenCollapsible(false);
+    outcome->addWidget(logPane);
+    outcome->addWidget(m_results);
+    outcome->setStretchFactor(0, 1);
+    outcome->setStretchFactor(1, 1);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(searchRow);
     layout->addWidget(m_table, 3);
     layout->addLayout(commandRow);
     layout->addLayout(optionRow);
+    layout->addLayout(refusalRow);
     layout->addWidget(m_progress);
     layout->addWidget(m_summary);
-    layout->addLayout(logHeader);
-    layout->addWidget(m_log, 2);
+    layout->addWidget(outcome, 2);
 
-    QWidget *order[] = {m_search,        m_table,           m_sendChecked,  m_sendAll,     m_prepareChecked,
-                        m_prepareAll,    m_prepareSelected, m_sendSelected, m_pause,       m_draftsButton,
-                        m_progress->cancelButton(),          m_clearLog,    m_log};
+    QWidget *order[] = {m_search,
+                        m_table,
+                        m_sendChecked,
+                        m_sendAll,
+                        m_prepareChecked,
+                        m_prepareAll,
+                        m_prepareSelected,
+                        m_sendSelected,
+                        m_pause,
+                        m_draftsButton,
+                        m_refusedToExceptions,
+                        m_progress->cancelButton(),
+                        m_clearLog,
+                        m_log,
+                        m_results->table(),
+                        m_results->retryButton(),
+                        m_results->checkButton(),
+                        m_results->exportButton()};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -255,6 +316,16 @@ void SendTab::bindDocument(quillcast::MyDocument *document)
     if (!document)
         return;
 
+    // The results of the mailing's last run, as its journal tells them; a
+    // run that did not finish is offered to resume once the window is up.
+    const Status shown = m_context.session.showLastRunResults();
+    m_results->setProblem(shown ? QString() : shown.error());
+    const RunResultsModel &results = m_context.session.runResults();
+    // A mailing only looked at is not sent from.
+    if (shown && !results.journalPath().isEmpty() && results.end() != RunJournal::End::Finished &&
+        m_context.session.access() == DocumentSession::Access::Editing)
+        QTimer::singleShot(0, this, &SendTab::offerResume);
+
     updateColumns();
     connect(document, &MyDocument::keyArrayChanged, this, &SendTab::updateColumns);
     connect(document, &MyDocument::keyNameChanged, this, &SendTab::updateColumns);
@@ -279,6 +350,14 @@ void SendTab::bindDocument(quillcast::MyDocument *document)
     connect(document, &MyDocument::sendPrepTimeIntervalChanged, this, [this](qint64 seconds) {
         const QSignalBlocker quiet(m_pause);
         m_pause->setValue(int(std::clamp<qint64>(seconds, 1, m_pause->maximum())));
+    });
+    {
+        const QSignalBlocker quiet(m_refusedToExceptions);
+        m_refusedToExceptions->setChecked(document->addRefusedToExceptions() != 0);
+    }
+    connect(document, &MyDocument::addRefusedToExceptionsChanged, this, [this](qint64 value) {
+        const QSignalBlocker quiet(m_refusedToExceptions);
+        m_refusedToExceptions->setChecked(value != 0);
     });
     setDraftsFolder(m_chosenDraftsFolder);
     updateCommands();
@@ -347,9 +426,16 @@ void SendTab::updateCommands()
     CommandEnablingState state = GeneralCommands(*m_document).enablingState(false, hasSelection());
     // The page's buttons are only seen on the send page.
     state.selectedTab = MyDocument::SendTab;
+    m_context.session.runResults().describe(state);
     const auto enabled = [&](Command command) {
         return !active && CommandEnabling::isEnabled(command, CommandEnabling::Control::MenuItem, state).value_or(true);
     };
+    m_results->retryButton()->setEnabled(enabled(Command::retryFailedRecords));
+    m_results->checkButton()->setEnabled(enabled(Command::checkFailedRecords));
+    // Written from the journal, which the run only appends to.
+    state.preparingSending = active;
+    m_results->exportButton()->setEnabled(
+        CommandEnabling::isEnabled(Command::exportRunResults, CommandEnabling::Control::MenuItem, state).value_or(true));
     m_sendChecked->setEnabled(enabled(Command::sendCheckedRecords));
     m_prepareChecked->setEnabled(enabled(Command::prepareCheckedRecords));
     m_sendAll->setEnabled(enabled(Command::sendAllRecords));
@@ -358,6 +444,7 @@ void SendTab::updateCommands()
     m_prepareSelected->setEnabled(enabled(Command::prepareSelectedRecord));
     m_search->setEnabled(!active);
     m_draftsButton->setEnabled(!active);
+    m_refusedToExceptions->setEnabled(!active);
     m_clearLog->setEnabled(!active && !m_document->logViewText().isEmpty());
     m_progress->cancelButton()->setEnabled(active);
 }
@@ -420,28 +507,123 @@ std::unique_ptr<quillcast::SendingServicesFactory> SendTab::makeTransports() con
     return SendingServicesFactory::forConnections(document(), connections, document().clock(), options);
 }
 
-void SendTab::startRun(quillcast::SendRun::Kind kind)
+void SendTab::refuseSecondRun()
+{
+    // The worker may be done while the server's answers are still counted
+    // for this run's summary: a second run waits for them too.
+    Alert alert;
+    alert.messageText = tr("A send run is already in progress");
+    alert.informativeText = tr("Wait for it to finish, or cancel it, before starting another one.");
+    alert.buttons = {tr("OK")};
+    alert.style = Alert::Style::Informational;
+    m_context.alerts.present(alert, [](int) {});
+}
+
+void SendTab::launchRun(const std::function<void(quillcast::SendRun &run)> &start, bool preparing)
 {
     if (!m_document)
         return;
     if (isRunActive()) {
-        // The worker may be done while the server's answers are still
-        // counted for this run's summary: a second run waits for them too.
-        Alert alert;
-        alert.messageText = tr("A send run is already in progress");
-        alert.informativeText = tr("Wait for it to finish, or cancel it, before starting another one.");
-        alert.buttons = {tr("OK")};
-        alert.style = Alert::Style::Informational;
-        m_context.alerts.present(alert, [](int) {});
+        refuseSecondRun();
         return;
     }
     std::unique_ptr<SendingServicesFactory> transports = makeTransports();
     m_runTransports = transports.get();
     SendRun &run = m_context.session.startSendRun(std::move(transports));
-    m_tally->expectRun(&run, isPrepareKind(kind), draftsFolder());
+    m_tally->expectRun(&run, preparing, draftsFolder());
     // The run asks for confirmation, checks the server and starts its
     // worker; the tally hears of the start from the run's progress.
-    run.start(kind);
+    start(run);
+}
+
+void SendTab::startRun(quillcast::SendRun::Kind kind)
+{
+    launchRun([kind](SendRun &run) { run.start(kind); }, isPrepareKind(kind));
+}
+
+void SendTab::retryFailed()
+{
+    const QString journal = m_context.session.runResults().journalPath();
+    if (journal.isEmpty())
+        return;
+    // Refused for good (5xx) stays out: the address itself was refused.
+    launchRun([journal](SendRun &run) { run.retryFailed(journal, false); }, false);
+}
+
+void SendTab::resumeLastRun(bool resendUnknown)
+{
+    const QString journal = m_context.session.runResults().journalPath();
+    if (journal.isEmpty())
+        return;
+    launchRun([journal, resendUnknown](SendRun &run) { run.resumeRun(journal, resendUnknown); }, false);
+}
+
+void SendTab::offerResume()
+{
+    const RunResultsModel &results = m_context.session.runResults();
+    // Another mailing, or a run, since the offer was planned.
+    if (!m_document || isRunActive() || results.journalPath().isEmpty() ||
+        results.end() == RunJournal::End::Finished)
+        return;
+    const RunResultsModel::Counts counts = results.counts();
+    Alert alert;
+    alert.messageText = tr("This mailing's last send run did not finish.");
+    alert.informativeText =
+        RunResultsPanel::countsText(counts, true) + u"\n\n"_s +
+        tr("Resume sends the message, in the run's order and with the same pause, to the recipients not "
+           "sent to yet and to those whose message failed or was refused for now; never again to one that "
+           "the server accepted.");
+    alert.buttons = {tr("Resume")};
+    if (counts.unknown > 0) {
+        alert.informativeText +=
+            u' ' + tr("The server may have accepted the messages whose answer is unknown (%1): Resume does not "
+                      "send them again, Resume and Resend Unknown does.")
+                       .arg(counts.unknown);
+        alert.buttons.append(tr("Resume and Resend Unknown"));
+    }
+    alert.buttons.append(tr("Not Now"));
+    alert.style = Alert::Style::Informational;
+    alert.kind = Alert::Kind::Sheet;
+    const bool offersResend = counts.unknown > 0;
+    m_context.alerts.present(alert, [self = QPointer<SendTab>(this), offersResend](int chosen) {
+        if (!self)
+            return;
+        if (chosen == 0)
+            self->resumeLastRun(false);
+        else if (chosen == 1 && offersResend)
+            self->resumeLastRun(true);
+    });
+}
+
+void SendTab::checkFailed()
+{
+    if (!m_document || isRunActive())
+        return;
+    m_context.session.checkFailedRecords();
+}
+
+void SendTab::exportResults()
+{
+    if (m_context.session.runResults().journalPath().isEmpty())
+        return;
+    FilePanel::SaveRequest request;
+    request.window = m_context.window;
+    request.proposedName = tr("%1 results.csv").arg(m_context.session.displayName());
+    request.allowedExtensions = {QStringLiteral("csv")};
+    m_context.filePanel.runSavePanel(request, [self = QPointer<SendTab>(this)](std::optional<QString> path) {
+        if (!self || !path)
+            return;
+        const Status written = self->m_context.session.exportRunResults(*path);
+        if (written)
+            return;
+        Alert alert;
+        alert.messageText = tr("The results could not be exported");
+        alert.informativeText = written.error();
+        alert.buttons = {tr("OK")};
+        alert.style = Alert::Style::Warning;
+        alert.kind = Alert::Kind::Sheet;
+        self->m_context.alerts.present(alert, [](int) {});
+    });
 }
 
 void SendTab::runSelected(bool sending)

@@ -7,9 +7,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,9 +31,12 @@ struct WindowContext;
 class LogView;
 class RecordTableModel;
 class RunProgressPanel;
+class RunResultsPanel;
 class RunTally;
 
-// The send page: the send list with its search and check boxes, the send commands, the pause, the run's progress and the log.
+// The send page: the send list with its search and check boxes, the send
+// commands, the pause, the run's progress, the log and the results of the
+// last run per recipient.
 class SendTab : public QWidget
 {
     Q_OBJECT
@@ -50,6 +55,17 @@ public:
     void runSelected(bool sending);
     void cancelRun();
     void focusSearch();
+    // The commands on the last run's results: its failed and refused-for-now
+    // recipients sent again (after the confirmation sheet), their records
+    // checked in the database (undoable), and the results written as CSV to
+    // a file the save panel asks for.
+    void retryFailed();
+    void checkFailed();
+    void exportResults();
+    // Resumes the last run, which did not finish: sends to every recipient
+    // the server has not accepted (and to the one whose answer is unknown
+    // when resendUnknown), after the confirmation sheet.
+    void resumeLastRun(bool resendUnknown);
 
     // From the start of a run to the last answer of its server.
     bool isRunActive() const;
@@ -82,6 +98,12 @@ private:
     void runActivityChanged(bool active);
     void runFinished(const quillcast::SendSummary &summary);
     void offerDraftsFolder(const QString &folder);
+    // A mailing opened whose last run did not finish: the sheet that offers
+    // to resume it.
+    void offerResume();
+    // A second run while one is going is refused with this sheet.
+    void refuseSecondRun();
+    void launchRun(const std::function<void(quillcast::SendRun &run)> &start, bool preparing);
 
     WindowContext &m_context;
     // A run needs a connection list; a window without one has none to offer.
@@ -99,8 +121,10 @@ private:
     QPushButton *m_sendSelected = nullptr;
     QSpinBox *m_pause = nullptr;
     QPushButton *m_draftsButton = nullptr;
+    QCheckBox *m_refusedToExceptions = nullptr;
     QLabel *m_draftsLabel = nullptr;
     RunProgressPanel *m_progress = nullptr;
+    RunResultsPanel *m_results = nullptr;
     QLabel *m_summary = nullptr;
     LogView *m_log = nullptr;
     QPushButton *m_clearLog = nullptr;

@@ -101,6 +101,43 @@ TEST(CommandEnabling, CancelOnlyOnTheSendTabDuringARun)
     EXPECT_EQ(menu(Command::cancelOperation, s), false);
 }
 
+// The commands on the last run's results: on the send tab, never during a
+// run except the export, and each only when the results hold what it acts on.
+TEST(CommandEnabling, TheResultsCommandsFollowTheLastRun)
+{
+    const auto results = [](qint64 retryable, qint64 failed, bool running = false, int tab = 4) {
+        CommandEnablingState s = onTab(tab, 3, 0, 3);
+        s.lastRunHasResults = true;
+        s.lastRunRetryable = retryable;
+        s.lastRunFailedRecords = failed;
+        s.preparingSending = running;
+        return s;
+    };
+    const struct
+    {
+        const char *name;
+        CommandEnablingState state;
+        bool retry;
+        bool check;
+        bool exportResults;
+    } rows[] = {
+        {"no run yet", onTab(4, 3, 0, 3), false, false, false},
+        {"all accepted", results(0, 0), false, false, true},
+        {"refused for good only", results(0, 2), false, true, true},
+        {"failed and refused for now", results(2, 2), true, true, true},
+        {"during a run", results(2, 2, true), false, false, true},
+        {"on the database tab", results(2, 2, false, 0), false, false, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        for (Control control : {Control::MenuItem, Control::ToolbarItem}) {
+            EXPECT_EQ(CommandEnabling::isEnabled(Command::retryFailedRecords, control, row.state), row.retry);
+            EXPECT_EQ(CommandEnabling::isEnabled(Command::checkFailedRecords, control, row.state), row.check);
+            EXPECT_EQ(CommandEnabling::isEnabled(Command::exportRunResults, control, row.state), row.exportResults);
+        }
+    }
+}
+
 TEST(CommandEnabling, DeleteCheckedFollowsTheDocumentsChecks)
 {
     MyDocument doc{SystemClock::instance()};

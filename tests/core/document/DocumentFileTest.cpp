@@ -113,6 +113,36 @@ TEST(DocumentFile, RoundTripKeepsEveryPersistedPropertyAndTheBytes)
     EXPECT_EQ(DocumentFile::dataOfType(opened).value(), bytes.value());
 }
 
+// The refused-to-exceptions setting: saved under its own key only when on
+// (a mailing that never used it keeps its keys), read back as it was; an
+// older format's file does not carry it.
+TEST(DocumentFile, TheRefusedAddressSettingIsSavedOnlyWhenOn)
+{
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        MyDocument saved{SystemClock::instance()};
+        fillMailing(saved);
+        saved.setAddRefusedToExceptions(on ? 1 : 0);
+        const Result<QByteArray> bytes = DocumentFile::dataOfType(saved);
+        ASSERT_TRUE(bytes.ok());
+        const Dict root = DocumentFile::readRoot(bytes.value()).value();
+        EXPECT_EQ(root.value(u"quillcastAddRefusedToExceptions"_s), on ? Value(qint64(1)) : Value());
+        MyDocument opened{SystemClock::instance()};
+        Reader reader;
+        ASSERT_TRUE(reader.read(opened, bytes.value()).ok());
+        EXPECT_EQ(opened.addRefusedToExceptions(), on ? 1 : 0);
+    }
+    MyDocument saved{SystemClock::instance()};
+    fillMailing(saved);
+    saved.setAddRefusedToExceptions(1);
+    Dict old = DocumentFile::readRoot(DocumentFile::dataOfType(saved).value()).value();
+    old.set(u"appversion"_s, Value(qint64(20300)));
+    MyDocument opened{SystemClock::instance()};
+    Reader reader;
+    ASSERT_TRUE(reader.read(opened, archived(old)).ok());
+    EXPECT_EQ(opened.addRefusedToExceptions(), 0);
+}
+
 // Every key a file can hold, with values unlike the defaults, to see which a row reads.
 Dict everyKey(const Value &format)
 {

@@ -2,6 +2,7 @@
 #include "document/MyDocument.h"
 #include "document/UserEdits.h"
 #include "platform/SystemClock.h"
+#include "util/UndoManager.h"
 
 #include <gtest/gtest.h>
 
@@ -155,4 +156,25 @@ TEST(UserEdits, TheWebTabShowsTheHtmlBodyUnmergedAndMarksNothing)
     UserEdits(doc).updateWebInMail({}); // no view yet: nothing happens
     EXPECT_EQ(loaded, QStringList{u"<p>Dear _Name_ on _yyyy_</p>"_s});
     EXPECT_FALSE(doc.isDocumentEdited());
+}
+
+// Turning the refused-to-exceptions setting on or off is an edit and a step
+// to undo; choosing what is chosen is neither.
+TEST(UserEdits, TheRefusedAddressSettingIsAnUndoableEdit)
+{
+    MyDocument doc{SystemClock::instance()};
+    doc.setUpOpenedDocument();
+    ASSERT_EQ(doc.addRefusedToExceptions(), 0);
+    UserEdits(doc).editAddRefusedToExceptions(false);
+    EXPECT_FALSE(doc.isDocumentEdited());
+    EXPECT_FALSE(doc.undoManager().canUndo());
+
+    UserEdits(doc).editAddRefusedToExceptions(true);
+    EXPECT_EQ(doc.addRefusedToExceptions(), 1);
+    EXPECT_TRUE(doc.isDocumentEdited());
+    EXPECT_EQ(doc.undoManager().undoActionName(), u"Add Refused Addresses to Exceptions"_s);
+    ASSERT_TRUE(doc.undoManager().undo());
+    EXPECT_EQ(doc.addRefusedToExceptions(), 0);
+    ASSERT_TRUE(doc.undoManager().redo());
+    EXPECT_EQ(doc.addRefusedToExceptions(), 1);
 }

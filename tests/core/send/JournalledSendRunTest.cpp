@@ -326,6 +326,55 @@ TEST_F(JournalledSendRunTest, RetryFailedAfterAMixOfAnswers)
     EXPECT_EQ(run->recipients()[1].code, 451);
 }
 
+// With the mailing's setting on, an address the server refuses as unknown
+// goes to the exception list with the reply as its note, a step to undo, and
+// the log says so; other refusals, an address listed already, or the
+// setting off, add nothing.
+TEST_F(JournalledSendRunTest, AddressesRefusedAsUnknownGoToTheExceptionList)
+{
+    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
+                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s),
+                          record(5, true, u"e@example.org"_s)});
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        doc.setExceptArray(List({Value(Dict{{u"num"_s, Value(qint64(1))},
+                                            {u"sel"_s, Value(false)},
+                                            {u"email"_s, Value(u"e@example.org"_s)},
+                                            {u"note"_s, Value(u""_s)}})}));
+        doc.filterExcepts();
+        doc.setLogViewText(QString());
+        doc.setAddRefusedToExceptions(on ? 1 : 0);
+        const qsizetype calls = smtp.calls().size();
+        SendRun run(doc, services(state.path()), paced, paced.clock);
+        run.doPrepareAllRecordsSending(true);
+        ASSERT_TRUE(smtp.complete(calls));
+        ASSERT_TRUE(smtp.complete(calls + 1, refusal(550, u"5.1.1 <b@example.org>: no such user"_s)));
+        ASSERT_TRUE(smtp.complete(calls + 2, refusal(552, u"5.2.2 Mailbox full"_s)));
+        ASSERT_TRUE(smtp.complete(calls + 3, refusal(450, u"4.1.1 try again later"_s)));
+        ASSERT_TRUE(smtp.complete(calls + 4, refusal(550, u"5.1.1 <e@example.org>: no such user"_s)));
+        deliver();
+
+        QStringList listed;
+        doc.exceptArray().read([&](const List::Items &items) {
+            for (const Value &item : items)
+                listed += item.toDict().stringValue(u"email"_s) + u' ' + item.toDict().stringValue(u"note"_s);
+        });
+        const QStringList log = unstamped(doc);
+        if (!on) {
+            EXPECT_EQ(listed, QStringList{u"e@example.org "_s});
+            EXPECT_FALSE(log.join(u'\n').contains(u"exception list"_s));
+            continue;
+        }
+        EXPECT_EQ(listed, (QStringList{u"e@example.org "_s, u"b@example.org 550 5.1.1 <b@example.org>: no such user"_s}));
+        EXPECT_TRUE(log.contains(u"b@example.org added to the exception list: the server refused the address (550 "
+                                 "5.1.1 <b@example.org>: no such user)"_s))
+            << log.join(u'\n').toStdString();
+        EXPECT_EQ(doc.undoManager().undoActionName(), u"Add Record"_s);
+        ASSERT_TRUE(doc.undoManager().undo());
+        EXPECT_EQ(doc.exceptArray().size(), 1);
+    }
+}
+
 // Resume and retry need a journal that reads: anything else is an alert
 // and starts nothing; started bare, the kind sends nothing and ends.
 TEST_F(JournalledSendRunTest, NoJournalNoRun)

@@ -13,10 +13,12 @@
 #include "platform/QtMainLoop.h"
 #include "platform/SystemClock.h"
 #include "send/LogView.h"
+#include "send/RunJournalFolder.h"
 #include "send/StaticConnectionProvider.h"
 #include "session/DocumentSession.h"
 
 #include <QElapsedTimer>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -109,6 +111,21 @@ List::Items checkedRecords(const QStringList &addresses)
     return items;
 }
 
+// The results table's rows as "address | outcome | reply" (the time between
+// the outcome and the reply left out).
+QStringList resultRows(QTableView *table)
+{
+    QStringList rows;
+    const QAbstractItemModel *model = table->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column : {0, 1, 3})
+            cells += model->index(row, column).data().toString();
+        rows += cells.join(u" | "_s);
+    }
+    return rows;
+}
+
 qsizetype storedMessages(const LocalSmtpServer &server)
 {
     return QDir(server.messagesFolder()).entryList({u"*.json"_s}, QDir::Files).size();
@@ -191,6 +208,295 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 4);
         QCOMPARE(storedMessages(*m_server) - storedBefore, stored);
         QVERIFY(page.doc().isDocumentEdited());
+    }
+
+    // The results table fills as the server answers, a row per recipient
+    // tried: the run resets it once, at its start, and never per message.
+    void theResultsTableFollowsTheRunRowByRow()
+    {
+        Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"not an address"_s, u"d@later.test"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        auto *table = page.child<QTableView>("runResultsTable");
+        QCOMPARE(page.child<QLabel>("runResultsCountsLine")->text(), u"No send run yet"_s);
+        QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(table->model(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
+                                  u"Accepted: 1  Refused: 2  Failed: 1  Unknown: 0"_s, 10000);
+        const QStringList rows = resultRows(table);
+        QCOMPARE(rows.size(), 4);
+        QVERIFY2(rows.at(0).startsWith(u"a@example.org | Accepted | 250 "_s), qPrintable(rows.at(0)));
+        QCOMPARE(rows.at(1), u"b@reject.test | Refused | 550 5.1.1 <b@reject.test>: Recipient address rejected"_s);
+        QCOMPARE(rows.at(2), u" | Failed | EMAIL ERROR: Can't prepare and send without a valid TO address"_s);
+        QCOMPARE(rows.at(3), u"d@later.test | Refused for now | 451 4.3.0 <d@later.test>: try again later"_s);
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(inserted.size(), 4);
+        QCOMPARE(table->model()->headerData(2, Qt::Horizontal).toString(), u"Time"_s);
+        QVERIFY(!table->model()->index(0, 2).data().toString().isEmpty());
+    }
+
+    // Opening a mailing shows the results of its last run as its journal
+    // tells them, also of a run cut short; a journal that does not read says so.
+    void theLastRunsResultsShowWhenTheMailingOpens_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<QStringList>("rows");
+        const QByteArray start = RunJournal::line({u"quillcast-run"_s, u"1"_s, u"M"_s, u"1765180800000"_s});
+        const QList<QByteArray> queued{RunJournal::line({u"Q"_s, u"0"_s, u"1"_s}), RunJournal::line({u"Q"_s, u"1"_s, u"2"_s}),
+                                       RunJournal::line({u"Q"_s, u"2"_s, u"3"_s})};
+        const QByteArray handedA = RunJournal::line({u"H"_s, u"0"_s, u"1765180801000"_s, u"a@example.org"_s});
+        const QByteArray acceptedA = RunJournal::line({u"A"_s, u"0"_s, u"1765180802000"_s, u"250 Ok"_s});
+        const QByteArray handedB = RunJournal::line({u"H"_s, u"1"_s, u"1765180803000"_s, u"b@example.org"_s});
+        QTest::newRow("cut short in a message")
+            << (QList<QByteArray>{start} + queued + QList<QByteArray>{handedA, acceptedA, handedB})
+            << u"Accepted: 1  Refused: 0  Failed: 0  Unknown: 1  Not sent: 1"_s
+            << QStringList{u"a@example.org | Accepted | 250 Ok"_s, u"b@example.org | Unknown | "_s};
+        QTest::newRow("not a journal") << QList<QByteArray>{"not a journal\n"}
+                                       << u"The results of the last run could not be read"_s << QStringList{};
+        QTest::newRow("no run") << QList<QByteArray>{} << u"No send run yet"_s << QStringList{};
+    }
+    void theLastRunsResultsShowWhenTheMailingOpens()
+    {
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QString, counts);
+        QFETCH(QStringList, rows);
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        if (!lines.isEmpty()) {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            QVERIFY(quillcast::testing::writeFile(journal.value()->path(), lines.join()));
+        }
+        Page page({});
+        QVERIFY(page.session.create(mailing).ok());
+        auto *table = page.child<QTableView>("runResultsTable");
+        QCOMPARE(page.child<QLabel>("runResultsCountsLine")->text(), counts);
+        QCOMPARE(resultRows(table), rows);
+    }
+
+    // After a run with failures: Check Failed checks exactly their records
+    // (undoable), and Retry Failed sends again to the one refused for now,
+    // never to the accepted one nor the one refused for good; its record,
+    // edited meanwhile, goes to its new address, and its row changes in place.
+    void theFailedOfARunAreCheckedAndSentAgain()
+    {
+        const qsizetype storedBefore = storedMessages(*m_server);
+        Page page(checkedRecords({u"a@example.org"_s, u"b@later.test"_s, u"c@reject.test"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        QVERIFY(!page.child("retryFailedButton")->isEnabled());
+        QVERIFY(!page.child("checkFailedButton")->isEnabled());
+        QVERIFY(!page.child("exportResultsButton")->isEnabled());
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
+                                  u"Accepted: 1  Refused: 2  Failed: 0  Unknown: 0"_s, 10000);
+        QVERIFY(page.child("retryFailedButton")->isEnabled());
+        QVERIFY(page.child("checkFailedButton")->isEnabled());
+        QVERIFY(page.child("exportResultsButton")->isEnabled());
+
+        const auto flags = [&] {
+            QList<bool> checked;
+            page.doc().addressArray().read([&](const List::Items &items) {
+                for (const Value &item : items)
+                    checked += item.toDict().boolValue(u"2"_s);
+            });
+            return checked;
+        };
+        page.click("checkFailedButton");
+        QCOMPARE(flags(), (QList<bool>{false, true, true}));
+        QVERIFY(page.doc().undoManager().undo());
+        QCOMPARE(flags(), (QList<bool>{true, true, true}));
+
+        page.doc().setRecordValue(page.doc().addressArray().at(1).toDict(), u"3"_s, Value(u"b@example.org"_s));
+        auto *table = page.child<QTableView>("runResultsTable");
+        QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(table->model(), &QAbstractItemModel::rowsInserted);
+        page.click("retryFailedButton");
+        QCOMPARE(page.alerts.shown().last().messageText,
+                 u"Do you want to send the emails again for the 1 records that failed?"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 4, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
+                                  u"Accepted: 2  Refused: 1  Failed: 0  Unknown: 0"_s, 10000);
+        const QStringList rows = resultRows(table);
+        QCOMPARE(rows.size(), 3);
+        QVERIFY2(rows.at(1).startsWith(u"b@example.org | Accepted | 250 "_s), qPrintable(rows.at(1)));
+        QCOMPARE(rows.at(2), u"c@reject.test | Refused | 550 5.1.1 <c@reject.test>: Recipient address rejected"_s);
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(inserted.size(), 0);
+        QCOMPARE(storedMessages(*m_server) - storedBefore, 2);
+        QVERIFY(page.doc().logViewText().contains(u" Send again the failed of the run of "_s));
+        QTRY_COMPARE(page.logText(), page.doc().logViewText());
+        // Only the one refused for good is left: nothing to retry.
+        QVERIFY(!page.child("retryFailedButton")->isEnabled());
+        QVERIFY(page.child("checkFailedButton")->isEnabled());
+    }
+
+    // Export Results… asks where through the save panel and writes the
+    // run's CSV there; a write that fails says why, a cancel writes nothing.
+    void exportResultsWritesTheCsvWhereAsked_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("alert");
+        QTest::newRow("written") << u"results.csv"_s << true << QString();
+        QTest::newRow("a folder that is not there") << u"gone/results.csv"_s << false
+                                                    << u"The results could not be exported"_s;
+        QTest::newRow("cancelled") << QString() << false << QString();
+    }
+    void exportResultsWritesTheCsvWhereAsked()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, written);
+        QFETCH(QString, alert);
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            QVERIFY(journal.value()->queued({{0, u"1"_s}}).ok());
+            QVERIFY(journal.value()->handed(0, u"=a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(journal.value()->accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(journal.value()->flush().ok());
+        }
+        Page page({});
+        QVERIFY(page.session.create(mailing).ok());
+        QVERIFY(page.child("exportResultsButton")->isEnabled());
+        const QString path = target.isEmpty() ? QString() : scratch.filePath(target);
+        page.filePanel.queueSaveAnswer(target.isEmpty() ? std::nullopt : std::optional<QString>(path));
+        page.click("exportResultsButton");
+        QCOMPARE(page.filePanel.saveRequests().size(), 1);
+        QCOMPARE(page.filePanel.saveRequests().at(0).proposedName, u"Members results.csv"_s);
+        QCOMPARE(page.filePanel.saveRequests().at(0).window, &page.window);
+        QCOMPARE(QFileInfo::exists(path), written);
+        if (written) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QList<QByteArray> lines = file.readAll().split('\n');
+            QCOMPARE(lines.at(0), "record,address,outcome,code,reply,time\r");
+            QVERIFY2(lines.at(1).startsWith("1,\"'=a@example.org\",accepted,,250 Ok,"), lines.at(1).constData());
+        }
+        QCOMPARE(page.alerts.shown().isEmpty() ? QString() : page.alerts.shown().last().messageText, alert);
+        if (!alert.isEmpty())
+            QVERIFY(page.alerts.shown().last().informativeText.contains(path));
+    }
+
+    // Opening a mailing whose last run was cut short in a message offers to
+    // resume it: Resume sends to the recipients not sent to yet and skips
+    // the one whose answer is unknown, Resume and Resend Unknown sends to
+    // that one too, Not Now sends nothing.
+    void aRunCutShortIsOfferedToResumeWhenTheMailingOpens_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<qsizetype>("sent");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("Resume") << 0 << qsizetype(1) << u"; 1 whose answer is unknown not sent again"_s;
+        QTest::newRow("Resume and Resend Unknown") << 1 << qsizetype(2) << u"; 1 whose answer is unknown sent again"_s;
+        QTest::newRow("Not Now") << 2 << qsizetype(0) << QString();
+    }
+    void aRunCutShortIsOfferedToResumeWhenTheMailingOpens()
+    {
+        QFETCH(int, answer);
+        QFETCH(qsizetype, sent);
+        QFETCH(QString, logged);
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        {
+            Page writer(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}));
+            QVERIFY(writer.session.saveAs(mailing).ok());
+        }
+        {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            RunJournal &run = *journal.value();
+            QVERIFY(run.queued({{0, u"1"_s}, {1, u"2"_s}, {2, u"3"_s}}).ok());
+            QVERIFY(run.handed(0, u"a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run.accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run.handed(1, u"b@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+        }
+        const qsizetype storedBefore = storedMessages(*m_server);
+        Page page({}, List({Value(localConnection(m_server->port("clear")))}));
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.alerts.queueAnswer(answer);
+        QVERIFY(page.session.open(mailing).ok());
+        QTRY_VERIFY(!page.alerts.shown().isEmpty());
+        const Alert offer = page.alerts.shown().at(0);
+        QCOMPARE(offer.messageText, u"This mailing's last send run did not finish."_s);
+        QVERIFY2(offer.informativeText.startsWith(u"Accepted: 1  Refused: 0  Failed: 0  Unknown: 1  Not sent: 1\n\n"_s),
+                 qPrintable(offer.informativeText));
+        QCOMPARE(offer.buttons, (QStringList{u"Resume"_s, u"Resume and Resend Unknown"_s, u"Not Now"_s}));
+        QCOMPARE(offer.kind, Alert::Kind::Sheet);
+        if (sent == 0) {
+            QTest::qWait(200);
+            QCOMPARE(page.alerts.shown().size(), 1);
+            QCOMPARE(active.size(), 0);
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QCOMPARE(page.alerts.shown().at(1).messageText,
+                 u"Do you want to resume the run and send the emails for %1 records?"_s.arg(sent));
+        QTRY_COMPARE_WITH_TIMEOUT(storedMessages(*m_server) - storedBefore, sent, 10000);
+        QVERIFY2(page.doc().logViewText().contains(logged), qPrintable(page.doc().logViewText()));
+        QTRY_COMPARE(page.child<QLabel>("runResultsCountsLine")->text(),
+                     sent == 1 ? u"Accepted: 2  Refused: 0  Failed: 0  Unknown: 1"_s
+                               : u"Accepted: 3  Refused: 0  Failed: 0  Unknown: 0"_s);
+    }
+
+    // A run that finished is not offered again.
+    void aFinishedRunIsNotOffered()
+    {
+        QTemporaryDir scratch;
+        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
+        {
+            Page writer(checkedRecords({u"a@example.org"_s}));
+            QVERIFY(writer.session.saveAs(mailing).ok());
+        }
+        {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            QVERIFY(journal.value()->queued({{0, u"1"_s}}).ok());
+            QVERIFY(journal.value()->ended(RunJournal::End::Finished, QString(), QDateTime::currentDateTimeUtc()).ok());
+        }
+        Page page({});
+        QVERIFY(page.session.open(mailing).ok());
+        QTest::qWait(100);
+        QCOMPARE(page.alerts.shown().size(), 0);
+    }
+
+    // The check box: off for a new mailing; ticking it is an edit to undo;
+    // on, the address the server refuses as unknown goes to the exception
+    // list with the reply as its note, the one refused for now does not.
+    void addressesRefusedAsUnknownGoToTheExceptionsWhenTicked()
+    {
+        Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"c@later.test"_s}),
+                  List({Value(localConnection(m_server->port("clear")))}));
+        auto *box = page.child<QCheckBox>("addRefusedToExceptionsBox");
+        QVERIFY(!box->isChecked());
+        QCOMPARE(box->accessibleName(), u"Add addresses refused as unknown to the exceptions"_s);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        QCOMPARE(page.doc().addRefusedToExceptions(), 1);
+        QVERIFY(page.doc().isDocumentEdited());
+        QVERIFY(page.doc().undoManager().undo());
+        QVERIFY(!box->isChecked());
+        QVERIFY(page.doc().undoManager().redo());
+        QVERIFY(box->isChecked());
+
+        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
+        page.click("sendAllButton");
+        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.doc().exceptArray().size(), qsizetype(1), 10000);
+        const Dict listed = page.doc().exceptArray().at(0).toDict();
+        QCOMPARE(listed.stringValue(u"email"_s), u"b@reject.test"_s);
+        QCOMPARE(listed.stringValue(u"note"_s), u"550 5.1.1 <b@reject.test>: Recipient address rejected"_s);
+        QTest::qWait(100);
+        QCOMPARE(page.doc().exceptArray().size(), qsizetype(1));
     }
 
     // Cancel takes effect before the next message: with a long pause the

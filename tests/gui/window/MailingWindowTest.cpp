@@ -12,6 +12,8 @@
 #include "document/SendProgress.h"
 #include "platform/FixedClock.h"
 #include "platform/NullUrlOpener.h"
+#include "send/RunJournal.h"
+#include "send/RunResultsModel.h"
 #include "session/DocumentSession.h"
 #include "util/UndoManager.h"
 #include "window/TableRowCopy.h"
@@ -251,6 +253,51 @@ private Q_SLOTS:
         QVERIFY(action(*window, u"actionUndo"_s)->isEnabled());
         tabs->setCurrentIndex(MyDocument::DatabaseTab);
         QCOMPARE(doc.selectedTab(), int(MyDocument::DatabaseTab));
+    }
+
+    // The Send menu's commands on the last run's results follow what the
+    // results hold and the run; Check Failed checks the failed record.
+    void theResultsCommandsFollowTheLastRun()
+    {
+        auto window = makeWindow();
+        MyDocument &doc = window->session().document();
+        const Dict first = RecordCommands(doc).addAddress();
+        const Dict second = RecordCommands(doc).addAddress();
+        window->tabs()->setCurrentIndex(MyDocument::SendTab);
+        const QStringList commands{u"actionRetryFailed"_s, u"actionCheckFailed"_s, u"actionExportResults"_s};
+        openMenu(*window, u"menuSend"_s);
+        for (const QString &name : commands)
+            QVERIFY2(!action(*window, name)->isEnabled(), qPrintable(name));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"run.run"_s);
+        {
+            Result<std::unique_ptr<RunJournal>> journal =
+                RunJournal::create(path, QString(), QDateTime::currentDateTimeUtc());
+            QVERIFY(journal.ok());
+            RunJournal &run = *journal.value();
+            const QString number = first.value(u"1"_s).toString();
+            QVERIFY(run.queued({{0, number}, {1, second.value(u"1"_s).toString()}}).ok());
+            QVERIFY(run.handed(0, u"a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run.failed(0, u"Connection reset"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run.flush().ok());
+        }
+        QVERIFY(window->session().runResults().load(path).ok());
+        openMenu(*window, u"menuSend"_s);
+        for (const QString &name : commands)
+            QVERIFY2(action(*window, name)->isEnabled(), qPrintable(name));
+
+        QVERIFY(doc.sendProgress().tryStart());
+        QTRY_VERIFY(!action(*window, u"actionRetryFailed"_s)->isEnabled());
+        QVERIFY(!action(*window, u"actionCheckFailed"_s)->isEnabled());
+        QVERIFY(action(*window, u"actionExportResults"_s)->isEnabled());
+        doc.sendProgress().done();
+        QTRY_VERIFY(action(*window, u"actionCheckFailed"_s)->isEnabled());
+
+        action(*window, u"actionCheckFailed"_s)->trigger();
+        QCOMPARE(first.boolValue(u"2"_s), true);
+        QCOMPARE(second.boolValue(u"2"_s), false);
+        QCOMPARE(doc.undoManager().undoActionName(), u"Check Failed"_s);
     }
 
     void undoAndRedoOfTheDocumentCarryTheActionNames()
