@@ -191,6 +191,15 @@ void LXDataImportManager::replaceRows(ImportRows rows)
     setSelectedRowIndex(-1);
 }
 
+void LXDataImportManager::releaseImportedRows()
+{
+    // A finished run leaves nothing to do with the rows (another import loads
+    // its file afresh), and a large file's rows weigh half as much as the
+    // records made from them: they go before the document is saved.
+    if (!m_rows->isEmpty())
+        replaceRows(ImportRows());
+}
+
 void LXDataImportManager::resetMapping(qint64 columns)
 {
     List::Items items;
@@ -498,6 +507,7 @@ void LXDataImportManager::importRows()
         }
     }
 
+    releaseImportedRows();
     closeImportingFileSheet();
     didImport();
 }
@@ -672,6 +682,7 @@ void LXDataImportManager::finishImport(BuiltRecords built)
     if (built.firstRow && m_useFirstRecordAsFieldsName)
         m_firstRowToImportUsedForColumnNames = std::move(built.firstRow);
     addRecordsToDestination(std::move(built.records));
+    releaseImportedRows();
     closeImportingFileSheet();
     didImport();
 }

@@ -131,7 +131,8 @@ public:
     void ImportSettings();
     void CancelImportSetting();
     // Makes one record of every loaded row under the chosen mapping and hands
-    // it to the destination: the settings sheet's Import button.
+    // it to the destination: the settings sheet's Import button. The rows
+    // are let go at the end (rowsChanged): a file is imported once per load.
     void importRows();
 
     // The pop-up of mapping row `row` was set (its "destination" already
@@ -190,7 +191,8 @@ public:
     // count). At the end, on the main thread and in one step: the new columns
     // are made, the records appended to the destination, then didImport (for
     // the document importers: search cleared, scroll to the end requested,
-    // document edited). The serial numbers go on from where they were.
+    // document edited). The serial numbers go on from where they were. The
+    // loaded rows are let go once the records are in, as importRows does.
     void startImport();
     // Stops the loading or importing run at work: the phase goes back to
     // Idle at once and nothing of the run is applied (a cancelled load
@@ -355,6 +357,7 @@ private:
     void setSelectedRowIndex(qsizetype value);
     void setNumOfMaxFieldInImportedData(qint64 value);
     void replaceRows(ImportRows rows);
+    void releaseImportedRows();
     void resetMapping(qint64 columns);
     void reportUnreadableFile(const QString &reason);
     void continueAfterLoading();
