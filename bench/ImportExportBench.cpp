@@ -10,6 +10,7 @@
 #include "export/LXDataExportManager.h"
 #include "import/DocumentImport.h"
 #include "import/ImportLines.h"
+#include "import/ImportRecordBuilder.h"
 #include "import/LXDataImportManager.h"
 #include "import/LXSmartStringFileReader.h"
 #include "import/MyDataImportManager.h"
@@ -102,6 +103,32 @@ void BM_ImportIntoRecords(benchmark::State &state)
     }
 }
 BENCHMARK(BM_ImportIntoRecords)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Making the records of the loaded rows, on one thread and split between
+// two (the background run's share of an import), into records with the
+// address template and a key per column.
+void BM_BuildRecords(benchmark::State &state)
+{
+    static const ImportRows rows = [] {
+        Result<QString> text = LXSmartStringFileReader::autoReadFromFile(csvPath(), 0);
+        LXSmartStringFileReader::replaceStringWithNewline(text.value());
+        return std::move(RowSplitter::splitRows(ImportLines(std::move(text).value()), 0)).value();
+    }();
+    const ImportRecordBuilder builder({{{DocumentKeys::numberInnerKey(), Value(qint64(0))},
+                                        {DocumentKeys::checkedInnerKey(), Value(false)},
+                                        {DocumentKeys::emailInnerKey(), Value(QString(u""_s))}},
+                                       DocumentKeys::numberInnerKey(),
+                                       1},
+                                      {u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}, {});
+    for (auto _ : state) {
+        std::optional<ImportRecordBuilder::Built> built = builder.buildAll(rows, true, int(state.range(0)));
+        state.counters["records"] = double(built->records.size());
+        state.PauseTiming();
+        built.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BuildRecords)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // A main loop that turns when told to, as ManualMainLoop, and keeps the
 // longest time one piece of posted work took: in the window each piece is

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/ImportLines.h"
+#include "import/ImportRecordBuilder.h"
 #include "import/ImportRows.h"
 #include "util/Result.h"
 #include "util/Value.h"
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -171,6 +173,12 @@ public:
     // otherwise (the default) both run within the call, as before.
     void setRunsInBackground(bool value) { m_runsInBackground = value; }
     bool runsInBackground() const { return m_runsInBackground; }
+    // How many threads make the records of a background import, each a
+    // consecutive part of the rows (the result is the same for any number):
+    // by default the machine's cores, at most four.
+    void setBuildThreads(int threads) { m_buildThreads = std::max(threads, 1); }
+    int buildThreads() const { return m_buildThreads; }
+    static int defaultBuildThreads();
     // The Import button: importRows or startImport, by runsInBackground.
     void DoImport();
 
@@ -314,12 +322,12 @@ protected:
 
     // --- Hooks of the background import ------------------------------------
 
-    // Makes one record template per call, on the worker; made on the main
-    // thread at the start of a run, so it must hold everything it uses.
-    using RecordMaker = std::function<std::optional<Dict>()>;
-    // The base gives a maker that logs as createNewObjectToImport does and
-    // makes nothing; every subclass supplies its own.
-    virtual RecordMaker recordMaker();
+    // What the run's records start with, as createNewObjectToImport would
+    // make them one after another (a serial number counting on from record
+    // to record); taken on the main thread at the start of a run. The base
+    // has none: the run logs as createNewObjectToImport does, once per row,
+    // and makes nothing. Every subclass supplies its own.
+    virtual std::optional<ImportRecordBuilder::Template> recordTemplate();
     // The final keys the run will use, as willImport would set them, without
     // changing anything: a new column's key is the one it will get when it is
     // made. None (the default): the listed keys are used.
@@ -392,6 +400,7 @@ private:
     // Shared with a background import, which reads them while it runs.
     std::shared_ptr<const ImportRows> m_rows = std::make_shared<const ImportRows>();
     bool m_runsInBackground = false;
+    int m_buildThreads = defaultBuildThreads();
     std::unique_ptr<WorkerRun> m_worker;
     qsizetype m_selectedRowIndex = -1;
     qsizetype m_selectedMappingRow = -1;
