@@ -63,6 +63,21 @@ void BM_ImportSplitDetectDecode(benchmark::State &state)
 }
 BENCHMARK(BM_ImportSplitDetectDecode)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Detection and splitting alone, on one thread and in stretches on two.
+void BM_SplitRows(benchmark::State &state)
+{
+    static const ImportLines lines = [] {
+        Result<QString> text = LXSmartStringFileReader::autoReadFromFile(csvPath(), 0);
+        LXSmartStringFileReader::replaceStringWithNewline(text.value());
+        return ImportLines(std::move(text).value());
+    }();
+    for (auto _ : state) {
+        Result<ImportRows> rows = RowSplitter::splitRows(lines, RowSplitter::FormatAutomatic, int(state.range(0)));
+        state.counters["rows"] = double(rows->rowCount());
+    }
+}
+BENCHMARK(BM_SplitRows)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 // A generic importer: the template holds the number and the checked flag, as
 // an address record does.
 class BenchImporter : public LXDataImportManager
