@@ -10,6 +10,7 @@
 #include "export/LXDataExportManager.h"
 #include "import/DocumentImport.h"
 #include "import/ImportLines.h"
+#include "import/ImportRecordBuilder.h"
 #include "import/LXDataImportManager.h"
 #include "import/LXSmartStringFileReader.h"
 #include "import/MyDataImportManager.h"
@@ -39,6 +40,7 @@ using quillcast::bench::kFirst;
 using quillcast::bench::kLast;
 using quillcast::bench::kLines;
 using quillcast::bench::kTown;
+using quillcast::bench::heapBytesInUse;
 using quillcast::bench::peakMemoryMiB;
 using quillcast::bench::resetPeakMemory;
 
@@ -60,6 +62,21 @@ void BM_ImportSplitDetectDecode(benchmark::State &state)
     }
 }
 BENCHMARK(BM_ImportSplitDetectDecode)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Detection and splitting alone, on one thread and in stretches on two.
+void BM_SplitRows(benchmark::State &state)
+{
+    static const ImportLines lines = [] {
+        Result<QString> text = LXSmartStringFileReader::autoReadFromFile(csvPath(), 0);
+        LXSmartStringFileReader::replaceStringWithNewline(text.value());
+        return ImportLines(std::move(text).value());
+    }();
+    for (auto _ : state) {
+        Result<ImportRows> rows = RowSplitter::splitRows(lines, RowSplitter::FormatAutomatic, int(state.range(0)));
+        state.counters["rows"] = double(rows->rowCount());
+    }
+}
+BENCHMARK(BM_SplitRows)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // A generic importer: the template holds the number and the checked flag, as
 // an address record does.
@@ -101,6 +118,32 @@ void BM_ImportIntoRecords(benchmark::State &state)
     }
 }
 BENCHMARK(BM_ImportIntoRecords)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Making the records of the loaded rows, on one thread and split between
+// two (the background run's share of an import), into records with the
+// address template and a key per column.
+void BM_BuildRecords(benchmark::State &state)
+{
+    static const ImportRows rows = [] {
+        Result<QString> text = LXSmartStringFileReader::autoReadFromFile(csvPath(), 0);
+        LXSmartStringFileReader::replaceStringWithNewline(text.value());
+        return std::move(RowSplitter::splitRows(ImportLines(std::move(text).value()), 0)).value();
+    }();
+    const ImportRecordBuilder builder({{{DocumentKeys::numberInnerKey(), Value(qint64(0))},
+                                        {DocumentKeys::checkedInnerKey(), Value(false)},
+                                        {DocumentKeys::emailInnerKey(), Value(QString(u""_s))}},
+                                       DocumentKeys::numberInnerKey(),
+                                       1},
+                                      {u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}, {});
+    for (auto _ : state) {
+        std::optional<ImportRecordBuilder::Built> built = builder.buildAll(rows, true, int(state.range(0)));
+        state.counters["records"] = double(built->records.size());
+        state.PauseTiming();
+        built.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BuildRecords)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // A main loop that turns when told to, as ManualMainLoop, and keeps the
 // longest time one piece of posted work took: in the window each piece is
@@ -160,6 +203,7 @@ void BM_ImportIntoMailing(benchmark::State &state)
         doc->setMainLoop(&loop);
         auto imports = std::make_unique<DocumentImport>(*doc, LXDataImportManager::Services{panel, alerts, loop});
         resetPeakMemory();
+        const double heapBefore = heapBytesInUse();
         state.ResumeTiming();
 
         const auto timed = [&](const std::function<void()> &step) { loop.timed(step); };
@@ -187,9 +231,20 @@ void BM_ImportIntoMailing(benchmark::State &state)
         state.PauseTiming();
         if (importer->numberOfImportedFields() != 5 || doc->addressArray().size() != kLines - 1)
             state.SkipWithError("the import did not map or add what it should");
-        state.counters["records"] = double(doc->addressArray().size());
+        const double records = double(doc->addressArray().size());
+        state.counters["records"] = records;
         state.counters["peak_MiB"] = peakMemoryMiB();
         state.counters["longest_turn_ms"] = loop.longestMs();
+        // What the mailing keeps per record once the import is over (the
+        // loaded rows are gone by then), then what the database's views and
+        // the row index of its list and views add when the window shows them.
+        const double heapImported = heapBytesInUse();
+        state.counters["heap_B_per_record"] = (heapImported - heapBefore) / records;
+        doc->addresses().filterShownAndChecked();
+        const Dict last = doc->addressArray().at(doc->addressArray().size() - 1).toDict();
+        if (doc->addresses().rowOf(last) < 0 || doc->addresses().shown().indexOf(last) < 0)
+            state.SkipWithError("the last record is not found");
+        state.counters["views_B_per_record"] = (heapBytesInUse() - heapImported) / records;
         imports.reset();
         doc.reset();
         state.ResumeTiming();

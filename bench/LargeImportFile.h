@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <malloc.h>
+
 namespace quillcast::bench {
 
 using namespace Qt::StringLiterals;
@@ -65,6 +67,14 @@ inline double peakMemoryMiB()
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return -1;
+}
+
+// Bytes handed out by the allocator and still in use, on every thread's
+// arena: the difference across a step is what the step keeps.
+inline double heapBytesInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd);
 }
 
 inline void resetPeakMemory()

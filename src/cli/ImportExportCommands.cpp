@@ -364,6 +364,12 @@ int ImportExportCommands::runImport(const QStringList &arguments)
         return 2;
     }
 
+    // The first row's fields for the mapping printed below, taken before the
+    // run lets the loaded rows go.
+    QStringList samples;
+    for (qsizetype j = 0; j < columns; ++j)
+        samples.append(importer.rows().isEmpty() || j >= importer.rows().fieldCount(0) ? QString()
+                                                                                      : importer.rows().field(0, j));
     const List destination = exceptions ? doc.exceptArray() : doc.addressArray();
     const qsizetype before = destination.size();
     importer.DoImport();
@@ -381,9 +387,7 @@ int ImportExportCommands::runImport(const QStringList &arguments)
     out << "Mapping (" << modeName << "):\n";
     for (qsizetype j = 0; j < columns; ++j) {
         const qint32 d = destinationOf(importer, j);
-        const QString sample = importer.rows().isEmpty() || j >= importer.rows().fieldCount(0)
-            ? QString()
-            : importer.rows().field(0, j);
+        const QString &sample = samples[j];
         out << "  column " << (j + 1) << " \"" << shortened(sample) << "\" -> ";
         if (d == 0 || d >= titles.size() || titles[d].isEmpty())
             out << "(not imported)";

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -189,6 +190,15 @@ void LXDataImportManager::replaceRows(ImportRows rows)
     m_rows = std::make_shared<const ImportRows>(std::move(rows));
     Q_EMIT rowsChanged();
     setSelectedRowIndex(-1);
+}
+
+void LXDataImportManager::releaseImportedRows()
+{
+    // A finished run leaves nothing to do with the rows (another import loads
+    // its file afresh), and a large file's rows weigh half as much as the
+    // records made from them: they go before the document is saved.
+    if (!m_rows->isEmpty())
+        replaceRows(ImportRows());
 }
 
 void LXDataImportManager::resetMapping(qint64 columns)
@@ -412,7 +422,7 @@ void LXDataImportManager::addRecordToDestination(const Dict &record)
 
 namespace {
 
-using ColumnKeys = std::vector<std::optional<QString>>;
+using ColumnKeys = ImportRecordBuilder::ColumnKeys;
 
 std::optional<QString> usableKey(const std::optional<QString> &key)
 {
@@ -498,6 +508,7 @@ void LXDataImportManager::importRows()
         }
     }
 
+    releaseImportedRows();
     closeImportingFileSheet();
     didImport();
 }
@@ -511,6 +522,11 @@ struct LXDataImportManager::BuiltRecords
     qint64 made = 0; // record templates used
     QStringList plannedKeys;
 };
+
+int LXDataImportManager::defaultBuildThreads()
+{
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
 
 void LXDataImportManager::DoImport()
 {
@@ -595,48 +611,45 @@ void LXDataImportManager::startImport()
 {
     showImportingFileSheet();
     // Everything the worker reads is taken now: the rows (shared, not
-    // copied), the keys, the options and the record maker.
+    // copied), the keys, the options and the record template.
     const QStringList planned = plannedFinalKeys();
-    const ColumnKeys finalKeys = [&] {
-        ColumnKeys keys;
-        for (const QString &key : planned)
-            keys.push_back(usableKey(key));
-        return keys;
-    }();
+    ImportRecordBuilder::ColumnKeys finalKeys;
+    for (const QString &key : planned)
+        finalKeys.push_back(usableKey(key));
     const std::shared_ptr<const ImportRows> rows = m_rows;
     const qsizetype widest = widestRow(*rows);
-    ColumnKeys listedKeys;
+    ImportRecordBuilder::ColumnKeys listedKeys;
     for (qsizetype j = 0; j < widest; ++j)
         listedKeys.push_back(usableKey(fromElementInRowToFieldKey(qint32(j))));
     const bool holdFirst = m_doNotImportFirstRecord;
-    RecordMaker maker = recordMaker();
+    std::optional<ImportRecordBuilder::Template> start = recordTemplate();
+    std::shared_ptr<const ImportRecordBuilder> builder;
+    if (start)
+        builder = std::make_shared<const ImportRecordBuilder>(std::move(*start), std::move(finalKeys),
+                                                              std::move(listedKeys));
+    const int threads = m_buildThreads;
 
     m_worker->start<BuiltRecords>(
-        [rows, finalKeys, listedKeys, holdFirst, maker, widest, planned](WorkerRun::Control &control) {
+        [rows, builder, holdFirst, planned, threads](WorkerRun::Control &control) {
             BuiltRecords built;
             built.plannedKeys = planned;
-            std::vector<ColumnValuePool> pools(size_t(std::max(widest, qsizetype(0))));
-            Dict::Entries entries;
             const qsizetype rowCount = rows->rowCount();
-            built.records.reserve(size_t(rowCount));
-            for (qsizetype r = 0; r < rowCount; ++r) {
-                if ((r & 1023) == 0) {
-                    if (control.cancelled())
-                        return built;
-                    control.progress(r, rowCount);
-                }
-                std::optional<Dict> record = maker();
-                if (!record)
-                    continue;
-                ++built.made;
-                fillRecord(*record, *rows, r, finalKeys, listedKeys, pools, entries);
-                if (r == 0 && holdFirst) {
-                    built.firstRow = std::move(record);
-                    continue;
-                }
-                if (rows->fieldCount(r) >= 1)
-                    built.records.emplace_back(std::move(*record));
+            if (!builder) {
+                for (qsizetype r = 0; r < rowCount; ++r)
+                    qWarning().noquote() << "[LXDataImportManager createNewObjectToImport] must be subclassed";
+                control.progress(rowCount, rowCount);
+                return built;
             }
+            std::optional<ImportRecordBuilder::Built> made =
+                builder->buildAll(*rows, holdFirst, threads, [&control, rowCount](qsizetype done) {
+                    control.progress(done, rowCount);
+                    return !control.cancelled();
+                });
+            if (!made)
+                return built;
+            built.made = rowCount;
+            built.records = std::move(made->records);
+            built.firstRow = std::move(made->firstRow);
             control.progress(rowCount, rowCount);
             return built;
         },
@@ -672,16 +685,14 @@ void LXDataImportManager::finishImport(BuiltRecords built)
     if (built.firstRow && m_useFirstRecordAsFieldsName)
         m_firstRowToImportUsedForColumnNames = std::move(built.firstRow);
     addRecordsToDestination(std::move(built.records));
+    releaseImportedRows();
     closeImportingFileSheet();
     didImport();
 }
 
-LXDataImportManager::RecordMaker LXDataImportManager::recordMaker()
+std::optional<ImportRecordBuilder::Template> LXDataImportManager::recordTemplate()
 {
-    return [] {
-        qWarning().noquote() << "[LXDataImportManager createNewObjectToImport] must be subclassed";
-        return std::optional<Dict>();
-    };
+    return std::nullopt;
 }
 
 void LXDataImportManager::addRecordsToDestination(List::Items records)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/ImportLines.h"
+#include "import/ImportRecordBuilder.h"
 #include "import/ImportRows.h"
 #include "util/Result.h"
 #include "util/Value.h"
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -131,7 +133,8 @@ public:
     void ImportSettings();
     void CancelImportSetting();
     // Makes one record of every loaded row under the chosen mapping and hands
-    // it to the destination: the settings sheet's Import button.
+    // it to the destination: the settings sheet's Import button. The rows
+    // are let go at the end (rowsChanged): a file is imported once per load.
     void importRows();
 
     // The pop-up of mapping row `row` was set (its "destination" already
@@ -170,6 +173,12 @@ public:
     // otherwise (the default) both run within the call, as before.
     void setRunsInBackground(bool value) { m_runsInBackground = value; }
     bool runsInBackground() const { return m_runsInBackground; }
+    // How many threads make the records of a background import, each a
+    // consecutive part of the rows (the result is the same for any number):
+    // by default the machine's cores, at most four.
+    void setBuildThreads(int threads) { m_buildThreads = std::max(threads, 1); }
+    int buildThreads() const { return m_buildThreads; }
+    static int defaultBuildThreads();
     // The Import button: importRows or startImport, by runsInBackground.
     void DoImport();
 
@@ -190,7 +199,8 @@ public:
     // count). At the end, on the main thread and in one step: the new columns
     // are made, the records appended to the destination, then didImport (for
     // the document importers: search cleared, scroll to the end requested,
-    // document edited). The serial numbers go on from where they were.
+    // document edited). The serial numbers go on from where they were. The
+    // loaded rows are let go once the records are in, as importRows does.
     void startImport();
     // Stops the loading or importing run at work: the phase goes back to
     // Idle at once and nothing of the run is applied (a cancelled load
@@ -312,12 +322,12 @@ protected:
 
     // --- Hooks of the background import ------------------------------------
 
-    // Makes one record template per call, on the worker; made on the main
-    // thread at the start of a run, so it must hold everything it uses.
-    using RecordMaker = std::function<std::optional<Dict>()>;
-    // The base gives a maker that logs as createNewObjectToImport does and
-    // makes nothing; every subclass supplies its own.
-    virtual RecordMaker recordMaker();
+    // What the run's records start with, as createNewObjectToImport would
+    // make them one after another (a serial number counting on from record
+    // to record); taken on the main thread at the start of a run. The base
+    // has none: the run logs as createNewObjectToImport does, once per row,
+    // and makes nothing. Every subclass supplies its own.
+    virtual std::optional<ImportRecordBuilder::Template> recordTemplate();
     // The final keys the run will use, as willImport would set them, without
     // changing anything: a new column's key is the one it will get when it is
     // made. None (the default): the listed keys are used.
@@ -355,6 +365,7 @@ private:
     void setSelectedRowIndex(qsizetype value);
     void setNumOfMaxFieldInImportedData(qint64 value);
     void replaceRows(ImportRows rows);
+    void releaseImportedRows();
     void resetMapping(qint64 columns);
     void reportUnreadableFile(const QString &reason);
     void continueAfterLoading();
@@ -389,6 +400,7 @@ private:
     // Shared with a background import, which reads them while it runs.
     std::shared_ptr<const ImportRows> m_rows = std::make_shared<const ImportRows>();
     bool m_runsInBackground = false;
+    int m_buildThreads = defaultBuildThreads();
     std::unique_ptr<WorkerRun> m_worker;
     qsizetype m_selectedRowIndex = -1;
     qsizetype m_selectedMappingRow = -1;

@@ -184,18 +184,9 @@ void MyDataImportManager::didImport()
     });
 }
 
-LXDataImportManager::RecordMaker MyDataImportManager::recordMaker()
+std::optional<ImportRecordBuilder::Template> MyDataImportManager::recordTemplate()
 {
-    // Shared by every copy of the maker, so that the serial numbers go on
-    // from one record to the next wherever the maker is called from.
-    auto next = std::make_shared<qint64>(m_serialNum);
-    return [entries = templateEntries(), numberEntry = m_numberEntry, next] {
-        Dict::Entries record = entries;
-        record[numberEntry].second = Value(*next);
-        if (*next != std::numeric_limits<qint64>::max())
-            ++*next;
-        return std::optional<Dict>(Dict(std::move(record)));
-    };
+    return ImportRecordBuilder::Template{templateEntries(), DocumentKeys::numberInnerKey(), m_serialNum};
 }
 
 QStringList MyDataImportManager::plannedFinalKeys()

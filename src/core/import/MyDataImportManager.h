@@ -69,7 +69,7 @@ protected:
     // The background run: the template and serial numbers taken at its
     // start, new columns planned under the keys they will get and made when
     // the records are added.
-    RecordMaker recordMaker() override;
+    std::optional<ImportRecordBuilder::Template> recordTemplate() override;
     QStringList plannedFinalKeys() override;
     QStringList makePlannedKeys(const QStringList &planned) override;
     void recordsWereMade(qint64 made) override;

@@ -74,19 +74,15 @@ void MyExceptImportManager::didImport()
     });
 }
 
-LXDataImportManager::RecordMaker MyExceptImportManager::recordMaker()
+std::optional<ImportRecordBuilder::Template> MyExceptImportManager::recordTemplate()
 {
-    auto next = std::make_shared<qint64>(m_serialNum);
-    return [next] {
-        static const QString empty(u""_s);
-        Dict record{{DocumentKeys::exceptNumber(), Value(*next)},
-                    {DocumentKeys::exceptChecked(), Value(true)},
-                    {DocumentKeys::exceptEmail(), Value(empty)},
-                    {DocumentKeys::exceptNote(), Value(empty)}};
-        if (*next != std::numeric_limits<qint64>::max())
-            ++*next;
-        return std::optional<Dict>(record);
-    };
+    const QString empty(u""_s);
+    return ImportRecordBuilder::Template{{{DocumentKeys::exceptNumber(), Value(m_serialNum)},
+                                          {DocumentKeys::exceptChecked(), Value(true)},
+                                          {DocumentKeys::exceptEmail(), Value(empty)},
+                                          {DocumentKeys::exceptNote(), Value(empty)}},
+                                         DocumentKeys::exceptNumber(),
+                                         m_serialNum};
 }
 
 void MyExceptImportManager::recordsWereMade(qint64 made)

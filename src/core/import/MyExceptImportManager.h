@@ -42,7 +42,7 @@ protected:
     void preImportSettings() override;
     std::optional<Dict> createNewObjectToImport() override;
     void didImport() override;
-    RecordMaker recordMaker() override;
+    std::optional<ImportRecordBuilder::Template> recordTemplate() override;
     void recordsWereMade(qint64 made) override;
 
 private:

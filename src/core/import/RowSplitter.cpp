@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <thread>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -254,7 +256,60 @@ QStringList RowSplitter::componentsOfTabRow(QStringView line)
     return fields;
 }
 
-RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines)
+namespace {
+
+// Below this many lines a second thread costs more than it saves.
+constexpr qsizetype kLinesPerThread = qsizetype(1) << 16;
+
+// How many consecutive stretches of lines to cut a text into: more than one
+// only when no record can span lines (no double quote anywhere), so that
+// each stretch splits on its own exactly as one pass would.
+qsizetype stretchesFor(const ImportLines &lines, int threads)
+{
+    if (threads <= 1 || lines.size() < 2 * kLinesPerThread || QStringView(lines.text()).contains(kQuote))
+        return 1;
+    return std::min<qsizetype>(threads, lines.size() / kLinesPerThread);
+}
+
+// Runs work(part, first, last) for each of `parts` consecutive stretches of
+// count lines, the first on the calling thread.
+template<typename Work>
+void inStretches(qsizetype parts, qsizetype count, Work &&work)
+{
+    const auto bound = [&](qsizetype part) { return count * part / parts; };
+    std::vector<std::jthread> others;
+    for (qsizetype p = 1; p < parts; ++p)
+        others.emplace_back([&, p] { work(p, bound(p), bound(p + 1)); });
+    work(0, 0, bound(1));
+}
+
+} // namespace
+
+RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines, int threads)
+{
+    return statisticIn(lines, stretchesFor(lines, threads));
+}
+
+RowSplitter::FieldStatistic RowSplitter::statisticIn(const ImportLines &lines, qsizetype parts)
+{
+    if (parts > 1) {
+        // Without quotes every line counts on its own: the sums add up.
+        std::vector<FieldStatistic> sums(static_cast<size_t>(parts));
+        inStretches(parts, lines.size(), [&](qsizetype part, qsizetype first, qsizetype last) {
+            sums[size_t(part)] = statisticOf(lines, first, last);
+        });
+        FieldStatistic sum;
+        for (const FieldStatistic &s : sums) {
+            sum.comma += s.comma;
+            sum.semicolon += s.semicolon;
+            sum.tab += s.tab;
+        }
+        return sum;
+    }
+    return statisticOf(lines, 0, lines.size());
+}
+
+RowSplitter::FieldStatistic RowSplitter::statisticOf(const ImportLines &lines, qsizetype first, qsizetype last)
 {
     // The three sums in one walk per line. A line whose quotes all close on
     // it splits alike in both quoted modes: its separators outside quotes
@@ -264,11 +319,10 @@ RowSplitter::FieldStatistic RowSplitter::fieldStatistic(const ImportLines &lines
     FieldStatistic sum;
     const char16_t *text = reinterpret_cast<const char16_t *>(lines.text().constData());
     const TextLines bounds{lines};
-    const qsizetype count = lines.size();
     // The first line not yet taken by a record of that mode.
-    qsizetype commaNext = 0;
-    qsizetype semicolonNext = 0;
-    for (qsizetype l = 0; l < count; ++l) {
+    qsizetype commaNext = first;
+    qsizetype semicolonNext = first;
+    for (qsizetype l = first; l < last; ++l) {
         const qsizetype begin = lines.startOf(l);
         const qsizetype end = lines.endOf(l);
         qint64 commas = 0;
@@ -331,84 +385,139 @@ qint32 RowSplitter::resolveFormat(const ImportLines &lines, qint32 format)
     return format == FormatAutomatic ? chooseFormat(fieldStatistic(lines)) : format;
 }
 
-Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 format)
+Result<ImportRows> RowSplitter::splitRows(const ImportLines &lines, qint32 format, int threads)
 {
-    return split(lines, format, nullptr);
+    return split(lines, format, nullptr, threads);
 }
 
-Result<ImportRows> RowSplitter::splitRows(ImportLines &&lines, qint32 format)
+Result<ImportRows> RowSplitter::splitRows(ImportLines &&lines, qint32 format, int threads)
 {
     ImportLines owned(std::move(lines));
-    return split(owned, format, &owned);
+    return split(owned, format, &owned, threads);
 }
 
-Result<ImportRows> RowSplitter::split(const ImportLines &lines, qint32 format, ImportLines *owner)
+int RowSplitter::defaultThreads()
+{
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+// The rows of a stretch of lines, their fields counted from the stretch's
+// first field.
+struct RowSplitter::Stretch
+{
+    std::vector<ImportRows::Span> fields;
+    std::vector<ImportRows::RowStart> rowStarts;
+    qint64 maxFieldCount = 0;
+};
+
+bool RowSplitter::splitStretch(const ImportLines &lines, QString &text, qint32 format, qsizetype first,
+                               qsizetype last, Stretch &stretch)
+{
+    const char16_t *source = reinterpret_cast<const char16_t *>(text.constData());
+    const auto tooLong = [](qsizetype length) { return length > qsizetype(std::numeric_limits<quint32>::max()); };
+    const auto lineAt = [&lines, source](qsizetype l) {
+        return QStringView(source + lines.startOf(l), lines.endOf(l) - lines.startOf(l));
+    };
+    std::vector<ImportRows::Span> &fields = stretch.fields;
+    if (format == FormatTab) {
+        for (qsizetype l = first; l < last; ++l) {
+            const QStringView line = lineAt(l);
+            if (tooLong(line.size()))
+                return false;
+            const qsizetype firstField = qsizetype(fields.size());
+            splitTab(line, [&fields](qsizetype start, qsizetype length) {
+                fields.push_back(ImportRows::Span{quint32(start), quint32(length)});
+            });
+            const qsizetype fieldCount = qsizetype(fields.size()) - firstField;
+            // The empty line gives no row but still counts one field.
+            stretch.maxFieldCount = std::max<qint64>(stretch.maxFieldCount, fieldCount);
+            if (!line.isEmpty())
+                stretch.rowStarts.push_back(ImportRows::RowStart{lines.startOf(l), firstField});
+            else
+                fields.resize(size_t(firstField));
+        }
+        return true;
+    }
+    const char16_t separator = format == FormatComma ? u',' : u';';
+    const TextLines bounds{lines};
+    FieldSpans spans{source, text, fields};
+    for (qsizetype l = first; l < last; ++l) {
+        // A blank line gives no row and adds nothing to the width.
+        if (isBlank(lineAt(l)))
+            continue;
+        const qsizetype recordStart = lines.startOf(l);
+        const qsizetype firstField = qsizetype(fields.size());
+        spans.recordStart = recordStart;
+        l = splitQuotedRecord(source, bounds, l, separator, spans);
+        if (tooLong(lines.endOf(l) - recordStart))
+            return false;
+        const qsizetype fieldCount = qsizetype(fields.size()) - firstField;
+        stretch.maxFieldCount = std::max<qint64>(stretch.maxFieldCount, fieldCount);
+        stretch.rowStarts.push_back(ImportRows::RowStart{recordStart, firstField});
+    }
+    return true;
+}
+
+Result<ImportRows> RowSplitter::split(const ImportLines &lines, qint32 format, ImportLines *owner, int threads)
 {
     // In automatic mode the statistic's sum for the chosen format is the
     // exact number of fields to come, so the field table is allocated once
     // (one more: in tab mode an empty line stores its one field before it is
     // dropped).
+    const qsizetype parts = stretchesFor(lines, threads);
     qint64 expectedFields = 0;
     if (format == FormatAutomatic) {
-        const FieldStatistic statistic = fieldStatistic(lines);
+        const FieldStatistic statistic = statisticIn(lines, parts);
         format = chooseFormat(statistic);
         expectedFields = format == FormatComma ? statistic.comma
             : format == FormatSemicolon        ? statistic.semicolon
                                                : statistic.tab;
     }
-    // From here on the text is read through `source` alone: an owner's text
-    // has moved into the rows (and is put right in place), another's is
+    // From here on the text is read through `rows.m_text` alone: an owner's
+    // text has moved into the rows (and is put right in place), another's is
     // shared until the first field that needs putting right copies it.
     ImportRows rows;
     rows.m_text = owner ? std::move(owner->m_text) : lines.text();
-    const char16_t *source = reinterpret_cast<const char16_t *>(rows.m_text.constData());
     if (format != FormatTab && format != FormatComma && format != FormatSemicolon)
         return rows;
-
-    const qsizetype count = lines.size();
-    rows.m_rowStarts.reserve(size_t(count) + 1);
-    rows.m_fields.reserve(size_t(expectedFields) + 1);
-    const auto tooLong = [](qsizetype length) { return length > qsizetype(std::numeric_limits<quint32>::max()); };
     const auto tooLongFailure = [] {
         return Result<ImportRows>::failure(u"A line of the file is too long to import."_s);
     };
-    const auto lineAt = [&lines, source](qsizetype l) {
-        return QStringView(source + lines.startOf(l), lines.endOf(l) - lines.startOf(l));
-    };
-    if (format == FormatTab) {
-        for (qsizetype l = 0; l < count; ++l) {
-            const QStringView line = lineAt(l);
-            if (tooLong(line.size()))
-                return tooLongFailure();
-            const qsizetype firstField = qsizetype(rows.m_fields.size());
-            splitTab(line, [&rows](qsizetype start, qsizetype length) {
-                rows.m_fields.push_back(ImportRows::Span{quint32(start), quint32(length)});
-            });
-            const qsizetype fieldCount = qsizetype(rows.m_fields.size()) - firstField;
-            // The empty line gives no row but still counts one field.
-            rows.m_maxFieldCount = std::max<qint64>(rows.m_maxFieldCount, fieldCount);
-            if (!line.isEmpty())
-                rows.m_rowStarts.push_back(ImportRows::RowStart{lines.startOf(l), firstField});
-            else
-                rows.m_fields.resize(size_t(firstField));
-        }
+
+    const qsizetype count = lines.size();
+    if (parts == 1) {
+        Stretch all;
+        all.rowStarts.reserve(size_t(count) + 1);
+        all.fields.reserve(size_t(expectedFields) + 1);
+        if (!splitStretch(lines, rows.m_text, format, 0, count, all))
+            return tooLongFailure();
+        rows.m_fields = std::move(all.fields);
+        rows.m_rowStarts = std::move(all.rowStarts);
+        rows.m_maxFieldCount = all.maxFieldCount;
     } else {
-        const char16_t separator = format == FormatComma ? u',' : u';';
-        const TextLines bounds{lines};
-        FieldSpans spans{source, rows.m_text, rows.m_fields};
-        for (qsizetype l = 0; l < count; ++l) {
-            // A blank line gives no row and adds nothing to the width.
-            if (isBlank(lineAt(l)))
-                continue;
-            const qsizetype recordStart = lines.startOf(l);
-            const qsizetype firstField = qsizetype(rows.m_fields.size());
-            spans.recordStart = recordStart;
-            l = splitQuotedRecord(source, bounds, l, separator, spans);
-            if (tooLong(lines.endOf(l) - recordStart))
-                return tooLongFailure();
-            const qsizetype fieldCount = qsizetype(rows.m_fields.size()) - firstField;
-            rows.m_maxFieldCount = std::max<qint64>(rows.m_maxFieldCount, fieldCount);
-            rows.m_rowStarts.push_back(ImportRows::RowStart{recordStart, firstField});
+        // No record spans lines and nothing is put right in the text: each
+        // stretch is split on its own, then the later stretches are appended
+        // to the first, which has room for all of them.
+        std::vector<Stretch> stretches(static_cast<size_t>(parts));
+        std::vector<char> fine(static_cast<size_t>(parts), 0);
+        inStretches(parts, count, [&](qsizetype part, qsizetype first, qsizetype last) {
+            Stretch &stretch = stretches[size_t(part)];
+            stretch.rowStarts.reserve(size_t(part == 0 ? count + 1 : last - first));
+            stretch.fields.reserve(size_t(part == 0 ? expectedFields + 1 : expectedFields / parts + 1));
+            fine[size_t(part)] = splitStretch(lines, rows.m_text, format, first, last, stretch);
+        });
+        if (std::find(fine.begin(), fine.end(), 0) != fine.end())
+            return tooLongFailure();
+        rows.m_fields = std::move(stretches[0].fields);
+        rows.m_rowStarts = std::move(stretches[0].rowStarts);
+        rows.m_maxFieldCount = stretches[0].maxFieldCount;
+        for (size_t p = 1; p < stretches.size(); ++p) {
+            const Stretch &stretch = stretches[p];
+            const qsizetype offset = qsizetype(rows.m_fields.size());
+            rows.m_fields.insert(rows.m_fields.end(), stretch.fields.begin(), stretch.fields.end());
+            for (const ImportRows::RowStart &start : stretch.rowStarts)
+                rows.m_rowStarts.push_back(ImportRows::RowStart{start.lineStart, start.firstField + offset});
+            rows.m_maxFieldCount = std::max(rows.m_maxFieldCount, stretch.maxFieldCount);
         }
     }
     rows.m_rowStarts.push_back(ImportRows::RowStart{0, qsizetype(rows.m_fields.size())});

@@ -49,23 +49,40 @@ public:
     // The field-count sums over the file: comma and semicolon count the
     // fields of every record of the quoted split (0 for a blank line), tab
     // counts TABs + 1 per line (0 for an empty line).
-    static FieldStatistic fieldStatistic(const ImportLines &lines);
+    static FieldStatistic fieldStatistic(const ImportLines &lines, int threads = defaultThreads());
     // Comma or semicolon when its sum beats both others; tab otherwise, ties included.
     static qint32 chooseFormat(const FieldStatistic &statistic);
 
     // The rows the lines give under a format code (0 is resolved first by the
     // statistic); an unknown code gives no rows. Fails only for a row longer
     // than 4 Gi characters.
-    static Result<ImportRows> splitRows(const ImportLines &lines, qint32 format);
+    //
+    // A text without double quotes, where every record is one line, is cut
+    // into consecutive stretches of lines split side by side on `threads`
+    // threads (by default the machine's cores, at most four), with the same
+    // rows as one pass; a text with quotes is split in one pass.
+    static Result<ImportRows> splitRows(const ImportLines &lines, qint32 format, int threads = defaultThreads());
     // The same, taking the text over instead of sharing it, so that values
     // with doubled quotes are put right in place rather than in a copy.
-    static Result<ImportRows> splitRows(ImportLines &&lines, qint32 format);
+    static Result<ImportRows> splitRows(ImportLines &&lines, qint32 format, int threads = defaultThreads());
     // The format splitRows uses for a code: the statistic's choice for 0.
     static qint32 resolveFormat(const ImportLines &lines, qint32 format);
 
+    static int defaultThreads();
+
 private:
     // owner: the lines themselves when their text may be taken, else null.
-    static Result<ImportRows> split(const ImportLines &lines, qint32 format, ImportLines *owner);
+    static Result<ImportRows> split(const ImportLines &lines, qint32 format, ImportLines *owner, int threads);
+    // The statistic over `parts` stretches of lines (more than one only for
+    // a text without quotes).
+    static FieldStatistic statisticIn(const ImportLines &lines, qsizetype parts);
+    // The statistic of lines [first, last); a record may read lines past last.
+    static FieldStatistic statisticOf(const ImportLines &lines, qsizetype first, qsizetype last);
+    struct Stretch;
+    // Splits the records that start in lines [first, last) into stretch;
+    // false for a record too long to import.
+    static bool splitStretch(const ImportLines &lines, QString &text, qint32 format, qsizetype first, qsizetype last,
+                             Stretch &stretch);
 };
 
 } // namespace quillcast

@@ -489,6 +489,54 @@ QString Dict::Snapshot::stringValue(const QString &key) const
     return value(key).toString();
 }
 
+// --- Key sets ---------------------------------------------------------------------
+
+Dict::KeySet::KeySet() : m_keys(emptyKeys())
+{
+    retainKeys(m_keys);
+}
+
+Dict::KeySet::KeySet(const QStringList &keys)
+{
+    QStringList sorted = keys;
+    std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) { return compareKeys(a, b) < 0; });
+    sorted.erase(std::unique(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) { return sameKey(a, b); }),
+                 sorted.end());
+    m_keys = internKeys(quint32(sorted.size()), [&](quint32 i) -> const QString & { return sorted[i]; });
+}
+
+Dict::KeySet::KeySet(const KeySet &other) noexcept : m_keys(other.m_keys)
+{
+    retainKeys(m_keys);
+}
+
+Dict::KeySet &Dict::KeySet::operator=(const KeySet &other) noexcept
+{
+    retainKeys(other.m_keys);
+    releaseKeys(std::exchange(m_keys, other.m_keys));
+    return *this;
+}
+
+Dict::KeySet::~KeySet()
+{
+    releaseKeys(m_keys);
+}
+
+qsizetype Dict::KeySet::size() const
+{
+    return qsizetype(m_keys->count);
+}
+
+const QString &Dict::KeySet::at(qsizetype i) const
+{
+    return m_keys->keys()[i];
+}
+
+qsizetype Dict::KeySet::indexOf(const QString &key) const
+{
+    return quillcast::indexOf(*m_keys, key);
+}
+
 // --- Dictionaries -----------------------------------------------------------------
 
 Dict::Dict(Version *adopted) : m_d(new Data)
@@ -506,6 +554,29 @@ Dict::Dict(Entries entries) : Dict(versionOf(normalised(std::move(entries))))
 
 Dict::Dict(std::initializer_list<Entry> entries) : Dict(Entries(entries))
 {
+}
+
+Dict::Dict(const KeySet &keys, std::span<Value> values) : m_d(new Data)
+{
+    const quint32 count = keys.m_keys->count;
+    Q_ASSERT(values.size() >= count);
+    const bool complete = std::none_of(values.begin(), values.begin() + count, [](const Value &v) { return v.isNull(); });
+    if (!complete) {
+        // A row shorter than others: only the keys it has a value for.
+        Entries entries;
+        for (quint32 i = 0; i < count; ++i) {
+            if (!values[i].isNull())
+                entries.emplace_back(keys.at(i), std::move(values[i]));
+        }
+        m_d->current = versionOf(std::move(entries));
+        return;
+    }
+    retainKeys(keys.m_keys);
+    Version *v = allocateVersion(keys.m_keys);
+    Value *stored = v->values();
+    for (quint32 i = 0; i < count; ++i)
+        new (&stored[i]) Value(std::move(values[i]));
+    m_d->current = v;
 }
 
 Dict::Dict(const Dict &other) noexcept : m_d(other.m_d)

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <iterator>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -182,9 +183,35 @@ public:
         VersionRef m_version;
     };
 
+    // Sorted, unique keys shared by many dictionaries made alike (the records
+    // of an import): a dictionary made over a key set copies no key and looks
+    // none up, so several threads can make them side by side without
+    // touching anything shared but the set's count.
+    class KeySet
+    {
+    public:
+        KeySet(); // no keys
+        explicit KeySet(const QStringList &keys); // any order; a repeated key counts once
+        KeySet(const KeySet &other) noexcept;
+        KeySet &operator=(const KeySet &other) noexcept;
+        ~KeySet();
+
+        qsizetype size() const;
+        const QString &at(qsizetype i) const; // in key order
+        qsizetype indexOf(const QString &key) const; // -1 when missing
+
+    private:
+        friend class Dict;
+        Keys *m_keys;
+    };
+
     Dict(); // a new, empty dictionary
     explicit Dict(Entries entries); // a new dictionary with these entries (any order; later duplicates win)
     Dict(std::initializer_list<Entry> entries);
+    // A new dictionary holding values[i] under keys.at(i), for as many values
+    // as there are keys; a null value leaves its key out. The values are
+    // taken (left null), so a caller can refill the same span for the next one.
+    Dict(const KeySet &keys, std::span<Value> values);
     Dict(const Dict &other) noexcept;
     Dict(Dict &&other) noexcept : m_d(std::exchange(other.m_d, nullptr)) {}
     Dict &operator=(const Dict &other) noexcept;

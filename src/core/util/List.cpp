@@ -42,6 +42,12 @@ void List::append(const Value &v)
 void List::append(Items more)
 {
     std::unique_lock lock(m_d->lock);
+    // Into an empty list (a first import) the items move over whole, rather
+    // than into a second array as large while the first is still held.
+    if (m_d->items.empty() && m_d->items.capacity() < more.size()) {
+        m_d->items.swap(more);
+        return;
+    }
     m_d->items.insert(m_d->items.end(), std::make_move_iterator(more.begin()),
                       std::make_move_iterator(more.end()));
 }

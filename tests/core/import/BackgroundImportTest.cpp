@@ -158,6 +158,7 @@ TEST_F(BackgroundImport, GivesTheSameRecordsAndColumnsAsTheRunWithinTheCall)
         map(within);
         within.importRows();
         loop.runPending();
+        EXPECT_EQ(within.rowCount(), 0) << "the rows go once imported";
     }
 
     auto importer = make<MyDataImportManager>();
@@ -175,6 +176,7 @@ TEST_F(BackgroundImport, GivesTheSameRecordsAndColumnsAsTheRunWithinTheCall)
     finish(*importer);
 
     EXPECT_EQ(importer->phase(), LXDataImportManager::Phase::Idle);
+    EXPECT_EQ(importer->rowCount(), 0) << "the rows go once imported";
     ASSERT_FALSE(progress.isEmpty());
     EXPECT_EQ(progress.last(), std::pair(qint64(3001), qint64(3001))) << "the progress reaches the end";
     for (qsizetype i = 1; i < progress.size(); ++i)
