@@ -4,7 +4,6 @@
 #include "window/Controls.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -31,16 +30,7 @@ RunResultsPanel::RunResultsPanel(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("runResultsPanel"));
 
     m_table = namedControl<QTableView>(QStringLiteral("runResultsTable"), tr("Results of the last run"), this);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setAlternatingRowColors(true);
-    m_table->setWordWrap(false);
-    // Uniform rows: a hundred thousand results scroll without measuring each.
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
-    m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    setUpReadOnlyRowTable(m_table);
     auto *heading = buddyLabel(tr("Results of the last run:"), m_table, this);
 
     m_counts = namedControl<QLabel>(QStringLiteral("runResultsCountsLine"), tr("Result counts"), this);

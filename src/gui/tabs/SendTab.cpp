@@ -105,18 +105,9 @@ void SendTab::buildLayout()
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("sendListTable"));
     m_table->setAccessibleName(tr("Send list"));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    setUpReadOnlyRowTable(m_table);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setAlternatingRowColors(true);
-    m_table->setWordWrap(false);
-    // Uniform rows: a million of them scroll without measuring each.
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
-    m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionsMovable(false);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
     m_sendChecked = commandButton(tr("Send Checked"), "sendCheckedButton",
                                   tr("Send a message to every checked record of the send list"), this);

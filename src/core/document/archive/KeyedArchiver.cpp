@@ -2,6 +2,7 @@
 
 #include "document/archive/FlatUidTable.h"
 #include "document/archive/KeyedUnarchiver.h"
+#include "document/archive/PlistEncoding.h"
 
 #include <QtEndian>
 
@@ -17,6 +18,8 @@
 using namespace Qt::StringLiterals;
 
 namespace quillcast {
+
+using namespace plist;
 
 namespace {
 
@@ -43,50 +46,6 @@ std::optional<double> referenceSeconds(const QDateTime &d)
 bool isAbsent(const Value &v)
 {
     return v.isNull() || (v.type() == Value::Type::Date && !referenceSeconds(v.toDateTime()));
-}
-
-// Width of an unsigned number in the sizes a binary property list uses.
-int widthFor(quint64 v)
-{
-    if (v < (1ULL << 8))
-        return 1;
-    if (v < (1ULL << 16))
-        return 2;
-    if (v < (1ULL << 32))
-        return 4;
-    return 8;
-}
-
-int log2Width(int width)
-{
-    return width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3;
-}
-
-// Bytes taken by a type marker with its count.
-size_t countedMarkerSize(quint64 count)
-{
-    return count < 15 ? 1 : 2 + size_t(widthFor(count));
-}
-
-char *putBigEndian(char *p, quint64 v, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i) {
-        p[i] = char(v & 0xFF);
-        v >>= 8;
-    }
-    return p + bytes;
-}
-
-char *putCountedMarker(char *p, quint8 marker, quint64 count)
-{
-    if (count < 15) {
-        *p++ = char(marker | quint8(count));
-        return p;
-    }
-    *p++ = char(marker | 0x0F);
-    const int width = widthFor(count);
-    *p++ = char(0x10 | log2Width(width));
-    return putBigEndian(p, count, width);
 }
 
 // Integers as a binary property list stores them: readers take 1, 2 and 4
