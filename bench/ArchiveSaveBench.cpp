@@ -7,6 +7,7 @@
 #include "document/MyDocument.h"
 #include "document/archive/KeyedArchiver.h"
 #include "platform/SystemClock.h"
+#include "ProcessMemory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,26 +59,15 @@ MyDocument &mailing(qsizetype records)
     return *doc;
 }
 
-// Resident memory from /proc/self/status (Linux), in bytes: VmRSS now, or
-// VmHWM, the peak since resetPeak().
+// Resident memory in bytes: VmRSS now, or VmHWM, the peak since resetPeak().
 qint64 residentBytes(const char *field)
 {
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    return 0;
+    return bench::processStatusKiB(field) * 1024;
 }
 
 void resetPeak()
 {
-    malloc_trim(0);
-    QFile clearRefs(u"/proc/self/clear_refs"_s);
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
+    bench::resetPeakMemory();
 }
 
 void BM_ArchiveInMemory(benchmark::State &state)

@@ -13,6 +13,7 @@
 #include "platform/NullUrlOpener.h"
 #include "platform/RegularFileReader.h"
 #include "platform/SystemClock.h"
+#include "ProcessMemory.h"
 #include "ScriptedAlertPresenter.h"
 
 #include <benchmark/benchmark.h>
@@ -44,24 +45,11 @@ const QByteArray &mailingBytes()
     return bytes;
 }
 
+using bench::resetPeakMemory;
+
 qint64 statusKiB(const char *field)
 {
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
-void resetPeak()
-{
-    malloc_trim(0);
-    QFile clearRefs(u"/proc/self/clear_refs"_s);
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
+    return bench::processStatusKiB(field);
 }
 
 bool haveMailing(benchmark::State &state)
@@ -86,7 +74,7 @@ void BM_ValidatePlist(benchmark::State &state)
         return;
     qint64 added = 0;
     for (auto _ : state) {
-        resetPeak();
+        resetPeakMemory();
         const qint64 before = statusKiB("VmRSS:");
         const Status checked = BinaryPlistValidator::validate(mailingBytes());
         if (!checked)
@@ -103,7 +91,7 @@ void BM_Unarchive(benchmark::State &state)
         return;
     qint64 added = 0;
     for (auto _ : state) {
-        resetPeak();
+        resetPeakMemory();
         const qint64 before = statusKiB("VmRSS:");
         const auto cores = state.range(0) == 1 ? KeyedUnarchiver::Cores::One : KeyedUnarchiver::Cores::Two;
         Result<Value> root = KeyedUnarchiver::unarchive(mailingBytes(), {}, cores);
@@ -129,7 +117,7 @@ void BM_ReadDocument(benchmark::State &state)
     qint64 added = 0;
     qint64 held = 0;
     for (auto _ : state) {
-        resetPeak();
+        resetPeakMemory();
         const qint64 before = statusKiB("VmRSS:");
         auto doc = std::make_unique<MyDocument>(SystemClock::instance());
         if (!DocumentFile::readFromData(*doc, mailingBytes(), alerts, NullUrlOpener::instance()))
