@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QMenu>
 #include <QStandardItemModel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -112,6 +113,24 @@ private Q_SLOTS:
             panel = made.get();
             return std::unique_ptr<FilePanel>(std::move(made));
         };
+    }
+
+    // A screen reader can name every control of every page: by its
+    // accessible name, or by the text it shows.
+    void everyControlOfEveryPageIsNamed()
+    {
+        auto window = makeWindow();
+        window->show();
+        QStringList unnamed;
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            // Qt's own parts (a spin box's editor, a pop-up's list) are named by Qt.
+            if (!(w->focusPolicy() & Qt::TabFocus) || w->window() != window.get()
+                || w->objectName().startsWith(u"qt_"_s) || qobject_cast<QTabBar *>(w))
+                continue;
+            if (w->accessibleName().isEmpty() && w->property("text").toString().remove(u'&').isEmpty())
+                unnamed += w->objectName() + u'/' + QString::fromLatin1(w->metaObject()->className());
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
     }
 
     void menuEnablingFollowsTheTabAndTheLists_data()
