@@ -162,6 +162,36 @@ TEST_F(DatabaseCommandsTest, ColumnsAreAddedRenamedAndDeletedWithTheirValues)
     EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({0, 1}));
 }
 
+// --- show ---------------------------------------------------------------------------
+
+// The summary's count of checked records, as opened, whatever kind of value
+// holds each flag, and again after a command has changed the flags.
+TEST_F(DatabaseCommandsTest, ShowCountsTheCheckedRecordsAsOpenedAndAfterAChange)
+{
+    const struct { const char *name; std::vector<Value> flags; int checked; int afterInvert; } rows[] = {
+        {"none checked", {Value(false), Value(false), Value(0)}, 0, 3},
+        {"some checked", {Value(true), Value(false), Value(u"1"_s), Value(u"0"_s), Value()}, 2, 3},
+        {"all checked", {Value(true), Value(1), Value(u"yes"_s)}, 3, 0},
+        {"no records", {}, 0, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<Dict> records;
+        for (size_t i = 0; i < row.flags.size(); ++i) {
+            Dict r = record(qint64(i) + 1, false, u"r%1@example.org"_s.arg(i));
+            r.set(u"2"_s, row.flags[i]);
+            records.push_back(r);
+        }
+        writeMailing(records);
+        const std::string total = std::to_string(row.flags.size());
+        EXPECT_THAT(ok({u"show"_s}),
+                    HasSubstr("\nRecords: " + total + " (" + std::to_string(row.checked) + " checked)\n"));
+        ok({u"check"_s, u"invert"_s});
+        EXPECT_THAT(ok({u"show"_s}),
+                    HasSubstr("\nRecords: " + total + " (" + std::to_string(row.afterInvert) + " checked)\n"));
+    }
+}
+
 // --- check ------------------------------------------------------------------------
 
 // Addresses with a repeat that differs in case, a bad one and an empty one;

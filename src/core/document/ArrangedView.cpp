@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace quillcast {
-
-namespace {
-
-} // namespace
 
 ArrangedView::ArrangedView() : m_records(std::make_shared<std::vector<Dict>>())
 {
@@ -20,28 +18,86 @@ void ArrangedView::rearrange(const List &source, const Predicate &predicate)
     install(std::move(*arrange(source, predicate)));
 }
 
+namespace {
+
+constexpr size_t kCancelStride = 4096;
+// From this many rows on, a walk is split between this thread and a helper:
+// reading a million records is mostly waiting for memory.
+constexpr size_t kHalvesFrom = size_t(1) << 16;
+
+// The records of items[first, last) each predicate lets through (an empty
+// predicate: every record, none of them read), in list order; false when
+// cancelled on the way.
+bool walk(const List::Items &items, size_t first, size_t last, const ArrangedView::Predicate &firstPredicate,
+          std::vector<Dict> &firstArranged, const ArrangedView::Predicate *secondPredicate,
+          std::vector<Dict> *secondArranged, const std::atomic<bool> *cancelled)
+{
+    firstArranged.reserve(last - first);
+    if (secondArranged)
+        secondArranged->reserve(last - first);
+    for (size_t i = first; i < last; ++i) {
+        if (cancelled && (i - first) % kCancelStride == 0 && cancelled->load(std::memory_order_relaxed))
+            return false;
+        const Dict *record = items[i].asDict();
+        if (!record)
+            continue;
+        if (!firstPredicate || firstPredicate(*record))
+            firstArranged.push_back(*record);
+        if (secondArranged && (!*secondPredicate || (*secondPredicate)(*record)))
+            secondArranged->push_back(*record);
+    }
+    return true;
+}
+
+void append(std::vector<Dict> &to, std::vector<Dict> &&from)
+{
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+}
+
+// The walk over all of items: a long list in two halves, the second on a
+// helper thread, joined in list order, so the result is the same.
+bool walkAll(const List::Items &items, const ArrangedView::Predicate &firstPredicate,
+             std::vector<Dict> &firstArranged, const ArrangedView::Predicate *secondPredicate,
+             std::vector<Dict> *secondArranged, const std::atomic<bool> *cancelled)
+{
+    const size_t count = items.size();
+    if (count < kHalvesFrom || std::thread::hardware_concurrency() < 2)
+        return walk(items, 0, count, firstPredicate, firstArranged, secondPredicate, secondArranged, cancelled);
+    const size_t middle = count / 2;
+    // Room for the whole list, so that the later half joins without a move.
+    firstArranged.reserve(count);
+    if (secondArranged)
+        secondArranged->reserve(count);
+    std::vector<Dict> firstLater;
+    std::vector<Dict> secondLater;
+    bool laterDone = false;
+    // The caller holds the list's lock until the helper has ended.
+    std::thread helper([&] {
+        laterDone = walk(items, middle, count, firstPredicate, firstLater, secondPredicate,
+                         secondArranged ? &secondLater : nullptr, cancelled);
+    });
+    const bool earlierDone =
+        walk(items, 0, middle, firstPredicate, firstArranged, secondPredicate, secondArranged, cancelled);
+    helper.join();
+    if (!earlierDone || !laterDone)
+        return false;
+    append(firstArranged, std::move(firstLater));
+    if (secondArranged)
+        append(*secondArranged, std::move(secondLater));
+    return true;
+}
+
+} // namespace
+
 std::optional<std::vector<Dict>> ArrangedView::arrange(const List &source, const Predicate &predicate,
                                                        const std::atomic<bool> *cancelled)
 {
-    constexpr size_t kCancelStride = 4096;
     std::vector<Dict> arranged;
-    bool gaveUp = false;
+    bool done = false;
     source.read([&](const List::Items &items) {
-        arranged.reserve(items.size());
-        for (size_t i = 0; i < items.size(); ++i) {
-            if (cancelled && i % kCancelStride == 0 && cancelled->load(std::memory_order_relaxed)) {
-                gaveUp = true;
-                return;
-            }
-            const Dict *record = items[i].asDict();
-            if (!record)
-                continue;
-            // No predicate: every record, without reading any of them.
-            if (!predicate || predicate(record->snapshot()))
-                arranged.push_back(*record);
-        }
+        done = walkAll(items, predicate, arranged, nullptr, nullptr, cancelled);
     });
-    if (gaveUp)
+    if (!done)
         return std::nullopt;
     return arranged;
 }
@@ -52,21 +108,7 @@ void ArrangedView::rearrangeTogether(const List &source, ArrangedView &first, co
     std::vector<Dict> firstArranged;
     std::vector<Dict> secondArranged;
     source.read([&](const List::Items &items) {
-        firstArranged.reserve(items.size());
-        secondArranged.reserve(items.size());
-        for (const Value &item : items) {
-            const Dict *record = item.asDict();
-            if (!record)
-                continue;
-            // One snapshot for both predicates, and none when neither reads the record.
-            std::optional<Dict::Snapshot> snapshot;
-            if (firstPredicate || secondPredicate)
-                snapshot.emplace(record->snapshot());
-            if (!firstPredicate || firstPredicate(*snapshot))
-                firstArranged.push_back(*record);
-            if (!secondPredicate || secondPredicate(*snapshot))
-                secondArranged.push_back(*record);
-        }
+        walkAll(items, firstPredicate, firstArranged, &secondPredicate, &secondArranged, nullptr);
     });
     first.install(std::move(firstArranged));
     second.install(std::move(secondArranged));

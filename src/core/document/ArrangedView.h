@@ -33,7 +33,9 @@ class ArrangedView
 {
 public:
     using Records = std::shared_ptr<const std::vector<Dict>>;
-    using Predicate = std::function<bool(const Dict::Snapshot &)>;
+    // A test of one record. It reads what it needs: a snapshot for several
+    // values, or one value alone (a flag) without taking a snapshot.
+    using Predicate = std::function<bool(const Dict &)>;
 
     ArrangedView();
     ArrangedView(const ArrangedView &) = delete;
@@ -41,11 +43,12 @@ public:
 
     // Re-evaluates the view: every dictionary of source for which predicate
     // holds, in list order. Elements that are not dictionaries are skipped.
-    // The predicate sees one snapshot per record and must not change source.
+    // The predicate must not change source. On a long list it is called
+    // from two threads at once, each walking half of the list.
     // An empty predicate takes every record of the list.
     void rearrange(const List &source, const Predicate &predicate);
-    // Re-evaluates two views of one list in one walk, with one snapshot per
-    // record for both predicates; the same as rearranging each in turn.
+    // Re-evaluates two views of one list in one walk; the same as rearranging
+    // each in turn.
     static void rearrangeTogether(const List &source, ArrangedView &first, const Predicate &firstPredicate,
                                   ArrangedView &second, const Predicate &secondPredicate);
     void clear();

@@ -474,7 +474,7 @@ void MyDocument::filterPreview()
     const SearchPredicate search = previewSearch();
     ArrangedView::Predicate predicate;
     if (!search.matchesEverything())
-        predicate = [search](const Dict::Snapshot &record) { return search.matches(record); };
+        predicate = [search](const Dict &record) { return search.matches(record.snapshot()); };
     m_previewShown.rearrange(previewArray(), predicate);
     Q_EMIT viewRearranged(View::PreviewShown);
 }

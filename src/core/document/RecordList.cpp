@@ -11,12 +11,13 @@ ArrangedView::Predicate searchedBy(const SearchPredicate &search)
 {
     if (search.matchesEverything())
         return {};
-    return [search](const Dict::Snapshot &record) { return search.matches(record); };
+    return [search](const Dict &record) { return search.matches(record.snapshot()); };
 }
 
 ArrangedView::Predicate checkedBy(const QString &entry)
 {
-    return [entry](const Dict::Snapshot &record) { return record.boolValue(entry); };
+    // One flag: read alone, with no snapshot of the record.
+    return [entry](const Dict &record) { return record.boolValue(entry); };
 }
 
 } // namespace
@@ -89,7 +90,7 @@ bool RecordList::computeAnyChecked() const
         return !m_checked.isEmpty();
     const ArrangedView::Records shown = m_shown.records();
     return std::any_of(shown->begin(), shown->end(),
-                       [&](const Dict &record) { return record.snapshot().boolValue(m_keys.checked); });
+                       [&](const Dict &record) { return record.boolValue(m_keys.checked); });
 }
 
 bool RecordList::computeAnyCheckedAfterEdit(const Dict &record) const
@@ -107,14 +108,14 @@ bool RecordList::computeAnyCheckedAfterEdit(const Dict &record) const
     if (m_checkedFollows) {
         const ArrangedView::Records checked = m_checked.records();
         if (std::any_of(checked->begin(), checked->end(),
-                        [&](const Dict &r) { return r.snapshot().boolValue(m_keys.checked); }))
+                        [&](const Dict &r) { return r.boolValue(m_keys.checked); }))
             return true;
     }
     bool any = false;
     items().read([&](const List::Items &items) {
         any = std::any_of(items.begin(), items.end(), [&](const Value &item) {
             const Dict *d = item.asDict();
-            return d && d->snapshot().boolValue(m_keys.checked);
+            return d && d->boolValue(m_keys.checked);
         });
     });
     return any;

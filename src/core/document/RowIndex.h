@@ -46,15 +46,22 @@ public:
         }
         if (m_valid == 0)
             m_rows.reserve(count);
-        for (qsizetype row = m_valid; row < count; ++row) {
+        const qsizetype start = m_valid;
+        for (qsizetype row = start; row < count; ++row) {
             const void *id = identityAt(row);
             if (!id)
                 continue;
             auto existing = m_rows.find(id);
-            // An earlier row of the same record, indexed already, wins.
-            if (existing == m_rows.end())
+            if (existing == m_rows.end()) {
                 m_rows.insert(id, row);
-            else if (*existing >= m_valid)
+                continue;
+            }
+            // An earlier row of the same record wins: one of the exact
+            // prefix, or one met in this walk. What else is there is stale,
+            // from before the index was cut back.
+            const qsizetype earlier = *existing;
+            const bool metInThisWalk = earlier >= start && earlier < row && identityAt(earlier) == id;
+            if (earlier >= start && !metInThisWalk)
                 *existing = row;
         }
         m_valid = count;

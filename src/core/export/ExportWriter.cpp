@@ -6,6 +6,12 @@
 #include <QIODevice>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -14,8 +20,8 @@ namespace quillcast {
 
 namespace {
 
-// Text is handed to the device in slices of about this many characters.
-constexpr qsizetype kFlushThreshold = qsizetype(1) << 18;
+// The UTF-8 text is handed to the device in slices of about this many bytes.
+constexpr qsizetype kFlushBytes = qsizetype(1) << 19;
 
 // Which of the characters a layout folds a text holds, in one scan.
 struct Folded
@@ -26,7 +32,7 @@ struct Folded
     bool quote = false;
 };
 
-Folded scan(const QString &text)
+Folded scan(QStringView text)
 {
     Folded f;
     for (QChar c : text) {
@@ -39,25 +45,146 @@ Folded scan(const QString &text)
     return f;
 }
 
+// Whether fold() would change the text in this format.
+bool foldChanges(QStringView text, qint32 format)
+{
+    switch (format) {
+    case ExportDelimiters::FormatTsv: {
+        const Folded has = scan(text);
+        return has.tab || has.lineBreak;
+    }
+    case ExportDelimiters::FormatQuotedCsv: {
+        const Folded has = scan(text);
+        return has.lineBreak || has.quote;
+    }
+    case ExportDelimiters::FormatCsv: {
+        const Folded has = scan(text);
+        return has.lineBreak || has.comma;
+    }
+    default:
+        return false;
+    }
+}
+
 // How many records go between two progress reports.
 constexpr size_t kProgressStep = 512;
 
-// Calls out(text) with the pieces of the file in order; false when the job's
-// progress handler stopped it.
-template<typename Out>
-bool generate(const ExportWriter::Job &job, Out &&out)
+// Where each exported key sits among the entries of the records read last.
+// The records of a mailing share one block of sorted keys, so the places are
+// looked up once for the block, not once per value; the entries they were
+// found in are held, so that the block cannot go and another take its
+// address while it is the one compared with.
+class KeyPlaces
 {
-    const ExportDelimiters &d = job.delimiters;
+public:
+    explicit KeyPlaces(const std::vector<QString> &innerKeys) : m_innerKeys(innerKeys), m_places(innerKeys.size()) {}
+
+    // The place of each key in entries (-1 when missing).
+    const std::vector<qsizetype> &in(const Dict::EntryRange &entries)
+    {
+        const QString *keys = entries.empty() ? nullptr : &entries[0].first;
+        if (m_held && keys == m_keys && entries.size() == m_held->size())
+            return m_places;
+        for (size_t k = 0; k < m_innerKeys.size(); ++k) {
+            m_places[k] = -1;
+            for (qsizetype i = 0; i < entries.size(); ++i) {
+                if (entries[i].first == m_innerKeys[k]) {
+                    m_places[k] = i;
+                    break;
+                }
+            }
+        }
+        m_held.emplace(entries);
+        m_keys = keys;
+        return m_places;
+    }
+
+private:
+    const std::vector<QString> &m_innerKeys;
+    std::vector<qsizetype> m_places;
+    std::optional<Dict::EntryRange> m_held;
+    const QString *m_keys = nullptr;
+};
+
+// The inner keys (to look values up) and the public keys (for the names row)
+// of the job's DB keys, in export order.
+struct Columns
+{
     std::vector<QString> innerKeys;
     std::vector<QString> publicKeys;
+};
+
+Columns columnsOf(const ExportWriter::Job &job)
+{
+    Columns columns;
     job.keys.read([&](const List::Items &keys) {
         for (const Value &key : keys) {
             const Dict::Snapshot dbKey = key.toDict().snapshot();
-            innerKeys.push_back(dbKey.stringValue(DocumentKeys::innerKey()));
-            publicKeys.push_back(dbKey.stringValue(DocumentKeys::publicKey()));
+            columns.innerKeys.push_back(dbKey.stringValue(DocumentKeys::innerKey()));
+            columns.publicKeys.push_back(dbKey.stringValue(DocumentKeys::publicKey()));
         }
     });
+    return columns;
+}
+
+// Calls out(text) with the pieces of the rows of records[first, last), each
+// a view valid for the call only.
+template<typename Out>
+void writeRecords(const ExportWriter::Job &job, const std::vector<QString> &innerKeys, KeyPlaces &places,
+                  const List::Items &records, size_t first, size_t last, Out &&out)
+{
+    const ExportDelimiters &d = job.delimiters;
     const size_t keyCount = innerKeys.size();
+    const size_t recordCount = records.size();
+    static const Dict noRecord;
+    static const Value noValue;
+    for (size_t r = first; r < last; ++r) {
+        const Dict *record = records[r].asDict();
+        const Dict::EntryRange entries = (record ? *record : noRecord).snapshot().entries();
+        const std::vector<qsizetype> &at = places.in(entries);
+        out(d.startOfRecord);
+        for (size_t k = 0; k < keyCount; ++k) {
+            out(d.fieldOpenTag);
+            const Value &value = at[k] < 0 ? noValue : entries[at[k]].second;
+            // Most values are text that needs no folding: written where
+            // they are stored, without a copy.
+            if (const QString *text = value.asString(); text && !foldChanges(*text, job.format))
+                out(*text);
+            else
+                out(ExportWriter::fold(ExportWriter::valueText(value, job.locale), job.format));
+            out(d.fieldCloseTag);
+            if (k + 1 < keyCount)
+                out(d.fieldSeparator);
+        }
+        if (r + 1 < recordCount || d.endOfRecordAfterLast)
+            out(d.endOfRecord);
+    }
+}
+
+// The records' rows written in turn, with a progress report every few
+// hundred; false when the job's progress handler stopped them.
+template<typename Out>
+bool writeRecordsInTurn(const ExportWriter::Job &job, const Columns &columns, const List::Items &records, Out &&out)
+{
+    KeyPlaces places(columns.innerKeys);
+    const size_t recordCount = records.size();
+    for (size_t r = 0; r < recordCount; r += kProgressStep) {
+        if (job.onProgress && !job.onProgress(qint64(r), qint64(recordCount)))
+            return false;
+        writeRecords(job, columns.innerKeys, places, records, r, std::min(r + kProgressStep, recordCount), out);
+    }
+    return true;
+}
+
+// Calls out(text) with the pieces of the file in order, each a view valid
+// for the call only; rows(columns, records, out) writes the records' rows
+// and answers false when the job's progress handler stopped them. False then.
+template<typename Out, typename Rows>
+bool generate(const ExportWriter::Job &job, Out &&out, Rows &&rows)
+{
+    const ExportDelimiters &d = job.delimiters;
+    const Columns columns = columnsOf(job);
+    const size_t keyCount = columns.innerKeys.size();
 
     out(d.startOfFile);
     bool stopped = false;
@@ -67,7 +194,7 @@ bool generate(const ExportWriter::Job &job, Out &&out)
             out(d.startOfRecord);
             for (size_t k = 0; k < keyCount; ++k) {
                 out(d.fieldOpenTag);
-                out(ExportWriter::quoted(publicKeys[k], job.format));
+                out(ExportWriter::quoted(columns.publicKeys[k], job.format));
                 out(d.fieldCloseTag);
                 if (k + 1 < keyCount)
                     out(d.fieldSeparator);
@@ -75,22 +202,9 @@ bool generate(const ExportWriter::Job &job, Out &&out)
             if (recordCount >= 1 || d.endOfRecordAfterLast)
                 out(d.endOfRecord);
         }
-        for (size_t r = 0; r < recordCount; ++r) {
-            if (job.onProgress && r % kProgressStep == 0 && !job.onProgress(qint64(r), qint64(recordCount))) {
-                stopped = true;
-                return;
-            }
-            const Dict::Snapshot record = records[r].toDict().snapshot();
-            out(d.startOfRecord);
-            for (size_t k = 0; k < keyCount; ++k) {
-                out(d.fieldOpenTag);
-                out(ExportWriter::fold(ExportWriter::valueText(record.value(innerKeys[k]), job.locale), job.format));
-                out(d.fieldCloseTag);
-                if (k + 1 < keyCount)
-                    out(d.fieldSeparator);
-            }
-            if (r + 1 < recordCount || d.endOfRecordAfterLast)
-                out(d.endOfRecord);
+        if (!rows(columns, records, out)) {
+            stopped = true;
+            return;
         }
         if (job.onProgress && !job.onProgress(qint64(recordCount), qint64(recordCount)))
             stopped = true;
@@ -98,6 +212,102 @@ bool generate(const ExportWriter::Job &job, Out &&out)
     if (stopped)
         return false;
     out(d.endOfFile);
+    return true;
+}
+
+// Rows are made in blocks of this many records, taken in turn by the
+// writing thread and a helper, once a list has at least two of them.
+constexpr size_t kBlockRecords = 4096;
+
+// The records' rows with a second thread: reading a million records is
+// mostly waiting for memory, so the helper renders every other block of
+// rows (as UTF-16 text, a few blocks ahead at most) while this thread
+// renders the blocks between and hands all of them to out in list order.
+// The text is the same as in turn, piece for piece; it is encoded by one
+// encoder, here, so even a character cut between two blocks is joined.
+// A progress report comes before every block; false when the handler
+// stopped them or stopHere() answered true after a block.
+template<typename Out, typename StopHere>
+bool writeRecordsWithHelper(const ExportWriter::Job &job, const Columns &columns, const List::Items &records,
+                            Out &&out, StopHere &&stopHere)
+{
+    const size_t recordCount = records.size();
+    const size_t blocks = (recordCount + kBlockRecords - 1) / kBlockRecords;
+    constexpr size_t kAhead = 2; // blocks the helper may have ready and not yet taken
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<QString> ready; // the helper's blocks, in order
+    std::vector<QString> spare; // taken blocks' buffers, for the helper to fill again
+    bool stop = false;
+
+    // The records are read under the list's lock, which the caller holds
+    // until the helper has ended.
+    std::thread helper([&] {
+        KeyPlaces places(columns.innerKeys);
+        for (size_t b = 1; b < blocks; b += 2) {
+            QString text;
+            {
+                std::unique_lock guard(lock);
+                changed.wait(guard, [&] { return stop || ready.size() < kAhead; });
+                if (stop)
+                    return;
+                if (!spare.empty()) {
+                    text = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            text.resize(0);
+            writeRecords(job, columns.innerKeys, places, records, b * kBlockRecords,
+                         std::min((b + 1) * kBlockRecords, recordCount), [&text](QStringView piece) { text += piece; });
+            {
+                std::lock_guard guard(lock);
+                ready.push_back(std::move(text));
+            }
+            changed.notify_all();
+        }
+    });
+    struct Ending
+    {
+        std::mutex &lock;
+        std::condition_variable &changed;
+        bool &stop;
+        std::thread &helper;
+        ~Ending()
+        {
+            {
+                std::lock_guard guard(lock);
+                stop = true;
+            }
+            changed.notify_all();
+            helper.join();
+        }
+    } ending{lock, changed, stop, helper};
+
+    KeyPlaces places(columns.innerKeys);
+    for (size_t b = 0; b < blocks; ++b) {
+        const size_t first = b * kBlockRecords;
+        if (job.onProgress && !job.onProgress(qint64(first), qint64(recordCount)))
+            return false;
+        if (b % 2 == 0) {
+            writeRecords(job, columns.innerKeys, places, records, first, std::min(first + kBlockRecords, recordCount),
+                         out);
+        } else {
+            QString text;
+            {
+                std::unique_lock guard(lock);
+                changed.wait(guard, [&] { return !ready.empty(); });
+                text = std::move(ready.front());
+                ready.pop_front();
+            }
+            changed.notify_all();
+            out(QStringView(text));
+            std::lock_guard guard(lock);
+            spare.push_back(std::move(text));
+        }
+        if (stopHere())
+            return false;
+    }
     return true;
 }
 
@@ -165,32 +375,45 @@ QString ExportWriter::cancelledMessage()
 QString ExportWriter::render(const Job &job)
 {
     QString text;
-    generate(job, [&text](const QString &piece) { text += piece; });
+    const auto out = [&text](QStringView piece) { text += piece; };
+    generate(job, out, [&](const Columns &columns, const List::Items &records, const auto &) {
+        return writeRecordsInTurn(job, columns, records, out);
+    });
     return text;
 }
 
 Status ExportWriter::write(QIODevice &device, const Job &job)
 {
+    // Each piece is encoded straight into one buffer, handed to the device
+    // in large slices. One encoder for the whole text: a character cut
+    // between two pieces is joined as if the text were encoded in one go.
     QStringEncoder encoder(QStringConverter::Utf8);
-    QString pending;
-    pending.reserve(kFlushThreshold + 4096);
-    QByteArray bytes;
+    QByteArray buffer(kFlushBytes * 2, Qt::Uninitialized);
+    qsizetype used = 0;
     bool failed = false;
     const auto flush = [&] {
-        if (failed || pending.isEmpty())
-            return;
-        bytes.resize(encoder.requiredSpace(pending.size()));
-        char *end = encoder.appendToBuffer(bytes.data(), pending);
-        const qint64 size = end - bytes.constData();
-        if (device.write(bytes.constData(), size) != size)
+        if (!failed && used > 0 && device.write(buffer.constData(), used) != used)
             failed = true;
-        pending.resize(0); // keeps the capacity, unlike clear()
+        used = 0;
     };
-    const bool complete = generate(job, [&](const QString &piece) {
-        pending += piece;
-        if (pending.size() >= kFlushThreshold)
+    const auto out = [&](QStringView piece) {
+        const qsizetype room = encoder.requiredSpace(piece.size());
+        if (used + room > buffer.size()) {
             flush();
+            if (room > buffer.size())
+                buffer.resize(room);
+        }
+        used = encoder.appendToBuffer(buffer.data() + used, piece) - buffer.constData();
+        if (used >= kFlushBytes)
+            flush();
+    };
+    const bool complete = generate(job, out, [&](const Columns &columns, const List::Items &records, const auto &) {
+        if (records.size() >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1)
+            return writeRecordsWithHelper(job, columns, records, out, [&failed] { return failed; });
+        return writeRecordsInTurn(job, columns, records, out);
     });
+    if (failed)
+        return Status::failure(device.errorString());
     if (!complete)
         return Status::failure(cancelledMessage());
     flush();

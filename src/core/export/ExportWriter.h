@@ -31,7 +31,8 @@ public:
         bool namesRow = false;
         QLocale locale = QLocale::system(); // dates: short date style, no time
         // Told how many records are written of how many, every few hundred
-        // records and once at the end; answering false stops the writing,
+        // records (every few thousand in write() on a long list) and once at
+        // the end, on the writing thread; answering false stops the writing,
         // which then fails with cancelledMessage() (writeFile leaves no file).
         std::function<bool(qint64 written, qint64 total)> onProgress;
     };
@@ -41,7 +42,8 @@ public:
 
     // The whole text, built in memory.
     static QString render(const Job &job);
-    // Streams the text to the device as UTF-8, a slice at a time.
+    // Streams the text to the device as UTF-8, a slice at a time; a long list
+    // is rendered with the help of a second thread, into the same bytes.
     static Status write(QIODevice &device, const Job &job);
     // Writes the file as UTF-8, replacing any existing one in one step (the
     // text goes to a file beside it, then takes its name), so a failed write

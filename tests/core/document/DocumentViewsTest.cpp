@@ -219,7 +219,7 @@ TEST(ArrangedViewTest, TwoViewsTogetherWithOrWithoutPredicates)
     const Dict a{{u"2"_s, true}, {u"3"_s, u"a"_s}};
     const Dict b{{u"2"_s, false}, {u"3"_s, u"b"_s}};
     const List list({Value(a), Value(7), Value(b)});
-    const ArrangedView::Predicate checked = [](const Dict::Snapshot &s) { return s.boolValue(u"2"_s); };
+    const ArrangedView::Predicate checked = [](const Dict &d) { return d.boolValue(u"2"_s); };
     ArrangedView all;
     ArrangedView onlyChecked;
     ArrangedView::rearrangeTogether(list, all, {}, onlyChecked, checked);
@@ -238,7 +238,7 @@ TEST(ArrangedViewTest, SkipsElementsThatAreNoRecordsAndFindsRecordsByIdentity)
     const Dict b{{u"3"_s, u"b"_s}};
     const List list({Value(a), Value(u"not a record"_s), Value(), Value(b)});
     ArrangedView view;
-    view.rearrange(list, [](const Dict::Snapshot &) { return true; });
+    view.rearrange(list, [](const Dict &) { return true; });
 
     EXPECT_EQ(view.size(), 2);
     EXPECT_EQ(view.indexOf(b), 1);

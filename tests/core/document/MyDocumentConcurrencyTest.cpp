@@ -1,6 +1,7 @@
 #include "DocumentTestData.h"
 #include "TestApplication.h"
 #include "TestPrinters.h"
+#include "document/ArrangedView.h"
 #include "document/MyDocument.h"
 #include "platform/SystemClock.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 using namespace quillcast;
@@ -117,4 +119,52 @@ TEST(MyDocumentConcurrency, WorkerChangeSignalsReachObserversOnTheDocumentThread
             EXPECT_EQ(actions[i - 1], progressLine(i - 1, 100)) << row.name;
         }
     }
+}
+
+// A long list's views are walked in two halves, the later one by a helper:
+// the records come out in list order, each once, whatever sits at the split
+// (no record, a record held twice), for one view or two together, and a
+// cancelled walk gives nothing.
+TEST(ArrangedViewHalves, ALongListsViewsAreTheRecordsInListOrder)
+{
+    const qsizetype count = 150001;
+    List::Items items;
+    for (qsizetype i = 0; i < count; ++i)
+        items.emplace_back(Dict{{u"1"_s, Value(i)}, {u"2"_s, Value(i % 3 == 0)}});
+    items[count / 2] = Value(u"no record"_s);
+    items[count / 2 + 1] = items[count / 2 - 1];
+    const List list(std::move(items));
+    const auto checked = [](const Dict &d) { return d.boolValue(u"2"_s); };
+
+    // What a walk in turn lets through, as record numbers.
+    QList<qint64> expectedAll;
+    QList<qint64> expectedChecked;
+    list.read([&](const List::Items &all) {
+        for (const Value &item : all) {
+            if (const Dict *d = item.asDict()) {
+                expectedAll.append(d->intValue(u"1"_s));
+                if (checked(*d))
+                    expectedChecked.append(d->intValue(u"1"_s));
+            }
+        }
+    });
+    const auto numbers = [](const ArrangedView &view) {
+        QList<qint64> out;
+        for (const Dict &d : *view.records())
+            out.append(d.intValue(u"1"_s));
+        return out;
+    };
+
+    ArrangedView alone;
+    alone.rearrange(list, checked);
+    EXPECT_EQ(numbers(alone), expectedChecked);
+    ArrangedView every;
+    ArrangedView ticked;
+    ArrangedView::rearrangeTogether(list, every, {}, ticked, checked);
+    EXPECT_EQ(numbers(every), expectedAll);
+    EXPECT_EQ(numbers(ticked), expectedChecked);
+    EXPECT_EQ(every.indexOf(list.at(count / 2 + 1).toDict()), count / 2 - 1) << "the first row of a record held twice";
+
+    const std::atomic<bool> cancelled{true};
+    EXPECT_EQ(ArrangedView::arrange(list, checked, &cancelled), std::nullopt);
 }

@@ -7,11 +7,13 @@
 #include "document/DocumentKeys.h"
 #include "document/MyDocument.h"
 #include "document/RecordList.h"
+#include "document/RowIndex.h"
 #include "platform/SystemClock.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include <QList>
 #include <QString>
@@ -204,6 +206,97 @@ TEST(RecordListFlag, AnyCheckedAfterOneTickIsWhatTheListHolds)
         setUpThreeRecords(doc);
         row.steps(doc);
         EXPECT_EQ(doc.isCheckedRecords(), row.expected);
+    }
+}
+
+// The checked view and the any-checked flag as an open sets them up, with
+// flags of every kind a file may hold, and after ticks once re-evaluated.
+TEST(RecordListFlag, TheCheckedViewAsOpenedAndAfterTicks)
+{
+    const struct { const char *name; std::vector<Value> flags; QList<qint64> checked; QList<qint64> afterTicks; } rows[] = {
+        {"none checked", {Value(false), Value(0), Value(u""_s), Value()}, {}, {1, 4}},
+        {"some checked", {Value(true), Value(false), Value(u"1"_s), Value(2.5)}, {1, 3, 4}, {3, 4}},
+        {"all checked", {Value(1), Value(u"YES"_s), Value(true), Value(u" 7"_s)}, {1, 2, 3, 4}, {2, 3, 4}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        MyDocument doc{SystemClock::instance()};
+        List records;
+        for (size_t i = 0; i < row.flags.size(); ++i) {
+            Dict r = record(qint64(i) + 1, false, u"r%1@bonn.de"_s.arg(i));
+            r.set(DocumentKeys::checkedInnerKey(), row.flags[i]);
+            records.append(Value(r));
+        }
+        doc.setAddressArray(records);
+        doc.setUpOpenedDocument();
+        EXPECT_EQ(numbersOf(doc.addresses().checked()), row.checked);
+        EXPECT_EQ(doc.isCheckedRecords(), !row.checked.isEmpty());
+
+        // The first record's flag flipped, the last one ticked.
+        const Dict first = records.at(0).toDict();
+        doc.setRecordValue(first, DocumentKeys::checkedInnerKey(), Value(!first.boolValue(u"2"_s)));
+        doc.setRecordValue(records.at(3).toDict(), DocumentKeys::checkedInnerKey(), Value(true));
+        EXPECT_TRUE(doc.isCheckedRecords());
+        doc.updateIsCheckedRecords();
+        EXPECT_EQ(numbersOf(doc.addresses().checked()), row.afterTicks);
+    }
+}
+
+// Rows found by identity in a list of identities (null: no record), after
+// the changes the index hears of; a record held twice is found at its first row.
+TEST(RowIndexLookups, PresentMissingRepeatedAndAfterChanges)
+{
+    int a, b, c, d;
+    using Rows = std::vector<const void *>;
+    const struct { const char *name; Rows rows; std::function<void(RowIndex &, Rows &)> change; const void *sought; qsizetype expected; } rows[] = {
+        {"present", {&a, &b, &c}, {}, &b, 1},
+        {"missing", {&a, &b}, {}, &c, -1},
+        {"no record sought", {&a, nullptr}, {}, nullptr, -1},
+        {"held twice", {&a, &b, &c, &b}, {}, &b, 1},
+        {"held twice, both after a cut", {&a, &b, &c, &b}, [&](RowIndex &index, Rows &) {
+             (void)index.find(&a, 4, [](qsizetype) { return nullptr; }); // an index over other rows, then cut
+             index.invalidateFrom(0);
+         }, &b, 1},
+        {"held twice, found after an insertion before both", {&a, &b, &c, &b}, [&](RowIndex &index, Rows &r) {
+             (void)index.find(&b, qsizetype(r.size()), [&](qsizetype i) { return r[size_t(i)]; });
+             r.insert(r.begin(), &d);
+             index.invalidateFrom(0);
+         }, &b, 2},
+        {"appended twice", {&a}, [&](RowIndex &index, Rows &r) {
+             (void)index.find(&a, 1, [&](qsizetype i) { return r[size_t(i)]; });
+             r.push_back(&b);
+             index.appended(&b, 1);
+             r.push_back(&b);
+             index.appended(&b, 2);
+         }, &b, 1},
+        {"first of two removed", {&a, &b, &c, &b}, [&](RowIndex &index, Rows &r) {
+             (void)index.find(&b, 4, [&](qsizetype i) { return r[size_t(i)]; });
+             r.erase(r.begin() + 1);
+             index.removed(&b, 1);
+         }, &b, 2},
+        {"removed", {&a, &b, &c}, [&](RowIndex &index, Rows &r) {
+             (void)index.find(&c, 3, [&](qsizetype i) { return r[size_t(i)]; });
+             r.erase(r.begin() + 1);
+             index.removed(&b, 1);
+         }, &b, -1},
+        {"moved up by a removal", {&a, &b, &c}, [&](RowIndex &index, Rows &r) {
+             (void)index.find(&c, 3, [&](qsizetype i) { return r[size_t(i)]; });
+             r.erase(r.begin());
+             index.removed(&a, 0);
+         }, &c, 1},
+        {"changed without telling", {&a, &b, &c}, [&](RowIndex &index, Rows &r) {
+             (void)index.find(&c, 3, [&](qsizetype i) { return r[size_t(i)]; });
+             std::swap(r[0], r[2]);
+         }, &c, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        RowIndex index;
+        Rows list = row.rows;
+        if (row.change)
+            row.change(index, list);
+        EXPECT_EQ(index.find(row.sought, qsizetype(list.size()), [&](qsizetype i) { return list[size_t(i)]; }),
+                  row.expected);
     }
 }
 

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -170,6 +172,95 @@ TEST_F(BackgroundExport, TheSavePanelWritesInTheBackgroundWhenAsked)
     EXPECT_EQ(m->phase(), LXDataExportManager::Phase::Writing);
     finish(*m);
     EXPECT_EQ(fileBytes(path), QByteArray("p0@example.org\tName, \"0\" x y\t0\np1@example.org\tName, \"1\" x y\t1"));
+}
+
+// --- A long list, rendered by the writing thread and a helper --------------------
+
+Dict keyOf(const QString &inner, const QString &name)
+{
+    return Dict{{DocumentKeys::innerKey(), Value(inner)}, {DocumentKeys::publicKey(), Value(name)}};
+}
+
+// Records over two key blocks taking turns at random-looking places, a record
+// that is no dictionary, and an emoji cut in two between the last record of
+// one block of rows and the first of the next.
+List::Items longList()
+{
+    List::Items items;
+    for (int i = 0; i < 20000; ++i) {
+        if (i % 7 == 3)
+            items.emplace_back(Dict{{u"2"_s, Value(true)}, {u"4"_s, Value(u"only name %1, \"q\""_s.arg(i))}});
+        else
+            items.emplace_back(Dict{{u"3"_s, Value(u"p%1@example.org"_s.arg(i))}, {u"4"_s, Value(u"N\r\n%1"_s.arg(i))}});
+    }
+    items[9000] = Value(u"not a record"_s);
+    items[4095] = Value(Dict{{u"3"_s, Value(u"x"_s + QChar(0xD83D))}});
+    items[4096] = Value(Dict{{u"3"_s, Value(QString(QChar(0xDE00)) + u"y"_s)}});
+    return items;
+}
+
+// The write of a long list gives the bytes of the text rendered in turn,
+// encoded in one go, in every layout and in a layout with no delimiters at
+// all (where the two halves of the cut emoji meet).
+TEST(LongExport, TheHelperThreadsRowsAreTheRowsWrittenInTurn)
+{
+    const List list(longList());
+    ExportDelimiters bare = ExportDelimiters::forFormat(0);
+    bare.startOfFile = bare.endOfFile = bare.startOfRecord = bare.endOfRecord = QString();
+    bare.fieldOpenTag = bare.fieldCloseTag = bare.fieldSeparator = QString();
+    const struct { const char *name; qint32 format; ExportDelimiters delimiters; } rows[] = {
+        {"custom", 0, ExportDelimiters::forFormat(0)},  {"tsv", 1, ExportDelimiters::forFormat(1)},
+        {"quoted csv", 2, ExportDelimiters::forFormat(2)}, {"html table", 3, ExportDelimiters::forFormat(3)},
+        {"html page", 4, ExportDelimiters::forFormat(4)}, {"csv", 5, ExportDelimiters::forFormat(5)},
+        {"no delimiters", 0, bare},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ExportWriter::Job job;
+        job.records = list;
+        job.keys = List(List::Items{Value(keyOf(u"3"_s, u"email"_s)), Value(keyOf(u"4"_s, u"name"_s))});
+        job.format = row.format;
+        job.delimiters = row.delimiters;
+        job.namesRow = true;
+        qint64 reported = 0;
+        job.onProgress = [&](qint64 written, qint64 total) {
+            EXPECT_GE(written, reported);
+            EXPECT_EQ(total, 20000);
+            reported = written;
+            return true;
+        };
+        QBuffer buffer;
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(ExportWriter::write(buffer, job).ok());
+        EXPECT_EQ(reported, 20000);
+        job.onProgress = nullptr;
+        QStringEncoder encoder(QStringConverter::Utf8);
+        const QByteArray inTurn = encoder.encode(ExportWriter::render(job));
+        EXPECT_EQ(buffer.data().size(), inTurn.size());
+        EXPECT_TRUE(buffer.data() == inTurn);
+    }
+}
+
+// Cancelled half-way, or refused by a full disk, the write ends with the
+// helper stopped, and says which.
+TEST(LongExport, CancelledOrRefusedHalfWayTheWriteEndsAndSaysWhy)
+{
+    ExportWriter::Job job;
+    job.records = List(longList());
+    job.keys = List(List::Items{Value(keyOf(u"3"_s, u"email"_s))});
+    job.onProgress = [](qint64 written, qint64) { return written < 10000; };
+    QBuffer buffer;
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    const Status cancelled = ExportWriter::write(buffer, job);
+    ASSERT_FALSE(cancelled.ok());
+    EXPECT_EQ(cancelled.error(), ExportWriter::cancelledMessage());
+
+    job.onProgress = nullptr;
+    QFile full(u"/dev/full"_s);
+    ASSERT_TRUE(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const Status refused = ExportWriter::write(full, job);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error(), ExportWriter::cancelledMessage());
 }
 
 TEST(ExportLayouts, EveryCodeHasATitleANameAndTheWritersExtension)

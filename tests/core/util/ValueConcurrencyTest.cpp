@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -107,4 +108,42 @@ TEST(ValueConcurrency, InPlaceAndCopyingWritersLoseNothing)
 
     EXPECT_EQ(d.intValue(u"n"_s), 5000);
     EXPECT_EQ(d.size(), 301);
+}
+
+// A walk reads one flag or number of each record without a snapshot (the
+// checked view of a million records) while the main thread ticks records in
+// place, writes text over the flag and replaces whole versions: every read
+// is one of the values written, never a freed or half-written one.
+TEST(ValueConcurrency, OneValueReadAloneWhileWritersReplaceIt)
+{
+    std::vector<Dict> records;
+    for (int i = 0; i < 64; ++i)
+        records.push_back(Dict{{u"1"_s, i}, {u"2"_s, false}});
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+
+    std::thread reader([&] {
+        while (!stop.load()) {
+            for (const Dict &record : records) {
+                const qint64 n = record.intValue(u"2"_s);
+                const bool flag = record.boolValue(u"2"_s);
+                if (n < 0 || n > 1 || record.intValue(u"1"_s) < 0)
+                    wrong.fetch_add(1);
+                (void)flag;
+            }
+        }
+    });
+
+    for (int round = 0; round < 300; ++round) {
+        for (Dict &record : records) {
+            switch (round % 3) {
+            case 0: record.set(u"2"_s, Value(round % 2 == 0)); break; // in place
+            case 1: record.set(u"2"_s, Value(QString::number(round % 2))); break; // a new version
+            default: record.replaceEntries({{u"1"_s, round}, {u"2"_s, Value(1)}}); break;
+            }
+        }
+    }
+    stop.store(true);
+    reader.join();
+    EXPECT_EQ(wrong.load(), 0);
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimeZone>
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -39,6 +41,21 @@ TEST(ValueReading, ReadsAsBoolIntegerAndText)
         EXPECT_EQ(row.value.toBool(), row.asBool);
         EXPECT_EQ(row.value.toInt64(), row.asInt);
         EXPECT_EQ(row.value.toString(), row.asString);
+        // Read out of a record, alone or through a snapshot: the same answer.
+        const Dict record{{u"2"_s, row.value}, {u"3"_s, u"a@b.de"_s}};
+        EXPECT_EQ(record.boolValue(u"2"_s), row.asBool);
+        EXPECT_EQ(record.intValue(u"2"_s), row.asInt);
+        EXPECT_EQ(record.snapshot().boolValue(u"2"_s), row.asBool);
+        EXPECT_EQ(record.snapshot().intValue(u"2"_s), row.asInt);
+    }
+    // Values that are no flag and no number, and a key the record lacks.
+    const Dict nested{{u"2"_s, Value(Dict{{u"2"_s, true}})},
+                      {u"4"_s, Value(QDateTime::fromSecsSinceEpoch(86400, QTimeZone::utc()))},
+                      {u"5"_s, Value(List({Value(1)}))}};
+    for (const QString &key : {u"2"_s, u"4"_s, u"5"_s, u"6"_s}) {
+        SCOPED_TRACE(key.toStdString());
+        EXPECT_FALSE(nested.boolValue(key));
+        EXPECT_EQ(nested.intValue(key), 0);
     }
     EXPECT_EQ(Value(u"99999999999"_s).toInt32(), std::numeric_limits<qint32>::max());
     EXPECT_EQ(Value(u"-99999999999"_s).toInt32(), std::numeric_limits<qint32>::min());

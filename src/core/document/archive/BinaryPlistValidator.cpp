@@ -1,6 +1,7 @@
 #include "document/archive/BinaryPlistValidator.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -82,6 +83,57 @@ std::optional<QString> BinaryPlistValidator::checkOffsets()
     return std::nullopt;
 }
 
+bool BinaryPlistValidator::readObject(quint32 index, Object &out) const
+{
+    // The same checks as parseObject(), without its messages: the walk
+    // reads every object through here and asks parseObject() why only when
+    // this refuses one.
+    const quint64 offset = readBigEndian(m_data + m_tableOffset + index * quint64(m_offsetWidth), m_offsetWidth);
+    const quint64 end = m_tableOffset;
+    quint64 p = offset + 1;
+    const quint8 marker = m_data[offset];
+    const int low = marker & 0x0F;
+    out = Object{Kind(marker >> 4)};
+    switch (marker >> 4) {
+    case Bool:
+        return low == 0x8 || low == 0x9;
+    case Int:
+        return low <= 4 && p + (1ULL << low) <= end;
+    case Real:
+        return (low == 2 || low == 3) && p + (1ULL << low) <= end;
+    case Date:
+        return low == 3 && p + 8 <= end;
+    case Uid:
+        return low <= 7 && p + quint64(low) + 1 <= end;
+    case Data:
+    case Ascii:
+    case Utf16:
+    case Array:
+    case Dict: {
+        quint64 count = quint64(low);
+        if (low == 0x0F) {
+            if (p >= end || (m_data[p] >> 4) != Int || (m_data[p] & 0x0F) > 3)
+                return false;
+            const int width = 1 << (m_data[p] & 0x0F);
+            if (p + 1 + quint64(width) > end)
+                return false;
+            count = readBigEndian(m_data + p + 1, width);
+            p += 1 + quint64(width);
+        }
+        const quint64 unit = out.kind == Utf16 ? 2 : out.kind == Array ? quint64(m_refWidth)
+                                                 : out.kind == Dict    ? 2 * quint64(m_refWidth)
+                                                                       : 1;
+        if (count > (end - p) / unit)
+            return false;
+        out.count = count;
+        out.contentAt = p;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 std::optional<QString> BinaryPlistValidator::parseObject(quint32 index, Object &out) const
 {
     const quint64 offset = readBigEndian(m_data + m_tableOffset + index * quint64(m_offsetWidth), m_offsetWidth);
@@ -150,23 +202,16 @@ std::optional<QString> BinaryPlistValidator::parseObject(quint32 index, Object &
     return damaged(u"object %1 has the unknown type 0x%2"_s.arg(index).arg(marker, 2, 16, QLatin1Char('0')));
 }
 
-quint64 BinaryPlistValidator::refsOf(const Object &o)
+quint32 BinaryPlistValidator::finished(const Frame &done)
 {
-    return o.kind == Dict ? 2 * o.count : o.kind == Array ? o.count : 0;
-}
-
-quint64 BinaryPlistValidator::payloadOf(const Object &o)
-{
-    switch (o.kind) {
-    case Ascii:
-        return o.count + 1;
-    case Utf16:
-        return 3 * o.count + 1; // as UTF-8
-    case Data:
-        return o.count;
-    default:
-        return 0;
-    }
+    // Most containers (a record, its keys and its values) expand to a few
+    // nodes: their expansion fits in the state word itself.
+    if (done.nodes <= Inline::maxNodes && done.payload <= Inline::maxPayload && quint32(done.height) <= Inline::maxHeight)
+        return Inline::flag | quint32(done.height) << Inline::heightShift | quint32(done.payload) << Inline::payloadShift
+               | quint32(done.nodes);
+    m_done.push_back({quint32(std::min<quint64>(done.nodes, 0xFFFFFFFFu)),
+                      quint32(std::min<quint64>(done.payload, 0xFFFFFFFFu)), quint8(done.height)});
+    return quint32(m_done.size() - 1) + FirstDone;
 }
 
 std::optional<QString> BinaryPlistValidator::walk()
@@ -182,6 +227,8 @@ std::optional<QString> BinaryPlistValidator::walk()
 
     std::vector<Frame> stack;
     stack.reserve(size_t(maxNesting) + 1);
+    // Dictionary keys found to be strings, by object number + 1.
+    std::array<quint64, 16> keysChecked{};
     // A container parsed already comes with its object.
     const auto enter = [&](quint32 index, const Object *parsed) -> std::optional<QString> {
         if (stack.size() >= size_t(maxNesting))
@@ -190,8 +237,11 @@ std::optional<QString> BinaryPlistValidator::walk()
         frame.index = index;
         if (parsed)
             frame.object = *parsed;
-        else if (auto error = parseObject(index, frame.object))
-            return error;
+        else if (!readObject(index, frame.object)) {
+            if (auto error = parseObject(index, frame.object))
+                return error;
+        }
+        frame.refs = refsOf(frame.object);
         frame.payload = payloadOf(frame.object);
         m_state[index] = InProgress;
         stack.push_back(frame);
@@ -211,7 +261,7 @@ std::optional<QString> BinaryPlistValidator::walk()
         if ((++steps & kStretch) == 0 && m_pagesRead)
             m_pagesRead();
         Frame &frame = stack.back();
-        if (frame.nextRef < refsOf(frame.object)) {
+        if (frame.nextRef < frame.refs) {
             const quint64 slot = frame.nextRef++;
             const quint64 child = readBigEndian(m_data + frame.object.contentAt + slot * quint64(m_refWidth), m_refWidth);
             if (child >= m_objectCount)
@@ -220,22 +270,29 @@ std::optional<QString> BinaryPlistValidator::walk()
             Object child_;
             bool parsed = false;
             if (frame.object.kind == Dict && slot < frame.object.count) {
-                if (auto error = parseObject(c, child_))
-                    return error;
-                if (child_.kind != Ascii && child_.kind != Utf16)
-                    return damaged(u"dictionary %1 has a key that is not a string"_s.arg(frame.index));
-                parsed = true;
+                // Every record repeats the same few keys: each is checked once.
+                quint64 &checkedKey = keysChecked[c % keysChecked.size()];
+                if (checkedKey != child + 1) {
+                    if (!readObject(c, child_)) {
+                        if (auto error = parseObject(c, child_))
+                            return error;
+                    }
+                    if (child_.kind != Ascii && child_.kind != Utf16)
+                        return damaged(u"dictionary %1 has a key that is not a string"_s.arg(frame.index));
+                    checkedKey = child + 1;
+                    parsed = true;
+                }
             }
             if (m_state[c] == InProgress)
                 return damaged(u"object %1 contains itself"_s.arg(c));
             if (m_state[c] >= FirstDone) {
-                const Expansion &e = m_done[m_state[c] - FirstDone];
+                const Expansion e = doneOf(m_state[c]);
                 if (!absorb(frame, e.nodes, e.payload, e.height))
                     return tooShared;
                 continue;
             }
             // A key is a string, parsed above already.
-            if (!parsed) {
+            if (!parsed && !readObject(c, child_)) {
                 if (auto error = parseObject(c, child_))
                     return error;
             }
@@ -244,17 +301,20 @@ std::optional<QString> BinaryPlistValidator::walk()
                     return error;
                 continue;
             }
-            // Scalars cannot refer to anything; count them on the spot.
-            if (!absorb(frame, 1, payloadOf(child_), 1))
+            // Scalars cannot refer to anything; count them on the spot, and
+            // keep their count in their state word, so that a shared one (a
+            // key, a class reference, a common number) is not read again.
+            const quint64 payload = payloadOf(child_);
+            if (!absorb(frame, 1, payload, 1))
                 return tooShared;
+            if (payload <= Inline::maxPayload)
+                m_state[c] = Inline::flag | quint32(1) << Inline::heightShift | quint32(payload) << Inline::payloadShift | 1;
             continue;
         }
         // Every reference of this container is checked: record what it expands to.
         const Frame done = frame;
         stack.pop_back();
-        m_state[done.index] = quint32(m_done.size()) + FirstDone;
-        m_done.push_back({quint32(std::min<quint64>(done.nodes, 0xFFFFFFFFu)),
-                          quint32(std::min<quint64>(done.payload, 0xFFFFFFFFu)), quint8(done.height)});
+        m_state[done.index] = finished(done);
         if (!stack.empty() && !absorb(stack.back(), done.nodes, done.payload, done.height))
             return tooShared;
     }

@@ -73,14 +73,25 @@ private:
     {
         quint32 index = 0;
         Object object;
+        quint64 refs = 0; // references to check: 2 per entry of a dictionary
         quint64 nextRef = 0;
         quint64 nodes = 1;
         quint64 payload = 0;
         int height = 1;
     };
-    // Per object: Unvisited, InProgress, or from FirstDone on the place of
-    // what it expands to in m_done (only containers get there).
+    // Per object: Unvisited, InProgress, or, for a container checked,
+    // what it expands to: with Inline::flag set, held in the word itself,
+    // otherwise from FirstDone on its place in m_done.
     enum State : quint32 { Unvisited, InProgress, FirstDone };
+    struct Inline
+    {
+        static constexpr quint32 flag = quint32(1) << 31;
+        static constexpr quint32 maxNodes = (1u << 14) - 1;
+        static constexpr int payloadShift = 14;
+        static constexpr quint32 maxPayload = (1u << 11) - 1;
+        static constexpr int heightShift = 25;
+        static constexpr quint32 maxHeight = (1u << 6) - 1;
+    };
     struct Expansion
     {
         quint32 nodes = 0;
@@ -94,10 +105,35 @@ private:
     Status run();
     std::optional<QString> readTrailer();
     std::optional<QString> checkOffsets();
+    // An object's kind and extent: false when it is malformed, and
+    // parseObject() then says how.
+    bool readObject(quint32 index, Object &out) const;
     std::optional<QString> parseObject(quint32 index, Object &out) const;
     std::optional<QString> walk();
-    static quint64 payloadOf(const Object &o);
-    static quint64 refsOf(const Object &o);
+    // What an object adds to the text and data of the expanded tree.
+    static quint64 payloadOf(const Object &o)
+    {
+        switch (o.kind) {
+        case Ascii:
+            return o.count + 1;
+        case Utf16:
+            return 3 * o.count + 1; // as UTF-8
+        case Data:
+            return o.count;
+        default:
+            return 0;
+        }
+    }
+    // The state of a container whose references are all checked.
+    quint32 finished(const Frame &done);
+    Expansion doneOf(quint32 state) const
+    {
+        if (state & Inline::flag)
+            return {state & Inline::maxNodes, (state >> Inline::payloadShift) & Inline::maxPayload,
+                    quint8((state >> Inline::heightShift) & Inline::maxHeight)};
+        return m_done[state - FirstDone];
+    }
+    static quint64 refsOf(const Object &o) { return o.kind == Dict ? 2 * o.count : o.kind == Array ? o.count : 0; }
 
     QByteArrayView m_bytes;
     const PagesRead &m_pagesRead;
@@ -108,8 +144,9 @@ private:
     quint64 m_top = 0;
     quint64 m_tableOffset = 0;
 
-    // A word per object, and what each finished container expands to: most
-    // objects of a mailing are texts and numbers, which need no more.
+    // A word per object, and what each finished container too large for its
+    // word expands to: most objects of a mailing are texts and numbers, and
+    // most containers small records.
     std::vector<quint32> m_state;
     std::vector<Expansion> m_done;
 };

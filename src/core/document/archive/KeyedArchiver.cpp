@@ -1,5 +1,6 @@
 #include "document/archive/KeyedArchiver.h"
 
+#include "document/archive/ChunkedVector.h"
 #include "document/archive/FlatUidTable.h"
 #include "document/archive/KeyedUnarchiver.h"
 #include "document/archive/PlistEncoding.h"
@@ -28,6 +29,11 @@ constexpr qint64 referenceDateMSecs = 978307200000LL;
 
 // Lists shorter than this are not worth a thread.
 constexpr size_t splitMinimum = 8192;
+
+// The second thread of the count starts from a copy of what was counted
+// before the list it shares: worth it only while that is small (a mailing's
+// records are met first of all).
+constexpr size_t forkCopyLimit = 65536;
 
 // NS.time of a date, when it has one the reader accepts: invalid dates and
 // dates hundreds of millennia away have none.
@@ -113,27 +119,70 @@ struct KeyedArchiver::Plan
     // Numbers: those met in rising order (a record number, typically) in
     // a list of their own, which needs no look-up for the next one; the
     // others in the table, with the range it holds.
-    std::vector<std::pair<qint64, Uid>> risingIntegers;
+    ChunkedVector<qint64> risingValues;
+    ChunkedVector<Uid> risingUids; // by place in risingValues
     FlatUidTable integers;
     qint64 integersLow = std::numeric_limits<qint64>::max();
     qint64 integersHigh = std::numeric_limits<qint64>::min();
     FlatUidTable reals; // by bit pattern
+    std::optional<Uid> knownInteger(qint64 i) const;
+    void addInteger(qint64 i, Uid uid);
     QHash<QString, Uid> keys; // dictionary keys
     Uid emptyString = 0;
     Uid booleans[2] = {0, 0};
     QHash<QString, Uid> classes;
     QHash<QString, Ref> fixedStrings; // keys and class names
-    std::vector<Ref> objects; // by UID: the property list object written for it
-    std::vector<Ref> uidRefs; // by UID: its reference object
+    // By UID: the property list object written for it, and its reference
+    // object (noRef until the first reference).
+    struct Slot
+    {
+        Ref object;
+        Ref uidRef;
+    };
+    ChunkedVector<Slot> slots;
+    Slot &slot(Uid u)
+    {
+        if (u < apartStart)
+            return slots[u];
+        if (u < apartEnd)
+            return apartSlots[u - apartShift];
+        return slots[u - (apartEnd - apartStart)];
+    }
+    std::optional<Uid> knownContainer(quint64 identity) const
+    {
+        if (const FlatUidTable::Entry *e = containers.find(identity))
+            return e->uid;
+        if (apartEnd != 0) {
+            if (const FlatUidTable::Entry *e = apartContainers.find(identity))
+                return e->uid < apartFork ? e->uid : e->uid + apartShift;
+        }
+        return std::nullopt;
+    }
+    // The second half of the split list, when it was counted apart (see
+    // joinSecondHalf): its slots and containers stay in the tables it was
+    // counted in, under its own numbers (slots renumbered in place), which
+    // are apartShift below their numbers in the archive. Its UIDs are
+    // apartStart to apartEnd; the slots of those after it follow the first
+    // half's in `slots`.
+    Uid apartStart = std::numeric_limits<Uid>::max();
+    Uid apartEnd = 0;
+    Uid apartShift = 0;
+    Uid apartFork = 0; // its own first number
+    ChunkedVector<Slot> apartSlots;
+    FlatUidTable apartContainers;
     // In the order they were met: what the writing walks read.
     // (Deques, so that what a walk holds stays where it is while it grows.)
-    std::deque<Dict::EntryRange> dicts;
+    std::deque<Dict::Snapshot> dicts;
     std::deque<std::vector<Value>> lists;
+    // The positions of dicts[0] and lists[0] in the walk: not 0 for the
+    // plan of the second half while it is counted apart.
+    size_t dictsBase = 0;
+    size_t listsBase = 0;
     // The slot every look-up of a shared object (container, number) found,
     // in the order they were made: the writing walks read them in turn
     // instead of looking up again, which for a million records would cost
     // a cache miss each.
-    std::vector<Uid> found;
+    ChunkedVector<Uid> found;
 
     // The list written in two halves, by its place in `lists`: where each
     // half starts, where the second ends, and the slots of all its items.
@@ -153,7 +202,43 @@ struct KeyedArchiver::Plan
     quint64 tableOffset = 0;
     quint64 size = 0;
     bool failed = false; // the output refused a write
+    int threads = 1;
 };
+
+std::optional<KeyedArchiver::Uid> KeyedArchiver::Plan::knownInteger(qint64 i) const
+{
+    if (!risingValues.empty() && i <= risingValues.back()) {
+        // The first value not below i.
+        size_t low = 0;
+        size_t high = risingValues.size() - 1;
+        while (low < high) {
+            const size_t middle = low + (high - low) / 2;
+            if (risingValues[middle] < i)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        if (risingValues[low] == i)
+            return risingUids[low];
+    }
+    if (i >= integersLow && i <= integersHigh) {
+        if (const FlatUidTable::Entry *e = integers.find(quint64(i)))
+            return e->uid;
+    }
+    return std::nullopt;
+}
+
+void KeyedArchiver::Plan::addInteger(qint64 i, Uid uid)
+{
+    if (risingValues.empty() || i > risingValues.back()) {
+        risingValues.push_back(i);
+        risingUids.push_back(uid);
+        return;
+    }
+    integers.add(quint64(i), uid);
+    integersLow = std::min(integersLow, i);
+    integersHigh = std::max(integersHigh, i);
+}
 
 // The bytes of one part of the archive (the scalars, the containers or the
 // offset table) as a walk writes them, in pieces at their places.
@@ -243,6 +328,7 @@ Status KeyedArchiver::run(const Value &root, ArchiveOutput &output, int threads)
         return Status::failure(u"the root must be a dictionary"_s);
 
     Plan plan;
+    plan.threads = threads;
     {
         // The first walk: numbers and sizes.
         KeyedArchiver counting(plan, nullptr);
@@ -313,7 +399,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeRoot(const Value &root)
 
 void KeyedArchiver::finishRoot(Uid rootUid)
 {
-    const Ref objects = array(m_plan.objects);
+    const Ref objects = objectsArray();
     const std::array<Ref, 2> topEntries{fixedString(u"root"_s), uidRef(rootUid)};
     const Ref top = dict(topEntries);
     std::array<Ref, 8> rootEntries;
@@ -351,7 +437,7 @@ void KeyedArchiver::encodeSplitHalf()
 {
     m_at = m_plan.secondHalf;
     startStreams();
-    const std::vector<Value> &items = m_plan.lists[*m_plan.splitList];
+    std::vector<Value> &items = m_plan.lists[*m_plan.splitList];
     std::vector<Uid> uids;
     encodeItems(items, m_plan.splitAt, items.size(), m_plan.splitDepth, uids);
     flushStreams();
@@ -368,14 +454,14 @@ KeyedArchiver::Uid KeyedArchiver::newSlot()
 {
     const Uid uid = m_at.uid++;
     if (!m_writing)
-        m_plan.objects.push_back(0); // filled in once the object is written
+        m_plan.slots.push_back(Plan::Slot{0, noRef}); // the object filled in once written
     return uid;
 }
 
 void KeyedArchiver::setObject(Uid uid, Ref ref)
 {
     if (!m_writing)
-        m_plan.objects[uid] = ref;
+        m_plan.slot(uid).object = ref;
 }
 
 char *KeyedArchiver::scalar(size_t size, Ref &ref)
@@ -395,6 +481,33 @@ void KeyedArchiver::putOffset(quint64 offset)
     putBigEndian(m_table->take(size_t(m_plan.offsetWidth)), offset, m_plan.offsetWidth);
 }
 
+namespace {
+
+char *putRefs(char *p, std::span<const quint32> refs, int width)
+{
+    switch (width) {
+    case 1:
+        for (quint32 r : refs)
+            *p++ = char(r);
+        break;
+    case 2:
+        for (quint32 r : refs) {
+            qToBigEndian(quint16(r), p);
+            p += 2;
+        }
+        break;
+    default:
+        for (quint32 r : refs) {
+            qToBigEndian(r, p);
+            p += 4;
+        }
+        break;
+    }
+    return p;
+}
+
+} // namespace
+
 KeyedArchiver::Ref KeyedArchiver::container(quint8 marker, quint64 count, std::span<const Ref> refs)
 {
     const Ref ref = Ref(m_at.ref++);
@@ -403,28 +516,44 @@ KeyedArchiver::Ref KeyedArchiver::container(quint8 marker, quint64 count, std::s
         const int width = m_plan.refWidth;
         putOffset(m_plan.containerStart + m_at.markerBytes + m_at.containerRefs * quint64(width));
         char *p = m_containers->take(markerSize + refs.size() * size_t(width));
-        p = putCountedMarker(p, marker, count);
-        switch (width) {
-        case 1:
-            for (Ref r : refs)
-                *p++ = char(r);
-            break;
-        case 2:
-            for (Ref r : refs) {
-                qToBigEndian(quint16(r), p);
-                p += 2;
-            }
-            break;
-        default:
-            for (Ref r : refs) {
-                qToBigEndian(quint32(r), p);
-                p += 4;
-            }
-            break;
-        }
+        putRefs(putCountedMarker(p, marker, count), refs, width);
     }
     m_at.markerBytes += markerSize;
     m_at.containerRefs += refs.size();
+    return ref;
+}
+
+KeyedArchiver::Ref KeyedArchiver::objectsArray()
+{
+    const Ref ref = Ref(m_at.ref++);
+    const quint64 count = m_at.uid;
+    const size_t markerSize = countedMarkerSize(count);
+    if (m_writing) {
+        // A reference per object of the archive: written a chunk of the
+        // table at a time rather than gathered whole first.
+        const int width = m_plan.refWidth;
+        putOffset(m_plan.containerStart + m_at.markerBytes + m_at.containerRefs * quint64(width));
+        putCountedMarker(m_containers->take(markerSize), 0xA0, count);
+        std::vector<Ref> refs;
+        refs.reserve(ChunkedVector<Plan::Slot>::chunkSize);
+        const auto put = [&](const ChunkedVector<Plan::Slot> &slots, size_t from, size_t to) {
+            slots.forEachSpan(from, to, [&](std::span<const Plan::Slot> part) {
+                refs.clear();
+                for (const Plan::Slot &slot : part)
+                    refs.push_back(slot.object);
+                putRefs(m_containers->take(refs.size() * size_t(width)), refs, width);
+            });
+        };
+        if (m_plan.apartEnd == 0) {
+            put(m_plan.slots, 0, m_plan.slots.size());
+        } else {
+            put(m_plan.slots, 0, m_plan.apartStart);
+            put(m_plan.apartSlots, m_plan.apartStart - m_plan.apartShift, m_plan.apartEnd - m_plan.apartShift);
+            put(m_plan.slots, m_plan.apartStart, m_plan.slots.size());
+        }
+    }
+    m_at.markerBytes += markerSize;
+    m_at.containerRefs += count;
     return ref;
 }
 
@@ -504,14 +633,12 @@ KeyedArchiver::Ref KeyedArchiver::uidRef(Uid uid)
     // The writing walks find the reference the count gave it, and write the
     // object where the count made it (the first reference).
     if (m_writing) {
-        const Ref ref = m_plan.uidRefs[uid];
+        const Ref ref = m_plan.slot(uid).uidRef;
         if (ref == m_at.ref)
             this->uid(uid);
         return ref;
     }
-    if (uid >= m_plan.uidRefs.size())
-        m_plan.uidRefs.resize(std::max(size_t(uid) + 1, 2 * m_plan.uidRefs.size()), noRef);
-    Ref &ref = m_plan.uidRefs[uid];
+    Ref &ref = m_plan.slot(uid).uidRef;
     if (ref == noRef)
         ref = this->uid(uid);
     return ref;
@@ -632,26 +759,10 @@ KeyedArchiver::Uid KeyedArchiver::encodeInteger(qint64 i)
         }
         return uid;
     }
-    std::vector<std::pair<qint64, Uid>> &rising = m_plan.risingIntegers;
-    const bool beyondRising = rising.empty() || i > rising.back().first;
-    if (!beyondRising) {
-        const auto it = std::lower_bound(rising.begin(), rising.end(), i,
-                                         [](const std::pair<qint64, Uid> &e, qint64 key) { return e.first < key; });
-        if (it->first == i)
-            return found(it->second);
-    }
-    if (i >= m_plan.integersLow && i <= m_plan.integersHigh) {
-        if (const FlatUidTable::Entry *e = m_plan.integers.find(quint64(i)))
-            return found(e->uid);
-    }
+    if (const std::optional<Uid> known = m_plan.knownInteger(i))
+        return found(*known);
     const Uid uid = newSlot();
-    if (beyondRising) {
-        rising.emplace_back(i, uid);
-    } else {
-        m_plan.integers.add(quint64(i), uid);
-        m_plan.integersLow = std::min(m_plan.integersLow, i);
-        m_plan.integersHigh = std::max(m_plan.integersHigh, i);
-    }
+    m_plan.addInteger(i, uid);
     setObject(uid, integer(i));
     return found(uid);
 }
@@ -741,10 +852,16 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
     if (!m_writing) {
         m_plan.containers.add(identity, uid);
         found(uid);
-        m_plan.dicts.push_back(d.snapshot().entries());
+        m_plan.dicts.push_back(d.snapshot());
     }
     m_open.push_back(uid);
-    const Dict::EntryRange &record = m_plan.dicts[m_at.dicts++];
+    Dict::Snapshot &kept = m_plan.dicts[m_at.dicts++ - m_plan.dictsBase];
+    const Dict::EntryRange record = kept.entries();
+    if (m_writing) {
+        // The writing walk is the snapshot's last reader: it is let go here,
+        // on the thread that wrote the record, rather than all at the end.
+        [[maybe_unused]] const Dict::Snapshot last = std::move(kept);
+    }
     // All keys first, then the values, as Foundation does.
     std::vector<Uid> &uids = m_uidScratch[size_t(depth)];
     uids.clear();
@@ -796,12 +913,12 @@ std::optional<KeyedArchiver::Uid> KeyedArchiver::knownContainer(quint64 identity
             return uid;
         return std::nullopt;
     }
-    if (const FlatUidTable::Entry *e = m_plan.containers.find(identity)) {
+    if (const std::optional<Uid> known = m_plan.knownContainer(identity)) {
         // Met before: written already, or one of those being written, which
         // contains itself.
-        if (std::find(m_open.begin(), m_open.end(), e->uid) != m_open.end())
+        if (std::find(m_open.begin(), m_open.end(), *known) != m_open.end())
             fail(u"a list or dictionary contains itself"_s);
-        return found(e->uid);
+        return found(*known);
     }
     if (depth > KeyedUnarchiver::maxDepth) {
         fail(u"nesting deeper than %1 levels"_s.arg(KeyedUnarchiver::maxDepth));
@@ -817,7 +934,7 @@ KeyedArchiver::Uid KeyedArchiver::found(Uid uid)
     return uid;
 }
 
-void KeyedArchiver::encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth,
+void KeyedArchiver::encodeItems(std::vector<Value> &items, size_t from, size_t to, int depth,
                                 std::vector<Uid> &uids)
 {
     // The records of a list lie one after the other in memory, but their
@@ -832,6 +949,10 @@ void KeyedArchiver::encodeItems(const std::vector<Value> &items, size_t from, si
         uids.push_back(isAbsent(item) ? 0 : encode(item, depth));
         if (!m_error.isEmpty())
             return;
+        // The writing walk is the last to read the copied handles: each is
+        // let go on the thread that wrote it rather than all at the end.
+        if (m_writing)
+            items[i] = Value();
     }
 }
 
@@ -850,7 +971,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
     }
     m_open.push_back(uid);
     const size_t index = m_at.lists++;
-    const std::vector<Value> &items = m_plan.lists[index];
+    std::vector<Value> &items = m_plan.lists[index - m_plan.listsBase];
 
     std::vector<Uid> values;
     values.reserve(items.size());
@@ -860,9 +981,16 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
         m_plan.splitList = index;
         m_plan.splitAt = items.size() / 2;
         m_plan.splitDepth = depth + 1;
-        encodeItems(items, 0, m_plan.splitAt, depth + 1, values);
-        m_plan.secondHalf = m_at;
-        encodeItems(items, m_plan.splitAt, items.size(), depth + 1, values);
+        // Room for its records in the table of containers up front.
+        const size_t containers = size_t(std::count_if(items.begin(), items.end(), [](const Value &item) {
+            return item.type() == Value::Type::Dict || item.type() == Value::Type::List;
+        }));
+        if (!countHalvesApart(items, depth + 1, containers, values)) {
+            m_plan.containers.reserve(m_plan.containers.size() + containers);
+            encodeItems(items, 0, m_plan.splitAt, depth + 1, values);
+            m_plan.secondHalf = m_at;
+            encodeItems(items, m_plan.splitAt, items.size(), depth + 1, values);
+        }
         m_plan.afterItems = m_at;
         m_plan.splitItems = values;
     } else if (m_writing && m_plan.splitList == index) {
@@ -894,6 +1022,236 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
     setObject(uid, dict(entries));
     m_open.pop_back();
     return uid;
+}
+
+} // namespace quillcast
+
+namespace quillcast {
+
+bool KeyedArchiver::countHalvesApart(std::vector<Value> &items, int depth, size_t containers,
+                                     std::vector<Uid> &values)
+{
+    if (m_plan.threads < 2)
+        return false;
+    // The first item on its own: a mailing's records share their keys and
+    // classes, which the first record numbers, so that the second half
+    // finds them rather than numbering them again.
+    encodeItems(items, 0, 1, depth, values);
+    if (!m_error.isEmpty())
+        return true;
+    if (m_plan.slots.size() > forkCopyLimit || m_plan.containers.size() > forkCopyLimit
+        || m_plan.risingValues.size() > forkCopyLimit || m_plan.integers.size() > forkCopyLimit
+        || m_plan.reals.size() > forkCopyLimit) {
+        m_plan.containers.reserve(m_plan.containers.size() + containers);
+        encodeItems(items, 1, m_plan.splitAt, depth, values);
+        m_plan.secondHalf = m_at;
+        encodeItems(items, m_plan.splitAt, items.size(), depth, values);
+        return true;
+    }
+
+    // The second half is counted on another thread from a copy of the plan
+    // so far, numbering its new objects as if it came first. The two halves
+    // then join: the second's new objects are renumbered after the first's.
+    // That is the numbering of one walk unless both halves met an object
+    // that is numbered once (the same record, number, key or class): then
+    // the second half is counted again after the first, as one walk does.
+    const Position fork = m_at;
+    Plan side;
+    side.containers = m_plan.containers;
+    side.containers.reserve(side.containers.size() + containers - containers / 2);
+    side.risingValues = m_plan.risingValues.copyOfFirst(m_plan.risingValues.size());
+    side.risingUids = m_plan.risingUids.copyOfFirst(m_plan.risingUids.size());
+    side.integers = m_plan.integers;
+    side.integersLow = m_plan.integersLow;
+    side.integersHigh = m_plan.integersHigh;
+    side.reals = m_plan.reals;
+    side.keys = m_plan.keys;
+    side.emptyString = m_plan.emptyString;
+    side.booleans[0] = m_plan.booleans[0];
+    side.booleans[1] = m_plan.booleans[1];
+    side.classes = m_plan.classes;
+    side.fixedStrings = m_plan.fixedStrings;
+    // Copies of their own now: a table shared with the first half would be
+    // copied on the other thread while this one changes it.
+    side.keys.detach();
+    side.classes.detach();
+    side.fixedStrings.detach();
+    side.slots = m_plan.slots.copyOfFirst(m_plan.slots.size());
+    side.dictsBase = fork.dicts;
+    side.listsBase = fork.lists;
+    side.splitList = m_plan.splitList; // no list inside is split
+    m_plan.containers.reserve(m_plan.containers.size() + containers / 2 + 1);
+
+    KeyedArchiver other(side, nullptr);
+    other.m_at = fork;
+    other.m_open = m_open;
+    other.m_recentKeys = m_recentKeys;
+    other.m_nsKeysRef = m_nsKeysRef;
+    other.m_nsObjectsRef = m_nsObjectsRef;
+    other.m_classRef = m_classRef;
+    other.m_dictClass = m_dictClass;
+    other.m_arrayClass = m_arrayClass;
+    std::vector<Uid> otherValues;
+    otherValues.reserve(items.size() - m_plan.splitAt);
+    std::thread helper([&] { other.encodeItems(items, m_plan.splitAt, items.size(), depth, otherValues); });
+    encodeItems(items, 1, m_plan.splitAt, depth, values);
+    helper.join();
+    if (!m_error.isEmpty())
+        return true; // the first failure in the order of one walk
+    m_plan.secondHalf = m_at;
+    if (!other.m_error.isEmpty() || !joinSecondHalf(side, fork, other.m_at)) {
+        encodeItems(items, m_plan.splitAt, items.size(), depth, values);
+        return true;
+    }
+    const Uid uidShift = Uid(m_plan.secondHalf.uid - fork.uid);
+    for (Uid u : otherValues)
+        values.push_back(u < fork.uid ? u : u + uidShift);
+    return true;
+}
+
+bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Position &sideEnd)
+{
+    Plan &plan = m_plan;
+    const Position first = m_at; // where the first half ended
+    const Uid uidShift = Uid(first.uid - fork.uid);
+    const Ref refShift = Ref(first.ref - fork.ref);
+    const auto uidOf = [&](Uid u) { return u < fork.uid ? u : u + uidShift; };
+    const auto refOf = [&](Ref r) { return r == noRef || r < fork.ref ? r : r + refShift; };
+    const auto isNewUid = [&](Uid u) { return u >= fork.uid; };
+
+    // Did both halves number an object that is numbered once?
+    for (Uid u = 0; u < fork.uid; ++u) {
+        const Ref sideRef = side.slots[u].uidRef;
+        if (sideRef != noRef && sideRef >= fork.ref && plan.slots[u].uidRef != noRef)
+            return false;
+    }
+    // The cheap checks first: the records' own table is the largest.
+    bool clash = false;
+    std::vector<std::pair<qint64, Uid>> newIntegers; // the second half's
+    for (size_t i = 0; i < side.risingValues.size(); ++i) {
+        if (isNewUid(side.risingUids[i]))
+            newIntegers.emplace_back(side.risingValues[i], side.risingUids[i]);
+    }
+    side.integers.forEach([&](quint64 i, Uid u) {
+        if (isNewUid(u))
+            newIntegers.emplace_back(qint64(i), u);
+    });
+    for (const auto &[i, u] : newIntegers) {
+        if (clash)
+            break;
+        clash = plan.knownInteger(i).has_value();
+    }
+    side.reals.forEach([&](quint64 bits, Uid u) {
+        if (!clash && isNewUid(u) && plan.reals.find(bits))
+            clash = true;
+    });
+    const auto clashes = [&](const QHash<QString, Uid> &sideMap, const QHash<QString, Uid> &map) {
+        for (auto it = sideMap.constBegin(); it != sideMap.constEnd(); ++it) {
+            if (isNewUid(*it) && map.value(it.key()) != 0)
+                return true;
+        }
+        return false;
+    };
+    if (clash || clashes(side.keys, plan.keys) || clashes(side.classes, plan.classes))
+        return false;
+    for (auto it = side.fixedStrings.constBegin(); it != side.fixedStrings.constEnd(); ++it) {
+        if (*it >= fork.ref && plan.fixedStrings.contains(it.key()))
+            return false;
+    }
+    if ((isNewUid(side.emptyString) && plan.emptyString != 0) || (isNewUid(side.booleans[0]) && plan.booleans[0] != 0)
+        || (isNewUid(side.booleans[1]) && plan.booleans[1] != 0))
+        return false;
+
+    {
+        // A look-up each, a few ahead fetched at once: most miss the cache.
+        std::array<quint64, 16> batch;
+        size_t inBatch = 0;
+        const auto lookUp = [&] {
+            for (size_t i = 0; i < inBatch && !clash; ++i)
+                clash = plan.containers.find(batch[i]) != nullptr;
+            inBatch = 0;
+        };
+        side.containers.forEach([&](quint64 identity, Uid u) {
+            if (!isNewUid(u) || clash)
+                return;
+            plan.containers.prefetch(identity);
+            batch[inBatch++] = identity;
+            if (inBatch == batch.size())
+                lookUp();
+        });
+        lookUp();
+    }
+    if (clash)
+        return false;
+
+    // No: the second half's objects follow the first's.
+    for (Uid u = 0; u < fork.uid; ++u) {
+        const Ref sideRef = side.slots[u].uidRef;
+        if (sideRef != noRef && sideRef >= fork.ref)
+            plan.slots[u].uidRef = refOf(sideRef);
+    }
+    // The second half's slots stay where they are, renumbered. A UID
+    // object is as wide as its number: those the second half wrote for its
+    // own objects grow where their numbers cross a width.
+    qint64 uidBytesGained = 0;
+    for (Uid u = fork.uid; u < sideEnd.uid; ++u) {
+        Plan::Slot &slot = side.slots[u];
+        slot.object = refOf(slot.object);
+        if (slot.uidRef != noRef) {
+            slot.uidRef = refOf(slot.uidRef);
+            uidBytesGained += widthFor(u + uidShift) - widthFor(u);
+        }
+    }
+    plan.apartSlots = std::move(side.slots);
+    plan.apartStart = first.uid;
+    plan.apartEnd = first.uid + (sideEnd.uid - fork.uid);
+    plan.apartShift = uidShift;
+    plan.apartFork = fork.uid;
+    side.found.forEachSpan(0, side.found.size(), [&](std::span<const Uid> part) {
+        for (Uid u : part)
+            plan.found.push_back(uidOf(u));
+    });
+    for (Dict::Snapshot &d : side.dicts)
+        plan.dicts.push_back(std::move(d));
+    for (std::vector<Value> &l : side.lists)
+        plan.lists.push_back(std::move(l));
+    plan.apartContainers = std::move(side.containers);
+    // The second half's rising numbers first, in their order: they stay
+    // rising after the first half's when they are above them.
+    for (const auto &[i, u] : newIntegers)
+        plan.addInteger(i, uidOf(u));
+    side.reals.forEach([&](quint64 bits, Uid u) {
+        if (isNewUid(u))
+            plan.reals.add(bits, uidOf(u));
+    });
+    for (auto it = side.keys.constBegin(); it != side.keys.constEnd(); ++it) {
+        if (isNewUid(*it))
+            plan.keys.insert(it.key(), uidOf(*it));
+    }
+    for (auto it = side.classes.constBegin(); it != side.classes.constEnd(); ++it) {
+        if (isNewUid(*it))
+            plan.classes.insert(it.key(), uidOf(*it));
+    }
+    for (auto it = side.fixedStrings.constBegin(); it != side.fixedStrings.constEnd(); ++it) {
+        if (*it >= fork.ref)
+            plan.fixedStrings.insert(it.key(), refOf(*it));
+    }
+    if (isNewUid(side.emptyString))
+        plan.emptyString = uidOf(side.emptyString);
+    for (int b = 0; b < 2; ++b) {
+        if (isNewUid(side.booleans[b]))
+            plan.booleans[b] = uidOf(side.booleans[b]);
+    }
+
+    m_at.ref = first.ref + (sideEnd.ref - fork.ref);
+    m_at.uid = first.uid + (sideEnd.uid - fork.uid);
+    m_at.scalarBytes = first.scalarBytes + (sideEnd.scalarBytes - fork.scalarBytes) + quint64(uidBytesGained);
+    m_at.markerBytes = first.markerBytes + (sideEnd.markerBytes - fork.markerBytes);
+    m_at.containerRefs = first.containerRefs + (sideEnd.containerRefs - fork.containerRefs);
+    m_at.dicts = first.dicts + (sideEnd.dicts - fork.dicts);
+    m_at.lists = first.lists + (sideEnd.lists - fork.lists);
+    m_at.found = first.found + (sideEnd.found - fork.found);
+    return true;
 }
 
 } // namespace quillcast

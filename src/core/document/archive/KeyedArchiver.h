@@ -48,10 +48,14 @@ namespace quillcast {
 // objects and adds up their sizes, so that the second can write every object
 // straight to its place in the output: no growing buffer, and the file's
 // parts written in pieces. The first list of 8192 items or more met (the
-// records, in a mailing) is split in two in the second walk, and its halves
-// are written on two threads; the bytes are the same as with one. The first walk keeps a snapshot of every dictionary
-// and list it meets, so that an edit made meanwhile on another thread cannot
-// make the walks disagree.
+// records, in a mailing) is split in two, and its halves are counted and
+// written on two threads; the bytes are the same as with one. (The second
+// half is counted from what was counted before the list, as if it came
+// first, then renumbered after the first half; when both halves met an
+// object that is numbered once, such as the same record or number, it is
+// counted again after the first half.) The first walk keeps a snapshot of
+// every dictionary and list it meets, so that an edit made meanwhile on
+// another thread cannot make the walks disagree.
 //
 // Refused: a root that is not a Dict, a list or dictionary that contains
 // itself, nesting deeper than KeyedUnarchiver::maxDepth, and unsigned numbers
@@ -106,7 +110,16 @@ private:
     Uid encode(const Value &v, int depth);
     Uid encodeDict(const Dict &d, int depth);
     Uid encodeList(const List &l, int depth);
-    void encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth, std::vector<Uid> &uids);
+    // (The writing walks let go of each item once written.)
+    void encodeItems(std::vector<Value> &items, size_t from, size_t to, int depth, std::vector<Uid> &uids);
+    // First walk: counts the halves of the split list on two threads and
+    // joins them, or counts them one after the other. False when it is not
+    // worth a thread: nothing counted yet.
+    bool countHalvesApart(std::vector<Value> &items, int depth, size_t containers, std::vector<Uid> &values);
+    // Adds the second half, counted apart from `fork` to `sideEnd` in side,
+    // after the first; false, with nothing changed, when the two halves
+    // numbered the same shared object.
+    bool joinSecondHalf(Plan &side, const Position &fork, const Position &sideEnd);
     Uid encodeString(const QString &s, bool merge);
     Uid encodeInteger(qint64 i);
     Uid encodeReal(double r);
@@ -140,6 +153,8 @@ private:
     Ref array(std::span<const Ref> items) { return container(0xA0, items.size(), items); }
     // keys and values: all keys, then all values.
     Ref dict(std::span<const Ref> keysThenValues) { return container(0xD0, keysThenValues.size() / 2, keysThenValues); }
+    // The array of all the objects' slots, $objects.
+    Ref objectsArray();
     char *scalar(size_t size, Ref &ref);
     void putOffset(quint64 offset);
 

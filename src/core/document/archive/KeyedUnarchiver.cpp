@@ -5,6 +5,12 @@
 #include <QDateTime>
 
 #include <cmath>
+#include <cstring>
+#include <new>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <span>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -33,10 +39,122 @@ bool knownClass(const QString &name, quint8 &kind)
     return true;
 }
 
+// Two counts in one word, so that both ends of a split are claimed at once:
+// the next item from the start (low half) and the end of what is left (high half).
+constexpr quint64 packClaims(quint64 front, quint64 back)
+{
+    return front | (back << 32);
+}
+
 } // namespace
 
+// A large array of records decoded from both ends. The second core's items
+// go into their places in items and are marked in helped; what it leaves
+// undone, the first core decodes after it.
+struct KeyedUnarchiver::Split
+{
+    BinaryPlist::Items objects;
+    BinaryPlist::Items refs;
+    int depth = 0; // the items'
+    List::Items *items = nullptr;
+    std::vector<char> helped;
+    std::atomic<quint64> claims{0};
+    std::atomic<bool> stop{false}; // the first core met an error
+    bool active = false; // the second core is at it (under SecondCore's lock)
+
+    // The next stretch from one end; false when the ends have met.
+    bool claim(bool fromFront, size_t &from, size_t &to)
+    {
+        quint64 now = claims.load(std::memory_order_relaxed);
+        for (;;) {
+            const quint64 front = now & 0xFFFFFFFFu;
+            const quint64 back = now >> 32;
+            if (front >= back)
+                return false;
+            const quint64 next = fromFront ? packClaims(std::min(back, front + splitChunk), back)
+                                           : packClaims(front, back - std::min(back - front, quint64(splitChunk)));
+            if (claims.compare_exchange_weak(now, next, std::memory_order_relaxed)) {
+                from = fromFront ? front : size_t(next >> 32);
+                to = fromFront ? size_t(next & 0xFFFFFFFFu) : back;
+                return true;
+            }
+        }
+    }
+};
+
+// The second core of a two-core read: it checks the structure first, then,
+// if the check passed, takes its share of each split array posted while the
+// decoding lasts.
+class KeyedUnarchiver::SecondCore
+{
+public:
+    // On the second core, after the check: serve splits until finish().
+    void serve()
+    {
+        std::unique_ptr<KeyedUnarchiver> helper;
+        static const PagesRead none;
+        std::unique_lock locked(m_lock);
+        for (;;) {
+            m_changed.wait(locked, [this] { return m_posted || m_finished; });
+            if (!m_posted)
+                break;
+            Split *split = std::exchange(m_posted, nullptr);
+            split->active = true;
+            locked.unlock();
+            if (!helper)
+                helper.reset(new KeyedUnarchiver(split->objects, none));
+            helper->help(*split);
+            locked.lock();
+            split->active = false;
+            m_changed.notify_all();
+        }
+        m_gone = true;
+        m_changed.notify_all();
+    }
+    // When the check failed: no splits taken.
+    void refuse()
+    {
+        const std::lock_guard locked(m_lock);
+        m_gone = true;
+        m_changed.notify_all();
+    }
+    void finish()
+    {
+        const std::lock_guard locked(m_lock);
+        m_finished = true;
+        m_changed.notify_all();
+    }
+    // False when the second core will take no more.
+    bool post(Split &split)
+    {
+        const std::lock_guard locked(m_lock);
+        if (m_gone)
+            return false;
+        m_posted = &split;
+        m_changed.notify_all();
+        return true;
+    }
+    // Until the second core is done with split, having taken it or not.
+    // The part it was to begin with, if it never took it, is left to the
+    // first core with the rest.
+    void wait(Split &split)
+    {
+        std::unique_lock locked(m_lock);
+        m_changed.wait(locked, [&] { return (m_posted != &split && !split.active) || m_gone; });
+        if (m_posted == &split)
+            m_posted = nullptr;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    Split *m_posted = nullptr;
+    bool m_finished = false;
+    bool m_gone = false;
+};
+
 KeyedUnarchiver::KeyedUnarchiver(BinaryPlist::Items objects, const PagesRead &pagesRead)
-    : m_objects(objects), m_pagesRead(pagesRead), m_state(m_objects.size(), Unread)
+    : m_objects(objects), m_pagesRead(pagesRead)
 {
 }
 
@@ -59,10 +177,15 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
         return Result<Value>::failure(plist.error());
     std::atomic<bool> checkFailed{false};
     Status checked = success();
+    SecondCore secondCore;
     std::thread checker([&] {
         checked = BinaryPlistValidator::validate(bytes, pagesRead);
-        if (!checked)
+        if (!checked) {
             checkFailed.store(true, std::memory_order_relaxed);
+            secondCore.refuse();
+        } else {
+            secondCore.serve();
+        }
     });
     // A file that passes the check decodes with far less work than this
     // (each object at most twice, the tree it expands to at most one node
@@ -70,7 +193,8 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
     // file from making the decoding grow before the check has refused it.
     const quint64 budget = 16 * quint64(bytes.size()) + 65536;
     bool overBudget = false;
-    Result<Value> value = decode(plist.value(), pagesRead, &checkFailed, budget, &overBudget);
+    Result<Value> value = decode(plist.value(), pagesRead, &checkFailed, budget, &overBudget, &secondCore);
+    secondCore.finish();
     checker.join();
     // The check's refusal comes first, as when it runs before the decoding.
     if (!checked)
@@ -81,7 +205,8 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
 }
 
 Result<Value> KeyedUnarchiver::decode(const BinaryPlist &plist, const PagesRead &pagesRead,
-                                      const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget)
+                                      const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget,
+                                      SecondCore *secondCore)
 {
     const Node top = plist.root();
     if (top.kind() != Kind::Dict)
@@ -100,6 +225,8 @@ Result<Value> KeyedUnarchiver::decode(const BinaryPlist &plist, const PagesRead 
         return Result<Value>::failure(u"not a keyed archive ($objects missing)"_s);
 
     KeyedUnarchiver reader(objects.items(), pagesRead);
+    reader.m_state.assign(reader.m_objects.size(), Unread);
+    reader.m_secondCore = secondCore;
     reader.m_checkFailed = checkFailed;
     reader.m_budget = budget;
     Value value = reader.decodeUid(root.toUid(), 1);
@@ -140,7 +267,7 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
         return Value();
     const quint32 state = m_state[uid];
     if (state >= FirstKept)
-        return m_kept[state - FirstKept];
+        return kept(state);
     if (state == Reading)
         return fail(u"reference cycle at object %1"_s.arg(uid));
     m_state[uid] = Reading;
@@ -164,12 +291,42 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
     // referred to once, and a slot for every object of a million records
     // would cost more memory than the values.
     if (state == DecodedOnce || value.isDict() || value.isList()) {
-        m_kept.push_back(value);
-        m_state[uid] = quint32(m_kept.size() - 1) + FirstKept;
+        keep(uid, value);
     } else {
         m_state[uid] = DecodedOnce;
     }
     return value;
+}
+
+quint32 KeyedUnarchiver::BorrowedValues::add(const Value &value)
+{
+    if (m_count % chunk == 0)
+        m_chunks.emplace_back(new Slot[chunk]);
+    // A byte copy, as Values relocate: a handle that is never released.
+    std::memcpy(m_chunks.back()[m_count % chunk].bytes, static_cast<const void *>(&value), sizeof(Value));
+    return m_count++;
+}
+
+Value KeyedUnarchiver::BorrowedValues::at(quint32 index) const
+{
+    return *std::launder(reinterpret_cast<const Value *>(m_chunks[index / chunk][index % chunk].bytes));
+}
+
+void KeyedUnarchiver::keep(quint64 uid, const Value &value)
+{
+    // The low bit tells the two tables apart.
+    if (value.isDict() || value.isList()) {
+        m_state[uid] = (m_collections.add(value) << 1 | 1) + FirstKept;
+    } else {
+        m_kept.push_back(value);
+        m_state[uid] = (quint32(m_kept.size() - 1) << 1) + FirstKept;
+    }
+}
+
+Value KeyedUnarchiver::kept(quint32 state) const
+{
+    const quint32 at = state - FirstKept;
+    return at & 1 ? m_collections.at(at >> 1) : m_kept[at >> 1];
 }
 
 Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool)
@@ -354,39 +511,105 @@ Value KeyedUnarchiver::decodeEntries(quint64 uid, int depth, const Refs &keys, c
     if (!spend(2 * keys.size()))
         return Value();
 
+    Level &level = m_levels[size_t(depth)]; // depth <= maxDepth: see decodeDictionary
+    const bool keysAreReferences = !keys.empty() && readKeyUids(keys, level);
+    if (keysAreReferences && level.hasShape()) {
+        if (m_pools.size() < keys.size())
+            m_pools.resize(keys.size());
+        level.values.resize(keys.size());
+        for (size_t i = 0; i < keys.size(); ++i) {
+            Value value = decodeReference(values[i], depth + 1, uid, &m_pools[i]);
+            if (!m_error.isEmpty())
+                return Value();
+            if (value.isDict() || value.isList())
+                m_owned.push_back(value);
+            level.values[level.shape.places[i]] = std::move(value);
+        }
+        // A key without a value is no entry at all: the key set's
+        // dictionary leaves out the keys whose values are null.
+        return Value(Dict(level.shape.keys, std::span<Value>(level.values)));
+    }
+
     Dict::Entries entries;
     entries.reserve(keys.size());
+    level.keyTexts.clear();
     for (size_t i = 0; i < keys.size(); ++i) {
         const Value key = decodeReference(keys[i], depth + 1, uid);
         if (!m_error.isEmpty())
             return Value();
         if (!key.isString())
             return fail(u"dictionary %1 has a key that is not a string"_s.arg(uid));
+        level.keyTexts.push_back(*key.asString());
         if (m_pools.size() <= i)
             m_pools.resize(i + 1);
         Value value = decodeReference(values[i], depth + 1, uid, &m_pools[i]);
         if (!m_error.isEmpty())
             return Value();
         // A key without a value is no entry at all.
-        if (!value.isNull())
-            entries.emplace_back(*key.asString(), std::move(value));
+        if (value.isNull())
+            continue;
+        if (value.isDict() || value.isList())
+            m_owned.push_back(value);
+        entries.emplace_back(*key.asString(), std::move(value));
     }
+    if (keysAreReferences)
+        rememberShape(level);
     return Value(Dict(std::move(entries)));
+}
+
+template<typename Refs>
+bool KeyedUnarchiver::readKeyUids(const Refs &keys, Level &level)
+{
+    level.keyUids.resize(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (!keys[i].readUid(level.keyUids[i]))
+            return false;
+    }
+    return true;
+}
+
+void KeyedUnarchiver::rememberShape(Level &level)
+{
+    Shape &shape = level.shape;
+    if (shape.keyUids == level.keyUids)
+        return; // tried already, and no key set
+    shape.keyUids = level.keyUids;
+    shape.usable = false;
+    const QStringList texts(level.keyTexts.begin(), level.keyTexts.end());
+    Dict::KeySet set(texts);
+    if (set.size() != texts.size())
+        return;
+    shape.places.resize(size_t(texts.size()));
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        shape.places[size_t(i)] = quint32(set.indexOf(texts[i]));
+    shape.keys = set;
+    shape.usable = true;
 }
 
 Value KeyedUnarchiver::decodeArray(quint64 uid, Node node, int depth, Node itemArray)
 {
     if (depth > maxDepth)
         return fail(u"nesting deeper than %1 levels"_s.arg(maxDepth));
-    std::vector<Node> refs;
     if (!itemArray.isNull()) {
         if (itemArray.kind() != Kind::Array)
             return fail(u"array %1 lacks its items"_s.arg(uid));
-        const BinaryPlist::Items itemRefs = itemArray.items();
-        refs.assign(itemRefs.begin(), itemRefs.end());
-    } else if (!numberedItems(uid, node, u"NS.object."_s, refs)) {
-        return Value();
+        const BinaryPlist::Items refs = itemArray.items();
+        if (m_secondCore && refs.size() >= splitFrom && refs.size() < 0xFFFFFFFFu && worthSplitting(refs)) {
+            if (!spend(refs.size()))
+                return Value();
+            return decodeSplit(uid, depth, refs);
+        }
+        return decodeItems(uid, depth, refs);
     }
+    std::vector<Node> refs;
+    if (!numberedItems(uid, node, u"NS.object."_s, refs))
+        return Value();
+    return decodeItems(uid, depth, refs);
+}
+
+template<typename Refs>
+Value KeyedUnarchiver::decodeItems(quint64 uid, int depth, const Refs &refs)
+{
     if (!spend(refs.size()))
         return Value();
     List::Items items;
@@ -397,6 +620,197 @@ Value KeyedUnarchiver::decodeArray(quint64 uid, Node node, int depth, Node itemA
             return Value();
     }
     return Value(List(std::move(items)));
+}
+
+bool KeyedUnarchiver::worthSplitting(const BinaryPlist::Items &refs) const
+{
+    // A list of records met before (the send list after the database) is
+    // a walk through the table of objects met, nothing to share; a few
+    // samples from the second half tell.
+    constexpr size_t samples = 16;
+    const size_t half = refs.size() / 2;
+    for (size_t k = 0; k < samples; ++k) {
+        quint64 uid = 0;
+        if (!refs[half + k * (refs.size() - half) / samples].readUid(uid) || uid >= m_state.size() ||
+            m_state[uid] != Unread)
+            return false;
+    }
+    return true;
+}
+
+Value KeyedUnarchiver::decodeSplit(quint64 uid, int depth, const BinaryPlist::Items &refs)
+{
+    const size_t count = refs.size();
+    List::Items items(count);
+    Split split;
+    split.objects = m_objects;
+    split.refs = refs;
+    split.depth = depth + 1;
+    split.items = &items;
+    split.helped.assign(count, 0);
+    // The last stretch is the second core's from the start, so that it has
+    // its share even when this core would be through before the check is.
+    split.claims.store(packClaims(0, count - splitChunk), std::memory_order_relaxed);
+    const bool posted = m_secondCore->post(split);
+    if (!posted)
+        split.claims.store(packClaims(0, count), std::memory_order_relaxed);
+
+    size_t from = 0;
+    size_t to = 0;
+    while (m_error.isEmpty() && split.claim(true, from, to)) {
+        for (size_t i = from; i < to; ++i) {
+            items[i] = decodeReference(refs[i], depth + 1, uid);
+            if (!m_error.isEmpty())
+                break;
+        }
+    }
+    if (!m_error.isEmpty())
+        split.stop.store(true, std::memory_order_relaxed);
+    if (posted)
+        m_secondCore->wait(split);
+    if (!m_error.isEmpty())
+        return Value();
+
+    // The rest in order, as one core would have gone on: a record the second
+    // core decoded is the one object for every reference to it, the first
+    // to reach the table of objects met; anything it left is decoded here,
+    // with this core's checks and messages.
+    const size_t rest = size_t(split.claims.load(std::memory_order_relaxed) >> 32);
+    for (size_t i = rest; i < count; ++i) {
+        quint64 item = 0;
+        if (split.helped[i] && refs[i].readUid(item)) {
+            if (item == 0)
+                continue;
+            const quint32 state = m_state[item];
+            if (state >= FirstKept) {
+                items[i] = kept(state);
+                continue;
+            }
+            if (state == Unread) {
+                keep(item, items[i]);
+                continue;
+            }
+        }
+        items[i] = decodeReference(refs[i], depth + 1, uid);
+        if (!m_error.isEmpty())
+            return Value();
+    }
+    return Value(List(std::move(items)));
+}
+
+void KeyedUnarchiver::help(Split &split)
+{
+    m_error.clear();
+    List::Items &items = *split.items;
+    size_t from = size_t(split.claims.load(std::memory_order_relaxed) >> 32);
+    size_t to = split.refs.size();
+    do {
+        for (size_t i = from; i < to; ++i) {
+            if (split.stop.load(std::memory_order_relaxed) || !plainRecord(split.refs[i], split.depth, items[i]))
+                return;
+            split.helped[i] = 1;
+        }
+    } while (split.claim(false, from, to));
+}
+
+bool KeyedUnarchiver::plainRecord(Node ref, int depth, Value &out)
+{
+    quint64 uid = 0;
+    if (!ref.readUid(uid) || uid >= m_objects.size())
+        return false;
+    if (uid == 0) {
+        out = Value();
+        return true;
+    }
+    if (depth > maxDepth)
+        return false;
+    const Node node = m_objects[uid];
+    if (node.kind() != Kind::Dict)
+        return false;
+    static const char *const names[] = {"$class", "NS.keys", "NS.objects"};
+    Node found[3];
+    node.values(names, found);
+    ClassKind kind;
+    if (!classOf(uid, found[0], kind) || kind != ClassKind::Dictionary)
+        return false;
+    if (found[1].kind() != Kind::Array || found[2].kind() != Kind::Array)
+        return false;
+    const BinaryPlist::Items keys = found[1].items();
+    const BinaryPlist::Items values = found[2].items();
+    if (keys.size() != values.size())
+        return false;
+    if (m_keyCache.size() < keys.size())
+        m_keyCache.resize(keys.size(), {0, QString()});
+    if (m_pools.size() < keys.size())
+        m_pools.resize(keys.size());
+    // One value as the first core reads it, or false for a kind this path
+    // leaves to the first core (a list, a dictionary, a reference out of range).
+    const auto plainValue = [&](Node valueRef, size_t i, Value &value) {
+        quint64 valueUid = 0;
+        if (!valueRef.readUid(valueUid) || valueUid >= m_objects.size())
+            return false;
+        if (valueUid == 0) {
+            value = Value();
+            return true;
+        }
+        const Node valueNode = m_objects[valueUid];
+        switch (valueNode.kind()) {
+        case Kind::String:
+        case Kind::Integer:
+        case Kind::Real:
+        case Kind::Bool:
+        case Kind::Data:
+        case Kind::Date:
+            break;
+        default:
+            return false;
+        }
+        // As the first core reads such a value: it keeps no state for it.
+        value = decodeObject(valueUid, valueNode, depth + 1, &m_pools[i]);
+        return m_error.isEmpty();
+    };
+    Level &level = m_levels[size_t(depth)];
+    const bool keysAreReferences = !keys.empty() && readKeyUids(keys, level);
+    if (keysAreReferences && level.hasShape()) {
+        level.values.resize(keys.size());
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (!plainValue(values[i], i, level.values[level.shape.places[i]]))
+                return false;
+        }
+        out = Value(Dict(level.shape.keys, std::span<Value>(level.values)));
+        return true;
+    }
+
+    Dict::Entries entries;
+    entries.reserve(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        quint64 keyUid = 0;
+        if (!keys[i].readUid(keyUid) || keyUid == 0 || keyUid >= m_objects.size())
+            return false;
+        auto &[cachedUid, key] = m_keyCache[i];
+        if (cachedUid != keyUid) {
+            const Node keyNode = m_objects[keyUid];
+            if (keyNode.kind() != Kind::String)
+                return false;
+            key = keyNode.toString();
+            if (key == u"$null")
+                return false;
+            cachedUid = keyUid;
+        }
+        Value value;
+        if (!plainValue(values[i], i, value))
+            return false;
+        if (!value.isNull())
+            entries.emplace_back(key, std::move(value));
+    }
+    if (keysAreReferences) {
+        level.keyTexts.clear();
+        for (size_t i = 0; i < keys.size(); ++i)
+            level.keyTexts.push_back(m_keyCache[i].second);
+        rememberShape(level);
+    }
+    out = Value(Dict(std::move(entries)));
+    return true;
 }
 
 Value KeyedUnarchiver::decodeString(quint64 uid, Node node, int depth)

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace quillcast {
@@ -64,18 +65,50 @@ public:
                                    Cores cores = Cores::BySize);
     // From this size on, BySize checks on a second core.
     static constexpr qsizetype twoCoresFrom = qsizetype(4) * 1024 * 1024;
+    // On two cores, once the check has passed, the second core also decodes
+    // the records of a large array from its end while this one works from
+    // its start, in stretches of splitChunk items. An array of splitFrom
+    // items or more is shared this way.
+    static constexpr size_t splitChunk = 1024;
+    static constexpr size_t splitFrom = 2 * splitChunk;
 
 private:
+    struct Split;
+    class SecondCore;
+
     using Node = BinaryPlist::Node;
     enum class ClassKind : quint8 { Dictionary, Array, String, Date, Data };
-    // Per object, what decodeUid knows of it; from FirstKept on, the index of
-    // its value in m_kept plus FirstKept.
+    // Per object, what decodeUid knows of it; from FirstKept on, where its
+    // value is kept (see keep()), plus FirstKept.
     enum State : quint32 { Unread, Reading, DecodedOnce, FirstKept };
+
+    // Handles on the lists and dictionaries decoded, for their later
+    // references, that do not own them: each is held by the tree being
+    // built (a list keeps every item, a dictionary that may drop one keeps
+    // it in m_owned), so that a million records cost neither a million
+    // releases at the end nor a table copied as it grows.
+    class BorrowedValues
+    {
+    public:
+        quint32 add(const Value &value);
+        Value at(quint32 index) const;
+
+    private:
+        static constexpr quint32 chunk = 16384;
+        struct Slot
+        {
+            alignas(Value) unsigned char bytes[sizeof(Value)];
+        };
+        std::vector<std::unique_ptr<Slot[]>> m_chunks;
+        quint32 m_count = 0;
+    };
 
     KeyedUnarchiver(BinaryPlist::Items objects, const PagesRead &pagesRead);
     // The root of a BinaryPlist, or why it is not a keyed archive.
+    // secondCore: where the records of large arrays are shared out, if anywhere.
     static Result<Value> decode(const BinaryPlist &plist, const PagesRead &pagesRead,
-                                const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget);
+                                const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget,
+                                SecondCore *secondCore = nullptr);
     // Counts references and bytes decoded against m_budget.
     bool spend(quint64 work);
 
@@ -89,6 +122,19 @@ private:
     template<typename Refs>
     Value decodeEntries(quint64 uid, int depth, const Refs &keys, const Refs &values);
     Value decodeArray(quint64 uid, Node node, int depth, Node itemArray);
+    template<typename Refs>
+    Value decodeItems(quint64 uid, int depth, const Refs &refs);
+    // Whether the items of an array look like records not met yet, worth
+    // sharing with the second core.
+    bool worthSplitting(const BinaryPlist::Items &refs) const;
+    Value decodeSplit(quint64 uid, int depth, const BinaryPlist::Items &refs);
+    // On the second core: the items of split from its end, as long as they
+    // are plain records.
+    void help(Split &split);
+    // A dictionary whose keys are texts and whose values are texts, numbers,
+    // booleans, data or dates, decoded without the table of objects met;
+    // false, having decoded nothing, for anything else.
+    bool plainRecord(Node ref, int depth, Value &out);
     Value decodeString(quint64 uid, Node node, int depth);
     Value decodeDate(quint64 uid, Node node, int depth);
     Value decodeData(quint64 uid, Node node, int depth);
@@ -97,6 +143,9 @@ private:
     // classRef: the object's "$class".
     bool classOf(quint64 uid, Node classRef, ClassKind &kind);
     Value fail(const QString &message);
+    // Records the value of object uid for every later reference to it.
+    void keep(quint64 uid, const Value &value);
+    Value kept(quint32 state) const;
 
     BinaryPlist::Items m_objects;
     const PagesRead &m_pagesRead;
@@ -109,12 +158,51 @@ private:
     quint64 m_spent = 0;
     bool m_stopped = false; // the check failed or the budget ran out
     std::vector<quint32> m_state;
-    std::vector<Value> m_kept;
+    std::vector<Value> m_kept; // texts, numbers... met a second time
+    BorrowedValues m_collections;
+    // Lists and dictionaries that are values in a dictionary, which drops
+    // all but the last of duplicate keys.
+    std::vector<Value> m_owned;
     QHash<quint64, ClassKind> m_classes;
     QString m_error;
     // By place in a dictionary: a pool of the texts found there.
     std::vector<ColumnValuePool> m_pools;
     QString m_scratch; // a text being read for a pool
+    SecondCore *m_secondCore = nullptr;
+    // On the second core, the keys of the records by place: most records
+    // name the same key objects in the same order.
+    std::vector<std::pair<quint64, QString>> m_keyCache;
+
+    // The records of a list name the same key objects in the same order. A
+    // shape is such a sequence of key objects with the key set over their
+    // texts and each key's place in it (a file need not list keys in the
+    // set's order); a dictionary of that shape is made from its values
+    // alone: no key decoded or looked up, no entries sorted.
+    struct Shape
+    {
+        std::vector<quint64> keyUids;
+        std::vector<quint32> places;
+        Dict::KeySet keys;
+        bool usable = false; // false: these key objects make no key set (a repeated text)
+    };
+    // What the dictionaries at one depth use while their values, which may
+    // be dictionaries too, are decoded one level deeper.
+    struct Level
+    {
+        Shape shape;
+        std::vector<quint64> keyUids; // of the dictionary being read
+        std::vector<QString> keyTexts; // of the dictionary being read, when it has no shape
+        std::vector<Value> values; // by place in the shape's key set
+        bool hasShape() const { return shape.usable && shape.keyUids == keyUids; }
+    };
+    // The key objects of a dictionary into level.keyUids; false when one is no reference.
+    template<typename Refs>
+    static bool readKeyUids(const Refs &keys, Level &level);
+    // The shape of level.keyUids, whose texts are level.keyTexts, unless it is the one tried last.
+    static void rememberShape(Level &level);
+    // By depth, up to maxDepth; made up front, so that a level stays where
+    // it is while deeper ones are used.
+    std::vector<Level> m_levels = std::vector<Level>(size_t(maxDepth) + 1);
 };
 
 } // namespace quillcast

@@ -1,6 +1,7 @@
 #include "PlistCraft.h"
 #include "TestPrinters.h"
 #include "document/archive/BinaryPlist.h"
+#include "document/archive/BinaryPlistValidator.h"
 
 #include <gtest/gtest.h>
 
@@ -186,6 +187,57 @@ TEST(BinaryPlistOracle, ReadsWhatLibplistWrites)
     EXPECT_EQ(d.value("when").toDateSince2001(), 86400.25);
     EXPECT_EQ(d.value("uids").items().size(), 20u);
     EXPECT_EQ(d.value("uids").items()[19].toUid(), 19000u);
+}
+
+// A list shared by every item of the root, itself m references to one text of
+// length l (a number when l is -1): what the shared list expands to is counted in full at every
+// reference, for lists small and large, so the file passes exactly while the
+// whole tree stays within one node per byte and four bytes of text per byte.
+TEST(BinaryPlistValidator, SharedListsCountInFullAtEveryReference)
+{
+    struct Row
+    {
+        const char *name;
+        int m;
+        int l;
+    };
+    const Row rows[] = {
+        {"many items, numbers", 16382, -1},
+        {"one more item", 16383, -1},
+        {"many items, a short text", 16382, 1},
+        {"one item, a text of 2046 characters", 1, 2046},
+        {"one item, a text of 2047", 1, 2047},
+        {"a dozen items, long texts", 12, 400},
+    };
+    const auto be16 = [](int v) { return bytes({(v >> 8) & 0xFF, v & 0xFF}); };
+    const auto head = [&](int marker, int count) {
+        return count < 15 ? bytes({marker | count}) : bytes({marker | 0xF, 0x11}) + be16(count);
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        bool refusedOnce = false;
+        for (int k = 1; k < 40 && !refusedOnce; ++k) {
+            SCOPED_TRACE(k);
+            QByteArray root = head(0xA0, k);
+            for (int i = 0; i < k; ++i)
+                root += be16(1);
+            QByteArray shared = head(0xA0, row.m);
+            for (int i = 0; i < row.m; ++i)
+                shared += be16(2);
+            const QByteArray item = row.l < 0 ? bytes({0x10, 0x07}) : head(0x50, row.l) + QByteArray(row.l, 'x');
+            const QByteArray file = rawPlist({root, shared, item}, 0, 2);
+            const quint64 nodes = 1 + quint64(k) * (1 + quint64(row.m));
+            const quint64 text = row.l < 0 ? 0 : quint64(k) * quint64(row.m) * quint64(row.l + 1);
+            const bool fits = nodes <= quint64(file.size()) && text <= 4 * quint64(file.size()) + 4096;
+            const Status checked = BinaryPlistValidator::validate(file);
+            EXPECT_EQ(checked.ok(), fits) << (checked.ok() ? std::string() : checked.error().toStdString());
+            if (!fits) {
+                EXPECT_TRUE(checked.error().contains(u"expand beyond the size of the file"_s));
+            }
+            refusedOnce = !fits;
+        }
+        EXPECT_TRUE(refusedOnce);
+    }
 }
 
 } // namespace

@@ -53,6 +53,19 @@ List::Items records(int count)
     return items;
 }
 
+// Records with their own number and texts, and nothing else.
+List::Items importedRecords(int first, int count)
+{
+    List::Items items;
+    for (int i = first; i < first + count; ++i) {
+        items.emplace_back(Dict{{u"1"_s, qint64(i + 1)},
+                                {u"3"_s, u"person%1@example.org"_s.arg(i)},
+                                {u"4"_s, i % 5 == 0 ? u"Élodie"_s : u"Ann"_s},
+                                {u"7"_s, u"%1"_s.arg(i * 7919 % 1000000, 6, 10, QChar(u'0'))}});
+    }
+    return items;
+}
+
 Dict mailing(List addresses, List others = List())
 {
     return Dict{{u"addressArray"_s, addresses}, {u"sendArray"_s, others}, {u"appversion"_s, quint64(20800)}};
@@ -96,6 +109,59 @@ const GraphRow graphs[] = {
      }},
     {"longListInsideARecord",
      [] { return Dict{{u"outer"_s, Dict{{u"inner"_s, List(records(9000))}}}, {u"after"_s, List(records(9000))}}; }},
+    // As an import makes them: every record's own objects are new, so the
+    // halves can be counted apart and joined.
+    {"importedRecords", [] { return mailing(List(importedRecords(0, 10000))); }},
+    {"importedRecordsSharedWithALaterList",
+     [] {
+         const List::Items items = importedRecords(0, 10000);
+         List::Items some(items.begin() + 2500, items.begin() + 7500);
+         some.emplace_back(Dict{{u"1"_s, qint64(5)}, {u"3"_s, u"new after the list"_s}});
+         return mailing(List(items), List(some));
+     }},
+    // Objects numbered once that only the second half meets (keys, classes,
+    // shared values), or that both halves meet after the first record.
+    {"sharedObjectsMetFirstInTheSecondHalf",
+     [] {
+         List::Items items = importedRecords(0, 10000);
+         for (size_t i = 7000; i < items.size(); i += 101) {
+             Dict d = items[i].toDict();
+             d.set(u"late"_s, Value(utc(1700000000000)));
+             d.set(u"flag"_s, Value(true));
+             d.set(u"empty"_s, Value(QString(u""_s)));
+             d.set(u"none"_s, Value(u"$null"_s));
+             d.set(u"ratio"_s, Value(0.25));
+             d.set(u"0"_s, Value(qint64(-5)));
+         }
+         return mailing(List(items));
+     }},
+    {"keyMetByBothHalvesAfterTheFirstRecord",
+     [] {
+         List::Items items = importedRecords(0, 10000);
+         items[10].toDict().set(u"note"_s, Value(u"a"_s));
+         items[9000].toDict().set(u"note"_s, Value(u"b"_s));
+         return mailing(List(items));
+     }},
+    {"numberMetByBothHalves",
+     [] {
+         List::Items items = importedRecords(0, 10000);
+         items[10].toDict().set(u"extra"_s, Value(qint64(777777777)));
+         items[9000].toDict().set(u"extra"_s, Value(qint64(777777777)));
+         return mailing(List(items));
+     }},
+    {"secondHalfNumberedBelowTheFirst",
+     [] {
+         List::Items items = importedRecords(20000, 5000);
+         const List::Items lower = importedRecords(0, 5000);
+         items.insert(items.end(), lower.begin(), lower.end());
+         return mailing(List(items));
+     }},
+    {"recordsMetBeforeTheList",
+     [] {
+         const List::Items items = importedRecords(0, 10000);
+         List::Items few(items.begin() + 9000, items.begin() + 9010);
+         return Dict{{u"a"_s, List(few)}, {u"b"_s, List(items)}};
+     }},
     {"justTooShortToSplit", [] { return mailing(List(records(8191))); }},
     {"justLongEnoughToSplit", [] { return mailing(List(records(8192))); }},
 };
@@ -182,9 +248,15 @@ TEST(TwoThreads, AnOutputThatFailsFailsTheArchive)
 // The archive is made in two walks; records edited on another thread between
 // them (values changing size, keys coming and going) must not make the walks
 // disagree: every save comes out whole, each record as it was at some moment.
-TEST(TwoThreads, EditsDuringTheSaveNeverDamageTheArchive)
+// (Records of every kind, whose halves are counted one after the other, and
+// imported ones, whose halves are counted on two threads.)
+class EditsDuringTheSave : public ::testing::TestWithParam<std::pair<const char *, List::Items (*)()>>
 {
-    List::Items items = records(10000);
+};
+
+TEST_P(EditsDuringTheSave, NeverDamageTheArchive)
+{
+    List::Items items = GetParam().second();
     const Dict root = mailing(List(items));
     std::atomic<bool> stop{false};
     std::thread editor([&] {
@@ -219,5 +291,11 @@ TEST(TwoThreads, EditsDuringTheSaveNeverDamageTheArchive)
     stop = true;
     editor.join();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, EditsDuringTheSave,
+    ::testing::Values(std::pair<const char *, List::Items (*)()>{"ofEveryKind", [] { return records(10000); }},
+                      std::pair<const char *, List::Items (*)()>{"imported", [] { return importedRecords(0, 10000); }}),
+    [](const auto &info) { return std::string(info.param.first); });
 
 } // namespace

@@ -161,6 +161,108 @@ TEST(KeyedUnarchiver, RecordsSharedByTwoArraysAreOneObject)
     EXPECT_TRUE(Dict::sameObject(root.value(u"a"_s).toList().at(0).toDict(), root.value(u"b"_s).toList().at(0).toDict()));
 }
 
+// A list or dictionary that a dictionary drops (all but the last of
+// duplicate keys are) and that is referred to again afterwards reads as
+// itself there, whether it was dropped or kept the first time.
+TEST(KeyedUnarchiver, CollectionsDroppedUnderDuplicateKeysReadAgainLater)
+{
+    struct Row
+    {
+        const char *name;
+        std::initializer_list<quint64> innerValues; // under "k", "k"
+    };
+    // 1 root {inner: 5, again: 6}, 2 "inner", 3 "again", 4 dictionary class, 5 inner
+    // dictionary, 6 list [9], 7 list [10], 8 "k", 9 "first", 10 "second", 11 list class
+    const Row rows[] = {
+        {"dropped, then read again", {6, 7}},
+        {"kept, then read again", {7, 6}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        HandArchive a;
+        a.add(HandArchive::object(4, {{"NS.keys", HandArchive::uids({2, 3})}, {"NS.objects", HandArchive::uids({5, 6})}}));
+        a.add(plist_new_string("inner"));
+        a.add(plist_new_string("again"));
+        a.addClass({"NSDictionary", "NSObject"});
+        a.add(HandArchive::object(4, {{"NS.keys", HandArchive::uids({8, 8})}, {"NS.objects", HandArchive::uids(row.innerValues)}}));
+        a.add(HandArchive::object(11, {{"NS.objects", HandArchive::uids({9})}}));
+        a.add(HandArchive::object(11, {{"NS.objects", HandArchive::uids({10})}}));
+        a.add(plist_new_string("k"));
+        a.add(plist_new_string("first"));
+        a.add(plist_new_string("second"));
+        a.addClass({"NSArray", "NSObject"});
+        const Result<Value> r = KeyedUnarchiver::unarchive(a.bytes());
+        ASSERT_TRUE(r.ok()) << r.error().toStdString();
+        const Dict root = r.value().toDict();
+        EXPECT_EQ(root.value(u"again"_s), Value(List(List::Items{Value(u"first"_s)})));
+        EXPECT_EQ(root.value(u"inner"_s).toDict().size(), 1);
+    }
+}
+
+// Records that name the same key objects read as written whatever else
+// differs between them: keys listed out of order, a missing value, a value
+// that is a record of the same keys read in the middle of its own, a key
+// text under a second object (the later value wins); on one core and on
+// two, with enough records for the second core to take its share.
+TEST(KeyedUnarchiver, RecordsNamingTheSameKeysReadAsWritten)
+{
+    HandArchive a;
+    const quint64 dictClass = a.addClass({"NSMutableDictionary", "NSDictionary", "NSObject"});
+    const quint64 arrayClass = a.addClass({"NSMutableArray", "NSArray", "NSObject"});
+    const quint64 z = a.add(plist_new_string("z"));
+    const quint64 first = a.add(plist_new_string("a"));
+    const quint64 m = a.add(plist_new_string("m"));
+    const quint64 second = a.add(plist_new_string("a"));
+    const auto record = [&](std::initializer_list<quint64> keys, std::initializer_list<quint64> values) {
+        return a.add(HandArchive::object(dictClass, {{"NS.keys", HandArchive::uids(keys)},
+                                                     {"NS.objects", HandArchive::uids(values)}}));
+    };
+    plist_t records = plist_new_array();
+    List::Items expected;
+    for (int i = 0; i < 2100; ++i) {
+        const QString name = u"r%1"_s.arg(i);
+        const quint64 text = a.add(plist_new_string(name.toUtf8().constData()));
+        const quint64 number = a.add(plist_new_uint(quint64(i)));
+        quint64 uid = 0;
+        switch (i % 4) {
+        case 0:
+            uid = record({z, first, m}, {text, number, text});
+            expected.emplace_back(Dict{{u"a"_s, i}, {u"m"_s, name}, {u"z"_s, name}});
+            break;
+        case 1:
+            uid = record({z, first, m}, {text, 0, number});
+            expected.emplace_back(Dict{{u"m"_s, i}, {u"z"_s, name}});
+            break;
+        case 2: {
+            const quint64 inner = record({z, first, m}, {number, text, number});
+            uid = record({z, first, m}, {text, number, inner});
+            const Dict innerRecord{{u"a"_s, name}, {u"m"_s, i}, {u"z"_s, i}};
+            expected.emplace_back(Dict{{u"a"_s, i}, {u"m"_s, innerRecord}, {u"z"_s, name}});
+            break;
+        }
+        default:
+            uid = record({z, first, second}, {text, number, text});
+            expected.emplace_back(Dict{{u"a"_s, name}, {u"z"_s, name}});
+            break;
+        }
+        plist_array_append_item(records, plist_new_uid(uid));
+    }
+    const quint64 list = a.add(HandArchive::object(arrayClass, {{"NS.objects", records}}));
+    const quint64 root = record({a.add(plist_new_string("list"))}, {list});
+    const QByteArray bytes = a.bytes(root);
+    for (const auto cores : {KeyedUnarchiver::Cores::One, KeyedUnarchiver::Cores::Two}) {
+        SCOPED_TRACE(int(cores));
+        const Result<Value> r = KeyedUnarchiver::unarchive(bytes, {}, cores);
+        ASSERT_TRUE(r.ok()) << r.error().toStdString();
+        const List read = r.value().toDict().value(u"list"_s).toList();
+        ASSERT_EQ(read.size(), qsizetype(expected.size()));
+        for (qsizetype i = 0; i < read.size(); ++i) {
+            if (!(read.at(i) == expected[size_t(i)]))
+                FAIL() << "record " << i;
+        }
+    }
+}
+
 // Texts, numbers and string objects that many references share (as
 // Foundation writes repeated values) read the same at every reference, the
 // first, the second and those after; a shared string object too.
