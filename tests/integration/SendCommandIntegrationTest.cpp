@@ -118,17 +118,23 @@ protected:
         ASSERT_TRUE(s_setUp) << "the sample mailing or the stored connection could not be made";
     }
 
+    // The program's environment: a home of its own.
+    static QProcessEnvironment environment()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"HOME"_s, s_home->path());
+        environment.insert(u"XDG_CONFIG_HOME"_s, s_home->filePath(u".config"_s));
+        environment.insert(u"XDG_STATE_HOME"_s, s_home->filePath(u".local/state"_s));
+        return environment;
+    }
+
     // The program with a home of its own; whenever its standard output has
     // grown, watch is called with all of it so far and the process.
     static CliRun cli(const QStringList &arguments, const std::function<void(const QString &, QProcess &)> &watch = {},
                    int limitMs = 60000)
     {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"HOME"_s, s_home->path());
-        environment.insert(u"XDG_CONFIG_HOME"_s, s_home->filePath(u".config"_s));
-        environment.insert(u"XDG_STATE_HOME"_s, s_home->filePath(u".local/state"_s));
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(environment());
         process.start(QString::fromUtf8(QUILLCAST_CLI), arguments);
         CliRun run;
         if (!process.waitForStarted(30000))
@@ -546,11 +552,7 @@ TEST_F(SendCommand, KilledAtAnyPointTheResumedRunSendsEachMessageOnce)
             ASSERT_TRUE(testing::writeFile(control, QByteArray(R"({"stage": ")") + row.stage + R"(", "message": 2})"));
 
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"HOME"_s, s_home->path());
-        environment.insert(u"XDG_CONFIG_HOME"_s, s_home->filePath(u".config"_s));
-        environment.insert(u"XDG_STATE_HOME"_s, s_home->filePath(u".local/state"_s));
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(environment());
         process.start(QString::fromUtf8(QUILLCAST_CLI),
                       QStringList{u"send"_s, mailing, u"--all"_s, u"--yes"_s} + serverOptions("stall"));
         ASSERT_TRUE(process.waitForStarted(30000));

@@ -174,17 +174,16 @@ TEST_F(AppTest, ChoosingAStartupDocumentStoresItsBookmark)
     EXPECT_EQ(LXBookmark::urlForBookmark(defaults.dataForKey(bookmarkKey), &stale)->path, path);
 }
 
-TEST_F(AppTest, CommandsWithoutAStartupDocumentDoNothing)
+// Reveal and test-open act on the chosen startup document, and do nothing
+// without one.
+TEST_F(AppTest, RevealAndTestOpenTheStartupDocument)
 {
     app.testOpenStartupDoc();
     app.showInFinderStartupDoc();
     EXPECT_TRUE(documents.opened.isEmpty());
     EXPECT_TRUE(revealer.revealed.isEmpty());
     EXPECT_EQ(app.StartupDocPathMessageString(), QString());
-}
 
-TEST_F(AppTest, RevealAndTestOpenTheStartupDocument)
-{
     const QString path = makeDocument(u"a.quill"_s);
     chooseStartupDoc(path);
     app.showInFinderStartupDoc();

@@ -47,24 +47,6 @@ struct TesterTest : ::testing::Test
 
 } // namespace
 
-TEST(LXMailConnectionTester, ShowsTheEncryptionByName)
-{
-    const struct
-    {
-        const char *name;
-        qint64 type;
-        QString shown;
-    } rows[] = {
-        {"unencrypted", 0, u"PLAIN"_s},
-        {"starttls", 1, u"STARTTLS"_s},
-        {"tls", 2, u"TLS"_s},
-        {"unknown type", 7, u"PLAIN"_s},
-        {"negative type", -1, u"PLAIN"_s},
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(LXMailConnectionTester::connectionStringFor(row.type), row.shown) << row.name;
-}
-
 TEST_F(TesterTest, AnsweredTestShowsItsPaneAndEndsTesting)
 {
     tester.testConnection();
@@ -142,6 +124,8 @@ TEST(LXMailConnectionTester, ShowsTheSendingValuesOfAConnection)
               {u"connectionType"_s, Value(qint64(1))}},
          u"2525"_s, u"STARTTLS"_s, u"NO"_s},
         {"release-1 server with useAuth only", Dict{{u"useAuth"_s, Value(true)}}, u"25"_s, u"PLAIN"_s, u"NO"_s},
+        {"unknown encryption", Dict{{u"connectionType"_s, Value(qint64(7))}}, u"25"_s, u"PLAIN"_s, u"NO"_s},
+        {"negative encryption", Dict{{u"connectionType"_s, Value(qint64(-1))}}, u"25"_s, u"PLAIN"_s, u"NO"_s},
     };
     for (const auto &row : rows) {
         PendingChecks pending;

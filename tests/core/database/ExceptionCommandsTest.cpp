@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 TEST(ExceptionCommandsAdd, NumbersFromTheShownRecordsDatesItAndClearsTheSearch)
 {
     MyDocument doc(testClock());
-    setUp(doc, {}, {exceptRecord(4, u"spam@x.org"_s, false, u"abuse"_s), exceptRecord(9, u"boss@y.org"_s)});
+    setUp(doc, {}, {exceptRecord(4, u"spam@x.org"_s, u"abuse"_s), exceptRecord(9, u"boss@y.org"_s)});
     doc.setSearchFieldExceptStr(u"abuse"_s);
     doc.filterExcepts();
 
@@ -49,7 +49,8 @@ TEST(ExceptionCommandsAdd, UndoThenRedoBringsBackTheSameRecord)
 TEST(ExceptionCommandsRemove, UndoAppendsAndRedoRemovesAgain)
 {
     MyDocument doc{SystemClock::instance()};
-    setUp(doc, {}, {exceptRecord(1, u"a@x.org"_s), exceptRecord(2, u"b@x.org"_s, true), exceptRecord(3, u"c@x.org"_s)});
+    setUp(doc, {},
+          {exceptRecord(1, u"a@x.org"_s), exceptRecord(2, u"b@x.org"_s, QString(), true), exceptRecord(3, u"c@x.org"_s)});
     ExceptionCommands commands(doc);
     commands.updateIsCheckedRecords4Exception();
     ASSERT_TRUE(doc.isCheckedRecords4Exception());
@@ -69,9 +70,10 @@ TEST(ExceptionCommandsDeleteChecked, CountsAndDeletesOnlyTheShownRecords)
     MyDocument doc{SystemClock::instance()};
     ScriptedAlertPresenter presenter(0);
     doc.setAlertPresenter(&presenter);
-    setUp(doc, {},
-          {exceptRecord(1, u"a@y.net"_s, true), exceptRecord(2, u"b@x.org"_s, true), exceptRecord(3, u"c@x.org"_s, true),
-           exceptRecord(4, u"d@y.net"_s, true), exceptRecord(5, u"e@x.org"_s, true)});
+    QList<Dict> checked;
+    for (const QString &email : {u"a@y.net"_s, u"b@x.org"_s, u"c@x.org"_s, u"d@y.net"_s, u"e@x.org"_s})
+        checked.append(exceptRecord(checked.size() + 1, email, QString(), true));
+    setUp(doc, {}, checked);
     doc.setSearchFieldExceptStr(u"x.org"_s);
     doc.filterExcepts();
     ASSERT_EQ(doc.exceptArrayShown().size(), 3);
@@ -158,7 +160,7 @@ TEST(ExceptionCommandsCellEdit, StoresTextAndFlagsAsAnEditAndRefusesTheRest)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         MyDocument doc(testClock());
-        Dict edited = exceptRecord(1, u"spam@x.org"_s, false, u"unsubscribed"_s);
+        Dict edited = exceptRecord(1, u"spam@x.org"_s, u"unsubscribed"_s);
         edited.set(u"date"_s, Value(added));
         setUp(doc, {}, {exceptRecord(2, u"other@x.org"_s), edited});
         doc.updateChangeCount(MyDocument::ChangeKind::Cleared);

@@ -89,14 +89,36 @@ protected:
     void answerAllButTheLast(qsizetype firstCall)
     {
         ASSERT_TRUE(smtp.complete(firstCall));
-        SmtpFailure refused;
-        refused.localizedDescription = u"The server refused the recipient <b@example.org>: 550 5.1.1 no such user"_s;
-        refused.fullDescription = refused.localizedDescription;
-        refused.replyCode = 550;
-        refused.replyText = u"5.1.1 no such user"_s;
-        ASSERT_TRUE(smtp.complete(firstCall + 1, refused));
+        ASSERT_TRUE(smtp.complete(firstCall + 1, refusal(550, u"5.1.1 no such user"_s)));
         mainLoop.runPending();
         sendtest::drainEvents();
+    }
+
+    // Records a to d, and a run of them that ends as a crash would: the
+    // cancel comes once `handed` messages went out, the first is accepted,
+    // and any other is never answered. Returns the run's journal.
+    static QList<Dict> fourRecords()
+    {
+        return {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
+                record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s)};
+    }
+    QString crashedRun(qsizetype handed)
+    {
+        sendtest::setUp(doc, fourRecords());
+        QString path;
+        {
+            SendRun crashed(doc, services(state.path()), paced, paced.clock);
+            paced.onSleep = [this, handed](qint64) {
+                if (smtp.calls().size() == handed)
+                    doc.sendProgress().requestCancel();
+            };
+            crashed.doPrepareAllRecordsSending(true);
+            path = crashed.lastJournalPath().value_or(QString());
+            EXPECT_TRUE(smtp.complete(0));
+            deliver();
+        }
+        paced.onSleep = nullptr;
+        return path;
     }
 
     sendtest::PacedClock paced;
@@ -192,21 +214,7 @@ TEST_F(JournalledSendRunTest, AFolderThatCannotBeWrittenIsSaidAndTheRunGoesOn)
 // only when asked; an accepted one never.
 TEST_F(JournalledSendRunTest, ResumeSendsWhatTheServerHadNotAccepted)
 {
-    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
-                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s)});
-    QString path;
-    {
-        SendRun crashed(doc, services(state.path()), paced, paced.clock);
-        paced.onSleep = [&](qint64 elapsed) {
-            if (elapsed >= 1000 && smtp.calls().size() == 2)
-                doc.sendProgress().requestCancel();
-        };
-        crashed.doPrepareAllRecordsSending(true);
-        path = *crashed.lastJournalPath();
-        ASSERT_TRUE(smtp.complete(0));
-        deliver();
-    }
-    paced.onSleep = nullptr;
+    const QString path = crashedRun(2);
     // What a crash leaves: no end line (the cancel's end waits for the
     // second answer, which never comes).
     ASSERT_FALSE(RunJournalContents::read(path)->end().has_value());
@@ -244,21 +252,7 @@ TEST_F(JournalledSendRunTest, ResumeSendsWhatTheServerHadNotAccepted)
 // added. The resume skips 2, sends 3 to its new address, and not 5.
 TEST_F(JournalledSendRunTest, ResumeAfterTheRecordsWereEdited)
 {
-    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
-                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s)});
-    QString path;
-    {
-        SendRun crashed(doc, services(state.path()), paced, paced.clock);
-        paced.onSleep = [&](qint64) {
-            if (smtp.calls().size() == 1)
-                doc.sendProgress().requestCancel();
-        };
-        crashed.doPrepareAllRecordsSending(true);
-        path = *crashed.lastJournalPath();
-        ASSERT_TRUE(smtp.complete(0));
-        deliver();
-    }
-    paced.onSleep = nullptr;
+    const QString path = crashedRun(1);
     sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(3, true, u"c.new@example.org"_s),
                           record(4, true, u"d@example.org"_s), record(5, true, u"e@example.org"_s)});
 
@@ -283,8 +277,7 @@ TEST_F(JournalledSendRunTest, ResumeAfterTheRecordsWereEdited)
 // and the lost one, and to the 550 only when asked.
 TEST_F(JournalledSendRunTest, RetryFailedAfterAMixOfAnswers)
 {
-    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
-                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s)});
+    sendtest::setUp(doc, fourRecords());
     QString first;
     {
         SendRun run(doc, services(state.path()), paced, paced.clock);

@@ -99,83 +99,50 @@ TEST(SessionSettings, ProviderRuleAppliesToTheCheckOnly)
 
 // ---- Message content -----------------------------------------------------------
 
-QStringList mailboxes(const QList<MailAddress> &addresses)
+// The recipient text is split at commas; a sender or recipient text in the
+// named form gives its name and address, and names given apart are kept. A
+// list of addresses stays a list. Both forms alike.
+TEST(MessageContentForms, SenderAndRecipientTextsGiveNamesAndAddresses)
 {
-    QStringList out;
-    for (const MailAddress &a : addresses)
-        out.append(a.mailbox);
-    return out;
-}
-
-// Both forms deliver to every address of the recipient text alike.
-TEST(MessageContentForms, RecipientTextIsSplitAtCommas)
-{
-    const struct
-    {
-        const char *name;
-        QString to;
-        QStringList mailboxes;
-    } rows[] = {
-        {"one", u"ann@x.test"_s, {u"ann@x.test"_s}},
-        {"two with space", u"ann@x.test, bob@y.test"_s, {u"ann@x.test"_s, u"bob@y.test"_s}},
-        {"spaces at both ends", u"  ann@x.test ,bob@y.test  "_s, {u"ann@x.test"_s, u"bob@y.test"_s}},
-        {"trailing comma gives an empty mailbox", u"ann@x.test,"_s, {u"ann@x.test"_s, u""_s}},
-        {"tabs are not spaces", u"\tann@x.test"_s, {u"\tann@x.test"_s}},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(mailboxes(LXMailCoreBridge::textMessageContent(u"b"_s, List(), u"me@x.test"_s, QString(), row.to,
-                                                                 QString(), u"s"_s)
-                                .to),
-                  row.mailboxes);
-        EXPECT_EQ(mailboxes(LXMailCoreBridge::htmlMessageContent(u"<p>b</p>"_s, u"b"_s, List(), u"me@x.test"_s,
-                                                                 QString(), row.to, QString(), u"s"_s)
-                                .to),
-                  row.mailboxes);
-    }
-}
-
-TEST(MessageContentForms, SenderAndASingleRecipientCarryTheirDisplayNames)
-{
-    const MessageContent text = LXMailCoreBridge::textMessageContent(u"b"_s, List(), u"me@x.test"_s, u"Office"_s,
-                                                                     u"a@x.test"_s, QString(), u"s"_s);
-    EXPECT_EQ(text.from, (MailAddress{u"Office"_s, u"me@x.test"_s}));
-    const MessageContent html = LXMailCoreBridge::htmlMessageContent(u"h"_s, u"t"_s, List(), u"me@x.test"_s,
-                                                                     QString(), u"a@x.test"_s, u"Ann"_s, u"s"_s);
-    EXPECT_EQ(html.to, (QList<MailAddress>{{u"Ann"_s, u"a@x.test"_s}}));
-}
-
-// A sender or recipient text in the named form gives its name and address;
-// a list of addresses stays a list. Both forms alike.
-TEST(MessageContentForms, NamedSenderAndRecipientTextsAreNameAndAddress)
-{
+    const QString me = u"me@x.test"_s;
     const struct
     {
         const char *name;
         QString from;
+        QString fromName;
         QString to;
+        QString toName;
         MailAddress sender;
         QList<MailAddress> recipients;
     } rows[] = {
-        {"named sender", u"Bibliothèque Municipale <news@example.org>"_s, u"a@x.test"_s,
+        {"one", me, QString(), u"ann@x.test"_s, QString(), {QString(), me}, {{QString(), u"ann@x.test"_s}}},
+        {"spaces at both ends", me, QString(), u"  ann@x.test ,bob@y.test  "_s, QString(), {QString(), me},
+         {{QString(), u"ann@x.test"_s}, {QString(), u"bob@y.test"_s}}},
+        {"trailing comma gives an empty mailbox", me, QString(), u"ann@x.test,"_s, QString(), {QString(), me},
+         {{QString(), u"ann@x.test"_s}, {QString(), QString()}}},
+        {"tabs are not spaces", me, QString(), u"\tann@x.test"_s, QString(), {QString(), me},
+         {{QString(), u"\tann@x.test"_s}}},
+        {"names given apart", me, u"Office"_s, u"a@x.test"_s, u"Ann"_s, {u"Office"_s, me}, {{u"Ann"_s, u"a@x.test"_s}}},
+        {"named sender", u"Bibliothèque Municipale <news@example.org>"_s, QString(), u"a@x.test"_s, QString(),
          {u"Bibliothèque Municipale"_s, u"news@example.org"_s}, {{QString(), u"a@x.test"_s}}},
-        {"quoted names", u"\"Doe, Jane\" <jane@x.test>"_s, u" \"O'Brien, Seán\" <o'brien@y.test> "_s,
-         {u"Doe, Jane"_s, u"jane@x.test"_s}, {{u"O'Brien, Seán"_s, u"o'brien@y.test"_s}}},
-        {"brackets without a name", u"<jane@x.test>"_s, u"<a@x.test>"_s, {QString(), u"jane@x.test"_s},
-         {{QString(), u"a@x.test"_s}}},
-        {"bare sender is kept as given", u" me@x.test"_s, u"a@x.test, b@y.test"_s, {QString(), u" me@x.test"_s},
-         {{QString(), u"a@x.test"_s}, {QString(), u"b@y.test"_s}}},
-        {"named pieces of a list stay pieces", u"me@x.test"_s, u"Ann <a@x.test>, b@y.test"_s,
-         {QString(), u"me@x.test"_s}, {{QString(), u"Ann <a@x.test>"_s}, {QString(), u"b@y.test"_s}}},
+        {"quoted names", u"\"Doe, Jane\" <jane@x.test>"_s, QString(), u" \"O'Brien, Seán\" <o'brien@y.test> "_s,
+         QString(), {u"Doe, Jane"_s, u"jane@x.test"_s}, {{u"O'Brien, Seán"_s, u"o'brien@y.test"_s}}},
+        {"brackets without a name", u"<jane@x.test>"_s, QString(), u"<a@x.test>"_s, QString(),
+         {QString(), u"jane@x.test"_s}, {{QString(), u"a@x.test"_s}}},
+        {"bare sender is kept as given", u" me@x.test"_s, QString(), u"a@x.test, b@y.test"_s, QString(),
+         {QString(), u" me@x.test"_s}, {{QString(), u"a@x.test"_s}, {QString(), u"b@y.test"_s}}},
+        {"named pieces of a list stay pieces", me, QString(), u"Ann <a@x.test>, b@y.test"_s, QString(),
+         {QString(), me}, {{QString(), u"Ann <a@x.test>"_s}, {QString(), u"b@y.test"_s}}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        const MessageContent text = LXMailCoreBridge::textMessageContent(u"b"_s, List(), row.from, QString(), row.to,
-                                                                         QString(), u"s"_s);
+        const MessageContent text = LXMailCoreBridge::textMessageContent(u"b"_s, List(), row.from, row.fromName, row.to,
+                                                                         row.toName, u"s"_s);
         EXPECT_EQ(text.from, row.sender);
-        EXPECT_EQ(text.to, row.recipients);
+        if (row.toName.isEmpty()) // the text form takes no recipient name
+            EXPECT_EQ(text.to, row.recipients);
         const MessageContent html = LXMailCoreBridge::htmlMessageContent(u"h"_s, u"t"_s, List(), row.from,
-                                                                         QString(), row.to, QString(), u"s"_s);
+                                                                         row.fromName, row.to, row.toName, u"s"_s);
         EXPECT_EQ(html.from, row.sender);
         EXPECT_EQ(html.to, row.recipients);
     }
@@ -204,26 +171,23 @@ protected:
     QList<LXMailCoreBridge::SendReport> reports;
 };
 
-TEST_F(BridgeSend, EnvelopeGoesFromTheSenderToEveryNonEmptyRecipient)
+// The envelope goes to every non-empty recipient, and never carries a
+// display name: the server would refuse "MAIL FROM:<Name <address>>", and
+// the client refuses to send it at all.
+TEST_F(BridgeSend, EnvelopeCarriesTheBareAddressesOfEveryNonEmptyRecipient)
 {
     sendText(u"a@x.test, ,b@y.test"_s);
     ASSERT_EQ(client.calls().size(), 1);
     EXPECT_EQ(client.calls().first().envelopeFrom, u"office@x.test"_s);
     EXPECT_EQ(client.calls().first().envelopeTo, (QStringList{u"a@x.test"_s, u"b@y.test"_s}));
-}
-
-// The SMTP envelope never carries a display name: the server would refuse
-// "MAIL FROM:<Name <address>>", and the client refuses to send it at all.
-TEST_F(BridgeSend, EnvelopeCarriesTheBareAddressesOfNamedTexts)
-{
     bridge.sendHtmlBody(u"<p>Hello</p>"_s, u"Hello"_s, List(), u"Bibliothèque Municipale <news@example.org>"_s,
                         QString(), u"Seán O'Brien <o'brien@example.ie>"_s, QString(), u"Subject"_s,
                         u"smtp.example.test"_s, 587, 1, false, QString(), QString(),
                         [this](const LXMailCoreBridge::SendReport &r) { reports.append(r); });
-    ASSERT_EQ(client.calls().size(), 1);
-    EXPECT_EQ(client.calls().first().envelopeFrom, u"news@example.org"_s);
-    EXPECT_EQ(client.calls().first().envelopeTo, QStringList{u"o'brien@example.ie"_s});
-    const QByteArray message = client.calls().first().message;
+    ASSERT_EQ(client.calls().size(), 2);
+    EXPECT_EQ(client.calls().last().envelopeFrom, u"news@example.org"_s);
+    EXPECT_EQ(client.calls().last().envelopeTo, QStringList{u"o'brien@example.ie"_s});
+    const QByteArray message = client.calls().last().message;
     EXPECT_TRUE(message.contains("\r\nFrom: =?UTF-8?Q?Biblioth=C3=A8que?= Municipale <news@example.org>\r\n"))
         << message.toStdString();
     EXPECT_TRUE(message.contains("\r\nTo: =?UTF-8?Q?Se=C3=A1n?= O'Brien <o'brien@example.ie>\r\n"))

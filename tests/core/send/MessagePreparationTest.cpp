@@ -1,4 +1,5 @@
 #include "SendingTestData.h"
+#include "ParsedMessage.h"
 #include "TestFiles.h"
 
 #include "platform/ManualMainLoop.h"
@@ -13,7 +14,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gmime/gmime.h>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -23,44 +23,24 @@ namespace {
 
 using sendtest::record;
 
-void outlinePart(GMimeObject *, GMimeObject *part, gpointer data)
+// The message as Python's email package reads it back: Subject and
+// X-Unsent, then every part depth first, a leaf with its decoded content.
+// What the transports send must give the same outline for the same record.
+QStringList outline(const QByteArray &bytes)
 {
-    auto *outline = static_cast<QStringList *>(data);
-    char *type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
-    QString line = QString::fromUtf8(type);
-    g_free(type);
-    if (const char *charset = g_mime_object_get_content_type_parameter(part, "charset"))
-        line += u"; charset="_s + QString::fromUtf8(charset);
-    if (GMIME_IS_PART(part)) {
-        GMimeStream *decoded = g_mime_stream_mem_new();
-        g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(GMIME_PART(part)), decoded);
-        GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(decoded));
-        line += u": "_s + QString::fromUtf8(reinterpret_cast<const char *>(bytes->data), int(bytes->len));
-        g_object_unref(decoded);
+    const std::optional<testing::ParsedMessage> message = testing::parseMessage(bytes);
+    if (!message)
+        return {};
+    QStringList lines{u"Subject: "_s + message->subject, u"X-Unsent: "_s + message->header(u"X-Unsent"_s)};
+    for (const testing::ParsedMessage::Part &part : message->parts) {
+        QString line = part.contentType;
+        if (!part.charset.isEmpty())
+            line += u"; charset="_s + part.charset;
+        if (!part.contentType.startsWith(u"multipart/"_s))
+            line += u": "_s + QString::fromUtf8(part.payload);
+        lines.append(line);
     }
-    outline->append(line);
-}
-
-// The message as GMime's parser reads it back: Subject and X-Unsent, then
-// every part depth first, a leaf with its content decoded. What the
-// transports send must give the same outline for the same record.
-QStringList mimeOutline(const QByteArray &bytes, bool withUnsent = true)
-{
-    QStringList outline;
-    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size()));
-    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
-    GMimeMessage *message = g_mime_parser_construct_message(parser, nullptr);
-    if (message) {
-        outline.append(u"Subject: "_s + QString::fromUtf8(g_mime_message_get_subject(message)));
-        if (withUnsent)
-            outline.append(u"X-Unsent: "_s
-                           + QString::fromUtf8(g_mime_object_get_header(GMIME_OBJECT(message), "X-Unsent")));
-        g_mime_message_foreach(message, outlinePart, &outline);
-        g_object_unref(message);
-    }
-    g_object_unref(parser);
-    g_object_unref(stream);
-    return outline;
+    return lines;
 }
 
 class MessagePreparationTest : public ::testing::Test
@@ -116,6 +96,8 @@ protected:
     sendtest::RecordingMailClient mail;
 };
 
+// Each refusal's line as sending logs it; preparing logs the same line with
+// "prepare" where sending says "prepare and send".
 TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
 {
     const struct
@@ -124,36 +106,25 @@ TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
         QString to;
         QString from;
         QString whenSending;
-        QString whenPreparing;
     } rows[] = {
-        {"empty TO", u""_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s,
-         u" EMAIL ERROR: Can't prepare without a TO address"_s},
-        {"blank TO", u"   "_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s,
-         u" EMAIL ERROR: Can't prepare without a TO address"_s},
+        {"empty TO", u""_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s},
+        {"blank TO", u"   "_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s},
         {"TO without a dot in the domain", u"ann@example"_s, u"office@example.org"_s,
-         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
-         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s},
         {"neither address valid: the TO line only", u"nobody"_s, u"nobody"_s,
-         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
-         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
-        {"FROM missing", u"ann@example.org"_s, u""_s, u" EMAIL ERROR: Can't prepare and send without a FROM address"_s,
-         u" EMAIL ERROR: Can't prepare without a FROM address"_s},
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s},
+        {"FROM missing", u"ann@example.org"_s, u""_s, u" EMAIL ERROR: Can't prepare and send without a FROM address"_s},
         {"two FROM addresses", u"ann@example.org"_s, u"a@example.org, b@example.org"_s,
-         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
-         u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
+         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s},
         {"named FROM with an invalid address", u"ann@example.org"_s, u"Office <office@example>"_s,
-         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
-         u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
+         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s},
         {"named FROM followed by another address", u"ann@example.org"_s,
          u"Office <office@example.org>, b@example.org"_s,
-         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s,
-         u" EMAIL ERROR: Can't prepare without a valid FROM address"_s},
+         u" EMAIL ERROR: Can't prepare and send without a valid FROM address"_s},
         {"named TO among several", u"Ann <ann@example.org>, bob@example.org"_s, u"office@example.org"_s,
-         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
-         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s},
         {"named TO with an invalid address", u"Ann <ann at example.org>"_s, u"office@example.org"_s,
-         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s,
-         u" EMAIL ERROR: Can't prepare without a valid TO address"_s},
+         u" EMAIL ERROR: Can't prepare and send without a valid TO address"_s},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -161,7 +132,8 @@ TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
         doc.setMailFormFrom(row.from);
         EXPECT_EQ(prepare(true), MessagePreparation::Outcome::Refused);
         prepare(false);
-        EXPECT_EQ(takeLog(), QStringList({row.whenSending, row.whenPreparing}));
+        EXPECT_EQ(takeLog(),
+                  QStringList({row.whenSending, QString(row.whenSending).replace(u"prepare and send"_s, u"prepare"_s)}));
     }
     EXPECT_TRUE(mail.takeCalls().empty());
     EXPECT_TRUE(smtp.calls().isEmpty());
@@ -243,6 +215,8 @@ TEST_F(MessagePreparationTest, AMessageThatWouldArriveEmptyIsRefused)
 // the draft only adds its unsent mark.
 TEST_F(MessagePreparationTest, EveryTransportGetsTheSameMessage)
 {
+    if (!testing::haveParser())
+        GTEST_SKIP() << "python3 is needed to read the messages back";
     QTemporaryDir dir;
     const QString notes = dir.filePath(u"notes.txt"_s);
     ASSERT_TRUE(testing::writeFile(notes, "Crème brûlée\n"));
@@ -277,10 +251,10 @@ TEST_F(MessagePreparationTest, EveryTransportGetsTheSameMessage)
         u"text/plain; charset=utf-8: Crème brûlée\n"_s,
         u"application/pdf: %PDF-1.4"_s,
     };
-    EXPECT_EQ(mimeOutline(draft), expected);
+    EXPECT_EQ(outline(draft), expected);
     QStringList sent = expected;
-    sent.removeAt(1);
-    EXPECT_EQ(mimeOutline(smtp.calls().first().message, false), sent);
+    sent[1] = u"X-Unsent: "_s;
+    EXPECT_EQ(outline(smtp.calls().first().message), sent);
     EXPECT_EQ(doc.useMailServerToSend(), 1);
     EXPECT_EQ(doc.emailKind(), 1);
 }

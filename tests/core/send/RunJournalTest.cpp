@@ -1,4 +1,6 @@
 #include "FileSizeLimit.h"
+#include "TestFiles.h"
+#include "RunJournalTestData.h"
 #include "send/RunJournal.h"
 #include "send/RunJournalContents.h"
 #include "send/RunJournalFolder.h"
@@ -16,33 +18,11 @@
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 using Outcome = RunJournalContents::Outcome;
+using journaltest::at;
+using journaltest::newJournal;
+using journaltest::start;
 
 namespace {
-
-const QDateTime start = QDateTime::fromMSecsSinceEpoch(1765180800000, Qt::UTC);
-
-QDateTime at(int seconds)
-{
-    return start.addSecs(seconds);
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-std::unique_ptr<RunJournal> newJournal(const QString &path, int recipients)
-{
-    Result<std::unique_ptr<RunJournal>> journal = RunJournal::create(path, u"/home/u/Mailing.quillcast"_s, start);
-    EXPECT_TRUE(journal.ok()) << journal.error().toStdString();
-    std::vector<RunJournal::Queued> queued;
-    for (int i = 0; i < recipients; ++i)
-        queued.push_back({i, QString::number(100 + i)});
-    EXPECT_TRUE(journal.value()->queued(queued).ok());
-    return std::move(journal).value();
-}
 
 TEST(RunJournalTest, EveryStateReadsBackPerRecipientInTheRunsOrder)
 {
@@ -160,7 +140,7 @@ TEST_P(TornLastLineTest, EveryTruncationReadsAsTheJournalWithoutTheLine)
     const qint64 lastStart = QFileInfo(path).size();
     GetParam().write(*journal);
     journal.reset();
-    const QByteArray whole = fileBytes(path);
+    const QByteArray whole = quillcast::testing::fileContents(path);
     ASSERT_GT(whole.size(), lastStart);
 
     for (qint64 cut = lastStart; cut <= whole.size(); ++cut) {
@@ -196,7 +176,7 @@ TEST(RunJournalTest, AGarbledTailIsIgnoredNotMisread)
     QTemporaryDir dir;
     const QString path = dir.filePath(u"run.run"_s);
     newJournal(path, 2)->handed(0, u"a@example.org"_s, at(1));
-    const QByteArray good = fileBytes(path);
+    const QByteArray good = quillcast::testing::fileContents(path);
     const QByteArray accepted = RunJournal::line({u"A"_s, u"0"_s, u"1765180802000"_s, u"250 ok"_s});
     QByteArray flipped = accepted;
     flipped[0] = 'R';
@@ -310,7 +290,7 @@ TEST(RunResultsTest, TheCsvHasOneRowPerRecipientWithItsOutcome)
               "103,,not sent,,,\r\n");
     const QString out = dir.filePath(u"results.csv"_s);
     ASSERT_TRUE(results->writeCsv(out).ok());
-    EXPECT_EQ(fileBytes(out), csv);
+    EXPECT_EQ(quillcast::testing::fileContents(out), csv);
     EXPECT_FALSE(results->writeCsv(dir.filePath(u"missing/results.csv"_s)).ok());
 }
 

@@ -1,4 +1,5 @@
 #include "TestApplication.h"
+#include "RunJournalTestData.h"
 #include "send/RunJournal.h"
 #include "send/RunJournalObserver.h"
 #include "send/RunResultsModel.h"
@@ -12,29 +13,12 @@
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 using Outcome = RunJournalContents::Outcome;
+using journaltest::at;
+using journaltest::newJournal;
+using journaltest::start;
 using Counts = RunResultsModel::Counts;
 
 namespace {
-
-const QDateTime start = QDateTime::fromMSecsSinceEpoch(1765180800000, Qt::UTC);
-
-QDateTime at(int seconds)
-{
-    return start.addSecs(seconds);
-}
-
-std::unique_ptr<RunJournal> newJournal(const QString &path, int recipients,
-                                       std::shared_ptr<RunJournalObserver> observer = nullptr)
-{
-    Result<std::unique_ptr<RunJournal>> journal = RunJournal::create(path, u"/home/u/Mailing.quillcast"_s, start);
-    EXPECT_TRUE(journal.ok()) << journal.error().toStdString();
-    journal.value()->setObserver(std::move(observer));
-    std::vector<RunJournal::Queued> queued;
-    for (int i = 0; i < recipients; ++i)
-        queued.push_back({i, QString::number(100 + i)});
-    EXPECT_TRUE(journal.value()->queued(queued).ok());
-    return std::move(journal).value();
-}
 
 // The rows as "address outcome code reply", awaiting shown as such.
 QStringList shown(const RunResultsModel &model)

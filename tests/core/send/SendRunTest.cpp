@@ -179,39 +179,37 @@ TEST_F(SendRunTest, RunLogLinesNameTheRoute)
                            stamp + u" Prepare all records \u2026"_s, handed}));
 }
 
-TEST_F(SendRunTest, CheckedRunIgnoresTheSearchFieldAndCountsRefusals)
+// A checked run ignores the search field. What the mail system did not take
+// is counted as failed, not as handed over, and a record refused before it
+// as refused; the progress line still counts every record handled.
+TEST_F(SendRunTest, CheckedRunIgnoresTheSearchFieldAndCountsEachOutcome)
 {
-    setRecords({record(1, true, u"a@example.org"_s, u"Ann"_s), record(2, true, u""_s, u"Bob"_s),
-                record(3, true, u"c@example.org"_s, u"Cid"_s)});
-    doc.setSearchFieldSendStr(u"a@"_s);
-    doc.filterSend();
-    ASSERT_EQ(doc.sendArrayShown().size(), 1);
+    const struct
+    {
+        const char *name;
+        QString failure;
+        int handed;
+        int failed;
+    } rows[] = {{"mail system takes them", QString(), 2, 0}, {"mail system refuses them", u"queue full"_s, 0, 2}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        setRecords({record(1, true, u"a@example.org"_s, u"Ann"_s), record(2, true, u""_s, u"Bob"_s),
+                    record(3, true, u"c@example.org"_s, u"Cid"_s)});
+        doc.setSearchFieldSendStr(u"a@"_s);
+        doc.filterSend();
+        ASSERT_EQ(doc.sendArrayShown().size(), 1);
+        mail.failure = row.failure;
 
-    SendRun run(doc, services(), paced, paced.clock);
-    run.prepareCheckedRecords();
-    run.waitForFinished();
-
-    EXPECT_EQ(doc.searchFieldSendStr(), QString());
-    EXPECT_EQ(progress().action, u"Done. 3 sent."_s);
-    EXPECT_EQ(run.refusedCount(), 1);
-    EXPECT_EQ(run.handedToMailClientCount(), 2);
-    EXPECT_EQ(mail.takeCalls().size(), 2u);
-}
-
-// What the mail system did not take is counted as failed, not as handed
-// over; the progress line still counts every record handled.
-TEST_F(SendRunTest, MessagesTheMailSystemRefusesCountAsFailed)
-{
-    setRecords({record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s)});
-    mail.failure = u"queue full"_s;
-    SendRun run(doc, services(), paced, paced.clock);
-    run.prepareCheckedRecords();
-    run.waitForFinished();
-
-    EXPECT_EQ(progress().action, u"Done. 2 sent."_s);
-    EXPECT_EQ(run.mailClientFailedCount(), 2);
-    EXPECT_EQ(run.handedToMailClientCount(), 0);
-    EXPECT_EQ(run.refusedCount(), 0);
+        SendRun run(doc, services(), paced, paced.clock);
+        run.prepareCheckedRecords();
+        run.waitForFinished();
+        EXPECT_EQ(doc.searchFieldSendStr(), QString());
+        EXPECT_EQ(progress().action, u"Done. 3 sent."_s);
+        EXPECT_EQ(run.refusedCount(), 1);
+        EXPECT_EQ(run.handedToMailClientCount(), row.handed);
+        EXPECT_EQ(run.mailClientFailedCount(), row.failed);
+        EXPECT_EQ(mail.takeCalls().size(), 2u);
+    }
 }
 
 TEST_F(SendRunTest, CancelOnTheConfirmationStartsNothing)

@@ -2,6 +2,7 @@
 #include "MailingWindow.h"
 #include "RecordingUrlOpener.h"
 #include "ScriptedAlertPresenter.h"
+#include "TestFiles.h"
 #include "IsolatedApplication.h"
 #include "app/ApplicationServices.h"
 #include "app/FilePanelDialog.h"
@@ -30,6 +31,8 @@ using namespace quillcast;
 using namespace quillcast::gui;
 using namespace Qt::StringLiterals;
 using namespace quillcast::gui::testing;
+using quillcast::testing::fileContents;
+using quillcast::testing::writeFile;
 
 namespace {
 
@@ -221,18 +224,16 @@ private Q_SLOTS:
         QTest::keyClick(window, Qt::Key_F1);
         const QString installed = guideFolder + u"/Quillcast User Guide 2.10.1.pdf"_s;
         QCOMPARE(urls.openedFiles, QStringList{installed});
-        QFile shipped(QStringLiteral(QUILLCAST_BUILT_USER_GUIDE));
-        QVERIFY(shipped.open(QIODevice::ReadOnly));
-        const QByteArray guidePdf = shipped.readAll();
+        const QByteArray guidePdf = fileContents(QStringLiteral(QUILLCAST_BUILT_USER_GUIDE));
         QVERIFY(guidePdf.startsWith("%PDF-"));
-        QCOMPARE(readFile(installed), guidePdf);
+        QCOMPARE(fileContents(installed), guidePdf);
         QVERIFY(!QFileInfo::exists(earlier));
 
         // Once per release: the copy in place is opened as it is.
         QVERIFY(writeFile(installed, "%PDF-1.4 the copy already installed"));
         guide->trigger();
         QCOMPARE(urls.openedFiles, (QStringList{installed, installed}));
-        QCOMPARE(readFile(installed), QByteArray("%PDF-1.4 the copy already installed"));
+        QCOMPARE(fileContents(installed), QByteArray("%PDF-1.4 the copy already installed"));
     }
 
     void editPreferencesShowsThePreferencesWindowAtItsLastPanel()
@@ -280,16 +281,6 @@ private:
                 panels.append(panel);
         }
         return panels;
-    }
-    static bool writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    }
-    static QByteArray readFile(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QString makeMailing(const QString &name)

@@ -312,68 +312,66 @@ private Q_SLOTS:
         QVERIFY(quillcast::testing::fileContents(path(u"club Export.txt"_s)).startsWith("<!DOCTYPE html>"));
     }
 
-    void aFailedWriteSaysWhyAndLeavesNoFile()
+    // Every way an export can end short of a file: the settings sheet's
+    // Cancel, the save panel's, a folder that is not there (said why) and
+    // the write's progress sheet cancelled while it runs. Nothing is left
+    // behind, and the next export goes through.
+    void anExportThatDoesNotFinishLeavesNoFile_data()
     {
-        ExportSettingsSheet *sheet = openSheet();
-        QVERIFY(sheet);
-        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
-        const QString target = path(u"gone/list.tsv"_s);
-        fixture->scriptedPanel.queueSaveAnswer(target);
-        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
-        QTRY_VERIFY(!flow->settingsSheet());
-        waitForTheWrite();
-        QCOMPARE(fixture->alerts.shown().size(), 1);
-        QCOMPARE(fixture->alerts.shown().first().messageText, u"The export could not be saved"_s);
-        QVERIFY(!fixture->alerts.shown().first().informativeText.isEmpty());
-        QVERIFY(!QFile::exists(target));
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("alert");
+        QTest::newRow("settings sheet cancelled") << u"sheet"_s << QString() << QString();
+        QTest::newRow("save panel cancelled") << u"panel"_s << QString() << QString();
+        QTest::newRow("a folder that is not there") << u"write"_s << u"gone/list.tsv"_s
+                                                    << u"The export could not be saved"_s;
+        QTest::newRow("progress sheet cancelled") << u"progress"_s << u"list.tsv"_s << QString();
     }
-
-    void theWriteRunsUnderAProgressSheetWhoseCancelLeavesNoFile()
+    void anExportThatDoesNotFinishLeavesNoFile()
     {
+        QFETCH(QString, step);
+        QFETCH(QString, target);
+        QFETCH(QString, alert);
         ExportSettingsSheet *sheet = openSheet();
         QVERIFY(sheet);
-        QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
-        const QString target = path(u"list.tsv"_s);
-        fixture->scriptedPanel.queueSaveAnswer(target);
-        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
-        // The worker's result needs the event loop, so the run is still on
-        // when the sheet is there to be cancelled.
-        QTRY_VERIFY(flow->progressSheet());
-        QCOMPARE(flow->progressSheet()->windowModality(), Qt::WindowModal);
-        QVERIFY(flow->exporter()->isWriting());
-        QTest::mouseClick(flow->progressSheet()->cancelButton(), Qt::LeftButton);
-        waitForTheWrite();
-        QVERIFY(!QFile::exists(target));
-        QVERIFY(fixture->alerts.shown().isEmpty());
+        if (step == u"sheet") {
+            QTest::mouseClick(button(*sheet, u"cancelExportButton"_s), Qt::LeftButton);
+            QTRY_VERIFY(!flow->settingsSheet());
+            QVERIFY(fixture->scriptedPanel.saveRequests().isEmpty());
+        } else {
+            QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
+            fixture->scriptedPanel.queueSaveAnswer(target.isEmpty() ? std::nullopt
+                                                                    : std::optional<QString>(path(target)));
+            QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
+            if (step == u"progress") {
+                // The worker's result needs the event loop, so the run is
+                // still on when the sheet is there to be cancelled.
+                QTRY_VERIFY(flow->progressSheet());
+                QCOMPARE(flow->progressSheet()->windowModality(), Qt::WindowModal);
+                QVERIFY(flow->exporter()->isWriting());
+                QTest::mouseClick(flow->progressSheet()->cancelButton(), Qt::LeftButton);
+            }
+            QTRY_VERIFY(!flow->settingsSheet());
+            waitForTheWrite();
+            QCOMPARE(fixture->scriptedPanel.saveRequests().size(), 1);
+        }
+        QCOMPARE(fixture->alerts.shown().size(), alert.isEmpty() ? 0 : 1);
+        if (!alert.isEmpty()) {
+            QCOMPARE(fixture->alerts.shown().first().messageText, alert);
+            QVERIFY(!fixture->alerts.shown().first().informativeText.isEmpty());
+        }
+        QVERIFY(target.isEmpty() || !QFile::exists(path(target)));
         QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList{u"club.quill"_s});
 
         // The next export works as usual.
         sheet = openSheet();
         QVERIFY(sheet);
         QTest::mouseClick(button(*sheet, u"addAllButton"_s), Qt::LeftButton);
-        fixture->scriptedPanel.queueSaveAnswer(target);
+        fixture->scriptedPanel.queueSaveAnswer(path(u"list.tsv"_s));
         QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
         QTRY_VERIFY(!flow->settingsSheet());
         waitForTheWrite();
-        QVERIFY(QFile::exists(target));
-    }
-
-    void cancellingWritesNothing()
-    {
-        ExportSettingsSheet *sheet = openSheet();
-        QVERIFY(sheet);
-        QTest::mouseClick(button(*sheet, u"cancelExportButton"_s), Qt::LeftButton);
-        QTRY_VERIFY(!flow->settingsSheet());
-        QVERIFY(fixture->scriptedPanel.saveRequests().isEmpty());
-
-        // The save panel cancelled: nothing either.
-        sheet = openSheet();
-        QVERIFY(sheet);
-        fixture->scriptedPanel.queueSaveAnswer(std::nullopt);
-        QTest::mouseClick(button(*sheet, u"exportButton"_s), Qt::LeftButton);
-        QTRY_VERIFY(!flow->settingsSheet());
-        QCOMPARE(fixture->scriptedPanel.saveRequests().size(), 1);
-        QCOMPARE(QDir(folder->path()).entryList(QDir::Files), QStringList{u"club.quill"_s});
+        QVERIFY(QFile::exists(path(u"list.tsv"_s)));
     }
 };
 

@@ -105,6 +105,15 @@ struct Panel
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
     }
+    // Types a port into the custom port field and finishes it with Return.
+    void enterPort(int port)
+    {
+        auto *field = child<QSpinBox>("customPortField");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, QString::number(port));
+        QTest::keyClick(field, Qt::Key_Return);
+    }
     void chooseRow(int row)
     {
         QTableView *table = child<QTableView>("connectionTable");
@@ -305,10 +314,7 @@ private Q_SLOTS:
         p.click("portCustomButton");
         QCOMPARE(p.storedAt(0).intValue(u"useCustomPort"_s), 1);
         QVERIFY(customPort->isEnabled());
-        customPort->setFocus();
-        customPort->selectAll();
-        QTest::keyClicks(customPort, u"2525"_s);
-        QTest::keyClick(customPort, Qt::Key_Return);
+        p.enterPort(2525);
         QCOMPARE(p.storedAt(0).intValue(u"customPortUsed"_s), 2525);
 
         p.click("port465Button");
@@ -360,11 +366,7 @@ private Q_SLOTS:
         p.enter("descriptionField", u"Local"_s);
         p.enter("serverField", u"127.0.0.1"_s);
         p.click("portCustomButton");
-        auto *customPort = p.child<QSpinBox>("customPortField");
-        customPort->setFocus();
-        customPort->selectAll();
-        QTest::keyClicks(customPort, QString::number(port));
-        QTest::keyClick(customPort, Qt::Key_Return);
+        p.enterPort(port);
         p.enter("userField", u"quill"_s);
         p.enter("passwordField", password);
 
@@ -431,11 +433,7 @@ private Q_SLOTS:
         p.click("addConnectionButton");
         p.enter("serverField", u"127.0.0.1"_s);
         p.click("portCustomButton");
-        auto *customPort = p.child<QSpinBox>("customPortField");
-        customPort->setFocus();
-        customPort->selectAll();
-        QTest::keyClicks(customPort, QString::number(silent.port()));
-        QTest::keyClick(customPort, Qt::Key_Return);
+        p.enterPort(silent.port());
         p.click("testButton");
         ConnectionTesterSheet *sheet = p.sheet();
         QElapsedTimer clock;

@@ -131,6 +131,15 @@ qsizetype storedMessages(const LocalSmtpServer &server)
     return QDir(server.messagesFolder()).entryList({u"*.json"_s}, QDir::Files).size();
 }
 
+// A run of mailing started now in the journals' folder, as a send run
+// would start it; null when it could not be started.
+std::unique_ptr<RunJournal> startedRun(const QString &mailing)
+{
+    Result<std::unique_ptr<RunJournal>> journal =
+        RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
+    return journal.ok() ? std::move(journal.value()) : nullptr;
+}
+
 } // namespace
 
 class SendTabTest : public QObject
@@ -266,10 +275,9 @@ private Q_SLOTS:
         QTemporaryDir scratch;
         const QString mailing = scratch.filePath(u"Members.quillcast"_s);
         if (!lines.isEmpty()) {
-            Result<std::unique_ptr<RunJournal>> journal =
-                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
-            QVERIFY(journal.ok());
-            QVERIFY(quillcast::testing::writeFile(journal.value()->path(), lines.join()));
+            const std::unique_ptr<RunJournal> run = startedRun(mailing);
+            QVERIFY(run);
+            QVERIFY(quillcast::testing::writeFile(run->path(), lines.join()));
         }
         Page page({});
         QVERIFY(page.session.create(mailing).ok());
@@ -356,13 +364,12 @@ private Q_SLOTS:
         QTemporaryDir scratch;
         const QString mailing = scratch.filePath(u"Members.quillcast"_s);
         {
-            Result<std::unique_ptr<RunJournal>> journal =
-                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
-            QVERIFY(journal.ok());
-            QVERIFY(journal.value()->queued({{0, u"1"_s}}).ok());
-            QVERIFY(journal.value()->handed(0, u"=a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
-            QVERIFY(journal.value()->accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
-            QVERIFY(journal.value()->flush().ok());
+            const std::unique_ptr<RunJournal> run = startedRun(mailing);
+            QVERIFY(run);
+            QVERIFY(run->queued({{0, u"1"_s}}).ok());
+            QVERIFY(run->handed(0, u"=a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run->accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run->flush().ok());
         }
         Page page({});
         QVERIFY(page.session.create(mailing).ok());
@@ -389,18 +396,23 @@ private Q_SLOTS:
     // Opening a mailing whose last run was cut short in a message offers to
     // resume it: Resume sends to the recipients not sent to yet and skips
     // the one whose answer is unknown, Resume and Resend Unknown sends to
-    // that one too, Not Now sends nothing.
+    // that one too, Not Now sends nothing. A run that finished is not
+    // offered again, whatever its journal holds.
     void aRunCutShortIsOfferedToResumeWhenTheMailingOpens_data()
     {
+        QTest::addColumn<bool>("finished");
         QTest::addColumn<int>("answer");
         QTest::addColumn<qsizetype>("sent");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("Resume") << 0 << qsizetype(1) << u"; 1 whose answer is unknown not sent again"_s;
-        QTest::newRow("Resume and Resend Unknown") << 1 << qsizetype(2) << u"; 1 whose answer is unknown sent again"_s;
-        QTest::newRow("Not Now") << 2 << qsizetype(0) << QString();
+        QTest::newRow("Resume") << false << 0 << qsizetype(1) << u"; 1 whose answer is unknown not sent again"_s;
+        QTest::newRow("Resume and Resend Unknown")
+            << false << 1 << qsizetype(2) << u"; 1 whose answer is unknown sent again"_s;
+        QTest::newRow("Not Now") << false << 2 << qsizetype(0) << QString();
+        QTest::newRow("a finished run: not offered") << true << 0 << qsizetype(0) << QString();
     }
     void aRunCutShortIsOfferedToResumeWhenTheMailingOpens()
     {
+        QFETCH(bool, finished);
         QFETCH(int, answer);
         QFETCH(qsizetype, sent);
         QFETCH(QString, logged);
@@ -411,20 +423,26 @@ private Q_SLOTS:
             QVERIFY(writer.session.saveAs(mailing).ok());
         }
         {
-            Result<std::unique_ptr<RunJournal>> journal =
-                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
-            QVERIFY(journal.ok());
-            RunJournal &run = *journal.value();
-            QVERIFY(run.queued({{0, u"1"_s}, {1, u"2"_s}, {2, u"3"_s}}).ok());
-            QVERIFY(run.handed(0, u"a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
-            QVERIFY(run.accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
-            QVERIFY(run.handed(1, u"b@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            const std::unique_ptr<RunJournal> run = startedRun(mailing);
+            QVERIFY(run);
+            QVERIFY(run->queued({{0, u"1"_s}, {1, u"2"_s}, {2, u"3"_s}}).ok());
+            QVERIFY(run->handed(0, u"a@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run->accepted(0, u"250 Ok"_s, QDateTime::currentDateTimeUtc()).ok());
+            QVERIFY(run->handed(1, u"b@example.org"_s, QDateTime::currentDateTimeUtc()).ok());
+            if (finished)
+                QVERIFY(run->ended(RunJournal::End::Finished, QString(), QDateTime::currentDateTimeUtc()).ok());
         }
         const qsizetype storedBefore = storedMessages(*m_server);
         Page page({}, List({Value(localConnection(m_server->port("clear")))}));
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.alerts.queueAnswer(answer);
         QVERIFY(page.session.open(mailing).ok());
+        if (finished) {
+            QTest::qWait(200);
+            QCOMPARE(page.alerts.shown().size(), 0);
+            QCOMPARE(active.size(), 0);
+            return;
+        }
         QTRY_VERIFY(!page.alerts.shown().isEmpty());
         const Alert offer = page.alerts.shown().at(0);
         QCOMPARE(offer.messageText, u"This mailing's last send run did not finish."_s);
@@ -446,28 +464,6 @@ private Q_SLOTS:
         QTRY_COMPARE(page.child<QLabel>("runResultsCountsLine")->text(),
                      sent == 1 ? u"Accepted: 2  Refused: 0  Failed: 0  Unknown: 1"_s
                                : u"Accepted: 3  Refused: 0  Failed: 0  Unknown: 0"_s);
-    }
-
-    // A run that finished is not offered again.
-    void aFinishedRunIsNotOffered()
-    {
-        QTemporaryDir scratch;
-        const QString mailing = scratch.filePath(u"Members.quillcast"_s);
-        {
-            Page writer(checkedRecords({u"a@example.org"_s}));
-            QVERIFY(writer.session.saveAs(mailing).ok());
-        }
-        {
-            Result<std::unique_ptr<RunJournal>> journal =
-                RunJournalFolder(RunJournalFolder::standardFolder()).startRun(mailing, QDateTime::currentDateTimeUtc());
-            QVERIFY(journal.ok());
-            QVERIFY(journal.value()->queued({{0, u"1"_s}}).ok());
-            QVERIFY(journal.value()->ended(RunJournal::End::Finished, QString(), QDateTime::currentDateTimeUtc()).ok());
-        }
-        Page page({});
-        QVERIFY(page.session.open(mailing).ok());
-        QTest::qWait(100);
-        QCOMPARE(page.alerts.shown().size(), 0);
     }
 
     // The check box: off for a new mailing; ticking it is an edit to undo;
@@ -499,8 +495,6 @@ private Q_SLOTS:
         QCOMPARE(page.doc().exceptArray().size(), qsizetype(1));
     }
 
-    // Cancel takes effect before the next message: with a long pause the
-    // run stops in it, and the second message never leaves.
     // Screen readers name every control, and Tab walks the page top to
     // bottom, left to right.
     void everyControlIsNamedAndTabsInVisualOrder()
@@ -524,6 +518,8 @@ private Q_SLOTS:
                               u"exportResultsButton"_s}));
     }
 
+    // Cancel takes effect before the next message: with a long pause the
+    // run stops in it, and the second message never leaves.
     void cancelStopsBeforeTheNextMessage()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
@@ -570,13 +566,20 @@ private Q_SLOTS:
         QVERIFY(page.child("sendAllButton")->isEnabled());
     }
 
-    // The selected record alone, sent at once through the server.
+    // The selected-record commands follow the table's selection; the
+    // selected record alone is sent, at once, through the server.
     void sendingTheSelectedRecordSendsItAlone()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
         Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}),
                   List({Value(localConnection(m_server->port("clear")))}));
+        QSignalSpy selection(page.tab.get(), &SendTab::selectionChanged);
+        QVERIFY(!page.child("prepareSelectedButton")->isEnabled());
+        QVERIFY(!page.child("sendSelectedButton")->isEnabled());
         page.child<QTableView>("sendListTable")->selectRow(1);
+        QCOMPARE(page.tab->selectedRows(), QList<qsizetype>{1});
+        QVERIFY(selection.size() >= 1);
+        QVERIFY(page.child("prepareSelectedButton")->isEnabled());
         page.click("sendSelectedButton");
         QTRY_VERIFY_WITH_TIMEOUT(page.logText().contains(u"Email sent via 127.0.0.1 to b@example.org"_s), 10000);
         QCOMPARE(storedMessages(*m_server) - storedBefore, 1);
@@ -619,20 +622,6 @@ private Q_SLOTS:
         QTest::keyClick(table, Qt::Key_Space);
         QVERIFY(!page.doc().isCheckedRecords4Send());
         QVERIFY(!page.child("sendCheckedButton")->isEnabled());
-    }
-
-    // The selected-record commands follow the table's selection.
-    void theSelectedRecordCommandsFollowTheSelection()
-    {
-        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}));
-        QSignalSpy selection(page.tab.get(), &SendTab::selectionChanged);
-        QVERIFY(!page.child("prepareSelectedButton")->isEnabled());
-        auto *table = page.child<QTableView>("sendListTable");
-        table->selectRow(1);
-        QCOMPARE(page.tab->selectedRows(), QList<qsizetype>{1});
-        QVERIFY(selection.size() >= 1);
-        QVERIFY(page.child("prepareSelectedButton")->isEnabled());
-        QVERIFY(page.child("sendSelectedButton")->isEnabled());
     }
 
     // The log is written in batches: a hundred thousand lines arriving as
