@@ -1,5 +1,6 @@
 #include "CliApp.h"
 
+#include "platform/HugePageHeap.h"
 #include "platform/SystemClock.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (quillcast::HugePageHeap::namesLargeFile(argc, argv))
+        quillcast::HugePageHeap::restartWithHugePages(argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quillcast"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quillcast"));

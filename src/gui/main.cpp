@@ -4,6 +4,7 @@
 #include "app/DocumentController.h"
 #include "app/SingleInstance.h"
 #include "connections/LibsecretSecretStore.h"
+#include "platform/HugePageHeap.h"
 #include "platform/SettingsFileStore.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    // Any mailing may be opened later, a large one among them.
+    quillcast::HugePageHeap::restartWithHugePages(argv);
     // The browser engine that renders mail HTML shares its graphics contexts
     // with the widgets; it has to be told before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <memory>
 #include <sys/stat.h>
@@ -158,6 +159,70 @@ TEST_F(MailingFileSafety, HeldMailingRefusesWritersNotReaders)
 
     held.release();
     EXPECT_EQ(runCli({u"add-record"_s, mailing, u"email=z@example.org"_s}).status, 0);
+}
+
+// The environment the running command line was started with, as the system
+// shows it while the process waits on a held mailing.
+QByteArray environmentWhileWaiting(const QString &mailing, const QStringList &arguments, const QString &setup,
+                                   Finished &finished)
+{
+    MailingLock held(mailing);
+    if (!held.acquire().ok())
+        return {};
+    const auto process = startCli(arguments, setup);
+    process->waitForStarted();
+    QByteArray environment;
+    // The shell execs the command line, which may exec itself once more:
+    // wait for the image that waits on the lock.
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 900 && process->state() == QProcess::Running) {
+        QFile file(u"/proc/%1/environ"_s.arg(process->processId()));
+        if (file.open(QIODevice::ReadOnly))
+            environment = file.readAll();
+        QThread::msleep(50);
+    }
+    finished = finish(*process);
+    return environment;
+}
+
+// A large mailing runs the command line with the heap on huge pages, by
+// starting it again: the same arguments, limits and answers, done once. A
+// small one, or one whose user chose otherwise, runs as started.
+TEST_F(MailingFileSafety, LargeMailingsStartTheCommandLineAgainOnHugePages)
+{
+    const QString body = dir.filePath(u"body.txt"_s);
+    ASSERT_TRUE(testing::writeFile(body, QByteArray(9 * 1024 * 1024, 'x')));
+    const QString large = dir.filePath(u"large mailing é.quill"_s);
+    ASSERT_TRUE(QFile::copy(mailing, large));
+    ASSERT_EQ(runCli({u"set"_s, large, u"mailFormBody=@"_s + body}).status, 0);
+    const qsizetype before = recordsIn(large);
+
+    Finished refused;
+    const QByteArray restarted =
+        environmentWhileWaiting(large, {u"add-record"_s, large, u"email=z@example.org"_s}, QString(), refused);
+    EXPECT_TRUE(restarted.split('\0').contains("GLIBC_TUNABLES=glibc.malloc.hugetlb=1")) << restarted.toStdString();
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.count(u"is being changed by another Quillcast process"_s), 1) << refused.err.toStdString();
+
+    Finished small;
+    EXPECT_FALSE(environmentWhileWaiting(mailing, {u"add-record"_s, mailing, u"email=z@example.org"_s}, QString(),
+                                         small)
+                     .contains("GLIBC_TUNABLES"));
+    Finished chosen;
+    const QByteArray userChoice = environmentWhileWaiting(large, {u"add-record"_s, large, u"email=z@example.org"_s},
+                                                          u"export GLIBC_TUNABLES=glibc.malloc.hugetlb=0"_s, chosen);
+    EXPECT_TRUE(userChoice.split('\0').contains("GLIBC_TUNABLES=glibc.malloc.hugetlb=0"));
+    EXPECT_FALSE(userChoice.contains("QUILLCAST_HUGE_PAGE_HEAP"));
+
+    const Finished added = runCli({u"add-record"_s, large, u"email=z@example.org"_s});
+    EXPECT_EQ(added.status, 0) << added.err.toStdString();
+    EXPECT_EQ(recordsIn(large), before + 1);
+    const QByteArray saved = fileContents(large);
+    const Finished full = runCli({u"add-record"_s, large, u"email=y@example.org"_s}, u"trap '' XFSZ; ulimit -f 1"_s);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_THAT(full.err.toStdString(), HasSubstr("could not be saved"));
+    EXPECT_EQ(fileContents(large), saved);
 }
 
 // What is not a regular file is refused at once: no command hangs on a

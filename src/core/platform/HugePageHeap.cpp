@@ -1,0 +1,80 @@
+#include "platform/HugePageHeap.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <sys/auxv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillcast {
+
+namespace {
+
+constexpr std::string_view setting = "glibc.malloc.hugetlb";
+constexpr std::string_view settingOn = "glibc.malloc.hugetlb=1";
+// Set in the environment of the program started again: if the setting were
+// ever dropped on the way (the C library does that for privileged programs),
+// it still starts again only once.
+constexpr const char *restartedMarker = "QUILLCAST_HUGE_PAGE_HEAP";
+
+} // namespace
+
+std::optional<std::string> HugePageHeap::tunablesWith(const char *current)
+{
+    if (!current || !*current)
+        return std::string(settingOn);
+    const std::string_view text(current);
+    // Settings are NAME=VALUE, separated by colons.
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find(':', start), text.size());
+        const std::string_view item = text.substr(start, end - start);
+        if (item.substr(0, item.find('=')) == setting)
+            return std::nullopt;
+        start = end + 1;
+    }
+    std::string joined(text);
+    joined += ':';
+    joined += settingOn;
+    return joined;
+}
+
+bool HugePageHeap::namesLargeFile(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        struct stat info{};
+        if (argv[i] && ::stat(argv[i], &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= worthwhileBytes)
+            return true;
+    }
+    return false;
+}
+
+void HugePageHeap::restartWithHugePages(char **argv)
+{
+#ifdef __GLIBC__
+    // The setting exists from glibc 2.35 on; older ones ignore it.
+    if (!__GLIBC_PREREQ(2, 35))
+        return;
+    if (std::getenv(restartedMarker) || ::getauxval(AT_SECURE) != 0)
+        return;
+    const char *current = std::getenv("GLIBC_TUNABLES");
+    const std::optional<std::string> before = current ? std::optional<std::string>(current) : std::nullopt;
+    const std::optional<std::string> tunables = tunablesWith(current);
+    if (!tunables)
+        return;
+    if (::setenv("GLIBC_TUNABLES", tunables->c_str(), 1) == 0 && ::setenv(restartedMarker, "1", 1) == 0)
+        ::execv("/proc/self/exe", argv);
+    // Not started again (no /proc, say): go on as we are, with the
+    // environment as it was for the programs this one runs.
+    if (before)
+        ::setenv("GLIBC_TUNABLES", before->c_str(), 1);
+    else
+        ::unsetenv("GLIBC_TUNABLES");
+    ::unsetenv(restartedMarker);
+#else
+    (void)argv;
+#endif
+}
+
+} // namespace quillcast
