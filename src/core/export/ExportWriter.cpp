@@ -45,25 +45,31 @@ Folded scan(QStringView text)
     return f;
 }
 
-// Whether fold() would change the text in this format.
-bool foldChanges(QStringView text, qint32 format)
+// Whether fold() changes a text holding these characters in this format.
+bool foldChanges(const Folded &has, qint32 format)
 {
     switch (format) {
-    case ExportDelimiters::FormatTsv: {
-        const Folded has = scan(text);
+    case ExportDelimiters::FormatTsv:
         return has.tab || has.lineBreak;
-    }
-    case ExportDelimiters::FormatQuotedCsv: {
-        const Folded has = scan(text);
+    case ExportDelimiters::FormatQuotedCsv:
         return has.lineBreak || has.quote;
-    }
-    case ExportDelimiters::FormatCsv: {
-        const Folded has = scan(text);
+    case ExportDelimiters::FormatCsv:
         return has.lineBreak || has.comma;
-    }
     default:
         return false;
     }
+}
+
+bool foldsAnything(qint32 format)
+{
+    return format == ExportDelimiters::FormatTsv || format == ExportDelimiters::FormatQuotedCsv
+        || format == ExportDelimiters::FormatCsv;
+}
+
+// Whether fold() would change the text in this format.
+bool needsFolding(QStringView text, qint32 format)
+{
+    return foldsAnything(format) && foldChanges(scan(text), format);
 }
 
 // How many records go between two progress reports.
@@ -148,7 +154,7 @@ void writeRecords(const ExportWriter::Job &job, const std::vector<QString> &inne
             const Value &value = at[k] < 0 ? noValue : entries[at[k]].second;
             // Most values are text that needs no folding: written where
             // they are stored, without a copy.
-            if (const QString *text = value.asString(); text && !foldChanges(*text, job.format))
+            if (const QString *text = value.asString(); text && !needsFolding(*text, job.format))
                 out(*text);
             else
                 out(ExportWriter::fold(ExportWriter::valueText(value, job.locale), job.format));
@@ -331,13 +337,14 @@ QString ExportWriter::valueText(const Value &value, const QLocale &locale)
 
 QString ExportWriter::fold(QString text, qint32 format)
 {
-    if (format != ExportDelimiters::FormatTsv && format != ExportDelimiters::FormatQuotedCsv
-        && format != ExportDelimiters::FormatCsv)
+    if (!foldsAnything(format))
         return text;
     // The three groups of replacements neither make nor remove each other's
     // characters, so a group whose characters the text lacks is skipped: most
     // values pass without any replacement.
     const Folded has = scan(text);
+    if (!foldChanges(has, format))
+        return text;
     if (format == ExportDelimiters::FormatTsv && has.tab) {
         text.replace(u" \t"_s, u" "_s);
         text.replace(u"\t "_s, u" "_s);

@@ -1,5 +1,6 @@
 #include "platform/HugePageHeap.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
