@@ -51,6 +51,30 @@ ImportRecordBuilder::ImportRecordBuilder(Template start, ColumnKeys finalKeys, C
     m_listedAt = positions(listedKeys);
 }
 
+ImportRecordBuilder::Shape ImportRecordBuilder::shapeOf(const std::vector<qsizetype> &at, qsizetype reach) const
+{
+    std::vector<bool> present(m_start.size());
+    for (size_t k = 0; k < m_start.size(); ++k)
+        present[k] = !m_start[k].isNull();
+    for (qsizetype j = 0; j < reach; ++j) {
+        if (at[size_t(j)] >= 0)
+            present[size_t(at[size_t(j)])] = true;
+    }
+    Shape shape;
+    shape.slot.assign(m_start.size(), -1);
+    QStringList keys;
+    for (size_t k = 0; k < m_start.size(); ++k) {
+        if (!present[k])
+            continue;
+        shape.slot[k] = keys.size();
+        keys.append(m_keys.at(qsizetype(k)));
+        shape.start.push_back(m_start[k]);
+    }
+    // The full keys are sorted and unique, so these keep their order.
+    shape.keys = Dict::KeySet(keys);
+    return shape;
+}
+
 std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::build(const ImportRows &rows, qsizetype first,
                                                                      qsizetype last, bool holdFirst,
                                                                      const std::function<bool(qsizetype)> &keepGoing) const
@@ -59,23 +83,34 @@ std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::build(const Impor
     built.records.reserve(size_t(std::max<qsizetype>(last - first, 0)));
     std::vector<ColumnValuePool> pools(std::max(m_finalAt.size(), m_listedAt.size()));
     std::vector<Value> values(m_start.size());
+    // A row's record holds the template's keys and those its fields reach:
+    // one key set per key list and reach, made when first needed, so that
+    // every record is made over the keys it has, with no look-up.
+    std::vector<std::optional<Shape>> finalShapes(m_finalAt.size() + 1);
+    std::vector<std::optional<Shape>> listedShapes(m_listedAt.size() + 1);
     constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
     for (qsizetype r = first; r < last; ++r) {
         if ((r - first) % kStride == 0 && keepGoing && !keepGoing(r - first))
             return std::nullopt;
-        std::copy(m_start.begin(), m_start.end(), values.begin());
-        if (m_serialAt >= 0)
-            values[size_t(m_serialAt)] = Value(m_firstSerial > kLargest - r ? kLargest : m_firstSerial + r);
         const qsizetype n = rows.fieldCount(r);
-        const std::vector<qsizetype> &at = qsizetype(m_finalAt.size()) >= n ? m_finalAt : m_listedAt;
+        const bool final = qsizetype(m_finalAt.size()) >= n;
+        const std::vector<qsizetype> &at = final ? m_finalAt : m_listedAt;
         // Columns past both key lists are not imported.
         const qsizetype reach = std::min(n, qsizetype(at.size()));
+        std::optional<Shape> &known = (final ? finalShapes : listedShapes)[size_t(reach)];
+        if (!known)
+            known = shapeOf(at, reach);
+        const Shape &shape = *known;
+        std::copy(shape.start.begin(), shape.start.end(), values.begin());
+        if (m_serialAt >= 0)
+            values[size_t(shape.slot[size_t(m_serialAt)])] =
+                Value(m_firstSerial > kLargest - r ? kLargest : m_firstSerial + r);
         for (qsizetype j = 0; j < reach; ++j) {
             const qsizetype k = at[size_t(j)];
             if (k >= 0)
-                values[size_t(k)] = Value(pools[size_t(j)].take(rows.fieldView(r, j)));
+                values[size_t(shape.slot[size_t(k)])] = Value(pools[size_t(j)].take(rows.fieldView(r, j)));
         }
-        Dict record(m_keys, values);
+        Dict record(shape.keys, std::span<Value>(values.data(), shape.start.size()));
         if (r == 0 && holdFirst)
             built.firstRow = std::move(record);
         else if (n >= 1)

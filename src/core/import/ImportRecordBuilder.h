@@ -57,6 +57,16 @@ public:
                                   const std::function<bool(qsizetype)> &keepGoing = {}) const;
 
 private:
+    // The keys of the records of rows that reach so far under one key list,
+    // and where each of the record keys stands among them.
+    struct Shape
+    {
+        Dict::KeySet keys;
+        std::vector<qsizetype> slot; // by position among m_keys; -1: not among these keys
+        std::vector<Value> start; // the template's values among these keys
+    };
+    Shape shapeOf(const std::vector<qsizetype> &at, qsizetype reach) const;
+
     // The record keys, and for every file column the position of its key
     // among them (-1: not imported), under each of the two key lists.
     Dict::KeySet m_keys;

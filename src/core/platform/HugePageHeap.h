@@ -14,7 +14,9 @@ namespace quillcast {
 // huge pages when the environment says so at start-up, and only then, so a
 // process that wants them starts itself again with that setting, once, before
 // it has done anything else (no threads, no open windows, the same arguments,
-// the same standard streams and limits).
+// the same standard streams and limits). The same start sets the heap to grow
+// in large steps, which spares the threads that decode and build records a
+// call into the kernel for every page they fill.
 //
 // Starting again costs the loading of the program a second time (about 20 ms
 // for the command line), so the command line does it only for large inputs;
@@ -25,9 +27,10 @@ public:
     // Files from this size on make starting again worth it.
     static constexpr long long worthwhileBytes = 8LL * 1024 * 1024;
 
-    // The value for GLIBC_TUNABLES that adds the huge-page setting to
-    // `current` (null when unset); nothing when it needs no change, because
-    // the setting is there already, whatever its value (a user's choice).
+    // The value for GLIBC_TUNABLES that adds the huge-page setting, and a
+    // heap that grows in large steps, to `current` (null when unset); nothing
+    // when the huge-page setting is there already, whatever its value (a
+    // user's choice). A step size the user chose is kept.
     static std::optional<std::string> tunablesWith(const char *current);
 
     // Whether one of the arguments names a regular file of worthwhileBytes

@@ -66,14 +66,18 @@ TEST(ImportRecordBuilder, FillsTheTemplateAsTheRunWithinTheCallDoes)
 {
     // Columns: email to "3", a second column to "5" (not in the template),
     // a third to "5" as well (the later one wins), a fourth not imported.
-    const ImportRows rows = tabRows(u"a@x\tAnn\tAnna\tz\nb@x\nc@x\tCid"_s);
-    const ImportRecordBuilder builder(addressTemplate(7), Keys{u"3"_s, u"5"_s, u"5"_s, std::nullopt}, Keys{});
+    // A row wider than those goes by the listed keys.
+    const ImportRows rows = tabRows(u"a@x\tAnn\tAnna\tz\nb@x\nc@x\tCid\nd@x\tDan\tDani\tq\tw\ne@x"_s);
+    const ImportRecordBuilder builder(addressTemplate(7), Keys{u"3"_s, u"5"_s, u"5"_s, std::nullopt},
+                                      Keys{u"3"_s, u"6"_s, std::nullopt, std::nullopt, u"9"_s});
     const std::optional<ImportRecordBuilder::Built> built = builder.build(rows, 0, rows.rowCount(), false);
     ASSERT_TRUE(built);
     EXPECT_EQ(texts(built->records),
               (QStringList{u"1=integer:7;2=boolean:0;3=string:a@x;5=string:Anna"_s,
                            u"1=integer:8;2=boolean:0;3=string:b@x"_s, // short: no "5" at all
-                           u"1=integer:9;2=boolean:0;3=string:c@x;5=string:Cid"_s}));
+                           u"1=integer:9;2=boolean:0;3=string:c@x;5=string:Cid"_s,
+                           u"1=integer:10;2=boolean:0;3=string:d@x;6=string:Dan;9=string:w"_s,
+                           u"1=integer:11;2=boolean:0;3=string:e@x"_s}));
 }
 
 TEST(ImportRecordBuilder, SerialNumbersStopAtTheLargest)

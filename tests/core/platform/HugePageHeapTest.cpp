@@ -20,15 +20,17 @@ TEST(HugePageHeap, TunablesGainTheSettingUnlessTheyNameIt)
         std::optional<std::string> expected;
     };
     const Row rows[] = {
-        {"unset", nullptr, "glibc.malloc.hugetlb=1"},
-        {"empty", "", "glibc.malloc.hugetlb=1"},
+        {"unset", nullptr, "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864"},
+        {"empty", "", "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864"},
         {"others kept", "glibc.malloc.check=3:glibc.malloc.tcache_count=0",
-         "glibc.malloc.check=3:glibc.malloc.tcache_count=0:glibc.malloc.hugetlb=1"},
+         "glibc.malloc.check=3:glibc.malloc.tcache_count=0:glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864"},
+        {"the user's step kept", "glibc.malloc.top_pad=0", "glibc.malloc.top_pad=0:glibc.malloc.hugetlb=1"},
         {"already on", "glibc.malloc.hugetlb=1", std::nullopt},
         {"turned off by the user", "glibc.malloc.check=3:glibc.malloc.hugetlb=0", std::nullopt},
-        {"a longer name is another setting", "glibc.malloc.hugetlbx=1", "glibc.malloc.hugetlbx=1:glibc.malloc.hugetlb=1"},
+        {"a longer name is another setting", "glibc.malloc.hugetlbx=1:glibc.malloc.top_padx=1",
+         "glibc.malloc.hugetlbx=1:glibc.malloc.top_padx=1:glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864"},
         {"the name as a value is not the setting", "glibc.mem.tagging=glibc.malloc.hugetlb",
-         "glibc.mem.tagging=glibc.malloc.hugetlb:glibc.malloc.hugetlb=1"},
+         "glibc.mem.tagging=glibc.malloc.hugetlb:glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
