@@ -298,25 +298,28 @@ Value KeyedUnarchiver::decodeUid(quint64 uid, int depth, ColumnValuePool *pool)
     return value;
 }
 
-quint32 KeyedUnarchiver::BorrowedValues::add(const Value &value)
+static_assert(sizeof(Dict) == sizeof(void *), "a borrowed Dict is copied as the one pointer it is");
+
+quint32 KeyedUnarchiver::BorrowedDicts::add(const Dict &dict)
 {
     if (m_count % chunk == 0)
         m_chunks.emplace_back(new Slot[chunk]);
-    // A byte copy, as Values relocate: a handle that is never released.
-    std::memcpy(m_chunks.back()[m_count % chunk].bytes, static_cast<const void *>(&value), sizeof(Value));
+    // A byte copy, as a Dict is one pointer: a handle that is never released.
+    std::memcpy(m_chunks.back()[m_count % chunk].bytes, static_cast<const void *>(&dict), sizeof(Dict));
     return m_count++;
 }
 
-Value KeyedUnarchiver::BorrowedValues::at(quint32 index) const
+Value KeyedUnarchiver::BorrowedDicts::at(quint32 index) const
 {
-    return *std::launder(reinterpret_cast<const Value *>(m_chunks[index / chunk][index % chunk].bytes));
+    return Value(*std::launder(reinterpret_cast<const Dict *>(m_chunks[index / chunk][index % chunk].bytes)));
 }
 
 void KeyedUnarchiver::keep(quint64 uid, const Value &value)
 {
-    // The low bit tells the two tables apart.
-    if (value.isDict() || value.isList()) {
-        m_state[uid] = (m_collections.add(value) << 1 | 1) + FirstKept;
+    // The low bit tells the two tables apart. Lists are few (the record
+    // lists, attachments): they are simply held.
+    if (const Dict *dict = value.asDict()) {
+        m_state[uid] = (m_dicts.add(*dict) << 1 | 1) + FirstKept;
     } else {
         m_kept.push_back(value);
         m_state[uid] = (quint32(m_kept.size() - 1) << 1) + FirstKept;
@@ -326,7 +329,7 @@ void KeyedUnarchiver::keep(quint64 uid, const Value &value)
 Value KeyedUnarchiver::kept(quint32 state) const
 {
     const quint32 at = state - FirstKept;
-    return at & 1 ? m_collections.at(at >> 1) : m_kept[at >> 1];
+    return at & 1 ? m_dicts.at(at >> 1) : m_kept[at >> 1];
 }
 
 Value KeyedUnarchiver::decodeReference(Node node, int depth, quint64 owner, ColumnValuePool *pool)

@@ -82,22 +82,23 @@ private:
     // value is kept (see keep()), plus FirstKept.
     enum State : quint32 { Unread, Reading, DecodedOnce, FirstKept };
 
-    // Handles on the lists and dictionaries decoded, for their later
-    // references, that do not own them: each is held by the tree being
-    // built (a list keeps every item, a dictionary that may drop one keeps
-    // it in m_owned), so that a million records cost neither a million
-    // releases at the end nor a table copied as it grows.
-    class BorrowedValues
+    // Handles on the dictionaries decoded, for their later references, that
+    // do not own them: each is held by the tree being built (a list keeps
+    // every item, a dictionary that may drop one keeps it in m_owned), so
+    // that a million records cost neither a million releases at the end nor
+    // a table copied as it grows, and a handle's word rather than a Value's
+    // three.
+    class BorrowedDicts
     {
     public:
-        quint32 add(const Value &value);
+        quint32 add(const Dict &dict);
         Value at(quint32 index) const;
 
     private:
         static constexpr quint32 chunk = 16384;
         struct Slot
         {
-            alignas(Value) unsigned char bytes[sizeof(Value)];
+            alignas(Dict) unsigned char bytes[sizeof(Dict)];
         };
         std::vector<std::unique_ptr<Slot[]>> m_chunks;
         quint32 m_count = 0;
@@ -158,8 +159,8 @@ private:
     quint64 m_spent = 0;
     bool m_stopped = false; // the check failed or the budget ran out
     std::vector<quint32> m_state;
-    std::vector<Value> m_kept; // texts, numbers... met a second time
-    BorrowedValues m_collections;
+    std::vector<Value> m_kept; // lists; texts, numbers... met a second time
+    BorrowedDicts m_dicts;
     // Lists and dictionaries that are values in a dictionary, which drops
     // all but the last of duplicate keys.
     std::vector<Value> m_owned;
