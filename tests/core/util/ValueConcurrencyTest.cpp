@@ -116,9 +116,13 @@ TEST(ValueConcurrency, InPlaceAndCopyingWritersLoseNothing)
 // is one of the values written, never a freed or half-written one.
 TEST(ValueConcurrency, OneValueReadAloneWhileWritersReplaceIt)
 {
+    // Made as records are read, each in one block with its first version.
+    const Dict::KeySet keys(QStringList{u"1"_s, u"2"_s});
     std::vector<Dict> records;
-    for (int i = 0; i < 64; ++i)
-        records.push_back(Dict{{u"1"_s, i}, {u"2"_s, false}});
+    for (int i = 0; i < 64; ++i) {
+        std::vector<Value> values{Value(i), Value(false)};
+        records.push_back(Dict(keys, values));
+    }
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
 

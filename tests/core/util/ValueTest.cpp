@@ -157,6 +157,37 @@ TEST(ValueDict, EntriesOutliveTheirSnapshotAndDictionary)
     EXPECT_EQ((*entries)[0].second.toString(), u"12345"_s);
 }
 
+// A record as read or imported is made over a key set, its first version in
+// one block with the record: either may go first, and a flag is still ticked
+// where it stands.
+TEST(ValueDict, RecordsMadeOverAKeySetAndTheirFirstVersionOutliveEachOther)
+{
+    const Dict::KeySet keys(QStringList{u"sel"_s, u"email"_s});
+    const auto record = [&](const char16_t *email) {
+        std::vector<Value> values{Value(QString::fromUtf16(email)), Value(false)};
+        return Dict(keys, values);
+    };
+
+    std::optional<Dict::EntryRange> first;
+    {
+        Dict d = record(u"a@x.org");
+        const Dict copy = d;
+        first = d.snapshot().entries();
+        EXPECT_TRUE(d.set(u"email"_s, u"b@x.org"_s));
+    }
+    ASSERT_EQ(first->size(), 2);
+    EXPECT_EQ((*first)[0].second.toString(), u"a@x.org"_s);
+
+    Dict d = record(u"c@x.org");
+    const Value *flag = &d.snapshot().entries()[1].second;
+    EXPECT_TRUE(d.set(u"sel"_s, true));
+    EXPECT_EQ(&d.snapshot().entries()[1].second, flag) << "ticked in place, nobody else holding it";
+    EXPECT_TRUE(d.set(u"email"_s, u"d@x.org"_s));
+    EXPECT_TRUE(d.set(u"sel"_s, false));
+    EXPECT_EQ(d.stringValue(u"email"_s), u"d@x.org"_s);
+    EXPECT_FALSE(d.boolValue(u"sel"_s));
+}
+
 TEST(ValueDict, DictionariesWithTheSameKeysStayApart)
 {
     Dict a{{u"1"_s, 1}, {u"2"_s, false}};
