@@ -47,13 +47,14 @@ std::optional<std::string> HugePageHeap::tunablesWith(const char *current)
     if (names(setting))
         return std::nullopt;
     std::string joined(text);
-    for (const std::string_view added : {settingOn, padOn}) {
-        if (added == padOn && names(padSetting))
-            continue;
+    const auto add = [&](std::string_view item) {
         if (!joined.empty())
             joined += ':';
-        joined += added;
-    }
+        joined += item;
+    };
+    add(settingOn);
+    if (!names(padSetting))
+        add(padOn);
     return joined;
 }
 
