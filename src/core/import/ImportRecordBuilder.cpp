@@ -15,6 +15,9 @@ namespace {
 
 // How often a pass looks up from its rows.
 constexpr qsizetype kStride = 4096;
+// How many rows' memory the last reader gives back at a time: some
+// megabytes of a usual file's text.
+constexpr qsizetype kGiveBackRows = 16 * kStride;
 
 } // namespace
 
@@ -79,6 +82,14 @@ std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::build(const Impor
                                                                      qsizetype last, bool holdFirst,
                                                                      const std::function<bool(qsizetype)> &keepGoing) const
 {
+    return buildRange(rows, nullptr, first, last, holdFirst, keepGoing);
+}
+
+std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::buildRange(const ImportRows &rows, ImportRows *usedUp,
+                                                                          qsizetype first, qsizetype last,
+                                                                          bool holdFirst,
+                                                                          const std::function<bool(qsizetype)> &keepGoing) const
+{
     Built built;
     built.records.reserve(size_t(std::max<qsizetype>(last - first, 0)));
     std::vector<ColumnValuePool> pools(std::max(m_finalAt.size(), m_listedAt.size()));
@@ -89,9 +100,18 @@ std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::build(const Impor
     std::vector<std::optional<Shape>> finalShapes(m_finalAt.size() + 1);
     std::vector<std::optional<Shape>> listedShapes(m_listedAt.size() + 1);
     constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
+    qsizetype kept = first; // the first row whose memory is still held
     for (qsizetype r = first; r < last; ++r) {
-        if ((r - first) % kStride == 0 && keepGoing && !keepGoing(r - first))
-            return std::nullopt;
+        if ((r - first) % kStride == 0) {
+            if (keepGoing && !keepGoing(r - first))
+                return std::nullopt;
+            // In steps of some megabytes, so that large pages are split
+            // seldom.
+            if (usedUp && r - kept >= kGiveBackRows) {
+                usedUp->giveBackRows(kept, r);
+                kept = r;
+            }
+        }
         const qsizetype n = rows.fieldCount(r);
         const bool final = qsizetype(m_finalAt.size()) >= n;
         const std::vector<qsizetype> &at = final ? m_finalAt : m_listedAt;
@@ -123,11 +143,25 @@ std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::buildAll(const Im
                                                                         int threads,
                                                                         const std::function<bool(qsizetype)> &keepGoing) const
 {
+    return buildParts(rows, nullptr, holdFirst, threads, keepGoing);
+}
+
+std::optional<ImportRecordBuilder::Built>
+ImportRecordBuilder::buildAllUsingUp(ImportRows &rows, bool holdFirst, int threads,
+                                     const std::function<bool(qsizetype)> &keepGoing) const
+{
+    return buildParts(rows, &rows, holdFirst, threads, keepGoing);
+}
+
+std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::buildParts(const ImportRows &rows, ImportRows *usedUp,
+                                                                          bool holdFirst, int threads,
+                                                                          const std::function<bool(qsizetype)> &keepGoing) const
+{
     const qsizetype count = rows.rowCount();
     // Below a few strides a second thread costs more than it saves.
     const qsizetype parts = count < 4 * kStride ? 1 : std::clamp<qsizetype>(threads, 1, 8);
     if (parts == 1)
-        return build(rows, 0, count, holdFirst, keepGoing);
+        return buildRange(rows, usedUp, 0, count, holdFirst, keepGoing);
 
     std::vector<std::optional<Built>> built(static_cast<size_t>(parts));
     std::vector<std::atomic<qsizetype>> done(static_cast<size_t>(parts));
@@ -136,13 +170,13 @@ std::optional<ImportRecordBuilder::Built> ImportRecordBuilder::buildAll(const Im
     std::vector<std::jthread> others;
     for (qsizetype p = 1; p < parts; ++p) {
         others.emplace_back([&, p] {
-            built[size_t(p)] = build(rows, bound(p), bound(p + 1), holdFirst, [&, p](qsizetype n) {
+            built[size_t(p)] = buildRange(rows, usedUp, bound(p), bound(p + 1), holdFirst, [&, p](qsizetype n) {
                 done[size_t(p)].store(n, std::memory_order_relaxed);
                 return !stop.load(std::memory_order_relaxed);
             });
         });
     }
-    built[0] = build(rows, 0, bound(1), holdFirst, [&](qsizetype n) {
+    built[0] = buildRange(rows, usedUp, 0, bound(1), holdFirst, [&](qsizetype n) {
         if (!keepGoing)
             return true;
         qsizetype all = n;

@@ -55,8 +55,18 @@ public:
     // done by every part.
     std::optional<Built> buildAll(const ImportRows &rows, bool holdFirst, int threads,
                                   const std::function<bool(qsizetype)> &keepGoing = {}) const;
+    // The same for the rows' last reader: their memory is given back as they
+    // become records, so a large file's text and its records are not held
+    // whole at once. The rows cannot be read afterwards, even when the pass
+    // stops early.
+    std::optional<Built> buildAllUsingUp(ImportRows &rows, bool holdFirst, int threads,
+                                         const std::function<bool(qsizetype)> &keepGoing = {}) const;
 
 private:
+    std::optional<Built> buildParts(const ImportRows &rows, ImportRows *usedUp, bool holdFirst, int threads,
+                                    const std::function<bool(qsizetype)> &keepGoing) const;
+    std::optional<Built> buildRange(const ImportRows &rows, ImportRows *usedUp, qsizetype first, qsizetype last,
+                                    bool holdFirst, const std::function<bool(qsizetype)> &keepGoing) const;
     // The keys of the records of rows that reach so far under one key list,
     // and where each of the record keys stands among them.
     struct Shape

@@ -35,6 +35,12 @@ public:
     // counting lines that gave no row where the format says so.
     qint64 maxFieldCount() const { return m_maxFieldCount; }
 
+    // For the rows' last reader: gives the memory of rows first to last (not
+    // included) back to the system as soon as they have been read for the
+    // last time. They must not be read again; rows outside the range read as
+    // before. Several threads may give back rows that do not overlap.
+    void giveBackRows(qsizetype first, qsizetype last);
+
     // A field as an offset from its row's start; rows are far shorter than
     // 4 Gi characters (longer ones are refused when splitting).
     struct Span

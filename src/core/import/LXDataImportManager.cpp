@@ -187,7 +187,7 @@ void LXDataImportManager::reportUnreadableFile(const QString &reason)
 
 void LXDataImportManager::replaceRows(ImportRows rows)
 {
-    m_rows = std::make_shared<const ImportRows>(std::move(rows));
+    m_rows = std::make_shared<ImportRows>(std::move(rows));
     Q_EMIT rowsChanged();
     setSelectedRowIndex(-1);
 }
@@ -223,6 +223,11 @@ QStringList LXDataImportManager::rowFields(qsizetype row) const
     if (row < 0 || row >= m_rows->rowCount())
         return {};
     return m_rows->fields(row);
+}
+
+QStringList LXDataImportManager::firstRowFields() const
+{
+    return m_rows->isEmpty() ? m_firstRowOfRun : m_rows->fields(0);
 }
 
 // --- Settings sheet --------------------------------------------------------------
@@ -552,6 +557,7 @@ void LXDataImportManager::cancelRun()
     if (!m_worker->isRunning())
         return;
     m_worker->cancel();
+    m_firstRowOfRun.clear();
     if (m_phase == Phase::Loading) {
         replaceRows(ImportRows());
         setNumOfMaxFieldInImportedData(0);
@@ -610,13 +616,18 @@ void LXDataImportManager::finishLoading(Result<ImportRows> rows)
 void LXDataImportManager::startImport()
 {
     showImportingFileSheet();
-    // Everything the worker reads is taken now: the rows (shared, not
-    // copied), the keys, the options and the record template.
+    // Everything the worker reads is taken now: the keys, the options, the
+    // record template and the rows themselves. The run is the rows' last
+    // reader, finished or cancelled (another import loads its file afresh),
+    // so it gives their memory back as they become records: a large file's
+    // text is not held beside all of its records.
     const QStringList planned = plannedFinalKeys();
     ImportRecordBuilder::ColumnKeys finalKeys;
     for (const QString &key : planned)
         finalKeys.push_back(usableKey(key));
-    const std::shared_ptr<const ImportRows> rows = m_rows;
+    const std::shared_ptr<ImportRows> rows = m_rows;
+    m_firstRowOfRun = rowFields(0);
+    replaceRows(ImportRows());
     const qsizetype widest = widestRow(*rows);
     ImportRecordBuilder::ColumnKeys listedKeys;
     for (qsizetype j = 0; j < widest; ++j)
@@ -641,7 +652,7 @@ void LXDataImportManager::startImport()
                 return built;
             }
             std::optional<ImportRecordBuilder::Built> made =
-                builder->buildAll(*rows, holdFirst, threads, [&control, rowCount](qsizetype done) {
+                builder->buildAllUsingUp(*rows, holdFirst, threads, [&control, rowCount](qsizetype done) {
                     control.progress(done, rowCount);
                     return !control.cancelled();
                 });
@@ -686,6 +697,7 @@ void LXDataImportManager::finishImport(BuiltRecords built)
         m_firstRowToImportUsedForColumnNames = std::move(built.firstRow);
     addRecordsToDestination(std::move(built.records));
     releaseImportedRows();
+    m_firstRowOfRun.clear();
     closeImportingFileSheet();
     didImport();
 }

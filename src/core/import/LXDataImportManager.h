@@ -200,12 +200,14 @@ public:
     // are made, the records appended to the destination, then didImport (for
     // the document importers: search cleared, scroll to the end requested,
     // document edited). The serial numbers go on from where they were. The
-    // loaded rows are let go once the records are in, as importRows does.
+    // run takes the loaded rows (rowsChanged at once) and uses them up: a
+    // large file's rows go as they become records.
     void startImport();
     // Stops the loading or importing run at work: the phase goes back to
     // Idle at once and nothing of the run is applied (a cancelled load
     // leaves no rows and no mapping; a cancelled import leaves the document
-    // and the destination list exactly as they were). Nothing when idle.
+    // and the destination list exactly as they were, and the file to load
+    // again). Nothing when idle.
     void cancelRun();
     // A background load or import is at work.
     bool isRunning() const;
@@ -236,6 +238,9 @@ public:
     // `row` (counted from 0; none outside the rows).
     qsizetype rowCount() const { return m_rows->rowCount(); }
     QStringList rowFields(qsizetype row) const;
+    // The first row's fields: of the loaded rows, or, while a run holds
+    // them and when it is over, of the rows it took.
+    QStringList firstRowFields() const;
     // The fields of the selected row, which the settings sheet shows.
     QStringList selectedRowFields() const;
 
@@ -398,7 +403,8 @@ private:
     List m_destFieldArray;
     QStringList m_innerKeyFinalDestinationArray;
     // Shared with a background import, which reads them while it runs.
-    std::shared_ptr<const ImportRows> m_rows = std::make_shared<const ImportRows>();
+    std::shared_ptr<ImportRows> m_rows = std::make_shared<ImportRows>();
+    QStringList m_firstRowOfRun;
     bool m_runsInBackground = false;
     int m_buildThreads = defaultBuildThreads();
     std::unique_ptr<WorkerRun> m_worker;

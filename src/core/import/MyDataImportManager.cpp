@@ -120,7 +120,7 @@ void MyDataImportManager::willImport()
     QStringList finalKeys;
     const qsizetype columns = destFieldArray().size();
     finalKeys.reserve(columns);
-    const bool namesRow = doNotImportFirstRecord() && !rows().isEmpty();
+    const QStringList names = doNotImportFirstRecord() ? firstRowFields() : QStringList();
     for (qsizetype column = 0; column < columns; ++column) {
         const std::optional<QString> entry = fromElementInRowToFieldKey(qint32(column));
         if (entry && *entry == newFieldEntry()) {
@@ -132,7 +132,7 @@ void MyDataImportManager::willImport()
             }
             KeyCommands keys(*doc);
             finalKeys.append(keys.insertNewColumnInTable());
-            const QString name = namesRow && column < rows().fieldCount(0) ? rows().field(0, column) : QString();
+            const QString name = names.value(column);
             if (!name.trimmed().isEmpty() && !isColumnName(doc->keyArray(), name))
                 keys.renameKey(doc->keyArray().size() - 1, name);
         } else if (!entry || *entry == noImportEntry()) {

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+
 #include <functional>
 #include <memory>
 #include <shared_mutex>
@@ -16,6 +17,10 @@ class Value;
 // worker may walk a list while the main thread works on the document; read()
 // lends the items to a function without copying them (the function must not
 // change the same list).
+//
+// snapshot() keeps the items as they are now without copying them: the list
+// copies its items the first time it is changed while a snapshot is held, so
+// a save can walk a million records while the user goes on editing.
 class List
 {
 public:
@@ -28,6 +33,24 @@ public:
     bool isEmpty() const { return size() == 0; }
     Value at(qsizetype i) const; // the null Value outside the list
     Items items() const; // a copy of the items (the elements themselves stay shared)
+
+    // The items at one moment, unchanged by later edits of the list.
+    class Snapshot
+    {
+    public:
+        Snapshot() = default;
+        Snapshot(Snapshot &&other) noexcept = default;
+        Snapshot &operator=(Snapshot &&other) noexcept;
+        ~Snapshot();
+        const Items &items() const;
+
+    private:
+        friend class List;
+        struct Block;
+        explicit Snapshot(std::shared_ptr<Block> block);
+        std::shared_ptr<Block> m_block;
+    };
+    Snapshot snapshot() const;
 
     void append(const Value &v);
     void append(Items more);
@@ -53,7 +76,12 @@ private:
     struct Data
     {
         mutable std::shared_mutex lock;
-        Items items;
+        // Null while the list is empty and was never changed.
+        std::shared_ptr<Snapshot::Block> block;
+        const Items &items() const;
+        // The items to change, copied first when a snapshot holds them; the
+        // lock must be held for writing.
+        Items &own();
     };
     std::shared_ptr<Data> m_d;
 };

@@ -173,7 +173,7 @@ struct KeyedArchiver::Plan
     // In the order they were met: what the writing walks read.
     // (Deques, so that what a walk holds stays where it is while it grows.)
     std::deque<Dict::Snapshot> dicts;
-    std::deque<std::vector<Value>> lists;
+    std::deque<List::Snapshot> lists;
     // The positions of dicts[0] and lists[0] in the walk: not 0 for the
     // plan of the second half while it is counted apart.
     size_t dictsBase = 0;
@@ -437,7 +437,7 @@ void KeyedArchiver::encodeSplitHalf()
 {
     m_at = m_plan.secondHalf;
     startStreams();
-    std::vector<Value> &items = m_plan.lists[*m_plan.splitList];
+    const std::vector<Value> &items = m_plan.lists[*m_plan.splitList].items();
     std::vector<Uid> uids;
     encodeItems(items, m_plan.splitAt, items.size(), m_plan.splitDepth, uids);
     flushStreams();
@@ -934,7 +934,7 @@ KeyedArchiver::Uid KeyedArchiver::found(Uid uid)
     return uid;
 }
 
-void KeyedArchiver::encodeItems(std::vector<Value> &items, size_t from, size_t to, int depth,
+void KeyedArchiver::encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth,
                                 std::vector<Uid> &uids)
 {
     // The records of a list lie one after the other in memory, but their
@@ -949,10 +949,6 @@ void KeyedArchiver::encodeItems(std::vector<Value> &items, size_t from, size_t t
         uids.push_back(isAbsent(item) ? 0 : encode(item, depth));
         if (!m_error.isEmpty())
             return;
-        // The writing walk is the last to read the copied handles: each is
-        // let go on the thread that wrote it rather than all at the end.
-        if (m_writing)
-            items[i] = Value();
     }
 }
 
@@ -965,13 +961,13 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
     if (!m_writing) {
         m_plan.containers.add(identity, uid);
         found(uid);
-        // A copy of the handles, so that no lock is held while the items are
+        // The items as they are now, so that no lock is held while they are
         // written and the second walk sees the same items.
-        m_plan.lists.push_back(l.items());
+        m_plan.lists.push_back(l.snapshot());
     }
     m_open.push_back(uid);
     const size_t index = m_at.lists++;
-    std::vector<Value> &items = m_plan.lists[index - m_plan.listsBase];
+    const std::vector<Value> &items = m_plan.lists[index - m_plan.listsBase].items();
 
     std::vector<Uid> values;
     values.reserve(items.size());
@@ -1028,7 +1024,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
 
 namespace quillcast {
 
-bool KeyedArchiver::countHalvesApart(std::vector<Value> &items, int depth, size_t containers,
+bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth, size_t containers,
                                      std::vector<Uid> &values)
 {
     if (m_plan.threads < 2)
@@ -1213,7 +1209,7 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
     });
     for (Dict::Snapshot &d : side.dicts)
         plan.dicts.push_back(std::move(d));
-    for (std::vector<Value> &l : side.lists)
+    for (List::Snapshot &l : side.lists)
         plan.lists.push_back(std::move(l));
     plan.apartContainers = std::move(side.containers);
     // The second half's rising numbers first, in their order: they stay

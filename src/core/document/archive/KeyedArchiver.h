@@ -110,12 +110,11 @@ private:
     Uid encode(const Value &v, int depth);
     Uid encodeDict(const Dict &d, int depth);
     Uid encodeList(const List &l, int depth);
-    // (The writing walks let go of each item once written.)
-    void encodeItems(std::vector<Value> &items, size_t from, size_t to, int depth, std::vector<Uid> &uids);
+    void encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth, std::vector<Uid> &uids);
     // First walk: counts the halves of the split list on two threads and
     // joins them, or counts them one after the other. False when it is not
     // worth a thread: nothing counted yet.
-    bool countHalvesApart(std::vector<Value> &items, int depth, size_t containers, std::vector<Uid> &values);
+    bool countHalvesApart(const std::vector<Value> &items, int depth, size_t containers, std::vector<Uid> &values);
     // Adds the second half, counted apart from `fork` to `sideEnd` in side,
     // after the first; false, with nothing changed, when the two halves
     // numbered the same shared object.
