@@ -8,7 +8,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -26,12 +25,12 @@ using quillcast::testing::processEventsUntil;
 constexpr int kThreads = 8;
 constexpr int kPostsPerThread = 400;
 
+using TurnUntil = std::function<void(const std::function<bool()> &done)>;
+
 // Posts kPostsPerThread pieces from each of kThreads threads, each piece
 // carrying text built on its thread, while `turnUntil` turns the loop on this
 // thread: every piece runs once, here, in its thread's order, and sees its
 // text whole. Run under ThreadSanitizer, a hand-off it cannot see is reported.
-using TurnUntil = std::function<void(const std::function<bool()> &done)>;
-
 void expectWorkFromManyThreadsRunsOnceInOrder(MainLoop &loop, const TurnUntil &turnUntil)
 {
     const std::thread::id loopThread = std::this_thread::get_id();
