@@ -102,11 +102,7 @@ TEST(LXBookmark, RefusesWhatIsNoBookmark)
     const QByteArray good = LXBookmark::bookmarkForURL_RO(writeFile(dir, u"a"_s)).value_or(QByteArray());
     QByteArray hugeLength = good.left(6);
     hugeLength.append("\x7f\xff\xff\xf0", 4);
-    const struct
-    {
-        const char *name;
-        QByteArray bytes;
-    } rows[] = {
+    const struct { const char *name; QByteArray bytes; } rows[] = {
         {"empty", QByteArray()},
         {"foreign bytes", QByteArray("book\0\0\0\x01", 8)},
         {"truncated", good.left(good.size() - 3)},

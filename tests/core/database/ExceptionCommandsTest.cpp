@@ -112,12 +112,7 @@ TEST(ExceptionCommandsTest, ComparesTheWholeFieldExactly)
     MyDocument doc{SystemClock::instance()};
     setUp(doc, {}, {exceptRecord(1, u"ann@x.org"_s), exceptRecord(2, u""_s)});
     ExceptionCommands commands(doc);
-    const struct
-    {
-        const char *name;
-        Value address;
-        bool excluded;
-    } rows[] = {
+    const struct { const char *name; Value address; bool excluded; } rows[] = {
         {"same text", Value(u"ann@x.org"_s), true},
         {"other case", Value(u"Ann@x.org"_s), false},
         {"trailing space", Value(u"ann@x.org "_s), false},
@@ -139,13 +134,7 @@ TEST(ExceptionCommandsTest, ComparesTheWholeFieldExactly)
 TEST(ExceptionCommandsCellEdit, StoresTextAndFlagsAsAnEditAndRefusesTheRest)
 {
     const QDateTime added(QDate(2023, 1, 2), QTime(8, 0), QTimeZone::utc());
-    const struct
-    {
-        const char *name;
-        QString key;
-        Value typed;
-        bool stored;
-    } rows[] = {
+    const struct { const char *name; QString key; Value typed; bool stored; } rows[] = {
         {"email as typed", u"email"_s, Value(u" Boss@Y.org "_s), true},
         {"note", u"note"_s, Value(u"asked to be left alone"_s), true},
         {"note cleared", u"note"_s, Value(u""_s), true},

@@ -48,6 +48,17 @@ TEST(CommandEnabling, PreviewTabOffersTheDatabaseChecksButNotTheGeneralOnes)
 
 TEST(CommandEnabling, MenuAndToolbarDifferWhereTheRulesSaySo)
 {
+    const auto keySelected = [](int tab, bool userKey) {
+        CommandEnablingState s = onTab(tab, 5);
+        s.keyListHasSelection = true;
+        s.canRemoveKeyListElement = userKey;
+        return s;
+    };
+    const auto sending = [](int tab, bool running) {
+        CommandEnablingState s = onTab(tab, 1, 0, 1);
+        s.preparingSending = running;
+        return s;
+    };
     const struct
     {
         const char *name;
@@ -69,36 +80,18 @@ TEST(CommandEnabling, MenuAndToolbarDifferWhereTheRulesSaySo)
         {"add row on the mail tab", Command::addRow, onTab(2), false, false},
         {"send all", Command::sendAllRecords, onTab(4, 0, 0, 1), true, std::nullopt},
         {"remove attachment, none", Command::removeAttachmentPath, onTab(2), false, false},
+        {"delete a selected user key", Command::deleteSelectedKey, keySelected(0, true), std::nullopt, true},
+        {"delete the selected email key", Command::deleteSelectedKey, keySelected(0, false), std::nullopt, false},
+        {"delete a key off the database tab", Command::deleteSelectedKey, keySelected(1, true), std::nullopt, false},
+        {"cancel with no run", Command::cancelOperation, sending(4, false), false, std::nullopt},
+        {"cancel during a run", Command::cancelOperation, sending(4, true), true, std::nullopt},
+        {"cancel off the send tab", Command::cancelOperation, sending(0, true), false, std::nullopt},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(menu(row.command, row.state), row.menu);
         EXPECT_EQ(toolbar(row.command, row.state), row.toolbar);
     }
-}
-
-TEST(CommandEnabling, DeletingAKeyNeedsTheDatabaseTabAndASelectedUserKey)
-{
-    CommandEnablingState s = onTab(0, 5);
-    s.keyListHasSelection = true;
-    s.canRemoveKeyListElement = true;
-    EXPECT_EQ(toolbar(Command::deleteSelectedKey, s), true);
-    EXPECT_EQ(menu(Command::deleteSelectedKey, s), std::nullopt);
-    s.canRemoveKeyListElement = false; // the "email" row
-    EXPECT_EQ(toolbar(Command::deleteSelectedKey, s), false);
-    s.canRemoveKeyListElement = true;
-    s.selectedTab = 1;
-    EXPECT_EQ(toolbar(Command::deleteSelectedKey, s), false);
-}
-
-TEST(CommandEnabling, CancelOnlyOnTheSendTabDuringARun)
-{
-    CommandEnablingState s = onTab(4, 1, 0, 1);
-    EXPECT_EQ(menu(Command::cancelOperation, s), false);
-    s.preparingSending = true;
-    EXPECT_EQ(menu(Command::cancelOperation, s), true);
-    s.selectedTab = 0;
-    EXPECT_EQ(menu(Command::cancelOperation, s), false);
 }
 
 // The commands on the last run's results: on the send tab, never during a

@@ -1,7 +1,5 @@
 #include "DocumentTestData.h"
 #include "TestPrinters.h"
-#include "document/MyDocument.h"
-#include "platform/SystemClock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,83 +11,72 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// --- Search predicates: one table per list -------------------------------------------------
+// --- Search predicates of every list ----------------------------------------------------
 
-// search: nullopt when the search field never had a value.
-struct SearchRow { const char *name; std::optional<QString> search; Dict record; bool shown; };
+// The send list's search is the preview's too.
+enum class Searched { Database, Exceptions, SendAndPreview };
 
-TEST(DatabaseSearch, Predicate)
+TEST(ListSearch, EachListsPredicate)
 {
-    const SearchRow rows[] = {
-        {"no search text shows all", std::nullopt, record(1, false, u"ann@example.org"_s), true},
-        {"empty search text shows all", u""_s, record(1, false, u"ann@example.org"_s), true},
-        {"empty record shown without text", std::nullopt, Dict(), true},
-        {"found in address", u"example.org"_s, record(1, false, u"ann@example.org"_s), true},
-        {"found in user column", u"Smith"_s, record(1, false, u"a@x.org"_s, u"Ann Smith"_s), true},
-        {"found in last column", u"erl"_s, record(1, false, u"a@x.org"_s, u"Ann"_s, u"Berlin"_s), true},
-        {"case sensitive", u"smith"_s, record(1, false, u"a@x.org"_s, u"Ann Smith"_s), false},
-        {"number column never searched", u"1"_s, record(1, false, u"a@x.org"_s, u"Ann"_s), false},
-        {"number stored as text never searched", u"12"_s, Dict{{u"1"_s, u"12"_s}, {u"3"_s, u"a@x.org"_s}}, false},
-        {"checked column never searched", u"YES"_s, Dict{{u"2"_s, u"YES"_s}, {u"3"_s, u"a@x.org"_s}}, false},
-        {"missing entries do not match", u"Ann"_s, record(1, false, u"a@x.org"_s), false},
-        {"entry of no key not searched", u"Ann"_s, Dict{{u"9"_s, u"Ann"_s}}, false},
-        {"dot is literal", u"a.b"_s, record(1, false, u"axb@example.org"_s), false},
-        {"dot found literally", u"a.b"_s, record(1, false, u"a.b@example.org"_s), true},
-        {"star is literal", u"*"_s, record(1, false, u"ann@example.org"_s), false},
-        {"accented text found", u"Müll"_s, record(1, false, u"a@x.org"_s, u"Jo Müller"_s), true},
-        {"leading space counts", u" Ann"_s, record(1, false, u"a@x.org"_s, u"Ann"_s), false},
+    using enum Searched;
+    // search: nullopt when the search field never had a value.
+    const struct { const char *name; Searched list; std::optional<QString> search; Dict record; bool shown; } rows[] = {
+        {"no search text shows all", Database, std::nullopt, record(1, false, u"ann@example.org"_s), true},
+        {"empty search text shows all", Database, u""_s, record(1, false, u"ann@example.org"_s), true},
+        {"empty record shown without text", Database, std::nullopt, Dict(), true},
+        {"found in address", Database, u"example.org"_s, record(1, false, u"ann@example.org"_s), true},
+        {"found in user column", Database, u"Smith"_s, record(1, false, u"a@x.org"_s, u"Ann Smith"_s), true},
+        {"found in last column", Database, u"erl"_s, record(1, false, u"a@x.org"_s, u"Ann"_s, u"Berlin"_s), true},
+        {"case sensitive", Database, u"smith"_s, record(1, false, u"a@x.org"_s, u"Ann Smith"_s), false},
+        {"number column never searched", Database, u"1"_s, record(1, false, u"a@x.org"_s, u"Ann"_s), false},
+        {"number stored as text never searched", Database, u"12"_s, Dict{{u"1"_s, u"12"_s}, {u"3"_s, u"a@x.org"_s}},
+         false},
+        {"checked column never searched", Database, u"YES"_s, Dict{{u"2"_s, u"YES"_s}, {u"3"_s, u"a@x.org"_s}}, false},
+        {"missing entries do not match", Database, u"Ann"_s, record(1, false, u"a@x.org"_s), false},
+        {"entry of no key not searched", Database, u"Ann"_s, Dict{{u"9"_s, u"Ann"_s}}, false},
+        {"dot is literal", Database, u"a.b"_s, record(1, false, u"axb@example.org"_s), false},
+        {"dot found literally", Database, u"a.b"_s, record(1, false, u"a.b@example.org"_s), true},
+        {"star is literal", Database, u"*"_s, record(1, false, u"ann@example.org"_s), false},
+        {"accented text found", Database, u"Müll"_s, record(1, false, u"a@x.org"_s, u"Jo Müller"_s), true},
+        {"leading space counts", Database, u" Ann"_s, record(1, false, u"a@x.org"_s, u"Ann"_s), false},
+
+        {"exceptions, no search text", Exceptions, std::nullopt, exceptRecord(1, u"x@spam.com"_s, u""_s), true},
+        {"exceptions, empty search text", Exceptions, u""_s, exceptRecord(1, u"x@spam.com"_s, u""_s), true},
+        {"found in email", Exceptions, u"spam"_s, exceptRecord(1, u"x@spam.com"_s, u""_s), true},
+        {"found in note", Exceptions, u"bounced"_s, exceptRecord(1, u"x@y.com"_s, u"bounced twice"_s), true},
+        {"exceptions, case sensitive", Exceptions, u"Spam"_s, exceptRecord(1, u"x@spam.com"_s, u"spam"_s), false},
+        {"exception number never searched", Exceptions, u"7"_s, exceptRecord(7, u"x@y.com"_s, u""_s), false},
+        {"address column of records not searched", Exceptions, u"ann"_s, record(1, false, u"ann@x.org"_s), false},
+
+        {"send, no search text", SendAndPreview, std::nullopt, record(1, false, u"ann@x.org"_s), true},
+        {"send, empty search text", SendAndPreview, u""_s, record(1, false, u"ann@x.org"_s), true},
+        {"send, found in address", SendAndPreview, u"ann@"_s, record(1, false, u"ann@x.org"_s), true},
+        {"several addresses in one field", SendAndPreview, u"bob"_s, record(1, false, u"ann@x.org,bob@x.org"_s), true},
+        {"user columns not searched", SendAndPreview, u"Ann"_s, record(1, false, u"a@x.org"_s, u"Ann"_s), false},
+        {"send, case sensitive", SendAndPreview, u"ANN"_s, record(1, false, u"ann@x.org"_s), false},
     };
-    for (const SearchRow &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         MyDocument doc{SystemClock::instance()};
-        setUpWithUserKeys(doc); // "3" email, "4" Name, "5" City are searched
-        if (row.search)
-            doc.setSearchFieldStr(*row.search);
-        EXPECT_EQ(doc.addresses().search().matches(row.record), row.shown);
-    }
-}
-
-TEST(ExceptionSearch, Predicate)
-{
-    const SearchRow rows[] = {
-        {"no search text shows all", std::nullopt, exceptRecord(1, u"x@spam.com"_s, u""_s), true},
-        {"empty search text shows all", u""_s, exceptRecord(1, u"x@spam.com"_s, u""_s), true},
-        {"found in email", u"spam"_s, exceptRecord(1, u"x@spam.com"_s, u""_s), true},
-        {"found in note", u"bounced"_s, exceptRecord(1, u"x@y.com"_s, u"bounced twice"_s), true},
-        {"case sensitive", u"Spam"_s, exceptRecord(1, u"x@spam.com"_s, u"spam"_s), false},
-        {"number never searched", u"7"_s, exceptRecord(7, u"x@y.com"_s, u""_s), false},
-        {"address column of records not searched", u"ann"_s, record(1, false, u"ann@x.org"_s), false},
-    };
-    for (const SearchRow &row : rows) {
-        SCOPED_TRACE(row.name);
-        MyDocument doc{SystemClock::instance()};
-        doc.setUpOpenedDocument();
-        if (row.search)
-            doc.setSearchFieldExceptStr(*row.search);
-        EXPECT_EQ(doc.exceptions().search().matches(row.record), row.shown);
-    }
-}
-
-TEST(SendSearch, SendAndPreviewPredicates)
-{
-    const SearchRow rows[] = {
-        {"no search text shows all", std::nullopt, record(1, false, u"ann@x.org"_s), true},
-        {"empty search text shows all", u""_s, record(1, false, u"ann@x.org"_s), true},
-        {"found in address", u"ann@"_s, record(1, false, u"ann@x.org"_s), true},
-        {"several addresses in one field", u"bob"_s, record(1, false, u"ann@x.org,bob@x.org"_s), true},
-        {"user columns not searched", u"Ann"_s, record(1, false, u"a@x.org"_s, u"Ann"_s), false},
-        {"case sensitive", u"ANN"_s, record(1, false, u"ann@x.org"_s), false},
-    };
-    for (const SearchRow &row : rows) {
-        SCOPED_TRACE(row.name);
-        MyDocument doc{SystemClock::instance()};
-        setUpWithUserKeys(doc);
+        setUpWithUserKeys(doc); // "3" email, "4" Name, "5" City are searched in the database
         if (row.search) {
-            doc.setSearchFieldSendStr(*row.search);
-            doc.setSearchFieldPreviewStr(*row.search);
+            switch (row.list) {
+            case Database: doc.setSearchFieldStr(*row.search); break;
+            case Exceptions: doc.setSearchFieldExceptStr(*row.search); break;
+            case SendAndPreview:
+                doc.setSearchFieldSendStr(*row.search);
+                doc.setSearchFieldPreviewStr(*row.search);
+                break;
+            }
         }
-        EXPECT_EQ(doc.sendList().search().matches(row.record), row.shown);
-        EXPECT_EQ(doc.previewSearch().matches(row.record), row.shown);
+        switch (row.list) {
+        case Database: EXPECT_EQ(doc.addresses().search().matches(row.record), row.shown); break;
+        case Exceptions: EXPECT_EQ(doc.exceptions().search().matches(row.record), row.shown); break;
+        case SendAndPreview:
+            EXPECT_EQ(doc.sendList().search().matches(row.record), row.shown);
+            EXPECT_EQ(doc.previewSearch().matches(row.record), row.shown);
+            break;
+        }
     }
 }
 

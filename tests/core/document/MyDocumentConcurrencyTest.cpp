@@ -2,8 +2,6 @@
 #include "TestApplication.h"
 #include "TestPrinters.h"
 #include "document/ArrangedView.h"
-#include "document/MyDocument.h"
-#include "platform/SystemClock.h"
 
 #include <QCoreApplication>
 
@@ -69,11 +67,7 @@ TEST(MyDocumentConcurrency, WorkerReadsRecordsAndMailFormWhileTheMainThreadEdits
 TEST(MyDocumentConcurrency, WorkerChangeSignalsReachObserversOnTheDocumentThread)
 {
     quillcast::testing::application();
-    const struct
-    {
-        const char *name;
-        bool withContext;
-    } rows[] = {
+    const struct { const char *name; bool withContext; } rows[] = {
         {"observer_with_context", true},
         {"observer_without_context", false},
     };

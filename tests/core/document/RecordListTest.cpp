@@ -4,19 +4,15 @@
 #include "DocumentTestData.h"
 #include "TestPrinters.h"
 #include "document/ArrangedView.h"
-#include "document/DocumentKeys.h"
-#include "document/MyDocument.h"
 #include "document/RecordList.h"
 #include "document/RowIndex.h"
-#include "platform/SystemClock.h"
 
 #include <gtest/gtest.h>
 
+#include <QMetaEnum>
+
 #include <functional>
 #include <vector>
-
-#include <QList>
-#include <QString>
 
 using namespace quillcast;
 using namespace quillcast::testdata;
@@ -47,15 +43,7 @@ public:
 private:
     static QString name(RecordList::Part p)
     {
-        switch (p) {
-        case RecordList::Part::Items:
-            return u"Items"_s;
-        case RecordList::Part::Shown:
-            return u"Shown"_s;
-        case RecordList::Part::Checked:
-            return u"Checked"_s;
-        }
-        return {};
+        return QString::fromLatin1(QMetaEnum::fromType<RecordList::Part>().valueToKey(int(p)));
     }
     QStringList lines;
 };
@@ -176,12 +164,7 @@ TEST(RecordListFlag, AnyCheckedAfterOneTickIsWhatTheListHolds)
     const auto tick = [&](Doc &doc, qsizetype i, bool on) {
         doc.setRecordValue(at(doc, i), DocumentKeys::checkedInnerKey(), Value(on));
     };
-    const struct
-    {
-        const char *name;
-        std::function<void(Doc &)> steps;
-        bool expected;
-    } rows[] = {
+    const struct { const char *name; std::function<void(Doc &)> steps; bool expected; } rows[] = {
         {"the only tick taken away", [&](Doc &d) { tick(d, 1, false); }, false},
         {"a tick since the view, the view's taken away", [&](Doc &d) { tick(d, 0, true); tick(d, 1, false); }, true},
         {"another of the view's ticks taken away", [&](Doc &d) {

@@ -1,7 +1,5 @@
 #include "DocumentTestData.h"
-#include "document/MyDocument.h"
 #include "document/UserEdits.h"
-#include "platform/SystemClock.h"
 #include "util/UndoManager.h"
 
 #include <gtest/gtest.h>
@@ -100,13 +98,7 @@ TEST(UserEdits, KindAndTransportStayTiedAndEveryRealChoiceIsAnEdit)
 
 TEST(UserEdits, ChoosingAConnectionIsAnEditUnlessItIsTheOneInUse)
 {
-    const struct
-    {
-        const char *name;
-        std::optional<qint64> stored;
-        qint64 chosen;
-        bool edited;
-    } rows[] = {
+    const struct { const char *name; std::optional<qint64> stored; qint64 chosen; bool edited; } rows[] = {
         {"another connection", 0, 2, true},
         {"the same connection", 2, 2, false},
         {"the first, none stored", std::nullopt, 0, false},
@@ -125,12 +117,7 @@ TEST(UserEdits, ChoosingAConnectionIsAnEditUnlessItIsTheOneInUse)
 
 TEST(UserEdits, APauseEditIsAnEditAndNeverGoesBelowOneSecond)
 {
-    const struct
-    {
-        const char *name;
-        qint64 typed, stored;
-        bool edited;
-    } rows[] = {
+    const struct { const char *name; qint64 typed, stored; bool edited; } rows[] = {
         {"longer", 12, 12, true},
         {"zero", 0, 1, true},
         {"unchanged", 5, 5, false},

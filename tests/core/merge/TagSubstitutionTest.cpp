@@ -151,12 +151,7 @@ TEST(TagSubstitution, RecordPassAloneNeverReadsAValueAsATag)
               u"_email_ _id_ _yy_/77/_yy_"_s);
 }
 
-struct KeyEditRow
-{
-    const char *name;
-    std::function<void(List &)> edit;
-    QString expected;
-};
+struct KeyEditRow { const char *name; std::function<void(List &)> edit; QString expected; };
 
 TEST(MergeTagCache, CompilesAgainOnlyWhenTheKeysChange)
 {
@@ -190,13 +185,7 @@ TEST(MergeTagCache, CompilesAgainOnlyWhenTheKeysChange)
     }
 }
 
-struct TimeRow
-{
-    const char *name;
-    QDateTime instant;
-    QString text;
-    QString expected;
-};
+struct TimeRow { const char *name; QDateTime instant; QString text; QString expected; };
 
 TEST(TimePass, FormatsOneReading)
 {
@@ -253,12 +242,7 @@ TEST(RecordMerge, AllTextsOfAMessageShareOneReading)
     EXPECT_EQ(clock.m_reads.load(), 1);
 }
 
-struct AngleRow
-{
-    const char *name;
-    QString text;
-    QString expected;
-};
+struct AngleRow { const char *name; QString text; QString expected; };
 
 TEST(DateTagElaborated, ReplacesAngleBracketTagsLiterally)
 {

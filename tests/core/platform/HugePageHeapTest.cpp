@@ -13,12 +13,7 @@ namespace {
 
 TEST(HugePageHeap, TunablesGainTheSettingUnlessTheyNameIt)
 {
-    struct Row
-    {
-        const char *name;
-        const char *current;
-        std::optional<std::string> expected;
-    };
+    struct Row { const char *name; const char *current; std::optional<std::string> expected; };
     const Row rows[] = {
         {"unset", nullptr, "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864"},
         {"empty", "", "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864"},

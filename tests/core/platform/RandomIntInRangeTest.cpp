@@ -13,43 +13,24 @@ constexpr qint64 minInt = std::numeric_limits<qint64>::min();
 constexpr qint64 maxInt = std::numeric_limits<qint64>::max();
 constexpr quint32 maxDraw = 2147483647;
 
-struct RangeRow
+TEST(Random, MapsDrawOntoRange)
 {
-    const char *name;
-    qint64 lo;
-    qint64 hi;
-    quint32 draw;
-    qint64 expected;
-};
-
-void PrintTo(const RangeRow &row, std::ostream *os)
-{
-    *os << row.name;
+    const struct { const char *name; qint64 lo; qint64 hi; quint32 draw; qint64 expected; } rows[] = {
+        {"dieRoll", 1, 6, 13, 2},
+        {"dieRollTopFace", 1, 6, 11, 6},
+        {"singleValue", 5, 5, maxDraw, 5},
+        {"negativeRange", -10, -1, 25, -5},
+        {"wideRangeReachesOnly31Bits", 1, 32000000000000, maxDraw, 2147483648},
+        {"spanBeyondSignedMaximum", -1, maxInt, 5, 4},
+        {"fullRangeWrapsSpanToZero", minInt, maxInt, 7, minInt + 7},
+        {"topOfRange", maxInt - 1, maxInt, 3, maxInt},
+        {"reversedGivesLo", 5, 1, 3, 5},
+    };
+    for (const auto &row : rows) {
+        ScriptedRandomSource random({row.draw});
+        EXPECT_EQ(randomIntInRange(row.lo, row.hi, random), row.expected) << row.name;
+    }
 }
-
-class RandomInRange : public ::testing::TestWithParam<RangeRow>
-{
-};
-
-TEST_P(RandomInRange, MapsDrawOntoRange)
-{
-    const RangeRow &row = GetParam();
-    ScriptedRandomSource random({row.draw});
-    EXPECT_EQ(randomIntInRange(row.lo, row.hi, random), row.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Random, RandomInRange,
-    ::testing::Values(RangeRow{"dieRoll", 1, 6, 13, 2},
-                      RangeRow{"dieRollTopFace", 1, 6, 11, 6},
-                      RangeRow{"singleValue", 5, 5, maxDraw, 5},
-                      RangeRow{"negativeRange", -10, -1, 25, -5},
-                      RangeRow{"wideRangeReachesOnly31Bits", 1, 32000000000000, maxDraw, 2147483648},
-                      RangeRow{"spanBeyondSignedMaximum", -1, maxInt, 5, 4},
-                      RangeRow{"fullRangeWrapsSpanToZero", minInt, maxInt, 7, minInt + 7},
-                      RangeRow{"topOfRange", maxInt - 1, maxInt, 3, maxInt},
-                      RangeRow{"reversedGivesLo", 5, 1, 3, 5}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 TEST(Random, ProcessGeneratorStaysInRange)
 {

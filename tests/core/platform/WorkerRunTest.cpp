@@ -65,49 +65,36 @@ TEST(WorkerRun, ProgressIsThinnedOutButTheEndAlwaysArrivesBeforeTheResult)
     EXPECT_LE(reports.size(), tookMs.load() / WorkerRun::progressIntervalMs + 3);
 }
 
-struct CancelCase
+TEST(WorkerRun, ACancelledRunDeliversNothingAndTheWorkSeesIt)
 {
-    const char *name;
-    bool beforeTheWorkBegins;
-};
-
-class WorkerRunCancel : public ::testing::TestWithParam<CancelCase>
-{
-};
-
-TEST_P(WorkerRunCancel, DeliversNothingAndTheWorkSeesIt)
-{
-    ManualMainLoop loop;
-    WorkerRun run(loop);
-    std::atomic<bool> started{false};
-    std::atomic<bool> sawCancel{false};
-    int delivered = 0;
-    int reported = 0;
-    run.start<int>(
-        [&](WorkerRun::Control &control) {
-            started = true;
-            while (!control.cancelled())
-                control.progress(1, 2);
-            sawCancel = true;
-            return 1;
-        },
-        [&](int) { ++delivered; }, [&](qint64, qint64) { ++reported; });
-    if (!GetParam().beforeTheWorkBegins) {
-        while (!started)
+    for (const bool beforeTheWorkBegins : {true, false}) {
+        SCOPED_TRACE(beforeTheWorkBegins ? "at once" : "while working");
+        ManualMainLoop loop;
+        WorkerRun run(loop);
+        std::atomic<bool> started{false};
+        std::atomic<bool> sawCancel{false};
+        int delivered = 0;
+        int reported = 0;
+        run.start<int>(
+            [&](WorkerRun::Control &control) {
+                started = true;
+                while (!control.cancelled())
+                    control.progress(1, 2);
+                sawCancel = true;
+                return 1;
+            },
+            [&](int) { ++delivered; }, [&](qint64, qint64) { ++reported; });
+        while (!beforeTheWorkBegins && !started)
             std::this_thread::yield();
+        run.cancel();
+        EXPECT_FALSE(run.isRunning());
+        while (!sawCancel)
+            std::this_thread::yield();
+        loop.runPending();
+        EXPECT_EQ(delivered, 0);
+        EXPECT_EQ(reported, 0) << "reports still queued are dropped too";
     }
-    run.cancel();
-    EXPECT_FALSE(run.isRunning());
-    while (!sawCancel)
-        std::this_thread::yield();
-    loop.runPending();
-    EXPECT_EQ(delivered, 0);
-    EXPECT_EQ(reported, 0) << "reports still queued are dropped too";
 }
-
-INSTANTIATE_TEST_SUITE_P(Points, WorkerRunCancel,
-                         ::testing::Values(CancelCase{"AtOnce", true}, CancelCase{"WhileWorking", false}),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(WorkerRun, ANewRunReplacesTheOneAtWorkAndGoingAwayWaitsForTheWorker)
 {

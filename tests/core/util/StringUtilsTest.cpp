@@ -14,80 +14,47 @@ namespace {
 
 using StringOperation = QString (*)(const QString &);
 
-struct CleaningRow
+// Ten units of width per UTF-16 unit, like a monospaced font.
+qreal monospaced(const QString &text)
 {
-    const char *name;
-    StringOperation operation;
-    QString input;
-    QString expected;
-};
-
-void PrintTo(const CleaningRow &row, std::ostream *os)
-{
-    *os << row.name;
+    return 10.0 * qreal(text.size());
 }
 
-class Cleaning : public ::testing::TestWithParam<CleaningRow>
+TEST(StringUtils, CleaningGivesTheExpectedText)
 {
-};
-
-TEST_P(Cleaning, GivesExpectedText)
-{
-    const CleaningRow &row = GetParam();
-    EXPECT_EQ(row.operation(row.input), row.expected);
+    const struct { const char *name; StringOperation operation; QString input; QString expected; } rows[] = {
+        {"spaceTrimKeepsTab", &LXStringUtils::trimLateralSpace, u" \tx "_s, u"\tx"_s},
+        {"spaceTrimKeepsLineBreak", &LXStringUtils::trimLateralSpace, u"  x\n "_s, u"x\n"_s},
+        {"spaceTrimKeepsNoBreakSpace", &LXStringUtils::trimLateralSpace, u"\u00a0x "_s, u"\u00a0x"_s},
+        {"spaceTrimOfSpacesOnly", &LXStringUtils::trimLateralSpace, u"    "_s, u""_s},
+        {"quoteTrimKeepsInnerQuote", &LXStringUtils::trimLateralQuote, u"\"\"a\"b\""_s, u"a\"b"_s},
+        {"quoteTrimKeepsSpaces", &LXStringUtils::trimLateralQuote, u" \"a\" "_s, u" \"a\" "_s},
+        {"newLinesMixedPairs", &LXStringUtils::stripNewLines, u"a\r\nb\n\rc"_s, u"abc"_s},
+        {"newLinesKeepTab", &LXStringUtils::stripNewLines, u"a\tb\u2028"_s, u"a\tb\u2028"_s},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(row.operation(row.input), row.expected) << row.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    StringUtils, Cleaning,
-    ::testing::Values(
-        CleaningRow{"spaceTrimKeepsTab", &LXStringUtils::trimLateralSpace, u" \tx "_s, u"\tx"_s},
-        CleaningRow{"spaceTrimKeepsLineBreak", &LXStringUtils::trimLateralSpace, u"  x\n "_s, u"x\n"_s},
-        CleaningRow{"spaceTrimKeepsNoBreakSpace", &LXStringUtils::trimLateralSpace, u"\u00a0x "_s, u"\u00a0x"_s},
-        CleaningRow{"spaceTrimOfSpacesOnly", &LXStringUtils::trimLateralSpace, u"    "_s, u""_s},
-        CleaningRow{"quoteTrimKeepsInnerQuote", &LXStringUtils::trimLateralQuote, u"\"\"a\"b\""_s, u"a\"b"_s},
-        CleaningRow{"quoteTrimKeepsSpaces", &LXStringUtils::trimLateralQuote, u" \"a\" "_s, u" \"a\" "_s},
-        CleaningRow{"newLinesMixedPairs", &LXStringUtils::stripNewLines, u"a\r\nb\n\rc"_s, u"abc"_s},
-        CleaningRow{"newLinesKeepTab", &LXStringUtils::stripNewLines, u"a\tb\u2028"_s, u"a\tb\u2028"_s}),
-    [](const auto &row) { return std::string(row.param.name); });
-
-struct InitialSpacesRow
+// nullopt: no text left at all (a null string, not an empty one).
+TEST(StringUtils, RemoveInitialSpacesDropsLeadingSpaceSeparators)
 {
-    const char *name;
-    QString input;
-    std::optional<QString> expected;
-};
-
-void PrintTo(const InitialSpacesRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class InitialSpaces : public ::testing::TestWithParam<InitialSpacesRow>
-{
-};
-
-TEST_P(InitialSpaces, RemovesLeadingSpaceSeparators)
-{
-    const InitialSpacesRow &row = GetParam();
-    const QString result = LXStringUtils::removeInitialSpaces(row.input);
-    if (!row.expected) {
-        EXPECT_TRUE(result.isNull()) << result.toStdString();
-    } else {
-        EXPECT_FALSE(result.isNull());
-        EXPECT_EQ(result, *row.expected);
+    const struct { const char *name; QString input; std::optional<QString> expected; } rows[] = {
+        {"empty", u""_s, std::nullopt},
+        {"spacesOnly", u"   "_s, std::nullopt},
+        {"tabsAndUnicodeSpacesOnly", u"\t\u00a0\u2003"_s, std::nullopt},
+        {"leadingTab", u"\tab"_s, u"ab"_s},
+        {"innerSpaceStays", u"a b"_s, u"a b"_s},
+        {"emSpace", u"\u2003x "_s, u"x "_s},
+        {"lineBreakIsNotSpace", u" \nx"_s, u"\nx"_s},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString result = LXStringUtils::removeInitialSpaces(row.input);
+        EXPECT_EQ(result.isNull(), !row.expected) << result.toStdString();
+        EXPECT_EQ(result, row.expected.value_or(QString()));
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    StringUtils, InitialSpaces,
-    ::testing::Values(InitialSpacesRow{"empty", u""_s, std::nullopt},
-                      InitialSpacesRow{"spacesOnly", u"   "_s, std::nullopt},
-                      InitialSpacesRow{"tabsAndUnicodeSpacesOnly", u"\t\u00a0\u2003"_s, std::nullopt},
-                      InitialSpacesRow{"leadingTab", u"\tab"_s, u"ab"_s},
-                      InitialSpacesRow{"innerSpaceStays", u"a b"_s, u"a b"_s},
-                      InitialSpacesRow{"emSpace", u"\u2003x "_s, u"x "_s},
-                      InitialSpacesRow{"lineBreakIsNotSpace", u" \nx"_s, u"\nx"_s}),
-    [](const auto &row) { return std::string(row.param.name); });
 
 TEST(StringUtils, SpaceTrimmedNotEmpyCountsOnlySpacesAsBlank)
 {
@@ -96,47 +63,25 @@ TEST(StringUtils, SpaceTrimmedNotEmpyCountsOnlySpacesAsBlank)
     EXPECT_TRUE(LXStringUtils::spaceTrimmedNotEmpy(u" \t "_s));
 }
 
-TEST(StringUtils, AddLeading0PadsButNeverTruncates)
+TEST(StringUtils, PaddingTrimmingAndFitting)
 {
-    EXPECT_EQ(LXStringUtils::addLeading0(u"123"_s, 5), u"00123"_s);
-    EXPECT_EQ(LXStringUtils::addLeading0(u"123"_s, 2), u"123"_s);
-    EXPECT_EQ(LXStringUtils::addLeading0(u"123"_s, -4), u"123"_s);
-    EXPECT_EQ(LXStringUtils::addLeading0(u""_s, 2), u"00"_s);
-}
-
-TEST(StringUtils, TrimStringKeepsOnlyAcceptedCharactersInOrder)
-{
-    EXPECT_EQ(LXStringUtils::trimString(u"a1-b2"_s, u"0123456789"_s), u"12"_s);
-    EXPECT_EQ(LXStringUtils::trimString(u"a1-b2"_s, u""_s), u""_s);
-}
-
-// Ten units of width per UTF-16 unit, like a monospaced font.
-qreal monospaced(const QString &text)
-{
-    return 10.0 * qreal(text.size());
-}
-
-TEST(StringUtils, TrimStringToFitKeepsTextThatFits)
-{
-    EXPECT_EQ(LXStringUtils::trimStringToFit(u"abcd"_s, 40, monospaced), u"abcd"_s);
-}
-
-TEST(StringUtils, TrimStringToFitShortensToLongestStartThatFits)
-{
-    EXPECT_EQ(LXStringUtils::trimStringToFit(u"abcdef"_s, 50, monospaced), u"abc.."_s);
-}
-
-TEST(StringUtils, TrimStringToFitKeepsOneCharacterEvenWhenNothingFits)
-{
-    EXPECT_EQ(LXStringUtils::trimStringToFit(u"abcdef"_s, 5, monospaced), u"a.."_s);
-}
-
-TEST(StringUtils, TrimStringToFitNeverSplitsSurrogatePair)
-{
-    // "ab" + U+1F600 + "cd": "ab" and the first half of the emoji would fit.
-    const QString text = u"ab\U0001F600cd"_s;
-    EXPECT_EQ(LXStringUtils::trimStringToFit(text, 50, monospaced), u"ab.."_s);
-    EXPECT_EQ(LXStringUtils::trimStringToFit(u"\U0001F600\U0001F600"_s, 0, monospaced), u"\U0001F600.."_s);
+    const struct { const char *name; QString actual; QString expected; } rows[] = {
+        {"pads", LXStringUtils::addLeading0(u"123"_s, 5), u"00123"_s},
+        {"never truncates", LXStringUtils::addLeading0(u"123"_s, 2), u"123"_s},
+        {"negative width", LXStringUtils::addLeading0(u"123"_s, -4), u"123"_s},
+        {"pads empty", LXStringUtils::addLeading0(u""_s, 2), u"00"_s},
+        {"keeps accepted in order", LXStringUtils::trimString(u"a1-b2"_s, u"0123456789"_s), u"12"_s},
+        {"nothing accepted", LXStringUtils::trimString(u"a1-b2"_s, u""_s), u""_s},
+        {"fits", LXStringUtils::trimStringToFit(u"abcd"_s, 40, monospaced), u"abcd"_s},
+        {"longest start that fits", LXStringUtils::trimStringToFit(u"abcdef"_s, 50, monospaced), u"abc.."_s},
+        {"one character when nothing fits", LXStringUtils::trimStringToFit(u"abcdef"_s, 5, monospaced), u"a.."_s},
+        // "ab" and the first half of the emoji would fit.
+        {"surrogate pair not split", LXStringUtils::trimStringToFit(u"ab\U0001F600cd"_s, 50, monospaced), u"ab.."_s},
+        {"surrogate pair kept whole",
+         LXStringUtils::trimStringToFit(u"\U0001F600\U0001F600"_s, 0, monospaced), u"\U0001F600.."_s},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(row.actual, row.expected) << row.name;
 }
 
 TEST(StringUtils, UuidStringIsUpperCaseAndFresh)

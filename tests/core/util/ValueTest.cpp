@@ -105,17 +105,6 @@ TEST(ValueKinds, KeepTheirKindAndContentThroughCopyMoveAndSwap)
     }
 }
 
-TEST(ValueIdentity, CopiesOfADictAreOneRecord)
-{
-    List database;
-    List sendList;
-    database.append(Dict{{u"3"_s, u"a@example.com"_s}});
-    sendList.append(database.at(0));
-    sendList.at(0).toDict().set(u"2"_s, true);
-    EXPECT_TRUE(database.at(0).toDict().boolValue(u"2"_s));
-    EXPECT_TRUE(Dict::sameObject(database.at(0).toDict(), sendList.at(0).toDict()));
-}
-
 TEST(ValueIdentity, DeepCopyIsANewObjectThatComparesEqual)
 {
     Dict inner{{u"x"_s, 1}};

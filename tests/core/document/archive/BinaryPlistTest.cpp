@@ -44,12 +44,7 @@ QString describe(const BinaryPlist::Node &n)
     return u"other"_s;
 }
 
-struct ScalarRow
-{
-    const char *name;
-    QByteArray object;
-    QString expected;
-};
+struct ScalarRow { const char *name; QByteArray object; QString expected; };
 
 const QByteArray eightZeros(8, '\0');
 
@@ -195,12 +190,7 @@ TEST(BinaryPlistOracle, ReadsWhatLibplistWrites)
 // whole tree stays within one node per byte and four bytes of text per byte.
 TEST(BinaryPlistValidator, SharedListsCountInFullAtEveryReference)
 {
-    struct Row
-    {
-        const char *name;
-        int m;
-        int l;
-    };
+    struct Row { const char *name; int m; int l; };
     const Row rows[] = {
         {"many items, numbers", 16382, -1},
         {"one more item", 16383, -1},

@@ -15,12 +15,7 @@ namespace {
 
 // Apple's reader takes 1, 2 and 4 byte integers as unsigned and 8 byte ones
 // as signed, and ASCII only for text below 0x80: the bytes must be exactly these.
-struct EncodingRow
-{
-    const char *name;
-    std::function<void(BinaryPlistWriter &)> add;
-    QByteArray expected;
-};
+struct EncodingRow { const char *name; std::function<void(BinaryPlistWriter &)> add; QByteArray expected; };
 
 TEST(BinaryPlistWriter, WritesTheFormatsBytes)
 {

@@ -26,11 +26,7 @@ Value roundTrip(const Value &root)
     return back ? back.value() : Value();
 }
 
-struct ScalarRow
-{
-    const char *name;
-    Value value;
-};
+struct ScalarRow { const char *name; Value value; };
 
 QDateTime utc(qint64 msecs)
 {
@@ -222,12 +218,7 @@ Value nested(int depth)
     return Value(Dict{{u"deep"_s, v}});
 }
 
-struct RefusalRow
-{
-    const char *name;
-    Value (*make)();
-    const char *error;
-};
+struct RefusalRow { const char *name; Value (*make)(); const char *error; };
 
 TEST(ArchiveRefusal, SaysWhatCannotBeStored)
 {

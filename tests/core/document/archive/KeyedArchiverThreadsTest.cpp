@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 using namespace quillcast;
@@ -71,11 +70,7 @@ Dict mailing(List addresses, List others = List())
     return Dict{{u"addressArray"_s, addresses}, {u"sendArray"_s, others}, {u"appversion"_s, quint64(20800)}};
 }
 
-struct GraphRow
-{
-    const char *name;
-    std::function<Dict()> make;
-};
+struct GraphRow { const char *name; std::function<Dict()> make; };
 
 const GraphRow graphs[] = {
     {"records", [] { return mailing(List(records(10000))); }},
@@ -166,26 +161,22 @@ const GraphRow graphs[] = {
     {"justLongEnoughToSplit", [] { return mailing(List(records(8192))); }},
 };
 
-class TwoThreads : public ::testing::TestWithParam<GraphRow>
+TEST(TwoThreads, WriteTheBytesOfOne)
 {
-};
+    for (const GraphRow &graph : graphs) {
+        SCOPED_TRACE(graph.name);
+        const Value root(graph.make());
+        const Result<QByteArray> one = KeyedArchiver::archive(root, 1);
+        const Result<QByteArray> two = KeyedArchiver::archive(root, 2);
+        ASSERT_TRUE(one.ok()) << one.error().toStdString();
+        ASSERT_TRUE(two.ok()) << two.error().toStdString();
+        EXPECT_TRUE(one.value() == two.value());
 
-TEST_P(TwoThreads, WriteTheBytesOfOne)
-{
-    const Value root(GetParam().make());
-    const Result<QByteArray> one = KeyedArchiver::archive(root, 1);
-    const Result<QByteArray> two = KeyedArchiver::archive(root, 2);
-    ASSERT_TRUE(one.ok()) << one.error().toStdString();
-    ASSERT_TRUE(two.ok()) << two.error().toStdString();
-    EXPECT_TRUE(one.value() == two.value());
-
-    const Result<Value> back = KeyedUnarchiver::unarchive(two.value());
-    ASSERT_TRUE(back.ok()) << back.error().toStdString();
-    EXPECT_EQ(KeyedArchiver::archive(back.value(), 2).value(), two.value()) << "a re-save is the same bytes";
+        const Result<Value> back = KeyedUnarchiver::unarchive(two.value());
+        ASSERT_TRUE(back.ok()) << back.error().toStdString();
+        EXPECT_EQ(KeyedArchiver::archive(back.value(), 2).value(), two.value()) << "a re-save is the same bytes";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Graphs, TwoThreads, ::testing::ValuesIn(graphs),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 // The bytes the archiver wrote before it was split in two walks, for the
 // graph of 20,000 records: the stored form must not move.
@@ -250,52 +241,46 @@ TEST(TwoThreads, AnOutputThatFailsFailsTheArchive)
 // disagree: every save comes out whole, each record as it was at some moment.
 // (Records of every kind, whose halves are counted one after the other, and
 // imported ones, whose halves are counted on two threads.)
-class EditsDuringTheSave : public ::testing::TestWithParam<std::pair<const char *, List::Items (*)()>>
+TEST(EditsDuringTheSave, NeverDamageTheArchive)
 {
-};
-
-TEST_P(EditsDuringTheSave, NeverDamageTheArchive)
-{
-    List::Items items = GetParam().second();
-    const Dict root = mailing(List(items));
-    std::atomic<bool> stop{false};
-    std::thread editor([&] {
-        for (int round = 0; !stop; ++round) {
-            for (size_t i = 0; i < items.size() && !stop; i += 97) {
-                Dict d = items[i].toDict();
-                if (round % 2 == 0) {
-                    d.set(u"3"_s, Value(u"a much longer address than before, ünïcode@example.org"_s));
-                    d.set(u"10"_s, Value(qint64(round) * 1000003));
-                } else {
-                    d.set(u"3"_s, Value(u"x@y.z"_s));
-                    d.remove(u"10"_s);
+    const std::pair<const char *, List::Items> kinds[] = {{"of every kind", records(10000)},
+                                                           {"imported", importedRecords(0, 10000)}};
+    for (const auto &[name, kind] : kinds) {
+        SCOPED_TRACE(name);
+        List::Items items = kind;
+        const Dict root = mailing(List(items));
+        std::atomic<bool> stop{false};
+        std::thread editor([&] {
+            for (int round = 0; !stop; ++round) {
+                for (size_t i = 0; i < items.size() && !stop; i += 97) {
+                    Dict d = items[i].toDict();
+                    if (round % 2 == 0) {
+                        d.set(u"3"_s, Value(u"a much longer address than before, ünïcode@example.org"_s));
+                        d.set(u"10"_s, Value(qint64(round) * 1000003));
+                    } else {
+                        d.set(u"3"_s, Value(u"x@y.z"_s));
+                        d.remove(u"10"_s);
+                    }
                 }
             }
+        });
+        for (int save = 0; save < 2; ++save) {
+            const Result<QByteArray> bytes = KeyedArchiver::archive(Value(root), 2);
+            ASSERT_TRUE(bytes.ok()) << bytes.error().toStdString();
+            const Result<Value> back = KeyedUnarchiver::unarchive(bytes.value());
+            ASSERT_TRUE(back.ok()) << back.error().toStdString();
+            const List::Items saved = back.value().toDict().value(u"addressArray"_s).toList().items();
+            ASSERT_EQ(saved.size(), items.size());
+            for (size_t i = 0; i < saved.size(); i += 97) {
+                const QString address = saved[i].toDict().stringValue(u"3"_s);
+                EXPECT_TRUE(address == u"x@y.z"_s || address.startsWith(u"a much longer"_s)
+                            || address == u"person%1@example.org"_s.arg(i))
+                    << address.toStdString();
+            }
         }
-    });
-    for (int save = 0; save < 2; ++save) {
-        const Result<QByteArray> bytes = KeyedArchiver::archive(Value(root), 2);
-        ASSERT_TRUE(bytes.ok()) << bytes.error().toStdString();
-        const Result<Value> back = KeyedUnarchiver::unarchive(bytes.value());
-        ASSERT_TRUE(back.ok()) << back.error().toStdString();
-        const List saved = back.value().toDict().value(u"addressArray"_s).toList();
-        ASSERT_EQ(saved.size(), qsizetype(items.size()));
-        const List::Items savedItems = saved.items();
-        for (size_t i = 0; i < savedItems.size(); i += 97) {
-            const QString address = savedItems[i].toDict().stringValue(u"3"_s);
-            EXPECT_TRUE(address == u"x@y.z"_s || address.startsWith(u"a much longer"_s)
-                        || address == u"person%1@example.org"_s.arg(i))
-                << address.toStdString();
-        }
+        stop = true;
+        editor.join();
     }
-    stop = true;
-    editor.join();
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Records, EditsDuringTheSave,
-    ::testing::Values(std::pair<const char *, List::Items (*)()>{"ofEveryKind", [] { return records(10000); }},
-                      std::pair<const char *, List::Items (*)()>{"imported", [] { return importedRecords(0, 10000); }}),
-    [](const auto &info) { return std::string(info.param.first); });
 
 } // namespace

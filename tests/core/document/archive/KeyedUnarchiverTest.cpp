@@ -40,12 +40,7 @@ QDateTime utc(qint64 msecs)
     return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 
-struct FormRow
-{
-    const char *name;
-    std::function<void(HandArchive &)> addValue;
-    Value expected;
-};
+struct FormRow { const char *name; std::function<void(HandArchive &)> addValue; Value expected; };
 
 const Value listOfAB(List(List::Items{Value(u"a"_s), Value(u"b"_s)}));
 

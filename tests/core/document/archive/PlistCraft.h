@@ -66,7 +66,6 @@ public:
         plist_array_append_item(m_objects, node);
         return m_count++;
     }
-    quint64 count() const { return m_count; }
 
     // A class description {"$classname": name, "$classes": chain}.
     quint64 addClass(std::initializer_list<const char *> chain)
