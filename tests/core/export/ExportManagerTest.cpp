@@ -193,13 +193,7 @@ TEST_F(ExportManager, KeysMoveBetweenTheLists)
 
 TEST_F(ExportManager, MovingReordersTheRightList)
 {
-    const struct
-    {
-        const char *name;
-        bool up;
-        QList<qsizetype> selection;
-        QStringList expected;
-    } rows[] = {
+    const struct { const char *name; bool up; QList<qsizetype> selection; QStringList expected; } rows[] = {
         {"up one", true, {2}, {u"email"_s, u"town"_s, u"name"_s, u"note"_s}},
         {"up at the top", true, {0}, {u"email"_s, u"name"_s, u"town"_s, u"note"_s}},
         {"up, last of several", true, {1, 3}, {u"note"_s, u"email"_s, u"name"_s, u"town"_s}},

@@ -30,15 +30,7 @@ List records(std::initializer_list<std::pair<QString, QString>> rows)
     return List(std::move(items));
 }
 
-struct LayoutRow
-{
-    const char *name;
-    qint32 format;
-    bool namesRow;
-    List records;
-    List keys;
-    QString expected;
-};
+struct LayoutRow { const char *name; qint32 format; bool namesRow; List records; List keys; QString expected; };
 
 TEST(ExportLayouts, WriteTheExpectedText)
 {
@@ -81,13 +73,7 @@ TEST(ExportLayouts, WriteTheExpectedText)
     }
 }
 
-struct FoldRow
-{
-    const char *name;
-    qint32 format;
-    QString value;
-    QString expected;
-};
+struct FoldRow { const char *name; qint32 format; QString value; QString expected; };
 
 TEST(ExportFolding, KeepsTheLayoutIntact)
 {

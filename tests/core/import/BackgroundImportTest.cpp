@@ -347,13 +347,7 @@ TEST_F(BackgroundImport, NewColumnsTakenDuringTheRunMoveTheValuesToTheColumnsMad
 TEST_F(BackgroundImport, UnreadableFilesAreReportedAndOpenNoMapping)
 {
     const QString utf8 = file(u"email\nzoë@example.org\n"_s.toUtf8(), u"accents.csv"_s);
-    struct Case
-    {
-        const char *name;
-        QString path;
-        qint32 encoding;
-        QString message;
-    };
+    struct Case { const char *name; QString path; qint32 encoding; QString message; };
     const QList<Case> cases{
         {"missing", dir.filePath(u"none.csv"_s), 0, u"The file could not be read"_s},
         {"folder", dir.path(), 0, u"The file could not be read"_s},

@@ -101,13 +101,7 @@ TEST(Splitter, RowsAreTheAcceptedLines)
 // and line breaks inside them.
 TEST(Splitter, SpreadsheetFilesGiveTheirValues)
 {
-    const struct
-    {
-        const char *name;
-        QString text;
-        qint32 format;
-        QList<QStringList> rows;
-    } cases[] = {
+    const struct { const char *name; QString text; qint32 format; QList<QStringList> rows; } cases[] = {
         {"memberListComma",
          u"email,Name,Address\nann@example.com,\"Ann \"\"Nan\"\" Lee\",\"12 High St\nFlat 3\"\n"
          "bob@example.com,\"Smith, Bob\",Main St\n"_s,

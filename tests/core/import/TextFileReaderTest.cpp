@@ -156,12 +156,7 @@ TEST_F(Reading, ReadableBytesGiveTheirText)
 TEST_F(Reading, CutOffUnicodeFilesAreReportedDamaged)
 {
     const QByteArray utf16le = QByteArray("N\0a\0m\0e\0,\0T\0o\0w\0n\0\n\0A\0n\0n\0,\0L\0e\0e\0d\0s\0\n\0", 40);
-    const struct
-    {
-        const char *name;
-        QByteArray bytes;
-        QString encoding;
-    } cases[] = {
+    const struct { const char *name; QByteArray bytes; QString encoding; } cases[] = {
         {"utf16LittleEndianMark", QByteArray("\xff\xfe", 2) + utf16le + 'x', u"UTF-16"_s},
         {"utf16BigEndianMark", QByteArray("\xfe\xff\0a\0b\0c\0\n\0", 11), u"UTF-16"_s},
         {"utf16WithoutMark", utf16le + 'x', u"UTF-16LE"_s},

@@ -77,12 +77,7 @@ TEST(SessionSettings, SendAndCheckDifferInTimeOutGreetingAndToken)
 // The Outlook rule applies to the account check only, with or without a login.
 TEST(SessionSettings, ProviderRuleAppliesToTheCheckOnly)
 {
-    const struct
-    {
-        QString host;
-        bool useAuth;
-        Auth checkAuth;
-    } rows[] = {
+    const struct { QString host; bool useAuth; Auth checkAuth; } rows[] = {
         {u"smtp-mail.outlook.com"_s, true, Auth::XOAuth2Outlook},
         {u" \tSMTP-Mail.Outlook.COM\r\n"_s, true, Auth::XOAuth2Outlook},
         {u"outlook.com"_s, true, Auth::XOAuth2Outlook},
