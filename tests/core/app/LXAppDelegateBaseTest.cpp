@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 using namespace quillcast;
 using namespace quillcast::testing;

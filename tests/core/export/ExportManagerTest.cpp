@@ -9,8 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <functional>
-
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 
@@ -64,52 +62,11 @@ protected:
     QTemporaryDir dir;
 };
 
-// What is written: TSV when no layout was picked; in a custom layout, \n and
-// \t typed as escapes become the characters, and the last record may end
-// like the others; a names row of the public names.
-TEST_F(ExportManager, WritesTheLayoutPicked)
+TEST_F(ExportManager, WithoutPickingALayoutWritesTsv)
 {
-    const struct { const char *name; std::function<void(LXDataExportManager &)> setUp; QByteArray written; } rows[] = {
-        {"no layout picked", [](LXDataExportManager &m) { m.addAllToRight(); }, "a@x\tAnn\t\t\nb@x\tBob\t\t"},
-        {"typed escapes",
-         [](LXDataExportManager &m) {
-             m.setFileFormatToSave(0);
-             m.setLeftSelection({0, 1});
-             m.addSelectedToRight();
-             m.setStart_of_record(u"["_s);
-             m.setEnd_of_record(u"]\\n"_s);
-             m.setField_separator(u"\\t"_s);
-             m.setField_open_tag(u"\\\\n"_s);
-             m.setEnd_of_file(u"\\r"_s); // only \n and \t are typed escapes
-         },
-         "[\\\na@x\t\\\nAnn]\n[\\\nb@x\t\\\nBob\\r"},
-        {"custom layout ends the last record",
-         [](LXDataExportManager &m) {
-             m.setFileFormatToSave(0);
-             m.setCustomFields(0); // all empty, "YES"
-             m.setEnd_of_record(u";"_s);
-             m.setLeftSelection({1});
-             m.addSelectedToRight();
-         },
-         "Ann;Bob;"},
-        {"names row of public names",
-         [](LXDataExportManager &m) {
-             m.setFileFormatToSave(5);
-             m.setUseFieldNamesAsFirstRow(true);
-             m.setLeftSelection({1, 0});
-             m.addSelectedToRight();
-         },
-         "email,name\na@x,Ann\nb@x,Bob"},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        LXDataExportManager fresh(data, keys, &window, {panel, alerts}, QLocale::c());
-        row.setUp(fresh);
-        const QString path = dir.filePath(QString::fromLatin1(row.name));
-        panel.queueSaveAnswer(path);
-        fresh.DoExportSetting();
-        EXPECT_EQ(fileBytes(path), row.written);
-    }
+    manager.addAllToRight();
+    const QString path = exportTo(u"out"_s);
+    EXPECT_EQ(fileBytes(path), QByteArray("a@x\tAnn\t\t\nb@x\tBob\t\t"));
 }
 
 TEST_F(ExportManager, SaveDialogProposesTheNameAndExtension)
@@ -138,6 +95,40 @@ TEST_F(ExportManager, FailedWriteIsReported)
     ASSERT_EQ(alerts.shown().size(), 1);
     EXPECT_EQ(alerts.shown().first().messageText, u"The export could not be saved"_s);
     EXPECT_FALSE(alerts.shown().first().informativeText.isEmpty());
+}
+
+TEST_F(ExportManager, CustomLayoutTurnsTypedEscapesIntoCharacters)
+{
+    manager.setFileFormatToSave(0);
+    manager.setRightSelection({});
+    manager.setLeftSelection({0, 1});
+    manager.addSelectedToRight();
+    manager.setStart_of_record(u"["_s);
+    manager.setEnd_of_record(u"]\\n"_s);
+    manager.setField_separator(u"\\t"_s);
+    manager.setField_open_tag(u"\\\\n"_s);
+    manager.setEnd_of_file(u"\\r"_s); // only \n and \t are typed escapes
+    const QString path = exportTo(u"out.txt"_s);
+    EXPECT_EQ(fileBytes(path), QByteArray("[\\\na@x\t\\\nAnn]\n[\\\nb@x\t\\\nBob\\r"));
+}
+
+TEST_F(ExportManager, CustomLayoutMayEndTheLastRecord)
+{
+    manager.setFileFormatToSave(0);
+    manager.setCustomFields(0); // all empty, "YES"
+    manager.setEnd_of_record(u";"_s);
+    manager.setLeftSelection({1});
+    manager.addSelectedToRight();
+    EXPECT_EQ(fileBytes(exportTo(u"o.txt"_s)), QByteArray("Ann;Bob;"));
+}
+
+TEST_F(ExportManager, NamesRowUsesPublicNames)
+{
+    manager.setFileFormatToSave(5);
+    manager.setUseFieldNamesAsFirstRow(true);
+    manager.setLeftSelection({1, 0});
+    manager.addSelectedToRight();
+    EXPECT_EQ(fileBytes(exportTo(u"o.csv"_s)), QByteArray("email,name\na@x,Ann\nb@x,Bob"));
 }
 
 struct FieldsRow

@@ -17,7 +17,6 @@
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <functional>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -381,12 +380,6 @@ TEST_F(BackgroundImport, EachImporterOffersItsMenuAndTools)
     auto except = make<MyExceptImportManager>();
     load(*except, path);
 
-    struct Item
-    {
-        QString title;
-        bool separator;
-        bool exclusive;
-    };
     const auto items = [](const LXDataImportManager &importer) {
         QList<std::tuple<QString, bool, bool>> list;
         for (const LXDataImportManager::DestinationItem &item : importer.destinationMenu())

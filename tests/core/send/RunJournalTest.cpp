@@ -269,7 +269,6 @@ TEST(RunResultsTest, TheCsvHasOneRowPerRecipientWithItsOutcome)
     EXPECT_EQ(counts.notSent, 1);
     EXPECT_EQ(counts.failed, 0);
     const QByteArray csv = results->csv();
-    const QList<QByteArray> lines = csv.split('\n');
     EXPECT_EQ(csv,
               "record,address,outcome,code,reply,time\r\n"
               "100,a@example.org,accepted,,\"2.0.0 Ok, queued\",2025-12-08T08:00:02.000Z\r\n"
