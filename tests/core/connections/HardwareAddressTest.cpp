@@ -1,3 +1,4 @@
+#include "TestPrinters.h"
 #include "connections/HardwareAddress.h"
 
 #include <gtest/gtest.h>

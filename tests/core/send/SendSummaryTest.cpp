@@ -1,3 +1,4 @@
+#include "TestPrinters.h"
 #include "send/DraftFolderMailClient.h"
 #include "send/SendSummary.h"
 
