@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 using namespace quillcast;
 using namespace quillcast::testing;
@@ -47,12 +46,7 @@ struct AppTest : ::testing::Test, AppServicesRig
 
 TEST(LXAppSupportUtility, ReleaseStringOfAReleaseNumber)
 {
-    const struct
-    {
-        const char *name;
-        qint64 release;
-        QString shown;
-    } rows[] = {
+    const struct { const char *name; qint64 release; QString shown; } rows[] = {
         {"this release", 21001, u"2.10.1"_s},
         {"patch zero dropped", 20500, u"2.5"_s},
         {"two-digit major", 120305, u"12.3.5"_s},

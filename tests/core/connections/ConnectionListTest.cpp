@@ -123,63 +123,57 @@ TEST_F(ConnectionListTest, NewConnectionSendsOnPort25UnencryptedWithAuthenticati
     EXPECT_TRUE(run->list.unlockedConnection());
 }
 
+// Steps of the user on a list, for the tables below.
+using Step = std::function<void(AppRun &)>;
+Step choose(QList<qsizetype> rows)
+{
+    return [rows](AppRun &run) { run.list.setSelectionIndexes(rows); };
+}
+Step unlock(bool open)
+{
+    return [open](AppRun &run) { run.list.setUnlockedConnection(open); };
+}
+Step deleteRow(qsizetype row)
+{
+    return [row](AppRun &run) { run.list.deleteConnectionDict(run.list.connectionArray().at(row).toDict()); };
+}
+const Step add = [](AppRun &run) { run.list.addNewConnection(); };
+const Step undo = [](AppRun &run) { run.list.undoManager()->undo(); };
+const Step redo = [](AppRun &run) { run.list.undoManager()->redo(); };
+// The delete command, answered "Delete Connection".
+const Step deleteSelected = [](AppRun &run) {
+    run.alerts.queueAnswer(1);
+    run.list.deleteSelectedConnection();
+    run.mainLoop.runPending();
+};
+
 // The lock of the connection editor: open right after a new connection was
 // added and while the user keeps it open; shut whenever another connection is
-// chosen.
+// chosen. The table echoes the selection the list made.
 TEST_F(ConnectionListTest, EditorLockFollowsAddingChoosingAndTheLockButton)
 {
-    struct Row
-    {
-        const char *name;
-        std::function<void(ConnectionList &)> steps;
-        QList<qsizetype> selection;
-        bool unlocked;
+    const struct { const char *name; std::vector<Step> steps; QList<qsizetype> selection; bool unlocked; } rows[] = {
+        {"new connection is selected and open", {}, {2}, true},
+        {"table echoing the selection keeps it open", {choose({2})}, {2}, true},
+        {"choosing another connection locks", {choose({0})}, {0}, false},
+        {"an existing connection can be unlocked", {choose({0}), unlock(true)}, {0}, true},
+        {"and locked again by its button", {choose({0}), unlock(true), unlock(false)}, {0}, false},
+        {"nothing selected cannot be unlocked", {choose({}), unlock(true)}, {}, false},
+        {"rows out of the list are not a selection", {choose({7, -1})}, {}, false},
+        {"undo of another add keeps the open one open", {choose({0}), unlock(true), deleteRow(1)}, {0}, true},
     };
-    const std::vector<Row> rows = {
-        {"new connection is selected and open", [](ConnectionList &) {}, {2}, true},
-        // The table echoes the selection the list made.
-        {"table echoing the selection keeps it open", [](ConnectionList &l) { l.setSelectionIndexes({2}); }, {2},
-         true},
-        {"choosing another connection locks", [](ConnectionList &l) { l.setSelectionIndexes({0}); }, {0}, false},
-        {"an existing connection can be unlocked",
-         [](ConnectionList &l) {
-             l.setSelectionIndexes({0});
-             l.setUnlockedConnection(true);
-         },
-         {0}, true},
-        {"and locked again by its button",
-         [](ConnectionList &l) {
-             l.setSelectionIndexes({0});
-             l.setUnlockedConnection(true);
-             l.setUnlockedConnection(false);
-         },
-         {0}, false},
-        {"nothing selected cannot be unlocked",
-         [](ConnectionList &l) {
-             l.setSelectionIndexes({});
-             l.setUnlockedConnection(true);
-         },
-         {}, false},
-        {"rows out of the list are not a selection", [](ConnectionList &l) { l.setSelectionIndexes({7, -1}); }, {},
-         false},
-        {"undo of another add keeps the open one open",
-         [](ConnectionList &l) {
-             l.setSelectionIndexes({0});
-             l.setUnlockedConnection(true);
-             l.deleteConnectionDict(l.connectionArray().at(1).toDict());
-         },
-         {0}, true},
-    };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
         QFile::remove(settingsFile()); // each row starts with no stored list
         auto run = launch();
         run->list.addConnectionDict(withPassword(u"First"_s, u"a"_s));
         run->list.addConnectionDict(withPassword(u"Second"_s, u"b"_s));
         run->list.addNewConnection();
-        row.steps(run->list);
-        EXPECT_EQ(run->list.selectionIndexes(), row.selection) << row.name;
-        EXPECT_EQ(run->list.unlockedConnection(), row.unlocked) << row.name;
-        EXPECT_EQ(run->list.canEditSelectedConnection(), row.unlocked) << row.name;
+        for (const Step &step : row.steps)
+            step(*run);
+        EXPECT_EQ(run->list.selectionIndexes(), row.selection);
+        EXPECT_EQ(run->list.unlockedConnection(), row.unlocked);
+        EXPECT_EQ(run->list.canEditSelectedConnection(), row.unlocked);
     }
 }
 
@@ -187,97 +181,38 @@ TEST_F(ConnectionListTest, EditorLockFollowsAddingChoosingAndTheLockButton)
 // was added is selected, a deleted one's row goes to its neighbour.
 TEST_F(ConnectionListTest, SelectionStaysRightThroughAddDeleteUndoAndRedo)
 {
-    struct Row
-    {
-        const char *name;
-        std::function<void(AppRun &)> steps;
-        QString selected; // description; empty: nothing selected
+    // A table that answers the removed row with a selection of its own
+    // (rows it has not moved yet) does not decide what is selected.
+    const Step echoDuringRemoval = [](AppRun &run) {
+        QObject::connect(&run.list, &ConnectionList::connectionRemoved, &run.list,
+                         [&run] { run.list.setSelectionIndexes({1}); });
     };
-    const auto deleteSelected = [](AppRun &run) {
-        run.alerts.queueAnswer(1);
-        run.list.deleteSelectedConnection();
-        run.mainLoop.runPending();
-    };
-    const auto choose = [](AppRun &run, qsizetype row) { run.list.setSelectionIndexes({row}); };
-    const std::vector<Row> rows = {
-        {"add selects the new one", [](AppRun &run) { run.list.addNewConnection(); }, u"Untitled"_s},
-        {"delete in the middle selects the next",
-         [&](AppRun &run) {
-             choose(run, 1);
-             deleteSelected(run);
-         },
-         u"Third"_s},
-        {"delete of the last selects the new last",
-         [&](AppRun &run) {
-             choose(run, 2);
-             deleteSelected(run);
-         },
-         u"Second"_s},
-        {"undo of a delete selects the one put back",
-         [&](AppRun &run) {
-             choose(run, 0);
-             deleteSelected(run);
-             run.list.undoManager()->undo();
-         },
-         u"First"_s},
-        {"redo of the delete selects its neighbour",
-         [&](AppRun &run) {
-             choose(run, 0);
-             deleteSelected(run);
-             run.list.undoManager()->undo();
-             run.list.undoManager()->redo();
-         },
-         u"Third"_s},
-        {"undo of an add selects the row before",
-         [&](AppRun &run) {
-             run.list.addNewConnection();
-             run.list.undoManager()->undo();
-         },
-         u"Third"_s},
-        {"redo of the add selects it again",
-         [&](AppRun &run) {
-             run.list.addNewConnection();
-             run.list.undoManager()->undo();
-             run.list.undoManager()->redo();
-         },
-         u"Untitled"_s},
-        {"deleting another row keeps the selected one",
-         [&](AppRun &run) {
-             choose(run, 2);
-             run.list.deleteConnectionDict(run.list.connectionArray().at(0).toDict());
-         },
-         u"Third"_s},
-        // A table that answers the removed row with a selection of its own
-        // (rows it has not moved yet) does not decide what is selected.
-        {"an echo during a removal is ignored",
-         [&](AppRun &run) {
-             choose(run, 1);
-             QObject::connect(&run.list, &ConnectionList::connectionRemoved, &run.list,
-                              [&run] { run.list.setSelectionIndexes({1}); });
-             run.list.deleteConnectionDict(run.list.connectionArray().at(0).toDict());
-         },
-         u"Second"_s},
+    const struct { const char *name; std::vector<Step> steps; QString selected; } rows[] = {
+        {"add selects the new one", {add}, u"Untitled"_s},
+        {"delete in the middle selects the next", {choose({1}), deleteSelected}, u"Third"_s},
+        {"delete of the last selects the new last", {choose({2}), deleteSelected}, u"Second"_s},
+        {"undo of a delete selects the one put back", {choose({0}), deleteSelected, undo}, u"First"_s},
+        {"redo of the delete selects its neighbour", {choose({0}), deleteSelected, undo, redo}, u"Third"_s},
+        {"undo of an add selects the row before", {add, undo}, u"Third"_s},
+        {"redo of the add selects it again", {add, undo, redo}, u"Untitled"_s},
+        {"deleting another row keeps the selected one", {choose({2}), deleteRow(0)}, u"Third"_s},
+        {"an echo during a removal is ignored", {choose({1}), echoDuringRemoval, deleteRow(0)}, u"Second"_s},
         {"deleting every connection selects nothing",
-         [&](AppRun &run) {
-             for (int n = 0; n < 3; ++n) {
-                 choose(run, 0);
-                 deleteSelected(run);
-             }
-         },
-         QString()},
+         {choose({0}), deleteSelected, choose({0}), deleteSelected, choose({0}), deleteSelected}, QString()},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
         QFile::remove(settingsFile()); // each row starts with no stored list
         auto run = launch();
         run->list.addConnectionDict(withPassword(u"First"_s, u"a"_s));
         run->list.addConnectionDict(withPassword(u"Second"_s, u"b"_s));
         run->list.addConnectionDict(withPassword(u"Third"_s, u"c"_s));
         run->list.undoManager()->removeAllActions();
-        row.steps(*run);
+        for (const Step &step : row.steps)
+            step(*run);
         const std::optional<Dict> selected = run->list.selectedConnection();
-        EXPECT_EQ(selected ? selected->stringValue(u"mailServerDescription"_s) : QString(), row.selected)
-            << row.name;
-        EXPECT_LE(run->list.selectionIndexes().size(), 1) << row.name;
+        EXPECT_EQ(selected ? selected->stringValue(u"mailServerDescription"_s) : QString(), row.selected);
+        EXPECT_LE(run->list.selectionIndexes().size(), 1);
     }
 }
 

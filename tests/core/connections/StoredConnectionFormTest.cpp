@@ -111,12 +111,7 @@ TEST_F(StoredConnectionFormTest, OneBinaryValueOfAnEarlierBuildIsRewrittenInGrou
     EXPECT_EQ(fileText(), text);
 }
 
-struct StoredValueRow
-{
-    const char *name;
-    QString key;
-    Value value;
-};
+struct StoredValueRow { const char *name; QString key; Value value; };
 
 TEST_F(StoredConnectionFormTest, EveryKindOfValueComesBackAsItWasWritten)
 {
@@ -146,12 +141,7 @@ TEST_F(StoredConnectionFormTest, EveryKindOfValueComesBackAsItWasWritten)
     }
 }
 
-struct HandEditRow
-{
-    const char *name;
-    QByteArray file;
-    qsizetype connections;
-};
+struct HandEditRow { const char *name; QByteArray file; qsizetype connections; };
 
 // The file is text a person may edit: what does not fit is read as well as it
 // can be, never taken for a password.

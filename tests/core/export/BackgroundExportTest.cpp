@@ -182,26 +182,38 @@ Dict keyOf(const QString &inner, const QString &name)
 }
 
 // Records over two key blocks taking turns at random-looking places, a record
-// that is no dictionary, and an emoji cut in two between the last record of
-// one block of rows and the first of the next.
+// that is no dictionary, an emoji cut in two between the last record of one
+// block of rows and the first of the next; first, records whose keys differ
+// from their neighbours', with missing and empty values, numbers, quotes,
+// line breaks, tabs, commas, text beyond ASCII and a character cut in two at
+// the end of a value.
 List::Items longList()
 {
-    List::Items items;
-    for (int i = 0; i < 20000; ++i) {
+    const QString cut = QString(QChar(0xD83D)); // the first half of an emoji alone
+    List::Items items{
+        Value(Dict{{u"3"_s, Value(u"a@x"_s)}, {u"4"_s, Value(u"Ann \"A\", Lee"_s)}}),
+        Value(Dict{{u"2"_s, Value(true)}, {u"3"_s, Value(u"b@x"_s)}, {u"4"_s, Value(u"line\r\nbreak\ttab"_s)}}),
+        Value(Dict{{u"4"_s, Value(u""_s)}}),
+        Value(Dict{{u"1"_s, Value(7)}, {u"3"_s, Value(qint64(42))}, {u"4"_s, Value(u"Zoë 😀, \"x\""_s)}}),
+        Value(Dict{{u"3"_s, Value(u"c@x"_s + cut)}, {u"4"_s, Value(cut)}}),
+        Value(Dict{}),
+    };
+    for (qsizetype i = items.size(); i < 20000; ++i) {
         if (i % 7 == 3)
             items.emplace_back(Dict{{u"2"_s, Value(true)}, {u"4"_s, Value(u"only name %1, \"q\""_s.arg(i))}});
         else
             items.emplace_back(Dict{{u"3"_s, Value(u"p%1@example.org"_s.arg(i))}, {u"4"_s, Value(u"N\r\n%1"_s.arg(i))}});
     }
     items[9000] = Value(u"not a record"_s);
-    items[4095] = Value(Dict{{u"3"_s, Value(u"x"_s + QChar(0xD83D))}});
+    items[4095] = Value(Dict{{u"3"_s, Value(u"x"_s + cut)}});
     items[4096] = Value(Dict{{u"3"_s, Value(QString(QChar(0xDE00)) + u"y"_s)}});
     return items;
 }
 
 // The write of a long list gives the bytes of the text rendered in turn,
-// encoded in one go, in every layout and in a layout with no delimiters at
-// all (where the two halves of the cut emoji meet).
+// encoded in one go, in every layout with and without the names row, and in
+// a layout with no delimiters at all (where the two halves of the cut emoji
+// meet).
 TEST(LongExport, TheHelperThreadsRowsAreTheRowsWrittenInTurn)
 {
     const List list(longList());
@@ -215,29 +227,32 @@ TEST(LongExport, TheHelperThreadsRowsAreTheRowsWrittenInTurn)
         {"no delimiters", 0, bare},
     };
     for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        ExportWriter::Job job;
-        job.records = list;
-        job.keys = List(List::Items{Value(keyOf(u"3"_s, u"email"_s)), Value(keyOf(u"4"_s, u"name"_s))});
-        job.format = row.format;
-        job.delimiters = row.delimiters;
-        job.namesRow = true;
-        qint64 reported = 0;
-        job.onProgress = [&](qint64 written, qint64 total) {
-            EXPECT_GE(written, reported);
-            EXPECT_EQ(total, 20000);
-            reported = written;
-            return true;
-        };
-        QBuffer buffer;
-        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(ExportWriter::write(buffer, job).ok());
-        EXPECT_EQ(reported, 20000);
-        job.onProgress = nullptr;
-        QStringEncoder encoder(QStringConverter::Utf8);
-        const QByteArray inTurn = encoder.encode(ExportWriter::render(job));
-        EXPECT_EQ(buffer.data().size(), inTurn.size());
-        EXPECT_TRUE(buffer.data() == inTurn);
+        for (const bool namesRow : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (namesRow ? " with names" : ""));
+            ExportWriter::Job job;
+            job.records = list;
+            job.keys = List(List::Items{Value(keyOf(u"1"_s, u"#"_s)), Value(keyOf(u"3"_s, u"e\"mail"_s)),
+                                        Value(keyOf(u"4"_s, u"name"_s)), Value(keyOf(u"9"_s, u"gone"_s))});
+            job.format = row.format;
+            job.delimiters = row.delimiters;
+            job.namesRow = namesRow;
+            qint64 reported = 0;
+            job.onProgress = [&](qint64 written, qint64 total) {
+                EXPECT_GE(written, reported);
+                EXPECT_EQ(total, 20000);
+                reported = written;
+                return true;
+            };
+            QBuffer buffer;
+            ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(ExportWriter::write(buffer, job).ok());
+            EXPECT_EQ(reported, 20000);
+            job.onProgress = nullptr;
+            QStringEncoder encoder(QStringConverter::Utf8);
+            const QByteArray inTurn = encoder.encode(ExportWriter::render(job));
+            EXPECT_EQ(buffer.data().size(), inTurn.size());
+            EXPECT_TRUE(buffer.data() == inTurn);
+        }
     }
 }
 

@@ -17,7 +17,6 @@
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <functional>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -350,13 +349,7 @@ TEST_F(BackgroundImport, NewColumnsTakenDuringTheRunMoveTheValuesToTheColumnsMad
 TEST_F(BackgroundImport, UnreadableFilesAreReportedAndOpenNoMapping)
 {
     const QString utf8 = file(u"email\nzoë@example.org\n"_s.toUtf8(), u"accents.csv"_s);
-    struct Case
-    {
-        const char *name;
-        QString path;
-        qint32 encoding;
-        QString message;
-    };
+    struct Case { const char *name; QString path; qint32 encoding; QString message; };
     const QList<Case> cases{
         {"missing", dir.filePath(u"none.csv"_s), 0, u"The file could not be read"_s},
         {"folder", dir.path(), 0, u"The file could not be read"_s},
@@ -390,12 +383,6 @@ TEST_F(BackgroundImport, EachImporterOffersItsMenuAndTools)
     auto except = make<MyExceptImportManager>();
     load(*except, path);
 
-    struct Item
-    {
-        QString title;
-        bool separator;
-        bool exclusive;
-    };
     const auto items = [](const LXDataImportManager &importer) {
         QList<std::tuple<QString, bool, bool>> list;
         for (const LXDataImportManager::DestinationItem &item : importer.destinationMenu())

@@ -93,48 +93,38 @@ TEST(ImportRecordBuilder, SerialNumbersStopAtTheLargest)
     EXPECT_EQ(built->records[1].toDict().intValue(u"1"_s), kLargest);
 }
 
-struct SplitCase
+TEST(ImportRecordBuilder, RunSplitBetweenThreadsGivesTheRecordsOfOnePass)
 {
-    const char *name;
-    int rows;
-    bool holdFirst;
-    int threads;
-};
-
-class ImportRecordBuilderSplit : public ::testing::TestWithParam<SplitCase>
-{
-};
-
-TEST_P(ImportRecordBuilderSplit, GivesTheRecordsOfOnePass)
-{
-    const SplitCase &c = GetParam();
-    const ImportRows rows = tabRows(manyRows(c.rows));
+    const struct { const char *name; int rows; bool holdFirst; int threads; } cases[] = {
+        {"two threads", 20000, false, 2},
+        {"two threads, first row held back", 20000, true, 2},
+        {"three uneven parts", 20001, true, 3},
+        {"too few rows to split", 100, false, 2},
+    };
     const ImportRecordBuilder builder(addressTemplate(1), Keys{u"3"_s, u"4"_s, u"5"_s, u"6"_s},
                                       Keys{u"3"_s, u"4"_s, u"5"_s, u"6"_s});
-    const std::optional<ImportRecordBuilder::Built> one = builder.build(rows, 0, rows.rowCount(), c.holdFirst);
-    std::atomic<qsizetype> lastDone{-1};
-    const std::optional<ImportRecordBuilder::Built> split =
-        builder.buildAll(rows, c.holdFirst, c.threads, [&](qsizetype done) {
-            EXPECT_GE(done, lastDone.load()) << "progress only goes forward";
-            lastDone = done;
-            return true;
-        });
-    ASSERT_TRUE(one && split);
-    EXPECT_EQ(texts(split->records), texts(one->records));
-    ASSERT_EQ(split->firstRow.has_value(), c.holdFirst);
-    if (c.holdFirst)
-        EXPECT_EQ(split->firstRow->snapshot().entries(), one->firstRow->snapshot().entries());
-    // The records are separate objects, each made once.
-    for (size_t i = 1; i < split->records.size(); ++i)
-        ASSERT_FALSE(Dict::sameObject(split->records[i - 1].toDict(), split->records[i].toDict()));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImportRows rows = tabRows(manyRows(c.rows));
+        const std::optional<ImportRecordBuilder::Built> one = builder.build(rows, 0, rows.rowCount(), c.holdFirst);
+        std::atomic<qsizetype> lastDone{-1};
+        const std::optional<ImportRecordBuilder::Built> split =
+            builder.buildAll(rows, c.holdFirst, c.threads, [&](qsizetype done) {
+                EXPECT_GE(done, lastDone.load()) << "progress only goes forward";
+                lastDone = done;
+                return true;
+            });
+        ASSERT_TRUE(one && split);
+        EXPECT_EQ(texts(split->records), texts(one->records));
+        ASSERT_EQ(split->firstRow.has_value(), c.holdFirst);
+        if (c.holdFirst) {
+            EXPECT_EQ(split->firstRow->snapshot().entries(), one->firstRow->snapshot().entries());
+        }
+        // The records are separate objects, each made once.
+        for (size_t i = 1; i < split->records.size(); ++i)
+            ASSERT_FALSE(Dict::sameObject(split->records[i - 1].toDict(), split->records[i].toDict()));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Parts, ImportRecordBuilderSplit,
-                         ::testing::Values(SplitCase{"TwoThreads", 20000, false, 2},
-                                           SplitCase{"TwoThreadsFirstRowHeldBack", 20000, true, 2},
-                                           SplitCase{"ThreeUnevenParts", 20001, true, 3},
-                                           SplitCase{"TooFewRowsToSplit", 100, false, 2}),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ImportRecordBuilder, AStopAskedOnTheCallingThreadStopsEveryPart)
 {

@@ -8,108 +8,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Q stands for a double quote in the row names.
-struct SplitRow
-{
-    const char *name;
-    QString line;
-    std::optional<QStringList> fields;
-};
-
-void PrintTo(const SplitRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class CommaSplit : public ::testing::TestWithParam<SplitRow>
-{
-};
-
-TEST_P(CommaSplit, GivesFields)
-{
-    EXPECT_EQ(RowSplitter::componentsOfCsvRow(GetParam().line), GetParam().fields);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Splitter, CommaSplit,
-    ::testing::Values(
-        SplitRow{"plain", u"a,b,c"_s, QStringList{u"a"_s, u"b"_s, u"c"_s}},
-        SplitRow{"emptyMiddle", u"a,,c"_s, QStringList{u"a"_s, QString(), u"c"_s}},
-        SplitRow{"trailingSeparator", u"a,b,"_s, QStringList{u"a"_s, u"b"_s, QString()}},
-        SplitRow{"onlySeparator", u","_s, QStringList{QString(), QString()}},
-        SplitRow{"quotedSeparator", u"\"x,y\",z"_s, QStringList{u"x,y"_s, u"z"_s}},
-        SplitRow{"doubledQuotesAreOneQuote", u"\"he said \"\"hi\"\"\""_s, QStringList{u"he said \"hi\""_s}},
-        SplitRow{"textAfterClosingQuoteStays", u"\"ab\"cd,e"_s, QStringList{u"abcd"_s, u"e"_s}},
-        SplitRow{"unclosedQuotedFieldIsTheRestOfTheLine", u"a,\"b,c"_s, QStringList{u"a"_s, u"\"b,c"_s}},
-        SplitRow{"quoteAfterSpaceKept", u"a, \"b\""_s, QStringList{u"a"_s, u" \"b\""_s}},
-        SplitRow{"unclosedQuoteSwallowsRest", u"ab\"c,d"_s, QStringList{u"ab\"c,d"_s}},
-        SplitRow{"loneQuoteFieldIsEmpty", u"a,\""_s, QStringList{u"a"_s, QString()}},
-        SplitRow{"emptyQuotedField", u"\"\",b"_s, QStringList{QString(), u"b"_s}},
-        SplitRow{"spacesKept", u" a , b "_s, QStringList{u" a "_s, u" b "_s}},
-        SplitRow{"semicolonIsText", u"a;b"_s, QStringList{u"a;b"_s}},
-        SplitRow{"threeSpacesGiveNothing", u"   "_s, std::nullopt},
-        SplitRow{"emptyGivesNothing", QString(), std::nullopt},
-        SplitRow{"tabIsNotBlank", u"\t"_s, QStringList{u"\t"_s}}),
-    [](const auto &p) { return std::string(p.param.name); });
-
-TEST(Splitter, SemicolonVariantSplitsOnSemicolonOnly)
-{
-    EXPECT_EQ(RowSplitter::componentsOfCsvUsingSemicolonRow(u"a;\"b;c\";d,e"), (QStringList{u"a"_s, u"b;c"_s, u"d,e"_s}));
-}
-
-TEST(Splitter, TabSplitKeepsQuotesAndEmptyFields)
-{
-    EXPECT_EQ(RowSplitter::componentsOfTabRow(u"\"a\"\t\tb\t"), (QStringList{u"\"a\""_s, QString(), u"b"_s, QString()}));
-}
-
-struct StatisticRow
-{
-    const char *name;
-    QString text;
-    RowSplitter::FieldStatistic sums;
-    qint32 format;
-};
-
-void PrintTo(const StatisticRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class Detection : public ::testing::TestWithParam<StatisticRow>
-{
-};
-
-TEST_P(Detection, CountsFields)
-{
-    const RowSplitter::FieldStatistic s = RowSplitter::fieldStatistic(ImportLines(GetParam().text));
-    EXPECT_EQ(s.comma, GetParam().sums.comma);
-    EXPECT_EQ(s.semicolon, GetParam().sums.semicolon);
-    EXPECT_EQ(s.tab, GetParam().sums.tab);
-}
-
-TEST_P(Detection, ChoosesFormat)
-{
-    EXPECT_EQ(RowSplitter::resolveFormat(ImportLines(GetParam().text), RowSplitter::FormatAutomatic), GetParam().format);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Splitter, Detection,
-    ::testing::Values(StatisticRow{"commaFile", u"a,b,c\na,b,c\na,b,c\n"_s, {9, 3, 3}, RowSplitter::FormatComma},
-                      StatisticRow{"semicolonFile", u"a;b\na;b\n"_s, {2, 4, 2}, RowSplitter::FormatSemicolon},
-                      StatisticRow{"oneCommaRowEndingInLineFeed", u"a,b\n"_s, {2, 1, 1}, RowSplitter::FormatComma},
-                      StatisticRow{"emptyLinesBetweenCommaRows", u"a,b\n\n\nc,d"_s, {4, 2, 2},
-                                   RowSplitter::FormatComma},
-                      StatisticRow{"commaSemicolonTieGoesToTab", u"a,b;c\n"_s, {2, 2, 1}, RowSplitter::FormatTab},
-                      StatisticRow{"oneColumnIsTab", u"ann\nbob\n"_s, {2, 2, 2}, RowSplitter::FormatTab},
-                      StatisticRow{"tabFile", u"a\tb\tc\nd\te\tf"_s, {2, 2, 6}, RowSplitter::FormatTab},
-                      StatisticRow{"emptyFile", QString(), {0, 0, 0}, RowSplitter::FormatTab},
-                      StatisticRow{"blankLinesCountForTabOnly", u"   \n   \n"_s, {0, 0, 2}, RowSplitter::FormatTab},
-                      StatisticRow{"quotedCommasDoNotCount", u"\"a,b,c\";d\n"_s, {1, 2, 1},
-                                   RowSplitter::FormatSemicolon},
-                      StatisticRow{"quotedSemicolonsDoNotCount", u"\"a;b;c\",d,e\n\"x;y\",z,w\n"_s, {6, 2, 2},
-                                   RowSplitter::FormatComma}),
-    [](const auto &p) { return std::string(p.param.name); });
-
 QList<QStringList> allRows(const ImportRows &rows)
 {
     QList<QStringList> out;
@@ -118,66 +16,92 @@ QList<QStringList> allRows(const ImportRows &rows)
     return out;
 }
 
-struct RowsRow
+TEST(Splitter, CommaRowsGiveFields)
 {
-    const char *name;
-    QString text;
-    qint32 format;
-    QList<QStringList> rows;
-    qint64 maxFields;
-};
-
-void PrintTo(const RowsRow &row, std::ostream *os)
-{
-    *os << row.name;
+    const struct { const char *name; QString line; std::optional<QStringList> fields; } rows[] = {
+        {"plain", u"a,b,c"_s, QStringList{u"a"_s, u"b"_s, u"c"_s}},
+        {"empty middle", u"a,,c"_s, QStringList{u"a"_s, QString(), u"c"_s}},
+        {"trailing separator", u"a,b,"_s, QStringList{u"a"_s, u"b"_s, QString()}},
+        {"only separator", u","_s, QStringList{QString(), QString()}},
+        {"quoted separator", u"\"x,y\",z"_s, QStringList{u"x,y"_s, u"z"_s}},
+        {"doubled quotes are one quote", u"\"he said \"\"hi\"\"\""_s, QStringList{u"he said \"hi\""_s}},
+        {"text after closing quote stays", u"\"ab\"cd,e"_s, QStringList{u"abcd"_s, u"e"_s}},
+        {"unclosed quoted field is the rest of the line", u"a,\"b,c"_s, QStringList{u"a"_s, u"\"b,c"_s}},
+        {"quote after space kept", u"a, \"b\""_s, QStringList{u"a"_s, u" \"b\""_s}},
+        {"unclosed quote swallows rest", u"ab\"c,d"_s, QStringList{u"ab\"c,d"_s}},
+        {"lone quote field is empty", u"a,\""_s, QStringList{u"a"_s, QString()}},
+        {"empty quoted field", u"\"\",b"_s, QStringList{QString(), u"b"_s}},
+        {"spaces kept", u" a , b "_s, QStringList{u" a "_s, u" b "_s}},
+        {"semicolon is text", u"a;b"_s, QStringList{u"a;b"_s}},
+        {"three spaces give nothing", u"   "_s, std::nullopt},
+        {"empty gives nothing", QString(), std::nullopt},
+        {"tab is not blank", u"\t"_s, QStringList{u"\t"_s}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(RowSplitter::componentsOfCsvRow(row.line), row.fields);
+    }
+    EXPECT_EQ(RowSplitter::componentsOfCsvUsingSemicolonRow(u"a;\"b;c\";d,e"), (QStringList{u"a"_s, u"b;c"_s, u"d,e"_s}));
+    EXPECT_EQ(RowSplitter::componentsOfTabRow(u"\"a\"\t\tb\t"), (QStringList{u"\"a\""_s, QString(), u"b"_s, QString()}));
 }
 
-class Rows : public ::testing::TestWithParam<RowsRow>
+TEST(Splitter, DetectionCountsFieldsAndChoosesTheFormat)
 {
-};
-
-TEST_P(Rows, AreTheAcceptedLines)
-{
-    const Result<ImportRows> rows = RowSplitter::splitRows(ImportLines(GetParam().text), GetParam().format);
-    ASSERT_TRUE(rows.ok());
-    EXPECT_EQ(allRows(rows.value()), GetParam().rows);
+    const struct { const char *name; QString text; RowSplitter::FieldStatistic sums; qint32 format; } rows[] = {
+        {"comma file", u"a,b,c\na,b,c\na,b,c\n"_s, {9, 3, 3}, RowSplitter::FormatComma},
+        {"semicolon file", u"a;b\na;b\n"_s, {2, 4, 2}, RowSplitter::FormatSemicolon},
+        {"one comma row ending in a line feed", u"a,b\n"_s, {2, 1, 1}, RowSplitter::FormatComma},
+        {"empty lines between comma rows", u"a,b\n\n\nc,d"_s, {4, 2, 2}, RowSplitter::FormatComma},
+        {"comma and semicolon tie goes to tab", u"a,b;c\n"_s, {2, 2, 1}, RowSplitter::FormatTab},
+        {"one column is tab", u"ann\nbob\n"_s, {2, 2, 2}, RowSplitter::FormatTab},
+        {"tab file", u"a\tb\tc\nd\te\tf"_s, {2, 2, 6}, RowSplitter::FormatTab},
+        {"empty file", QString(), {0, 0, 0}, RowSplitter::FormatTab},
+        {"blank lines count for tab only", u"   \n   \n"_s, {0, 0, 2}, RowSplitter::FormatTab},
+        {"quoted commas do not count", u"\"a,b,c\";d\n"_s, {1, 2, 1}, RowSplitter::FormatSemicolon},
+        {"quoted semicolons do not count", u"\"a;b;c\",d,e\n\"x;y\",z,w\n"_s, {6, 2, 2}, RowSplitter::FormatComma},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const ImportLines lines(row.text);
+        const RowSplitter::FieldStatistic s = RowSplitter::fieldStatistic(lines);
+        EXPECT_EQ(s.comma, row.sums.comma);
+        EXPECT_EQ(s.semicolon, row.sums.semicolon);
+        EXPECT_EQ(s.tab, row.sums.tab);
+        EXPECT_EQ(RowSplitter::resolveFormat(lines, RowSplitter::FormatAutomatic), row.format);
+    }
 }
 
-TEST_P(Rows, WidestLineSetsTheColumnCount)
+// The accepted lines, and the widest one sets the column count.
+TEST(Splitter, RowsAreTheAcceptedLines)
 {
-    const Result<ImportRows> rows = RowSplitter::splitRows(ImportLines(GetParam().text), GetParam().format);
-    ASSERT_TRUE(rows.ok());
-    EXPECT_EQ(rows->maxFieldCount(), GetParam().maxFields);
+    const struct { const char *name; QString text; qint32 format; QList<QStringList> rows; qint64 maxFields; } rows[] = {
+        {"rows keep their width", u"a,b,c,d,e\nf,g,h\n"_s, 2,
+         {{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s}, {u"f"_s, u"g"_s, u"h"_s}}, 5},
+        {"blank lines skipped in comma", u"a,b\n   \n\nc,d\n"_s, 2, {{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}, 2},
+        {"spaces line is a field in tab", u"a\tb\n   \n"_s, 1, {{u"a"_s, u"b"_s}, {u"   "_s}}, 2},
+        {"empty file tab", QString(), 1, {}, 1},
+        {"empty file automatic", QString(), 0, {}, 1},
+        {"empty file comma", QString(), 2, {}, 0},
+        {"empty file semicolon", QString(), 3, {}, 0},
+        {"unknown format", u"a,b\n"_s, 7, {}, 0},
+        {"negative format", u"a,b\n"_s, -1, {}, 0},
+        {"automatic semicolon", u"x;\"y;z\"\nv;w\n"_s, 0, {{u"x"_s, u"y;z"_s}, {u"v"_s, u"w"_s}}, 2},
+        {"quoted line break belongs to the value", u"\"a\nb\",c\n"_s, 2, {{u"a\nb"_s, u"c"_s}}, 2},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const Result<ImportRows> split = RowSplitter::splitRows(ImportLines(row.text), row.format);
+        ASSERT_TRUE(split.ok());
+        EXPECT_EQ(allRows(split.value()), row.rows);
+        EXPECT_EQ(split->maxFieldCount(), row.maxFields);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Splitter, Rows,
-    ::testing::Values(
-        RowsRow{"rowsKeepTheirWidth", u"a,b,c,d,e\nf,g,h\n"_s, 2,
-                {{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s}, {u"f"_s, u"g"_s, u"h"_s}}, 5},
-        RowsRow{"blankLinesSkippedInComma", u"a,b\n   \n\nc,d\n"_s, 2, {{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}, 2},
-        RowsRow{"spacesLineIsAFieldInTab", u"a\tb\n   \n"_s, 1, {{u"a"_s, u"b"_s}, {u"   "_s}}, 2},
-        RowsRow{"emptyFileTab", QString(), 1, {}, 1},
-        RowsRow{"emptyFileAutomatic", QString(), 0, {}, 1},
-        RowsRow{"emptyFileComma", QString(), 2, {}, 0},
-        RowsRow{"emptyFileSemicolon", QString(), 3, {}, 0},
-        RowsRow{"unknownFormat", u"a,b\n"_s, 7, {}, 0},
-        RowsRow{"negativeFormat", u"a,b\n"_s, -1, {}, 0},
-        RowsRow{"automaticSemicolon", u"x;\"y;z\"\nv;w\n"_s, 0, {{u"x"_s, u"y;z"_s}, {u"v"_s, u"w"_s}}, 2},
-        RowsRow{"quotedLineBreakBelongsToTheValue", u"\"a\nb\",c\n"_s, 2, {{u"a\nb"_s, u"c"_s}}, 2}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 // What spreadsheets write: quotes doubled inside quoted values, separators
 // and line breaks inside them.
 TEST(Splitter, SpreadsheetFilesGiveTheirValues)
 {
-    const struct
-    {
-        const char *name;
-        QString text;
-        qint32 format;
-        QList<QStringList> rows;
-    } cases[] = {
+    const struct { const char *name; QString text; qint32 format; QList<QStringList> rows; } cases[] = {
         {"memberListComma",
          u"email,Name,Address\nann@example.com,\"Ann \"\"Nan\"\" Lee\",\"12 High St\nFlat 3\"\n"
          "bob@example.com,\"Smith, Bob\",Main St\n"_s,
@@ -230,11 +154,7 @@ TEST(ImportLinesTest, RebuiltListKeepsLinesWithLineFeeds)
     EXPECT_EQ(lines.at(0), u"a\nb"_s);
     EXPECT_EQ(lines.at(1), QString());
     EXPECT_EQ(lines.at(2), u"c"_s);
-}
-
-TEST(ImportLinesTest, FailedReadHasNoLines)
-{
-    EXPECT_EQ(ImportLines().size(), 0);
+    EXPECT_EQ(ImportLines().size(), 0) << "a failed read has no lines";
 }
 
 } // namespace

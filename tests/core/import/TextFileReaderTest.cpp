@@ -48,110 +48,57 @@ bool haveIconv()
 
 const QString kUnicodeSample = u"Name,Town\nJosé Müller,Zürich\n李小龙,香港 😀\n"_s;
 const QString kLatinSample = u"Name;Town\nFrançoise Lefèvre;Besançon\nJürgen Groß;Köln\n"_s;
-const QString kAsciiSample = u"Name\tTown\nAnn Lee\tLeeds\n"_s;
 
-struct EncodingRow
-{
-    const char *name;
-    const char *iconvName;
-    qint32 code;
-    const QString *sample;
-    bool detected; // automatic reading finds this encoding
-};
-
-void PrintTo(const EncodingRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class NineEncodings : public ::testing::TestWithParam<EncodingRow>
-{
-protected:
-    void SetUp() override
-    {
-        if (!haveIconv())
-            GTEST_SKIP() << "iconv is not installed";
-        ASSERT_TRUE(dir.isValid());
-        const std::optional<QByteArray> bytes = iconvFromUtf8(*GetParam().sample, QString::fromLatin1(GetParam().iconvName));
-        ASSERT_TRUE(bytes.has_value());
-        path = writeFile(dir, u"sample.txt"_s, *bytes);
-        ASSERT_FALSE(path.isEmpty());
-    }
-    QTemporaryDir dir;
-    QString path;
-};
-
-TEST_P(NineEncodings, FixedCodeDecodesIconvOutput)
-{
-    const Result<QString> text = Reader::autoReadFromFile(path, GetParam().code);
-    ASSERT_TRUE(text.ok()) << text.error().toStdString();
-    EXPECT_EQ(text.value(), *GetParam().sample);
-}
-
-TEST_P(NineEncodings, AutomaticReadingFindsTheEncoding)
-{
-    const Result<QString> text = Reader::autoReadFromFile(path, Reader::EncodingAutomatic);
-    ASSERT_TRUE(text.ok()) << text.error().toStdString();
-    // A Mac Roman file still reads, as the encoding detection names.
-    if (GetParam().detected) {
-        EXPECT_EQ(text.value(), *GetParam().sample);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Reader, NineEncodings,
-    ::testing::Values(EncodingRow{"utf8", "UTF-8", 1, &kUnicodeSample, true},
-                      EncodingRow{"utf16WithMark", "UTF-16", 10, &kUnicodeSample, true},
-                      EncodingRow{"utf16BigEndian", "UTF-16BE", 11, &kUnicodeSample, true},
-                      EncodingRow{"utf16LittleEndian", "UTF-16LE", 12, &kUnicodeSample, true},
-                      EncodingRow{"utf32WithMark", "UTF-32", 20, &kUnicodeSample, true},
-                      EncodingRow{"utf32BigEndian", "UTF-32BE", 21, &kUnicodeSample, true},
-                      EncodingRow{"utf32LittleEndian", "UTF-32LE", 22, &kUnicodeSample, true},
-                      // Detection takes Mac Roman for Windows-1252: the far more common legacy encoding.
-                      EncodingRow{"macRoman", "MACINTOSH", 30, &kLatinSample, false},
-                      EncodingRow{"ascii", "ASCII", 50, &kAsciiSample, true}),
-    [](const auto &p) { return std::string(p.param.name); });
-
-// Spreadsheets on Windows and older Linux systems save Windows-1252 or
-// Latin-1; such a file must import with its accented names intact.
-struct LegacyRow
-{
-    const char *name;
-    const char *iconvName;
-    QString sample;
-};
-
-void PrintTo(const LegacyRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class LegacyFiles : public ::testing::TestWithParam<LegacyRow>
-{
-};
-
-TEST_P(LegacyFiles, DetectionGivesTheRightLetters)
+// Each encoding's text as iconv writes it, read under its own code and
+// found by automatic reading. Spreadsheets on Windows and older Linux
+// systems save Windows-1252 or Latin-1: those import with their accented
+// names intact.
+TEST(Reader, EncodingsWrittenByIconvReadBack)
 {
     if (!haveIconv())
         GTEST_SKIP() << "iconv is not installed";
+    const struct
+    {
+        const char *name;
+        const char *iconvName;
+        qint32 code;
+        QString sample;
+        bool detected; // automatic reading finds this encoding
+    } rows[] = {
+        {"utf8", "UTF-8", 1, kUnicodeSample, true},
+        {"utf16 with mark", "UTF-16", 10, kUnicodeSample, true},
+        {"utf16 big endian", "UTF-16BE", 11, kUnicodeSample, true},
+        {"utf16 little endian", "UTF-16LE", 12, kUnicodeSample, true},
+        {"utf32 with mark", "UTF-32", 20, kUnicodeSample, true},
+        {"utf32 big endian", "UTF-32BE", 21, kUnicodeSample, true},
+        {"utf32 little endian", "UTF-32LE", 22, kUnicodeSample, true},
+        // Detection takes Mac Roman for Windows-1252: the far more common legacy encoding.
+        {"Mac Roman", "MACINTOSH", 30, kLatinSample, false},
+        {"ASCII", "ASCII", 50, u"Name\tTown\nAnn Lee\tLeeds\n"_s, true},
+        {"Windows-1252 names", "WINDOWS-1252", 0,
+         u"Name,Town,Email\nJosé Müller,Zürich,jose@example.com\nFrançoise Lefèvre,Besançon,f@example.fr\n"
+         u"Renée Ångström,Malmö,r@example.se\n"_s, true},
+        {"Windows-1252 smart quotes and euro", "WINDOWS-1252", 0, u"Note\n“Renée” – costs €5\n"_s, true},
+        {"Latin-1 German", "ISO-8859-1", 0, u"Vorname;Nachname;Straße\nJürgen;Groß;Hauptstraße 5\n"_s, true},
+        {"Latin-1 one accent", "ISO-8859-1", 0, u"email,name\na@x.com,Bob\nb@x.com,Zoë\nc@x.com,Al\n"_s, true},
+    };
     QTemporaryDir dir;
-    const std::optional<QByteArray> bytes = iconvFromUtf8(GetParam().sample, QString::fromLatin1(GetParam().iconvName));
-    ASSERT_TRUE(bytes.has_value());
-    const Result<QString> text = Reader::autoReadFromFile(writeFile(dir, u"legacy.csv"_s, *bytes), 0);
-    ASSERT_TRUE(text.ok()) << text.error().toStdString();
-    EXPECT_EQ(text.value(), GetParam().sample);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<QByteArray> bytes = iconvFromUtf8(row.sample, QString::fromLatin1(row.iconvName));
+        ASSERT_TRUE(bytes.has_value());
+        const QString path = writeFile(dir, u"sample.txt"_s, *bytes);
+        const Result<QString> fixed = Reader::autoReadFromFile(path, row.code);
+        ASSERT_TRUE(fixed.ok()) << fixed.error().toStdString();
+        EXPECT_EQ(fixed.value(), row.sample);
+        // A Mac Roman file still reads automatically, as the detection names.
+        const Result<QString> automatic = Reader::autoReadFromFile(path, Reader::EncodingAutomatic);
+        ASSERT_TRUE(automatic.ok()) << automatic.error().toStdString();
+        if (row.detected) {
+            EXPECT_EQ(automatic.value(), row.sample);
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Reader, LegacyFiles,
-    ::testing::Values(
-        LegacyRow{"windows1252Names", "WINDOWS-1252",
-                  u"Name,Town,Email\nJosé Müller,Zürich,jose@example.com\nFrançoise Lefèvre,Besançon,f@example.fr\n"
-                  u"Renée Ångström,Malmö,r@example.se\n"_s},
-        LegacyRow{"windows1252SmartQuotesAndEuro", "WINDOWS-1252", u"Note\n“Renée” – costs €5\n"_s},
-        LegacyRow{"latin1German", "ISO-8859-1", u"Vorname;Nachname;Straße\nJürgen;Groß;Hauptstraße 5\n"_s},
-        LegacyRow{"latin1OneAccent", "ISO-8859-1", u"email,name\na@x.com,Bob\nb@x.com,Zoë\nc@x.com,Al\n"_s}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 class Reading : public ::testing::Test
 {
@@ -161,73 +108,55 @@ protected:
     int count = 0;
 };
 
-TEST_F(Reading, FixedCodeNeverFallsBack)
+// A fixed code never falls back to another encoding, and strict ASCII
+// refuses high bytes.
+TEST_F(Reading, InvalidBytesFailWithTheDecodingMessage)
 {
-    // Valid UTF-8 of odd length cannot be UTF-16: code 12 fails rather than retrying as UTF-8.
-    const Result<QString> text = Reader::autoReadFromFile(file("caf\xc3\xa9"), Reader::EncodingUtf16LE);
-    ASSERT_FALSE(text.ok());
-    EXPECT_EQ(text.error(), Reader::decodingFailedMessage());
+    const struct { const char *name; QByteArray bytes; qint32 code; } rows[] = {
+        {"utf8 of odd length as UTF-16LE", QByteArray("caf\xc3\xa9"), Reader::EncodingUtf16LE},
+        {"high byte as strict ASCII", QByteArray("Zo\xeb"), Reader::EncodingAscii},
+        {"utf8 Latin-1 byte", QByteArray("Zo\xeb"), 1},
+        {"utf8 cut at the end", QByteArray("caf\xc3"), 1},
+        {"utf16 odd length", QByteArray("a\0b", 3), 12},
+        {"utf16 lone high surrogate", QByteArray("\x00\xd8\x41\x00", 4), 12},
+        {"utf16 lone low surrogate", QByteArray("\xdc\x00", 2), 11},
+        {"utf32 beyond Unicode", QByteArray("\x00\x00\x11\x00", 4), 22},
+        {"utf32 surrogate", QByteArray("\x00\x00\xd8\x00", 4), 21},
+        {"utf32 not whole units", QByteArray("a\0\0\0b", 5), 22},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const Result<QString> text = Reader::autoReadFromFile(file(row.bytes), row.code);
+        ASSERT_FALSE(text.ok());
+        EXPECT_EQ(text.error(), Reader::decodingFailedMessage());
+    }
 }
 
-TEST_F(Reading, FixedCodeReadsEvenUtf8AsUtf16)
+TEST_F(Reading, ReadableBytesGiveTheirText)
 {
-    const Result<QString> text = Reader::autoReadFromFile(file("abcd"), Reader::EncodingUtf16LE);
-    ASSERT_TRUE(text.ok());
-    EXPECT_EQ(text.value(), u"\u6261\u6463"_s);
+    QByteArray large; // multi-byte characters straddle every slice boundary of the reader
+    while (large.size() < (3 << 20))
+        large += "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"; // é € 😀
+    const struct { const char *name; QByteArray bytes; qint32 code; QString text; } rows[] = {
+        {"fixed code reads even UTF-8 as UTF-16", "abcd", Reader::EncodingUtf16LE, u"\u6261\u6463"_s},
+        {"undetectable single bytes read as Mac Roman", "\x80\x81\x82\x83", 0, u"ÄÅÇÉ"_s},
+        {"UTF-8 mark removed by the decoder", "\xef\xbb\xbfName\n", 0, u"Name\n"_s},
+        {"large file across slices", large, 0, QString::fromUtf8(large)},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const Result<QString> text = Reader::autoReadFromFile(file(row.bytes), row.code);
+        ASSERT_TRUE(text.ok());
+        EXPECT_EQ(text.value(), row.text);
+    }
 }
-
-TEST_F(Reading, StrictAsciiRefusesHighBytes)
-{
-    const Result<QString> text = Reader::autoReadFromFile(file("Zo\xeb"), Reader::EncodingAscii);
-    EXPECT_FALSE(text.ok());
-}
-
-struct InvalidRow
-{
-    const char *name;
-    QByteArray bytes;
-    qint32 code;
-};
-
-void PrintTo(const InvalidRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class InvalidBytes : public Reading, public ::testing::WithParamInterface<InvalidRow>
-{
-};
-
-TEST_P(InvalidBytes, FailWithTheDecodingMessage)
-{
-    const Result<QString> text = Reader::autoReadFromFile(file(GetParam().bytes), GetParam().code);
-    ASSERT_FALSE(text.ok());
-    EXPECT_EQ(text.error(), Reader::decodingFailedMessage());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Reader, InvalidBytes,
-    ::testing::Values(InvalidRow{"utf8Latin1Byte", QByteArray("Zo\xeb"), 1},
-                      InvalidRow{"utf8CutAtEnd", QByteArray("caf\xc3"), 1},
-                      InvalidRow{"utf16OddLength", QByteArray("a\0b", 3), 12},
-                      InvalidRow{"utf16LoneHighSurrogate", QByteArray("\x00\xd8\x41\x00", 4), 12},
-                      InvalidRow{"utf16LoneLowSurrogate", QByteArray("\xdc\x00", 2), 11},
-                      InvalidRow{"utf32BeyondUnicode", QByteArray("\x00\x00\x11\x00", 4), 22},
-                      InvalidRow{"utf32Surrogate", QByteArray("\x00\x00\xd8\x00", 4), 21},
-                      InvalidRow{"utf32NotWholeUnits", QByteArray("a\0\0\0b", 5), 22}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 // UTF-16 or UTF-32 that ends in the middle of a character: read byte by byte
 // it would give records full of NUL characters.
 TEST_F(Reading, CutOffUnicodeFilesAreReportedDamaged)
 {
     const QByteArray utf16le = QByteArray("N\0a\0m\0e\0,\0T\0o\0w\0n\0\n\0A\0n\0n\0,\0L\0e\0e\0d\0s\0\n\0", 40);
-    const struct
-    {
-        const char *name;
-        QByteArray bytes;
-        QString encoding;
-    } cases[] = {
+    const struct { const char *name; QByteArray bytes; QString encoding; } cases[] = {
         {"utf16LittleEndianMark", QByteArray("\xff\xfe", 2) + utf16le + 'x', u"UTF-16"_s},
         {"utf16BigEndianMark", QByteArray("\xfe\xff\0a\0b\0c\0\n\0", 11), u"UTF-16"_s},
         {"utf16WithoutMark", utf16le + 'x', u"UTF-16LE"_s},
@@ -243,13 +172,6 @@ TEST_F(Reading, CutOffUnicodeFilesAreReportedDamaged)
     const Result<QString> whole = Reader::autoReadFromFile(file(QByteArray("\xff\xfe", 2) + utf16le), 0);
     ASSERT_TRUE(whole.ok());
     EXPECT_EQ(whole.value(), u"Name,Town\nAnn,Leeds\n"_s);
-}
-
-TEST_F(Reading, UndetectableSingleByteFileReadsAsMacRoman)
-{
-    const Result<QString> text = Reader::autoReadFromFile(file("\x80\x81\x82\x83"), 0);
-    ASSERT_TRUE(text.ok());
-    EXPECT_EQ(text.value(), u"ÄÅÇÉ"_s);
 }
 
 TEST_F(Reading, MissingFileGivesTheSystemsReason)
@@ -272,76 +194,39 @@ TEST_F(Reading, UnknownCodesMeanAutomatic)
     }
 }
 
-TEST_F(Reading, Utf8MarkIsRemovedByTheDecoder)
+// Latin-1 is named as found; text with NUL bytes is not taken for UTF-8.
+TEST(ReaderDetection, DecodesAndNamesTheEncodingItFound)
 {
-    const Result<QString> text = Reader::autoReadFromFile(file("\xef\xbb\xbfName\n"), 0);
-    ASSERT_TRUE(text.ok());
-    EXPECT_EQ(text.value(), u"Name\n"_s);
+    const struct { const char *name; QByteArray bytes; QString text; QString used; } rows[] = {
+        {"Latin-1", "Fran\xe7oise;Besan\xe7on\n", u"Françoise;Besançon\n"_s, u"ISO-8859-1"_s},
+        {"UTF-16 without a mark", QByteArray("N\0a\0m\0e\0\n\0A\0n\0n\0\n\0", 18), u"Name\nAnn\n"_s, QString()},
+    };
+    for (auto row : rows) {
+        SCOPED_TRACE(row.name);
+        QBuffer buffer(&row.bytes);
+        ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+        QString used;
+        EXPECT_EQ(Reader::detectAndDecode(buffer, &used), std::optional<QString>(row.text));
+        if (!row.used.isEmpty()) {
+            EXPECT_EQ(used, row.used);
+        }
+    }
 }
 
-TEST_F(Reading, LargeFileAcrossSlicesKeepsSplitCharacters)
+TEST(Reader, LineEndsBecomeLineFeeds)
 {
-    // Multi-byte characters straddle every slice boundary of the reader.
-    QByteArray bytes;
-    const QByteArray piece("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"); // é € 😀
-    while (bytes.size() < (3 << 20))
-        bytes += piece;
-    const Result<QString> text = Reader::autoReadFromFile(file(bytes), 0);
-    ASSERT_TRUE(text.ok());
-    EXPECT_EQ(text.value(), QString::fromUtf8(bytes));
+    const struct { const char *name; QString input; QString expected; } rows[] = {
+        {"mixed", u"a\r\nb\rc\n"_s, u"a\nb\nc\n"_s},
+        {"CR CRLF", u"\r\r\n"_s, u"\n\n"_s},
+        {"LF CR", u"\n\r"_s, u"\n\n"_s},
+        {"trailing CR", u"x\r"_s, u"x\n"_s},
+        {"no line ends", u"  plain\t"_s, u"  plain\t"_s},
+        {"mark stays", u"\ufeffa\r\n"_s, u"\ufeffa\n"_s},
+    };
+    for (auto row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Reader::replaceStringWithNewline(row.input), row.expected);
+    }
 }
-
-TEST(ReaderDetection, NamesTheEncodingItFound)
-{
-    QByteArray bytes("Fran\xe7oise Lef\xe8vre;Besan\xe7on\nJ\xfcrgen Gro\xdf;K\xf6ln\n");
-    QBuffer buffer(&bytes);
-    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
-    QString used;
-    const std::optional<QString> text = Reader::detectAndDecode(buffer, &used);
-    ASSERT_TRUE(text.has_value());
-    EXPECT_EQ(used, u"ISO-8859-1"_s);
-}
-
-TEST(ReaderDetection, TextWithNulBytesIsNotTakenForUtf8)
-{
-    QByteArray bytes("N\0a\0m\0e\0\n\0A\0n\0n\0\n\0", 18);
-    QBuffer buffer(&bytes);
-    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
-    QString used;
-    const std::optional<QString> text = Reader::detectAndDecode(buffer, &used);
-    ASSERT_TRUE(text.has_value());
-    EXPECT_EQ(*text, u"Name\nAnn\n"_s);
-}
-
-struct NewlineRow
-{
-    const char *name;
-    QString input;
-    QString expected;
-};
-
-void PrintTo(const NewlineRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class LineEnds : public ::testing::TestWithParam<NewlineRow>
-{
-};
-
-TEST_P(LineEnds, BecomeLineFeeds)
-{
-    QString text = GetParam().input;
-    EXPECT_EQ(Reader::replaceStringWithNewline(text), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Reader, LineEnds,
-                         ::testing::Values(NewlineRow{"mixed", u"a\r\nb\rc\n"_s, u"a\nb\nc\n"_s},
-                                           NewlineRow{"crCrLf", u"\r\r\n"_s, u"\n\n"_s},
-                                           NewlineRow{"lfCr", u"\n\r"_s, u"\n\n"_s},
-                                           NewlineRow{"trailingCr", u"x\r"_s, u"x\n"_s},
-                                           NewlineRow{"noLineEnds", u"  plain\t"_s, u"  plain\t"_s},
-                                           NewlineRow{"markStays", u"\ufeffa\r\n"_s, u"\ufeffa\n"_s}),
-                         [](const auto &p) { return std::string(p.param.name); });
 
 } // namespace

@@ -80,14 +80,7 @@ QString failureText(Answers &answers, int i)
 // given is closed, so any attempt would fail differently.
 TEST(CurlSmtpClient, InputsThatWouldBreakTheDialogueAreRefusedBeforeConnecting)
 {
-    const struct
-    {
-        const char *name;
-        QString host;
-        QString from;
-        QStringList to;
-        QString failure;
-    } rows[] = {
+    const struct { const char *name; QString host; QString from; QStringList to; QString failure; } rows[] = {
         {"line break in recipient", u"127.0.0.1"_s, u"a@x.test"_s, {u"b@y.test>\r\nRCPT TO:<c@z.test"_s},
          u"The recipient address \"b@y.test>  RCPT TO:<c@z.test\" cannot be used"_s},
         {"line break in sender", u"127.0.0.1"_s, u"a@x.test\r\nRSET"_s, {u"b@y.test"_s},

@@ -417,45 +417,28 @@ TEST_F(JournalledSendRunTest, AnAccountRefusalStopsTheRunAfterOneAttempt)
     EXPECT_EQ(journal->count(Outcome::NotAttempted), 2);
 }
 
-struct RefusalRow
+TEST(AccountRefusal, StopsTheRunOnlyForTheAccount)
 {
-    const char *name;
-    int code;
-    QString text;
-    bool stops;
-};
-
-void PrintTo(const RefusalRow &row, std::ostream *os)
-{
-    *os << row.name;
+    const struct { const char *name; int code; QString text; bool stops; } rows[] = {
+        {"auth failed", 535, u"5.7.8 Username and Password not accepted"_s, true},
+        {"auth required", 530, u"5.7.0 Authentication Required"_s, true},
+        {"policy, temporary", 451, u"4.7.1 Rate limit for this account reached"_s, true},
+        {"policy, closing", 421, u"4.7.0 Too many connections from your account"_s, true},
+        {"policy, permanent", 554, u"5.7.1 Sending blocked for this account"_s, true},
+        {"Gmail quota", 550, u"5.4.5 Daily user sending quota exceeded."_s, true},
+        {"quota in words only", 452, u"Too many messages sent today"_s, true},
+        {"no such user", 550, u"5.1.1 <x@example.org>: Recipient address rejected"_s, false},
+        {"mailbox full", 452, u"4.2.2 Mailbox full"_s, false},
+        {"not a policy code", 451, u"4.7.1x try again"_s, false},
+        {"try later", 451, u"4.3.0 Temporary failure, try again"_s, false},
+        {"no reply", 0, u""_s, false},
+        {"accepted", 250, u"2.0.0 Ok: queued"_s, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(AccountRefusal::stopsTheRun(row.code, row.text), row.stops);
+    }
 }
-
-class AccountRefusalTest : public ::testing::TestWithParam<RefusalRow>
-{
-};
-
-TEST_P(AccountRefusalTest, StopsOnlyForTheAccount)
-{
-    EXPECT_EQ(AccountRefusal::stopsTheRun(GetParam().code, GetParam().text), GetParam().stops);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    , AccountRefusalTest,
-    ::testing::Values(
-        RefusalRow{"AuthFailed", 535, u"5.7.8 Username and Password not accepted"_s, true},
-        RefusalRow{"AuthRequired", 530, u"5.7.0 Authentication Required"_s, true},
-        RefusalRow{"PolicyTemporary", 451, u"4.7.1 Rate limit for this account reached"_s, true},
-        RefusalRow{"PolicyClosing", 421, u"4.7.0 Too many connections from your account"_s, true},
-        RefusalRow{"PolicyPermanent", 554, u"5.7.1 Sending blocked for this account"_s, true},
-        RefusalRow{"GmailQuota", 550, u"5.4.5 Daily user sending quota exceeded."_s, true},
-        RefusalRow{"QuotaInWordsOnly", 452, u"Too many messages sent today"_s, true},
-        RefusalRow{"NoSuchUser", 550, u"5.1.1 <x@example.org>: Recipient address rejected"_s, false},
-        RefusalRow{"MailboxFull", 452, u"4.2.2 Mailbox full"_s, false},
-        RefusalRow{"NotAPolicyCode", 451, u"4.7.1x try again"_s, false},
-        RefusalRow{"TryLater", 451, u"4.3.0 Temporary failure, try again"_s, false},
-        RefusalRow{"NoReply", 0, u""_s, false},
-        RefusalRow{"Accepted", 250, u"2.0.0 Ok: queued"_s, false}),
-    [](const ::testing::TestParamInfo<RefusalRow> &row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace quillcast

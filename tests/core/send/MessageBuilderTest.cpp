@@ -403,13 +403,7 @@ TEST_F(MessageBuilderTest, TextFilesThatAreUtf8NameTheirCharset)
 {
     QByteArray straddling(64 * 1024 - 1, 'a');
     straddling.append("\xe2\x82\xac end"); // "€" over the first piece's end
-    const struct
-    {
-        const char *name;
-        QString fileName;
-        QByteArray bytes;
-        QString charset;
-    } rows[] = {
+    const struct { const char *name; QString fileName; QByteArray bytes; QString charset; } rows[] = {
         {"UTF-8 text", u"notes.txt"_s, "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9e \xf0\x9f\x98\x80\n", u"utf-8"_s},
         {"ASCII CSV", u"list.csv"_s, "name,email\nAnn,ann@example.org\n", u"utf-8"_s},
         {"character over a piece boundary", u"long.txt"_s, straddling, u"utf-8"_s},

@@ -100,13 +100,7 @@ protected:
 // "prepare" where sending says "prepare and send".
 TEST_F(MessagePreparationTest, ChecksInOrderStopAtTheFirstFailure)
 {
-    const struct
-    {
-        const char *name;
-        QString to;
-        QString from;
-        QString whenSending;
-    } rows[] = {
+    const struct { const char *name; QString to; QString from; QString whenSending; } rows[] = {
         {"empty TO", u""_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s},
         {"blank TO", u"   "_s, u"office@example.org"_s, u" EMAIL ERROR: Can't prepare and send without a TO address"_s},
         {"TO without a dot in the domain", u"ann@example"_s, u"office@example.org"_s,
@@ -341,13 +335,7 @@ TEST_F(MessagePreparationTest, PreparingAlwaysGoesToTheUsersMailSystem)
 // and a failure is an outcome of its own, never counted as handed over.
 TEST_F(MessagePreparationTest, TheMailSystemsAnswerIsTheMessagesLogLine)
 {
-    const struct
-    {
-        const char *name;
-        QString failure;
-        MessagePreparation::Outcome outcome;
-        QString logLine;
-    } rows[] = {
+    const struct { const char *name; QString failure; MessagePreparation::Outcome outcome; QString logLine; } rows[] = {
         {"taken", QString(), MessagePreparation::Outcome::HandedToMailClient,
          u" Email handed over to ann@example.org"_s},
         {"refused", u"queue full"_s, MessagePreparation::Outcome::MailClientFailed,

@@ -9,13 +9,7 @@ using namespace Qt::StringLiterals;
 // mailbox, a policy block, a refusal for now or for the account does not.
 TEST(RecipientRefusalTest, OnlyAnUnknownAddressCounts)
 {
-    const struct
-    {
-        const char *name;
-        int code;
-        QString text;
-        bool unknown;
-    } rows[] = {
+    const struct { const char *name; int code; QString text; bool unknown; } rows[] = {
         {"bad destination mailbox", 550, u"5.1.1 <b@example.org>: Recipient address rejected"_s, true},
         {"user not local", 551, u"5.1.1 user not local"_s, true},
         {"no enhanced code, in words", 550, u"No such user here"_s, true},

@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 
 #include <functional>
-#include <ostream>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -110,64 +109,53 @@ TEST(RunJournalTest, TheEndOfARunAndAResumptionAreRead)
 
 // What a crash can leave of the last line: any prefix of it. Every prefix
 // must read as the journal without that line, never as something else.
-struct LastLine
+TEST(RunJournalTest, EveryTruncationOfTheLastLineReadsAsTheJournalWithoutIt)
 {
-    const char *name;
-    std::function<void(RunJournal &)> write;
-    Outcome before;
-    Outcome after;
-};
+    const struct
+    {
+        const char *name;
+        std::function<void(RunJournal &)> write;
+        Outcome before;
+        Outcome after;
+    } rows[] = {
+        {"handed", [](RunJournal &j) { (void)j.handed(1, u"b@example.org"_s, at(4)); }, Outcome::NotAttempted,
+         Outcome::Unknown},
+        {"accepted", [](RunJournal &j) { (void)j.accepted(1, u"250 2.0.0 queued as 1"_s, at(4)); }, Outcome::Unknown,
+         Outcome::Accepted},
+        {"refused", [](RunJournal &j) { (void)j.refused(1, 550, u"5.1.1 no such user"_s, at(4)); }, Outcome::Unknown,
+         Outcome::Refused},
+        {"failed", [](RunJournal &j) { (void)j.failed(1, u"connection reset"_s, at(4)); }, Outcome::Unknown,
+         Outcome::Failed},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"run.run"_s);
+        std::unique_ptr<RunJournal> journal = newJournal(path, 2);
+        ASSERT_TRUE(journal->handed(0, u"a@example.org"_s, at(1)).ok());
+        ASSERT_TRUE(journal->accepted(0, u"250 ok"_s, at(2)).ok());
+        if (row.before != Outcome::NotAttempted) {
+            ASSERT_TRUE(journal->handed(1, u"b@example.org"_s, at(3)).ok());
+        }
+        const qint64 lastStart = QFileInfo(path).size();
+        row.write(*journal);
+        journal.reset();
+        const QByteArray whole = quillcast::testing::fileContents(path);
+        ASSERT_GT(whole.size(), lastStart);
 
-void PrintTo(const LastLine &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class TornLastLineTest : public ::testing::TestWithParam<LastLine>
-{
-};
-
-TEST_P(TornLastLineTest, EveryTruncationReadsAsTheJournalWithoutTheLine)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
-    std::unique_ptr<RunJournal> journal = newJournal(path, 2);
-    ASSERT_TRUE(journal->handed(0, u"a@example.org"_s, at(1)).ok());
-    ASSERT_TRUE(journal->accepted(0, u"250 ok"_s, at(2)).ok());
-    if (GetParam().before != Outcome::NotAttempted) {
-        ASSERT_TRUE(journal->handed(1, u"b@example.org"_s, at(3)).ok());
+        for (qint64 cut = lastStart; cut <= whole.size(); ++cut) {
+            SCOPED_TRACE(cut);
+            const Result<RunJournalContents> run = RunJournalContents::parse(whole.left(cut));
+            ASSERT_TRUE(run.ok());
+            const bool complete = cut == whole.size();
+            EXPECT_EQ(run->tornTail(), !complete && cut > lastStart);
+            EXPECT_EQ(run->validLength(), complete ? whole.size() : lastStart);
+            ASSERT_EQ(run->recipients().size(), 2u);
+            EXPECT_EQ(run->recipients()[0].outcome, Outcome::Accepted);
+            EXPECT_EQ(run->recipients()[1].outcome, complete ? row.after : row.before);
+        }
     }
-    const qint64 lastStart = QFileInfo(path).size();
-    GetParam().write(*journal);
-    journal.reset();
-    const QByteArray whole = quillcast::testing::fileContents(path);
-    ASSERT_GT(whole.size(), lastStart);
-
-    for (qint64 cut = lastStart; cut <= whole.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        const Result<RunJournalContents> run = RunJournalContents::parse(whole.left(cut));
-        ASSERT_TRUE(run.ok());
-        const bool complete = cut == whole.size();
-        EXPECT_EQ(run->tornTail(), !complete && cut > lastStart);
-        EXPECT_EQ(run->validLength(), complete ? whole.size() : lastStart);
-        ASSERT_EQ(run->recipients().size(), 2u);
-        EXPECT_EQ(run->recipients()[0].outcome, Outcome::Accepted);
-        EXPECT_EQ(run->recipients()[1].outcome, complete ? GetParam().after : GetParam().before);
-    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    , TornLastLineTest,
-    ::testing::Values(
-        LastLine{"Handed", [](RunJournal &j) { (void)j.handed(1, u"b@example.org"_s, at(4)); }, Outcome::NotAttempted,
-                 Outcome::Unknown},
-        LastLine{"Accepted", [](RunJournal &j) { (void)j.accepted(1, u"250 2.0.0 queued as 1"_s, at(4)); },
-                 Outcome::Unknown, Outcome::Accepted},
-        LastLine{"Refused", [](RunJournal &j) { (void)j.refused(1, 550, u"5.1.1 no such user"_s, at(4)); },
-                 Outcome::Unknown, Outcome::Refused},
-        LastLine{"Failed", [](RunJournal &j) { (void)j.failed(1, u"connection reset"_s, at(4)); }, Outcome::Unknown,
-                 Outcome::Failed}),
-    [](const ::testing::TestParamInfo<LastLine> &row) { return std::string(row.param.name); });
 
 // After a crash the file system may keep the file's new length without its
 // data: the tail reads as zeros, or as old garbage with line feeds in it.
@@ -281,7 +269,6 @@ TEST(RunResultsTest, TheCsvHasOneRowPerRecipientWithItsOutcome)
     EXPECT_EQ(counts.notSent, 1);
     EXPECT_EQ(counts.failed, 0);
     const QByteArray csv = results->csv();
-    const QList<QByteArray> lines = csv.split('\n');
     EXPECT_EQ(csv,
               "record,address,outcome,code,reply,time\r\n"
               "100,a@example.org,accepted,,\"2.0.0 Ok, queued\",2025-12-08T08:00:02.000Z\r\n"

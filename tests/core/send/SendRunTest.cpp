@@ -275,12 +275,7 @@ TEST_F(SendRunTest, ConfirmationAnsweredAfterTheRunIsGoneStartsNothing)
     testing::HeldAlertPresenter sheets;
     doc.setAlertPresenter(&sheets);
 
-    const struct
-    {
-        const char *name;
-        bool runGoneFirst;
-        std::size_t messages;
-    } rows[] = {
+    const struct { const char *name; bool runGoneFirst; std::size_t messages; } rows[] = {
         {"answered while the run is there", false, 1},
         {"answered after the run is gone", true, 0},
     };

@@ -1,3 +1,4 @@
+#include "TestPrinters.h"
 #include "send/DraftFolderMailClient.h"
 #include "send/SendSummary.h"
 
@@ -5,25 +6,10 @@
 
 #include <QDir>
 
-#include <ostream>
-
 using namespace quillcast;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct SummaryRow
-{
-    const char *name;
-    SendSummary summary;
-    QString line;
-    bool allDelivered;
-};
-
-void PrintTo(const SummaryRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
 
 SendSummary counts(qint64 refused, qint64 handed, qint64 accepted, qint64 failed, qint64 unanswered = 0,
                    qint64 mailClient = 0, qint64 mailClientFailed = 0)
@@ -46,41 +32,32 @@ SendSummary preparing(SendSummary s, const QString &folder)
     return s;
 }
 
-class SendSummaryLine : public ::testing::TestWithParam<SummaryRow>
-{
-};
-
 // The line a user reads after a run must never make a run in which every
 // message failed look like a success.
-TEST_P(SendSummaryLine, SaysWhatBecameOfTheMessages)
+TEST(SendSummary, LineSaysWhatBecameOfTheMessages)
 {
-    const SummaryRow &row = GetParam();
-    EXPECT_EQ(row.summary.line(), row.line);
-    EXPECT_EQ(row.summary.allDelivered(), row.allDelivered);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Runs, SendSummaryLine,
-    ::testing::Values(
-        SummaryRow{"nothing_handled", counts(0, 0, 0, 0), u"Summary: 0 refused (see the log)"_s, true},
-        SummaryRow{"all_accepted", counts(0, 3, 3, 0),
-                   u"Summary: 0 refused (see the log), 3 accepted by the server, 0 failed"_s, true},
-        SummaryRow{"all_failed", counts(0, 3, 0, 3),
-                   u"Summary: 0 refused (see the log), 0 accepted by the server, 3 failed"_s, false},
-        SummaryRow{"all_refused", counts(3, 0, 0, 0), u"Summary: 3 refused (see the log)"_s, false},
-        SummaryRow{"some_unanswered", counts(1, 4, 2, 0, 2),
-                   u"Summary: 1 refused (see the log), 2 accepted by the server, 0 failed, 2 without an answer"_s,
-                   false},
-        SummaryRow{"sendmail", counts(0, 0, 0, 0, 0, 2, 1),
-                   u"Summary: 0 refused (see the log), 2 accepted by sendmail, 1 failed"_s, false},
-        SummaryRow{"drafts", preparing(counts(0, 0, 0, 0, 0, 2, 0), u"/tmp/m-drafts"_s),
-                   u"Summary: 0 refused (see the log), 2 drafts written, 0 failed; drafts in /tmp/m-drafts"_s, true},
-        SummaryRow{"drafts_none_written", preparing(counts(2, 0, 0, 0), u"/tmp/m-drafts"_s),
-                   u"Summary: 2 refused (see the log); drafts in /tmp/m-drafts"_s, false}),
-    [](const ::testing::TestParamInfo<SummaryRow> &row) { return std::string(row.param.name); });
-
-TEST(SendSummary, CountsTheMessagesStillWaitingForTheServer)
-{
+    const struct { const char *name; SendSummary summary; QString line; bool allDelivered; } rows[] = {
+        {"nothing handled", counts(0, 0, 0, 0), u"Summary: 0 refused (see the log)"_s, true},
+        {"all accepted", counts(0, 3, 3, 0), u"Summary: 0 refused (see the log), 3 accepted by the server, 0 failed"_s,
+         true},
+        {"all failed", counts(0, 3, 0, 3), u"Summary: 0 refused (see the log), 0 accepted by the server, 3 failed"_s,
+         false},
+        {"all refused", counts(3, 0, 0, 0), u"Summary: 3 refused (see the log)"_s, false},
+        {"some unanswered", counts(1, 4, 2, 0, 2),
+         u"Summary: 1 refused (see the log), 2 accepted by the server, 0 failed, 2 without an answer"_s, false},
+        {"sendmail", counts(0, 0, 0, 0, 0, 2, 1), u"Summary: 0 refused (see the log), 2 accepted by sendmail, 1 failed"_s,
+         false},
+        {"drafts", preparing(counts(0, 0, 0, 0, 0, 2, 0), u"/tmp/m-drafts"_s),
+         u"Summary: 0 refused (see the log), 2 drafts written, 0 failed; drafts in /tmp/m-drafts"_s, true},
+        {"drafts, none written", preparing(counts(2, 0, 0, 0), u"/tmp/m-drafts"_s),
+         u"Summary: 2 refused (see the log); drafts in /tmp/m-drafts"_s, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.summary.line(), row.line);
+        EXPECT_EQ(row.summary.allDelivered(), row.allDelivered);
+    }
+    // Messages still waiting for the server.
     EXPECT_EQ(counts(0, 5, 2, 1).awaitingAnswer(), 2);
     EXPECT_EQ(counts(0, 5, 2, 1, 2).awaitingAnswer(), 0);
 }

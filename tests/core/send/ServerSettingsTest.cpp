@@ -64,12 +64,7 @@ TEST(SendingValues, AuthenticationOnlyForType1)
     EXPECT_FALSE(SendingValues::GetSendingValueFromDict(connection(u"h"_s, 0, {}, 2)).boolValue(u"useAuth"_s));
 }
 
-struct CheckRow
-{
-    const char *name;
-    Dict connection;
-    int code;
-};
+struct CheckRow { const char *name; Dict connection; int code; };
 
 TEST(ServerSettings, CompletenessCodes)
 {

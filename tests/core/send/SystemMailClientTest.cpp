@@ -131,12 +131,7 @@ TEST_F(SystemMailClientTest, AMessageWithoutOneOfItsFilesIsNotMade)
     const QString pipe = dir.filePath(u"pipe"_s);
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
-    const struct
-    {
-        const char *name;
-        QString path;
-        QString reason;
-    } rows[] = {
+    const struct { const char *name; QString path; QString reason; } rows[] = {
         {"folder", dir.filePath(u"folder"_s), dir.filePath(u"folder"_s) + u" cannot be read: it is a folder"_s},
         {"named pipe", pipe, pipe + u" cannot be read: it is a pipe"_s},
         {"deleted file", deleted, deleted + u" cannot be read: "_s},

@@ -90,12 +90,7 @@ TEST(ArchivedText, GivesThePlainText)
     const QString greeting = u"Dear «FirstName»,\n\tthank you ✉"_s;
     const QString hello = u"Hello"_s;
     const QByteArray whole = richTextArchive(hello, Characters::MutableStringObject, mutableAttributedString);
-    const struct
-    {
-        const char *name;
-        Value input;
-        Value expected;
-    } rows[] = {
+    const struct { const char *name; Value input; Value expected; } rows[] = {
         {"mutableStringObject",
          Value(richTextArchive(greeting, Characters::MutableStringObject, mutableAttributedString)), Value(greeting)},
         {"textOneReferenceAway",

@@ -37,12 +37,7 @@ TEST(ValueTransformerRegistry, ClassNamesNeedNoRegistration)
 {
     ValueTransformerRegistry registry;
     registry.setValueTransformer(u"LXValueIs1"_s, std::make_shared<LXValueIsEqualToRef>(2));
-    const struct
-    {
-        const char *name;
-        Value input;
-        std::string expected;
-    } rows[] = {
+    const struct { const char *name; Value input; std::string expected; } rows[] = {
         {"LXHeightForFontSize", Value(qint64(12)), describe(Value(qint64(18)))},
         {"LXValueIs1", Value(qint64(1)), describe(Value(qint64(0)))}, // the registered instance
         {"LXIntToBool", Value(qint64(2)), describe(Value(true))},

@@ -36,13 +36,7 @@ Value listOf(List::Items items)
     return Value(List(std::move(items)));
 }
 
-struct ConversionRow
-{
-    const char *name;
-    Maker transformer;
-    Value input;
-    Value expected;
-};
+struct ConversionRow { const char *name; Maker transformer; Value input; Value expected; };
 
 const ConversionRow forwardRows[] = {
     // Mode numbers compared as signed 16-bit integers. The comparisons share

@@ -108,11 +108,7 @@ TEST_F(CurlUpdateListSourceTest, ClosedPortOrRefusedAddressGivesNoList)
 
 TEST(CurlUpdateListSource, AllowsPlainHttpOnlyForThisMachine)
 {
-    const struct
-    {
-        const char *address;
-        bool allowed;
-    } rows[] = {
+    const struct { const char *address; bool allowed; } rows[] = {
         {"https://update1.quillcast.example/mac/quillcast.plist", true},
         {"http://update1.quillcast.example/mac/quillcast.plist", false},
         {"http://127.0.0.1:8080/x", true},

@@ -236,12 +236,7 @@ TEST_F(LXPhoneHomeTest, FirstAddressWithAListEndsTheSearch)
 
 TEST(LXPhoneHome, TakesAtMostFourConfiguredAddresses)
 {
-    const struct
-    {
-        const char *name;
-        std::optional<QStringList> configured;
-        QStringList expected;
-    } rows[] = {
+    const struct { const char *name; std::optional<QStringList> configured; QStringList expected; } rows[] = {
         {"none_configured", std::nullopt, LXPhoneHome::defaultListAddresses()},
         {"only_blanks", QStringList{u""_s, u"  "_s}, LXPhoneHome::defaultListAddresses()},
         {"two", QStringList{url1, u""_s, url2}, {url1, url2}},
@@ -280,13 +275,7 @@ TEST(LXPhoneHome, ComparesCalendarDaysInTheUsersZone)
     // 23:30 UTC the day before is another day in UTC, the same day two hours east.
     const QDateTime lateYesterday(QDate(2026, 12, 5), QTime(23, 30), QTimeZone::utc());
     const QDateTime earlyToday(QDate(2026, 12, 6), QTime(0, 1), QTimeZone::utc());
-    const struct
-    {
-        const char *name;
-        QDateTime stored;
-        QTimeZone zone;
-        bool notToday;
-    } rows[] = {
+    const struct { const char *name; QDateTime stored; QTimeZone zone; bool notToday; } rows[] = {
         {"yesterday_in_utc", lateYesterday, QTimeZone::utc(), true},
         {"same_day_two_hours_east", lateYesterday, QTimeZone(2 * 3600), false},
         {"earlier_today", earlyToday, QTimeZone::utc(), false},
@@ -309,12 +298,7 @@ TEST(LXPhoneHome, StartupWithNotificationsOffInvitesAfterNinetyDays)
 {
     const QString longInvitation = u"It is more then 90 days this app doesn't report to you for updates.\n"_s
         + shortInvitation;
-    const struct
-    {
-        const char *name;
-        std::optional<qint64> daysSinceCheck;
-        QStringList messages;
-    } rows[] = {
+    const struct { const char *name; std::optional<qint64> daysSinceCheck; QStringList messages; } rows[] = {
         {"never_checked", std::nullopt, {shortInvitation}},
         {"ninety_one_days", 91, {longInvitation}},
         {"exactly_ninety_days", 90, {}},
