@@ -1,4 +1,5 @@
 #include "CliRunner.h"
+#include "TestApplication.h"
 #include "TestPrinters.h"
 #include "document/DocumentFile.h"
 #include "document/MyDocument.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -114,6 +116,38 @@ TEST_F(DocumentCommandsTest, ShowJsonTellsWhichSendRecordsAreShared)
     const QJsonObject root = shown();
     EXPECT_EQ(root.value(u"sendArrayShared").toArray(), QJsonArray({1, -1}));
     EXPECT_EQ(root.value(u"addressArray").toArray().at(1).toObject().value(u"2").toBool(), true);
+}
+
+// The sample mailing: three records of four on its send list (one address is
+// on the exception list), all checked and prepared as drafts, one per record
+// (what the drafts hold, the integration tests check by sending it); the
+// preview merges the record asked for.
+TEST_F(DocumentCommandsTest, SampleIsPreparedAndPreviewShowsTheMergedRecord)
+{
+    // Preparing runs the document's posted steps, and keeps its journal
+    // under the home's state folder.
+    quillcast::testing::application();
+    quillcast::clitest::privateHome();
+    const CliRun made = runCli({u"sample"_s, u"--out"_s, dir.path()});
+    ASSERT_EQ(made.status, 0) << made.err.toStdString();
+    EXPECT_EQ(QDir(dir.filePath(u"drafts"_s)).entryList({u"*.eml"_s}, QDir::Files).size(), 3);
+    const QString sample = dir.filePath(u"sample.quill"_s);
+
+    const CliRun json = runCli({u"preview"_s, sample, u"--record"_s, u"1"_s, u"--json"_s});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    const QJsonObject fields = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(fields.value(u"to"_s).toString(), u"jose.garcia@example.es"_s);
+    EXPECT_EQ(fields.value(u"subject"_s).toString(), u"José, our winter programme for Sevilla (06.12.2026)"_s);
+    EXPECT_EQ(fields.keys().size(), 8);
+
+    const CliRun eml = runCli({u"preview"_s, sample, u"--record"_s, u"1"_s, u"--eml"_s});
+    ASSERT_EQ(eml.status, 0);
+    EXPECT_TRUE(eml.out.contains(u"To: jose.garcia@example.es"_s)) << eml.out.toStdString();
+    EXPECT_TRUE(eml.out.contains(u"Subject: =?UTF-8?"_s)) << eml.out.toStdString();
+
+    const CliRun beyond = runCli({u"preview"_s, sample, u"--record"_s, u"3"_s});
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_TRUE(beyond.err.contains(u"the send list has 3 records"_s)) << beyond.err.toStdString();
 }
 
 } // namespace

@@ -14,7 +14,6 @@
 #include "ScriptedFilePanel.h"
 
 #include <QApplication>
-#include <QStringList>
 #include <QTest>
 #include <QWidget>
 
@@ -67,37 +66,5 @@ struct PageContext
     QWidget window;
     WindowContext context;
 };
-
-// The controls under root a user can reach with the keyboard that have no
-// accessible name (a screen reader would call them "unlabelled").
-inline QStringList unnamedControls(QWidget *root)
-{
-    QStringList unnamed;
-    for (QWidget *control : root->findChildren<QWidget *>()) {
-        if (control->focusPolicy() == Qt::NoFocus || !control->isVisible())
-            continue;
-        // Qt's own parts of a control (a scroll area's viewport, say).
-        if (control->objectName().startsWith(QLatin1String("qt_"))
-            || (!control->inherits("QAbstractScrollArea") && control->parentWidget()
-                && control->parentWidget()->inherits("QAbstractScrollArea")))
-            continue;
-        if (control->accessibleName().isEmpty())
-            unnamed.append(control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
-                                                           : control->objectName());
-    }
-    return unnamed;
-}
-
-// The controls the Tab key visits from the first one, in order, by name.
-inline QStringList tabChain(QWidget *first, int steps)
-{
-    QStringList chain;
-    first->setFocus(Qt::TabFocusReason);
-    for (int i = 0; i < steps && QApplication::focusWidget(); ++i) {
-        chain.append(QApplication::focusWidget()->objectName());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    return chain;
-}
 
 } // namespace quillcast::gui::testing

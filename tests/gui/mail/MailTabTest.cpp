@@ -337,7 +337,6 @@ private Q_SLOTS:
         QTest::newRow("copy or move") << int(Qt::CopyAction | Qt::MoveAction) << true;
         QTest::newRow("move only") << int(Qt::MoveAction) << false;
         QTest::newRow("link only") << int(Qt::LinkAction) << false;
-        QTest::newRow("move or link") << int(Qt::MoveAction | Qt::LinkAction) << false;
     }
     void aDropOfFilesAttachesThemOnlyAsACopy()
     {
@@ -354,19 +353,6 @@ private Q_SLOTS:
         QCOMPARE(page.document().isDocumentEdited(), taken);
         QVERIFY(!list->isHighlighted());
         QVERIFY(QFileInfo::exists(files.first())); // a copy leaves the file where it was
-    }
-
-    void everyControlIsNamedAndTabFollowsTheLayout()
-    {
-        PageContext page(List({Value(connection(u"Office"_s))}));
-        auto *tab = new MailTab(page.context, &page.window);
-        page.show();
-        QCOMPARE(unnamedControls(tab), QStringList());
-        QCOMPARE(tabChain(page.find<QWidget>(u"mailFromField"_s), 11),
-                 QStringList({u"mailFromField"_s, u"mailReplyToField"_s, u"mailToField"_s, u"mailSubjectField"_s,
-                              u"mailKindCombo"_s, u"mailTransportCombo"_s, u"mailConnectionCombo"_s,
-                              u"mailTagButton"_s, u"mailBodyField"_s, u"attachmentList"_s,
-                              u"addAttachmentButton"_s}));
     }
 };
 

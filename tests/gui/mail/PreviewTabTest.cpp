@@ -138,17 +138,6 @@ private Q_SLOTS:
         QVERIFY(preview.page.alerts.shown().isEmpty());
     }
 
-    void everyControlIsNamedAndTabFollowsTheLayout()
-    {
-        PreviewPage preview;
-        QTRY_COMPARE(preview.to->text(), u"ann@x.org"_s);
-        QCOMPARE(unnamedControls(preview.tab), QStringList());
-        QCOMPARE(tabChain(preview.page.find<QWidget>(u"previewSearchField"_s), 9),
-                 QStringList({u"previewSearchField"_s, u"previewTable"_s, u"previewFromField"_s, u"previewToField"_s,
-                              u"previewSubjectField"_s, u"qt_tabwidget_tabbar"_s, u"previewBodyField"_s,
-                              u"previewAttachmentField"_s, u"previewOpenAttachmentButton"_s}));
-    }
-
     // A new or reverted mailing replaces the document under the page.
     void aReplacedDocumentIsPreviewedInstead()
     {

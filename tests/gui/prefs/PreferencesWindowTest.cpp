@@ -351,16 +351,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("shown");
         // What is stored after the user clicks the box; none: nothing stored.
         QTest::addColumn<Value>("storedAfterClick");
-        // "valueIs3" writes back 3 for true, and none for false, so the
-        // registered fallback shows again.
+        // What each transformer reads and writes: the core's transformer
+        // tests. Here the binding's two directions: "valueIs3" writes back 3
+        // for true and none for false, so the registered fallback shows again.
         QTest::newRow("valueIs3 of 3") << u"valueIs3"_s << 3 << true << Value();
-        QTest::newRow("valueIs3 of 65539 (3 in 16 bits)") << u"valueIs3"_s << 65539 << true << Value();
         QTest::newRow("valueIs3 of 0") << u"valueIs3"_s << 0 << false << Value(qint64(3));
         // Without a reverse conversion the control never writes.
-        QTest::newRow("valueNot0 of 0, one-way") << u"valueNot0"_s << 0 << false << Value(qint64(0));
         QTest::newRow("valueNot0 of 5, one-way") << u"valueNot0"_s << 5 << true << Value(qint64(5));
-        QTest::newRow("ret1ifnot0 of 2, one-way") << u"ret1ifnot0"_s << 2 << true << Value(qint64(2));
-        QTest::newRow("valueIs1 of 1") << u"valueIs1"_s << 1 << true << Value();
     }
     void bindingFollowsTheTransformer()
     {

@@ -495,29 +495,6 @@ private Q_SLOTS:
         QCOMPARE(page.doc().exceptArray().size(), qsizetype(1));
     }
 
-    // Screen readers name every control, and Tab walks the page top to
-    // bottom, left to right.
-    void everyControlIsNamedAndTabsInVisualOrder()
-    {
-        Page page({});
-        QStringList focusable;
-        for (QWidget *w = page.window.nextInFocusChain(); w != &page.window; w = w->nextInFocusChain()) {
-            if (!(w->focusPolicy() & Qt::TabFocus) || w->objectName() == u"qt_spinbox_lineedit"_s)
-                continue;
-            QVERIFY2(!w->accessibleName().isEmpty() || !w->property("text").toString().isEmpty(),
-                     qPrintable(w->objectName()));
-            QVERIFY2(!w->objectName().isEmpty(), w->metaObject()->className());
-            focusable.append(w->objectName());
-        }
-        QCOMPARE(focusable,
-                 (QStringList{u"sendSearchField"_s, u"sendListTable"_s, u"sendCheckedButton"_s, u"sendAllButton"_s,
-                              u"prepareCheckedButton"_s, u"prepareAllButton"_s, u"prepareSelectedButton"_s,
-                              u"sendSelectedButton"_s, u"pauseField"_s, u"draftsFolderButton"_s,
-                              u"addRefusedToExceptionsBox"_s, u"cancelRunButton"_s, u"clearLogButton"_s, u"logView"_s,
-                              u"runResultsTable"_s, u"retryFailedButton"_s, u"checkFailedButton"_s,
-                              u"exportResultsButton"_s}));
-    }
-
     // Cancel takes effect before the next message: with a long pause the
     // run stops in it, and the second message never leaves.
     void cancelStopsBeforeTheNextMessage()

@@ -400,17 +400,6 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(page, "addRecordButton"), Qt::LeftButton);
         QCOMPARE(page.recordsModel()->rowCount(), 1);
     }
-
-    void everyControlIsNamedInTabOrder()
-    {
-        TablesFixture fixture(fourPeople());
-        DatabaseTab page(fixture.context);
-        QVERIFY(showExposed(page));
-        const QStringList order{QStringLiteral("keyList"), QStringLiteral("addColumnButton"), QStringLiteral("deleteColumnButton"),
-                                QStringLiteral("databaseSearchField"), QStringLiteral("recordsTable"),
-                                QStringLiteral("addRecordButton"), QStringLiteral("removeRecordButton")};
-        checkTabOrder(page, order);
-    }
 };
 
 QTEST_MAIN(DatabaseTabTest)

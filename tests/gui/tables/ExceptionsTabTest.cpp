@@ -123,16 +123,6 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("boss@ulm.de"), QStringLiteral("cy@ulm.de"), QString()}));
         QCOMPARE(fixture.doc().undoManager().undoActionName(), QStringLiteral("Delete Record"));
     }
-
-    void everyControlIsNamedInTabOrder()
-    {
-        TablesFixture fixture(threeExceptions());
-        ExceptionsTab page(fixture.context);
-        QVERIFY(showExposed(page));
-        const QStringList order{QStringLiteral("exceptionsSearchField"), QStringLiteral("exceptionsTable"),
-                                QStringLiteral("addExceptionButton"), QStringLiteral("removeExceptionButton")};
-        checkTabOrder(page, order);
-    }
 };
 
 QTEST_MAIN(ExceptionsTabTest)

@@ -99,25 +99,6 @@ inline QStringList shownValues(const RecordTableModel &model, const QString &key
     return values;
 }
 
-// Tabs through the page from its first control: each control named in order
-// has the focus in turn and a name for screen readers; disabled ones are
-// skipped, as Tab skips them.
-inline void checkTabOrder(QWidget &page, const QStringList &order)
-{
-    child<QWidget>(page, qPrintable(order.first()))->setFocus();
-    for (qsizetype i = 0; i < order.size(); ++i) {
-        QWidget *focused = QApplication::focusWidget();
-        QVERIFY(focused);
-        QCOMPARE(focused->objectName(), order.at(i));
-        QVERIFY2(!focused->accessibleName().isEmpty(), qPrintable(focused->objectName()));
-        QTest::keyClick(focused, Qt::Key_Tab);
-        while (QApplication::focusWidget() && i + 1 < order.size()
-               && !child<QWidget>(page, qPrintable(order.at(i + 1)))->isEnabled()
-               && QApplication::focusWidget()->objectName() != order.at(i + 1))
-            ++i;
-    }
-}
-
 // Clicks the check box of a cell, where the view's delegate draws it.
 inline void clickCheckBox(QAbstractItemView &view, const QModelIndex &index)
 {

@@ -18,6 +18,7 @@
 #include "util/UndoManager.h"
 #include "window/TableRowCopy.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QHeaderView>
@@ -114,22 +115,54 @@ private Q_SLOTS:
         };
     }
 
-    // A screen reader can name every control of every page: by its
-    // accessible name, or by the text it shows.
-    void everyControlOfEveryPageIsNamed()
+    // A screen reader can name every control of every page, and Tab walks
+    // each page top to bottom, left to right.
+    void everyControlOfEveryPageIsNamedAndTabsInVisualOrder()
     {
         auto window = makeWindow();
         window->show();
         QStringList unnamed;
-        for (QWidget *w : window->findChildren<QWidget *>()) {
-            // Qt's own parts (a spin box's editor, a pop-up's list) are named by Qt.
+        QMap<int, QStringList> orders;
+        QWidget *first = window->tabs();
+        for (QWidget *w = first->nextInFocusChain(); w != first; w = w->nextInFocusChain()) {
+            // Qt's own parts (a spin box's editor, a tab bar and its scroll
+            // buttons) are named by Qt.
             if (!(w->focusPolicy() & Qt::TabFocus) || w->window() != window.get()
-                || w->objectName().startsWith(u"qt_"_s) || qobject_cast<QTabBar *>(w))
+                || w->objectName().startsWith(u"qt_"_s) || qobject_cast<QTabBar *>(w)
+                || qobject_cast<QTabBar *>(w->parentWidget()))
                 continue;
-            if (w->accessibleName().isEmpty() && w->property("text").toString().remove(u'&').isEmpty())
+            if (QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty())
                 unnamed += w->objectName() + u'/' + QString::fromLatin1(w->metaObject()->className());
+            for (int tab = 0; tab < window->tabs()->count(); ++tab) {
+                if (window->tabs()->widget(tab)->isAncestorOf(w))
+                    orders[tab].append(w->objectName());
+            }
         }
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
+        QCOMPARE(orders.value(MyDocument::DatabaseTab),
+                 (QStringList{u"keyList"_s, u"addColumnButton"_s, u"deleteColumnButton"_s, u"databaseSearchField"_s,
+                              u"recordsTable"_s, u"addRecordButton"_s, u"removeRecordButton"_s}));
+        QCOMPARE(orders.value(MyDocument::ExceptionTab),
+                 (QStringList{u"exceptionsSearchField"_s, u"exceptionsTable"_s, u"addExceptionButton"_s,
+                              u"removeExceptionButton"_s}));
+        QCOMPARE(orders.value(MyDocument::MailTab),
+                 (QStringList{u"mailFromField"_s, u"mailReplyToField"_s, u"mailToField"_s, u"mailSubjectField"_s,
+                              u"mailKindCombo"_s, u"mailTransportCombo"_s, u"mailConnectionCombo"_s,
+                              u"mailTagButton"_s, u"mailBodyField"_s, u"mailHtmlTabs"_s, u"mailHtmlField"_s,
+                              u"mailAltTextField"_s, u"attachmentList"_s, u"addAttachmentButton"_s,
+                              u"removeAttachmentButton"_s, u"revealAttachmentButton"_s}));
+        QCOMPARE(orders.value(MyDocument::PreviewTab),
+                 (QStringList{u"previewSearchField"_s, u"previewTable"_s, u"previewFromField"_s, u"previewToField"_s,
+                              u"previewSubjectField"_s, u"previewBodyTabs"_s, u"previewBodyField"_s,
+                              u"previewUnmergedButton"_s, u"previewAttachmentField"_s,
+                              u"previewOpenAttachmentButton"_s, u"previewRevealAttachmentButton"_s}));
+        QCOMPARE(orders.value(MyDocument::SendTab),
+                 (QStringList{u"sendSearchField"_s, u"sendListTable"_s, u"sendCheckedButton"_s, u"sendAllButton"_s,
+                              u"prepareCheckedButton"_s, u"prepareAllButton"_s, u"prepareSelectedButton"_s,
+                              u"sendSelectedButton"_s, u"pauseField"_s, u"draftsFolderButton"_s,
+                              u"addRefusedToExceptionsBox"_s, u"cancelRunButton"_s, u"clearLogButton"_s, u"logView"_s,
+                              u"runResultsTable"_s, u"retryFailedButton"_s, u"checkFailedButton"_s,
+                              u"exportResultsButton"_s}));
     }
 
     void menuEnablingFollowsTheTabAndTheLists_data()
