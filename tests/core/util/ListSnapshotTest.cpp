@@ -97,7 +97,7 @@ TEST(ListSnapshot, CopiesOnlyWhileHeld)
 // thread edits the list; every snapshot must be one whole state of the list.
 TEST(ListSnapshot, ReadAndLetGoOnAnotherThreadWhileTheListChanges)
 {
-    List list = numbers(64);
+    List list(List::Items(64, Value(qint64(-1))));
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::thread saver([&] {
