@@ -86,6 +86,29 @@ bool storedAsAscii(QStringView s)
     return true;
 }
 
+char *putRefs(char *p, std::span<const quint32> refs, int width)
+{
+    switch (width) {
+    case 1:
+        for (quint32 r : refs)
+            *p++ = char(r);
+        break;
+    case 2:
+        for (quint32 r : refs) {
+            qToBigEndian(quint16(r), p);
+            p += 2;
+        }
+        break;
+    default:
+        for (quint32 r : refs) {
+            qToBigEndian(r, p);
+            p += 4;
+        }
+        break;
+    }
+    return p;
+}
+
 size_t stringSize(QStringView s, bool ascii)
 {
     return countedMarkerSize(quint64(s.size())) + size_t(s.size()) * (ascii ? 1 : 2);
@@ -132,15 +155,11 @@ struct KeyedArchiver::Plan
     Uid booleans[2] = {0, 0};
     QHash<QString, Uid> classes;
     QHash<QString, Ref> fixedStrings; // keys and class names
-    // By UID: the property list object written for it, and its reference
-    // object (noRef until the first reference).
-    struct Slot
-    {
-        Ref object;
-        Ref uidRef;
-    };
-    ChunkedVector<Slot> slots;
-    Slot &slot(Uid u)
+    // By UID: its reference object (noRef until the first reference). The
+    // object itself is not kept: the writing walks put it in $objects as they
+    // write it.
+    ChunkedVector<Ref> slots;
+    Ref &slot(Uid u)
     {
         if (u < apartStart)
             return slots[u];
@@ -168,7 +187,7 @@ struct KeyedArchiver::Plan
     Uid apartEnd = 0;
     Uid apartShift = 0;
     Uid apartFork = 0; // its own first number
-    ChunkedVector<Slot> apartSlots;
+    ChunkedVector<Ref> apartSlots;
     FlatUidTable apartContainers;
     // In the order they were met: what the writing walks read.
     // (Deques, so that what a walk holds stays where it is while it grows.)
@@ -201,6 +220,11 @@ struct KeyedArchiver::Plan
     quint64 containerStart = 0;
     quint64 tableOffset = 0;
     quint64 size = 0;
+    // Where the references of $objects start: their markers and references
+    // before them as counted, then in the file.
+    quint64 objectsMarkerBytes = 0;
+    quint64 objectsRefsBefore = 0;
+    quint64 objectsStart = 0;
     bool failed = false; // the output refused a write
     int threads = 1;
 };
@@ -264,6 +288,17 @@ public:
         m_used += size;
         return p;
     }
+    // Bytes at an offset already taken: into the buffer while they are still
+    // in it, else straight to the output.
+    void overwrite(quint64 offset, const char *data, size_t size)
+    {
+        if (offset >= m_start && offset + size <= m_start + m_used) {
+            std::memcpy(m_buffer.data() + (offset - m_start), data, size);
+            return;
+        }
+        if (!m_failed && !m_output.writeAt(offset, data, size))
+            m_failed = true;
+    }
     bool flush()
     {
         if (m_used > 0 && !m_failed && !m_output.writeAt(m_start, m_buffer.data(), m_used))
@@ -294,6 +329,7 @@ KeyedArchiver::KeyedArchiver(Plan &plan, ArchiveOutput *output)
         m_scalars = std::make_unique<Stream>(*output, m_streamFailed);
         m_containers = std::make_unique<Stream>(*output, m_streamFailed);
         m_table = std::make_unique<Stream>(*output, m_streamFailed);
+        m_objects = std::make_unique<Stream>(*output, m_streamFailed);
     }
 }
 
@@ -345,6 +381,7 @@ Status KeyedArchiver::run(const Value &root, ArchiveOutput &output, int threads)
     plan.tableOffset = plan.containerStart + plan.end.markerBytes + plan.end.containerRefs * quint64(plan.refWidth);
     plan.offsetWidth = widthFor(plan.tableOffset);
     plan.size = plan.tableOffset + objectCount * quint64(plan.offsetWidth) + 32;
+    plan.objectsStart = plan.containerStart + plan.objectsMarkerBytes + plan.objectsRefsBefore * quint64(plan.refWidth);
     if (!output.begin(plan.size))
         return Status::failure(outputFailure());
 
@@ -383,7 +420,8 @@ Status KeyedArchiver::run(const Value &root, ArchiveOutput &output, int threads)
         if (second->m_at != plan.afterItems)
             return Status::failure(u"the archive's second half did not come out as counted"_s);
     }
-    if (writing.m_at != plan.end)
+    const quint64 objectsPut = writing.m_objectsPut + (second ? second->m_objectsPut : 0);
+    if (writing.m_at != plan.end || objectsPut != plan.end.uid)
         return Status::failure(u"the archive did not come out as counted"_s);
     if (!written)
         return Status::failure(outputFailure());
@@ -421,6 +459,8 @@ void KeyedArchiver::startStreams()
     m_scalars->seek(8 + m_at.scalarBytes);
     m_containers->seek(m_plan.containerStart + m_at.markerBytes + m_at.containerRefs * quint64(m_plan.refWidth));
     m_table->seek(m_plan.tableOffset + m_at.ref * quint64(m_plan.offsetWidth));
+    m_objects->seek(m_plan.objectsStart + quint64(m_at.uid) * quint64(m_plan.refWidth));
+    m_objectsNext = m_at.uid;
 }
 
 bool KeyedArchiver::flushStreams()
@@ -430,6 +470,7 @@ bool KeyedArchiver::flushStreams()
     m_scalars->flush();
     m_containers->flush();
     m_table->flush();
+    m_objects->flush();
     return !m_streamFailed;
 }
 
@@ -454,14 +495,30 @@ KeyedArchiver::Uid KeyedArchiver::newSlot()
 {
     const Uid uid = m_at.uid++;
     if (!m_writing)
-        m_plan.slots.push_back(Plan::Slot{0, noRef}); // the object filled in once written
+        m_plan.slots.push_back(noRef);
     return uid;
 }
 
 void KeyedArchiver::setObject(Uid uid, Ref ref)
 {
     if (!m_writing)
-        m_plan.slot(uid).object = ref;
+        return;
+    // A walk numbers its objects in order, and puts each object when written:
+    // at once, or for a container once its contents are. Those still open
+    // leave a gap that is filled in later, in the buffer or in the file.
+    ++m_objectsPut;
+    const int width = m_plan.refWidth;
+    std::array<char, 4> bytes;
+    putRefs(bytes.data(), std::span<const Ref>(&ref, 1), width);
+    if (uid < m_objectsNext) {
+        m_objects->overwrite(m_plan.objectsStart + quint64(uid) * quint64(width), bytes.data(), size_t(width));
+        return;
+    }
+    const size_t gap = size_t(uid - m_objectsNext) * size_t(width);
+    char *p = m_objects->take(gap + size_t(width));
+    std::memset(p, 0, gap);
+    std::memcpy(p + gap, bytes.data(), size_t(width));
+    m_objectsNext = uid + 1;
 }
 
 char *KeyedArchiver::scalar(size_t size, Ref &ref)
@@ -481,32 +538,6 @@ void KeyedArchiver::putOffset(quint64 offset)
     putBigEndian(m_table->take(size_t(m_plan.offsetWidth)), offset, m_plan.offsetWidth);
 }
 
-namespace {
-
-char *putRefs(char *p, std::span<const quint32> refs, int width)
-{
-    switch (width) {
-    case 1:
-        for (quint32 r : refs)
-            *p++ = char(r);
-        break;
-    case 2:
-        for (quint32 r : refs) {
-            qToBigEndian(quint16(r), p);
-            p += 2;
-        }
-        break;
-    default:
-        for (quint32 r : refs) {
-            qToBigEndian(r, p);
-            p += 4;
-        }
-        break;
-    }
-    return p;
-}
-
-} // namespace
 
 KeyedArchiver::Ref KeyedArchiver::container(quint8 marker, quint64 count, std::span<const Ref> refs)
 {
@@ -529,28 +560,15 @@ KeyedArchiver::Ref KeyedArchiver::objectsArray()
     const quint64 count = m_at.uid;
     const size_t markerSize = countedMarkerSize(count);
     if (m_writing) {
-        // A reference per object of the archive: written a chunk of the
-        // table at a time rather than gathered whole first.
+        // Only the marker: the references were put as the objects were
+        // written (setObject).
         const int width = m_plan.refWidth;
         putOffset(m_plan.containerStart + m_at.markerBytes + m_at.containerRefs * quint64(width));
         putCountedMarker(m_containers->take(markerSize), 0xA0, count);
-        std::vector<Ref> refs;
-        refs.reserve(ChunkedVector<Plan::Slot>::chunkSize);
-        const auto put = [&](const ChunkedVector<Plan::Slot> &slots, size_t from, size_t to) {
-            slots.forEachSpan(from, to, [&](std::span<const Plan::Slot> part) {
-                refs.clear();
-                for (const Plan::Slot &slot : part)
-                    refs.push_back(slot.object);
-                putRefs(m_containers->take(refs.size() * size_t(width)), refs, width);
-            });
-        };
-        if (m_plan.apartEnd == 0) {
-            put(m_plan.slots, 0, m_plan.slots.size());
-        } else {
-            put(m_plan.slots, 0, m_plan.apartStart);
-            put(m_plan.apartSlots, m_plan.apartStart - m_plan.apartShift, m_plan.apartEnd - m_plan.apartShift);
-            put(m_plan.slots, m_plan.apartStart, m_plan.slots.size());
-        }
+        m_containers->seek(m_plan.objectsStart + count * quint64(width));
+    } else {
+        m_plan.objectsMarkerBytes = m_at.markerBytes + markerSize;
+        m_plan.objectsRefsBefore = m_at.containerRefs;
     }
     m_at.markerBytes += markerSize;
     m_at.containerRefs += count;
@@ -633,12 +651,12 @@ KeyedArchiver::Ref KeyedArchiver::uidRef(Uid uid)
     // The writing walks find the reference the count gave it, and write the
     // object where the count made it (the first reference).
     if (m_writing) {
-        const Ref ref = m_plan.slot(uid).uidRef;
+        const Ref ref = m_plan.slot(uid);
         if (ref == m_at.ref)
             this->uid(uid);
         return ref;
     }
-    Ref &ref = m_plan.slot(uid).uidRef;
+    Ref &ref = m_plan.slot(uid);
     if (ref == noRef)
         ref = this->uid(uid);
     return ref;
@@ -755,7 +773,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeInteger(qint64 i)
         const Uid uid = m_plan.found[m_at.found++];
         if (uid == m_at.uid) {
             newSlot();
-            integer(i);
+            setObject(uid, integer(i));
         }
         return uid;
     }
@@ -775,7 +793,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeReal(double r)
         const Uid uid = m_plan.found[m_at.found++];
         if (uid == m_at.uid) {
             newSlot();
-            real(r);
+            setObject(uid, real(r));
         }
         return uid;
     }
@@ -1117,8 +1135,8 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
 
     // Did both halves number an object that is numbered once?
     for (Uid u = 0; u < fork.uid; ++u) {
-        const Ref sideRef = side.slots[u].uidRef;
-        if (sideRef != noRef && sideRef >= fork.ref && plan.slots[u].uidRef != noRef)
+        const Ref sideRef = side.slots[u];
+        if (sideRef != noRef && sideRef >= fork.ref && plan.slots[u] != noRef)
             return false;
     }
     // The cheap checks first: the records' own table is the largest.
@@ -1182,19 +1200,18 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
 
     // No: the second half's objects follow the first's.
     for (Uid u = 0; u < fork.uid; ++u) {
-        const Ref sideRef = side.slots[u].uidRef;
+        const Ref sideRef = side.slots[u];
         if (sideRef != noRef && sideRef >= fork.ref)
-            plan.slots[u].uidRef = refOf(sideRef);
+            plan.slots[u] = refOf(sideRef);
     }
     // The second half's slots stay where they are, renumbered. A UID
     // object is as wide as its number: those the second half wrote for its
     // own objects grow where their numbers cross a width.
     qint64 uidBytesGained = 0;
     for (Uid u = fork.uid; u < sideEnd.uid; ++u) {
-        Plan::Slot &slot = side.slots[u];
-        slot.object = refOf(slot.object);
-        if (slot.uidRef != noRef) {
-            slot.uidRef = refOf(slot.uidRef);
+        Ref &uidRef = side.slots[u];
+        if (uidRef != noRef) {
+            uidRef = refOf(uidRef);
             uidBytesGained += widthFor(u + uidShift) - widthFor(u);
         }
     }

@@ -163,6 +163,9 @@ private:
     std::unique_ptr<Stream> m_scalars;
     std::unique_ptr<Stream> m_containers;
     std::unique_ptr<Stream> m_table;
+    std::unique_ptr<Stream> m_objects; // the references of $objects
+    Uid m_objectsNext = 0; // the first not yet taken from m_objects
+    quint64 m_objectsPut = 0;
     bool m_streamFailed = false;
     // Reused lists of slots and references, one per nesting level.
     std::vector<std::vector<Uid>> m_uidScratch;
