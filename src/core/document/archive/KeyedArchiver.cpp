@@ -4,6 +4,7 @@
 #include "document/archive/FlatUidTable.h"
 #include "document/archive/KeyedUnarchiver.h"
 #include "document/archive/PlistEncoding.h"
+#include "document/archive/UidRefTable.h"
 
 #include <QtEndian>
 
@@ -155,17 +156,22 @@ struct KeyedArchiver::Plan
     Uid booleans[2] = {0, 0};
     QHash<QString, Uid> classes;
     QHash<QString, Ref> fixedStrings; // keys and class names
-    // By UID: its reference object (noRef until the first reference). The
-    // object itself is not kept: the writing walks put it in $objects as they
-    // write it.
-    ChunkedVector<Ref> slots;
-    Ref &slot(Uid u)
+    // By UID: its reference object, when it may be referred to again (noRef
+    // until the first reference). The object itself is not kept: the writing
+    // walks put it in $objects as they write it.
+    UidRefTable slots;
+    struct SlotPlace
+    {
+        UidRefTable &table;
+        size_t index;
+    };
+    SlotPlace slot(Uid u)
     {
         if (u < apartStart)
-            return slots[u];
+            return {slots, u};
         if (u < apartEnd)
-            return apartSlots[u - apartShift];
-        return slots[u - (apartEnd - apartStart)];
+            return {apartSlots, u - apartShift};
+        return {slots, u - (apartEnd - apartStart)};
     }
     std::optional<Uid> knownContainer(quint64 identity) const
     {
@@ -187,7 +193,7 @@ struct KeyedArchiver::Plan
     Uid apartEnd = 0;
     Uid apartShift = 0;
     Uid apartFork = 0; // its own first number
-    ChunkedVector<Ref> apartSlots;
+    UidRefTable apartSlots;
     FlatUidTable apartContainers;
     // In the order they were met: what the writing walks read.
     // (Deques, so that what a walk holds stays where it is while it grows.)
@@ -431,7 +437,7 @@ Status KeyedArchiver::run(const Value &root, ArchiveOutput &output, int threads)
 KeyedArchiver::Uid KeyedArchiver::encodeRoot(const Value &root)
 {
     const Ref null = string(u"$null");
-    setObject(newSlot(), null);
+    setObject(newSlot(Referred::maybeAgain), null);
     return encode(root, 1);
 }
 
@@ -491,11 +497,11 @@ bool KeyedArchiver::fail(const QString &message)
     return false;
 }
 
-KeyedArchiver::Uid KeyedArchiver::newSlot()
+KeyedArchiver::Uid KeyedArchiver::newSlot(Referred referred)
 {
     const Uid uid = m_at.uid++;
     if (!m_writing)
-        m_plan.slots.push_back(noRef);
+        m_plan.slots.push(referred == Referred::maybeAgain);
     return uid;
 }
 
@@ -648,15 +654,19 @@ KeyedArchiver::Ref KeyedArchiver::uid(quint32 value)
 
 KeyedArchiver::Ref KeyedArchiver::uidRef(Uid uid)
 {
+    const Plan::SlotPlace place = m_plan.slot(uid);
+    // Referred to only here: both walks make the reference object now.
+    if (!place.table.isShared(place.index))
+        return this->uid(uid);
     // The writing walks find the reference the count gave it, and write the
     // object where the count made it (the first reference).
     if (m_writing) {
-        const Ref ref = m_plan.slot(uid);
+        const Ref ref = std::as_const(place.table).ref(place.index);
         if (ref == m_at.ref)
             this->uid(uid);
         return ref;
     }
-    Ref &ref = m_plan.slot(uid);
+    Ref &ref = place.table.ref(place.index);
     if (ref == noRef)
         ref = this->uid(uid);
     return ref;
@@ -706,7 +716,7 @@ KeyedArchiver::Uid KeyedArchiver::classUid(const QString &name, std::span<const 
     auto it = m_plan.classes.constFind(name);
     if (it != m_plan.classes.constEnd() && (!m_writing || *it != m_at.uid))
         return *it;
-    const Uid uid = newSlot();
+    const Uid uid = newSlot(Referred::maybeAgain);
     if (!m_writing)
         m_plan.classes.insert(name, uid);
     std::vector<Ref> names;
@@ -732,7 +742,7 @@ KeyedArchiver::Uid KeyedArchiver::encode(const Value &v, int depth)
         Uid &slot = m_plan.booleans[b ? 1 : 0];
         if (m_writing ? slot != m_at.uid : slot != 0)
             return slot;
-        const Uid uid = newSlot();
+        const Uid uid = newSlot(Referred::maybeAgain);
         if (!m_writing)
             slot = uid;
         setObject(uid, boolean(b));
@@ -755,7 +765,7 @@ KeyedArchiver::Uid KeyedArchiver::encode(const Value &v, int depth)
     case Value::Type::Date:
         return encodeDate(v.toDateTime());
     case Value::Type::Bytes: {
-        const Uid uid = newSlot();
+        const Uid uid = newSlot(Referred::once);
         setObject(uid, data(v.toBytes()));
         return uid;
     }
@@ -772,14 +782,14 @@ KeyedArchiver::Uid KeyedArchiver::encodeInteger(qint64 i)
     if (m_writing) {
         const Uid uid = m_plan.found[m_at.found++];
         if (uid == m_at.uid) {
-            newSlot();
+            newSlot(Referred::maybeAgain);
             setObject(uid, integer(i));
         }
         return uid;
     }
     if (const std::optional<Uid> known = m_plan.knownInteger(i))
         return found(*known);
-    const Uid uid = newSlot();
+    const Uid uid = newSlot(Referred::maybeAgain);
     m_plan.addInteger(i, uid);
     setObject(uid, integer(i));
     return found(uid);
@@ -792,14 +802,14 @@ KeyedArchiver::Uid KeyedArchiver::encodeReal(double r)
     if (m_writing) {
         const Uid uid = m_plan.found[m_at.found++];
         if (uid == m_at.uid) {
-            newSlot();
+            newSlot(Referred::maybeAgain);
             setObject(uid, real(r));
         }
         return uid;
     }
     if (const FlatUidTable::Entry *e = m_plan.reals.find(bits))
         return found(e->uid);
-    const Uid uid = newSlot();
+    const Uid uid = newSlot(Referred::maybeAgain);
     m_plan.reals.add(bits, uid);
     setObject(uid, real(r));
     return found(uid);
@@ -824,7 +834,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeString(const QString &s, bool merge)
     if (slot && *slot != 0)
         return *slot;
 
-    const Uid uid = newSlot();
+    const Uid uid = newSlot(slot ? Referred::maybeAgain : Referred::once);
     if (slot)
         *slot = uid;
     if (s == u"$null") {
@@ -849,7 +859,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeDate(const QDateTime &d)
     const std::optional<double> seconds = referenceSeconds(d);
     if (!seconds)
         return 0;
-    const Uid uid = newSlot();
+    const Uid uid = newSlot(Referred::once);
     static const std::array<QString, 2> chain{u"NSDate"_s, u"NSObject"_s};
     const Uid cls = classUid(chain[0], chain);
     std::array<Ref, 4> entries;
@@ -866,7 +876,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
     const quint64 identity = quint64(quintptr(d.identity()));
     if (const std::optional<Uid> known = knownContainer(identity, depth))
         return *known;
-    const Uid uid = newSlot();
+    const Uid uid = newSlot(Referred::maybeAgain);
     if (!m_writing) {
         m_plan.containers.add(identity, uid);
         found(uid);
@@ -975,7 +985,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
     const quint64 identity = quint64(quintptr(l.identity()));
     if (const std::optional<Uid> known = knownContainer(identity, depth))
         return *known;
-    const Uid uid = newSlot();
+    const Uid uid = newSlot(Referred::maybeAgain);
     if (!m_writing) {
         m_plan.containers.add(identity, uid);
         found(uid);
@@ -1113,7 +1123,7 @@ bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth,
     if (!m_error.isEmpty())
         return true; // the first failure in the order of one walk
     m_plan.secondHalf = m_at;
-    if (!other.m_error.isEmpty() || !joinSecondHalf(side, fork, other.m_at)) {
+    if (!other.m_error.isEmpty() || !joinSecondHalf(side, fork, other.m_at, otherValues)) {
         encodeItems(items, m_plan.splitAt, items.size(), depth, values);
         return true;
     }
@@ -1123,7 +1133,8 @@ bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth,
     return true;
 }
 
-bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Position &sideEnd)
+bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Position &sideEnd,
+                                   std::span<const Uid> sideItems)
 {
     Plan &plan = m_plan;
     const Position first = m_at; // where the first half ended
@@ -1134,11 +1145,12 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
     const auto isNewUid = [&](Uid u) { return u >= fork.uid; };
 
     // Did both halves number an object that is numbered once?
-    for (Uid u = 0; u < fork.uid; ++u) {
-        const Ref sideRef = side.slots[u];
-        if (sideRef != noRef && sideRef >= fork.ref && plan.slots[u] != noRef)
-            return false;
-    }
+    bool numberedTwice = false;
+    side.slots.forEachShared(0, fork.uid, [&](size_t u, Ref sideRef) {
+        numberedTwice = numberedTwice || (sideRef != noRef && sideRef >= fork.ref && plan.slots.ref(u) != noRef);
+    });
+    if (numberedTwice)
+        return false;
     // The cheap checks first: the records' own table is the largest.
     bool clash = false;
     std::vector<std::pair<qint64, Uid>> newIntegers; // the second half's
@@ -1199,21 +1211,29 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
         return false;
 
     // No: the second half's objects follow the first's.
-    for (Uid u = 0; u < fork.uid; ++u) {
-        const Ref sideRef = side.slots[u];
+    side.slots.forEachShared(0, fork.uid, [&](size_t u, Ref sideRef) {
         if (sideRef != noRef && sideRef >= fork.ref)
-            plan.slots[u] = refOf(sideRef);
-    }
+            plan.slots.ref(u) = refOf(sideRef);
+    });
     // The second half's slots stay where they are, renumbered. A UID
     // object is as wide as its number: those the second half wrote for its
     // own objects grow where their numbers cross a width.
     qint64 uidBytesGained = 0;
     for (Uid u = fork.uid; u < sideEnd.uid; ++u) {
-        Ref &uidRef = side.slots[u];
-        if (uidRef != noRef) {
+        if (side.slots.isShared(u)) {
+            Ref &uidRef = side.slots.ref(u);
+            if (uidRef == noRef)
+                continue;
             uidRef = refOf(uidRef);
-            uidBytesGained += widthFor(u + uidShift) - widthFor(u);
         }
+        uidBytesGained += widthFor(u + uidShift) - widthFor(u);
+    }
+    // Those referred to once were referred to by their containers in the
+    // second half, except the list's own items: the list refers to them
+    // after the join, by their numbers then.
+    for (Uid u : sideItems) {
+        if (isNewUid(u) && !side.slots.isShared(u))
+            uidBytesGained -= widthFor(u + uidShift) - widthFor(u);
     }
     plan.apartSlots = std::move(side.slots);
     plan.apartStart = first.uid;

@@ -117,13 +117,17 @@ private:
     bool countHalvesApart(const std::vector<Value> &items, int depth, size_t containers, std::vector<Uid> &values);
     // Adds the second half, counted apart from `fork` to `sideEnd` in side,
     // after the first; false, with nothing changed, when the two halves
-    // numbered the same shared object.
-    bool joinSecondHalf(Plan &side, const Position &fork, const Position &sideEnd);
+    // numbered the same shared object. sideItems: the slots of its items, as
+    // counted apart.
+    bool joinSecondHalf(Plan &side, const Position &fork, const Position &sideEnd, std::span<const Uid> sideItems);
     Uid encodeString(const QString &s, bool merge);
     Uid encodeInteger(qint64 i);
     Uid encodeReal(double r);
     Uid encodeDate(const QDateTime &d);
-    Uid newSlot();
+    // Most objects (the texts of records) are referred to once only, and
+    // their reference object needs no remembering.
+    enum class Referred { once, maybeAgain };
+    Uid newSlot(Referred referred);
     // The slot of a list or dictionary met before, if it was.
     std::optional<Uid> knownContainer(quint64 identity, int depth);
     // Notes the slot a look-up found (first walk).

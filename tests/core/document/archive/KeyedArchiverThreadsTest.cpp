@@ -157,6 +157,15 @@ const GraphRow graphs[] = {
          List::Items few(items.begin() + 9000, items.begin() + 9010);
          return Dict{{u"a"_s, List(few)}, {u"b"_s, List(items)}};
      }},
+    // Items referred to by the list itself, numbered apart with narrower
+    // numbers than they end up with.
+    {"textsAsTheListsOwnItems",
+     [] {
+         List::Items items;
+         for (int i = 0; i < 70000; ++i)
+             items.emplace_back(u"entry %1"_s.arg(i));
+         return mailing(List(items));
+     }},
     {"justTooShortToSplit", [] { return mailing(List(records(8191))); }},
     {"justLongEnoughToSplit", [] { return mailing(List(records(8192))); }},
 };
