@@ -4,6 +4,7 @@
 #include "document/archive/FlatUidTable.h"
 #include "document/archive/KeyedUnarchiver.h"
 #include "document/archive/PlistEncoding.h"
+#include "document/archive/RisingNumbers.h"
 #include "document/archive/UidRefTable.h"
 
 #include <QtEndian>
@@ -143,8 +144,7 @@ struct KeyedArchiver::Plan
     // Numbers: those met in rising order (a record number, typically) in
     // a list of their own, which needs no look-up for the next one; the
     // others in the table, with the range it holds.
-    ChunkedVector<qint64> risingValues;
-    ChunkedVector<Uid> risingUids; // by place in risingValues
+    RisingNumbers rising;
     FlatUidTable integers;
     qint64 integersLow = std::numeric_limits<qint64>::max();
     qint64 integersHigh = std::numeric_limits<qint64>::min();
@@ -203,11 +203,14 @@ struct KeyedArchiver::Plan
     // plan of the second half while it is counted apart.
     size_t dictsBase = 0;
     size_t listsBase = 0;
-    // The slot every look-up of a shared object (container, number) found,
-    // in the order they were made: the writing walks read them in turn
-    // instead of looking up again, which for a million records would cost
-    // a cache miss each.
-    ChunkedVector<Uid> found;
+    // What every look-up of a shared object (container, number) found, in
+    // the order they were made: the writing walks read them in turn instead
+    // of looking up again, which for a million records would cost a cache
+    // miss each. A bit a look-up, set when it found an object met before,
+    // and the slots of those; one that found nothing numbered the next.
+    ChunkedVector<quint64> foundBits;
+    size_t lookUps = 0;
+    ChunkedVector<Uid> foundBefore;
 
     // The list written in two halves, by its place in `lists`: where each
     // half starts, where the second ends, and the slots of all its items.
@@ -237,20 +240,8 @@ struct KeyedArchiver::Plan
 
 std::optional<KeyedArchiver::Uid> KeyedArchiver::Plan::knownInteger(qint64 i) const
 {
-    if (!risingValues.empty() && i <= risingValues.back()) {
-        // The first value not below i.
-        size_t low = 0;
-        size_t high = risingValues.size() - 1;
-        while (low < high) {
-            const size_t middle = low + (high - low) / 2;
-            if (risingValues[middle] < i)
-                low = middle + 1;
-            else
-                high = middle;
-        }
-        if (risingValues[low] == i)
-            return risingUids[low];
-    }
+    if (const std::optional<Uid> uid = rising.find(i))
+        return uid;
     if (i >= integersLow && i <= integersHigh) {
         if (const FlatUidTable::Entry *e = integers.find(quint64(i)))
             return e->uid;
@@ -260,9 +251,8 @@ std::optional<KeyedArchiver::Uid> KeyedArchiver::Plan::knownInteger(qint64 i) co
 
 void KeyedArchiver::Plan::addInteger(qint64 i, Uid uid)
 {
-    if (risingValues.empty() || i > risingValues.back()) {
-        risingValues.push_back(i);
-        risingUids.push_back(uid);
+    if (rising.empty() || i > rising.back()) {
+        rising.push(i, uid);
         return;
     }
     integers.add(quint64(i), uid);
@@ -560,6 +550,34 @@ KeyedArchiver::Ref KeyedArchiver::container(quint8 marker, quint64 count, std::s
     return ref;
 }
 
+KeyedArchiver::Ref KeyedArchiver::arrayOfUids(std::span<const Uid> uids)
+{
+    // As container() does, but the references go out in pieces as they are
+    // found rather than gathered first: a list of a million records would
+    // need megabytes for them. The array is numbered after the UID objects
+    // made on the way; its bytes do not move for them.
+    const quint64 count = uids.size();
+    const size_t markerSize = countedMarkerSize(count);
+    const int width = m_plan.refWidth;
+    const quint64 at = m_plan.containerStart + m_at.markerBytes + m_at.containerRefs * quint64(width);
+    if (m_writing)
+        putCountedMarker(m_containers->take(markerSize), 0xA0, count);
+    std::array<Ref, 1024> piece;
+    for (size_t from = 0; from < uids.size(); from += piece.size()) {
+        const size_t n = std::min(piece.size(), uids.size() - from);
+        for (size_t i = 0; i < n; ++i)
+            piece[i] = uidRef(uids[from + i]);
+        if (m_writing)
+            putRefs(m_containers->take(n * size_t(width)), std::span<const Ref>(piece.data(), n), width);
+    }
+    const Ref ref = Ref(m_at.ref++);
+    if (m_writing)
+        putOffset(at);
+    m_at.markerBytes += markerSize;
+    m_at.containerRefs += count;
+    return ref;
+}
+
 KeyedArchiver::Ref KeyedArchiver::objectsArray()
 {
     const Ref ref = Ref(m_at.ref++);
@@ -780,19 +798,18 @@ KeyedArchiver::Uid KeyedArchiver::encode(const Value &v, int depth)
 KeyedArchiver::Uid KeyedArchiver::encodeInteger(qint64 i)
 {
     if (m_writing) {
-        const Uid uid = m_plan.found[m_at.found++];
-        if (uid == m_at.uid) {
-            newSlot(Referred::maybeAgain);
-            setObject(uid, integer(i));
-        }
-        return uid;
-    }
-    if (const std::optional<Uid> known = m_plan.knownInteger(i))
+        if (const std::optional<Uid> known = foundBefore())
+            return *known;
+    } else if (const std::optional<Uid> known = m_plan.knownInteger(i)) {
         return found(*known);
+    }
     const Uid uid = newSlot(Referred::maybeAgain);
-    m_plan.addInteger(i, uid);
+    if (!m_writing) {
+        m_plan.addInteger(i, uid);
+        foundNothing();
+    }
     setObject(uid, integer(i));
-    return found(uid);
+    return uid;
 }
 
 KeyedArchiver::Uid KeyedArchiver::encodeReal(double r)
@@ -800,19 +817,18 @@ KeyedArchiver::Uid KeyedArchiver::encodeReal(double r)
     quint64 bits;
     std::memcpy(&bits, &r, sizeof bits);
     if (m_writing) {
-        const Uid uid = m_plan.found[m_at.found++];
-        if (uid == m_at.uid) {
-            newSlot(Referred::maybeAgain);
-            setObject(uid, real(r));
-        }
-        return uid;
-    }
-    if (const FlatUidTable::Entry *e = m_plan.reals.find(bits))
+        if (const std::optional<Uid> known = foundBefore())
+            return *known;
+    } else if (const FlatUidTable::Entry *e = m_plan.reals.find(bits)) {
         return found(e->uid);
+    }
     const Uid uid = newSlot(Referred::maybeAgain);
-    m_plan.reals.add(bits, uid);
+    if (!m_writing) {
+        m_plan.reals.add(bits, uid);
+        foundNothing();
+    }
     setObject(uid, real(r));
-    return found(uid);
+    return uid;
 }
 
 KeyedArchiver::Uid KeyedArchiver::encodeString(const QString &s, bool merge)
@@ -879,7 +895,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
     const Uid uid = newSlot(Referred::maybeAgain);
     if (!m_writing) {
         m_plan.containers.add(identity, uid);
-        found(uid);
+        foundNothing();
         m_plan.dicts.push_back(d.snapshot());
     }
     m_open.push_back(uid);
@@ -935,12 +951,8 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
 
 std::optional<KeyedArchiver::Uid> KeyedArchiver::knownContainer(quint64 identity, int depth)
 {
-    if (m_writing) {
-        const Uid uid = m_plan.found[m_at.found++];
-        if (uid != m_at.uid)
-            return uid;
-        return std::nullopt;
-    }
+    if (m_writing)
+        return foundBefore();
     if (const std::optional<Uid> known = m_plan.knownContainer(identity)) {
         // Met before: written already, or one of those being written, which
         // contains itself.
@@ -955,11 +967,35 @@ std::optional<KeyedArchiver::Uid> KeyedArchiver::knownContainer(quint64 identity
     return std::nullopt;
 }
 
+void KeyedArchiver::noteLookUp(bool foundBefore)
+{
+    const size_t n = m_plan.lookUps++;
+    if (n % 64 == 0)
+        m_plan.foundBits.push_back(0);
+    if (foundBefore)
+        m_plan.foundBits.back() |= quint64(1) << (n % 64);
+    ++m_at.found;
+}
+
 KeyedArchiver::Uid KeyedArchiver::found(Uid uid)
 {
-    m_plan.found.push_back(uid);
-    ++m_at.found;
+    noteLookUp(true);
+    m_plan.foundBefore.push_back(uid);
+    ++m_at.foundBefore;
     return uid;
+}
+
+void KeyedArchiver::foundNothing()
+{
+    noteLookUp(false);
+}
+
+std::optional<KeyedArchiver::Uid> KeyedArchiver::foundBefore()
+{
+    const size_t n = m_at.found++;
+    if (!((m_plan.foundBits[n / 64] >> (n % 64)) & 1))
+        return std::nullopt;
+    return m_plan.foundBefore[m_at.foundBefore++];
 }
 
 void KeyedArchiver::encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth,
@@ -988,7 +1024,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
     const Uid uid = newSlot(Referred::maybeAgain);
     if (!m_writing) {
         m_plan.containers.add(identity, uid);
-        found(uid);
+        foundNothing();
         // The items as they are now, so that no lock is held while they are
         // written and the second walk sees the same items.
         m_plan.lists.push_back(l.snapshot());
@@ -999,6 +1035,7 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
 
     std::vector<Uid> values;
     values.reserve(items.size());
+    const std::vector<Uid> *all = &values; // the slots of all the items
     if (!m_writing && !m_plan.splitList && items.size() >= splitMinimum) {
         // The first long list is written in two halves; note where the
         // second starts and where it ends.
@@ -1016,14 +1053,15 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
             encodeItems(items, m_plan.splitAt, items.size(), depth + 1, values);
         }
         m_plan.afterItems = m_at;
-        m_plan.splitItems = values;
+        m_plan.splitItems = std::move(values);
+        all = &m_plan.splitItems;
     } else if (m_writing && m_plan.splitList == index) {
         // The other thread writes the second half.
         encodeItems(items, 0, m_plan.splitAt, depth + 1, values);
         flushStreams();
         m_at = m_plan.afterItems;
         startStreams();
-        values = m_plan.splitItems;
+        all = &m_plan.splitItems;
     } else {
         encodeItems(items, 0, items.size(), depth + 1, values);
     }
@@ -1034,13 +1072,9 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
         static const std::array<QString, 3> chain{u"NSMutableArray"_s, u"NSArray"_s, u"NSObject"_s};
         m_arrayClass = classUid(chain[0], chain);
     }
-    std::vector<Ref> refs;
-    refs.reserve(values.size());
     std::array<Ref, 4> entries;
     entries[0] = fixedString(m_nsObjectsRef, u"NS.objects"_s);
-    for (Uid value : values)
-        refs.push_back(uidRef(value));
-    entries[2] = array(refs);
+    entries[2] = arrayOfUids(*all);
     entries[1] = fixedString(m_classRef, u"$class"_s);
     entries[3] = uidRef(m_arrayClass);
     setObject(uid, dict(entries));
@@ -1064,7 +1098,7 @@ bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth,
     if (!m_error.isEmpty())
         return true;
     if (m_plan.slots.size() > forkCopyLimit || m_plan.containers.size() > forkCopyLimit
-        || m_plan.risingValues.size() > forkCopyLimit || m_plan.integers.size() > forkCopyLimit
+        || m_plan.rising.size() > forkCopyLimit || m_plan.integers.size() > forkCopyLimit
         || m_plan.reals.size() > forkCopyLimit) {
         m_plan.containers.reserve(m_plan.containers.size() + containers);
         encodeItems(items, 1, m_plan.splitAt, depth, values);
@@ -1083,8 +1117,7 @@ bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth,
     Plan side;
     side.containers = m_plan.containers;
     side.containers.reserve(side.containers.size() + containers - containers / 2);
-    side.risingValues = m_plan.risingValues.copyOfFirst(m_plan.risingValues.size());
-    side.risingUids = m_plan.risingUids.copyOfFirst(m_plan.risingUids.size());
+    side.rising = m_plan.rising.copy();
     side.integers = m_plan.integers;
     side.integersLow = m_plan.integersLow;
     side.integersHigh = m_plan.integersHigh;
@@ -1153,20 +1186,18 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
         return false;
     // The cheap checks first: the records' own table is the largest.
     bool clash = false;
-    std::vector<std::pair<qint64, Uid>> newIntegers; // the second half's
-    for (size_t i = 0; i < side.risingValues.size(); ++i) {
-        if (isNewUid(side.risingUids[i]))
-            newIntegers.emplace_back(side.risingValues[i], side.risingUids[i]);
-    }
-    side.integers.forEach([&](quint64 i, Uid u) {
-        if (isNewUid(u))
-            newIntegers.emplace_back(qint64(i), u);
-    });
-    for (const auto &[i, u] : newIntegers) {
-        if (clash)
-            break;
-        clash = plan.knownInteger(i).has_value();
-    }
+    // The second half's numbers: its rising ones first, in their order.
+    const auto forEachNewInteger = [&](auto &&f) {
+        side.rising.forEach([&](qint64 i, Uid u) {
+            if (isNewUid(u))
+                f(i, u);
+        });
+        side.integers.forEach([&](quint64 i, Uid u) {
+            if (isNewUid(u))
+                f(qint64(i), u);
+        });
+    };
+    forEachNewInteger([&](qint64 i, Uid) { clash = clash || plan.knownInteger(i).has_value(); });
     side.reals.forEach([&](quint64 bits, Uid u) {
         if (!clash && isNewUid(u) && plan.reals.find(bits))
             clash = true;
@@ -1240,9 +1271,15 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
     plan.apartEnd = first.uid + (sideEnd.uid - fork.uid);
     plan.apartShift = uidShift;
     plan.apartFork = fork.uid;
-    side.found.forEachSpan(0, side.found.size(), [&](std::span<const Uid> part) {
+    for (size_t n = 0; n < side.lookUps; ++n) {
+        const size_t at = plan.lookUps++;
+        if (at % 64 == 0)
+            plan.foundBits.push_back(0);
+        plan.foundBits.back() |= ((side.foundBits[n / 64] >> (n % 64)) & 1) << (at % 64);
+    }
+    side.foundBefore.forEachSpan(0, side.foundBefore.size(), [&](std::span<const Uid> part) {
         for (Uid u : part)
-            plan.found.push_back(uidOf(u));
+            plan.foundBefore.push_back(uidOf(u));
     });
     for (Dict::Snapshot &d : side.dicts)
         plan.dicts.push_back(std::move(d));
@@ -1251,8 +1288,7 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
     plan.apartContainers = std::move(side.containers);
     // The second half's rising numbers first, in their order: they stay
     // rising after the first half's when they are above them.
-    for (const auto &[i, u] : newIntegers)
-        plan.addInteger(i, uidOf(u));
+    forEachNewInteger([&](qint64 i, Uid u) { plan.addInteger(i, uidOf(u)); });
     side.reals.forEach([&](quint64 bits, Uid u) {
         if (isNewUid(u))
             plan.reals.add(bits, uidOf(u));
@@ -1284,6 +1320,7 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
     m_at.dicts = first.dicts + (sideEnd.dicts - fork.dicts);
     m_at.lists = first.lists + (sideEnd.lists - fork.lists);
     m_at.found = first.found + (sideEnd.found - fork.found);
+    m_at.foundBefore = first.foundBefore + (sideEnd.foundBefore - fork.foundBefore);
     return true;
 }
 

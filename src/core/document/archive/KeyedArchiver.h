@@ -91,7 +91,8 @@ private:
         quint64 containerRefs = 0; // references inside the containers
         size_t dicts = 0; // snapshots taken
         size_t lists = 0;
-        size_t found = 0; // look-ups read back (see Plan::found)
+        size_t found = 0; // look-ups read back (see Plan::foundBits)
+        size_t foundBefore = 0; // of them, those that found an object
         friend bool operator==(const Position &, const Position &) = default;
     };
     struct Plan;
@@ -132,6 +133,12 @@ private:
     std::optional<Uid> knownContainer(quint64 identity, int depth);
     // Notes the slot a look-up found (first walk).
     Uid found(Uid uid);
+    // Notes a look-up that found nothing: the next object is numbered.
+    void foundNothing();
+    void noteLookUp(bool foundBefore);
+    // What the first walk's look-up found here: nothing, when the writing
+    // walk numbers the object now.
+    std::optional<Uid> foundBefore();
     void setObject(Uid uid, Ref ref);
     Uid classUid(const QString &name, std::span<const QString> chain);
     Ref uidRef(Uid uid);
@@ -156,6 +163,8 @@ private:
     Ref array(std::span<const Ref> items) { return container(0xA0, items.size(), items); }
     // keys and values: all keys, then all values.
     Ref dict(std::span<const Ref> keysThenValues) { return container(0xD0, keysThenValues.size() / 2, keysThenValues); }
+    // An array of the UID objects of these slots.
+    Ref arrayOfUids(std::span<const Uid> uids);
     // The array of all the objects' slots, $objects.
     Ref objectsArray();
     char *scalar(size_t size, Ref &ref);
