@@ -6,6 +6,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
 #include "platform/MainLoop.h"
+#include "platform/UnusedMemory.h"
 #include "platform/WorkerRun.h"
 #include "util/ColumnValuePool.h"
 
@@ -698,6 +699,9 @@ void LXDataImportManager::finishImport(BuiltRecords built)
     addRecordsToDestination(std::move(built.records));
     releaseImportedRows();
     m_firstRowOfRun.clear();
+    // The run's rows and temporaries are gone; their pages go too, before
+    // the document is saved.
+    UnusedMemory::giveBackFreed();
     closeImportingFileSheet();
     didImport();
 }

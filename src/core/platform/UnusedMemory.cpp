@@ -1,5 +1,6 @@
 #include "platform/UnusedMemory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -16,6 +17,11 @@ void UnusedMemory::giveBack(const void *begin, size_t size)
     // the allocator's own bookkeeping lies outside the range.
     if (to > from)
         ::madvise(reinterpret_cast<void *>(from), to - from, MADV_DONTNEED);
+}
+
+void UnusedMemory::giveBackFreed()
+{
+    ::malloc_trim(0);
 }
 
 } // namespace quillcast

@@ -15,6 +15,11 @@ public:
     // read as zero afterwards; the memory stays allocated and is freed as
     // usual. Parts of pages at either end are kept.
     static void giveBack(const void *begin, size_t size);
+    // Gives back the whole pages of what the heap holds freed. After a large
+    // piece of work (an import) its freed temporaries stay resident in the
+    // middle of the heap, where the allocator does not return them by
+    // itself, beside whatever the next piece of work (the save) needs.
+    static void giveBackFreed();
 };
 
 } // namespace quillcast

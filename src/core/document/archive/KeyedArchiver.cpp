@@ -475,8 +475,7 @@ void KeyedArchiver::encodeSplitHalf()
     m_at = m_plan.secondHalf;
     startStreams();
     const std::vector<Value> &items = m_plan.lists[*m_plan.splitList].items();
-    std::vector<Uid> uids;
-    encodeItems(items, m_plan.splitAt, items.size(), m_plan.splitDepth, uids);
+    encodeItems(items, m_plan.splitAt, items.size(), m_plan.splitDepth, nullptr);
     flushStreams();
 }
 
@@ -999,7 +998,7 @@ std::optional<KeyedArchiver::Uid> KeyedArchiver::foundBefore()
 }
 
 void KeyedArchiver::encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth,
-                                std::vector<Uid> &uids)
+                                std::vector<Uid> *uids)
 {
     // The records of a list lie one after the other in memory, but their
     // entries in the table of containers do not: fetch those ahead.
@@ -1010,7 +1009,9 @@ void KeyedArchiver::encodeItems(const std::vector<Value> &items, size_t from, si
                 m_plan.containers.prefetch(quint64(quintptr(d->identity())));
         }
         const Value &item = items[i];
-        uids.push_back(isAbsent(item) ? 0 : encode(item, depth));
+        const Uid uid = isAbsent(item) ? 0 : encode(item, depth);
+        if (uids)
+            uids->push_back(uid);
         if (!m_error.isEmpty())
             return;
     }
@@ -1034,7 +1035,6 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
     const std::vector<Value> &items = m_plan.lists[index - m_plan.listsBase].items();
 
     std::vector<Uid> values;
-    values.reserve(items.size());
     const std::vector<Uid> *all = &values; // the slots of all the items
     if (!m_writing && !m_plan.splitList && items.size() >= splitMinimum) {
         // The first long list is written in two halves; note where the
@@ -1042,28 +1042,31 @@ KeyedArchiver::Uid KeyedArchiver::encodeList(const List &l, int depth)
         m_plan.splitList = index;
         m_plan.splitAt = items.size() / 2;
         m_plan.splitDepth = depth + 1;
+        values.reserve(items.size());
         // Room for its records in the table of containers up front.
         const size_t containers = size_t(std::count_if(items.begin(), items.end(), [](const Value &item) {
             return item.type() == Value::Type::Dict || item.type() == Value::Type::List;
         }));
         if (!countHalvesApart(items, depth + 1, containers, values)) {
             m_plan.containers.reserve(m_plan.containers.size() + containers);
-            encodeItems(items, 0, m_plan.splitAt, depth + 1, values);
+            encodeItems(items, 0, m_plan.splitAt, depth + 1, &values);
             m_plan.secondHalf = m_at;
-            encodeItems(items, m_plan.splitAt, items.size(), depth + 1, values);
+            encodeItems(items, m_plan.splitAt, items.size(), depth + 1, &values);
         }
         m_plan.afterItems = m_at;
         m_plan.splitItems = std::move(values);
         all = &m_plan.splitItems;
     } else if (m_writing && m_plan.splitList == index) {
-        // The other thread writes the second half.
-        encodeItems(items, 0, m_plan.splitAt, depth + 1, values);
+        // The other thread writes the second half; the slots of the items
+        // are known.
+        encodeItems(items, 0, m_plan.splitAt, depth + 1, nullptr);
         flushStreams();
         m_at = m_plan.afterItems;
         startStreams();
         all = &m_plan.splitItems;
     } else {
-        encodeItems(items, 0, items.size(), depth + 1, values);
+        values.reserve(items.size());
+        encodeItems(items, 0, items.size(), depth + 1, &values);
     }
     if (!m_error.isEmpty())
         return 0;
@@ -1094,16 +1097,16 @@ bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth,
     // The first item on its own: a mailing's records share their keys and
     // classes, which the first record numbers, so that the second half
     // finds them rather than numbering them again.
-    encodeItems(items, 0, 1, depth, values);
+    encodeItems(items, 0, 1, depth, &values);
     if (!m_error.isEmpty())
         return true;
     if (m_plan.slots.size() > forkCopyLimit || m_plan.containers.size() > forkCopyLimit
         || m_plan.rising.size() > forkCopyLimit || m_plan.integers.size() > forkCopyLimit
         || m_plan.reals.size() > forkCopyLimit) {
         m_plan.containers.reserve(m_plan.containers.size() + containers);
-        encodeItems(items, 1, m_plan.splitAt, depth, values);
+        encodeItems(items, 1, m_plan.splitAt, depth, &values);
         m_plan.secondHalf = m_at;
-        encodeItems(items, m_plan.splitAt, items.size(), depth, values);
+        encodeItems(items, m_plan.splitAt, items.size(), depth, &values);
         return true;
     }
 
@@ -1150,14 +1153,14 @@ bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth,
     other.m_arrayClass = m_arrayClass;
     std::vector<Uid> otherValues;
     otherValues.reserve(items.size() - m_plan.splitAt);
-    std::thread helper([&] { other.encodeItems(items, m_plan.splitAt, items.size(), depth, otherValues); });
-    encodeItems(items, 1, m_plan.splitAt, depth, values);
+    std::thread helper([&] { other.encodeItems(items, m_plan.splitAt, items.size(), depth, &otherValues); });
+    encodeItems(items, 1, m_plan.splitAt, depth, &values);
     helper.join();
     if (!m_error.isEmpty())
         return true; // the first failure in the order of one walk
     m_plan.secondHalf = m_at;
     if (!other.m_error.isEmpty() || !joinSecondHalf(side, fork, other.m_at, otherValues)) {
-        encodeItems(items, m_plan.splitAt, items.size(), depth, values);
+        encodeItems(items, m_plan.splitAt, items.size(), depth, &values);
         return true;
     }
     const Uid uidShift = Uid(m_plan.secondHalf.uid - fork.uid);

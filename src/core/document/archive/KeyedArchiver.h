@@ -111,7 +111,8 @@ private:
     Uid encode(const Value &v, int depth);
     Uid encodeDict(const Dict &d, int depth);
     Uid encodeList(const List &l, int depth);
-    void encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth, std::vector<Uid> &uids);
+    // uids: where the items' slots go, if anywhere.
+    void encodeItems(const std::vector<Value> &items, size_t from, size_t to, int depth, std::vector<Uid> *uids);
     // First walk: counts the halves of the split list on two threads and
     // joins them, or counts them one after the other. False when it is not
     // worth a thread: nothing counted yet.
