@@ -275,12 +275,14 @@ public:
     // Room for size bytes, counted as written.
     char *take(size_t size)
     {
-        if (m_used + size > m_buffer.size()) {
+        if (m_used + size > m_capacity) {
             flush();
-            if (size > m_buffer.size())
-                m_buffer.resize(std::max(size, pieceSize));
+            if (size > m_capacity) {
+                m_capacity = size;
+                m_buffer = std::make_unique_for_overwrite<char[]>(m_capacity);
+            }
         }
-        char *p = m_buffer.data() + m_used;
+        char *p = m_buffer.get() + m_used;
         m_used += size;
         return p;
     }
@@ -289,7 +291,7 @@ public:
     void overwrite(quint64 offset, const char *data, size_t size)
     {
         if (offset >= m_start && offset + size <= m_start + m_used) {
-            std::memcpy(m_buffer.data() + (offset - m_start), data, size);
+            std::memcpy(m_buffer.get() + (offset - m_start), data, size);
             return;
         }
         if (!m_failed && !m_output.writeAt(offset, data, size))
@@ -297,7 +299,7 @@ public:
     }
     bool flush()
     {
-        if (m_used > 0 && !m_failed && !m_output.writeAt(m_start, m_buffer.data(), m_used))
+        if (m_used > 0 && !m_failed && !m_output.writeAt(m_start, m_buffer.get(), m_used))
             m_failed = true;
         m_start += m_used;
         m_used = 0;
@@ -308,7 +310,9 @@ private:
     static constexpr size_t pieceSize = 256 * 1024;
     ArchiveOutput &m_output;
     bool &m_failed; // this thread's, so that threads share no flag
-    std::vector<char> m_buffer = std::vector<char>(pieceSize);
+    // Not cleared first: every byte is written before it goes out.
+    size_t m_capacity = pieceSize;
+    std::unique_ptr<char[]> m_buffer = std::make_unique_for_overwrite<char[]>(pieceSize);
     quint64 m_start = 0;
     size_t m_used = 0;
 };
@@ -503,16 +507,18 @@ void KeyedArchiver::setObject(Uid uid, Ref ref)
     // leave a gap that is filled in later, in the buffer or in the file.
     ++m_objectsPut;
     const int width = m_plan.refWidth;
-    std::array<char, 4> bytes;
-    putRefs(bytes.data(), std::span<const Ref>(&ref, 1), width);
+    const std::span<const Ref> refs(&ref, 1);
     if (uid < m_objectsNext) {
+        std::array<char, 4> bytes;
+        putRefs(bytes.data(), refs, width);
         m_objects->overwrite(m_plan.objectsStart + quint64(uid) * quint64(width), bytes.data(), size_t(width));
         return;
     }
     const size_t gap = size_t(uid - m_objectsNext) * size_t(width);
     char *p = m_objects->take(gap + size_t(width));
-    std::memset(p, 0, gap);
-    std::memcpy(p + gap, bytes.data(), size_t(width));
+    if (gap != 0)
+        std::memset(p, 0, gap);
+    putRefs(p + gap, refs, width);
     m_objectsNext = uid + 1;
 }
 

@@ -4,7 +4,6 @@
 
 #include <QtGlobal>
 
-#include <bit>
 #include <limits>
 #include <vector>
 
@@ -73,7 +72,16 @@ private:
     size_t rank(size_t index) const
     {
         const quint64 below = m_words[index / 64] & ((quint64(1) << (index % 64)) - 1);
-        return m_before[index / 64] + size_t(std::popcount(below));
+        return m_before[index / 64] + bitsIn(below);
+    }
+    // The bits set, counted in the word: the baseline x86-64 processor has
+    // no instruction for it, and std::popcount calls out to the runtime.
+    static size_t bitsIn(quint64 w)
+    {
+        w = w - ((w >> 1) & 0x5555555555555555ULL);
+        w = (w & 0x3333333333333333ULL) + ((w >> 2) & 0x3333333333333333ULL);
+        w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+        return size_t((w * 0x0101010101010101ULL) >> 56);
     }
 
     std::vector<quint64> m_words; // a bit an object: shared
