@@ -939,8 +939,19 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
     std::array<Ref, 6> entries;
     entries[0] = fixedString(m_nsKeysRef, u"NS.keys"_s);
     refs.clear();
-    for (size_t i = 0; i < count; ++i)
-        refs.push_back(uidRef(all[i]));
+    for (size_t i = 0; i < count; ++i) {
+        // A record's keys are those of the record before: their reference
+        // objects are kept with them rather than looked up for each record.
+        RecentKey *recent = m_recentKeys[i].uid == all[i] ? &m_recentKeys[i] : nullptr;
+        if (recent && recent->ref != noRef) {
+            refs.push_back(recent->ref);
+            continue;
+        }
+        const Ref ref = uidRef(all[i]);
+        if (recent)
+            recent->ref = ref;
+        refs.push_back(ref);
+    }
     entries[3] = array(refs);
     entries[1] = fixedString(m_nsObjectsRef, u"NS.objects"_s);
     refs.clear();
@@ -948,7 +959,9 @@ KeyedArchiver::Uid KeyedArchiver::encodeDict(const Dict &d, int depth)
         refs.push_back(uidRef(all[i]));
     entries[4] = array(refs);
     entries[2] = fixedString(m_classRef, u"$class"_s);
-    entries[5] = uidRef(m_dictClass);
+    if (m_dictClassRef == noRef)
+        m_dictClassRef = uidRef(m_dictClass);
+    entries[5] = m_dictClassRef;
     setObject(uid, dict(entries));
     m_open.pop_back();
     return uid;
@@ -1156,6 +1169,7 @@ bool KeyedArchiver::countHalvesApart(const std::vector<Value> &items, int depth,
     other.m_nsObjectsRef = m_nsObjectsRef;
     other.m_classRef = m_classRef;
     other.m_dictClass = m_dictClass;
+    other.m_dictClassRef = m_dictClassRef;
     other.m_arrayClass = m_arrayClass;
     std::vector<Uid> otherValues;
     otherValues.reserve(items.size() - m_plan.splitAt);

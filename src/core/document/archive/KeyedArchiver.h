@@ -188,6 +188,7 @@ private:
     Ref m_nsObjectsRef = noRef;
     Ref m_classRef = noRef;
     Uid m_dictClass = 0;
+    Ref m_dictClassRef = noRef; // its UID object, once made
     Uid m_arrayClass = 0;
     // By position in a dictionary: the key last written there, held so that
     // its characters cannot be freed and their address taken by another text.
@@ -195,6 +196,7 @@ private:
     {
         QString key;
         Uid uid = 0;
+        Ref ref = noRef; // its UID object, once made
     };
     std::vector<RecentKey> m_recentKeys;
     std::vector<Uid> m_open; // the containers being written, outermost first
