@@ -539,7 +539,6 @@ void KeyedArchiver::putOffset(quint64 offset)
     putBigEndian(m_table->take(size_t(m_plan.offsetWidth)), offset, m_plan.offsetWidth);
 }
 
-
 KeyedArchiver::Ref KeyedArchiver::container(quint8 marker, quint64 count, std::span<const Ref> refs)
 {
     const Ref ref = Ref(m_at.ref++);
