@@ -38,7 +38,7 @@ struct WindowContext
     ConnectionProvider *connections = nullptr;
     // The tag menu the application keeps of the front document's DB keys
     // ("_first_", ...); empty when the document has no user keys.
-    std::function<QStringList()> dbKeyTags;
+    std::function<QStringList()> dbKeyTags{};
 };
 
 } // namespace quillcast::gui

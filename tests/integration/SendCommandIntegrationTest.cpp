@@ -548,8 +548,9 @@ TEST_F(SendCommand, KilledAtAnyPointTheResumedRunSendsEachMessageOnce)
         const QStringList before = storedNow();
         QFile::remove(stalled);
         const bool pause = QString::fromLatin1(row.stage) == u"pause"_s;
-        if (!pause)
+        if (!pause) {
             ASSERT_TRUE(testing::writeFile(control, QByteArray(R"({"stage": ")") + row.stage + R"(", "message": 2})"));
+        }
 
         QProcess process;
         process.setProcessEnvironment(environment());

@@ -225,15 +225,17 @@ TEST_F(SmtpIntegration, EachSendIsDeliveredOrRefusedWithTheServersWords)
         CurlSmtpClient client;
         const QString expected = LogTimeStamp::now(clock) + row.logLine;
         const LXMailCoreBridge::SendReport report = send(client, row.server, row.mail);
-        if (expected.endsWith(u'…'))
+        if (expected.endsWith(u'…')) {
             EXPECT_TRUE(report.logLine.startsWith(expected.chopped(1))) << report.logLine.toStdString();
-        else
+        } else {
             EXPECT_EQ(report.logLine, expected);
+        }
         EXPECT_EQ(report.succeeded, row.delivered);
         const QList<Received> received = receivedFrom(row.mail.from);
         ASSERT_EQ(received.size(), row.delivered ? 1 : 0);
-        if (row.delivered)
+        if (row.delivered) {
             EXPECT_EQ(received.first().rcptTos, QStringList{row.mail.to});
+        }
     }
 }
 

@@ -16,7 +16,7 @@ public:
         const std::lock_guard guard(lock());
         captured().clear();
         m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
-            const std::lock_guard guard(lock());
+            const std::lock_guard logged(lock());
             captured().append(message);
         });
     }

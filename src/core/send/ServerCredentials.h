@@ -10,12 +10,12 @@ namespace quillcast {
 // connection when a run starts, or given for one run.
 struct ServerCredentials
 {
-    QString name;
+    QString name{};
     qint32 port = 0;
     qint32 connectionType = 0;
     bool requirePassword = false;
-    QString username;
-    QString password;
+    QString username{};
+    QString password{};
 
     bool operator==(const ServerCredentials &) const = default;
 };

@@ -16,13 +16,13 @@ namespace quillcast {
 // the system log.
 struct SmtpFailure
 {
-    QString localizedDescription;
-    QString fullDescription;
+    QString localizedDescription{};
+    QString fullDescription{};
     // When the server refused: its reply code (4xx, 5xx) and the reply's
     // text after the code; 0 when the failure was not the server's answer
     // (no connection, a local error).
     int replyCode = 0;
-    QString replyText;
+    QString replyText{};
 };
 
 // An SMTP client. Both operations return at once; the dialogue with the

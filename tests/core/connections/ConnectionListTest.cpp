@@ -478,23 +478,23 @@ TEST_F(ConnectionListTest, UndoAndRedoOfAddAndDeleteAreStored)
     const Dict first = withPassword(u"First"_s, u"a"_s);
     run->list.addConnectionDict(first);
     const Dict added = run->list.addNewConnection();
-    UndoManager &undo = *run->list.undoManager();
-    EXPECT_EQ(undo.undoActionName(), u"Add Connection"_s);
-    ASSERT_TRUE(undo.undo());
+    UndoManager &history = *run->list.undoManager();
+    EXPECT_EQ(history.undoActionName(), u"Add Connection"_s);
+    ASSERT_TRUE(history.undo());
     EXPECT_EQ(stored().size(), 1);
-    EXPECT_EQ(undo.redoActionName(), u"Add Connection"_s);
-    ASSERT_TRUE(undo.redo());
+    EXPECT_EQ(history.redoActionName(), u"Add Connection"_s);
+    ASSERT_TRUE(history.redo());
     ASSERT_EQ(run->list.connectionArray().size(), 2);
     EXPECT_EQ(run->list.connectionArray().at(1).toDict().stringValue(u"id"_s), added.stringValue(u"id"_s));
     EXPECT_EQ(storedAt(1).stringValue(u"id"_s), added.stringValue(u"id"_s));
 
     run->list.deleteConnectionDict(first);
-    EXPECT_EQ(undo.undoActionName(), u"Delete Connection"_s);
+    EXPECT_EQ(history.undoActionName(), u"Delete Connection"_s);
     EXPECT_EQ(stored().size(), 1);
-    ASSERT_TRUE(undo.undo());
+    ASSERT_TRUE(history.undo());
     ASSERT_EQ(run->list.connectionArray().size(), 2);
     EXPECT_EQ(storedAt(1).stringValue(u"mailServerDescription"_s), u"First"_s);
-    ASSERT_TRUE(undo.redo());
+    ASSERT_TRUE(history.redo());
     ASSERT_EQ(run->list.connectionArray().size(), 1);
     EXPECT_EQ(storedAt(0).stringValue(u"id"_s), added.stringValue(u"id"_s));
 }
@@ -504,8 +504,8 @@ TEST_F(ConnectionListTest, PrivateUndoStackTakesBackTheLastTwentyChanges)
     auto run = launch();
     for (int n = 0; n < 25; ++n)
         run->list.addNewConnection();
-    UndoManager &undo = *run->list.undoManager();
-    while (undo.undo()) {
+    UndoManager &history = *run->list.undoManager();
+    while (history.undo()) {
     }
     EXPECT_EQ(run->list.connectionArray().size(), 5);
 }

@@ -100,8 +100,9 @@ TEST_F(StoredPasswordCipher, EncryptsToTheKnownBytesAndBack)
         ASSERT_TRUE(out);
         EXPECT_EQ(status, LXCommonCrypto::Success);
         EXPECT_EQ(out->size(), row.size);
-        if (!row.sealed.isEmpty())
+        if (!row.sealed.isEmpty()) {
             EXPECT_EQ(out->toHex(), row.sealed);
+        }
         EXPECT_EQ(crypto.decrypt(*out).value_or(QByteArray("<none>")), row.plain);
     }
 }

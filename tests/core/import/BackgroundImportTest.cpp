@@ -306,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(Points, BackgroundImportCancel,
                                            CancelPoint{"ImportingAtOnce", false, std::nullopt},
                                            CancelPoint{"ImportingAtFirstReport", false, 0},
                                            CancelPoint{"ImportingAfterAllRows", false, -1}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &point) { return std::string(point.param.name); });
 
 TEST_F(BackgroundImport, AnImporterDestroyedMidRunChangesNothing)
 {

@@ -134,8 +134,9 @@ TEST(MessageContentForms, SenderAndRecipientTextsGiveNamesAndAddresses)
         const MessageContent text = LXMailCoreBridge::textMessageContent(u"b"_s, List(), row.from, row.fromName, row.to,
                                                                          row.toName, u"s"_s);
         EXPECT_EQ(text.from, row.sender);
-        if (row.toName.isEmpty()) // the text form takes no recipient name
+        if (row.toName.isEmpty()) { // the text form takes no recipient name
             EXPECT_EQ(text.to, row.recipients);
+        }
         const MessageContent html = LXMailCoreBridge::htmlMessageContent(u"h"_s, u"t"_s, List(), row.from,
                                                                          row.fromName, row.to, row.toName, u"s"_s);
         EXPECT_EQ(html.from, row.sender);

@@ -332,8 +332,9 @@ TEST_F(MessageBuilderTest, BodyStructureFollowsTheBodiesGiven)
         QStringList types;
         for (const ParsedMessage::Part &part : roundTrip(content).parts) {
             types.append(part.contentType);
-            if (part.contentType.startsWith(u"text/"_s))
+            if (part.contentType.startsWith(u"text/"_s)) {
                 EXPECT_EQ(part.charset, u"utf-8"_s);
+            }
         }
         EXPECT_EQ(types, row.types);
     }
@@ -404,7 +405,7 @@ TEST_F(MessageBuilderTest, TextFilesThatAreUtf8NameTheirCharset)
     QByteArray straddling(64 * 1024 - 1, 'a');
     straddling.append("\xe2\x82\xac end"); // "€" over the first piece's end
     const struct { const char *name; QString fileName; QByteArray bytes; QString charset; } rows[] = {
-        {"UTF-8 text", u"notes.txt"_s, "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9e \xf0\x9f\x98\x80\n", u"utf-8"_s},
+        {"UTF-8 text", u"notes.txt"_s, "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e \xf0\x9f\x98\x80\n", u"utf-8"_s},
         {"ASCII CSV", u"list.csv"_s, "name,email\nAnn,ann@example.org\n", u"utf-8"_s},
         {"character over a piece boundary", u"long.txt"_s, straddling, u"utf-8"_s},
         {"empty text", u"empty.txt"_s, QByteArray(), u"utf-8"_s},
@@ -420,8 +421,9 @@ TEST_F(MessageBuilderTest, TextFilesThatAreUtf8NameTheirCharset)
         ASSERT_EQ(m.parts.size(), 3);
         EXPECT_EQ(m.parts[2].charset, row.charset);
         EXPECT_EQ(m.parts[2].payload, row.bytes);
-        if (!row.charset.isEmpty() && row.bytes.size() < 100)
+        if (!row.charset.isEmpty() && row.bytes.size() < 100) {
             EXPECT_EQ(m.parts[2].text, QString::fromUtf8(row.bytes));
+        }
     }
 }
 

@@ -180,8 +180,9 @@ TEST(ValueTransformers, DeclareTheirResultClassAndWhetherTheyWriteBack)
         EXPECT_EQ(transformer->transformedValueClass(), row.valueClass) << row.name;
         EXPECT_EQ(transformer->allowsReverseTransformation(), row.reverse) << row.name;
         // A one-way transformer writes nothing back.
-        if (!row.reverse)
+        if (!row.reverse) {
             EXPECT_EQ(describe(transformer->reverseTransformedValue(Value(true))), describe(Value())) << row.name;
+        }
     }
 }
 
