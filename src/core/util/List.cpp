@@ -35,16 +35,25 @@ List::Snapshot::~Snapshot()
         m_block->snapshots.fetch_sub(1, std::memory_order_release);
 }
 
+namespace {
+
+// What a list without a block of items holds.
+const List::Items &noItems()
+{
+    static const List::Items none;
+    return none;
+}
+
+} // namespace
+
 const List::Items &List::Snapshot::items() const
 {
-    static const Items none;
-    return m_block ? m_block->items : none;
+    return m_block ? m_block->items : noItems();
 }
 
 const List::Items &List::Data::items() const
 {
-    static const Items none;
-    return block ? block->items : none;
+    return block ? block->items : noItems();
 }
 
 List::Items &List::Data::own()

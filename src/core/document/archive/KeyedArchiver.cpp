@@ -211,6 +211,15 @@ struct KeyedArchiver::Plan
     ChunkedVector<quint64> foundBits;
     size_t lookUps = 0;
     ChunkedVector<Uid> foundBefore;
+    void addLookUp(bool foundSomething)
+    {
+        const size_t n = lookUps++;
+        if (n % 64 == 0)
+            foundBits.push_back(0);
+        if (foundSomething)
+            foundBits.back() |= quint64(1) << (n % 64);
+    }
+    bool lookUpFound(size_t n) const { return (foundBits[n / 64] >> (n % 64)) & 1; }
 
     // The list written in two halves, by its place in `lists`: where each
     // half starts, where the second ends, and the slots of all its items.
@@ -986,11 +995,7 @@ std::optional<KeyedArchiver::Uid> KeyedArchiver::knownContainer(quint64 identity
 
 void KeyedArchiver::noteLookUp(bool foundBefore)
 {
-    const size_t n = m_plan.lookUps++;
-    if (n % 64 == 0)
-        m_plan.foundBits.push_back(0);
-    if (foundBefore)
-        m_plan.foundBits.back() |= quint64(1) << (n % 64);
+    m_plan.addLookUp(foundBefore);
     ++m_at.found;
 }
 
@@ -1009,8 +1014,7 @@ void KeyedArchiver::foundNothing()
 
 std::optional<KeyedArchiver::Uid> KeyedArchiver::foundBefore()
 {
-    const size_t n = m_at.found++;
-    if (!((m_plan.foundBits[n / 64] >> (n % 64)) & 1))
+    if (!m_plan.lookUpFound(m_at.found++))
         return std::nullopt;
     return m_plan.foundBefore[m_at.foundBefore++];
 }
@@ -1293,12 +1297,8 @@ bool KeyedArchiver::joinSecondHalf(Plan &side, const Position &fork, const Posit
     plan.apartEnd = first.uid + (sideEnd.uid - fork.uid);
     plan.apartShift = uidShift;
     plan.apartFork = fork.uid;
-    for (size_t n = 0; n < side.lookUps; ++n) {
-        const size_t at = plan.lookUps++;
-        if (at % 64 == 0)
-            plan.foundBits.push_back(0);
-        plan.foundBits.back() |= ((side.foundBits[n / 64] >> (n % 64)) & 1) << (at % 64);
-    }
+    for (size_t n = 0; n < side.lookUps; ++n)
+        plan.addLookUp(side.lookUpFound(n));
     side.foundBefore.forEachSpan(0, side.foundBefore.size(), [&](std::span<const Uid> part) {
         for (Uid u : part)
             plan.foundBefore.push_back(uidOf(u));
