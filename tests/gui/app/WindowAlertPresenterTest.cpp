@@ -1,3 +1,4 @@
+#include "AccessibleNames.h"
 #include "AppTests.h"
 #include "app/WindowAlertPresenter.h"
 
@@ -77,6 +78,7 @@ private Q_SLOTS:
         QVERIFY(box->isVisible());
         QCOMPARE(box->windowModality(), Qt::WindowModal);
         QVERIFY(answers.isEmpty()); // a sheet does not block: the answer comes later
+        QCOMPARE(gui::testing::unnamedControls(*box), QStringList());
 
         // The buttons stand in the alert's order, left to right.
         for (int i = 1; i < std::max<int>(buttons.size(), 1); ++i)

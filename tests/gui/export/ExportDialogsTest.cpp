@@ -1,3 +1,4 @@
+#include "AccessibleNames.h"
 #include "CliRunner.h"
 #include "DialogFixture.h"
 #include "TestFiles.h"
@@ -185,6 +186,7 @@ private Q_SLOTS:
         QCOMPARE(offered.first(), u"email"_s);
 
         const QStringList order = tabOrder(*sheet, left);
+        QCOMPARE(unnamedControls(*sheet), QStringList());
         QStringList buttons{u"cancelExportButton"_s, u"exportButton"_s};
         if (button(*sheet, u"exportButton"_s)->x() < button(*sheet, u"cancelExportButton"_s)->x())
             buttons = QStringList{u"exportButton"_s, u"cancelExportButton"_s};
@@ -281,6 +283,7 @@ private Q_SLOTS:
         auto *accessory = panel->findChild<ExportAccessory *>();
         QVERIFY(accessory);
         QCOMPARE(accessory->fileTypePopUp()->currentText(), u"html"_s);
+        QCOMPARE(unnamedControls(*accessory), QStringList());
         accessory->fileTypePopUp()->setCurrentText(u"txt"_s);
         QCOMPARE(panel->allowedExtensions(), QStringList{u"txt"_s});
 

@@ -1,3 +1,4 @@
+#include "AccessibleNames.h"
 #include "DialogFixture.h"
 #include "FakeApplicationActions.h"
 #include "MailingWindow.h"
@@ -182,6 +183,7 @@ private Q_SLOTS:
         QCOMPARE(accessory()->formatPopUp()->currentText(), u"Automatic"_s);
         QCOMPARE(accessory()->encodingPopUp()->currentText(), u"Automatic"_s);
         QCOMPARE(accessory()->encodingPopUp()->count(), 10);
+        QCOMPARE(unnamedControls(*accessory()), QStringList());
         choose(path, format, encoding);
         ImportMappingSheet *sheet = waitForMapping();
         QVERIFY(sheet);
@@ -243,6 +245,7 @@ private Q_SLOTS:
         // Tab goes down the sheet: the table and its pop-ups, the row
         // browser, the tools, the options, the buttons as the box lays them out.
         const QStringList order = tabOrder(*sheet, sheet->mappingTable());
+        QCOMPARE(unnamedControls(*sheet), QStringList());
         QCOMPARE(order.mid(0, 9),
                  (QStringList{u"importMappingTable"_s, u"destinationPopUp1"_s, u"destinationPopUp2"_s,
                               u"destinationPopUp3"_s, u"previousRowButton"_s, u"nextRowButton"_s,
@@ -343,6 +346,7 @@ private Q_SLOTS:
             QVERIFY(flow->progressSheet());
             QCOMPARE(flow->progressSheet()->objectName(), u"importLoadingSheet"_s);
             QCOMPARE(flow->progressSheet()->windowModality(), Qt::WindowModal);
+            QCOMPARE(unnamedControls(*flow->progressSheet()), QStringList());
             if (step == u"loading") {
                 QTest::mouseClick(flow->progressSheet()->cancelButton(), Qt::LeftButton);
             } else {

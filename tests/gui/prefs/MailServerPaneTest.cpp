@@ -1,3 +1,4 @@
+#include "AccessibleNames.h"
 #include "prefs/MailServerPane.h"
 
 #include "LocalPorts.h"
@@ -459,23 +460,13 @@ private Q_SLOTS:
         p.click("addConnectionButton");
         p.click("testButton");
         for (QWidget *root : {static_cast<QWidget *>(p.pane), static_cast<QWidget *>(p.sheet())}) {
-            for (QWidget *control : root->findChildren<QWidget *>()) {
-                const bool isControl = qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control)
-                    || qobject_cast<QComboBox *>(control) || qobject_cast<QAbstractSpinBox *>(control)
-                    || qobject_cast<QTableView *>(control) || qobject_cast<QProgressBar *>(control);
-                // The parts Qt builds into its controls are named by the control.
-                if (!isControl || control->parent()->inherits("QAbstractSpinBox")
-                    || control->parent()->inherits("QComboBox") || control->inherits("QTableCornerButton"))
-                    continue;
-                QVERIFY2(!control->objectName().isEmpty(), control->metaObject()->className());
-                QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
-                QVERIFY(accessible);
-                const QString name = accessible->text(QAccessible::Name);
-                QVERIFY2(!name.isEmpty(), qPrintable(control->objectName()));
-                if (auto *button = qobject_cast<QAbstractButton *>(control)) {
-                    const QString label = button->text().remove(u'&').remove(u'\u2026').remove(u':');
-                    QVERIFY2(name.contains(label), qPrintable(control->objectName() + u": "_s + name));
-                }
+            const QStringList unnamed = gui::testing::unnamedControls(*root);
+            QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
+            // A button's name says what its text says.
+            for (QAbstractButton *button : root->findChildren<QAbstractButton *>()) {
+                const QString label = button->text().remove(u'&').remove(u'\u2026').remove(u':');
+                const QString name = QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name);
+                QVERIFY2(name.contains(label), qPrintable(button->objectName() + u": "_s + name));
             }
         }
         p.sheet()->reject();

@@ -1,3 +1,4 @@
+#include "AccessibleNames.h"
 #include "FakeApplicationActions.h"
 #include "FileSizeLimit.h"
 #include "MailingWindow.h"
@@ -18,7 +19,6 @@
 #include "util/UndoManager.h"
 #include "window/TableRowCopy.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QHeaderView>
@@ -131,12 +131,14 @@ private Q_SLOTS:
                 || w->objectName().startsWith(u"qt_"_s) || qobject_cast<QTabBar *>(w)
                 || qobject_cast<QTabBar *>(w->parentWidget()))
                 continue;
-            if (QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty())
-                unnamed += w->objectName() + u'/' + QString::fromLatin1(w->metaObject()->className());
             for (int tab = 0; tab < window->tabs()->count(); ++tab) {
                 if (window->tabs()->widget(tab)->isAncestorOf(w))
                     orders[tab].append(w->objectName());
             }
+        }
+        for (int tab = 0; tab < window->tabs()->count(); ++tab) {
+            window->tabs()->setCurrentIndex(tab);
+            unnamed += unnamedControls(*window->tabs()->widget(tab));
         }
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
         QCOMPARE(orders.value(MyDocument::DatabaseTab),
