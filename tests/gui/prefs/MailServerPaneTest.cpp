@@ -98,23 +98,16 @@ struct Panel
     }
     void click(const char *name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
     // Types into a field and finishes it with Return.
+    template<typename Field = QLineEdit>
     void enter(const char *name, const QString &text)
     {
-        auto *field = child<QLineEdit>(name);
+        auto *field = child<Field>(name);
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
     }
-    // Types a port into the custom port field and finishes it with Return.
-    void enterPort(int port)
-    {
-        auto *field = child<QSpinBox>("customPortField");
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, QString::number(port));
-        QTest::keyClick(field, Qt::Key_Return);
-    }
+    void enterPort(int port) { enter<QSpinBox>("customPortField", QString::number(port)); }
     void chooseRow(int row)
     {
         QTableView *table = child<QTableView>("connectionTable");
@@ -143,6 +136,7 @@ struct Panel
     }
     ConnectionTesterSheet *sheet() { return pane->testerSheet(); }
     int shownPane() { return sheet()->panes()->currentIndex(); }
+    QPushButton *sheetButton(const char *name) { return sheet()->findChild<QPushButton *>(QString::fromLatin1(name)); }
 
     QTemporaryDir folder;
     QTemporaryDir machine;
@@ -383,13 +377,13 @@ private Q_SLOTS:
 
         QElapsedTimer clock;
         clock.start();
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"testConnectionButton"_s), Qt::LeftButton);
+        QTest::mouseClick(p.sheetButton("testConnectionButton"), Qt::LeftButton);
         QVERIFY2(clock.elapsed() < 100, "the test must not wait for the server");
         QVERIFY(sheet->findChild<QProgressBar *>(u"testProgress"_s)->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(p.shownPane(), pane, 20000);
         QVERIFY(!sheet->findChild<QProgressBar *>(u"testProgress"_s)->isVisible());
 
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"closeTesterButton"_s), Qt::LeftButton);
+        QTest::mouseClick(p.sheetButton("closeTesterButton"), Qt::LeftButton);
         QVERIFY(!sheet->isVisible());
     }
 
@@ -403,10 +397,10 @@ private Q_SLOTS:
         p.click("addConnectionButton");
         p.click("testButton");
         ConnectionTesterSheet *sheet = p.sheet();
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"testConnectionButton"_s), Qt::LeftButton);
+        QTest::mouseClick(p.sheetButton("testConnectionButton"), Qt::LeftButton);
         QVERIFY(p.pane->tester()->testing());
-        QVERIFY(!sheet->findChild<QPushButton *>(u"testConnectionButton"_s)->isEnabled());
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"closeTesterButton"_s), Qt::LeftButton);
+        QVERIFY(!p.sheetButton("testConnectionButton")->isEnabled());
+        QTest::mouseClick(p.sheetButton("closeTesterButton"), Qt::LeftButton);
         QVERIFY(!sheet->isVisible());
 
         QCOMPARE(checks.checks.size(), std::size_t(1));
@@ -417,9 +411,9 @@ private Q_SLOTS:
         QVERIFY(sheet->isVisible());
         QCOMPARE(p.shownPane(), 0);
         QVERIFY(!sheet->findChild<QProgressBar *>(u"testProgress"_s)->isVisible());
-        QVERIFY(sheet->findChild<QPushButton *>(u"testConnectionButton"_s)->isEnabled());
+        QVERIFY(p.sheetButton("testConnectionButton")->isEnabled());
         // Escape closes it too, with the same effect.
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"testConnectionButton"_s), Qt::LeftButton);
+        QTest::mouseClick(p.sheetButton("testConnectionButton"), Qt::LeftButton);
         QTest::keyClick(sheet, Qt::Key_Escape);
         QVERIFY(!sheet->isVisible());
         QVERIFY(!p.pane->tester()->testing());
@@ -439,11 +433,11 @@ private Q_SLOTS:
         ConnectionTesterSheet *sheet = p.sheet();
         QElapsedTimer clock;
         clock.start();
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"testConnectionButton"_s), Qt::LeftButton);
+        QTest::mouseClick(p.sheetButton("testConnectionButton"), Qt::LeftButton);
         QTest::qWait(200);
         QCOMPARE(p.shownPane(), 0);
         QVERIFY(p.pane->tester()->testing());
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"closeTesterButton"_s), Qt::LeftButton);
+        QTest::mouseClick(p.sheetButton("closeTesterButton"), Qt::LeftButton);
         QVERIFY(!sheet->isVisible());
         QVERIFY2(clock.elapsed() < 1000, "closing waited for the server");
         p.chooseRow(0);

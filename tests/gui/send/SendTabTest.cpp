@@ -60,7 +60,7 @@ struct Page
     explicit Page(const List::Items &records, List connectionList = List())
         : connections(std::move(connectionList), [this](int panel) { openedPreferences.append(panel); })
     {
-        MyDocument &doc = session.document();
+        MyDocument &doc = session->document();
         doc.setMailFormFrom(u"sender@example.org"_s);
         doc.setMailFormSubject(u"Hello _email_"_s);
         doc.setMailFormBody(u"Dear _email_,\nthe news.\n"_s);
@@ -77,7 +77,7 @@ struct Page
         window.show();
     }
 
-    MyDocument &doc() { return session.document(); }
+    MyDocument &doc() { return session->document(); }
     template<typename T = QPushButton>
     T *child(const char *name)
     {
@@ -96,9 +96,10 @@ struct Page
     QtMainLoop mainLoop;
     QList<int> openedPreferences;
     StaticConnectionProvider connections;
-    DocumentSession session{DocumentSession::Services{SystemClock::instance(), alerts, urlOpener}};
+    std::unique_ptr<DocumentSession> session =
+        std::make_unique<DocumentSession>(DocumentSession::Services{SystemClock::instance(), alerts, urlOpener});
     QWidget window;
-    WindowContext context{session, alerts, filePanel, urlOpener, revealer, mainLoop, &window, nullptr, &connections, {}};
+    WindowContext context{*session, alerts, filePanel, urlOpener, revealer, mainLoop, &window, nullptr, &connections, {}};
     std::unique_ptr<SendTab> tab;
 };
 
@@ -161,6 +162,9 @@ private Q_SLOTS:
 
     void cleanupTestCase() { m_server.reset(); }
 
+    // The test server's connection list, at its port of mode.
+    List server(const char *mode = "clear") const { return List({Value(localConnection(m_server->port(mode)))}); }
+
     // A run from the page against the local server: the confirmation sheet,
     // the bar up to its end, a log line per answer, and a summary that says
     // what the server did: "Done. 3 sent." reads the same when all failed.
@@ -185,7 +189,7 @@ private Q_SLOTS:
         QFETCH(QString, summary);
         QFETCH(qsizetype, stored);
         const qsizetype storedBefore = storedMessages(*m_server);
-        Page page(checkedRecords(addresses), List({Value(localConnection(m_server->port("clear")))}));
+        Page page(checkedRecords(addresses), server());
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         auto *bar = page.child<QProgressBar>("runProgressBar");
 
@@ -224,7 +228,7 @@ private Q_SLOTS:
     void theResultsTableFollowsTheRunRowByRow()
     {
         Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"not an address"_s, u"d@later.test"_s}),
-                  List({Value(localConnection(m_server->port("clear")))}));
+                  server());
         auto *table = page.child<QTableView>("runResultsTable");
         QCOMPARE(page.child<QLabel>("runResultsCountsLine")->text(), u"No send run yet"_s);
         QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
@@ -280,7 +284,7 @@ private Q_SLOTS:
             QVERIFY(quillcast::testing::writeFile(run->path(), lines.join()));
         }
         Page page({});
-        QVERIFY(page.session.create(mailing).ok());
+        QVERIFY(page.session->create(mailing).ok());
         auto *table = page.child<QTableView>("runResultsTable");
         QCOMPARE(page.child<QLabel>("runResultsCountsLine")->text(), counts);
         QCOMPARE(resultRows(table), rows);
@@ -293,8 +297,7 @@ private Q_SLOTS:
     void theFailedOfARunAreCheckedAndSentAgain()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
-        Page page(checkedRecords({u"a@example.org"_s, u"b@later.test"_s, u"c@reject.test"_s}),
-                  List({Value(localConnection(m_server->port("clear")))}));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@later.test"_s, u"c@reject.test"_s}), server());
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         QVERIFY(!page.child("retryFailedButton")->isEnabled());
         QVERIFY(!page.child("checkFailedButton")->isEnabled());
@@ -372,7 +375,7 @@ private Q_SLOTS:
             QVERIFY(run->flush().ok());
         }
         Page page({});
-        QVERIFY(page.session.create(mailing).ok());
+        QVERIFY(page.session->create(mailing).ok());
         QVERIFY(page.child("exportResultsButton")->isEnabled());
         const QString path = target.isEmpty() ? QString() : scratch.filePath(target);
         page.filePanel.queueSaveAnswer(target.isEmpty() ? std::nullopt : std::optional<QString>(path));
@@ -420,7 +423,7 @@ private Q_SLOTS:
         const QString mailing = scratch.filePath(u"Members.quillcast"_s);
         {
             Page writer(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}));
-            QVERIFY(writer.session.saveAs(mailing).ok());
+            QVERIFY(writer.session->saveAs(mailing).ok());
         }
         {
             const std::unique_ptr<RunJournal> run = startedRun(mailing);
@@ -433,10 +436,10 @@ private Q_SLOTS:
                 QVERIFY(run->ended(RunJournal::End::Finished, QString(), QDateTime::currentDateTimeUtc()).ok());
         }
         const qsizetype storedBefore = storedMessages(*m_server);
-        Page page({}, List({Value(localConnection(m_server->port("clear")))}));
+        Page page({}, server());
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.alerts.queueAnswer(answer);
-        QVERIFY(page.session.open(mailing).ok());
+        QVERIFY(page.session->open(mailing).ok());
         if (finished) {
             QTest::qWait(200);
             QCOMPARE(page.alerts.shown().size(), 0);
@@ -471,8 +474,7 @@ private Q_SLOTS:
     // list with the reply as its note, the one refused for now does not.
     void addressesRefusedAsUnknownGoToTheExceptionsWhenTicked()
     {
-        Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"c@later.test"_s}),
-                  List({Value(localConnection(m_server->port("clear")))}));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"c@later.test"_s}), server());
         auto *box = page.child<QCheckBox>("addRefusedToExceptionsBox");
         QVERIFY(!box->isChecked());
         QCOMPARE(box->accessibleName(), u"Add addresses refused as unknown to the exceptions"_s);
@@ -500,8 +502,7 @@ private Q_SLOTS:
     void cancelStopsBeforeTheNextMessage()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
-        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}),
-                  List({Value(localConnection(m_server->port("clear")))}));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}), server());
         page.doc().setSendPrepTimeInterval(60);
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
 
@@ -527,7 +528,7 @@ private Q_SLOTS:
     // as failed.
     void theRunWaitsForTheServersAnswers()
     {
-        Page page(checkedRecords({u"a@example.org"_s}), List({Value(localConnection(m_server->port("late")))}));
+        Page page(checkedRecords({u"a@example.org"_s}), server("late"));
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.click("sendAllButton");
         QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runActionLine")->text(), u"Done. 1 sent."_s, 20000);
@@ -548,8 +549,7 @@ private Q_SLOTS:
     void sendingTheSelectedRecordSendsItAlone()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
-        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}),
-                  List({Value(localConnection(m_server->port("clear")))}));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}), server());
         QSignalSpy selection(page.tab.get(), &SendTab::selectionChanged);
         QVERIFY(!page.child("prepareSelectedButton")->isEnabled());
         QVERIFY(!page.child("sendSelectedButton")->isEnabled());
@@ -566,7 +566,7 @@ private Q_SLOTS:
     // A confirmation answered with Cancel starts nothing.
     void aCancelledConfirmationStartsNoRun()
     {
-        Page page(checkedRecords({u"a@example.org"_s}), List({Value(localConnection(m_server->port("clear")))}));
+        Page page(checkedRecords({u"a@example.org"_s}), server());
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.alerts.queueAnswer(1);
         page.click("sendAllButton");
@@ -758,8 +758,7 @@ private Q_SLOTS:
         QTemporaryDir scratch;
         const QString sendmail = scratch.filePath(u"sendmail"_s);
         QVERIFY(quillcast::testing::writeScript(sendmail, script));
-        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}),
-                  List({Value(localConnection(m_server->port("clear")))}));
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}), server());
         page.doc().setUseMailServerToSend(0);
         page.tab->setSendmailPath(sendmail);
         QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
@@ -785,11 +784,7 @@ private Q_SLOTS:
         page.click("prepareSelectedButton");
         QTRY_VERIFY(QFileInfo::exists(calls));
         QTRY_COMPARE(page.logText().split(u'\n', Qt::SkipEmptyParts).size(), 1);
-        QFile file(calls);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 1);
-        QCOMPARE(lines.at(0), u"mailto:b@example.org"_s);
+        QCOMPARE(quillcast::testing::fileContents(calls), QByteArray("mailto:b@example.org\n"));
     }
 
     // The window lets go of its session before its pages (members go before
@@ -797,30 +792,18 @@ private Q_SLOTS:
     // of a mailing that is gone.
     void thePageOutlivesItsSession()
     {
-        ScriptedAlertPresenter alerts;
-        RecordingUrlOpener urlOpener;
-        RecordingFileRevealer revealer;
-        ScriptedFilePanel filePanel;
-        QtMainLoop mainLoop;
-        auto session = std::make_unique<DocumentSession>(
-            DocumentSession::Services{SystemClock::instance(), alerts, urlOpener});
-        session->document().setAddressArray(List(checkedRecords({u"a@example.org"_s, u"b@example.org"_s})));
-        session->document().sendListRebuilder().rebuildNow();
-        session->document().setLogViewText(u"a line\n"_s);
-        QWidget window;
-        WindowContext context{*session, alerts, filePanel, urlOpener, revealer, mainLoop, &window, nullptr, nullptr, {}};
-        auto *tab = new SendTab(context, &window);
-        window.resize(800, 600);
-        tab->resize(window.size());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(tab->findChild<QTableView *>(u"sendListTable"_s)->model()->rowCount(), 2);
+        Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}));
+        page.doc().setLogViewText(u"a line\n"_s);
+        QVERIFY(QTest::qWaitForWindowExposed(&page.window));
+        auto *table = page.child<QTableView>("sendListTable");
+        QCOMPARE(table->model()->rowCount(), 2);
+        QTRY_COMPARE(page.logText(), u"a line\n"_s);
 
-        session.reset();
-        tab->repaint();
+        page.session.reset();
+        page.tab->repaint();
         QTest::qWait(50);
-        QCOMPARE(tab->findChild<QTableView *>(u"sendListTable"_s)->model(), nullptr);
-        QCOMPARE(tab->findChild<LogView *>(u"logView"_s)->toPlainText(), QString());
+        QCOMPARE(table->model(), nullptr);
+        QCOMPARE(page.logText(), QString());
     }
 
     // The search field filters the send list as the user types, and a run
