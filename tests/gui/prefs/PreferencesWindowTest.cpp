@@ -248,9 +248,7 @@ private Q_SLOTS:
     {
         services->defaults().setObject(u"StartupActionTag"_s, Value(qint64(3)));
         const QString path = dir->filePath(u"startup.quill"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
 
         QTest::mouseClick(window->findChild<QPushButton *>(u"selectStartupDocButton"_s), Qt::LeftButton);
         auto *panel = window->findChild<FilePanelDialog *>();
@@ -384,9 +382,7 @@ private Q_SLOTS:
     void refusedWriteLeavesTheControlShowingWhatIsStored()
     {
         // A settings file that cannot be made: its folder is a file.
-        QFile blocker(dir->filePath(u"blocker"_s));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(QFile(dir->filePath(u"blocker"_s)).open(QIODevice::WriteOnly));
         SettingsFileStore store(dir->filePath(u"blocker/settings.ini"_s));
         UserDefaults defaults(store);
         defaults.registerDefaults(Dict{{u"notifyUpdate"_s, Value(true)}});

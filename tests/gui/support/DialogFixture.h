@@ -19,6 +19,7 @@
 #include "platform/SystemClock.h"
 #include "session/DocumentSession.h"
 
+#include <QPushButton>
 #include <QWidget>
 
 #include <memory>
@@ -63,6 +64,15 @@ public:
     DocumentSession session;
     std::unique_ptr<WindowContext> context;
 };
+
+// A sheet's button by its object name; a missing one ends the test run.
+inline QPushButton *button(QWidget &sheet, const QString &name)
+{
+    auto *b = sheet.findChild<QPushButton *>(name);
+    if (!b)
+        qFatal("no button %s", qPrintable(name));
+    return b;
+}
 
 // The object names of the controls Tab reaches in the sheet, from first on,
 // in the order it reaches them.
