@@ -1,4 +1,5 @@
 #include "MailPageFixture.h"
+#include "TestFiles.h"
 
 #include "database/AttachmentCommands.h"
 #include "document/DocumentKeys.h"
@@ -39,10 +40,7 @@ QStringList attachmentPaths(const MyDocument &doc)
 QString writeFile(const QTemporaryDir &dir, const QString &name)
 {
     const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write("attached\n") != 9)
-        return {};
-    return path;
+    return quillcast::testing::writeFile(path, "attached\n") ? path : QString();
 }
 
 // Drags the files over the list and lets go, as a file manager would with

@@ -4,6 +4,7 @@
 #include "send/Preview.h"
 #include "tabs/PreviewTab.h"
 
+#include "TestFiles.h"
 #include "TestRecords.h"
 
 #include <QLabel>
@@ -46,10 +47,8 @@ struct PreviewPage
 {
     PreviewPage()
     {
-        QFile ann(dir.filePath(u"Ann.txt"_s));
-        if (!ann.open(QIODevice::WriteOnly) || ann.write("x") != 1)
+        if (!quillcast::testing::writeFile(dir.filePath(u"Ann.txt"_s), "x"))
             qFatal("cannot write the attachment");
-        ann.close();
         if (!page.session.newDocument([this](MyDocument &doc) { return fillMailing(doc, dir.path()); }))
             qFatal("cannot make the mailing");
         tab = new PreviewTab(page.context, &page.window);
