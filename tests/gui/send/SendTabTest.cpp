@@ -72,6 +72,7 @@ struct Page
         doc.sendListRebuilder().rebuildNow();
         doc.updateChangeCount(MyDocument::ChangeKind::Cleared);
         tab = std::make_unique<SendTab>(context, &window);
+        active = std::make_unique<QSignalSpy>(tab.get(), &SendTab::runActiveChanged);
         window.resize(1100, 750);
         tab->resize(window.size());
         window.show();
@@ -101,6 +102,8 @@ struct Page
     QWidget window;
     WindowContext context{*session, alerts, filePanel, urlOpener, revealer, mainLoop, &window, nullptr, &connections, {}};
     std::unique_ptr<SendTab> tab;
+    // A run's start and end, as the page tells them.
+    std::unique_ptr<QSignalSpy> active;
 };
 
 List::Items checkedRecords(const QStringList &addresses)
@@ -190,19 +193,18 @@ private Q_SLOTS:
         QFETCH(qsizetype, stored);
         const qsizetype storedBefore = storedMessages(*m_server);
         Page page(checkedRecords(addresses), server());
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         auto *bar = page.child<QProgressBar>("runProgressBar");
 
         page.click("sendCheckedButton");
         QCOMPARE(page.alerts.shown().size(), 1);
         QCOMPARE(page.alerts.shown().at(0).messageText, u"Do you want to send the emails for 3 checked records?"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 1, 20000);
-        QCOMPARE(active.at(0).at(0).toBool(), true);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 1, 20000);
+        QCOMPARE(page.active->at(0).at(0).toBool(), true);
         QVERIFY(!page.child("sendCheckedButton")->isEnabled());
         QVERIFY(page.child("cancelRunButton")->isEnabled());
 
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
-        QCOMPARE(active.at(1).at(0).toBool(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
+        QCOMPARE(page.active->at(1).at(0).toBool(), false);
         QCOMPARE(bar->maximum(), 3);
         QCOMPARE(bar->value(), 3);
         QCOMPARE(page.child<QLabel>("runActionLine")->text(), u"Done. 3 sent."_s);
@@ -233,9 +235,8 @@ private Q_SLOTS:
         QCOMPARE(page.child<QLabel>("runResultsCountsLine")->text(), u"No send run yet"_s);
         QSignalSpy resets(table->model(), &QAbstractItemModel::modelReset);
         QSignalSpy inserted(table->model(), &QAbstractItemModel::rowsInserted);
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.click("sendAllButton");
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
                                   u"Accepted: 1  Refused: 2  Failed: 1  Unknown: 0"_s, 10000);
         const QStringList rows = resultRows(table);
@@ -298,12 +299,11 @@ private Q_SLOTS:
     {
         const qsizetype storedBefore = storedMessages(*m_server);
         Page page(checkedRecords({u"a@example.org"_s, u"b@later.test"_s, u"c@reject.test"_s}), server());
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         QVERIFY(!page.child("retryFailedButton")->isEnabled());
         QVERIFY(!page.child("checkFailedButton")->isEnabled());
         QVERIFY(!page.child("exportResultsButton")->isEnabled());
         page.click("sendAllButton");
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
                                   u"Accepted: 1  Refused: 2  Failed: 0  Unknown: 0"_s, 10000);
         QVERIFY(page.child("retryFailedButton")->isEnabled());
@@ -330,7 +330,7 @@ private Q_SLOTS:
         page.click("retryFailedButton");
         QCOMPARE(page.alerts.shown().last().messageText,
                  u"Do you want to send the emails again for the 1 records that failed?"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 4, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 4, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runResultsCountsLine")->text(),
                                   u"Accepted: 2  Refused: 1  Failed: 0  Unknown: 0"_s, 10000);
         const QStringList rows = resultRows(table);
@@ -437,13 +437,12 @@ private Q_SLOTS:
         }
         const qsizetype storedBefore = storedMessages(*m_server);
         Page page({}, server());
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.alerts.queueAnswer(answer);
         QVERIFY(page.session->open(mailing).ok());
         if (finished) {
             QTest::qWait(200);
             QCOMPARE(page.alerts.shown().size(), 0);
-            QCOMPARE(active.size(), 0);
+            QCOMPARE(page.active->size(), 0);
             return;
         }
         QTRY_VERIFY(!page.alerts.shown().isEmpty());
@@ -456,10 +455,10 @@ private Q_SLOTS:
         if (sent == 0) {
             QTest::qWait(200);
             QCOMPARE(page.alerts.shown().size(), 1);
-            QCOMPARE(active.size(), 0);
+            QCOMPARE(page.active->size(), 0);
             return;
         }
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
         QCOMPARE(page.alerts.shown().at(1).messageText,
                  u"Do you want to resume the run and send the emails for %1 records?"_s.arg(sent));
         QTRY_COMPARE_WITH_TIMEOUT(storedMessages(*m_server) - storedBefore, sent, 10000);
@@ -486,9 +485,8 @@ private Q_SLOTS:
         QVERIFY(page.doc().undoManager().redo());
         QVERIFY(box->isChecked());
 
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.click("sendAllButton");
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(page.doc().exceptArray().size(), qsizetype(1), 10000);
         const Dict listed = page.doc().exceptArray().at(0).toDict();
         QCOMPARE(listed.stringValue(u"email"_s), u"b@reject.test"_s);
@@ -504,7 +502,6 @@ private Q_SLOTS:
         const qsizetype storedBefore = storedMessages(*m_server);
         Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s, u"c@example.org"_s}), server());
         page.doc().setSendPrepTimeInterval(60);
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
 
         page.click("sendAllButton");
         QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runActionLine")->text(),
@@ -513,7 +510,7 @@ private Q_SLOTS:
         QElapsedTimer cancelled;
         cancelled.start();
         page.click("cancelRunButton");
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
         // The pause is a minute: well under it means the cancel cut it short.
         QVERIFY2(cancelled.elapsed() < 30000, "the cancel waited for the pause");
         QCOMPARE(page.child<QLabel>("runActionLine")->text(), u"Cancelled at: 2 of 3 (1 sent, 2 unsent)"_s);
@@ -529,17 +526,16 @@ private Q_SLOTS:
     void theRunWaitsForTheServersAnswers()
     {
         Page page(checkedRecords({u"a@example.org"_s}), server("late"));
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.click("sendAllButton");
         QTRY_COMPARE_WITH_TIMEOUT(page.child<QLabel>("runActionLine")->text(), u"Done. 1 sent."_s, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(page.tab->summaryText(), u"Waiting for the server's answers to 1 messages"_s, 20000);
-        QCOMPARE(active.size(), 1);
+        QCOMPARE(page.active->size(), 1);
         QVERIFY(page.tab->isRunActive());
         QVERIFY(!page.child("sendAllButton")->isEnabled());
         QVERIFY(page.child("cancelRunButton")->isEnabled());
 
         page.click("cancelRunButton");
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 10000);
         QCOMPARE(page.tab->summaryText(), u"Summary: 0 refused (see the log), 0 accepted by the server, 1 failed"_s);
         QVERIFY(page.child("sendAllButton")->isEnabled());
     }
@@ -567,12 +563,11 @@ private Q_SLOTS:
     void aCancelledConfirmationStartsNoRun()
     {
         Page page(checkedRecords({u"a@example.org"_s}), server());
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.alerts.queueAnswer(1);
         page.click("sendAllButton");
         QCOMPARE(page.alerts.shown().size(), 1);
         QTest::qWait(200);
-        QCOMPARE(active.size(), 0);
+        QCOMPARE(page.active->size(), 0);
         QVERIFY(page.child("sendAllButton")->isEnabled());
     }
 
@@ -673,7 +668,6 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(QList<int>, opened);
         Page page(checkedRecords({u"a@example.org"_s}));
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.alerts.queueAnswer(0);
         page.alerts.queueAnswer(answer);
         page.click("sendCheckedButton");
@@ -684,7 +678,7 @@ private Q_SLOTS:
         QCOMPARE(sheet.kind, Alert::Kind::Sheet);
         QTest::qWait(100);
         QCOMPARE(page.openedPreferences, opened);
-        QCOMPARE(active.size(), 0);
+        QCOMPARE(page.active->size(), 0);
     }
 
     // Preparing writes one draft per record into the folder the user chose,
@@ -701,11 +695,10 @@ private Q_SLOTS:
         QVERIFY(page.filePanel.openRequests().at(0).choosesFolders);
         QCOMPARE(page.tab->draftsFolder(), drafts);
 
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.click("prepareAllButton");
         QCOMPARE(page.alerts.shown().at(0).messageText,
                  u"Do you want to prepare the emails for all the 3 records?"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
         QCOMPARE(QDir(drafts).entryList({u"*.eml"_s}, QDir::Files).size(), 2);
         QCOMPARE(page.tab->summaryText(),
                  u"Summary: 1 refused (see the log), 2 drafts written, 0 failed; drafts in "_s + drafts);
@@ -761,9 +754,8 @@ private Q_SLOTS:
         Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}), server());
         page.doc().setUseMailServerToSend(0);
         page.tab->setSendmailPath(sendmail);
-        QSignalSpy active(page.tab.get(), &SendTab::runActiveChanged);
         page.click("sendCheckedButton");
-        QTRY_COMPARE_WITH_TIMEOUT(active.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(page.active->size(), 2, 20000);
         QCOMPARE(page.tab->summaryText(), summary);
         QTRY_COMPARE(page.logText().count(u"via sendmail to"_s), 2);
         QCOMPARE(page.logText(), page.doc().logViewText());
