@@ -161,9 +161,6 @@ class MailServerPaneTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Adding opens the new connection for editing; choosing another one
-    // locks the editor, the lock button opens it again; deleting asks, and
-    // add and delete are undone and redone by name, the selection following.
     void addEditDeleteAndUndoFollowTheLockRules()
     {
         Panel p;
@@ -280,7 +277,6 @@ private Q_SLOTS:
         QCOMPARE(writes.count(), 1);
     }
 
-    // The password is shown as dots and stored, once, encrypted.
     void passwordIsHiddenAndStoredEncryptedOnce()
     {
         Panel p;
@@ -295,9 +291,6 @@ private Q_SLOTS:
         QVERIFY(p.storedAt(0).contains(u"cryptopwData"_s));
     }
 
-    // The port, encryption and authentication choices write their keys; the
-    // custom port field is open only for the custom choice, user and
-    // password only when the connection authenticates.
     void choicesWriteTheirKeysAndEnableTheirFields()
     {
         Panel p;
@@ -336,8 +329,6 @@ private Q_SLOTS:
         QVERIFY(p.child<QLineEdit>("passwordField")->isEnabled());
     }
 
-    // The test of a connection against the SMTP test server: the sheet's
-    // spinner while the check runs, then the pane of its outcome.
     void testerShowsWhatTheServerSaid_data()
     {
         QTest::addColumn<QString>("mode");
@@ -387,9 +378,7 @@ private Q_SLOTS:
         QVERIFY(!sheet->isVisible());
     }
 
-    // A sheet closed while its test runs is closed at once; the report that
-    // comes later changes nothing, and the sheet opens again on its first
-    // pane.
+    // The report that comes after the sheet closed changes nothing.
     void closingTheSheetWhileTestingDropsTheLateReport()
     {
         PendingChecks checks;
@@ -419,8 +408,6 @@ private Q_SLOTS:
         QVERIFY(!p.pane->tester()->testing());
     }
 
-    // Against a server that never answers, closing is still immediate, and
-    // the panel stays usable.
     void closingWhileARealCheckHangsNeverBlocks()
     {
         quillcast::testing::SilentServer silent;
@@ -444,9 +431,7 @@ private Q_SLOTS:
         QVERIFY(p.child("lockButton")->isEnabled());
     }
 
-    // Every control of the panel and its tester sheet has a name for tests
-    // and one for screen readers that says what its label says (the Tab
-    // order: the preferences window's test).
+    // The Tab order: the preferences window's test.
     void everyControlIsNamed()
     {
         PendingChecks checks;

@@ -168,9 +168,7 @@ private Q_SLOTS:
     // The test server's connection list, at its port of mode.
     List server(const char *mode = "clear") const { return List({Value(localConnection(m_server->port(mode)))}); }
 
-    // A run from the page against the local server: the confirmation sheet,
-    // the bar up to its end, a log line per answer, and a summary that says
-    // what the server did: "Done. 3 sent." reads the same when all failed.
+    // "Done. 3 sent." reads the same when all failed: the summary says what the server did.
     void aRunShowsItsProgressLogAndWhatTheServerDid_data()
     {
         QTest::addColumn<QStringList>("addresses");
@@ -214,7 +212,6 @@ private Q_SLOTS:
         QVERIFY(!page.child("cancelRunButton")->isEnabled());
         QVERIFY(page.child("sendCheckedButton")->isEnabled());
 
-        // Every line of the log shows, the run's first, in order.
         // The last answer's line is posted as the answer is counted.
         QTRY_COMPARE_WITH_TIMEOUT(page.logText().count(u'\n'), 4, 20000);
         QCOMPARE(page.logText(), page.doc().logViewText());
@@ -225,8 +222,7 @@ private Q_SLOTS:
         QVERIFY(page.doc().isDocumentEdited());
     }
 
-    // The results table fills as the server answers, a row per recipient
-    // tried: the run resets it once, at its start, and never per message.
+    // The run resets the results table once, at its start, never per message.
     void theResultsTableFollowsTheRunRowByRow()
     {
         Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"not an address"_s, u"d@later.test"_s}),
@@ -251,8 +247,6 @@ private Q_SLOTS:
         QVERIFY(!table->model()->index(0, 2).data().toString().isEmpty());
     }
 
-    // Opening a mailing shows the results of its last run as its journal
-    // tells them, also of a run cut short; a journal that does not read says so.
     void theLastRunsResultsShowWhenTheMailingOpens_data()
     {
         QTest::addColumn<QList<QByteArray>>("lines");
@@ -291,10 +285,8 @@ private Q_SLOTS:
         QCOMPARE(resultRows(table), rows);
     }
 
-    // After a run with failures: Check Failed checks exactly their records
-    // (undoable), and Retry Failed sends again to the one refused for now,
-    // never to the accepted one nor the one refused for good; its record,
-    // edited meanwhile, goes to its new address, and its row changes in place.
+    // Retry Failed sends to the record refused for now, at its address edited
+    // meanwhile, and changes its row in place.
     void theFailedOfARunAreCheckedAndSentAgain()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
@@ -347,8 +339,6 @@ private Q_SLOTS:
         QVERIFY(page.child("checkFailedButton")->isEnabled());
     }
 
-    // Export Results… asks where through the save panel and writes the
-    // run's CSV there; a write that fails says why, a cancel writes nothing.
     void exportResultsWritesTheCsvWhereAsked_data()
     {
         QTest::addColumn<QString>("target");
@@ -396,11 +386,7 @@ private Q_SLOTS:
             QVERIFY(page.alerts.shown().last().informativeText.contains(path));
     }
 
-    // Opening a mailing whose last run was cut short in a message offers to
-    // resume it: Resume sends to the recipients not sent to yet and skips
-    // the one whose answer is unknown, Resume and Resend Unknown sends to
-    // that one too, Not Now sends nothing. A run that finished is not
-    // offered again, whatever its journal holds.
+    // A finished run is not offered again, whatever its journal holds.
     void aRunCutShortIsOfferedToResumeWhenTheMailingOpens_data()
     {
         QTest::addColumn<bool>("finished");
@@ -468,9 +454,7 @@ private Q_SLOTS:
                                : u"Accepted: 3  Refused: 0  Failed: 0  Unknown: 0"_s);
     }
 
-    // The check box: off for a new mailing; ticking it is an edit to undo;
-    // on, the address the server refuses as unknown goes to the exception
-    // list with the reply as its note, the one refused for now does not.
+    // Only an address refused as unknown goes to the exceptions, not one refused for now.
     void addressesRefusedAsUnknownGoToTheExceptionsWhenTicked()
     {
         Page page(checkedRecords({u"a@example.org"_s, u"b@reject.test"_s, u"c@later.test"_s}), server());
@@ -495,8 +479,7 @@ private Q_SLOTS:
         QCOMPARE(page.doc().exceptArray().size(), qsizetype(1));
     }
 
-    // Cancel takes effect before the next message: with a long pause the
-    // run stops in it, and the second message never leaves.
+    // Cancel cuts the pause short: the second message never leaves.
     void cancelStopsBeforeTheNextMessage()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
@@ -519,10 +502,8 @@ private Q_SLOTS:
         QCOMPARE(storedMessages(*m_server) - storedBefore, 1);
     }
 
-    // The worker ends as soon as it has handed the last message over; the
-    // run stays active until the server has answered, and the summary waits
-    // for the answers. Cancel then stops waiting: what was cut off counts
-    // as failed.
+    // The worker ends once the last message is handed over; the run waits for
+    // the answers, and what a Cancel cuts off then counts as failed.
     void theRunWaitsForTheServersAnswers()
     {
         Page page(checkedRecords({u"a@example.org"_s}), server("late"));
@@ -540,8 +521,6 @@ private Q_SLOTS:
         QVERIFY(page.child("sendAllButton")->isEnabled());
     }
 
-    // The selected-record commands follow the table's selection; the
-    // selected record alone is sent, at once, through the server.
     void sendingTheSelectedRecordSendsItAlone()
     {
         const qsizetype storedBefore = storedMessages(*m_server);
@@ -559,7 +538,6 @@ private Q_SLOTS:
         QCOMPARE(page.alerts.shown().size(), 0);
     }
 
-    // A confirmation answered with Cancel starts nothing.
     void aCancelledConfirmationStartsNoRun()
     {
         Page page(checkedRecords({u"a@example.org"_s}), server());
@@ -571,8 +549,6 @@ private Q_SLOTS:
         QVERIFY(page.child("sendAllButton")->isEnabled());
     }
 
-    // Ticking a record's "sel" box on the send page enables the checked
-    // commands at once, and unticking the last one disables them again.
     void tickingARecordEnablesTheCheckedCommandsAtOnce()
     {
         List::Items items{record(1, false, u"a@example.org"_s), record(2, false, u"b@example.org"_s)};
@@ -636,8 +612,7 @@ private Q_SLOTS:
         QCOMPARE(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
     }
 
-    // Clear Log empties the view through the document's undoable command
-    // (its undo and redo: the core's tests), and the view follows an undo.
+    // The undo command itself: the core's tests.
     void clearLogIsUndoable()
     {
         Page page({});
@@ -654,8 +629,6 @@ private Q_SLOTS:
         QVERIFY(page.child("clearLogButton")->isEnabled());
     }
 
-    // Incomplete server settings: the sheet names what is missing, and its
-    // "Open Server Settings" opens the preferences at the mail servers.
     void incompleteSettingsLeadToThePreferences_data()
     {
         QTest::addColumn<int>("answer");
@@ -681,8 +654,6 @@ private Q_SLOTS:
         QCOMPARE(page.active->size(), 0);
     }
 
-    // Preparing writes one draft per record into the folder the user chose,
-    // says so, and offers to open the folder.
     void preparingWritesADraftPerRecordIntoTheChosenFolder()
     {
         QTemporaryDir scratch;
@@ -707,8 +678,6 @@ private Q_SLOTS:
         QCOMPARE(page.urlOpener.openedFiles, QStringList{drafts});
     }
 
-    // The pause is a user edit: it marks the mailing edited, and never goes
-    // below one second.
     void editingThePauseMarksTheMailingEdited()
     {
         Page page({});
@@ -732,8 +701,6 @@ private Q_SLOTS:
         QCOMPARE(pause->value(), 7);
     }
 
-    // Sending through the user's own mail system goes to sendmail, one
-    // message each, and the summary counts what sendmail took.
     void sendingThroughTheSystemGoesToSendmail_data()
     {
         QTest::addColumn<QString>("script");
@@ -763,7 +730,6 @@ private Q_SLOTS:
         QCOMPARE(page.alerts.shown().size(), 1);
     }
 
-    // The desktop's compose window opens for the one selected record alone.
     void preparingTheSelectedRecordOpensOneComposeWindow()
     {
         QTemporaryDir scratch;
@@ -780,8 +746,7 @@ private Q_SLOTS:
     }
 
     // The window lets go of its session before its pages (members go before
-    // child widgets): the page then shows nothing rather than the records
-    // of a mailing that is gone.
+    // child widgets).
     void thePageOutlivesItsSession()
     {
         Page page(checkedRecords({u"a@example.org"_s, u"b@example.org"_s}));
@@ -798,8 +763,6 @@ private Q_SLOTS:
         QCOMPARE(page.logText(), QString());
     }
 
-    // The search field filters the send list as the user types, and a run
-    // clears it: every record takes part.
     void theSearchFiltersTheList()
     {
         Page page(checkedRecords({u"anna@example.org"_s, u"bert@example.org"_s, u"anne@example.org"_s}));

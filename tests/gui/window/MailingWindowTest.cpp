@@ -125,8 +125,6 @@ private Q_SLOTS:
         };
     }
 
-    // A screen reader can name every control of every page, and Tab walks
-    // each page top to bottom, left to right.
     void everyControlOfEveryPageIsNamedAndTabsInVisualOrder()
     {
         auto window = makeWindow();
@@ -313,8 +311,6 @@ private Q_SLOTS:
         QCOMPARE(doc.selectedTab(), int(MyDocument::DatabaseTab));
     }
 
-    // The Send menu's commands on the last run's results follow what the
-    // results hold and the run; Check Failed checks the failed record.
     void theResultsCommandsFollowTheLastRun()
     {
         auto window = makeWindow();
@@ -388,8 +384,6 @@ private Q_SLOTS:
         QCOMPARE(undo->text(), u"Undo Add Record"_s);
     }
 
-    // While a text field has the focus, Undo is the field's: the document's
-    // step stays.
     void aFocusedTextFieldKeepsItsOwnUndo()
     {
         auto window = makeWindow();
@@ -461,8 +455,6 @@ private Q_SLOTS:
         QCOMPARE(alerts->shown().constFirst().buttons, (QStringList{u"Revert"_s, u"Cancel"_s}));
     }
 
-    // A save that fails says why, once per failure, and the window stays
-    // edited and open; nothing is lost.
     void aFailingSaveIsToldAndKeepsTheWindowEdited()
     {
         const QString file = dir->filePath(u"Spring letter.quill"_s);
@@ -511,8 +503,6 @@ private Q_SLOTS:
         QCOMPARE(reader.document().mailFormBody(), body);
     }
 
-    // Without autosave the session keeps the edits in memory: closing the
-    // window still writes them.
     void closingANamedWindowWritesItsEditsEvenWithoutAutosave()
     {
         const QString file = dir->filePath(u"Quiet.quill"_s);
@@ -526,8 +516,6 @@ private Q_SLOTS:
         QVERIFY(!window->session().isLocked());
     }
 
-    // An untitled window with edits asks before it closes; one without
-    // closes at once.
     void closingAnUntitledWindow_data()
     {
         QTest::addColumn<bool>("edited");
@@ -674,7 +662,6 @@ private Q_SLOTS:
         QCOMPARE(TableRowCopy::selectedRowsAsText(view), expected);
     }
 
-    // Copy with a table focused puts its selected rows on the clipboard.
     void copyFromAFocusedTable()
     {
         auto window = makeWindow();
