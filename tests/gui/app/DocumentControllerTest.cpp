@@ -158,8 +158,6 @@ private Q_SLOTS:
         QVERIFY(RecentDocuments(*store).paths().isEmpty());
     }
 
-    // A closed window goes, its session with it; the untitled ones left
-    // keep their names, and the next one takes the free one.
     void untitledWindowsAreToldApartAndDeletedWhenClosed()
     {
         for (int i = 0; i < 3; ++i)

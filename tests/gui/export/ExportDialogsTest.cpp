@@ -285,10 +285,7 @@ private Q_SLOTS:
         QVERIFY(quillcast::testing::fileContents(path(u"club Export.txt"_s)).startsWith("<!DOCTYPE html>"));
     }
 
-    // Every way an export can end short of a file: the settings sheet's
-    // Cancel, the save panel's, a folder that is not there (said why) and
-    // the write's progress sheet cancelled while it runs. Nothing is left
-    // behind, and the next export goes through.
+    // Nothing is left behind, and the next export goes through.
     void anExportThatDoesNotFinishLeavesNoFile_data()
     {
         QTest::addColumn<QString>("step");

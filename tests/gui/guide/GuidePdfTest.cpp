@@ -110,8 +110,6 @@ private Q_SLOTS:
         QVERIFY2(pictures <= shots * 3, qPrintable(images.out));
     }
 
-    // The printing tool given a chapter with a picture, the picture or the
-    // chapter missing or broken, or nowhere to write.
     void brokenChaptersAndPictures_data()
     {
         QTest::addColumn<bool>("chapterExists");

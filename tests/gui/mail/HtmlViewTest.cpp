@@ -127,8 +127,6 @@ private Q_SLOTS:
         QCOMPARE(urls.openedUrls, QStringList());
     }
 
-    // The mail page's "web" tab shows the HTML body as it is written, tags
-    // and all, and follows it while shown.
     void theMailPagesWebTabShowsTheHtmlBodyAsWritten()
     {
         quillcast::gui::testing::PageContext page;
@@ -152,8 +150,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(shownText(view->page()).trimmed(), u"Changed"_s, 20000);
     }
 
-    // A clicked link goes to the desktop's browser, also one meant for a new
-    // window; the view keeps the mail.
     void aClickOnALinkOpensItInTheBrowser_data()
     {
         QTest::addColumn<QString>("target");
@@ -177,9 +173,8 @@ private Q_SLOTS:
         QVERIFY(view.url().scheme() != u"https"_s);
     }
 
-    // The preview renders the merged HTML of the previewed record, and the
-    // HTML as written on request, also once the window has given the session
-    // its dialog services again (which makes the preview anew).
+    // Also once the window has given the session its dialog services again
+    // (which makes the preview anew).
     void thePreviewRendersTheMergedAndTheUnmergedHtml()
     {
         quillcast::gui::testing::PageContext page;

@@ -197,9 +197,7 @@ private Q_SLOTS:
         QCOMPARE(body->toPlainText(), page.document().mailFormBody());
     }
 
-    // kind and transport before, the pop-up and the row chosen (by keyboard),
-    // what the document then says and which body the page shows. Each pop-up
-    // once: how the two are tied is the core's rule, tested there.
+    // Each pop-up once: how the two are tied is the core's rule, tested there.
     void kindAndTransportFollowTheirRules_data()
     {
         QTest::addColumn<int>("kind");
