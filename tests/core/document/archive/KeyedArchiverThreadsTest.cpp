@@ -13,7 +13,10 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace quillcast;
 using namespace Qt::StringLiterals;
@@ -243,6 +246,59 @@ TEST(TwoThreads, AnOutputThatFailsFailsTheArchive)
     FullOutput roomy(1 << 30);
     ASSERT_TRUE(KeyedArchiver::archive(root, roomy, 2).ok());
     EXPECT_TRUE(roomy.bytes == KeyedArchiver::archive(root, 1).value());
+}
+
+// An output that keeps where each piece went.
+class RecordingOutput final : public ArchiveOutput
+{
+public:
+    bool begin(quint64 size) override
+    {
+        bytes = QByteArray(qsizetype(size), '\0');
+        return true;
+    }
+    bool writeAt(quint64 offset, const char *data, size_t size) override
+    {
+        const std::lock_guard locked(m_lock);
+        pieces.emplace_back(offset, size);
+        std::memcpy(bytes.data() + offset, data, size);
+        return true;
+    }
+    QByteArray bytes;
+    std::vector<std::pair<quint64, size_t>> pieces;
+
+private:
+    std::mutex m_lock;
+};
+
+// Long pieces go out as whole 2 MiB stretches of the file, at its multiples,
+// so that the system can cache it in huge pages: each starts or ends at such
+// a multiple but the last that each walk writes of each part of the archive
+// (the texts, the containers, $objects, the offsets).
+TEST(TwoThreads, WriteWholeHugePageStretches)
+{
+    constexpr quint64 huge = 2 * 1024 * 1024;
+    const Value root(mailing(List(importedRecords(0, 100000))));
+    QByteArray first;
+    for (const int threads : {1, 2}) {
+        SCOPED_TRACE(threads);
+        RecordingOutput output;
+        ASSERT_TRUE(KeyedArchiver::archive(root, output, threads).ok());
+        if (first.isEmpty())
+            first = output.bytes;
+        EXPECT_TRUE(output.bytes == first);
+        int whole = 0;
+        int adrift = 0;
+        for (const auto &[offset, size] : output.pieces) {
+            if (size < 64 * 1024)
+                continue; // a gap filled in, the header, the trailer
+            whole += offset % huge == 0 && size == huge;
+            adrift += offset % huge != 0 && (offset + size) % huge != 0;
+        }
+        EXPECT_LE(adrift, 4 * threads);
+        if (threads == 1)
+            EXPECT_GE(whole, 4) << "of " << first.size() << " bytes";
+    }
 }
 
 // The archive is made in two walks; records edited on another thread between
