@@ -669,8 +669,16 @@ Value KeyedUnarchiver::decodeSplit(quint64 uid, int depth, const BinaryPlist::It
     }
     if (!m_error.isEmpty())
         split.stop.store(true, std::memory_order_relaxed);
+    // The records are the last of a mailing's file read in bulk: once this
+    // core and then the second are through with theirs, what each still
+    // holds of the file is given back before the last records are made,
+    // the open's peak.
+    if (m_pagesRead)
+        m_pagesRead();
     if (posted)
         m_secondCore->wait(split);
+    if (posted && m_pagesRead)
+        m_pagesRead();
     if (!m_error.isEmpty())
         return Value();
 
