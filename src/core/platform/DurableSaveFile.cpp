@@ -116,6 +116,7 @@ qint64 DurableSaveFile::writeData(const char *data, qint64 size)
         }
         written += n;
     }
+    wrote(written);
     return written;
 }
 
@@ -135,7 +136,18 @@ bool DurableSaveFile::writeAt(qint64 offset, const char *data, qint64 size)
         }
         written += n;
     }
+    wrote(written);
     return true;
+}
+
+void DurableSaveFile::wrote(qint64 bytes)
+{
+    qint64 pending = m_notWrittenBack.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+    if (pending < writebackStep || !m_notWrittenBack.compare_exchange_strong(pending, 0, std::memory_order_relaxed))
+        return;
+    // Only started, never waited for: a failure still comes out of the
+    // flush in commit(), which this does not take from it.
+    ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 void DurableSaveFile::fail(const QString &what, int error)

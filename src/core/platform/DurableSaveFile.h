@@ -64,6 +64,11 @@ protected:
 private:
     void fail(const QString &what, int error);
     void discard();
+    // Counts bytes written, and every writebackStep of them has the system
+    // start writing what is written so far to the disk, so that commit()'s
+    // flush finds most of a large file there already.
+    void wrote(qint64 bytes);
+    static constexpr qint64 writebackStep = qint64(16) * 1024 * 1024;
 
     QString m_target;
     QString m_temporary;
@@ -71,6 +76,7 @@ private:
     int m_fd = -1;
     bool m_failed = false;
     std::atomic<int> m_writeAtError{0}; // the first errno of writeAt()
+    std::atomic<qint64> m_notWrittenBack{0};
 };
 
 } // namespace quillcast
