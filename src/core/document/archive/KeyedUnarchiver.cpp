@@ -669,10 +669,10 @@ Value KeyedUnarchiver::decodeSplit(quint64 uid, int depth, const BinaryPlist::It
     }
     if (!m_error.isEmpty())
         split.stop.store(true, std::memory_order_relaxed);
-    // The records are the last of a mailing's file read in bulk: once this
-    // core and then the second are through with theirs, what each still
-    // holds of the file is given back before the last records are made,
-    // the open's peak.
+    // The records are the last of a mailing's file read in bulk, and their
+    // memory peaks as they are done: what each core still holds of the file
+    // is given back when this one is through with its share, and again when
+    // the second is, so that it does not add to that peak.
     if (m_pagesRead)
         m_pagesRead();
     if (posted)
