@@ -202,11 +202,11 @@ TEST(TwoThreads, WriteWhatTheSingleWalkWrote)
 }
 
 // An output that takes a number of bytes and then refuses, from whichever
-// thread comes to it.
+// thread comes to it, and keeps where each piece it took went.
 class FullOutput final : public ArchiveOutput
 {
 public:
-    explicit FullOutput(quint64 room, bool opens = true) : m_room(room), m_opens(opens) {}
+    explicit FullOutput(quint64 room = quint64(1) << 40, bool opens = true) : m_room(room), m_opens(opens) {}
     bool begin(quint64 size) override
     {
         bytes = QByteArray(qsizetype(size), '\0');
@@ -217,14 +217,18 @@ public:
         if (m_taken.fetch_add(size) + size > m_room)
             return false;
         std::memcpy(bytes.data() + offset, data, size);
+        const std::lock_guard locked(m_lock);
+        pieces.emplace_back(offset, size);
         return true;
     }
     QByteArray bytes;
+    std::vector<std::pair<quint64, size_t>> pieces;
 
 private:
     const quint64 m_room;
     const bool m_opens;
     std::atomic<quint64> m_taken{0};
+    std::mutex m_lock;
 };
 
 TEST(TwoThreads, AnOutputThatFailsFailsTheArchive)
@@ -248,29 +252,6 @@ TEST(TwoThreads, AnOutputThatFailsFailsTheArchive)
     EXPECT_TRUE(roomy.bytes == KeyedArchiver::archive(root, 1).value());
 }
 
-// An output that keeps where each piece went.
-class RecordingOutput final : public ArchiveOutput
-{
-public:
-    bool begin(quint64 size) override
-    {
-        bytes = QByteArray(qsizetype(size), '\0');
-        return true;
-    }
-    bool writeAt(quint64 offset, const char *data, size_t size) override
-    {
-        const std::lock_guard locked(m_lock);
-        pieces.emplace_back(offset, size);
-        std::memcpy(bytes.data() + offset, data, size);
-        return true;
-    }
-    QByteArray bytes;
-    std::vector<std::pair<quint64, size_t>> pieces;
-
-private:
-    std::mutex m_lock;
-};
-
 // Long pieces go out as whole stretches of the file at multiples of their
 // size (2 MiB, a huge page's, in a large archive), so that the system can
 // cache it in pages of that size: each starts or ends at such a multiple but
@@ -290,7 +271,7 @@ TEST(TwoThreads, WriteWholeAlignedStretches)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         const Value root(mailing(List(importedRecords(0, row.records))));
-        RecordingOutput output;
+        FullOutput output;
         ASSERT_TRUE(KeyedArchiver::archive(root, output, row.threads).ok());
         int whole = 0;
         int adrift = 0;
