@@ -46,6 +46,11 @@ namespace {
 const QStringList kRecipients = {u"ada.lovelace@example.org"_s, u"jose.garcia@example.es"_s,
                                  u"wei.chen@example.cn"_s};
 
+std::string joined(const QStringList &lines)
+{
+    return lines.join(u'\n').toStdString();
+}
+
 struct CliRun
 {
     int status = -1;
@@ -114,6 +119,7 @@ protected:
 
     void SetUp() override
     {
+        m_started.start();
         ASSERT_TRUE(s_server->error().isEmpty()) << s_server->error().toStdString();
         ASSERT_TRUE(s_setUp) << "the sample mailing or the stored connection could not be made";
     }
@@ -231,18 +237,15 @@ protected:
         return QDir(s_server->messagesFolder()).entryList({u"*.json"_s}, QDir::Files, QDir::Name);
     }
 
-    static QStringList serverOptions(const char *port)
+    static QStringList serverOptions(const char *port, int interval = 1, int wait = 10)
     {
         return {u"--smtp-host"_s, u"127.0.0.1"_s, u"--smtp-port"_s, QString::number(s_server->port(port)),
-                u"--security"_s, u"plain"_s, u"--interval"_s, u"1"_s, u"--wait"_s, u"10"_s};
+                u"--security"_s, u"plain"_s, u"--interval"_s, QString::number(interval), u"--wait"_s,
+                QString::number(wait)};
     }
 
     QTemporaryDir scratch;
-    QElapsedTimer m_started = [] {
-        QElapsedTimer timer;
-        timer.start();
-        return timer;
-    }();
+    QElapsedTimer m_started;
 
     static inline std::unique_ptr<testing::LocalSmtpServer> s_server;
     static inline std::unique_ptr<QTemporaryDir> s_home;
@@ -312,7 +315,7 @@ TEST_F(SendCommand, EveryOutcomeOfTheMailSystemIsOneLinePerRecipient)
         EXPECT_TRUE(run.out.contains(u"Summary: 0 refused (see the log), "_s + row.summary)) << run.out.toStdString();
 
         const QStringList lines = linesOfTheRun(mailing);
-        ASSERT_EQ(lines.size(), 1 + kRecipients.size()) << lines.join(u'\n').toStdString();
+        ASSERT_EQ(lines.size(), 1 + kRecipients.size()) << joined(lines);
         for (qsizetype i = 0; i < kRecipients.size(); ++i) {
             const QString expected = QString(row.line).replace(u"TO"_s, kRecipients[i]).replace(u"DIR"_s, dir);
             if (expected.endsWith(u'…'))
@@ -336,13 +339,11 @@ TEST_F(SendCommand, AnswersThatDoNotComeWithinTheWaitAreGivenUp)
     ASSERT_EQ(cli({u"check"_s, mailing, u"all"_s}).status, 0);
 
     QElapsedTimer sinceWaiting;
-    const CliRun run = cli({u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
-                         u"--smtp-port"_s, QString::number(s_server->port("late")), u"--security"_s, u"plain"_s,
-                         u"--interval"_s, u"1"_s, u"--wait"_s, u"3"_s},
-                        [&](const QString &out, QProcess &) {
-                            if (!sinceWaiting.isValid() && out.contains(u"Waiting for the server's answers"_s))
-                                sinceWaiting.start();
-                        });
+    const CliRun run = cli(QStringList{u"send"_s, mailing, u"--checked"_s, u"--yes"_s} + serverOptions("late", 1, 3),
+                           [&](const QString &out, QProcess &) {
+                               if (!sinceWaiting.isValid() && out.contains(u"Waiting for the server's answers"_s))
+                                   sinceWaiting.start();
+                           });
     ASSERT_TRUE(sinceWaiting.isValid()) << run.out.toStdString() << run.err.toStdString();
     const qint64 waited = sinceWaiting.elapsed();
     EXPECT_GE(waited, 2500);
@@ -352,14 +353,14 @@ TEST_F(SendCommand, AnswersThatDoNotComeWithinTheWaitAreGivenUp)
         << run.out.toStdString();
 
     QStringList lines = linesOfTheRun(mailing);
-    ASSERT_EQ(lines.size(), 5) << lines.join(u'\n').toStdString();
+    ASSERT_EQ(lines.size(), 5) << joined(lines);
     EXPECT_EQ(lines.takeFirst(), u"Prepare and send checked records via 127.0.0.1 \u2026"_s);
     EXPECT_EQ(lines.count(u"no answer from 127.0.0.1 within 3 s: delivery unknown"_s), 3);
     EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1 : The server refused the recipient "
                            u"<nobody@reject.test>"_s)
                   .size(),
               1)
-        << lines.join(u'\n').toStdString();
+        << joined(lines);
 }
 
 // The first Ctrl-C stops the run before its next message; the second ends
@@ -369,21 +370,19 @@ TEST_F(SendCommand, SecondCtrlCEndsTheWaitForAnswers)
     const QString mailing = copyOfSample();
     int interrupts = 0;
     QElapsedTimer sinceSecond;
-    const CliRun run = cli({u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
-                         u"--smtp-port"_s, QString::number(s_server->port("late")), u"--security"_s, u"plain"_s,
-                         u"--interval"_s, u"3"_s, u"--wait"_s, u"120"_s},
-                        [&](const QString &out, QProcess &process) {
-                            const bool second = out.contains(u"Waiting for the server's answers to 1 messages"_s);
-                            if (interrupts == 0 && out.contains(u"Preparing email: 1 of 3"_s)) {
-                                ::kill(pid_t(process.processId()), SIGINT);
-                                ++interrupts;
-                            } else if (interrupts == 1 && second) {
-                                QThread::msleep(500);
-                                ::kill(pid_t(process.processId()), SIGINT);
-                                ++interrupts;
-                                sinceSecond.start();
-                            }
-                        });
+    const CliRun run = cli(QStringList{u"send"_s, mailing, u"--checked"_s, u"--yes"_s} + serverOptions("late", 3, 120),
+                           [&](const QString &out, QProcess &process) {
+                               if (interrupts == 0 && out.contains(u"Preparing email: 1 of 3"_s)) {
+                                   ::kill(pid_t(process.processId()), SIGINT);
+                                   ++interrupts;
+                               } else if (interrupts == 1
+                                          && out.contains(u"Waiting for the server's answers to 1 messages"_s)) {
+                                   QThread::msleep(500);
+                                   ::kill(pid_t(process.processId()), SIGINT);
+                                   ++interrupts;
+                                   sinceSecond.start();
+                               }
+                           });
     ASSERT_EQ(interrupts, 2) << run.out.toStdString() << run.err.toStdString();
     EXPECT_LT(sinceSecond.elapsed(), 8000);
     EXPECT_EQ(run.status, 1) << run.err.toStdString();
@@ -391,7 +390,7 @@ TEST_F(SendCommand, SecondCtrlCEndsTheWaitForAnswers)
     EXPECT_TRUE(run.out.contains(u"1 without an answer"_s)) << run.out.toStdString();
 
     const QStringList lines = linesOfTheRun(mailing);
-    ASSERT_EQ(lines.size(), 2) << lines.join(u'\n').toStdString();
+    ASSERT_EQ(lines.size(), 2) << joined(lines);
     EXPECT_TRUE(QRegularExpression(u"^no answer from 127\\.0\\.0\\.1 within [0-3] s: delivery unknown$"_s)
                     .match(lines[1])
                     .hasMatch())
@@ -438,8 +437,7 @@ TEST_F(SendCommand, AnHtmlMailingArrivesWholeThroughDraftsAndSendmail)
     ASSERT_EQ(before.value(0), u"1"_s);
 
     // The preview lists both files and builds the message.
-    const QJsonObject json =
-        QJsonDocument::fromJson(cli({u"preview"_s, mailing, u"--json"_s}).out.toUtf8()).object();
+    const QJsonObject json = QJsonDocument::fromJson(cli({u"preview"_s, mailing, u"--json"_s}).out.toUtf8()).object();
     EXPECT_EQ(json.value(u"attachments"_s).toArray().toVariantList(), QVariantList({notes, flyer}));
     const CliRun shown = cli({u"preview"_s, mailing});
     EXPECT_TRUE(shown.out.contains(u"Attachment: "_s + notes + u'\n') && shown.out.contains(u"Attachment: "_s + flyer))
@@ -450,7 +448,7 @@ TEST_F(SendCommand, AnHtmlMailingArrivesWholeThroughDraftsAndSendmail)
     ASSERT_TRUE(previewed);
     // Subject, From, To, then mixed, alternative, text, HTML and the two files.
     const QStringList expected = outline(*previewed);
-    ASSERT_EQ(expected.size(), 3 + 6) << expected.join(u'\n').toStdString();
+    ASSERT_EQ(expected.size(), 3 + 6) << joined(expected);
 
     const CliRun prepared = cli({u"send"_s, mailing, u"--all"_s, u"--prepare"_s, u"--yes"_s, u"--drafts"_s,
                                  scratch.filePath(u"hd"_s), u"--interval"_s, u"1"_s});
@@ -459,10 +457,8 @@ TEST_F(SendCommand, AnHtmlMailingArrivesWholeThroughDraftsAndSendmail)
     const QDir drafts(scratch.filePath(u"hd"_s));
     const QStringList draftFiles = drafts.entryList({u"*.eml"_s}, QDir::Files, QDir::Name);
     ASSERT_EQ(draftFiles.size(), 3);
-    QFile draftFile(drafts.filePath(draftFiles.first()));
-    ASSERT_TRUE(draftFile.open(QIODevice::ReadOnly));
-    const QByteArray draft = draftFile.readAll();
-    const std::optional<testing::ParsedMessage> drafted = testing::parseMessage(draft);
+    const std::optional<testing::ParsedMessage> drafted =
+        testing::parseMessage(testing::fileContents(drafts.filePath(draftFiles.first())));
     ASSERT_TRUE(drafted);
     EXPECT_EQ(outline(*drafted), expected);
     EXPECT_EQ(drafted->headerValues(u"X-Unsent"_s), QStringList{u"1"_s});
@@ -472,8 +468,7 @@ TEST_F(SendCommand, AnHtmlMailingArrivesWholeThroughDraftsAndSendmail)
     // sendmail gets each message on its standard input, one file each.
     const QString sent = scratch.filePath(u"sent"_s);
     ASSERT_TRUE(QDir().mkpath(sent));
-    ASSERT_TRUE(testing::writeScript(scratch.filePath(u"sendmail-keep"_s),
-                                     u"cat > \"%1/$$.eml\"\n"_s.arg(sent)));
+    ASSERT_TRUE(testing::writeScript(scratch.filePath(u"sendmail-keep"_s), u"cat > \"%1/$$.eml\"\n"_s.arg(sent)));
     const CliRun mailed = cli({u"send"_s, mailing, u"--all"_s, u"--yes"_s, u"--sendmail"_s,
                                scratch.filePath(u"sendmail-keep"_s), u"--interval"_s, u"1"_s});
     EXPECT_EQ(mailed.status, 0) << mailed.err.toStdString();
@@ -481,10 +476,8 @@ TEST_F(SendCommand, AnHtmlMailingArrivesWholeThroughDraftsAndSendmail)
     ASSERT_EQ(sentFiles.size(), 3);
     bool found = false;
     for (const QString &name : sentFiles) {
-        QFile file(QDir(sent).filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        const std::optional<testing::ParsedMessage> delivered = testing::parseMessage(bytes);
+        const std::optional<testing::ParsedMessage> delivered =
+            testing::parseMessage(testing::fileContents(QDir(sent).filePath(name)));
         ASSERT_TRUE(delivered);
         if (delivered->toMailboxes() != QStringList{kRecipients[0]})
             continue;
@@ -496,9 +489,7 @@ TEST_F(SendCommand, AnHtmlMailingArrivesWholeThroughDraftsAndSendmail)
     EXPECT_EQ(saved(), before) << "sending through sendmail changed the mailing";
 
     // A server given for one run does not become the mailing's choice.
-    const CliRun served = cli({u"send"_s, mailing, u"--checked"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
-                               u"--smtp-port"_s, QString::number(s_server->port("clear")), u"--security"_s, u"plain"_s,
-                               u"--interval"_s, u"1"_s});
+    const CliRun served = cli(QStringList{u"send"_s, mailing, u"--checked"_s, u"--yes"_s} + serverOptions("clear"));
     EXPECT_EQ(served.status, 0) << served.err.toStdString() << served.out.toStdString();
     EXPECT_EQ(saved(), before) << "sending through a server given for the run changed the mailing";
 }
@@ -522,7 +513,7 @@ TEST_F(SendCommand, AnEmptyMessageIsRefusedAndTheRunWarnsFirst)
     EXPECT_TRUE(run.out.contains(u"Summary: 3 refused"_s)) << run.out.toStdString();
     EXPECT_FALSE(QFile::exists(input));
     const QStringList lines = linesOfTheRun(mailing);
-    ASSERT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
+    ASSERT_EQ(lines.size(), 4) << joined(lines);
     EXPECT_EQ(lines.count(u"EMAIL ERROR: Can't prepare and send an empty message"_s), 3);
 }
 
@@ -615,15 +606,15 @@ TEST_F(SendCommand, RetryFailedSendsAgainOnlyToTheFailed)
     const CliRun retry = cli(QStringList{u"send"_s, mailing, u"--retry-failed"_s, u"--yes"_s} + serverOptions("clear"));
     EXPECT_EQ(retry.status, 1);
     QStringList lines = linesOfTheRun(mailing);
-    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 3) << lines.join(u'\n').toStdString();
-    EXPECT_EQ(lines.filter(u"busy@later.test"_s).size(), 2) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 3) << joined(lines);
+    EXPECT_EQ(lines.filter(u"busy@later.test"_s).size(), 2) << joined(lines);
     EXPECT_EQ(storedSince(before).size(), 3) << "nothing accepted was sent again";
 
     cli(QStringList{u"send"_s, mailing, u"--retry-failed"_s, u"--include-permanent"_s, u"--yes"_s} +
         serverOptions("clear"));
     lines = linesOfTheRun(mailing);
-    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 5) << lines.join(u'\n').toStdString();
-    EXPECT_EQ(lines.filter(u"nobody@reject.test"_s).size(), 2) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 5) << joined(lines);
+    EXPECT_EQ(lines.filter(u"nobody@reject.test"_s).size(), 2) << joined(lines);
     EXPECT_EQ(storedSince(before).size(), 3);
 
     const CliRun report = cli({u"send"_s, mailing, u"--report"_s, scratch.filePath(u"last.csv"_s)});
@@ -641,18 +632,15 @@ TEST_F(SendCommand, AnAuthenticationFailureStopsTheRunAfterOneAttempt)
 {
     const QString mailing = copyOfSample();
     qputenv("QUILLCAST_TEST_WRONG_PASSWORD", "not-the-password");
-    const CliRun run = cli(QStringList{u"send"_s, mailing, u"--all"_s, u"--yes"_s, u"--smtp-host"_s, u"127.0.0.1"_s,
-                                       u"--smtp-port"_s, QString::number(s_server->port("auth")), u"--security"_s,
-                                       u"plain"_s, u"--user"_s, u"quill"_s, u"--password-env"_s,
-                                       u"QUILLCAST_TEST_WRONG_PASSWORD"_s, u"--allow-plain-auth"_s, u"--interval"_s,
-                                       u"2"_s});
+    const CliRun run = cli(QStringList{u"send"_s, mailing, u"--all"_s, u"--yes"_s, u"--user"_s, u"quill"_s,
+                                       u"--password-env"_s, u"QUILLCAST_TEST_WRONG_PASSWORD"_s, u"--allow-plain-auth"_s}
+                           + serverOptions("auth", 2));
     qunsetenv("QUILLCAST_TEST_WRONG_PASSWORD");
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.contains(u"sending stopped: the server refused the account (535"_s)) << run.err.toStdString();
     const QStringList lines = linesOfTheRun(mailing);
-    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 1) << lines.join(u'\n').toStdString();
-    EXPECT_EQ(lines.filter(u"Sending stopped: the server refused the account (535"_s).size(), 1)
-        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(u"Error sending email via 127.0.0.1"_s).size(), 1) << joined(lines);
+    EXPECT_EQ(lines.filter(u"Sending stopped: the server refused the account (535"_s).size(), 1) << joined(lines);
     const Result<RunJournalContents> journal = RunJournalContents::read(*journals().latestRunOf(mailing));
     EXPECT_EQ(journal->end(), RunJournal::End::Stopped);
     EXPECT_EQ(journal->count(RunJournalContents::Outcome::NotAttempted), 2);

@@ -111,11 +111,9 @@ TEST_F(StoredConnectionFormTest, OneBinaryValueOfAnEarlierBuildIsRewrittenInGrou
     EXPECT_EQ(fileText(), text);
 }
 
-struct StoredValueRow { const char *name; QString key; Value value; };
-
 TEST_F(StoredConnectionFormTest, EveryKindOfValueComesBackAsItWasWritten)
 {
-    const QList<StoredValueRow> rows{
+    const struct { const char *name; QString key; Value value; } rows[] = {
         {"plain text", u"mailServerName"_s, Value(u"smtp.example.org"_s)},
         {"comma and quotes", u"mailServerDescription"_s, Value(u"Office, \"2nd\" floor"_s)},
         {"equals and semicolon", u"username"_s, Value(u"a=b; c"_s)},
@@ -131,7 +129,7 @@ TEST_F(StoredConnectionFormTest, EveryKindOfValueComesBackAsItWasWritten)
         {"IV", u"cryptopwIV"_s, Value(QByteArray(16, '\x80'))},
         {"keyring reference", u"keyringPasswordRef"_s, Value(u"013eec31-633c-4fe4-ba20-e09223"_s)},
     };
-    for (const StoredValueRow &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         const Dict connection{{u"id"_s, Value(u"X"_s)}, {row.key, row.value}};
         ASSERT_TRUE(SettingsFileStore(settingsFile()).write(StoredConnectionForm::changes(List({Value(connection)}))).ok());
@@ -141,13 +139,11 @@ TEST_F(StoredConnectionFormTest, EveryKindOfValueComesBackAsItWasWritten)
     }
 }
 
-struct HandEditRow { const char *name; QByteArray file; qsizetype connections; };
-
 // The file is text a person may edit: what does not fit is read as well as it
 // can be, never taken for a password.
 TEST_F(StoredConnectionFormTest, HandEditedGroupsAreReadAsFarAsTheyMakeSense)
 {
-    const QList<HandEditRow> rows{
+    const struct { const char *name; QByteArray file; qsizetype connections; } rows[] = {
         {"as written", "[connectionArray]\n1\\mailServerName=a\n2\\mailServerName=b\nsize=2\n", 2},
         {"size beyond the groups", "[connectionArray]\n1\\mailServerName=a\n3\\mailServerName=c\nsize=3\n", 2},
         {"no size", "[connectionArray]\n1\\mailServerName=a\n", 0},
@@ -156,7 +152,7 @@ TEST_F(StoredConnectionFormTest, HandEditedGroupsAreReadAsFarAsTheyMakeSense)
                            "1\\cryptopwSalt=AAAAAAAAAAA=\n1\\cryptopwIV=AAAAAAAAAAAAAAAAAAAAAA==\nsize=1\n", 1},
         {"port no number", "[connectionArray]\n1\\mailServerName=a\n1\\port=twenty-five\nsize=1\n", 1},
     };
-    for (const HandEditRow &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         quillcast::testing::writeFile(settingsFile(), row.file);
         const List list = launch();

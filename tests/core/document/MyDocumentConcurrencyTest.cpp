@@ -78,16 +78,9 @@ TEST(MyDocumentConcurrency, WorkerChangeSignalsReachObserversOnTheDocumentThread
         QStringList actions;
         std::atomic<int> offThread{0};
         const std::thread::id mainThread = std::this_thread::get_id();
-        auto onPosition = [&](qint64 pos) {
-            if (std::this_thread::get_id() != mainThread)
-                offThread.fetch_add(1);
-            positions.append(pos);
-        };
-        auto onAction = [&](const QString &action) {
-            if (std::this_thread::get_id() != mainThread)
-                offThread.fetch_add(1);
-            actions.append(action);
-        };
+        const auto countOffThread = [&] { offThread.fetch_add(std::this_thread::get_id() != mainThread); };
+        auto onPosition = [&](qint64 pos) { countOffThread(); positions.append(pos); };
+        auto onAction = [&](const QString &action) { countOffThread(); actions.append(action); };
         if (row.withContext) {
             QObject::connect(&doc, &MyDocument::sendPrepTimeIntervalChanged, &observer, onPosition);
             QObject::connect(&doc, &MyDocument::mailFormSubjectChanged, &observer, onAction);
@@ -142,21 +135,15 @@ TEST(ArrangedViewHalves, ALongListsViewsAreTheRecordsInListOrder)
             }
         }
     });
-    const auto numbers = [](const ArrangedView &view) {
-        QList<qint64> out;
-        for (const Dict &d : *view.records())
-            out.append(d.intValue(u"1"_s));
-        return out;
-    };
 
     ArrangedView alone;
     alone.rearrange(list, checked);
-    EXPECT_EQ(numbers(alone), expectedChecked);
+    EXPECT_EQ(numbersOf(alone), expectedChecked);
     ArrangedView every;
     ArrangedView ticked;
     ArrangedView::rearrangeTogether(list, every, {}, ticked, checked);
-    EXPECT_EQ(numbers(every), expectedAll);
-    EXPECT_EQ(numbers(ticked), expectedChecked);
+    EXPECT_EQ(numbersOf(every), expectedAll);
+    EXPECT_EQ(numbersOf(ticked), expectedChecked);
     EXPECT_EQ(every.indexOf(list.at(count / 2 + 1).toDict()), count / 2 - 1) << "the first row of a record held twice";
 
     const std::atomic<bool> cancelled{true};

@@ -55,24 +55,24 @@ protected:
 
     static SmtpFailure refusal(int code, const QString &text)
     {
-        SmtpFailure failure;
-        failure.localizedDescription = u"The server refused the message: %1 %2"_s.arg(code).arg(text);
-        failure.fullDescription = failure.localizedDescription;
-        failure.replyCode = code;
-        failure.replyText = text;
-        return failure;
+        const QString description = u"The server refused the message: %1 %2"_s.arg(code).arg(text);
+        return {description, description, code, text};
     }
     static SmtpFailure noConnection()
     {
-        SmtpFailure failure;
-        failure.localizedDescription = u"Could not connect to smtp.example.org port 25: Connection refused"_s;
-        failure.fullDescription = failure.localizedDescription;
-        return failure;
+        const QString description = u"Could not connect to smtp.example.org port 25: Connection refused"_s;
+        return {description, description};
     }
     void deliver()
     {
         mainLoop.runPending();
         sendtest::drainEvents();
+    }
+    // Whether a line of the log contains text.
+    bool logHas(const QString &text) const
+    {
+        const QStringList log = sendtest::logLines(doc);
+        return std::any_of(log.begin(), log.end(), [&](const QString &line) { return line.contains(text); });
     }
     // The envelope recipients of the calls from index on.
     QStringList sentTo(qsizetype from = 0)
@@ -90,8 +90,7 @@ protected:
     {
         ASSERT_TRUE(smtp.complete(firstCall));
         ASSERT_TRUE(smtp.complete(firstCall + 1, refusal(550, u"5.1.1 no such user"_s)));
-        mainLoop.runPending();
-        sendtest::drainEvents();
+        deliver();
     }
 
     // Records a to d, and a run of them that ends as a crash would: the
@@ -148,8 +147,7 @@ TEST_F(JournalledSendRunTest, EachRecipientsStateIsJournalledAndTheLogStaysAsItW
         plain.doPrepareAllRecordsSending(true);
         answerAllButTheLast(0);
         ASSERT_TRUE(smtp.complete(2));
-        mainLoop.runPending();
-        sendtest::drainEvents();
+        deliver();
         EXPECT_FALSE(plain.lastJournalPath().has_value());
     }
     const QStringList plainLog = unstamped(doc);
@@ -188,8 +186,7 @@ TEST_F(JournalledSendRunTest, EachRecipientsStateIsJournalledAndTheLogStaysAsItW
     EXPECT_FALSE(read->end().has_value()) << "a message is still waiting for its answer";
 
     ASSERT_TRUE(smtp.complete(5));
-    mainLoop.runPending();
-    sendtest::drainEvents();
+    deliver();
     read = RunJournalContents::read(*path);
     EXPECT_TRUE(read->finished());
     EXPECT_EQ(read->count(Outcome::Accepted), 2);
@@ -234,11 +231,8 @@ TEST_F(JournalledSendRunTest, ResumeSendsWhatTheServerHadNotAccepted)
                       ? QStringList({u"b@example.org"_s, u"c@example.org"_s, u"d@example.org"_s})
                       : QStringList({u"c@example.org"_s, u"d@example.org"_s}));
         EXPECT_EQ(resumed.lastJournalPath(), path) << "the same run goes on in its journal";
-        const QStringList log = sendtest::logLines(doc);
-        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const QString &line) {
-            return line.contains(resendUnknown ? u"1 whose answer is unknown sent again"_s
-                                               : u"1 whose answer is unknown not sent again"_s);
-        }));
+        EXPECT_TRUE(logHas(resendUnknown ? u"1 whose answer is unknown sent again"_s
+                                         : u"1 whose answer is unknown not sent again"_s));
         for (qsizetype i = calls; i < smtp.calls().size(); ++i)
             smtp.complete(i);
         deliver();
@@ -261,9 +255,7 @@ TEST_F(JournalledSendRunTest, ResumeAfterTheRecordsWereEdited)
     resumed.waitForFinished();
     deliver();
     EXPECT_EQ(sentTo(1), QStringList({u"c.new@example.org"_s, u"d@example.org"_s}));
-    const QStringList log = sendtest::logLines(doc);
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
-                            [](const QString &line) { return line.contains(u"1 no longer on the send list"_s); }));
+    EXPECT_TRUE(logHas(u"1 no longer on the send list"_s));
     smtp.complete(1);
     smtp.complete(2);
     deliver();
@@ -325,9 +317,7 @@ TEST_F(JournalledSendRunTest, RetryFailedAfterAMixOfAnswers)
 // setting off, add nothing.
 TEST_F(JournalledSendRunTest, AddressesRefusedAsUnknownGoToTheExceptionList)
 {
-    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
-                          record(3, true, u"c@example.org"_s), record(4, true, u"d@example.org"_s),
-                          record(5, true, u"e@example.org"_s)});
+    sendtest::setUp(doc, fourRecords() << record(5, true, u"e@example.org"_s));
     for (const bool on : {true, false}) {
         SCOPED_TRACE(on);
         doc.setExceptArray(List({Value(Dict{{u"num"_s, Value(qint64(1))},
@@ -395,8 +385,7 @@ TEST_F(JournalledSendRunTest, NoJournalNoRun)
 // why, and the journal lets it be resumed.
 TEST_F(JournalledSendRunTest, AnAccountRefusalStopsTheRunAfterOneAttempt)
 {
-    sendtest::setUp(doc, {record(1, true, u"a@example.org"_s), record(2, true, u"b@example.org"_s),
-                          record(3, true, u"c@example.org"_s)});
+    sendtest::setUp(doc, fourRecords().first(3));
     smtp.completeAtOnce(refusal(535, u"5.7.8 Authentication credentials invalid"_s));
     // The answer reaches the document's thread during the pause.
     paced.onSleep = [&](qint64) { deliver(); };

@@ -23,10 +23,17 @@ using journaltest::start;
 
 namespace {
 
-TEST(RunJournalTest, EveryStateReadsBackPerRecipientInTheRunsOrder)
+// A journal file in a folder of its own.
+class RunJournalTest : public ::testing::Test
 {
+protected:
     QTemporaryDir dir;
     const QString path = dir.filePath(u"run.run"_s);
+};
+using RunResultsTest = RunJournalTest;
+
+TEST_F(RunJournalTest, EveryStateReadsBackPerRecipientInTheRunsOrder)
+{
     {
         const std::unique_ptr<RunJournal> journal = newJournal(path, 6);
         ASSERT_TRUE(journal->handed(0, u"a@example.org"_s, at(1)).ok());
@@ -79,10 +86,8 @@ TEST(RunJournalTest, EveryStateReadsBackPerRecipientInTheRunsOrder)
     EXPECT_EQ(run.count(Outcome::Unknown), 1);
 }
 
-TEST(RunJournalTest, TheEndOfARunAndAResumptionAreRead)
+TEST_F(RunJournalTest, TheEndOfARunAndAResumptionAreRead)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
     {
         const std::unique_ptr<RunJournal> journal = newJournal(path, 2);
         ASSERT_TRUE(journal->ended(RunJournal::End::Stopped, u"535 5.7.8 Authentication failed"_s, at(1)).ok());
@@ -109,7 +114,7 @@ TEST(RunJournalTest, TheEndOfARunAndAResumptionAreRead)
 
 // What a crash can leave of the last line: any prefix of it. Every prefix
 // must read as the journal without that line, never as something else.
-TEST(RunJournalTest, EveryTruncationOfTheLastLineReadsAsTheJournalWithoutIt)
+TEST_F(RunJournalTest, EveryTruncationOfTheLastLineReadsAsTheJournalWithoutIt)
 {
     const struct
     {
@@ -129,8 +134,7 @@ TEST(RunJournalTest, EveryTruncationOfTheLastLineReadsAsTheJournalWithoutIt)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"run.run"_s);
+        QFile::remove(path);
         std::unique_ptr<RunJournal> journal = newJournal(path, 2);
         ASSERT_TRUE(journal->handed(0, u"a@example.org"_s, at(1)).ok());
         ASSERT_TRUE(journal->accepted(0, u"250 ok"_s, at(2)).ok());
@@ -159,10 +163,8 @@ TEST(RunJournalTest, EveryTruncationOfTheLastLineReadsAsTheJournalWithoutIt)
 
 // After a crash the file system may keep the file's new length without its
 // data: the tail reads as zeros, or as old garbage with line feeds in it.
-TEST(RunJournalTest, AGarbledTailIsIgnoredNotMisread)
+TEST_F(RunJournalTest, AGarbledTailIsIgnoredNotMisread)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
     newJournal(path, 2)->handed(0, u"a@example.org"_s, at(1));
     const QByteArray good = quillcast::testing::fileContents(path);
     const QByteArray accepted = RunJournal::line({u"A"_s, u"0"_s, u"1765180802000"_s, u"250 ok"_s});
@@ -189,10 +191,8 @@ TEST(RunJournalTest, AGarbledTailIsIgnoredNotMisread)
     }
 }
 
-TEST(RunJournalTest, ReopeningCutsATornTailSoNewLinesAreRead)
+TEST_F(RunJournalTest, ReopeningCutsATornTailSoNewLinesAreRead)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
     newJournal(path, 2)->handed(0, u"a@example.org"_s, at(1));
     {
         QFile file(path);
@@ -211,10 +211,8 @@ TEST(RunJournalTest, ReopeningCutsATornTailSoNewLinesAreRead)
     EXPECT_EQ(run->recipients()[0].outcome, Outcome::Accepted);
 }
 
-TEST(RunJournalTest, AShortWriteFailsAndNothingIsWrittenAfterIt)
+TEST_F(RunJournalTest, AShortWriteFailsAndNothingIsWrittenAfterIt)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
     std::unique_ptr<RunJournal> journal = newJournal(path, 2);
     const qint64 size = QFileInfo(path).size();
     {
@@ -231,10 +229,8 @@ TEST(RunJournalTest, AShortWriteFailsAndNothingIsWrittenAfterIt)
     EXPECT_EQ(run->recipients()[0].outcome, Outcome::NotAttempted);
 }
 
-TEST(RunJournalTest, CreatingNeverOverwritesAndOnlyJournalsAreRead)
+TEST_F(RunJournalTest, CreatingNeverOverwritesAndOnlyJournalsAreRead)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
     newJournal(path, 1);
     EXPECT_FALSE(RunJournal::create(path, u"/m"_s, start).ok());
     EXPECT_EQ(RunJournalContents::read(path)->recipients().size(), 1u);
@@ -248,10 +244,8 @@ TEST(RunJournalTest, CreatingNeverOverwritesAndOnlyJournalsAreRead)
 
 // The server's words go into a spreadsheet: quoted where they hold a comma,
 // a quote or a line feed, and never taken for a formula.
-TEST(RunResultsTest, TheCsvHasOneRowPerRecipientWithItsOutcome)
+TEST_F(RunResultsTest, TheCsvHasOneRowPerRecipientWithItsOutcome)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"run.run"_s);
     {
         const std::unique_ptr<RunJournal> journal = newJournal(path, 4);
         (void)journal->handed(0, u"a@example.org"_s, at(1));

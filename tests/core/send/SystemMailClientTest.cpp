@@ -1,7 +1,6 @@
 #include "ParsedMessage.h"
 #include "TestFiles.h"
 #include "TestPrinters.h"
-#include "document/DocumentKeys.h"
 #include "platform/FixedClock.h"
 #include "send/DraftFolderMailClient.h"
 #include "send/RoutingMailClient.h"
@@ -29,17 +28,16 @@ namespace {
 const QByteArray kBinary("%PDF-1.4 \x00\xff", 11);
 
 // A text message as preparation hands it over: the recipient text as one
-// To value, the files of the attachment entries.
+// To value.
 MessageContent message(const QString &body, const QString &email, const QString &title, const QString &from,
-                       const List &attachments)
+                       const QStringList &files = {})
 {
     MessageContent content;
     content.from = {QString(), from};
     content.to = {{QString(), email}};
     content.subject = title;
     content.textBody = body;
-    for (const Value &entry : attachments.items())
-        content.attachmentPaths.append(entry.toDict().stringValue(DocumentKeys::attachmentPath()));
+    content.attachmentPaths = files;
     return content;
 }
 
@@ -64,7 +62,7 @@ protected:
     // Sends or prepares a plain message with no attachments.
     static Result<QString> simple(SystemMailClient &client, const QString &body, const QString &email, bool send)
     {
-        return client.prepareEmailViaMailApp(message(body, email, u"S"_s, u"a@x.org"_s, List()), email, send);
+        return client.prepareEmailViaMailApp(message(body, email, u"S"_s, u"a@x.org"_s), email, send);
     }
 
     QTemporaryDir dir;
@@ -102,12 +100,10 @@ TEST_F(DraftFolderTest, RecipientTextAndAttachmentsMakeTheDraft)
 {
     if (!haveParser())
         GTEST_SKIP() << "python3 is needed to read the drafts back";
-    List attachments;
-    attachments.append(attachmentEntry(file(u"kept.pdf"_s, kBinary)));
-
     DraftFolderMailClient client(draftsPath(), clock);
     const Result<QString> written = client.prepareEmailViaMailApp(
-        message(u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s, u"a@x.org"_s, attachments),
+        message(u"Grüße"_s, u"b@x.org, c@y.org"_s, u"Subject\r\nBcc: v@z.org"_s, u"a@x.org"_s,
+                {file(u"kept.pdf"_s, kBinary)}),
         u"b@x.org, c@y.org"_s, false);
     ASSERT_TRUE(written.ok()) << written.error().toStdString();
     EXPECT_EQ(written.value(), u"Email to b@x.org, c@y.org: draft written to "_s
@@ -142,8 +138,7 @@ TEST_F(SystemMailClientTest, AMessageWithoutOneOfItsFilesIsNotMade)
     SendmailMailClient sendmail(clock, script(u"fake-sendmail"_s, u"cat > \"%1\"\n"_s.arg(sendmailInput)));
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        MessageContent content = message(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, List());
-        content.attachmentPaths = {kept, row.path};
+        const MessageContent content = message(u"b"_s, u"b@x.org"_s, u"S"_s, u"a@x.org"_s, {kept, row.path});
         const Result<QString> draft = draftFolder.prepareEmailViaMailApp(content, u"b@x.org"_s, false);
         ASSERT_FALSE(draft.ok());
         EXPECT_TRUE(draft.error().startsWith(u"Error writing the draft for b@x.org : "_s + row.reason))
@@ -176,15 +171,13 @@ TEST_F(SystemMailClientTest, XdgEmailArgumentsArriveVerbatimWithoutAShell)
     const QString program =
         script(u"fake-xdg-email"_s, u"for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"%1.tmp\"\nmv \"%1.tmp\" \"%1\"\n"_s.arg(args));
     const QString attachment = file(u"file with spaces.txt"_s, "x");
-    List attachments;
-    attachments.append(attachmentEntry(attachment));
     const QString pwned = dir.filePath(u"pwned"_s);
     const QString subject = u"-Hi $(touch %1); `touch %1` ; echo \"x\" > %1 & Grüße"_s.arg(pwned);
     const QString body = u"line one\nline two $HOME\n"_s;
 
     XdgEmailMailClient client(program);
     const Result<QString> opened =
-        client.prepareEmailViaMailApp(message(body, u"-b@x.org"_s, subject, u"a@x.org"_s, attachments), u"-b@x.org"_s,
+        client.prepareEmailViaMailApp(message(body, u"-b@x.org"_s, subject, u"a@x.org"_s, {attachment}), u"-b@x.org"_s,
                                       false);
     ASSERT_TRUE(opened.ok()) << opened.error().toStdString();
     EXPECT_EQ(opened.value(), u"Email to -b@x.org: opened in the mail program"_s);
@@ -234,14 +227,13 @@ protected:
 
 TEST_F(SendmailTest, TheMessageIsPipedToSendmailTakingRecipientsFromTheHeader)
 {
-    List attachments;
-    attachments.append(attachmentEntry(file(u"data.bin"_s, kBinary)));
+    const QString data = file(u"data.bin"_s, kBinary);
     SendmailMailClient client(clock, fakeSendmail());
     Result<QString> status = Result<QString>::failure(u"not run"_s);
     // The send run calls the client on a plain worker thread.
     std::thread worker([&] {
         status = client.prepareEmailViaMailApp(
-            message(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s, u"Grüße"_s, u"a@x.org"_s, attachments),
+            message(u"Hello\n.\nstill here"_s, u"b@x.org, c@y.org"_s, u"Grüße"_s, u"a@x.org"_s, {data}),
             u"b@x.org, c@y.org"_s, true);
     });
     worker.join();

@@ -26,8 +26,6 @@ Value roundTrip(const Value &root)
     return back ? back.value() : Value();
 }
 
-struct ScalarRow { const char *name; Value value; };
-
 QDateTime utc(qint64 msecs)
 {
     return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
@@ -43,7 +41,7 @@ QByteArray everyByte()
 
 TEST(ScalarRoundTrip, ComesBackEqualAndOfTheSameKind)
 {
-    const ScalarRow rows[] = {
+    const struct { const char *name; Value value; } rows[] = {
         {"true", Value(true)}, {"false", Value(false)}, {"zero", Value(0)}, {"eightBytes", Value(qint64(1) << 40)},
         {"minusOne", Value(-1)}, {"int64Min", Value(std::numeric_limits<qint64>::min())},
         {"int64Max", Value(std::numeric_limits<qint64>::max())}, {"appversion", Value(quint64(20800))},
@@ -55,7 +53,7 @@ TEST(ScalarRoundTrip, ComesBackEqualAndOfTheSameKind)
         {"dateBefore2001", Value(utc(-86400001))}, {"emptyData", Value(QByteArray(""))},
         {"everyByte", Value(everyByte())},
     };
-    for (const ScalarRow &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         const Value original = row.value;
         const Value back = roundTrip(Dict{{u"v"_s, original}}).toDict().value(u"v"_s);
@@ -72,7 +70,6 @@ TEST(KeyedArchiveRoundTrip, NestedListsKeepOrderAndNullItems)
     const List outer(List::Items{Value(inner), Value(List()), Value(2.5)});
     const Value back = roundTrip(Dict{{u"lists"_s, Value(outer)}}).toDict().value(u"lists"_s);
     EXPECT_EQ(back, Value(outer));
-    EXPECT_TRUE(back.toList().at(0).toList().at(1).isNull());
 }
 
 TEST(KeyedArchiveRoundTrip, ValuesThatCannotBeStoredLeaveNoEntry)
@@ -218,11 +215,9 @@ Value nested(int depth)
     return Value(Dict{{u"deep"_s, v}});
 }
 
-struct RefusalRow { const char *name; Value (*make)(); const char *error; };
-
 TEST(ArchiveRefusal, SaysWhatCannotBeStored)
 {
-    const RefusalRow rows[] = {
+    const struct { const char *name; Value (*make)(); const char *error; } rows[] = {
         {"rootNotADictionary", [] { return Value(List()); }, "root must be a dictionary"},
         {"selfContainingList", selfContainingList, "contains itself"},
         {"cycleThroughTwoDicts", cycleThroughTwoDicts, "contains itself"},
@@ -231,7 +226,7 @@ TEST(ArchiveRefusal, SaysWhatCannotBeStored)
          [] { return Value(Dict{{u"n"_s, Value(quint64(std::numeric_limits<qint64>::max()) + 1)}}); },
          "9223372036854775808 is too large"},
     };
-    for (const RefusalRow &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         const Value root = row.make();
         const Result<QByteArray> r = KeyedArchiver::archive(root);

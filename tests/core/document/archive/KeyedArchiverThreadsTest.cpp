@@ -133,18 +133,13 @@ const GraphRow graphs[] = {
          }
          return mailing(List(items));
      }},
-    {"keyMetByBothHalvesAfterTheFirstRecord",
+    {"keyAndNumberMetByBothHalvesAfterTheFirstRecord",
      [] {
          List::Items items = importedRecords(0, 10000);
-         items[10].toDict().set(u"note"_s, Value(u"a"_s));
-         items[9000].toDict().set(u"note"_s, Value(u"b"_s));
-         return mailing(List(items));
-     }},
-    {"numberMetByBothHalves",
-     [] {
-         List::Items items = importedRecords(0, 10000);
-         items[10].toDict().set(u"extra"_s, Value(qint64(777777777)));
-         items[9000].toDict().set(u"extra"_s, Value(qint64(777777777)));
+         for (const size_t i : {10, 9000}) {
+             items[i].toDict().set(u"note"_s, Value(i == 10 ? u"a"_s : u"b"_s));
+             items[i].toDict().set(u"extra"_s, Value(qint64(777777777)));
+         }
          return mailing(List(items));
      }},
     {"secondHalfNumberedBelowTheFirst",

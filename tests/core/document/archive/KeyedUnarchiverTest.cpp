@@ -329,12 +329,7 @@ QByteArray ours()
         .value();
 }
 
-QByteArray stringValue()
-{
-    return rootWith([](HandArchive &a) { a.add(plist_new_string("x")); });
-}
-
-QByteArray withTop(void (*edit)(plist_t))
+QByteArray withTop(void (*edit)(plist_t) = [](plist_t) {})
 {
     return rootWith([](HandArchive &a) { a.add(plist_new_string("x")); }, edit);
 }
@@ -378,21 +373,14 @@ QByteArray patchedTrailer(int at, quint8 value)
     return b;
 }
 
-QByteArray exponentialSharing()
+// A chain of `links` arrays, each holding the next once or twice, ending in
+// a number: twice over 25 links is 2^25 nodes from 26 objects, within the
+// nesting limit.
+QByteArray chainPlist(int links, bool twice)
 {
     std::vector<QByteArray> objects;
-    // 2^25 nodes from 26 objects, within the nesting limit.
-    for (int i = 0; i < 25; ++i)
-        objects.push_back(bytes({0xA2, i + 1, i + 1}));
-    objects.push_back(bytes({0x10, 0x01}));
-    return rawPlist(objects);
-}
-
-QByteArray deepPlist()
-{
-    std::vector<QByteArray> objects;
-    for (int i = 0; i < 100; ++i)
-        objects.push_back(bytes({0xA1, i + 1}));
+    for (int i = 0; i < links; ++i)
+        objects.push_back(twice ? bytes({0xA2, i + 1, i + 1}) : bytes({0xA1, i + 1}));
     objects.push_back(bytes({0x10, 0x01}));
     return rawPlist(objects);
 }
@@ -401,7 +389,7 @@ TEST(KeyedUnarchiverInput, ReadsOrSaysWhatIsWrong)
 {
     const InputRow rows[] = {
         {"ourOwnFile", ours, nullptr},
-        {"foundationLayout", stringValue, nullptr},
+        {"foundationLayout", [] { return withTop(); }, nullptr},
         {"empty", [] { return QByteArray(); }, "not a binary property list"},
         {"text", [] { return QByteArray("Dear customer,\n"); }, "not a binary property list"},
         {"xmlPlist", [] { return QByteArray("<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict/></plist>"); },
@@ -417,8 +405,8 @@ TEST(KeyedUnarchiverInput, ReadsOrSaysWhatIsWrong)
         {"plistKeyNotAString", [] { return rawPlist({bytes({0xD1, 0x01, 0x01}), bytes({0x10, 0x05})}); },
          "key that is not a string"},
         {"plistReferenceOutOfRange", [] { return rawPlist({bytes({0xA1, 0x09})}); }, "refers to object 9 of 1"},
-        {"exponentialSharing", exponentialSharing, "expand beyond the size of the file"},
-        {"deepPlistNesting", deepPlist, "nesting deeper than 32 levels"},
+        {"exponentialSharing", [] { return chainPlist(25, true); }, "expand beyond the size of the file"},
+        {"deepPlistNesting", [] { return chainPlist(100, false); }, "nesting deeper than 32 levels"},
         {"plistTopIsArray", [] { return rawPlist({bytes({0xA0})}); }, "no dictionary at the top"},
         {"wrongArchiver", [] { return withTop([](plist_t topDict) { plist_dict_set_item(topDict, "$archiver", plist_new_string("NSArchiver")); }); },
          "$archiver is \"NSArchiver\""},
