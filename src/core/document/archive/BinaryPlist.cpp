@@ -16,7 +16,6 @@ namespace quillcast {
 
 namespace {
 
-constexpr quint64 headerSize = 8; // "bplist00"
 constexpr int trailerSize = 32;
 
 
@@ -50,23 +49,6 @@ Result<BinaryPlist> BinaryPlist::open(const QByteArray &bytes)
 BinaryPlist::Node BinaryPlist::root() const
 {
     return m_file->object(m_file->top);
-}
-
-BinaryPlist::Node BinaryPlist::File::object(quint64 index) const
-{
-    if (index >= objectCount)
-        return Node();
-    const quint64 offset = readBigEndian(data + tableOffset + index * quint64(offsetWidth), offsetWidth);
-    if (offset < headerSize || offset >= tableOffset)
-        return Node();
-    return Node(this, offset);
-}
-
-BinaryPlist::Node BinaryPlist::File::objectAt(quint64 at) const
-{
-    if (at > tableOffset || tableOffset - at < quint64(refWidth))
-        return Node();
-    return object(readBigEndian(data + at, refWidth));
 }
 
 BinaryPlist::Header BinaryPlist::header(const File *file, quint64 offset)
@@ -269,35 +251,12 @@ quint64 BinaryPlist::Node::toUid() const
     return uid;
 }
 
-bool BinaryPlist::Node::readUid(quint64 &out) const
-{
-    // Most of an archive's objects are UIDs, read here millions of times:
-    // the checks header() makes for one, without its general decoding.
-    if (!m_file)
-        return false;
-    const quint8 marker = m_file->data[m_offset];
-    const int low = marker & 0x0F;
-    const quint64 p = m_offset + 1;
-    const quint64 end = m_file->tableOffset;
-    if ((marker >> 4) != 0x8 || low > 7 || p > end || quint64(low) + 1 > end - p)
-        return false;
-    out = readBigEndian(m_file->data + p, low + 1);
-    return true;
-}
-
 BinaryPlist::Items BinaryPlist::Node::items() const
 {
     const Header h = header(m_file, m_offset);
     if (h.kind != Kind::Array)
         return Items();
     return Items(m_file, h.contentAt, size_t(h.count));
-}
-
-BinaryPlist::Node BinaryPlist::Items::at(size_t index) const
-{
-    if (index >= m_count)
-        return Node();
-    return m_file->objectAt(m_refsAt + quint64(index) * quint64(m_file->refWidth));
 }
 
 BinaryPlist::Node BinaryPlist::Node::value(const char *key) const

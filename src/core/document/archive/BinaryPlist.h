@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/archive/BigEndian.h"
 #include "util/Result.h"
 
 #include <QByteArray>
@@ -188,7 +189,52 @@ private:
 
     explicit BinaryPlist(std::unique_ptr<File> file) : m_file(std::move(file)) {}
 
+    static constexpr quint64 headerSize = 8; // "bplist00"
+
     std::unique_ptr<File> m_file;
 };
+
+// The reads below are made millions of times when a large mailing is read,
+// a few per value: defined here, so that they are made where they are used.
+
+inline BinaryPlist::Node BinaryPlist::File::object(quint64 index) const
+{
+    if (index >= objectCount)
+        return Node();
+    const quint64 offset = readBigEndian(data + tableOffset + index * quint64(offsetWidth), offsetWidth);
+    if (offset < headerSize || offset >= tableOffset)
+        return Node();
+    return Node(this, offset);
+}
+
+inline BinaryPlist::Node BinaryPlist::File::objectAt(quint64 at) const
+{
+    if (at > tableOffset || tableOffset - at < quint64(refWidth))
+        return Node();
+    return object(readBigEndian(data + at, refWidth));
+}
+
+inline bool BinaryPlist::Node::readUid(quint64 &out) const
+{
+    // Most of an archive's objects are UIDs: the checks header() makes for
+    // one, without its general decoding.
+    if (!m_file)
+        return false;
+    const quint8 marker = m_file->data[m_offset];
+    const int low = marker & 0x0F;
+    const quint64 p = m_offset + 1;
+    const quint64 end = m_file->tableOffset;
+    if ((marker >> 4) != 0x8 || low > 7 || p > end || quint64(low) + 1 > end - p)
+        return false;
+    out = readBigEndian(m_file->data + p, low + 1);
+    return true;
+}
+
+inline BinaryPlist::Node BinaryPlist::Items::at(size_t index) const
+{
+    if (index >= m_count)
+        return Node();
+    return m_file->objectAt(m_refsAt + quint64(index) * quint64(m_file->refWidth));
+}
 
 } // namespace quillcast
