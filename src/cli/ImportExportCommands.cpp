@@ -481,10 +481,11 @@ int ImportExportCommands::runExport(const QStringList &arguments)
     CollectingAlertPresenter alerts;
     ManualMainLoop loop;
     OpenedMailing mailing(m_ctx, u"export"_s, false);
-    if (!mailing.report(mailing.session().open(path, DocumentSession::Access::Reading)))
+    DocumentSession &session = mailing.session();
+    if (!mailing.report(exceptions ? session.open(path, DocumentSession::Access::Reading) : session.openToExport(path)))
         return 1;
-    mailing.session().setDialogServices({panel, alerts, loop});
-    DocumentExport &documentExport = mailing.session().documentExport();
+    session.setDialogServices({panel, alerts, loop});
+    DocumentExport &documentExport = session.documentExport();
     documentExport.setRunsInBackground(true);
     LXDataExportManager &exporter = exceptions ? documentExport.exportExceptToTextFile(mailingInfo.fileName())
                                                : documentExport.exportToTextFile(mailingInfo.fileName());
@@ -553,7 +554,7 @@ int ImportExportCommands::runExport(const QStringList &arguments)
     QStringList written;
     for (const Value &key : exporter.rightKeyArray().items())
         written.append(key.toDict().stringValue(DocumentKeys::publicKey()));
-    const qsizetype records = exporter.dataArray().size();
+    const qsizetype records = exporter.recordCount();
     m_ctx.out << "Exported " << records << (records == 1 ? " record" : " records") << " ("
               << (written.isEmpty() ? u"no keys"_s : written.join(u", "_s)) << ") as "
               << ExportLayouts::byCode(format)->name << " to " << outPath << Qt::endl;

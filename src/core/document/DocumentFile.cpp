@@ -262,19 +262,13 @@ Status DocumentFile::readFromData(MyDocument &doc, const QByteArray &data, Alert
     const Result<Dict> root = readRoot(data, pagesRead);
     if (!root)
         return Status::failure(root.error());
-    const Result<quint64> format = formatNumber(root.value());
-    if (!format)
-        return Status::failure(format.error());
-    if (format.value() > currentFormat) {
-        const Alert alert = NewerReleaseAlert::forDocument();
-        NewerReleaseAlert::askToDownload(alert, alerts, opener);
-        return Status::failure(alert.messageText);
-    }
-    const Row row = rowFor(format.value());
-    const Dict::Snapshot values = root.value().snapshot();
+    return readFromRoot(doc, root.value(), alerts, opener);
+}
 
-    // Check everything the row reads before changing anything, so that a
-    // damaged file leaves the document as it was.
+Status DocumentFile::checkEntries(const Dict &root, quint64 format)
+{
+    const Row row = rowFor(format);
+    const Dict::Snapshot values = root.snapshot();
     for (const SavedKey &key : savedKeys) {
         if (key.since > row)
             continue;
@@ -283,6 +277,26 @@ Status DocumentFile::readFromData(MyDocument &doc, const QByteArray &data, Alert
         if (!problem.isEmpty())
             return Status::failure(damagedPrefix() + problem);
     }
+    return success();
+}
+
+Status DocumentFile::readFromRoot(MyDocument &doc, const Dict &root, AlertPresenter &alerts, UrlOpener &opener)
+{
+    const Result<quint64> format = formatNumber(root);
+    if (!format)
+        return Status::failure(format.error());
+    if (format.value() > currentFormat) {
+        const Alert alert = NewerReleaseAlert::forDocument();
+        NewerReleaseAlert::askToDownload(alert, alerts, opener);
+        return Status::failure(alert.messageText);
+    }
+    const Row row = rowFor(format.value());
+    const Dict::Snapshot values = root.snapshot();
+
+    // Check everything the row reads before changing anything, so that a
+    // damaged file leaves the document as it was.
+    if (const Status checked = checkEntries(root, format.value()); !checked)
+        return checked;
 
     for (const SavedKey &key : savedKeys) {
         if (key.since > row)

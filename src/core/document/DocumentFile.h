@@ -38,8 +38,15 @@ public:
     static Status readFromData(MyDocument &doc, const QByteArray &data, AlertPresenter &alerts, UrlOpener &opener,
                                const std::function<void()> &pagesRead = {});
 
+    // The same from the root dictionary of such bytes.
+    static Status readFromRoot(MyDocument &doc, const Dict &root, AlertPresenter &alerts, UrlOpener &opener);
+
     // The root dictionary of archive bytes, checked to be one.
     static Result<Dict> readRoot(const QByteArray &data, const std::function<void()> &pagesRead = {});
+    // Whether the entries a file of this format has hold what they should
+    // (the records' lists dictionaries, the texts texts...): the refusal
+    // reading the root would give, or success.
+    static Status checkEntries(const Dict &root, quint64 format);
     // The format number of a root dictionary: "appversion", 0 when absent.
     static Result<quint64> formatNumber(const Dict &root);
 

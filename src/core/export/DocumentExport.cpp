@@ -42,9 +42,11 @@ QString DocumentExport::exceptExportName(const QString &displayName)
     return u"%1 Except Export"_s.arg(base);
 }
 
-LXDataExportManager &DocumentExport::start(const List &records, const List &keys, const QString &suggestedName)
+LXDataExportManager &DocumentExport::start(const List &records, const List &keys, const QString &suggestedName,
+                                           std::shared_ptr<const ArchivedAddressList> archived)
 {
     m_exporter = std::make_unique<LXDataExportManager>(records, keys, m_window.data(), m_services, m_locale);
+    m_exporter->setArchivedRecords(std::move(archived));
     m_exporter->setSuggestedFileName(suggestedName);
     m_exporter->setRunsInBackground(m_runsInBackground);
     m_exporter->run();
@@ -53,7 +55,7 @@ LXDataExportManager &DocumentExport::start(const List &records, const List &keys
 
 LXDataExportManager &DocumentExport::exportToTextFile(const QString &displayName)
 {
-    return start(m_doc.addressArray(), addressExportKeys(m_doc), addressExportName(displayName));
+    return start(m_doc.addressArray(), addressExportKeys(m_doc), addressExportName(displayName), m_archivedAddresses);
 }
 
 LXDataExportManager &DocumentExport::exportExceptToTextFile(const QString &displayName)

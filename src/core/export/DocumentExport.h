@@ -9,6 +9,7 @@
 
 namespace quillcast {
 
+class ArchivedAddressList;
 class MyDocument;
 
 // A document's export commands: every export makes a new manager over the
@@ -43,19 +44,28 @@ public:
 
     LXDataExportManager *exporter() const { return m_exporter.get(); }
 
+    // The document's records are still in its file, read from there by an
+    // export of the address list (see DocumentSession::openToExport).
+    void setArchivedAddresses(std::shared_ptr<const ArchivedAddressList> records)
+    {
+        m_archivedAddresses = std::move(records);
+    }
+
     // Whether the exports made from now on write on a worker (the window;
     // it needs a main loop among the services) or within the call (the default).
     void setRunsInBackground(bool value) { m_runsInBackground = value; }
     bool runsInBackground() const { return m_runsInBackground; }
 
 private:
-    LXDataExportManager &start(const List &records, const List &keys, const QString &suggestedName);
+    LXDataExportManager &start(const List &records, const List &keys, const QString &suggestedName,
+                               std::shared_ptr<const ArchivedAddressList> archived = {});
 
     MyDocument &m_doc;
     LXDataExportManager::Services m_services;
     QPointer<QObject> m_window;
     QLocale m_locale;
     std::unique_ptr<LXDataExportManager> m_exporter;
+    std::shared_ptr<const ArchivedAddressList> m_archivedAddresses;
     bool m_runsInBackground = false;
 };
 

@@ -1,9 +1,11 @@
 #include "export/ExportWriter.h"
 
+#include "document/ArchivedAddressList.h"
 #include "document/DocumentKeys.h"
 #include "platform/DurableSaveFile.h"
 
 #include <QIODevice>
+#include <QScopeGuard>
 #include <QStringEncoder>
 
 #include <algorithm>
@@ -22,6 +24,8 @@ namespace {
 
 // The UTF-8 text is handed to the device in slices of about this many bytes.
 constexpr qsizetype kFlushBytes = qsizetype(1) << 19;
+// Pieces of text are encoded in stretches of about this many characters.
+constexpr qsizetype kGatherChars = qsizetype(1) << 14;
 
 // Which of the characters a layout folds a text holds, in one scan.
 struct Folded
@@ -37,6 +41,9 @@ Folded scan(QStringView text)
     Folded f;
     for (QChar c : text) {
         const char16_t u = c.unicode();
+        // Letters, digits and most signs come after all four.
+        if (u > u',')
+            continue;
         f.tab |= u == u'\t';
         f.lineBreak |= u == u'\r' || u == u'\n';
         f.comma |= u == u',';
@@ -133,14 +140,40 @@ Columns columnsOf(const ExportWriter::Job &job)
     return columns;
 }
 
+// One record's row; writeValue(k) writes its value under the k-th key.
+template<typename Out, typename WriteValue>
+void writeRow(const ExportWriter::Job &job, size_t keyCount, bool last, Out &&out, WriteValue &&writeValue)
+{
+    const ExportDelimiters &d = job.delimiters;
+    out(d.startOfRecord);
+    for (size_t k = 0; k < keyCount; ++k) {
+        out(d.fieldOpenTag);
+        writeValue(k);
+        out(d.fieldCloseTag);
+        if (k + 1 < keyCount)
+            out(d.fieldSeparator);
+    }
+    if (!last || d.endOfRecordAfterLast)
+        out(d.endOfRecord);
+}
+
+// A value that is text: most need no folding and are written where they
+// are stored, without a copy.
+template<typename Out>
+void writeText(const QString &text, qint32 format, Out &&out)
+{
+    if (needsFolding(text, format))
+        out(ExportWriter::fold(text, format));
+    else
+        out(text);
+}
+
 // Calls out(text) with the pieces of the rows of records[first, last), each
 // a view valid for the call only.
 template<typename Out>
 void writeRecords(const ExportWriter::Job &job, const std::vector<QString> &innerKeys, KeyPlaces &places,
                   const List::Items &records, size_t first, size_t last, Out &&out)
 {
-    const ExportDelimiters &d = job.delimiters;
-    const size_t keyCount = innerKeys.size();
     const size_t recordCount = records.size();
     static const Dict noRecord;
     static const Value noValue;
@@ -148,23 +181,40 @@ void writeRecords(const ExportWriter::Job &job, const std::vector<QString> &inne
         const Dict *record = records[r].asDict();
         const Dict::EntryRange entries = (record ? *record : noRecord).snapshot().entries();
         const std::vector<qsizetype> &at = places.in(entries);
-        out(d.startOfRecord);
-        for (size_t k = 0; k < keyCount; ++k) {
-            out(d.fieldOpenTag);
+        writeRow(job, innerKeys.size(), r + 1 == recordCount, out, [&](size_t k) {
             const Value &value = at[k] < 0 ? noValue : entries[at[k]].second;
-            // Most values are text that needs no folding: written where
-            // they are stored, without a copy.
-            if (const QString *text = value.asString(); text && !needsFolding(*text, job.format))
-                out(*text);
+            if (const QString *text = value.asString())
+                writeText(*text, job.format, out);
             else
                 out(ExportWriter::fold(ExportWriter::valueText(value, job.locale), job.format));
-            out(d.fieldCloseTag);
-            if (k + 1 < keyCount)
-                out(d.fieldSeparator);
-        }
-        if (r + 1 < recordCount || d.endOfRecordAfterLast)
-            out(d.endOfRecord);
+        });
     }
+}
+
+// The same for records read from the mailing's file; false at a record the
+// reader leaves to an open.
+template<typename Out>
+bool writeArchivedRecords(const ExportWriter::Job &job, size_t keyCount, ArchivedAddressList::Reader &reader,
+                          size_t first, size_t last, Out &&out)
+{
+    const size_t recordCount = job.archived->size();
+    for (size_t r = first; r < last; ++r) {
+        if (!reader.seek(r))
+            return false;
+        writeRow(job, keyCount, r + 1 == recordCount, out, [&](size_t k) {
+            switch (reader.field(k)) {
+            case ArchivedAddressList::Reader::Field::Text:
+                writeText(reader.text(k), job.format, out);
+                break;
+            case ArchivedAddressList::Reader::Field::Other:
+                out(ExportWriter::fold(ExportWriter::valueText(reader.value(k), job.locale), job.format));
+                break;
+            case ArchivedAddressList::Reader::Field::None:
+                break;
+            }
+        });
+    }
+    return true;
 }
 
 // The records' rows written in turn, with a progress report every few
@@ -183,42 +233,92 @@ bool writeRecordsInTurn(const ExportWriter::Job &job, const Columns &columns, co
 }
 
 // Calls out(text) with the pieces of the file in order, each a view valid
-// for the call only; rows(columns, records, out) writes the records' rows
-// and answers false when the job's progress handler stopped them. False then.
+// for the call only; rows() writes the rows of the recordCount records and
+// answers false when they were stopped. False then.
 template<typename Out, typename Rows>
-bool generate(const ExportWriter::Job &job, Out &&out, Rows &&rows)
+bool generate(const ExportWriter::Job &job, const Columns &columns, size_t recordCount, Out &&out, Rows &&rows)
 {
     const ExportDelimiters &d = job.delimiters;
-    const Columns columns = columnsOf(job);
     const size_t keyCount = columns.innerKeys.size();
 
     out(d.startOfFile);
-    bool stopped = false;
-    job.records.read([&](const List::Items &records) {
-        const size_t recordCount = records.size();
-        if (job.namesRow) {
-            out(d.startOfRecord);
-            for (size_t k = 0; k < keyCount; ++k) {
-                out(d.fieldOpenTag);
-                out(ExportWriter::quoted(columns.publicKeys[k], job.format));
-                out(d.fieldCloseTag);
-                if (k + 1 < keyCount)
-                    out(d.fieldSeparator);
-            }
-            if (recordCount >= 1 || d.endOfRecordAfterLast)
-                out(d.endOfRecord);
+    if (job.namesRow) {
+        out(d.startOfRecord);
+        for (size_t k = 0; k < keyCount; ++k) {
+            out(d.fieldOpenTag);
+            out(ExportWriter::quoted(columns.publicKeys[k], job.format));
+            out(d.fieldCloseTag);
+            if (k + 1 < keyCount)
+                out(d.fieldSeparator);
         }
-        if (!rows(columns, records, out)) {
-            stopped = true;
-            return;
-        }
-        if (job.onProgress && !job.onProgress(qint64(recordCount), qint64(recordCount)))
-            stopped = true;
-    });
-    if (stopped)
+        if (recordCount >= 1 || d.endOfRecordAfterLast)
+            out(d.endOfRecord);
+    }
+    if (!rows())
+        return false;
+    if (job.onProgress && !job.onProgress(qint64(recordCount), qint64(recordCount)))
         return false;
     out(d.endOfFile);
     return true;
+}
+
+// The UTF-8 text of generateText(out, failed) handed to the device in large
+// slices; failed is set when the device refuses one.
+template<typename GenerateText>
+Status writeEncoded(QIODevice &device, GenerateText &&generateText)
+{
+    // Each piece is encoded straight into one buffer, handed to the device
+    // in large slices. One encoder for the whole text: a character cut
+    // between two pieces is joined as if the text were encoded in one go.
+    QStringEncoder encoder(QStringConverter::Utf8);
+    QByteArray buffer(kFlushBytes * 2, Qt::Uninitialized);
+    qsizetype used = 0;
+    bool failed = false;
+    const auto flush = [&] {
+        if (!failed && used > 0 && device.write(buffer.constData(), used) != used)
+            failed = true;
+        used = 0;
+    };
+    const auto encode = [&](QStringView text) {
+        const qsizetype room = encoder.requiredSpace(text.size());
+        if (used + room > buffer.size()) {
+            flush();
+            if (room > buffer.size())
+                buffer.resize(room);
+        }
+        used = encoder.appendToBuffer(buffer.data() + used, text) - buffer.constData();
+        if (used >= kFlushBytes)
+            flush();
+    };
+    // A row comes in a dozen small pieces: they are gathered and encoded a
+    // stretch at a time, which is the same text to the encoder.
+    std::vector<char16_t> gathered(kGatherChars);
+    qsizetype gatheredSize = 0;
+    const auto encodeGathered = [&] {
+        encode(QStringView(gathered.data(), gatheredSize));
+        gatheredSize = 0;
+    };
+    const auto out = [&](QStringView piece) {
+        if (gatheredSize + piece.size() > kGatherChars) {
+            encodeGathered();
+            if (piece.size() > kGatherChars) {
+                encode(piece);
+                return;
+            }
+        }
+        std::copy(piece.utf16(), piece.utf16() + piece.size(), gathered.data() + gatheredSize);
+        gatheredSize += piece.size();
+    };
+    const bool complete = generateText(out, failed);
+    encodeGathered();
+    if (failed)
+        return Status::failure(device.errorString());
+    if (!complete)
+        return Status::failure(ExportWriter::cancelledMessage());
+    flush();
+    if (failed)
+        return Status::failure(device.errorString());
+    return success();
 }
 
 // Rows are made in blocks of this many records, taken in turn by the
@@ -317,6 +417,130 @@ bool writeRecordsWithHelper(const ExportWriter::Job &job, const Columns &columns
     return true;
 }
 
+// The rows of records read from the mailing's file, with a second thread
+// once the file's structure check (which has that thread's core until then)
+// has passed. Blocks of rows are claimed in order by whichever thread is
+// free, a few ahead of the one written last at most; this thread writes
+// them in order, its own straight to out when it is next, the helper's from
+// its text. A progress report comes before every block. False when the
+// handler or stopHere() stopped the rows, or, with leftToOpen set, at a
+// record the reader leaves to an open.
+template<typename Out, typename StopHere>
+bool writeArchivedWithHelper(const ExportWriter::Job &job, const Columns &columns, Out &&out, StopHere &&stopHere,
+                             bool &leftToOpen)
+{
+    const ArchivedAddressList &list = *job.archived;
+    const size_t recordCount = list.size();
+    const size_t keyCount = columns.innerKeys.size();
+    const size_t blocks = (recordCount + kBlockRecords - 1) / kBlockRecords;
+    constexpr size_t kAhead = 4; // blocks claimed beyond the next to write
+
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t claimed = 0; // blocks claimed so far
+    size_t done = 0; // blocks written to out
+    std::vector<std::optional<QString>> ready(blocks); // rendered, not yet written
+    bool stop = false;
+    bool helperLeft = false;
+    const auto claim = [&](std::unique_lock<std::mutex> &guard, bool wait) -> std::optional<size_t> {
+        if (wait)
+            changed.wait(guard, [&] { return stop || claimed == blocks || claimed < done + kAhead; });
+        if (stop || claimed == blocks || claimed >= done + kAhead)
+            return std::nullopt;
+        return claimed++;
+    };
+    const auto render = [&](ArchivedAddressList::Reader &reader, size_t b, QString &text) {
+        text.resize(0);
+        return writeArchivedRecords(job, keyCount, reader, b * kBlockRecords,
+                                    std::min((b + 1) * kBlockRecords, recordCount),
+                                    [&text](QStringView piece) { text += piece; });
+    };
+
+    std::thread helper([&] {
+        // A damaged file is not read further here; the rows end without help.
+        if (!list.checked())
+            return;
+        ArchivedAddressList::Reader reader(list, columns.innerKeys);
+        for (;;) {
+            std::optional<size_t> b;
+            {
+                std::unique_lock guard(lock);
+                b = claim(guard, true);
+            }
+            if (!b)
+                return;
+            QString text;
+            const bool rendered = render(reader, *b, text);
+            {
+                const std::lock_guard guard(lock);
+                if (rendered)
+                    ready[*b] = std::move(text);
+                else
+                    helperLeft = stop = true;
+            }
+            changed.notify_all();
+            if (!rendered)
+                return;
+        }
+    });
+    const auto ending = qScopeGuard([&] {
+        {
+            const std::lock_guard guard(lock);
+            stop = true;
+        }
+        changed.notify_all();
+        helper.join();
+    });
+
+    ArchivedAddressList::Reader reader(list, columns.innerKeys);
+    QString text;
+    while (done < blocks) {
+        if (job.onProgress && !job.onProgress(qint64(done * kBlockRecords), qint64(recordCount)))
+            return false;
+        std::unique_lock guard(lock);
+        if (helperLeft) {
+            leftToOpen = true;
+            return false;
+        }
+        if (ready[done]) {
+            // The helper's block, next in order.
+            text = std::move(*ready[done]);
+            ready[done].reset();
+            guard.unlock();
+            out(QStringView(text));
+        } else if (const std::optional<size_t> b = claim(guard, false)) {
+            guard.unlock();
+            if (*b != done) {
+                // Ahead of a block the helper is at: kept until that is written.
+                QString ahead;
+                if (!render(reader, *b, ahead)) {
+                    leftToOpen = true;
+                    return false;
+                }
+                guard.lock();
+                ready[*b] = std::move(ahead);
+                continue;
+            }
+            if (!writeArchivedRecords(job, keyCount, reader, *b * kBlockRecords,
+                                      std::min((*b + 1) * kBlockRecords, recordCount), out)) {
+                leftToOpen = true;
+                return false;
+            }
+        } else {
+            // Every block up to the next to write is claimed: the helper is at it.
+            changed.wait(guard, [&] { return ready[done].has_value() || helperLeft; });
+            continue;
+        }
+        guard.lock();
+        ++done;
+        guard.unlock();
+        changed.notify_all();
+        if (stopHere())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString ExportWriter::valueText(const Value &value, const QLocale &locale)
@@ -383,50 +607,59 @@ QString ExportWriter::render(const Job &job)
 {
     QString text;
     const auto out = [&text](QStringView piece) { text += piece; };
-    generate(job, out, [&](const Columns &columns, const List::Items &records, const auto &) {
-        return writeRecordsInTurn(job, columns, records, out);
+    const Columns columns = columnsOf(job);
+    job.records.read([&](const List::Items &records) {
+        generate(job, columns, records.size(), out, [&] { return writeRecordsInTurn(job, columns, records, out); });
     });
     return text;
 }
 
 Status ExportWriter::write(QIODevice &device, const Job &job)
 {
-    // Each piece is encoded straight into one buffer, handed to the device
-    // in large slices. One encoder for the whole text: a character cut
-    // between two pieces is joined as if the text were encoded in one go.
-    QStringEncoder encoder(QStringConverter::Utf8);
-    QByteArray buffer(kFlushBytes * 2, Qt::Uninitialized);
-    qsizetype used = 0;
-    bool failed = false;
-    const auto flush = [&] {
-        if (!failed && used > 0 && device.write(buffer.constData(), used) != used)
-            failed = true;
-        used = 0;
-    };
-    const auto out = [&](QStringView piece) {
-        const qsizetype room = encoder.requiredSpace(piece.size());
-        if (used + room > buffer.size()) {
-            flush();
-            if (room > buffer.size())
-                buffer.resize(room);
-        }
-        used = encoder.appendToBuffer(buffer.data() + used, piece) - buffer.constData();
-        if (used >= kFlushBytes)
-            flush();
-    };
-    const bool complete = generate(job, out, [&](const Columns &columns, const List::Items &records, const auto &) {
-        if (records.size() >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1)
-            return writeRecordsWithHelper(job, columns, records, out, [&failed] { return failed; });
-        return writeRecordsInTurn(job, columns, records, out);
+    const Columns columns = columnsOf(job);
+    return writeEncoded(device, [&](const auto &out, const bool &failed) {
+        bool complete = false;
+        job.records.read([&](const List::Items &records) {
+            complete = generate(job, columns, records.size(), out, [&] {
+                if (records.size() >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1)
+                    return writeRecordsWithHelper(job, columns, records, out, [&failed] { return failed; });
+                return writeRecordsInTurn(job, columns, records, out);
+            });
+        });
+        return complete;
     });
-    if (failed)
-        return Status::failure(device.errorString());
-    if (!complete)
-        return Status::failure(cancelledMessage());
-    flush();
-    if (failed)
-        return Status::failure(device.errorString());
-    return success();
+}
+
+Status ExportWriter::writeArchived(QIODevice &device, const Job &job, bool &leftToOpen)
+{
+    leftToOpen = false;
+    const Columns columns = columnsOf(job);
+    ArchivedAddressList::Reader reader(*job.archived, columns.innerKeys);
+    const size_t recordCount = job.archived->size();
+    const Status written = writeEncoded(device, [&](const auto &out, const bool &failed) {
+        return generate(job, columns, recordCount, out, [&] {
+            if (recordCount >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1)
+                return writeArchivedWithHelper(job, columns, out, [&failed] { return failed; }, leftToOpen);
+            for (size_t r = 0; r < recordCount && !failed; r += kProgressStep) {
+                if (job.onProgress && !job.onProgress(qint64(r), qint64(recordCount)))
+                    return false;
+                if (!writeArchivedRecords(job, columns.innerKeys.size(), reader, r,
+                                          std::min(r + kProgressStep, recordCount), out)) {
+                    leftToOpen = true;
+                    return false;
+                }
+            }
+            return true;
+        });
+    });
+    if (leftToOpen || !written)
+        return written;
+    // Nothing from a file that turns out to be damaged, or that an open
+    // might refuse for its send list.
+    if (const Status check = job.archived->checked(); !check)
+        return check;
+    leftToOpen = !job.archived->sendListPlain();
+    return leftToOpen ? Status::failure(u"the send list is left to an open"_s) : success();
 }
 
 Status ExportWriter::writeFile(const QString &path, const Job &job)
@@ -435,10 +668,21 @@ Status ExportWriter::writeFile(const QString &path, const Job &job)
     DurableSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Status::failure(file.errorString());
-    const Status written = write(file, job);
+    bool leftToOpen = false;
+    const Status written = job.archived ? writeArchived(file, job, leftToOpen) : write(file, job);
     if (!written) {
         file.cancelWriting();
-        return written;
+        if (!leftToOpen)
+            return written;
+        // A record the reader does not take, or a damaged file: the list
+        // read as an open reads it, which refuses what it would refuse.
+        const Result<List> records = job.archived->decodeAll();
+        if (!records)
+            return Status::failure(records.error());
+        Job decoded = job;
+        decoded.archived.reset();
+        decoded.records = records.value();
+        return writeFile(path, decoded);
     }
     if (!file.commit())
         return Status::failure(file.errorString());

@@ -8,10 +8,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QIODevice;
 
 namespace quillcast {
+
+class ArchivedAddressList;
 
 // Writes records as text in one of the export layouts: the start of the file,
 // an optional row of column names, one row per record with its values for the
@@ -25,6 +28,9 @@ public:
     struct Job
     {
         List records; // dictionaries, in export order
+        // When set, the records are instead read from the mailing's file as
+        // they are written (writeFile only): a mailing opened to be exported.
+        std::shared_ptr<const ArchivedAddressList> archived;
         List keys; // DB keys: innerKey to look values up, publicKey for the names row
         qint32 format = ExportDelimiters::FormatTsv; // chooses the folding
         ExportDelimiters delimiters = ExportDelimiters::forFormat(ExportDelimiters::FormatTsv);
@@ -58,6 +64,12 @@ public:
     // The text with its quotes doubled in quoted CSV; unchanged otherwise.
     // Column names are written so, unfolded.
     static QString quoted(QString text, qint32 format);
+
+private:
+    // write() for a job whose records are read from the file; leftToOpen
+    // when the reader met a record it leaves to an open (the text is then
+    // incomplete).
+    static Status writeArchived(QIODevice &device, const Job &job, bool &leftToOpen);
 };
 
 } // namespace quillcast

@@ -1,5 +1,6 @@
 #include "export/LXDataExportManager.h"
 
+#include "document/ArchivedAddressList.h"
 #include "export/ExportWriter.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FilePanel.h"
@@ -204,10 +205,16 @@ void LXDataExportManager::exportToTextFile()
     });
 }
 
+qsizetype LXDataExportManager::recordCount() const
+{
+    return m_archived ? qsizetype(m_archived->size()) : m_dataArray.size();
+}
+
 bool LXDataExportManager::writeToFile(const QString &path)
 {
     ExportWriter::Job job;
     job.records = m_dataArray;
+    job.archived = m_archived;
     job.keys = m_rightKeyArray;
     job.format = m_fileFormatToSave;
     job.delimiters = currentDelimiters();
@@ -244,6 +251,7 @@ void LXDataExportManager::startWritingToFile(const QString &path)
     // The list as it stands: the records themselves are shared and read
     // through snapshots, and the list's lock is not held for the whole write.
     job.records = List(m_dataArray.items());
+    job.archived = m_archived;
     job.keys = List(m_rightKeyArray.items());
     job.format = m_fileFormatToSave;
     job.delimiters = currentDelimiters();

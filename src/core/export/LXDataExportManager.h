@@ -14,6 +14,8 @@
 
 namespace quillcast {
 
+class ArchivedAddressList;
+
 class AlertPresenter;
 class FilePanel;
 class MainLoop;
@@ -123,6 +125,11 @@ public:
     // --- Properties ----------------------------------------------------------
 
     List dataArray() const { return m_dataArray; }
+    // The records are read from the mailing's file as they are written,
+    // not from dataArray (a mailing opened to be exported).
+    void setArchivedRecords(std::shared_ptr<const ArchivedAddressList> records) { m_archived = std::move(records); }
+    // The records exported: those of the file when they are read from it.
+    qsizetype recordCount() const;
     List allKeyArray() const { return m_allKeyArray; }
     List leftKeyArray() const { return m_leftKeyArray; }
     List rightKeyArray() const { return m_rightKeyArray; }
@@ -185,6 +192,7 @@ private:
     Services m_services;
     QLocale m_locale;
     List m_dataArray;
+    std::shared_ptr<const ArchivedAddressList> m_archived;
     List m_allKeyArray;
     List m_leftKeyArray;
     List m_rightKeyArray;

@@ -136,6 +136,29 @@ Status DocumentSession::open(const QString &path, Access access)
     return adopt(std::move(doc), path, access, std::move(lock));
 }
 
+Status DocumentSession::openToExport(const QString &path, qsizetype archivedFrom)
+{
+    if (isLocked() && samePath(path, m_path))
+        return open(path, Access::Reading);
+    Result<std::shared_ptr<ArchivedAddressList>> archived = ArchivedAddressList::open(path, archivedFrom);
+    if (!archived)
+        return open(path, Access::Reading);
+    std::unique_ptr<MyDocument> doc = makeDocument();
+    if (const Status read = DocumentFile::readFromRoot(*doc, archived.value()->root(), m_services.alerts,
+                                                       m_services.urlOpener);
+        !read) {
+        // An open names a damaged structure before anything else.
+        if (const Status check = archived.value()->checked(); !check)
+            return check;
+        return read;
+    }
+    doc->setUpOpenedDocument();
+    if (const Status adopted = adopt(std::move(doc), path, Access::Reading, nullptr); !adopted)
+        return adopted;
+    m_archivedAddresses = std::move(archived.value());
+    return success();
+}
+
 Status DocumentSession::openData(const QString &path, const QByteArray &bytes,
                                  const std::function<void()> &pagesRead)
 {
@@ -297,6 +320,7 @@ void DocumentSession::dropHelpers()
     m_preview.reset();
     m_export.reset();
     m_import.reset();
+    m_archivedAddresses.reset();
 }
 
 void DocumentSession::setDialogServices(const DialogServices &services)
@@ -323,6 +347,7 @@ DocumentExport &DocumentSession::documentExport()
     if (!m_export)
         m_export = std::make_unique<DocumentExport>(
             *m_doc, LXDataExportManager::Services{m_dialogs->filePanel, m_dialogs->alerts, &m_dialogs->mainLoop}, m_dialogs->window);
+    m_export->setArchivedAddresses(m_archivedAddresses);
     return *m_export;
 }
 

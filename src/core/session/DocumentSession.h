@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/ArchivedAddressList.h"
 #include "document/MailingLock.h"
 #include "document/MyDocument.h"
 #include "util/Result.h"
@@ -99,6 +100,12 @@ public:
     // another process is changing is refused and leaves the session as it
     // was.
     Status open(const QString &path, Access access = Access::Editing);
+    // Reads the mailing at path to export it, only looking: as open() does,
+    // except that a large mailing's records are left in its file and read
+    // from there as the export of the address list writes them
+    // (ArchivedAddressList), so that they are never all built at once;
+    // a file smaller than archivedFrom is read as open() reads it.
+    Status openToExport(const QString &path, qsizetype archivedFrom = ArchivedAddressList::defaultFrom);
     // The same for the bytes of the file at path, read already: only looking.
     // pagesRead: see KeyedUnarchiver::unarchive (for bytes of a mapped file).
     Status openData(const QString &path, const QByteArray &bytes, const std::function<void()> &pagesRead = {});
@@ -217,6 +224,8 @@ private:
     std::unique_ptr<MyDocument> m_doc;
     std::unique_ptr<DocumentImport> m_import;
     std::unique_ptr<DocumentExport> m_export;
+    // The records of a mailing opened to be exported, still in its file.
+    std::shared_ptr<const ArchivedAddressList> m_archivedAddresses;
     std::unique_ptr<Preview> m_preview;
     // The run's transports outlive the run, which is destroyed first.
     std::unique_ptr<SendingServicesFactory> m_transports;

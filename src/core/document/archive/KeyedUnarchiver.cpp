@@ -5,6 +5,7 @@
 #include <QDateTime>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <condition_variable>
@@ -187,11 +188,7 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
             secondCore.serve();
         }
     });
-    // A file that passes the check decodes with far less work than this
-    // (each object at most twice, the tree it expands to at most one node
-    // per byte and four bytes of text per byte): the bound keeps a hostile
-    // file from making the decoding grow before the check has refused it.
-    const quint64 budget = 16 * quint64(bytes.size()) + 65536;
+    const quint64 budget = workBudget(bytes.size());
     bool overBudget = false;
     Result<Value> value = decode(plist.value(), pagesRead, &checkFailed, budget, &overBudget, &secondCore);
     secondCore.finish();
@@ -204,9 +201,28 @@ Result<Value> KeyedUnarchiver::unarchive(const QByteArray &bytes, const PagesRea
     return value;
 }
 
+quint64 KeyedUnarchiver::workBudget(qsizetype fileSize)
+{
+    // Each object at most twice, the tree it expands to at most one node per
+    // byte and four bytes of text per byte.
+    return 16 * quint64(fileSize) + 65536;
+}
+
+Result<Value> KeyedUnarchiver::unarchiveLeaving(const BinaryPlist &plist, qsizetype fileSize,
+                                                const std::atomic<bool> &checkFailed, LeftInFile &left)
+{
+    left.found.assign(size_t(left.keys.size()), false);
+    left.uids.assign(size_t(left.keys.size()), 0);
+    bool overBudget = false;
+    Result<Value> root = decode(plist, {}, &checkFailed, workBudget(fileSize), &overBudget, nullptr, &left);
+    if (overBudget)
+        return Result<Value>::failure(u"the archive expands beyond the size of the file"_s);
+    return root;
+}
+
 Result<Value> KeyedUnarchiver::decode(const BinaryPlist &plist, const PagesRead &pagesRead,
                                       const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget,
-                                      SecondCore *secondCore)
+                                      SecondCore *secondCore, LeftInFile *left)
 {
     const Node top = plist.root();
     if (top.kind() != Kind::Dict)
@@ -225,10 +241,18 @@ Result<Value> KeyedUnarchiver::decode(const BinaryPlist &plist, const PagesRead 
         return Result<Value>::failure(u"not a keyed archive ($objects missing)"_s);
 
     KeyedUnarchiver reader(objects.items(), pagesRead);
-    reader.m_state.assign(reader.m_objects.size(), Unread);
+    // Zeroed by the system as it is first touched: a read that decodes only
+    // some objects (the root of a mailing opened to be exported) does not
+    // clear a word for every object of the file.
+    static_assert(Unread == 0);
+    const size_t words = std::max<size_t>(reader.m_objects.size(), 1);
+    reader.m_state.reset(static_cast<quint32 *>(std::calloc(words, sizeof(quint32))));
+    if (!reader.m_state)
+        throw std::bad_alloc();
     reader.m_secondCore = secondCore;
     reader.m_checkFailed = checkFailed;
     reader.m_budget = budget;
+    reader.m_left = left;
     Value value = reader.decodeUid(root.toUid(), 1);
     if (overBudget)
         *overBudget = reader.m_stopped && !(checkFailed && checkFailed->load(std::memory_order_relaxed));
@@ -543,6 +567,15 @@ Value KeyedUnarchiver::decodeEntries(quint64 uid, int depth, const Refs &keys, c
         if (!key.isString())
             return fail(u"dictionary %1 has a key that is not a string"_s.arg(uid));
         level.keyTexts.push_back(*key.asString());
+        // The root is the one dictionary at depth 1.
+        if (depth == 1 && m_left) {
+            if (const qsizetype left = m_left->keys.indexOf(*key.asString()); left >= 0) {
+                m_left->found[size_t(left)] = true;
+                m_left->uids[size_t(left)] = 0;
+                values[i].readUid(m_left->uids[size_t(left)]);
+                continue;
+            }
+        }
         if (m_pools.size() <= i)
             m_pools.resize(i + 1);
         Value value = decodeReference(values[i], depth + 1, uid, &m_pools[i]);
@@ -634,7 +667,7 @@ bool KeyedUnarchiver::worthSplitting(const BinaryPlist::Items &refs) const
     const size_t half = refs.size() / 2;
     for (size_t k = 0; k < samples; ++k) {
         quint64 uid = 0;
-        if (!refs[half + k * (refs.size() - half) / samples].readUid(uid) || uid >= m_state.size() ||
+        if (!refs[half + k * (refs.size() - half) / samples].readUid(uid) || uid >= m_objects.size() ||
             m_state[uid] != Unread)
             return false;
     }

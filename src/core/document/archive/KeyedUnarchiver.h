@@ -8,8 +8,10 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -72,6 +74,30 @@ public:
     static constexpr size_t splitChunk = 1024;
     static constexpr size_t splitFrom = 2 * splitChunk;
 
+    // A bound on the work (references and bytes) of a decoding alongside the
+    // structure check of a file of fileSize bytes: a sound file decodes with
+    // far less, and the bound keeps a hostile one from making the decoding
+    // grow before the check has refused it.
+    static quint64 workBudget(qsizetype fileSize);
+
+    // Entries of the root dictionary whose values a reader takes from the
+    // file itself, as it needs them: keys names them; for each, found tells
+    // whether the root has it, and uid the object its value refers to (0
+    // when the value is no reference).
+    struct LeftInFile
+    {
+        QStringList keys;
+        std::vector<bool> found;
+        std::vector<quint64> uids;
+    };
+    // The root of a plist read with BinaryPlist::open, while its structure
+    // is checked alongside (checkFailed is set when that check fails), the
+    // values under left.keys left undecoded. Refused as unarchive() refuses,
+    // and also when the check fails or the decoding grows beyond what a
+    // sound file of fileSize bytes decodes to.
+    static Result<Value> unarchiveLeaving(const BinaryPlist &plist, qsizetype fileSize,
+                                          const std::atomic<bool> &checkFailed, LeftInFile &left);
+
 private:
     struct Split;
     class SecondCore;
@@ -109,7 +135,7 @@ private:
     // secondCore: where the records of large arrays are shared out, if anywhere.
     static Result<Value> decode(const BinaryPlist &plist, const PagesRead &pagesRead,
                                 const std::atomic<bool> *checkFailed, quint64 budget, bool *overBudget,
-                                SecondCore *secondCore = nullptr);
+                                SecondCore *secondCore = nullptr, LeftInFile *left = nullptr);
     // Counts references and bytes decoded against m_budget.
     bool spend(quint64 work);
 
@@ -158,7 +184,11 @@ private:
     quint64 m_budget = 0; // 0: none
     quint64 m_spent = 0;
     bool m_stopped = false; // the check failed or the budget ran out
-    std::vector<quint32> m_state;
+    struct FreeWords
+    {
+        void operator()(quint32 *words) const { std::free(words); }
+    };
+    std::unique_ptr<quint32[], FreeWords> m_state; // by object
     std::vector<Value> m_kept; // lists; texts, numbers... met a second time
     BorrowedDicts m_dicts;
     // Lists and dictionaries that are values in a dictionary, which drops
@@ -170,6 +200,7 @@ private:
     std::vector<ColumnValuePool> m_pools;
     QString m_scratch; // a text being read for a pool
     SecondCore *m_secondCore = nullptr;
+    LeftInFile *m_left = nullptr; // entries of the root dictionary not to decode
     // On the second core, the keys of the records by place: most records
     // name the same key objects in the same order.
     std::vector<std::pair<quint64, QString>> m_keyCache;
