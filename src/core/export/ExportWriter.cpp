@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -321,119 +320,32 @@ Status writeEncoded(QIODevice &device, GenerateText &&generateText)
     return success();
 }
 
-// Rows are made in blocks of this many records, taken in turn by the
+// Rows are made in blocks of this many records, claimed in order by the
 // writing thread and a helper, once a list has at least two of them.
 constexpr size_t kBlockRecords = 4096;
 
-// The records' rows with a second thread: reading a million records is
-// mostly waiting for memory, so the helper renders every other block of
-// rows (as UTF-16 text, a few blocks ahead at most) while this thread
-// renders the blocks between and hands all of them to out in list order.
-// The text is the same as in turn, piece for piece; it is encoded by one
-// encoder, here, so even a character cut between two blocks is joined.
-// A progress report comes before every block; false when the handler
-// stopped them or stopHere() answered true after a block.
-template<typename Out, typename StopHere>
-bool writeRecordsWithHelper(const ExportWriter::Job &job, const Columns &columns, const List::Items &records,
-                            Out &&out, StopHere &&stopHere)
+// The rows of recordCount records with a second thread: reading a million
+// records is mostly waiting for memory, so the blocks of rows are claimed in
+// order by whichever thread is free, a few ahead of the next to write at
+// most. This thread writes them in order, its own straight to out when it is
+// next, the helper's (rendered as UTF-16 text) from that text: the same text
+// as in turn, piece for piece, encoded by the one encoder of out.
+//
+// makeRows() gives each thread its way of writing rows: rows(first, last,
+// sink) writes those of records [first, last) to sink, false when it cannot
+// (then rowsFailed is set, and the writing stops). The helper starts once
+// helperMayStart() answers true, and not at all when it answers false. A
+// progress report comes before every block. False when the handler or
+// stopHere() stopped the writing, or a block failed.
+template<typename Out, typename MakeRows, typename MayStart, typename StopHere>
+bool writeWithHelper(const ExportWriter::Job &job, size_t recordCount, Out &&out, MakeRows &&makeRows,
+                     MayStart &&helperMayStart, StopHere &&stopHere, bool &rowsFailed)
 {
-    const size_t recordCount = records.size();
-    const size_t blocks = (recordCount + kBlockRecords - 1) / kBlockRecords;
-    constexpr size_t kAhead = 2; // blocks the helper may have ready and not yet taken
-
-    std::mutex lock;
-    std::condition_variable changed;
-    std::deque<QString> ready; // the helper's blocks, in order
-    std::vector<QString> spare; // taken blocks' buffers, for the helper to fill again
-    bool stop = false;
-
-    // The records are read under the list's lock, which the caller holds
-    // until the helper has ended.
-    std::thread helper([&] {
-        KeyPlaces places(columns.innerKeys);
-        for (size_t b = 1; b < blocks; b += 2) {
-            QString text;
-            {
-                std::unique_lock guard(lock);
-                changed.wait(guard, [&] { return stop || ready.size() < kAhead; });
-                if (stop)
-                    return;
-                if (!spare.empty()) {
-                    text = std::move(spare.back());
-                    spare.pop_back();
-                }
-            }
-            text.resize(0);
-            writeRecords(job, columns.innerKeys, places, records, b * kBlockRecords,
-                         std::min((b + 1) * kBlockRecords, recordCount), [&text](QStringView piece) { text += piece; });
-            {
-                std::lock_guard guard(lock);
-                ready.push_back(std::move(text));
-            }
-            changed.notify_all();
-        }
-    });
-    struct Ending
-    {
-        std::mutex &lock;
-        std::condition_variable &changed;
-        bool &stop;
-        std::thread &helper;
-        ~Ending()
-        {
-            {
-                std::lock_guard guard(lock);
-                stop = true;
-            }
-            changed.notify_all();
-            helper.join();
-        }
-    } ending{lock, changed, stop, helper};
-
-    KeyPlaces places(columns.innerKeys);
-    for (size_t b = 0; b < blocks; ++b) {
-        const size_t first = b * kBlockRecords;
-        if (job.onProgress && !job.onProgress(qint64(first), qint64(recordCount)))
-            return false;
-        if (b % 2 == 0) {
-            writeRecords(job, columns.innerKeys, places, records, first, std::min(first + kBlockRecords, recordCount),
-                         out);
-        } else {
-            QString text;
-            {
-                std::unique_lock guard(lock);
-                changed.wait(guard, [&] { return !ready.empty(); });
-                text = std::move(ready.front());
-                ready.pop_front();
-            }
-            changed.notify_all();
-            out(QStringView(text));
-            std::lock_guard guard(lock);
-            spare.push_back(std::move(text));
-        }
-        if (stopHere())
-            return false;
-    }
-    return true;
-}
-
-// The rows of records read from the mailing's file, with a second thread
-// once the file's structure check (which has that thread's core until then)
-// has passed. Blocks of rows are claimed in order by whichever thread is
-// free, a few ahead of the one written last at most; this thread writes
-// them in order, its own straight to out when it is next, the helper's from
-// its text. A progress report comes before every block. False when the
-// handler or stopHere() stopped the rows, or, with leftToOpen set, at a
-// record the reader leaves to an open.
-template<typename Out, typename StopHere>
-bool writeArchivedWithHelper(const ExportWriter::Job &job, const Columns &columns, Out &&out, StopHere &&stopHere,
-                             bool &leftToOpen)
-{
-    const ArchivedAddressList &list = *job.archived;
-    const size_t recordCount = list.size();
-    const size_t keyCount = columns.innerKeys.size();
     const size_t blocks = (recordCount + kBlockRecords - 1) / kBlockRecords;
     constexpr size_t kAhead = 4; // blocks claimed beyond the next to write
+    const auto rangeOf = [&](size_t b) {
+        return std::pair(b * kBlockRecords, std::min((b + 1) * kBlockRecords, recordCount));
+    };
 
     std::mutex lock;
     std::condition_variable changed;
@@ -441,42 +353,38 @@ bool writeArchivedWithHelper(const ExportWriter::Job &job, const Columns &column
     size_t done = 0; // blocks written to out
     std::vector<std::optional<QString>> ready(blocks); // rendered, not yet written
     bool stop = false;
-    bool helperLeft = false;
-    const auto claim = [&](std::unique_lock<std::mutex> &guard, bool wait) -> std::optional<size_t> {
-        if (wait)
-            changed.wait(guard, [&] { return stop || claimed == blocks || claimed < done + kAhead; });
+    bool helperFailed = false;
+    // The next block, when it is not too far ahead; under the lock.
+    const auto claim = [&]() -> std::optional<size_t> {
         if (stop || claimed == blocks || claimed >= done + kAhead)
             return std::nullopt;
         return claimed++;
     };
-    const auto render = [&](ArchivedAddressList::Reader &reader, size_t b, QString &text) {
-        text.resize(0);
-        return writeArchivedRecords(job, keyCount, reader, b * kBlockRecords,
-                                    std::min((b + 1) * kBlockRecords, recordCount),
-                                    [&text](QStringView piece) { text += piece; });
-    };
 
+    // The records are read under the list's lock (if any), which the caller
+    // holds until the helper has ended.
     std::thread helper([&] {
-        // A damaged file is not read further here; the rows end without help.
-        if (!list.checked())
+        if (!helperMayStart())
             return;
-        ArchivedAddressList::Reader reader(list, columns.innerKeys);
+        auto rows = makeRows();
         for (;;) {
             std::optional<size_t> b;
             {
                 std::unique_lock guard(lock);
-                b = claim(guard, true);
+                changed.wait(guard, [&] { return stop || claimed == blocks || claimed < done + kAhead; });
+                b = claim();
             }
             if (!b)
                 return;
             QString text;
-            const bool rendered = render(reader, *b, text);
+            const auto [first, last] = rangeOf(*b);
+            const bool rendered = rows(first, last, [&text](QStringView piece) { text += piece; });
             {
                 const std::lock_guard guard(lock);
                 if (rendered)
                     ready[*b] = std::move(text);
                 else
-                    helperLeft = stop = true;
+                    helperFailed = stop = true;
             }
             changed.notify_all();
             if (!rendered)
@@ -492,43 +400,43 @@ bool writeArchivedWithHelper(const ExportWriter::Job &job, const Columns &column
         helper.join();
     });
 
-    ArchivedAddressList::Reader reader(list, columns.innerKeys);
-    QString text;
+    auto rows = makeRows();
     while (done < blocks) {
         if (job.onProgress && !job.onProgress(qint64(done * kBlockRecords), qint64(recordCount)))
             return false;
         std::unique_lock guard(lock);
-        if (helperLeft) {
-            leftToOpen = true;
+        if (helperFailed) {
+            rowsFailed = true;
             return false;
         }
         if (ready[done]) {
-            // The helper's block, next in order.
-            text = std::move(*ready[done]);
+            // The next block, rendered already.
+            const QString text = std::move(*ready[done]);
             ready[done].reset();
             guard.unlock();
             out(QStringView(text));
-        } else if (const std::optional<size_t> b = claim(guard, false)) {
+        } else if (const std::optional<size_t> b = claim()) {
             guard.unlock();
-            if (*b != done) {
-                // Ahead of a block the helper is at: kept until that is written.
-                QString ahead;
-                if (!render(reader, *b, ahead)) {
-                    leftToOpen = true;
+            const auto [first, last] = rangeOf(*b);
+            if (*b == done) {
+                if (!rows(first, last, out)) {
+                    rowsFailed = true;
+                    return false;
+                }
+            } else {
+                // Beyond a block the helper is at: kept until that is written.
+                QString text;
+                if (!rows(first, last, [&text](QStringView piece) { text += piece; })) {
+                    rowsFailed = true;
                     return false;
                 }
                 guard.lock();
-                ready[*b] = std::move(ahead);
+                ready[*b] = std::move(text);
                 continue;
             }
-            if (!writeArchivedRecords(job, keyCount, reader, *b * kBlockRecords,
-                                      std::min((*b + 1) * kBlockRecords, recordCount), out)) {
-                leftToOpen = true;
-                return false;
-            }
         } else {
-            // Every block up to the next to write is claimed: the helper is at it.
-            changed.wait(guard, [&] { return ready[done].has_value() || helperLeft; });
+            // Every block up to here is claimed: the helper is at the next.
+            changed.wait(guard, [&] { return ready[done].has_value() || helperFailed; });
             continue;
         }
         guard.lock();
@@ -621,8 +529,18 @@ Status ExportWriter::write(QIODevice &device, const Job &job)
         bool complete = false;
         job.records.read([&](const List::Items &records) {
             complete = generate(job, columns, records.size(), out, [&] {
-                if (records.size() >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1)
-                    return writeRecordsWithHelper(job, columns, records, out, [&failed] { return failed; });
+                if (records.size() >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1) {
+                    bool unused = false;
+                    const auto makeRows = [&] {
+                        return [&, places = KeyPlaces(columns.innerKeys)](size_t first, size_t last,
+                                                                         auto &&sink) mutable {
+                            writeRecords(job, columns.innerKeys, places, records, first, last, sink);
+                            return true;
+                        };
+                    };
+                    return writeWithHelper(job, records.size(), out, makeRows, [] { return true; },
+                                           [&failed] { return failed; }, unused);
+                }
                 return writeRecordsInTurn(job, columns, records, out);
             });
         });
@@ -638,8 +556,17 @@ Status ExportWriter::writeArchived(QIODevice &device, const Job &job, bool &left
     const size_t recordCount = job.archived->size();
     const Status written = writeEncoded(device, [&](const auto &out, const bool &failed) {
         return generate(job, columns, recordCount, out, [&] {
-            if (recordCount >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1)
-                return writeArchivedWithHelper(job, columns, out, [&failed] { return failed; }, leftToOpen);
+            if (recordCount >= 2 * kBlockRecords && std::thread::hardware_concurrency() > 1) {
+                const auto makeRows = [&] {
+                    return [&, reader = ArchivedAddressList::Reader(*job.archived, columns.innerKeys)](
+                               size_t first, size_t last, auto &&sink) mutable {
+                        return writeArchivedRecords(job, columns.innerKeys.size(), reader, first, last, sink);
+                    };
+                };
+                // The helper's core checks the file's structure first.
+                return writeWithHelper(job, recordCount, out, makeRows, [&] { return job.archived->checked().ok(); },
+                                       [&failed] { return failed; }, leftToOpen);
+            }
             for (size_t r = 0; r < recordCount && !failed; r += kProgressStep) {
                 if (job.onProgress && !job.onProgress(qint64(r), qint64(recordCount)))
                     return false;
