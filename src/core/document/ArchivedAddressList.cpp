@@ -102,6 +102,19 @@ bool ArchivedAddressList::isClass(quint64 classUid, bool array) const
                  : text == u"NSDictionary" || text == u"NSMutableDictionary";
 }
 
+bool ArchivedAddressList::isDictionary(BinaryPlist::Node classRef, quint64 &known) const
+{
+    quint64 classUid = 0;
+    if (!classRef.readUid(classUid) || classUid == 0)
+        return false;
+    if (classUid != known) {
+        if (!isClass(classUid, false))
+            return false;
+        known = classUid;
+    }
+    return true;
+}
+
 Status ArchivedAddressList::checked() const
 {
     const std::lock_guard locked(m_waiting);
@@ -130,14 +143,8 @@ bool ArchivedAddressList::sendListIsPlain() const
         if (!item.readUid(uid) || uid == 0 || uid >= m_objects.size())
             return false;
         const BinaryPlist::Node node = m_objects[uid];
-        quint64 classUid = 0;
-        if (node.kind() != Kind::Dict || !node.value("$class").readUid(classUid))
+        if (node.kind() != Kind::Dict || !isDictionary(node.value("$class"), dictionaryClass))
             return false;
-        if (classUid != dictionaryClass) {
-            if (!isClass(classUid, false))
-                return false;
-            dictionaryClass = classUid;
-        }
     }
     return true;
 }
@@ -173,25 +180,11 @@ bool ArchivedAddressList::Reader::seek(size_t at)
     if (!m_list.m_records[at].readUid(uid) || uid == 0 || uid >= objects.size())
         return false;
     std::fill(m_fields.begin(), m_fields.end(), Field::None);
-    const BinaryPlist::Node node = objects[uid];
-    if (node.kind() != Kind::Dict)
-        return false;
-    static const char *const names[] = {"$class", "NS.keys", "NS.objects"};
-    BinaryPlist::Node found[3];
-    node.values(names, found);
-    quint64 classUid = 0;
-    if (!found[0].readUid(classUid))
-        return false;
-    if (classUid != m_classUid) {
-        if (!m_list.isClass(classUid, false))
-            return false;
-        m_classUid = classUid;
-    }
-    if (found[1].kind() != Kind::Array || found[2].kind() != Kind::Array)
-        return false;
-    const BinaryPlist::Items keys = found[1].items();
-    const BinaryPlist::Items values = found[2].items();
-    if (keys.size() != values.size())
+    BinaryPlist::Node classRef;
+    BinaryPlist::Items keys;
+    BinaryPlist::Items values;
+    if (!KeyedUnarchiver::dictionaryParts(objects[uid], classRef, keys, values)
+        || !m_list.isDictionary(classRef, m_classUid))
         return false;
     // A hostile file may name one large record a million times; a sound
     // one stays well within this before its check has passed.

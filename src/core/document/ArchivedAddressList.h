@@ -101,6 +101,9 @@ private:
     // The class of an object, by its "$class" reference: one of the
     // dictionary (or array) classes Foundation writes.
     bool isClass(quint64 classUid, bool array) const;
+    // The same by an object's "$class", known: a dictionary class met
+    // already, which it becomes when another is met.
+    bool isDictionary(BinaryPlist::Node classRef, quint64 &known) const;
     bool sendListIsPlain() const;
 
     MappedFile m_file;

@@ -757,6 +757,22 @@ void KeyedUnarchiver::help(Split &split)
     } while (split.claim(false, from, to));
 }
 
+bool KeyedUnarchiver::dictionaryParts(Node dictionary, Node &classRef, BinaryPlist::Items &keys,
+                                      BinaryPlist::Items &values)
+{
+    if (dictionary.kind() != Kind::Dict)
+        return false;
+    static const char *const names[] = {"$class", "NS.keys", "NS.objects"};
+    Node found[3];
+    dictionary.values(names, found);
+    if (found[1].kind() != Kind::Array || found[2].kind() != Kind::Array)
+        return false;
+    classRef = found[0];
+    keys = found[1].items();
+    values = found[2].items();
+    return keys.size() == values.size();
+}
+
 bool KeyedUnarchiver::plainRecord(Node ref, int depth, Value &out)
 {
     quint64 uid = 0;
@@ -768,20 +784,13 @@ bool KeyedUnarchiver::plainRecord(Node ref, int depth, Value &out)
     }
     if (depth > maxDepth)
         return false;
-    const Node node = m_objects[uid];
-    if (node.kind() != Kind::Dict)
+    Node classRef;
+    BinaryPlist::Items keys;
+    BinaryPlist::Items values;
+    if (!dictionaryParts(m_objects[uid], classRef, keys, values))
         return false;
-    static const char *const names[] = {"$class", "NS.keys", "NS.objects"};
-    Node found[3];
-    node.values(names, found);
     ClassKind kind;
-    if (!classOf(uid, found[0], kind) || kind != ClassKind::Dictionary)
-        return false;
-    if (found[1].kind() != Kind::Array || found[2].kind() != Kind::Array)
-        return false;
-    const BinaryPlist::Items keys = found[1].items();
-    const BinaryPlist::Items values = found[2].items();
-    if (keys.size() != values.size())
+    if (!classOf(uid, classRef, kind) || kind != ClassKind::Dictionary)
         return false;
     if (m_keyCache.size() < keys.size())
         m_keyCache.resize(keys.size(), {0, QString()});

@@ -80,6 +80,12 @@ public:
     // grow before the check has refused it.
     static quint64 workBudget(qsizetype fileSize);
 
+    // The parts of an archived dictionary in its usual form: its "$class"
+    // reference and its NS.keys and NS.objects lists; false when it has not
+    // both lists, or they differ in length.
+    static bool dictionaryParts(BinaryPlist::Node dictionary, BinaryPlist::Node &classRef, BinaryPlist::Items &keys,
+                                BinaryPlist::Items &values);
+
     // Entries of the root dictionary whose values a reader takes from the
     // file itself, as it needs them: keys names them; for each, found tells
     // whether the root has it, and uid the object its value refers to (0
