@@ -1,46 +1,32 @@
 #include "database/RecordChecks.h"
 
 #include "util/LXNetValidator.h"
+#include "util/ParallelRanges.h"
 #include "util/TextSet.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <optional>
-#include <thread>
 
 namespace quillcast {
 
 namespace {
 
-// Runs `change` over every record, on several threads for big lists (record
-// writes are thread-safe and the records are distinct objects), and returns
-// how many records it changed.
+// Runs change(record, index) over every record, on several threads for big
+// lists (record writes are thread-safe and the records are distinct objects),
+// and returns how many records it changed.
 template<typename Change>
 qsizetype changeAll(const RecordChecks::Records &records, Change change)
 {
-    const auto run = [&](size_t from, size_t to) {
-        qsizetype changed = 0;
+    std::atomic<qsizetype> changed = 0;
+    forEachRange(records.size(), 100000, [&](size_t from, size_t to, size_t) {
+        qsizetype n = 0;
         for (size_t i = from; i < to; ++i)
-            changed += change(records[i]) ? 1 : 0;
-        return changed;
-    };
-    constexpr size_t minimumPerThread = 100000;
-    const size_t threads =
-        std::clamp<size_t>(records.size() / minimumPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
-    if (threads == 1)
-        return run(0, records.size());
-    std::vector<qsizetype> counts(threads, 0);
-    std::vector<std::thread> workers;
-    const size_t chunk = (records.size() + threads - 1) / threads;
-    for (size_t t = 1; t < threads; ++t)
-        workers.emplace_back([&, t] { counts[t] = run(t * chunk, std::min(records.size(), (t + 1) * chunk)); });
-    counts[0] = run(0, std::min(records.size(), chunk));
-    for (std::thread &w : workers)
-        w.join();
-    qsizetype total = 0;
-    for (qsizetype c : counts)
-        total += c;
-    return total;
+            n += change(records[i], i) ? 1 : 0;
+        changed.fetch_add(n, std::memory_order_relaxed);
+    });
+    return changed.load(std::memory_order_relaxed);
 }
 
 } // namespace
@@ -57,12 +43,12 @@ bool RecordChecks::assign(const Dict &record, const QString &checked, bool value
 
 qsizetype RecordChecks::setAll(const Records &records, const QString &checked, bool value)
 {
-    return changeAll(records, [&](const Dict &record) { return assign(record, checked, value); });
+    return changeAll(records, [&](const Dict &record, size_t) { return assign(record, checked, value); });
 }
 
 qsizetype RecordChecks::invert(const Records &records, const QString &checked)
 {
-    return changeAll(records, [&](const Dict &record) {
+    return changeAll(records, [&](const Dict &record, size_t) {
         const bool was = record.boolValue(checked);
         return assign(record, checked, !was);
     });
@@ -82,27 +68,20 @@ qsizetype RecordChecks::checkValid(const Records &records, const QString &checke
 qsizetype RecordChecks::checkRepeated(const Records &records, const QString &checked, const QString &address,
                                       bool duplicates)
 {
-    // One set of the texts seen so far: the same answers as comparing each
-    // lower-cased text with every earlier record's, in one pass over the view.
-    TextSet seen(Qt::CaseInsensitive, qsizetype(records.size()));
-    qsizetype changed = 0;
-    for (const Dict &record : records) {
-        std::optional<QString> text;
-        {
-            const Dict::Snapshot current = record.snapshot();
+    // The same answers as comparing each lower-cased text with every earlier
+    // record's, in one pass over the view.
+    const std::vector<TextSet::Mark> marks =
+        TextSet::marks(records.size(), Qt::CaseInsensitive, [&](size_t i) -> std::optional<QString> {
+            const Dict::Snapshot current = records[i].snapshot();
             const Value &field = current.value(address);
             // A stored value is never the null Value: null means no field.
-            if (!field.isNull())
-                text = field.toString();
-        }
-        bool check = false;
-        if (text) {
-            const bool firstOfItsText = seen.insert(std::move(*text));
-            check = duplicates ? !firstOfItsText : firstOfItsText;
-        }
-        changed += assign(record, checked, check) ? 1 : 0;
-    }
-    return changed;
+            if (field.isNull())
+                return std::nullopt;
+            return field.toString();
+        });
+    const TextSet::Mark wanted = duplicates ? TextSet::Mark::Repeat : TextSet::Mark::First;
+    return changeAll(records,
+                     [&](const Dict &record, size_t i) { return assign(record, checked, marks[i] == wanted); });
 }
 
 qsizetype RecordChecks::countChecked(const Records &records, const QString &checked)

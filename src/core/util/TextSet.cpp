@@ -1,5 +1,7 @@
 #include "util/TextSet.h"
 
+#include "util/ParallelRanges.h"
+
 #include <algorithm>
 #include <bit>
 
@@ -72,6 +74,12 @@ quint64 hashAs(QStringView text) noexcept
     return h;
 }
 
+// A text as a case-ignoring set holds it: ASCII as it is, anything else lower-cased.
+QString heldAs(QString text, bool fold)
+{
+    return fold && !isAscii(text) ? text.toLower() : text;
+}
+
 } // namespace
 
 TextSet::TextSet(Qt::CaseSensitivity cs, qsizetype expected) : m_fold(cs == Qt::CaseInsensitive)
@@ -94,8 +102,7 @@ bool TextSet::equal(QStringView a, QStringView b) const
 
 bool TextSet::insert(QString text)
 {
-    if (m_fold && !isAscii(text))
-        text = text.toLower();
+    text = heldAs(std::move(text), m_fold);
     if ((m_texts.size() + 1) * 2 > m_slots.size())
         rehash(m_slots.size() * 2);
     const quint64 hash = hashOf(text);
@@ -130,6 +137,51 @@ bool TextSet::contains(QStringView text) const
         if (slot.tag == tag && equal(m_texts[slot.member - 1], text))
             return true;
     }
+}
+
+std::vector<TextSet::Mark> TextSet::marks(size_t count, Qt::CaseSensitivity cs, const TextAt &textAt)
+{
+    // The table's members are indexes into the run, four bytes each.
+    Q_ASSERT(count < 0xFFFFFFFFu);
+    const TextSet hasher(cs);
+    std::vector<Mark> marks(count, Mark::NoText);
+    std::vector<quint64> hashes(count);
+    forEachRange(count, 100000, [&](size_t from, size_t to, size_t) {
+        for (size_t i = from; i < to; ++i) {
+            if (std::optional<QString> text = textAt(i)) {
+                hashes[i] = hasher.hashOf(heldAs(std::move(*text), hasher.m_fold));
+                marks[i] = Mark::First;
+            }
+        }
+    });
+
+    const auto sameText = [&](size_t a, size_t b) {
+        return hasher.equal(heldAs(textAt(a).value_or(QString()), hasher.m_fold),
+                            heldAs(textAt(b).value_or(QString()), hasher.m_fold));
+    };
+    std::vector<Slot> slots(std::bit_ceil(std::max<size_t>(16, count * 2)));
+    const size_t mask = slots.size() - 1;
+    constexpr size_t ahead = 16;
+    for (size_t i = 0; i < count; ++i) {
+        if (i + ahead < count)
+            __builtin_prefetch(&slots[size_t(hashes[i + ahead]) & mask], 1);
+        if (marks[i] == Mark::NoText)
+            continue;
+        const quint64 hash = hashes[i];
+        const quint32 tag = quint32(hash >> 32);
+        for (size_t s = size_t(hash) & mask;; s = (s + 1) & mask) {
+            Slot &slot = slots[s];
+            if (slot.member == 0) {
+                slot = Slot{tag, quint32(i + 1)};
+                break;
+            }
+            if (slot.tag == tag && sameText(slot.member - 1, i)) {
+                marks[i] = Mark::Repeat;
+                break;
+            }
+        }
+    }
+    return marks;
 }
 
 void TextSet::rehash(size_t slotCount)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace quillcast {
@@ -29,6 +31,19 @@ public:
     bool contains(QStringView text) const;
     qsizetype size() const { return qsizetype(m_texts.size()); }
     bool isEmpty() const { return m_texts.empty(); }
+
+    // Which texts of a long run are the first of their text, compared as a
+    // set with this sensitivity compares them. textAt(i) gives the i-th
+    // text, or none; for a long run it is called from several threads at
+    // once, so it must only read. A text is read once more only when it
+    // may equal an earlier one.
+    //
+    // The run's texts are read and hashed side by side, and the table is
+    // then filled in order with each slot fetched ahead of its turn: checking
+    // a million addresses is otherwise a cache miss per address on one core.
+    enum class Mark : quint8 { NoText, First, Repeat };
+    using TextAt = std::function<std::optional<QString>(size_t)>;
+    static std::vector<Mark> marks(size_t count, Qt::CaseSensitivity cs, const TextAt &textAt);
 
 private:
     // Eight bytes a slot: a million members take 16 MB of table.
