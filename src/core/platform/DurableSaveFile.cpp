@@ -40,6 +40,20 @@ int syncFolder(const QString &folder)
     return error;
 }
 
+// The target's pages in the file cache are of no use once the new file has
+// taken its place, and the new file needs as many: given back now, they are
+// the memory the new file's pages are made of. Memory the system has not
+// handed out for a while can be far slower to take up (a virtual machine's
+// host may have to supply it afresh), and the save then waits on it.
+void dropCachedPages(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
 } // namespace
 
 DurableSaveFile::DurableSaveFile(QString path, mode_t newFileMode)
@@ -89,6 +103,8 @@ bool DurableSaveFile::open(OpenMode mode)
         discard();
         return false;
     }
+    if (exists)
+        dropCachedPages(m_target);
     return QIODevice::open(WriteOnly | Unbuffered);
 }
 
