@@ -44,10 +44,13 @@ int syncFolder(const QString &folder)
 // taken its place, and the new file needs as many: given back now, they are
 // the memory the new file's pages are made of. Memory the system has not
 // handed out for a while can be far slower to take up (a virtual machine's
-// host may have to supply it afresh), and the save then waits on it.
+// host may have to supply it afresh), and a large save then waits on it.
+// Only clean pages go; nothing of the file itself changes.
 void dropCachedPages(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Non-blocking, in case something other than the regular file seen a
+    // moment ago has taken the name.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
@@ -103,7 +106,7 @@ bool DurableSaveFile::open(OpenMode mode)
         discard();
         return false;
     }
-    if (exists)
+    if (exists && existing.st_size >= qint64(16) * 1024 * 1024)
         dropCachedPages(m_target);
     return QIODevice::open(WriteOnly | Unbuffered);
 }
