@@ -45,7 +45,10 @@ int syncFolder(const QString &folder)
 // the memory the new file's pages are made of. Memory the system has not
 // handed out for a while can be far slower to take up (a virtual machine's
 // host may have to supply it afresh), and a large save then waits on it.
-// Only clean pages go; nothing of the file itself changes.
+// Only clean pages go; nothing of the file itself changes. A small file's
+// few pages are not worth the calls.
+constexpr off_t dropCachedPagesFrom = off_t(16) * 1024 * 1024;
+
 void dropCachedPages(const QString &path)
 {
     // Non-blocking, in case something other than the regular file seen a
@@ -106,7 +109,7 @@ bool DurableSaveFile::open(OpenMode mode)
         discard();
         return false;
     }
-    if (exists && existing.st_size >= qint64(16) * 1024 * 1024)
+    if (exists && existing.st_size >= dropCachedPagesFrom)
         dropCachedPages(m_target);
     return QIODevice::open(WriteOnly | Unbuffered);
 }

@@ -10,9 +10,9 @@ namespace quillcast {
 // Splits [0, count) into one stretch per core, at least `minimumPerThread`
 // long, and runs run(from, to, part) for each: the first on the calling
 // thread, the others on threads of their own, all joined before it returns.
-// A short run stays on the calling thread. Returns the number of parts.
+// A short run stays on the calling thread.
 template<typename Run>
-size_t forEachRange(size_t count, size_t minimumPerThread, Run run)
+void forEachRange(size_t count, size_t minimumPerThread, Run run)
 {
     const size_t parts =
         std::clamp<size_t>(count / std::max<size_t>(minimumPerThread, 1), 1,
@@ -27,7 +27,6 @@ size_t forEachRange(size_t count, size_t minimumPerThread, Run run)
     run(0, std::min(count, chunk), size_t(0));
     for (std::thread &worker : workers)
         worker.join();
-    return parts;
 }
 
 } // namespace quillcast

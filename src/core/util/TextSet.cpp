@@ -90,14 +90,14 @@ TextSet::TextSet(Qt::CaseSensitivity cs, qsizetype expected) : m_fold(cs == Qt::
     rehash(std::bit_ceil(std::max<size_t>(16, n * 2)));
 }
 
-quint64 TextSet::hashOf(QStringView text) const
+quint64 TextSet::hashOf(QStringView text, bool fold)
 {
-    return m_fold ? hashAs<foldAscii>(text) : hashAs<same>(text);
+    return fold ? hashAs<foldAscii>(text) : hashAs<same>(text);
 }
 
-bool TextSet::equal(QStringView a, QStringView b) const
+bool TextSet::equal(QStringView a, QStringView b, bool fold)
 {
-    return m_fold ? equalAs<foldAscii>(a, b) : equalAs<same>(a, b);
+    return fold ? equalAs<foldAscii>(a, b) : equalAs<same>(a, b);
 }
 
 bool TextSet::insert(QString text)
@@ -105,7 +105,7 @@ bool TextSet::insert(QString text)
     text = heldAs(std::move(text), m_fold);
     if ((m_texts.size() + 1) * 2 > m_slots.size())
         rehash(m_slots.size() * 2);
-    const quint64 hash = hashOf(text);
+    const quint64 hash = hashOf(text, m_fold);
     const quint32 tag = quint32(hash >> 32);
     for (size_t i = size_t(hash) & m_mask;; i = (i + 1) & m_mask) {
         Slot &slot = m_slots[i];
@@ -114,7 +114,7 @@ bool TextSet::insert(QString text)
             slot = Slot{tag, quint32(m_texts.size())};
             return true;
         }
-        if (slot.tag == tag && equal(m_texts[slot.member - 1], text))
+        if (slot.tag == tag && equal(m_texts[slot.member - 1], text, m_fold))
             return false;
     }
 }
@@ -128,13 +128,13 @@ bool TextSet::contains(QStringView text) const
         lowered = text.toString().toLower();
         text = lowered;
     }
-    const quint64 hash = hashOf(text);
+    const quint64 hash = hashOf(text, m_fold);
     const quint32 tag = quint32(hash >> 32);
     for (size_t i = size_t(hash) & m_mask;; i = (i + 1) & m_mask) {
         const Slot &slot = m_slots[i];
         if (slot.member == 0)
             return false;
-        if (slot.tag == tag && equal(m_texts[slot.member - 1], text))
+        if (slot.tag == tag && equal(m_texts[slot.member - 1], text, m_fold))
             return true;
     }
 }
@@ -143,21 +143,21 @@ std::vector<TextSet::Mark> TextSet::marks(size_t count, Qt::CaseSensitivity cs, 
 {
     // The table's members are indexes into the run, four bytes each.
     Q_ASSERT(count < 0xFFFFFFFFu);
-    const TextSet hasher(cs);
+    const bool fold = cs == Qt::CaseInsensitive;
     std::vector<Mark> marks(count, Mark::NoText);
     std::vector<quint64> hashes(count);
     forEachRange(count, 100000, [&](size_t from, size_t to, size_t) {
         for (size_t i = from; i < to; ++i) {
             if (std::optional<QString> text = textAt(i)) {
-                hashes[i] = hasher.hashOf(heldAs(std::move(*text), hasher.m_fold));
+                hashes[i] = hashOf(heldAs(std::move(*text), fold), fold);
                 marks[i] = Mark::First;
             }
         }
     });
 
     const auto sameText = [&](size_t a, size_t b) {
-        return hasher.equal(heldAs(textAt(a).value_or(QString()), hasher.m_fold),
-                            heldAs(textAt(b).value_or(QString()), hasher.m_fold));
+        return equal(heldAs(textAt(a).value_or(QString()), fold), heldAs(textAt(b).value_or(QString()), fold),
+                     fold);
     };
     std::vector<Slot> slots(std::bit_ceil(std::max<size_t>(16, count * 2)));
     const size_t mask = slots.size() - 1;
@@ -191,7 +191,7 @@ void TextSet::rehash(size_t slotCount)
     for (const Slot &slot : m_slots) {
         if (slot.member == 0)
             continue;
-        size_t i = size_t(hashOf(m_texts[slot.member - 1])) & mask;
+        size_t i = size_t(hashOf(m_texts[slot.member - 1], m_fold)) & mask;
         while (slots[i].member != 0)
             i = (i + 1) & mask;
         slots[i] = slot;

@@ -53,8 +53,9 @@ private:
         quint32 member = 0; // 1 + index into m_texts; 0 for a free slot
     };
 
-    quint64 hashOf(QStringView text) const;
-    bool equal(QStringView a, QStringView b) const;
+    // fold: A-Z read as a-z (the texts are held as the set holds them).
+    static quint64 hashOf(QStringView text, bool fold);
+    static bool equal(QStringView a, QStringView b, bool fold);
     void rehash(size_t slotCount);
 
     bool m_fold;
